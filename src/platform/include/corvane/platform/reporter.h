@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane::platform {
+
+enum class Answer { yes, no };
+
+// Where the system tells the user about failures and asks its questions:
+// dialogs in the desktop program, the terminal in the CLI, a recorder in tests.
+class Reporter {
+public:
+    virtual ~Reporter() = default;
+    virtual void report(std::string_view message, std::string_view caption) = 0;
+    virtual Answer ask_yes_no(std::string_view question, std::string_view caption) = 0;
+};
+
+// Keeps every message and answers every question with a fixed answer.
+class RecordingReporter final : public Reporter {
+public:
+    struct Entry {
+        std::string message;
+        std::string caption;
+        bool was_question = false;
+    };
+
+    explicit RecordingReporter(Answer answer = Answer::yes) : answer_(answer) {}
+
+    void report(std::string_view message, std::string_view caption) override {
+        entries_.push_back({std::string(message), std::string(caption), false});
+    }
+    Answer ask_yes_no(std::string_view question, std::string_view caption) override {
+        entries_.push_back({std::string(question), std::string(caption), true});
+        return answer_;
+    }
+
+    const std::vector<Entry>& entries() const { return entries_; }
+    void clear() { entries_.clear(); }
+
+private:
+    Answer answer_;
+    std::vector<Entry> entries_;
+};
+
+}  // namespace corvane::platform

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "corvane/tuning/pitch_format.h"
+
+namespace corvane::tuning {
+
+// A generated scale: entries in increment form and its title.
+struct GeneratedScale {
+    std::vector<double> entries;
+    std::string title;
+};
+
+// N equal steps to the octave (N taken into 1..999): entries 0..N, "%d-tone equal temperament".
+GeneratedScale make_equal_temperament(int steps);
+
+// Twelve-note mean-tone: fifths narrowed by `comma_fraction` of the syntonic comma 81/80,
+// the chain of fifths unbroken except for the wolf between `wolf_note` (pitch class 0..11)
+// and the note a fifth above it. Title "%s comma Mean-tone", the fraction formatted as a pitch.
+GeneratedScale make_mean_tone(double comma_fraction, int wolf_note, const PitchFormat& format);
+
+struct BeatsSettings {
+    int beats_max_harmonic = 32;
+    int beats_max_beats = 20;
+    int beats_sig_figs = 5;
+};
+
+struct BeatsReport {
+    std::string text;               // the beats window's text, CR LF line ends
+    std::optional<double> first_rate;  // the first beat rate listed, drawn beside the notes
+};
+
+// Where the harmonics of two notes (ratios to the lowest note) come close enough to beat.
+BeatsReport show_beats(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
+                       const PitchFormat& format);
+
+// "1st", "2nd", "3rd", "4th", "11th", "21st", ...
+std::string ordinal(int n);
+
+}  // namespace corvane::tuning
