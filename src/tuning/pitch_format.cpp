@@ -195,6 +195,14 @@ PitchFormat PitchFormat::full_precision() {
     return s;
 }
 
+PitchFormat PitchFormat::configuration_defaults() {
+    PitchFormat s;
+    s.iMaxQuotientForIntervals = 1000000;
+    s.iMaxDivisorForRatiosQuotient = 50;
+    s.iMaxQuotientForNRatios = 1;
+    return s;
+}
+
 std::string format_general(double value, int figures) {
     std::array<char, 64> buffer{};
     const auto [end, ec] =

@@ -26,6 +26,9 @@ struct PitchFormat {
 
     // The settings the composition writer forces so that files keep full precision.
     static PitchFormat full_precision();
+    // The defaults the configuration file starts from (fewer digits in large ratios,
+    // octave fractions only for whole octaves).
+    static PitchFormat configuration_defaults();
 };
 
 // What the caller asks of one formatting.
