@@ -1,1 +1,26 @@
-int main() { return 0; }
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "cli_support.h"
+#include "tuning_commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Corvane: fractal melodies, microtonal scales and MIDI, from the command line", "corvane-cli"};
+    app.require_subcommand(1, 1);
+    app.set_version_flag("--version", "corvane-cli 0.1");
+    corvane::cli::add_tuning_commands(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : corvane::cli::kExitUsage;
+    } catch (const corvane::cli::UsageError& e) {
+        std::cerr << "corvane-cli: " << e.what() << '\n';
+        return corvane::cli::kExitUsage;
+    } catch (const std::exception& e) {
+        std::cerr << "corvane-cli: " << e.what() << '\n';
+        return corvane::cli::kExitFailure;
+    }
+    return 0;
+}

@@ -212,6 +212,13 @@ std::string format_general(double value, int figures) {
     return std::string(buffer.data(), end);
 }
 
+std::string format_shortest(double value) {
+    std::array<char, 64> buffer{};
+    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    if (ec != std::errc()) return "0";
+    return std::string(buffer.data(), end);
+}
+
 std::string format_fixed(double value, int decimals) {
     std::array<char, 400> buffer{};
     const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,

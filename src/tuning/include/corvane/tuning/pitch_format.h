@@ -46,6 +46,8 @@ std::string format_pitch_value(double value, PitchForm form, const PitchFormat& 
 
 // "%.*Lg" without the locale: the C library's general format with `figures` significant figures.
 std::string format_general(double value, int figures);
+// The shortest text that reads back as exactly `value`, without the locale.
+std::string format_shortest(double value);
 // "%.*Lf" without the locale.
 std::string format_fixed(double value, int decimals);
 

@@ -59,6 +59,10 @@ using ModeVoices = std::array<ModeDirection, kModeVoiceSlots>;
 // while the tune rises and the descending form while it falls.
 double choose_mode_form(long degree, const StepList& list, ModeVoices& voices, int voice);
 
+// True for the words that make an arpeggio follow the scale: "Use_ratios", "Use_intervals",
+// "FOLLOW_SCALE", "FOLLOW_WAVE_SCALE" (any case), and the menu's "Use ratios".
+bool is_follow_scale_text(std::string_view text);
+
 // The nearest whole degree of a mode value.
 inline long to_degree(double value) { return static_cast<long>(value >= 0 ? value + 1e-10 : value - 1e-10); }
 
