@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "corvane/tuning/step_list.h"
 
@@ -42,11 +43,27 @@ struct KeySignatureInput {
     double lowest_frequency = 261.6255653005986;
 };
 
-// The key signature in which the most notes of the mode need no accidental of their own;
-// at equal fit the one with fewer clashes, then fewer accidentals, sharps before flats.
+// The key signature that best fits the notes of the mode (see mode_notes).
+//
+// Candidates are the major key signatures with 0..7 accidentals, tried in the order
+// 0 sharps, 0 flats, 1 sharp, 1 flat, ... 7 sharps, 7 flats. A note fits a candidate when
+// its pitch class is one of the seven notes of that key. Each note is spelled as the score
+// writes it: a note of the key by its key letter (E sharp in F sharp major, C flat in
+// G flat major); any other white key by its own letter with a natural sign; any other black
+// key with a sharp on the letter below (sharp keys) or a flat on the letter above (flat keys).
+// Three clash flags are kept per candidate:
+//   - a note needs a natural sign,
+//   - a note needs a sharp or flat that the key signature lacks,
+//   - two different notes share one staff position (same letter and octave).
+// A candidate replaces the best so far when more notes fit, or, at equal fit, when it lacks
+// a flag that the best one has. So at equal fit fewer accidentals, and sharps before flats,
+// win. Only the choice is returned; callers apply it to the naming settings.
 KeySignature choose_key_signature(const KeySignatureInput& input);
 
-// The MIDI notes (0..127) of the mode, as choose_key_signature fits them.
+// The MIDI notes (rounded to the nearest note, 0..127) of the mode: the arpeggio's entries
+// (ascending and descending parts) or, with follow_scale, the scale's degrees 0..n, each
+// taken as a degree (value + 1e-10, truncated) and pitched from lowest_frequency.
+// A missing arpeggio counts as the single degree 0.
 std::vector<int> mode_notes(const KeySignatureInput& input);
 
 }  // namespace corvane::tuning
