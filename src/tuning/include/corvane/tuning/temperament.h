@@ -33,7 +33,12 @@ struct BeatsReport {
     std::optional<double> first_rate;  // the first beat rate listed, drawn beside the notes
 };
 
-// Where the harmonics of two notes (ratios to the lowest note) come close enough to beat.
+// Where the harmonics of two notes (ratios to the lowest note) come close enough to beat:
+// the beats window's text, always with its header lines and closing key. Each harmonic of
+// the first note up to beats_max_harmonic is matched against the nearest harmonics of the
+// second; it gets a line when the smallest beat rate is at most beats_max_beats (of equal
+// rates the lower harmonic of the second note). The scale window draws first_rate with
+// format_general(rate, 3).
 BeatsReport show_beats(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
                        const PitchFormat& format);
 
