@@ -194,10 +194,17 @@ KeyFit fit_key(std::span<const int> notes, const KeySignature& key) {
     return fit;
 }
 
+// At equal fit a candidate wins only when its clashes are a strict subset of the best
+// one's: it lacks a clash the best has and has none the best lacks. Comparing this way
+// keeps the choice a ranking, so fewer accidentals and sharps first decide the rest.
 bool avoids_a_clash_of(const KeyFit& candidate, const KeyFit& best) {
-    return (best.needs_natural && !candidate.needs_natural) ||
-           (best.needs_accidental && !candidate.needs_accidental) ||
-           (best.shares_position && !candidate.shares_position);
+    const auto no_more = [](bool c, bool b) { return !c || b; };
+    const bool lacks_one = (best.needs_natural && !candidate.needs_natural) ||
+                           (best.needs_accidental && !candidate.needs_accidental) ||
+                           (best.shares_position && !candidate.shares_position);
+    return lacks_one && no_more(candidate.needs_natural, best.needs_natural) &&
+           no_more(candidate.needs_accidental, best.needs_accidental) &&
+           no_more(candidate.shares_position, best.shares_position);
 }
 
 bool is_better(const KeyFit& candidate, const KeyFit& best) {
@@ -210,8 +217,7 @@ int note_of_degree(long degree, const KeySignatureInput& input) {
     return static_cast<int>(frequency_to_midi_pitch_clamped(frequency, true));
 }
 
-// Mode entries are degrees with a little allowance for values read as 1.9999999.
-long entry_degree(double value) { return static_cast<long>(value + 1e-10); }
+long entry_degree(double value) { return to_degree(value); }
 
 }  // namespace
 

@@ -55,14 +55,15 @@ struct KeySignatureInput {
 //   - a note needs a natural sign,
 //   - a note needs a sharp or flat that the key signature lacks,
 //   - two different notes share one staff position (same letter and octave).
-// A candidate replaces the best so far when more notes fit, or, at equal fit, when it lacks
-// a flag that the best one has. So at equal fit fewer accidentals, and sharps before flats,
+// A candidate replaces the best so far when more notes fit, or, at equal fit, when its
+// flags are a strict subset of the best one's (it lacks a flag the best has and has none the
+// best lacks). So at equal fit and equal clashes fewer accidentals, and sharps before flats,
 // win. Only the choice is returned; callers apply it to the naming settings.
 KeySignature choose_key_signature(const KeySignatureInput& input);
 
 // The MIDI notes (rounded to the nearest note, 0..127) of the mode: the arpeggio's entries
 // (ascending and descending parts) or, with follow_scale, the scale's degrees 0..n, each
-// taken as a degree (value + 1e-10, truncated) and pitched from lowest_frequency.
+// taken as the nearest whole degree (to_degree) and pitched from lowest_frequency.
 // A missing arpeggio counts as the single degree 0.
 std::vector<int> mode_notes(const KeySignatureInput& input);
 
