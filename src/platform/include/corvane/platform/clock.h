@@ -1,0 +1,36 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace corvane::platform {
+
+// A millisecond clock. Real time comes from the steady clock; tests and the MIDI file
+// renderer use a clock they move themselves.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::int64_t now_ms() const = 0;
+};
+
+class SteadyClock final : public Clock {
+public:
+    std::int64_t now_ms() const override {
+        const auto since_epoch = std::chrono::steady_clock::now().time_since_epoch();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count();
+    }
+};
+
+// Stands still until told to move.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(std::int64_t start_ms = 0) : now_(start_ms) {}
+    std::int64_t now_ms() const override { return now_; }
+    void set(std::int64_t ms) { now_ = ms; }
+    void advance(std::int64_t ms) { now_ += ms; }
+
+private:
+    std::int64_t now_;
+};
+
+}  // namespace corvane::platform
