@@ -76,10 +76,10 @@ int letter_class(char c) {
     return kLetterClassFromA[static_cast<std::size_t>(upper - 'A')];
 }
 
-// +1 for a sharp sign "S", -1 for a flat sign "F", 0 for any other character.
+// +1 for a sharp sign ("S" or "#"), -1 for a flat sign ("F" or a small "b"), 0 otherwise.
 int accidental_sign(char c) {
-    if (c == 'S' || c == 's') return 1;
-    if (c == 'F' || c == 'f') return -1;
+    if (c == 'S' || c == 's' || c == '#') return 1;
+    if (c == 'F' || c == 'f' || c == 'b') return -1;
     return 0;
 }
 

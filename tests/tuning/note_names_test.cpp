@@ -53,6 +53,9 @@ TEST(NoteFromName, LastAccidentalLetterCounts) {
     EXPECT_EQ(note_from_name("F Sharp", 0), 6);
     EXPECT_EQ(note_from_name("G flat sharp", 0), 8);
     EXPECT_EQ(note_from_name("D sharp flat", 0), 1);
+    EXPECT_EQ(note_from_name("G#", 0), 8);
+    EXPECT_EQ(note_from_name("Eb", 0), 3);
+    EXPECT_EQ(note_from_name("Bb", 60), 70);
 }
 
 TEST(NoteFromName, MissingLetterAndClamping) {

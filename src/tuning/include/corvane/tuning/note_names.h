@@ -23,8 +23,9 @@ inline std::string note_name(int note, Accidentals accidentals, OctaveStyle styl
 }
 
 // The MIDI note named by a typed text, placed in the octave of `reference`:
-// "F" near 60 is 65, "f sharp" 66, "B Flat" 70. A text with no note letter keeps the
-// reference's own pitch class. Clamped to 0..127.
+// "F" near 60 is 65, "f sharp" 66, "B Flat" 70; "G#" and "Eb" read as sharp and flat too.
+// The last sign after the letter counts. A text with no note letter keeps the reference's
+// own pitch class. Clamped to 0..127.
 int note_from_name(std::string_view text, int reference);
 
 // "C major", "F sharp minor", ... for 0..7 accidentals; "out of range" otherwise.
