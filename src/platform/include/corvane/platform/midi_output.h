@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvane::platform {
+
+// An open MIDI output. Short messages are packed status | data1 << 8 | data2 << 16.
+class MidiOutput {
+public:
+    virtual ~MidiOutput() = default;
+    // Sends one short message; 0 on success, a non-zero device error code otherwise.
+    virtual int send_short(std::uint32_t message) = 0;
+};
+
+// The device number of the built-in synthesizer (where other systems have a MIDI mapper).
+inline constexpr int kBuiltInSynthDevice = -1;
+
+// The MIDI outputs of the machine: the built-in synthesizer as device -1, then 0..n-1.
+class MidiOutputSystem {
+public:
+    virtual ~MidiOutputSystem() = default;
+    // Names of devices 0..n-1, in device order.
+    virtual std::vector<std::string> output_names() = 0;
+    // Name of device -1; empty when there is none.
+    virtual std::string built_in_name() = 0;
+    // Opens a device; on failure returns null and says why in `error`.
+    virtual std::unique_ptr<MidiOutput> open_output(int device, std::string& error) = 0;
+};
+
+}  // namespace corvane::platform
