@@ -260,15 +260,31 @@ std::string_view expression_token(std::string_view text) {
     return text.substr(0, length);
 }
 
+namespace {
+
+Evaluation evaluate_token(std::string_view token, PitchForm form) {
+    Evaluator evaluator(form);
+    double value = evaluator.evaluate(token, 0);
+    if (!std::isfinite(value)) value = std::isnan(value) ? 0.0 : std::copysign(1e308, value);
+    return {value, evaluator.number_read()};
+}
+
+}  // namespace
+
 Evaluation evaluate_expression(std::string_view text, PitchForm form) {
     const std::string_view raw = expression_token(text);
     if (raw.empty()) return {};
     std::string token(raw);
     std::replace(token.begin(), token.end(), ',', '.');  // a decimal comma reads as a point
-    Evaluator evaluator(form);
-    double value = evaluator.evaluate(token, 0);
-    if (!std::isfinite(value)) value = std::isnan(value) ? 0.0 : std::copysign(1e308, value);
-    return {value, evaluator.number_read()};
+    return evaluate_token(token, form);
+}
+
+Evaluation evaluate_expression(std::string_view text, PitchForm form, std::span<char> scratch) {
+    const std::string_view raw = expression_token(text);
+    if (raw.empty() || scratch.empty()) return {};
+    const std::size_t length = std::min(raw.size(), scratch.size());
+    std::replace_copy(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(length), scratch.begin(), ',', '.');
+    return evaluate_token(std::string_view(scratch.data(), length), form);
 }
 
 double evaluate_or_default(std::string_view text, double fallback, PitchForm form) {

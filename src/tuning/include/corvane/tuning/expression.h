@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string_view>
 
 namespace corvane::tuning {
@@ -20,6 +21,11 @@ struct Evaluation {
 // A sign directly after ^ is a sign (2^-1 is 0.5). Never throws; out-of-range powers
 // and exponentials are clamped, division by zero gives the left operand.
 Evaluation evaluate_expression(std::string_view text, PitchForm form);
+
+// The same, with the token copied into `scratch` instead of a string of its own, so that
+// nothing is allocated: for the player's real-time path. A token longer than `scratch`
+// is cut to its size.
+Evaluation evaluate_expression(std::string_view text, PitchForm form, std::span<char> scratch);
 
 // The value of `text`, or `fallback` when no number was read.
 double evaluate_or_default(std::string_view text, double fallback, PitchForm form);
