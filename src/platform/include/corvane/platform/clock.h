@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace corvane::platform {
 
@@ -11,6 +12,8 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual std::int64_t now_ms() const = 0;
+    // Waits `ms` milliseconds of this clock's time.
+    virtual void sleep_ms(std::int64_t ms) const { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
 
 class SteadyClock final : public Clock {
@@ -26,11 +29,13 @@ class ManualClock final : public Clock {
 public:
     explicit ManualClock(std::int64_t start_ms = 0) : now_(start_ms) {}
     std::int64_t now_ms() const override { return now_; }
+    // Sleeping on a manual clock just moves it on.
+    void sleep_ms(std::int64_t ms) const override { now_ += ms > 0 ? ms : 0; }
     void set(std::int64_t ms) { now_ = ms; }
     void advance(std::int64_t ms) { now_ += ms; }
 
 private:
-    std::int64_t now_;
+    mutable std::int64_t now_;
 };
 
 }  // namespace corvane::platform
