@@ -1,0 +1,159 @@
+#include "corvane/engine/composition.h"
+
+#include <cmath>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace corvane::engine {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(NewComposition, HasTheNewValuesOfEveryTable) {
+    const Composition c = new_composition();
+    EXPECT_THAT(c.Note_heights, ElementsAre(0, 1, 0));
+    EXPECT_EQ(c.Levels, 10);
+    EXPECT_EQ(c.Note_length, 0.125);
+    EXPECT_EQ(c.Sustain, 1.0);
+    EXPECT_NEAR(c.Frequency_of_lowest_note, 440.0 * std::exp2((60.0 - 69.0) / 12.0), 1e-9);
+    ASSERT_EQ(c.Intervals.size(), 2u);
+    EXPECT_EQ(c.Intervals[0], 0.0);
+    EXPECT_NEAR(c.Intervals[1], std::exp2(1.0 / 12.0) - 1.0, 1e-15);
+    EXPECT_EQ(c.Intervals_Title, "Equal Temperament (M)");
+    EXPECT_THAT(c.Arpeggio.entries, ElementsAre(0, 2, 4, 7, 9, 12));
+    EXPECT_EQ(c.Arpeggio_Title, "Pentatonic");
+    EXPECT_EQ(c.Choose_channels_by, 4);
+    EXPECT_EQ(c.sz_ccbo_formula, "N+H+1");
+    EXPECT_TRUE(c.ccbo_multiple_notes_in_same_channel);
+    EXPECT_FALSE(c.ccbo_sym_chs);
+    EXPECT_EQ(c.Channels_in_Play, 1);
+    for (int ch = 0; ch < kMidiChannels; ++ch) {
+        EXPECT_EQ(c.Voices_for_channels[static_cast<std::size_t>(ch)], ch == 9 ? -1 : 73) << ch;
+    }
+    EXPECT_EQ(c.iActionIfOutOfRange[0], 2);
+    EXPECT_EQ(c.Max_notes_for_channels[15], 127);
+    EXPECT_EQ(c.iPortamento_slide_time[3], 64);
+    EXPECT_EQ(c.dVibrato_amp[7], 10.0);
+}
+
+TEST(NewComposition, OptionalFieldsAreOffWithTheirFirstValues) {
+    const Composition c;
+    EXPECT_FALSE(c.has_Top_note_length || c.has_Top_note_volume || c.has_Note_timing_shift ||
+                 c.has_times_by_melody_pos || c.has_volumes_by_melody_pos || c.Use_ratios);
+    EXPECT_EQ(c.Top_note_length, 0.0625);
+    EXPECT_EQ(c.Note_timing_shift, 0.5);
+    EXPECT_EQ(c.Top_note_volume, 0.5);
+    EXPECT_THAT(c.times_by_melody_pos, ElementsAre(1, 1, 1));
+    EXPECT_THAT(c.volumes_by_melody_pos, ElementsAre(1, 1, 1));
+    EXPECT_EQ(c.SustainSlots(), 1);
+}
+
+TEST(Limits, LevelsAboveTheTopAreReportedBelowZeroSilently) {
+    Composition c;
+    platform::RecordingReporter reporter;
+    EXPECT_EQ(set_levels(c, 35, reporter), 29);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
+    EXPECT_EQ(reporter.entries()[0].caption, "Levels");
+    reporter.clear();
+    EXPECT_EQ(set_levels(c, -2, reporter), 0);
+    EXPECT_EQ(set_levels(c, 29, reporter), 29);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST(Limits, SustainIsKeptWithinZeroToThreeHundred) {
+    Composition c;
+    platform::RecordingReporter reporter;
+    EXPECT_EQ(set_sustain(c, 301, reporter), 300.0);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message,
+              "Maximum of 300 notes to be played simultaneously.\n\nSustain can't exceed this value.");
+    EXPECT_EQ(reporter.entries()[0].caption, "Notes in chord");
+    reporter.clear();
+    EXPECT_EQ(set_sustain(c, -1, reporter), 0.0);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST(Limits, ChannelsInPlayAreOneToSixteen) {
+    Composition c;
+    platform::RecordingReporter reporter;
+    EXPECT_EQ(set_channels_in_play(c, 17, reporter), 16);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 16 MIDI channels.");
+    EXPECT_EQ(reporter.entries()[0].caption, "Number of MIDI channels to use");
+    reporter.clear();
+    EXPECT_EQ(set_channels_in_play(c, 0, reporter), 1);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST(Limits, ListsAreCutToAThousandValues) {
+    Composition c;
+    const std::vector<int> seed(1500, 1);
+    const std::vector<double> values(1200, 0.5);
+    set_seed(c, seed);
+    set_intervals(c, values);
+    set_times_by_melody_pos(c, values);
+    set_volumes_by_melody_pos(c, values);
+    EXPECT_EQ(c.Note_heights.size(), 1000u);
+    EXPECT_EQ(c.Intervals.size(), 1000u);
+    EXPECT_EQ(c.times_by_melody_pos.size(), 1000u);
+    EXPECT_EQ(c.volumes_by_melody_pos.size(), 1000u);
+    set_formula(c, std::string(150, 'N'));
+    EXPECT_EQ(c.sz_ccbo_formula.size(), 100u);
+}
+
+struct SustainCase {
+    double sustain;
+    int slots;
+    double fraction;
+};
+
+TEST(DerivedValues, SustainGivesSlotsAndTheFractionOfTheLast) {
+    for (const auto& [sustain, slots, fraction] : {SustainCase{0.5, 1, 0.5}, SustainCase{1, 1, 1}, SustainCase{1.5, 2, 0.5},
+                                                   SustainCase{2, 2, 1}, SustainCase{0, 1, 0}, SustainCase{300, 300, 1}}) {
+        Composition c;
+        c.Sustain = sustain;
+        EXPECT_EQ(c.SustainSlots(), slots) << sustain;
+        EXPECT_DOUBLE_EQ(c.SustainFraction(), fraction) << sustain;
+    }
+}
+
+TEST(DerivedValues, ChannelsInPlaySkipThoseWithoutAVoice) {
+    Composition c;
+    c.Voices_for_channels[0] = -1;
+    c.Voices_for_channels[1] = -1;
+    c.Voices_for_channels[3] = -1;
+    c.Channels_in_Play = 2;
+    EXPECT_THAT(c.channels_in_play().list(), ElementsAre(2, 4));
+    c.Channels_in_Play = 16;
+    EXPECT_EQ(c.channels_in_play().count, 12);  // 0, 1, 3 and 9 have no voice
+}
+
+TEST(Reading, ClearsTheFlagsOfTheOptionalFieldsAFileMayLeaveOut) {
+    Composition c;
+    c.has_Top_note_length = c.has_Top_note_volume = c.has_times_by_melody_pos = c.has_volumes_by_melody_pos = true;
+    c.Use_ratios = c.has_Note_timing_shift = true;
+    clear_flags_before_reading(c);
+    EXPECT_FALSE(c.has_Top_note_length || c.has_Top_note_volume || c.has_times_by_melody_pos ||
+                 c.has_volumes_by_melody_pos || c.Use_ratios);
+    EXPECT_TRUE(c.has_Note_timing_shift);
+    EXPECT_EQ(choose_channels_by_from_file(6), 5);
+    EXPECT_EQ(choose_channels_by_from_file(2), 2);
+}
+
+TEST(Reading, ASettingsResetRestoresOnlyTheOptionalScalarsThatAreOff) {
+    Composition c;
+    c.Top_note_length = 3;
+    c.Top_note_volume = 4;
+    c.has_Top_note_volume = true;
+    c.Note_timing_shift = 0.9;
+    reset_optional_scalars(c);
+    EXPECT_EQ(c.Top_note_length, 0.0625);
+    EXPECT_EQ(c.Top_note_volume, 4);
+    EXPECT_EQ(c.Note_timing_shift, 0.5);
+}
+
+}  // namespace
+}  // namespace corvane::engine

@@ -1,0 +1,114 @@
+// corvane-cli tune, run as the user runs it.
+#include <array>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using ::testing::HasSubstr;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string read_all(std::FILE* f) {
+    std::string text;
+    std::array<char, 4096> buffer{};
+    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f)) text.append(buffer.data(), n);
+    return text;
+}
+
+// Arguments are single-quoted for the shell; none of them hold a quote.
+CliRun tune(const std::vector<std::string>& args) {
+    const std::string err_path = ::testing::TempDir() + "tune_command_stderr.txt";
+    std::string command = std::string("'") + CORVANE_CLI_PATH + "' tune";
+    for (const auto& a : args) command += " '" + a + "'";
+    command += " 2>'" + err_path + "'";
+    CliRun run;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    run.out = read_all(pipe);
+    run.status = WEXITSTATUS(pclose(pipe));
+    if (std::FILE* err = std::fopen(err_path.c_str(), "r")) {
+        run.err = read_all(err);
+        std::fclose(err);
+    }
+    return run;
+}
+
+std::vector<std::vector<std::string>> rows(const std::string& out) {
+    std::vector<std::vector<std::string>> table;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> cells;
+        std::istringstream fields(line);
+        for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
+        table.push_back(cells);
+    }
+    return table;
+}
+
+TEST(TuneCommand, ListsNotesWithCounterChannelAndPitch) {
+    const CliRun run = tune({"--seed", "0 1 2 1", "--levels", "1", "-n", "6", "--channels-in-play", "3",
+                          "--choose-channels-by", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto table = rows(run.out);
+    ASSERT_EQ(table.size(), 7u);
+    EXPECT_THAT(table[0], ::testing::ElementsAre("note", "counter", "level", "value", "channel", "degree",
+                                                 "frequency", "midi", "bend"));
+    EXPECT_THAT(table[1], ::testing::ElementsAre("0", "00", "1", "0", "0", "0", "261.62557", "60", "8192"));
+    EXPECT_THAT(table[3], ::testing::ElementsAre("2", "02", "0", "2", "2", "4", "329.62756", "64", "8192"));
+    EXPECT_THAT(table[5], ::testing::ElementsAre("4", "10", "1", "1", "1", "2", "293.66477", "62", "8192"));
+}
+
+TEST(TuneCommand, JsonGivesTheSameAsObjects) {
+    const CliRun run = tune({"--seed", "0 -1", "--levels", "1", "-n", "5", "--json", "--octave-shifts", "1",
+                          "--shift-mode", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto notes = nlohmann::json::parse(run.out);
+    ASSERT_EQ(notes.size(), 5u);
+    EXPECT_EQ(notes[3]["value"], -2);
+    EXPECT_EQ(notes[3]["counter"], nlohmann::json::parse("[1, 1]"));
+    EXPECT_EQ(notes[3]["degree"], -5);
+    EXPECT_EQ(notes[3]["midi_note"], 55 + 12);  // the G below middle C, one octave up
+    EXPECT_EQ(notes[4]["changed_level"], 1);    // the cycle starts again
+}
+
+TEST(TuneCommand, ArrayShowsTheShiftedTuneAndItsFlags) {
+    CliRun run = tune({"--seed", "0 -1", "--levels", "1", "--array", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto array = nlohmann::json::parse(run.out);
+    EXPECT_EQ(array["values"], nlohmann::json::parse("[2, 1, 1, 0]"));
+    EXPECT_EQ(array["count"], 4);
+    run = tune({"--seed", "0 1 2 1", "--levels", "6", "--array"});
+    EXPECT_THAT(run.out, HasSubstr("count\t10240\ntune_full\tyes\ntune_truncated\tyes\n"));
+}
+
+TEST(TuneCommand, ClampsWithTheProgramsMessage) {
+    const CliRun run = tune({"--levels", "35", "--channels-in-play", "20", "-n", "1", "--json"});
+    ASSERT_EQ(run.status, 0);
+    EXPECT_THAT(run.err, HasSubstr("Levels: Maximum of 30 levels"));
+    EXPECT_THAT(run.err, HasSubstr("Number of MIDI channels to use: Maximum of 16 MIDI channels."));
+    EXPECT_EQ(nlohmann::json::parse(run.out)[0]["counter"].size(), 30u);
+}
+
+TEST(TuneCommand, AnUnreadableValueNamesItsOption) {
+    for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
+             {"--seed", "0 x 1"}, {"--levels", "many"}, {"--choose-channels-by", "7"}, {"--shift-mode", "9"},
+             {"--scale", "none"}, {"--voices", "1 2 q"}}) {
+        const CliRun run = tune({option, value});
+        EXPECT_EQ(run.status, 2) << option;
+        EXPECT_THAT(run.err, HasSubstr(option)) << option;
+    }
+}
+
+}  // namespace
