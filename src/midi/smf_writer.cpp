@@ -278,7 +278,8 @@ void SmfWriter::write_track_body(int track, const TrackWriter* write_track) {
         select_track_buffer(track);
         return;
     }
-    if (settings_.mf_add_key_signature) write_key_signature(configured_key_signature(settings_));
+    // A continued track already begins with its key signature.
+    if (settings_.mf_add_key_signature && !append_) write_key_signature(configured_key_signature(settings_));
     if (write_track != nullptr && *write_track) {
         accepting_events_ = true;
         (*write_track)(track);

@@ -57,7 +57,8 @@ std::size_t encode_variable_length(std::uint32_t value, std::span<std::uint8_t, 
 //   min(tracks, 16)). An event that does not fit sets the overflow flag and fails (-1),
 //   and so does every later one: the block bounds the file in this mode.
 // - Append (a play-along recording continuing a format 0 file): the header is written over
-//   the old one and the events continue the old track where its end-of-track stood.
+//   the old one and the events continue the old track where its end-of-track stood (no
+//   second key signature).
 //
 // Write failures are reported once through the Reporter, set the write-error flag and the
 // owner's abort flag; from then on nothing more reaches the file, which keeps what was
