@@ -1,0 +1,58 @@
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "../cli/run_cli.h"
+#include "midi_test_support.h"
+
+namespace corvane::testing {
+namespace {
+
+void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+const Bytes kSmallFile{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
+                       'M', 'T', 'r', 'k', 0, 0, 0, 8, 0x00, 0x90, 60, 100, 0x00, 0xFF, 0x2F, 0x00};
+
+TEST(DumpCommand, WritesTheDumpBesideTheFileOrWhereAsked) {
+    TempFolder folder;
+    const auto midi = folder / "tune.mid";
+    write_bytes(midi, kSmallFile);
+
+    const auto beside = run_cli({"dump", midi.string()});
+    EXPECT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(beside.out, (folder / "tune.mid.hex").string() + "\n");
+    const std::string text = slurp(folder / "tune.mid.hex");
+    EXPECT_NE(text.find(":00903c64;ch. 1 note on 60 vel. 100\n"), std::string::npos) << text;
+
+    const auto elsewhere = run_cli({"dump", midi.string(), "-o", (folder / "out.hex").string()});
+    EXPECT_EQ(elsewhere.status, 0) << elsewhere.err;
+    EXPECT_EQ(slurp(folder / "out.hex"), text);
+}
+
+TEST(DumpCommand, AnUnreadableFileFailsWithItsReason) {
+    TempFolder folder;
+    const auto missing = folder / "missing.mid";
+    const auto result = run_cli({"dump", missing.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("Error reading from " + missing.string() + ": No such file or directory"), std::string::npos)
+        << result.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing.mid.hex"));
+
+    write_bytes(folder / "tune.mid", kSmallFile);
+    const auto unwritable = run_cli({"dump", (folder / "tune.mid").string(), "-o", (folder / "no" / "x.hex").string()});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("No such file or directory"), std::string::npos) << unwritable.err;
+}
+
+TEST(DumpCommand, HelpAndUsage) {
+    const auto help = run_cli({"dump", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("-o,--output"), std::string::npos) << help.out;
+    EXPECT_EQ(run_cli({"dump"}).status, 2);
+}
+
+}  // namespace
+}  // namespace corvane::testing

@@ -1,0 +1,460 @@
+#include "corvane/midi/smf_writer.h"
+
+#include <gtest/gtest.h>
+
+#include "midi_test_support.h"
+#include "smf_reader.h"
+
+namespace corvane::midi {
+namespace {
+
+using testing::Bytes;
+using testing::cat;
+using testing::file_bytes;
+using testing::read_smf;
+using testing::SmfEvent;
+using testing::TempFolder;
+
+// One channel event as the send operation passes it on.
+struct Sent {
+    int track = 0;
+    std::uint32_t delta = 0;
+    std::uint8_t status = 0x90;
+    int channel = 0;
+    Bytes data;
+};
+
+// A stand-in for the player: each pass sends the whole tune; the writer keeps what belongs
+// to the pass's track.
+struct Render {
+    SmfWriter& writer;
+    std::vector<Sent> tune;
+    std::vector<int> passes{};
+    std::vector<int> results{};
+
+    void operator()(int track) {
+        passes.push_back(track);
+        for (const auto& e : tune) results.push_back(writer.write_channel_event(e.delta, e.status, e.channel, e.data, e.track));
+    }
+};
+
+const Bytes kHeaderId{'M', 'T', 'h', 'd', 0, 0, 0, 6};
+const Bytes kEndOfTrack{0x00, 0xFF, 0x2F, 0x00};
+const Bytes kKeyThreeSharpsMajor{0x00, 0xFF, 0x59, 0x02, 0x03, 0x00};
+
+Bytes track_chunk(const Bytes& body) {
+    const auto n = static_cast<std::uint32_t>(body.size());
+    return cat({{'M', 'T', 'r', 'k', static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
+                 static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)},
+                body});
+}
+
+Bytes header(int format, int tracks, int division) {
+    return cat({kHeaderId,
+                {0, static_cast<std::uint8_t>(format), 0, static_cast<std::uint8_t>(tracks),
+                 static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)}});
+}
+
+class SmfWriterTest : public ::testing::Test {
+protected:
+    // Creates `name`, writes the tune with the settings, closes; returns the file's bytes.
+    Bytes write(const std::string& name, int format, int tracks, std::vector<Sent> tune, const SmfSettings& settings = {}) {
+        SmfWriter writer(reporter, abort, settings);
+        Render render{writer, std::move(tune)};
+        EXPECT_TRUE(writer.create(folder / name));
+        EXPECT_TRUE(writer.write_file(format, tracks, settings.midi_ticks_per_quarter_note, std::ref(render)));
+        EXPECT_TRUE(writer.close());
+        passes = render.passes;
+        return file_bytes(folder / name);
+    }
+
+    TempFolder folder;
+    platform::RecordingReporter reporter;
+    std::atomic<bool> abort{false};
+    std::vector<int> passes;
+};
+
+// ---- layout of each format ----------------------------------------------------------
+
+TEST_F(SmfWriterTest, FormatZeroIsOneTrackWithKeySignatureFirstAndNoTempo) {
+    const Bytes file = write("f0.mid", 0, 1,
+                             {{0, 0, 0xC0, 0, {5}}, {0, 0, 0x90, 0, {60, 100}}, {0, 250, 0x80, 0, {60, 0}}});
+    const Bytes expected = cat({header(0, 1, 250),
+                                track_chunk(cat({kKeyThreeSharpsMajor,
+                                                 {0x00, 0xC0, 0x05},
+                                                 {0x00, 0x90, 0x3C, 0x64},
+                                                 {0x81, 0x7A, 0x80, 0x3C, 0x00},
+                                                 kEndOfTrack}))});
+    EXPECT_EQ(file, expected);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannel) {
+    SmfSettings settings;
+    settings.mf_add_time_signature = true;
+    const Bytes file = write("f1.mid", 1, 2,
+                             {{0, 0, 0x90, 0, {60, 100}}, {1, 0, 0x90, 1, {64, 90}},
+                              {0, 10, 0x80, 0, {60, 0}}, {1, 20, 0x80, 1, {64, 0}}},
+                             settings);
+    const Bytes tempo_track = cat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20},
+                                   {0x00, 0xFF, 0x58, 0x04, 0x09, 0x03, 0x18, 0x08},
+                                   kEndOfTrack});
+    const Bytes expected = cat({header(1, 3, 250), track_chunk(tempo_track),
+                                track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0x90, 60, 100}, {10, 0x80, 60, 0}, kEndOfTrack})),
+                                track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0x91, 64, 90}, {20, 0x81, 64, 0}, kEndOfTrack}))});
+    EXPECT_EQ(file, expected);
+    EXPECT_EQ(passes, (std::vector<int>{0, 1}));
+}
+
+TEST_F(SmfWriterTest, FormatTwoHasMusicTracksOnlyAndTheTempoTrackLacksTheTimeSignatureByDefault) {
+    const Bytes f2 = write("f2.mid", 2, 2, {{0, 0, 0xE0, 0, {0, 64}}, {1, 5, 0xB0, 1, {7, 100}}});
+    EXPECT_EQ(f2, cat({header(2, 2, 250), track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0xE0, 0, 64}, kEndOfTrack})),
+                       track_chunk(cat({kKeyThreeSharpsMajor, {5, 0xB1, 7, 100}, kEndOfTrack}))}));
+
+    const auto f1 = read_smf(std::span<const std::uint8_t>(write("f1.mid", 1, 1, {})));
+    EXPECT_EQ(f1.tracks[0].events, (std::vector<SmfEvent>{{0, {0xFF, 0x51, 0x07, 0xA1, 0x20}}, {0, {0xFF, 0x2F}}}));
+}
+
+TEST_F(SmfWriterTest, FormatOneWithThreeMusicTracksCountsFourAndEachTrackHoldsOnlyItsOwnEvents) {
+    std::vector<Sent> tune;
+    for (int i = 0; i < 12; ++i) {
+        const int ch = i % 3;
+        tune.push_back({ch, static_cast<std::uint32_t>(i), 0x90, ch, {static_cast<std::uint8_t>(60 + i), 80}});
+    }
+    SmfWriter writer(reporter, abort);
+    Render render{writer, tune};
+    ASSERT_TRUE(writer.create(folder / "three.mid"));
+    ASSERT_TRUE(writer.write_file(1, 3, 250, std::ref(render)));
+    ASSERT_TRUE(writer.close());
+
+    EXPECT_EQ(render.passes, (std::vector<int>{0, 1, 2}));
+    // Each pass writes its own track's four notes and skips the other eight.
+    EXPECT_EQ(std::count(render.results.begin(), render.results.end(), 2), 12);
+    EXPECT_EQ(std::count(render.results.begin(), render.results.end(), 0), 24);
+
+    const auto file = read_smf(folder / "three.mid");
+    EXPECT_EQ(file.declared_tracks, 4);
+    ASSERT_EQ(file.tracks.size(), 4u);
+    EXPECT_EQ(file.tracks[0].events.front().bytes[1], 0x51);  // tempo only
+    for (int t = 0; t < 3; ++t) {
+        const auto& events = file.tracks[static_cast<std::size_t>(t) + 1].events;
+        ASSERT_EQ(events.size(), 6u);  // key signature, four notes, end of track
+        EXPECT_EQ(events.front().bytes, (Bytes{0xFF, 0x59, 0x03, 0x00}));
+        std::uint64_t tick = 0;
+        for (std::size_t k = 1; k <= 4; ++k) {
+            const int i = t + 3 * static_cast<int>(k - 1);
+            tick += static_cast<std::uint64_t>(i);
+            EXPECT_EQ(events[k], (SmfEvent{tick, {static_cast<std::uint8_t>(0x90 | t), static_cast<std::uint8_t>(60 + i), 80}}));
+        }
+    }
+}
+
+// ---- delta times ----------------------------------------------------------------------
+
+TEST_F(SmfWriterTest, DeltaTimesAreVariableLengthQuantitiesCappedAtFourBytes) {
+    SmfSettings settings;
+    settings.mf_add_key_signature = false;
+    const Bytes file = write("vlq.mid", 0, 1,
+                             {{0, 0, 0x90, 0, {1, 1}}, {0, 127, 0x90, 0, {2, 1}}, {0, 128, 0x90, 0, {3, 1}},
+                              {0, 0x0FFFFFFF, 0x90, 0, {4, 1}}, {0, 0x10000000, 0x90, 0, {5, 1}},
+                              {0, 0xFFFFFFFF, 0x90, 0, {6, 1}}},
+                             settings);
+    const Bytes body = cat({{0x00, 0x90, 1, 1}, {0x7F, 0x90, 2, 1}, {0x81, 0x00, 0x90, 3, 1},
+                            {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 4, 1}, {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 5, 1},
+                            {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 6, 1}, kEndOfTrack});
+    EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(body)}));
+
+    std::array<std::uint8_t, 4> out{};
+    EXPECT_EQ(encode_variable_length(0x3FFF, out), 2u);
+    EXPECT_EQ((Bytes{out[0], out[1]}), (Bytes{0xFF, 0x7F}));
+    EXPECT_EQ(encode_variable_length(0x4000, out), 3u);
+    EXPECT_EQ((Bytes{out[0], out[1], out[2]}), (Bytes{0x81, 0x80, 0x00}));
+}
+
+// ---- meta events ----------------------------------------------------------------------
+
+TEST_F(SmfWriterTest, KeySignatureThreeFlatsMinorIsFdZeroOne) {
+    SmfSettings settings;
+    settings.mf_sharps_or_flats = true;
+    settings.mf_use_minor_key = true;
+    const Bytes file = write("flats.mid", 0, 1, {}, settings);
+    EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(cat({{0x00, 0xFF, 0x59, 0x02, 0xFD, 0x01}, kEndOfTrack}))}));
+}
+
+TEST_F(SmfWriterTest, MetaEventsFromTheTrackCallbackCarryDeltaZero) {
+    SmfSettings settings;
+    settings.mf_add_key_signature = false;
+    SmfWriter writer(reporter, abort, settings);
+    ASSERT_TRUE(writer.create(folder / "meta.mid"));
+    ASSERT_TRUE(writer.write_file(0, 1, 96, [&](int) {
+        writer.write_tempo(0x123456);
+        writer.write_time_signature(3, 2, 24, 8);
+        writer.write_key_signature({-7, false});
+    }));
+    ASSERT_TRUE(writer.close());
+    EXPECT_EQ(file_bytes(folder / "meta.mid"),
+              cat({header(0, 1, 96), track_chunk(cat({{0x00, 0xFF, 0x51, 0x03, 0x12, 0x34, 0x56},
+                                                       {0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8},
+                                                       {0x00, 0xFF, 0x59, 0x02, 0xF9, 0x00},
+                                                       kEndOfTrack}))}));
+}
+
+// ---- appending (play-along recordings) -----------------------------------------------
+
+TEST_F(SmfWriterTest, AppendingTwiceContinuesTheOneTrackWithOneEndOfTrack) {
+    const auto path = folder / "play along.mid";
+    const auto record = [&](bool append, std::uint8_t note) {
+        SmfWriter writer(reporter, abort);
+        ASSERT_TRUE(append ? writer.open_to_append(path) : writer.create(path, SmfTarget::playalong));
+        EXPECT_EQ(writer.appending(), append);
+        Render render{writer, {{0, 0, 0x90, 0, {note, 100}}, {0, 100, 0x80, 0, {note, 0}}}};
+        ASSERT_TRUE(writer.write_file(0, 1, 250, std::ref(render)));
+        ASSERT_TRUE(writer.close());
+    };
+    record(false, 60);
+    const auto first_size = std::filesystem::file_size(path);
+    record(true, 62);
+    record(true, 64);
+
+    const auto file = read_smf(path);
+    ASSERT_EQ(file.tracks.size(), 1u);
+    const std::vector<SmfEvent> expected{
+        {0, {0xFF, 0x59, 0x03, 0x00}}, {0, {0x90, 60, 100}}, {100, {0x80, 60, 0}},
+        {100, {0x90, 62, 100}},        {200, {0x80, 62, 0}}, {200, {0x90, 64, 100}},
+        {300, {0x80, 64, 0}},          {300, {0xFF, 0x2F}}};
+    EXPECT_EQ(file.tracks[0].events, expected);
+    // Each continuation adds its two notes (4 bytes each) and nothing else.
+    EXPECT_EQ(std::filesystem::file_size(path), first_size + 2 * 8);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST_F(SmfWriterTest, AppendingToAMissingFileCreatesItAndToAnotherFormatIsRefused) {
+    SmfWriter writer(reporter, abort);
+    ASSERT_TRUE(writer.open_to_append(folder / "new.mid"));
+    EXPECT_FALSE(writer.appending());
+    ASSERT_TRUE(writer.write_file(0, 1, 250, [](int) {}));
+    ASSERT_TRUE(writer.close());
+    EXPECT_NO_THROW(read_smf(folder / "new.mid"));
+
+    write("format1.mid", 1, 1, {});
+    const auto before = file_bytes(folder / "format1.mid");
+    EXPECT_FALSE(writer.open_to_append(folder / "format1.mid"));
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].caption, "Error writing MIDI file");
+    EXPECT_TRUE(abort.load());
+    EXPECT_EQ(file_bytes(folder / "format1.mid"), before);
+}
+
+// ---- single pass ----------------------------------------------------------------------
+
+TEST_F(SmfWriterTest, SinglePassRendersOnceIntoPerTrackBuffers) {
+    SmfSettings settings;
+    settings.mf_single_pass_recording = true;
+    std::vector<Sent> tune;
+    for (int i = 0; i < 30; ++i) {
+        const int ch = (i * 7) % 3;
+        tune.push_back({ch, 1, 0x90, ch, {static_cast<std::uint8_t>(i), 64}});
+    }
+    SmfWriter writer(reporter, abort, settings);
+    Render render{writer, tune};
+    ASSERT_TRUE(writer.create(folder / "single.mid"));
+    ASSERT_TRUE(writer.write_file(2, 3, 250, std::ref(render)));
+    ASSERT_TRUE(writer.close());
+
+    EXPECT_TRUE(writer.single_pass());
+    EXPECT_EQ(render.passes, (std::vector<int>{0}));
+    EXPECT_EQ(std::count(render.results.begin(), render.results.end(), 2), 30);
+    const auto file = read_smf(folder / "single.mid");
+    ASSERT_EQ(file.tracks.size(), 3u);
+    for (std::size_t t = 0; t < 3; ++t) {
+        const auto& events = file.tracks[t].events;
+        EXPECT_EQ(events.front().bytes, (Bytes{0xFF, 0x59, 0x03, 0x00}));
+        EXPECT_EQ(events.size(), 12u);
+        for (std::size_t k = 1; k + 1 < events.size(); ++k) EXPECT_EQ(events[k].bytes[0], 0x90 | t);
+    }
+}
+
+TEST_F(SmfWriterTest, SinglePassOverflowFailsTheEventAndEveryLaterOneButKeepsTheFileWhole) {
+    SmfSettings settings;
+    settings.mf_single_pass_recording = true;
+    std::vector<Sent> tune;
+    for (int i = 0; i < 40; ++i) tune.push_back({0, 0, 0x90, 0, {static_cast<std::uint8_t>(i), 64}});
+    tune.push_back({1, 0, 0x90, 1, {1, 64}});
+    SmfWriter writer(reporter, abort, settings, 200);  // 99 bytes for each of 2 tracks
+    Render render{writer, tune};
+    ASSERT_TRUE(writer.create(folder / "overflow.mid"));
+    writer.write_file(1, 2, 250, std::ref(render));
+    ASSERT_TRUE(writer.close());
+
+    EXPECT_TRUE(writer.overflow());
+    // 99 bytes, less the 10-byte margin and the key signature: 20 notes of 4 bytes fit.
+    const auto first_failure = std::find(render.results.begin(), render.results.end(), -1) - render.results.begin();
+    EXPECT_EQ(first_failure, 20);
+    EXPECT_TRUE(std::all_of(render.results.begin() + first_failure, render.results.end(), [](int r) { return r == -1; }));
+    const auto file = read_smf(folder / "overflow.mid");
+    EXPECT_EQ(file.tracks[1].events.size(), 22u);  // key signature, 20 notes, end of track
+    EXPECT_EQ(file.tracks[2].events.size(), 2u);   // the later event on track 1 failed too
+}
+
+// ---- size limits ----------------------------------------------------------------------
+
+TEST_F(SmfWriterTest, PlayalongLimitIsToldOnceAndLaterEventsAreDropped) {
+    SmfSettings settings;
+    settings.max_midi_file_size_for_playalong = 0.1;  // 102 bytes
+    std::vector<PlayalongLimitNotice> notices;
+    SmfWriter writer(reporter, abort, settings);
+    writer.set_limit_listener([&](const PlayalongLimitNotice& n) { notices.push_back(n); });
+    std::vector<Sent> tune(40, Sent{0, 1, 0x90, 0, {60, 64}});
+    Render render{writer, tune};
+    ASSERT_TRUE(writer.create(folder / "limit.mid", SmfTarget::playalong));
+    ASSERT_TRUE(writer.write_file(0, 1, 250, std::ref(render)));
+    ASSERT_TRUE(writer.close());
+
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].path, folder / "limit.mid");
+    EXPECT_DOUBLE_EQ(notices[0].limit_kb, 0.1);
+    EXPECT_TRUE(writer.size_limit_reached());
+    // 28 bytes of header, chunk header and key signature, then 4-byte notes: the 19th
+    // crosses 102 bytes and is the last; end-of-track still closes the track.
+    EXPECT_EQ(std::filesystem::file_size(folder / "limit.mid"), 28u + 19 * 4 + 4);
+    const auto file = read_smf(folder / "limit.mid");
+    EXPECT_EQ(file.tracks[0].events.size(), 21u);
+    EXPECT_FALSE(abort.load());
+
+    EXPECT_EQ(playalong_limit_message({"Play along.mid", 0.105469, 0.1}),
+              "File size for:\nPlay along.mid\n\n0.105469 Kb\n\nExceeds max set of 0.1 Kb.\n\nStopping recording."
+              "\n\nYou can change the max. file size from In | Options | Record Play Along");
+}
+
+TEST_F(SmfWriterTest, GalleryLimitStopsTheClipWithoutTellingAndSavesHaveNoLimit) {
+    SmfSettings settings;
+    settings.max_midi_file_size_for_gallery = 0.05;  // 51 bytes
+    settings.max_midi_file_size_for_playalong = 0.05;
+    int told = 0;
+    const std::vector<Sent> tune(40, Sent{0, 1, 0x90, 0, {60, 64}});
+    for (const SmfTarget target : {SmfTarget::gallery_clip, SmfTarget::save}) {
+        SmfWriter writer(reporter, abort, settings);
+        writer.set_limit_listener([&](const PlayalongLimitNotice&) { ++told; });
+        Render render{writer, tune};
+        ASSERT_TRUE(writer.create(folder / "clip.mid", target));
+        ASSERT_TRUE(writer.write_file(0, 1, 250, std::ref(render)));
+        ASSERT_TRUE(writer.close());
+        const auto file = read_smf(folder / "clip.mid");
+        if (target == SmfTarget::gallery_clip) {
+            EXPECT_TRUE(writer.size_limit_reached());
+            EXPECT_LT(file.tracks[0].events.size(), 10u);
+        } else {
+            EXPECT_FALSE(writer.size_limit_reached());
+            EXPECT_EQ(file.tracks[0].events.size(), 42u);
+        }
+    }
+    EXPECT_EQ(told, 0);
+}
+
+// ---- failures -------------------------------------------------------------------------
+
+TEST_F(SmfWriterTest, AFullDiskIsReportedOnceAndSetsTheAbortFlag) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    SmfWriter writer(reporter, abort);
+    Render render{writer, {{0, 0, 0x90, 0, {60, 100}}}};
+    ASSERT_TRUE(writer.create("/dev/full"));
+    EXPECT_FALSE(writer.write_file(0, 1, 250, std::ref(render)));
+    EXPECT_FALSE(writer.close());
+    EXPECT_TRUE(writer.write_error());
+    EXPECT_TRUE(abort.load());
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "No space left on device");
+    EXPECT_EQ(reporter.entries()[0].caption, "Error saving to fullin Folder /dev");
+}
+
+TEST_F(SmfWriterTest, AMissingFolderIsReportedWithThePath) {
+    const auto path = folder / "no such folder" / "tune.mid";
+    SmfWriter writer(reporter, abort);
+    EXPECT_FALSE(writer.create(path));
+    EXPECT_FALSE(writer.write_file(0, 1, 250, [](int) {}));
+    EXPECT_TRUE(abort.load());
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "No such file or directory");
+    EXPECT_EQ(reporter.entries()[0].caption, "Error saving to " + path.string());
+    EXPECT_FALSE(std::filesystem::exists(path.parent_path()));
+}
+
+TEST_F(SmfWriterTest, AChannelAbove15IsReportedAndTheEventLeftOut) {
+    SmfSettings settings;
+    settings.mf_add_key_signature = false;
+    const Bytes file = write("channel.mid", 0, 1, {{0, 0, 0x90, 16, {60, 100}}, {0, 0, 0x90, 15, {60, 100}}}, settings);
+    EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(cat({{0x00, 0x9F, 60, 100}, kEndOfTrack}))}));
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "error: MIDI channel greater than 16\r\n");
+    EXPECT_EQ(reporter.entries()[0].caption, "Error writing MIDI file");
+    EXPECT_TRUE(abort.load());
+}
+
+TEST_F(SmfWriterTest, ArgumentsThatMakeNoFileAreRefused) {
+    SmfWriter writer(reporter, abort);
+    ASSERT_TRUE(writer.create(folder / "bad.mid"));
+    EXPECT_FALSE(writer.write_file(0, 2, 250, [](int) {}));  // format 0 has one track
+    EXPECT_FALSE(writer.write_file(3, 1, 250, [](int) {}));
+    EXPECT_FALSE(writer.write_file(1, 1, 0x8000, [](int) {}));
+    EXPECT_EQ(writer.write_channel_event(0, 0x90, 0, Bytes{60, 100}, 0), 0);  // no track is being written
+    EXPECT_TRUE(writer.close());
+    EXPECT_EQ(std::filesystem::file_size(folder / "bad.mid"), 0u);
+}
+
+// ---- reading back ---------------------------------------------------------------------
+
+TEST_F(SmfWriterTest, EveryFormatReadsBackWithTheSameEventsAtTheSameTicks) {
+    // A small tune over three channels, with the per-channel deltas of one-track-per-channel files.
+    struct Timed {
+        std::uint64_t tick;
+        int channel;
+        Bytes message;
+    };
+    std::vector<Timed> tune;
+    for (int i = 0; i < 200; ++i) {
+        const int ch = (i * 5) % 3;
+        const std::uint64_t tick = static_cast<std::uint64_t>(i) * 37 + static_cast<std::uint64_t>(i % 7) * 300;
+        const auto note = static_cast<std::uint8_t>(40 + i % 50);
+        tune.push_back({tick, ch, {static_cast<std::uint8_t>(i % 2 ? 0x80 : 0x90), note, 90}});
+        if (i % 50 == 0) tune.push_back({tick, ch, {0xC0, static_cast<std::uint8_t>(i % 128)}});
+        if (i % 60 == 0) tune.push_back({tick, ch, {0xE0, 0x7F, 0x7F}});
+    }
+    std::stable_sort(tune.begin(), tune.end(), [](const Timed& a, const Timed& b) { return a.tick < b.tick; });
+
+    for (const bool single_pass : {false, true}) {
+        for (const int format : {0, 1, 2}) {
+            SmfSettings settings;
+            settings.mf_single_pass_recording = single_pass;
+            const int tracks = format == 0 ? 1 : 3;
+            std::vector<Sent> sent;
+            std::array<std::uint64_t, 3> last{};
+            std::uint64_t last_any = 0;
+            for (const auto& e : tune) {
+                const int track = format == 0 ? 0 : e.channel;
+                auto& previous = format == 0 ? last_any : last[static_cast<std::size_t>(e.channel)];
+                sent.push_back({track, static_cast<std::uint32_t>(e.tick - previous), static_cast<std::uint8_t>(e.message[0]),
+                                e.channel, Bytes(e.message.begin() + 1, e.message.end())});
+                previous = e.tick;
+            }
+            const std::string name = "tune" + std::to_string(format) + (single_pass ? "s" : "m") + ".mid";
+            const auto bytes = write(name, format, tracks, sent, settings);
+            const auto file = read_smf(std::span<const std::uint8_t>(bytes));
+            const std::size_t first_music = format == 1 ? 1 : 0;
+            ASSERT_EQ(file.tracks.size(), first_music + static_cast<std::size_t>(tracks)) << name;
+            for (int t = 0; t < tracks; ++t) {
+                std::vector<SmfEvent> expected{{0, {0xFF, 0x59, 0x03, 0x00}}};
+                for (const auto& e : tune) {
+                    if (format != 0 && e.channel != t) continue;
+                    Bytes message = e.message;
+                    message[0] = static_cast<std::uint8_t>(message[0] | e.channel);
+                    expected.push_back({e.tick, message});
+                }
+                expected.push_back({expected.back().tick, {0xFF, 0x2F}});
+                EXPECT_EQ(file.tracks[first_music + static_cast<std::size_t>(t)].events, expected) << name << " track " << t;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace corvane::midi
