@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "corvane/platform/clock.h"
+#include "corvane/platform/midi_output.h"
+
+namespace corvane::platform {
+
+namespace detail {
+class SynthCore;
+}
+
+// Debian's General MIDI soundfont (an alternatives link to whichever GM font is installed).
+inline constexpr std::string_view kDefaultSoundfont = "/usr/share/sounds/sf2/default-GM.sf2";
+
+struct SynthOptions {
+    std::string soundfont = std::string(kDefaultSoundfont);
+    double sample_rate = 44100.0;
+    double gain = 0.5;
+    // FluidSynth's audio driver by name ("pulseaudio", "alsa", "jack", ...); empty tries the
+    // usual ones in turn.
+    std::string audio_driver;
+};
+
+// What went wrong when the built-in synthesizer could not be opened.
+enum class SynthFailure {
+    none,
+    soundfont,     // the soundfont is missing or does not load
+    synthesizer,   // FluidSynth itself could not start
+    audio_device,  // the synthesizer works but no audio device opens: render to WAV instead
+};
+
+// The built-in synthesizer playing live through one of FluidSynth's audio drivers: device -1.
+class FluidSynthOutput final : public MidiOutput {
+public:
+    struct Opened {
+        std::unique_ptr<FluidSynthOutput> output;  // null on failure
+        SynthFailure failure = SynthFailure::none;
+        std::string error;  // plain English, naming what failed
+    };
+
+    static Opened open(const SynthOptions& options);
+    ~FluidSynthOutput() override;
+    FluidSynthOutput(const FluidSynthOutput&) = delete;
+    FluidSynthOutput& operator=(const FluidSynthOutput&) = delete;
+
+    // Safe from any thread: FluidSynth locks its own state.
+    int send_short(std::uint32_t message) override;
+    const std::string& audio_driver() const { return driver_name_; }
+
+private:
+    struct Driver;
+    FluidSynthOutput(std::unique_ptr<detail::SynthCore> core, std::unique_ptr<Driver> driver, std::string driver_name);
+
+    std::unique_ptr<detail::SynthCore> core_;
+    std::unique_ptr<Driver> driver_;
+    std::string driver_name_;
+};
+
+// A short message with the time it is played, in milliseconds from the start of a render.
+struct TimedMessage {
+    std::int64_t time_ms = 0;
+    std::uint32_t message = 0;
+};
+
+// The built-in synthesizer rendering into memory instead of a sound card: interleaved 16-bit
+// stereo at the options' sample rate. Messages are played at their time; the sound up to
+// that time is rendered first. Not thread-safe: one sender at a time.
+class FluidSynthRenderer final : public MidiOutput {
+public:
+    static constexpr int kChannels = 2;
+
+    // With a clock, send_short plays at the clock's time (counted from when the renderer was
+    // made); without one, at the end of what has been rendered so far. Null with `error`
+    // when the soundfont or FluidSynth fails.
+    static std::unique_ptr<FluidSynthRenderer> create(const SynthOptions& options, std::string& error,
+                                                      const Clock* clock = nullptr);
+    ~FluidSynthRenderer() override;
+    FluidSynthRenderer(const FluidSynthRenderer&) = delete;
+    FluidSynthRenderer& operator=(const FluidSynthRenderer&) = delete;
+
+    int send_short(std::uint32_t message) override;
+    // A time before the end of what has been rendered plays at that end.
+    int send_at(std::int64_t time_ms, std::uint32_t message);
+    // Plays the messages, which must be in time order, and renders on to `end_ms`.
+    void render_messages(std::span<const TimedMessage> messages, std::int64_t end_ms);
+    void render_until(std::int64_t time_ms);
+
+    std::int64_t rendered_ms() const;
+    int sample_rate() const { return sample_rate_; }
+    std::span<const std::int16_t> samples() const { return samples_; }
+    // Empty text on success, else what failed.
+    std::string write_wav(const std::filesystem::path& path) const;
+
+private:
+    FluidSynthRenderer(std::unique_ptr<detail::SynthCore> core, int sample_rate, const Clock* clock);
+    std::int64_t frame_at(std::int64_t time_ms) const;
+
+    std::unique_ptr<detail::SynthCore> core_;
+    int sample_rate_;
+    const Clock* clock_;
+    std::int64_t clock_origin_ms_ = 0;
+    std::vector<std::int16_t> samples_;
+};
+
+// Writes 16-bit PCM as a WAV file. Empty text on success, else what failed.
+std::string write_wav_file(const std::filesystem::path& path, std::span<const std::int16_t> interleaved,
+                           int sample_rate, int channels);
+
+}  // namespace corvane::platform

@@ -1,0 +1,64 @@
+#include "corvane/platform/recording_output.h"
+
+namespace corvane::platform {
+
+MessageRecording::MessageRecording(std::size_t capacity) { messages_.reserve(capacity); }
+
+void MessageRecording::add(RecordedMessage message) {
+    const std::lock_guard lock(mutex_);
+    messages_.push_back(message);
+}
+
+std::vector<RecordedMessage> MessageRecording::messages() const {
+    const std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+std::size_t MessageRecording::size() const {
+    const std::lock_guard lock(mutex_);
+    return messages_.size();
+}
+
+void MessageRecording::clear() {
+    const std::lock_guard lock(mutex_);
+    messages_.clear();
+}
+
+RecordingMidiOutput::RecordingMidiOutput(const Clock& clock, std::shared_ptr<MessageRecording> recording)
+    : clock_(clock), recording_(recording ? std::move(recording) : std::make_shared<MessageRecording>()) {}
+
+RecordingMidiOutput::~RecordingMidiOutput() {
+    if (closed_) closed_();
+}
+
+int RecordingMidiOutput::send_short(std::uint32_t message) {
+    const int result = send_result_.load();
+    if (result == kSendOk) recording_->add({clock_.now_ms(), message});
+    return result;
+}
+
+void RecordingMidiOutput::set_send_result(int result) { send_result_ = result; }
+
+RecordingOutputSystem::RecordingOutputSystem(const Clock& clock, std::vector<std::string> names, std::string built_in)
+    : clock_(clock), names_(std::move(names)), built_in_(std::move(built_in)) {}
+
+std::unique_ptr<MidiOutput> RecordingOutputSystem::open_output(int device, std::string& error) {
+    const bool listed = device == kBuiltInSynthDevice ? !built_in_.empty()
+                                                      : device >= 0 && static_cast<std::size_t>(device) < names_.size();
+    if (!listed) {
+        error = "There is no MIDI output device " + std::to_string(device) + ".";
+        return nullptr;
+    }
+    if (!open_error_.empty()) {
+        error = open_error_;
+        return nullptr;
+    }
+    auto output = std::make_unique<RecordingMidiOutput>(clock_, recording_);
+    output->set_send_result(send_result_);
+    output->on_close([count = close_count_] { ++*count; });
+    last_opened_device_ = device;
+    ++open_count_;
+    return output;
+}
+
+}  // namespace corvane::platform

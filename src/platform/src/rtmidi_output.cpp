@@ -1,0 +1,169 @@
+#include "corvane/platform/rtmidi_output.h"
+
+#include <RtMidi.h>
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+
+#include "corvane/platform/short_message.h"
+#include "quiet_libraries.h"
+
+namespace corvane::platform {
+namespace {
+
+RtMidi::Api rtmidi_api(MidiApi api) { return api == MidiApi::jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
+
+// RtMidi reports errors through this callback once one is set, instead of throwing or
+// printing; the output keeps the last text so that a failed send can be told apart.
+void keep_error_text(RtMidiError::Type, const std::string& text, void* user_data) {
+    *static_cast<std::string*>(user_data) = text;
+}
+
+class RtMidiOutput final : public MidiOutput {
+public:
+    explicit RtMidiOutput(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {
+        out_->setErrorCallback(keep_error_text, &last_error_);
+    }
+    ~RtMidiOutput() override {
+        try {
+            out_->closePort();
+        } catch (const RtMidiError&) {
+            // Closing is best effort: the port goes with the object anyway.
+        }
+    }
+    RtMidiOutput(const RtMidiOutput&) = delete;
+    RtMidiOutput& operator=(const RtMidiOutput&) = delete;
+
+    int send_short(std::uint32_t message) override {
+        const auto bytes = short_message_bytes(message);
+        if (!bytes) return kSendInvalidMessage;
+        last_error_.clear();
+        try {
+            out_->sendMessage(bytes->bytes.data(), bytes->size);
+        } catch (const RtMidiError&) {
+            return kSendDeviceError;
+        }
+        return last_error_.empty() ? kSendOk : kSendDeviceError;
+    }
+
+private:
+    std::unique_ptr<RtMidiOut> out_;
+    std::string last_error_;
+};
+
+std::optional<MidiApi> choose_api(MidiApi wanted, std::string& reason) {
+    if (wanted == MidiApi::jack) {
+        if (jack_server_running()) return MidiApi::jack;
+        reason = "No JACK server is running, so there are no JACK MIDI outputs.";
+        return std::nullopt;
+    }
+    if (wanted == MidiApi::automatic && jack_server_running()) return MidiApi::jack;
+    if (alsa_sequencer_available()) return MidiApi::alsa;
+    reason = wanted == MidiApi::alsa
+                 ? "The ALSA sequencer cannot be opened (/dev/snd/seq is missing or not accessible)."
+                 : "Neither the ALSA sequencer (/dev/snd/seq) nor a JACK server is available.";
+    return std::nullopt;
+}
+
+std::string virtual_port_listing(const RtMidiOptions& options) { return options.virtual_port_name + " (virtual port)"; }
+
+}  // namespace
+
+std::optional<MidiApi> midi_api_from_name(std::string_view name) {
+    if (name == "auto") return MidiApi::automatic;
+    if (name == "alsa") return MidiApi::alsa;
+    if (name == "jack") return MidiApi::jack;
+    return std::nullopt;
+}
+
+std::string_view midi_api_display_name(MidiApi api) {
+    switch (api) {
+        case MidiApi::alsa: return "ALSA sequencer";
+        case MidiApi::jack: return "JACK";
+        case MidiApi::automatic: break;
+    }
+    return "automatic";
+}
+
+bool alsa_sequencer_available() {
+    const detail::QuietAlsa quiet;
+    snd_seq_t* sequencer = nullptr;
+    if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0) < 0) return false;
+    snd_seq_close(sequencer);
+    return true;
+}
+
+bool jack_server_running() {
+    const detail::QuietJack quiet;
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("Corvane probe", JackNoStartServer, &status);
+    if (client == nullptr) return false;
+    jack_client_close(client);
+    return true;
+}
+
+RtMidiOutputSystem::RtMidiOutputSystem(RtMidiOptions options) : options_(std::move(options)) {
+    api_ = choose_api(options_.api, unavailable_reason_);
+}
+
+std::vector<std::string> RtMidiOutputSystem::output_names() {
+    if (!api_) return {};
+    std::vector<std::string> names{virtual_port_listing(options_)};
+    try {
+        RtMidiOut out(rtmidi_api(*api_), options_.client_name);
+        const unsigned int count = out.getPortCount();
+        for (unsigned int port = 0; port < count; ++port) names.push_back(out.getPortName(port));
+    } catch (const RtMidiError&) {
+        // The ports went away between the probe and the listing: only our own port is left.
+    }
+    return names;
+}
+
+std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_output(int device, std::string& error) {
+    if (!api_) {
+        error = unavailable_reason_;
+        return nullptr;
+    }
+    if (device < 0) {
+        error = "MIDI output device " + std::to_string(device) + " does not exist; the " +
+                std::string(midi_api_display_name(*api_)) + " outputs are numbered from 0.";
+        return nullptr;
+    }
+    if (device == kVirtualPortDevice) return open_virtual_port(error);
+    return open_port(static_cast<unsigned int>(device - 1), error);
+}
+
+std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_virtual_port(std::string& error) {
+    try {
+        auto out = std::make_unique<RtMidiOut>(rtmidi_api(*api_), options_.client_name);
+        out->openVirtualPort(options_.virtual_port_name);
+        return std::make_unique<RtMidiOutput>(std::move(out));
+    } catch (const RtMidiError& e) {
+        error = "Could not make the virtual MIDI output port \"" + options_.virtual_port_name + "\": " + e.getMessage();
+    }
+    return nullptr;
+}
+
+std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_port(unsigned int port, std::string& error) {
+    try {
+        auto out = std::make_unique<RtMidiOut>(rtmidi_api(*api_), options_.client_name);
+        const unsigned int count = out->getPortCount();
+        if (port >= count) {
+            error = "MIDI output device " + std::to_string(port + 1) + " does not exist; there are " +
+                    std::to_string(count + 1) + " " + std::string(midi_api_display_name(*api_)) +
+                    " outputs, numbered 0 to " + std::to_string(count) + ".";
+            return nullptr;
+        }
+        const std::string name = out->getPortName(port);
+        out->openPort(port, options_.client_name);
+        if (!out->isPortOpen()) {
+            error = "Could not connect to the MIDI output \"" + name + "\".";
+            return nullptr;
+        }
+        return std::make_unique<RtMidiOutput>(std::move(out));
+    } catch (const RtMidiError& e) {
+        error = "Could not open the MIDI output: " + e.getMessage();
+    }
+    return nullptr;
+}
+
+}  // namespace corvane::platform
