@@ -21,6 +21,13 @@ struct TimerCaps {
     std::uint32_t max_period_ms = 1000000;
 };
 
+// The resolution the player passes with its events: the smallest period, but 2 ms when the
+// smallest is below 3 ms, and never more than the largest.
+constexpr std::uint32_t timer_resolution_ms(TimerCaps caps) {
+    const std::uint32_t wanted = caps.min_period_ms < 3 ? 2 : caps.min_period_ms;
+    return caps.max_period_ms < wanted ? caps.max_period_ms : wanted;
+}
+
 // One-shot timer events at absolute millisecond deadlines on the service's clock. Each event
 // of the player arms the next, so only a few are ever pending: arming never allocates.
 class TimerService {
