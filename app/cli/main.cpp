@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli_support.h"
+#include "device_commands.h"
 #include "dump_command.h"
 #include "tune_command.h"
 #include "tuning_commands.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1, 1);
     app.set_version_flag("--version", "corvane-cli 0.1");
     corvane::cli::add_tuning_commands(app);
+    corvane::cli::add_device_commands(app);
     corvane::cli::add_tune_command(app);
     corvane::cli::add_dump_command(app);
     try {
