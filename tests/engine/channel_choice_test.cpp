@@ -151,12 +151,6 @@ TEST(SelectRule, WritesTheFormulaOfEachRuleAndItsOptions) {
     EXPECT_TRUE(plays_simultaneous_notes(c));
 }
 
-TEST(SelectRule, MenuTextsAreInRuleOrder) {
-    EXPECT_THAT(channel_rule_menu_texts(),
-                ElementsAre("By &Note Height", "By &Time", "&Other...", "By &Cummulative Note Height", "By &Level",
-                            "By Level, with &simultaneous notes"));
-}
-
 TEST(Status, NamesTheChannelOrHowManyPlay) {
     Composition c;
     c.Channel = 4;

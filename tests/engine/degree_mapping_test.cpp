@@ -113,13 +113,5 @@ TEST_F(ChannelShiftTest, ModulationMovesByTheRatioOfADegree) {
     EXPECT_NEAR(pitch_of(shifted(ShiftMode::modulate_by_arpeggio_degree, 6, {60, 8192})), 74, 1e-3);
 }
 
-TEST(ShiftModes, AreNamedInModeOrder) {
-    const auto names = shift_mode_names();
-    ASSERT_EQ(names.size(), 5u);
-    EXPECT_EQ(names[0], "Octave shift");
-    EXPECT_EQ(names[2], "Arp. degree shift");
-    EXPECT_EQ(names[4], "Modulate by (A. degree)");
-}
-
 }  // namespace
 }  // namespace corvane::engine
