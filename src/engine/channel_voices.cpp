@@ -1,0 +1,519 @@
+#include "corvane/engine/channel_voices.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+
+namespace corvane::engine {
+namespace {
+
+using platform::kControlChange;
+using platform::kNoteOff;
+using platform::kNoteOn;
+using platform::kPitchBend;
+using platform::kProgramChange;
+
+constexpr int kOctave = 12;
+constexpr int kMaxRangeRounds = 100;
+constexpr int kNarrowRange = 25;
+constexpr int kBendRangeSemitones = 2;
+constexpr std::uint8_t kExpression = 11;
+constexpr std::uint8_t kAllSoundOff = 120;
+
+bool valid_channel(int c) { return c >= 0 && c < kMidiChannels; }
+bool valid_note(int n) { return n >= 0 && n <= 127; }
+int positive_mod(int a, int m) { return ((a % m) + m) % m; }
+
+// Moves a note above the range down, by the action's rule; `k` octaves take it inside.
+int move_down(int note, int k, RangeAction action, int lo, int hi, bool narrow) {
+    switch (action) {
+        case RangeAction::silent: return kNoNote;
+        case RangeAction::hover: return note - kOctave * k;
+        case RangeAction::rebound: return narrow ? note - kOctave * k : note - 2 * kOctave * k;
+        case RangeAction::hover_and_rebound: return narrow ? note - kOctave * k : note - 2 * kOctave * k + kOctave;
+        case RangeAction::wrap_around: {
+            int base = ((hi - lo + 1) % kOctave) + lo;
+            const int span = std::max(hi - base + 1, kOctave);
+            if (hi <= base) base = hi - kOctave;
+            return positive_mod(note - base, span) + base;
+        }
+    }
+    return note;
+}
+
+// The mirror image of move_down, for a note below the range.
+int move_up(int note, int k, RangeAction action, int lo, int hi, bool narrow) {
+    switch (action) {
+        case RangeAction::silent: return kNoNote;
+        case RangeAction::hover: return note + kOctave * k;
+        case RangeAction::rebound: return narrow ? note + kOctave * k : note + 2 * kOctave * k;
+        case RangeAction::hover_and_rebound: return narrow ? note + kOctave * k : note + 2 * kOctave * k - kOctave;
+        case RangeAction::wrap_around: {
+            int top = hi - ((hi - lo + 1) % kOctave);
+            const int span = std::max(top - lo + 1, kOctave);
+            if (top <= lo) top = lo + kOctave;
+            return top - positive_mod(top - note, span);
+        }
+    }
+    return note;
+}
+
+int clamp_bend_for_sending(double bend) { return static_cast<int>(std::clamp(std::trunc(bend), 0.0, 16383.0)); }
+
+}  // namespace
+
+ChannelVoices::ChannelVoices(const Composition& composition, const VoiceSettings& settings,
+                             platform::MessageSender& sender, const platform::Clock& clock)
+    : composition_(composition), settings_(settings), sender_(sender), clock_(clock) {
+    reset_voices();
+}
+
+ChannelVoices::~ChannelVoices() {
+    {
+        std::lock_guard guard(vibrato_mutex_);
+        vibrato_quit_ = true;
+    }
+    vibrato_wake_.notify_all();
+    if (vibrato_thread_.joinable()) vibrato_thread_.join();
+}
+
+int ChannelVoices::send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length) {
+    return sender_.send({status, static_cast<std::uint8_t>(channel & 15), static_cast<std::uint8_t>(data1 & 0x7F),
+                         static_cast<std::uint8_t>(data2 & 0x7F), length, false});
+}
+
+int ChannelVoices::program_of_voice(int voice) const { return composition_.Voices_for_channels[index(voice)]; }
+
+bool ChannelVoices::apply_range(int& note, int voice) const {
+    if (voice < 0 || voice >= kMidiChannels) return false;
+    const std::size_t v = index(voice);
+    const int lo = composition_.Min_notes_for_channels[v];
+    const int hi = composition_.Max_notes_for_channels[v];
+    const int action_number = composition_.iActionIfOutOfRange[v];
+    const auto action = static_cast<RangeAction>(std::clamp(action_number, 0, 4));
+    const bool narrow = hi - lo < kNarrowRange;
+    const int original = note;
+    int used_octaves = -1;
+    for (int round = 0; round < kMaxRangeRounds && note != kNoNote; ++round) {
+        if (note >= lo && note <= hi) break;
+        if (round > 0 && narrow) break;
+        const bool above = note > hi;
+        int k = (above ? (note - hi - 1) : (lo - note - 1)) / kOctave + 1;
+        if (used_octaves >= 0 && used_octaves <= k) k = k - 1;  // never the same jump twice: it would bounce
+        note = above ? move_down(note, k, action, lo, hi, narrow) : move_up(note, k, action, lo, hi, narrow);
+        used_octaves = k;
+    }
+    if (!valid_note(note)) note = kNoNote;
+    return note != original;
+}
+
+int ChannelVoices::faded_velocity(int velocity) const {
+    if (fade_.now_secs != nullptr && settings_.midi_fade_secs > 0) {
+        const double left = fade_.end_secs - *fade_.now_secs;
+        if (left < settings_.midi_fade_secs) {
+            velocity = static_cast<int>(velocity * std::max(left, 0.0) / settings_.midi_fade_secs);
+        }
+    }
+    return std::clamp(velocity, 0, 127);
+}
+
+bool ChannelVoices::queue(std::uint8_t status, int channel, int note, int velocity) {
+    if (queued_ >= kQueueSize) return false;
+    queue_[static_cast<std::size_t>(queued_++)] = {status, static_cast<std::uint8_t>(channel & 15),
+                                                   static_cast<std::uint8_t>(note & 127),
+                                                   static_cast<std::uint8_t>(velocity & 127), true};
+    return true;
+}
+
+int ChannelVoices::note_on(int channel, int voice, int octave, int note, int velocity) {
+    note += kOctave * octave;
+    if (velocity < 0 || velocity > 127 || voice < 0 || voice >= kMidiChannels || muted_.load()) return 0;
+    apply_range(note, voice);
+    const int program = program_of_voice(voice);
+    if (program == kNoNote) return 0;  // a voice of rests
+    if (program > kNoNote) {
+        note = program - kNoNote;
+        channel = kPercussionChannel;
+    }
+    if (valid_channel(channel) && composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs &&
+        composition_.Sustain <= 1.00001 && valid_note(channels_[index(channel)].sounding_note)) {
+        send(kNoteOff, channel, channels_[index(channel)].sounding_note, 127);
+    }
+    VoiceState& vs = voices_[index(voice)];
+    if (composition_.iPortamento[index(voice)] != 0 && channel != kPercussionChannel && valid_note(vs.last_note)) {
+        send(kControlChange, voice, 65, vs.last_note);
+    }
+    velocity = faded_velocity(velocity);
+    if (!valid_channel(channel) || !valid_note(note)) return 0;
+    ChannelState& cs = channels_[index(channel)];
+    if (has_bend_vibrato(voice)) {
+        cs.note_start_ms = clock_.now_ms();
+        ensure_vibrato_thread();
+    }
+    int result = 0;
+    if (!(batch_note_ons_ && queue(kNoteOn, channel, note, velocity))) result = send(kNoteOn, channel, note, velocity);
+    const int previous = cs.sounding_note;
+    if (settings_.legato && channel != kPercussionChannel && valid_note(previous) && previous != note) {
+        release_note(channel, previous, 127);
+    }
+    const bool failed = result != 0 && result != 1;
+    cs.sounding_note = failed ? -1 : note;
+    if (vs.last_channel >= 0 && vs.last_channel != channel) channels_[index(vs.last_channel)].last_note = -1;
+    cs.last_note = note;
+    vs.last_channel = channel;
+    cs.sounding_velocity = velocity;
+    vs.last_note = note;
+    if (!failed) {
+        note_channels_[static_cast<std::size_t>(note)] |= static_cast<std::uint16_t>(1u << channel);
+        ++cs.notes_on;
+    }
+    return result;
+}
+
+int ChannelVoices::note_on_for_voice(int voice, int octave, int note, int velocity) {
+    if (voice < 0 || voice >= kMidiChannels) return 0;
+    return note_on(voices_[index(voice)].channel, voice, octave, note, velocity);
+}
+
+int ChannelVoices::note_off(int channel, int voice, int octave, int note, int velocity) {
+    note += kOctave * octave;
+    if (velocity < 0 || velocity > 127) return 0;
+    if (voice >= 0 && voice < kMidiChannels) {
+        apply_range(note, voice);
+        const int program = program_of_voice(voice);
+        if (program > kNoNote) {
+            note = program - kNoNote;
+            channel = kPercussionChannel;
+        }
+    }
+    if (!valid_channel(channel)) return 0;
+    // With legato the next note-on stops the previous note, so the bookkeeping stays too.
+    if (settings_.legato && channel != kPercussionChannel) return 0;
+    return release_note(channel, note, velocity);
+}
+
+// Sends the note-off and forgets the note.
+int ChannelVoices::release_note(int channel, int note, int velocity) {
+    ChannelState& cs = channels_[index(channel)];
+    int result = 0;
+    if (valid_note(note) && note != cs.shifted_note) {
+        const bool as_note_on = velocity == 127;
+        const std::uint8_t status = as_note_on ? kNoteOn : kNoteOff;
+        const int sent_velocity = as_note_on ? 0 : velocity;
+        if (!(batch_note_offs_ && queue(status, channel, note, sent_velocity))) {
+            result = send(status, channel, note, sent_velocity);
+        }
+    }
+    if (cs.shifted_note >= 0 && channel != kPercussionChannel) {
+        send(kNoteOff, channel, cs.shifted_note, velocity);
+        cs.shifted_note = -1;
+    }
+    cs.sounding_note = -1;
+    cs.sounding_velocity = 0;
+    if (valid_note(note)) note_channels_[static_cast<std::size_t>(note)] &= static_cast<std::uint16_t>(~(1u << channel));
+    cs.notes_on = std::max(cs.notes_on - 1, 0);
+    return result;
+}
+
+int ChannelVoices::note_off_for_voice(int voice, int octave, int note, int velocity) {
+    if (voice < 0 || voice >= kMidiChannels) return 0;
+    return note_off(voices_[index(voice)].channel, voice, octave, note, velocity);
+}
+
+bool ChannelVoices::same_effects(int channel_voice, int voice) const {
+    const auto a = index(channel_voice);
+    const auto b = index(voice);
+    const Composition& c = composition_;
+    return c.iPortamento[a] == c.iPortamento[b] && c.iVibrato[a] == c.iVibrato[b] &&
+           c.dVibrato_freq[a] == c.dVibrato_freq[b] && c.dVibrato_amp[a] == c.dVibrato_amp[b];
+}
+
+ChannelVoices::ChannelForBend ChannelVoices::find_channel_for_bend(int voice, int bend) const {
+    const int program = program_of_voice(voice);
+    const ChannelState& own = channels_[index(voice)];
+    if (own.program < 0 || own.bend == bend || program >= kNoNote) {
+        return {voice, program < kNoNote && own.program != program, false};
+    }
+    for (int c = std::max(composition_.Channels_in_Play, 0); c < kMidiChannels; ++c) {
+        const ChannelState& cs = channels_[index(c)];
+        if (c == kPercussionChannel || cs.voice != voice || cs.bend != bend || !same_effects(c, voice)) continue;
+        return {c, cs.program != program, false};
+    }
+    for (int c = 0; c < kMidiChannels; ++c) {
+        const ChannelState& cs = channels_[index(c)];
+        if (c == kPercussionChannel || cs.sounding_note >= 0 || cs.last_note >= 0) continue;
+        const int composed = composition_.Voices_for_channels[index(c)];
+        const bool spare = c >= composition_.Channels_in_Play;
+        if (spare || c == voice || composed < 0 || composed > 127) return {c, cs.program != program, false};
+    }
+    return {voice, false, true};
+}
+
+void ChannelVoices::set_voice_bend(int voice, int bend, bool all_sound_off_allowed) {
+    if (voice < 0 || voice >= kMidiChannels || voice == kPercussionChannel) return;
+    ChannelForBend choice{voice, channels_[index(voice)].program != program_of_voice(voice), false};
+    if (settings_.change_channels_for_pitch_bends) choice = find_channel_for_bend(voice, bend);
+    voices_[index(voice)].channel = choice.channel;
+    send_bend(choice.channel, voice, bend, choice.program_change_needed, all_sound_off_allowed);
+}
+
+void ChannelVoices::send_bend(int channel, int voice, int bend, bool program_change_needed,
+                              bool all_sound_off_allowed) {
+    if (!valid_channel(channel)) return;
+    if (program_change_needed) sync_program(channel, voice, program_of_voice(voice), false);
+    ChannelState& cs = channels_[index(channel)];
+    if (!cs.bend_range_sent) send_bend_range(channel, kBendRangeSemitones, 0);
+    if (cs.bend != bend) {
+        if (settings_.all_sound_off_before_pitch_bends && all_sound_off_allowed) {
+            send(kControlChange, channel, kAllSoundOff, 0);
+        }
+        const int sent = clamp_bend_for_sending(bend);
+        send(kPitchBend, channel, sent & 0x7F, sent >> 7);
+    }
+    cs.voice = voice;
+    cs.bend = bend;
+}
+
+void ChannelVoices::send_bend_range(int channel, int semitones, int cents) {
+    send(kControlChange, channel, 101, 0);
+    send(kControlChange, channel, 100, 0);
+    send(kControlChange, channel, 6, semitones);
+    send(kControlChange, channel, 38, cents);
+    channels_[index(channel)].bend_range_sent = true;
+}
+
+void ChannelVoices::send_program(int channel, int voice, int program) {
+    if (program < 0 || program > 127 || !valid_channel(channel)) return;
+    const auto give_program = [&](int c) {
+        ChannelState& cs = channels_[index(c)];
+        if (cs.program == program && same_effects(cs.voice, voice)) return;
+        send(kProgramChange, c, program, 0, 1);
+        cs.program = program;
+        apply_effects(c, voice, Effects::all);
+    };
+    give_program(channel);
+    for (int c = 0; c < kMidiChannels; ++c) {
+        if (c != channel && channels_[index(c)].voice == voice && channels_[index(c)].program != program) {
+            give_program(c);
+        }
+    }
+}
+
+void ChannelVoices::sync_program(int channel, int voice, int program, bool force) {
+    if (!valid_channel(channel)) return;
+    ChannelState& cs = channels_[index(channel)];
+    if (force || cs.program != program || !same_effects(cs.voice, voice)) {
+        send_program(channel, voice, program);
+    } else {
+        cs.program = program;
+    }
+}
+
+void ChannelVoices::apply_effects(int channel, int voice, Effects what) {
+    if (!valid_channel(channel) || voice < 0 || voice >= kMidiChannels) return;
+    ChannelState& cs = channels_[index(channel)];
+    const auto v = index(voice);
+    if (what == Effects::all || what == Effects::portamento) {
+        const int slide = composition_.iPortamento_slide_time[v];
+        if (composition_.iPortamento[v] != 0 && cs.portamento_time_sent != slide) {
+            send(kControlChange, channel, 5, slide);
+            cs.portamento_time_sent = slide;
+        }
+    }
+    if (what == Effects::all || what == Effects::vibrato) {
+        const bool vibrato = composition_.iVibrato[v] != 0;
+        if (vibrato && composition_.dVibrato_freq[v] > 0) {
+            ensure_vibrato_thread();
+        } else if (!vibrato && (cs.modulation_sent != 0 || cs.tremolo_sent != 0)) {
+            send(kControlChange, channel, 1, 0);
+            send(kControlChange, channel, 33, 0);
+            send(kControlChange, channel, 92, 0);
+            cs.modulation_sent = cs.tremolo_sent = 0;
+        } else if (vibrato) {
+            const int modulation = static_cast<int>(composition_.dVibrato_amp[v] * 0.01 * 127);
+            const int depth = static_cast<int>(composition_.dVibrato_vol_amp[v] * 0.01 * 127);
+            if (modulation != cs.modulation_sent || depth != cs.tremolo_sent) {
+                send(kControlChange, channel, 1, modulation);
+                send(kControlChange, channel, 33, modulation);
+                send(kControlChange, channel, 92, depth);
+                cs.modulation_sent = modulation;
+                cs.tremolo_sent = depth;
+            }
+        }
+    }
+}
+
+void ChannelVoices::apply_effects_for_voice(int voice, Effects what, bool every_channel) {
+    for (int c = 0; c < kMidiChannels; ++c) {
+        if (every_channel || channels_[index(c)].voice == voice) apply_effects(c, voice, what);
+    }
+}
+
+void ChannelVoices::reset_voices() {
+    for (int i = 0; i < kMidiChannels; ++i) {
+        channels_[index(i)] = ChannelState{};
+        channels_[index(i)].voice = i;
+        voices_[index(i)] = VoiceState{};
+        voices_[index(i)].channel = i;
+    }
+    note_channels_.fill(0);
+    queue_.fill(Deferred{});
+    queued_ = 0;
+}
+
+void ChannelVoices::start_voices() {
+    reset_voices();
+    for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
+    for (int c = 0; c < kMidiChannels; ++c) {
+        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, kBendRangeSemitones, 0);
+    }
+    if (any_bend_vibrato()) ensure_vibrato_thread();
+}
+
+void ChannelVoices::all_notes_off() {
+    for (int note = 0; note < 128; ++note) {
+        const std::uint16_t set = note_channels_[static_cast<std::size_t>(note)];
+        for (int c = 0; c < kMidiChannels; ++c) {
+            if ((set & (1u << c)) != 0) release_note(c, note, 127);
+        }
+    }
+    note_channels_.fill(0);
+    for (auto& cs : channels_) {
+        cs.sounding_note = -1;
+        cs.sounding_velocity = 0;
+        cs.notes_on = 0;
+    }
+    clear_sustain_ring();
+}
+
+void ChannelVoices::set_batching(bool note_ons, bool note_offs) {
+    batch_note_ons_ = note_ons;
+    batch_note_offs_ = note_offs;
+}
+
+void ChannelVoices::flush_queue(std::uint8_t status) {
+    const auto is_note_off = [](const Deferred& d) {
+        return d.status == kNoteOff || (d.status == kNoteOn && d.velocity == 0);
+    };
+    for (auto& d : queue_) {
+        if (!d.pending || !is_note_off(d) || (status != 0 && d.status != status)) continue;
+        send(kNoteOn, d.channel, d.note, 0);
+        d.pending = false;
+    }
+    for (auto& d : queue_) {
+        if (!d.pending || (status != 0 && d.status != status)) continue;
+        send(d.status, d.channel, d.note, d.velocity);
+        d.pending = false;
+    }
+    const bool any_left = std::any_of(queue_.begin(), queue_.end(), [](const Deferred& d) { return d.pending; });
+    if (!any_left) queued_ = 0;
+}
+
+bool ChannelVoices::has_bend_vibrato(int voice) const {
+    const auto v = index(voice);
+    return composition_.iVibrato[v] != 0 && composition_.dVibrato_freq[v] > 0;
+}
+
+bool ChannelVoices::channel_has_bend_vibrato(int channel) const {
+    const int voice = channels_[index(channel)].voice;
+    return voice != kPercussionChannel && has_bend_vibrato(voice) && composition_.dVibrato_amp[index(voice)] > 0;
+}
+
+bool ChannelVoices::any_bend_vibrato() const {
+    for (int v = 0; v < kMidiChannels; ++v) {
+        if (v != kPercussionChannel && has_bend_vibrato(v)) return true;
+    }
+    return false;
+}
+
+void ChannelVoices::pitch_bend_vibrato_step(double elapsed) {
+    (void)elapsed;  // each channel's phase runs from its own note's start
+    const std::int64_t now = clock_.now_ms();
+    for (int c = 0; c < kMidiChannels; ++c) {
+        ChannelState& cs = channels_[index(c)];
+        const int voice = cs.voice;
+        if (voice == kPercussionChannel || !has_bend_vibrato(voice) || cs.program < 0) continue;
+        const auto v = index(voice);
+        const double frequency = composition_.dVibrato_freq[v];
+        const double t = static_cast<double>(now - cs.note_start_ms) / 1000.0;
+        const double phase = 2.0 * std::numbers::pi * frequency * t;
+        const double volume_percent = composition_.dVibrato_vol_amp[v];
+        if (volume_percent != 0 && valid_note(cs.sounding_note)) {
+            const double factor = 1.0 - (std::cos(phase) + 1.0) / 2.0 * volume_percent / 100.0;
+            send(kControlChange, c, kExpression, std::clamp(static_cast<int>(factor * 127), 2, 127));
+        }
+        const double offset = frequency <= 1e-10 ? 0.0 : std::sin(phase) * composition_.dVibrato_amp[v];
+        const double base = cs.bend < 0 ? 8192.0 : cs.bend;
+        const int bend = clamp_bend_for_sending(base + 81.92 * offset);
+        send(kPitchBend, c, bend & 0x7F, bend >> 7);
+    }
+}
+
+void ChannelVoices::ensure_vibrato_thread() {
+    {
+        std::lock_guard guard(vibrato_mutex_);
+        vibrato_wanted_ = true;
+        if (!vibrato_thread_.joinable()) {
+            vibrato_start_ms_ = clock_.now_ms();
+            vibrato_thread_ = std::thread([this] { vibrato_loop(); });
+        }
+    }
+    vibrato_wake_.notify_one();
+}
+
+// Runs the vibrato while any voice has it; otherwise sleeps until woken.
+void ChannelVoices::vibrato_loop() {
+    std::unique_lock lock(vibrato_mutex_);
+    while (!vibrato_quit_) {
+        vibrato_wake_.wait(lock, [this] { return vibrato_quit_ || vibrato_wanted_; });
+        if (vibrato_quit_) break;
+        lock.unlock();
+        const bool still_wanted = any_bend_vibrato();
+        pitch_bend_vibrato_step(still_wanted ? static_cast<double>(clock_.now_ms() - vibrato_start_ms_) / 1000.0 : 0);
+        lock.lock();
+        if (!still_wanted) {
+            vibrato_wanted_ = false;
+            continue;
+        }
+        const auto step = std::chrono::duration<double, std::milli>(std::max(settings_.dtime_step_for_pitch_bend_vibrato, 1.0));
+        vibrato_wake_.wait_for(lock, step, [this] { return vibrato_quit_; });
+    }
+}
+
+void ChannelVoices::stop_now(int channel, int voice, int note) { note_off(channel, voice, 0, note, 127); }
+
+void ChannelVoices::stop_note_from_player(int channel, int voice, int note, bool forced, int sustain_slots) {
+    const bool one_note_per_channel = composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs;
+    const int ring_length = std::clamp(sustain_slots - 1, 0, kSustainRingSize - 1);
+    if ((composition_.Sustain <= 1.00001 && note >= 0) || forced || ring_length == 0) {
+        if (!one_note_per_channel) stop_now(channel, voice, note);
+        return;
+    }
+    // Notes beyond a ring that has shrunk are stopped at once.
+    for (int i = ring_length; i < kSustainRingSize; ++i) {
+        SustainedNote& s = ring_[static_cast<std::size_t>(i)];
+        if (s.note >= 0) stop_now(s.channel, s.voice, s.note);
+        s = SustainedNote{};
+    }
+    SustainedNote& slot = ring_[static_cast<std::size_t>(ring_next_ % ring_length)];
+    if (slot.note >= 0) stop_now(slot.channel, slot.voice, slot.note);
+    slot = {channel, voice, note};
+    ring_next_ = (ring_next_ + 1) % (ring_length * 1000);
+}
+
+void ChannelVoices::release_from_ring(int channel, int voice, int note) {
+    for (auto& s : ring_) {
+        if (s.note == note && s.voice == voice && s.channel == channel) {
+            stop_now(s.channel, s.voice, s.note);
+            s = SustainedNote{};
+        }
+    }
+}
+
+void ChannelVoices::clear_sustain_ring() {
+    ring_.fill(SustainedNote{});
+    ring_next_ = 0;
+}
+
+}  // namespace corvane::engine

@@ -1,0 +1,185 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "corvane/engine/composition.h"
+#include "corvane/platform/clock.h"
+#include "corvane/platform/midi_message.h"
+
+namespace corvane::engine {
+
+// Out-of-range actions, by number, with the names the ranges dialog shows.
+enum class RangeAction { silent = 0, hover = 1, rebound = 2, wrap_around = 3, hover_and_rebound = 4 };
+inline constexpr int kNoNote = 128;  // a note moved out of reach: nothing sounds
+
+// The settings of the voices that are not part of the composition.
+struct VoiceSettings {
+    bool legato = false;
+    bool change_channels_for_pitch_bends = true;
+    bool all_sound_off_before_pitch_bends = true;
+    double dtime_step_for_pitch_bend_vibrato = 10;  // ms between vibrato updates
+    double midi_fade_secs = 2;                     // fade-out at the end of a rendered file
+};
+
+// A rendered MIDI file fades out over its last midi_fade_secs.
+struct RenderFade {
+    const double* now_secs = nullptr;  // the render clock
+    double end_secs = 0;
+};
+
+// Which effects apply_effects sends.
+enum class Effects { all = 1, portamento = 3, vibrato = 5 };
+
+// Sits between the voices of the composition (up to 16 channels with their programs,
+// ranges and effects) and the 16 MIDI channels of the device: starts and stops notes with
+// full bookkeeping, moves a voice to a spare channel when its notes need different pitch
+// bends, sends programs, bend ranges and effects, runs the pitch-bend vibrato, and holds
+// sustained notes in a ring. Every message leaves through the sender. Nothing here
+// allocates once constructed, so the player's timer thread can call it.
+class ChannelVoices {
+public:
+    ChannelVoices(const Composition& composition, const VoiceSettings& settings, platform::MessageSender& sender,
+                  const platform::Clock& clock);
+    ~ChannelVoices();
+    ChannelVoices(const ChannelVoices&) = delete;
+    ChannelVoices& operator=(const ChannelVoices&) = delete;
+
+    // Applies the voice's out-of-range action; true when the note was changed.
+    bool apply_range(int& note, int voice) const;
+
+    int note_on(int channel, int voice, int octave, int note, int velocity);
+    int note_on_for_voice(int voice, int octave, int note, int velocity);
+    int note_off(int channel, int voice, int octave, int note, int velocity);
+    int note_off_for_voice(int voice, int octave, int note, int velocity);
+
+    // Chooses the MIDI channel for the voice's next note at `bend` and sends the bend there.
+    void set_voice_bend(int voice, int bend, bool all_sound_off_allowed);
+    void send_bend(int channel, int voice, int bend, bool program_change_needed, bool all_sound_off_allowed);
+    struct ChannelForBend {
+        int channel = 0;
+        bool program_change_needed = false;
+        bool no_channel_free = false;
+    };
+    ChannelForBend find_channel_for_bend(int voice, int bend) const;
+
+    void send_program(int channel, int voice, int program);
+    void sync_program(int channel, int voice, int program, bool force);
+    void send_bend_range(int channel, int semitones, int cents);
+    void apply_effects(int channel, int voice, Effects what);
+    void apply_effects_for_voice(int voice, Effects what, bool every_channel);
+
+    void reset_voices();
+    void start_voices();
+    void all_notes_off();
+    // Sends the queued messages: note-offs first, then the rest. `status` 0 sends all kinds.
+    void flush_queue(std::uint8_t status = 0);
+    void set_batching(bool note_ons, bool note_offs);
+
+    // One step of the pitch-bend vibrato over all channels, `elapsed` seconds into it.
+    void pitch_bend_vibrato_step(double elapsed);
+    bool channel_has_bend_vibrato(int channel) const;
+
+    // Ends a note of the player: at once, or after `sustain_slots` more notes through the ring.
+    void stop_note_from_player(int channel, int voice, int note, bool forced, int sustain_slots);
+    // Ends any note in the sustain ring with the same note, voice and channel.
+    void release_from_ring(int channel, int voice, int note);
+    void clear_sustain_ring();
+
+    // While a file is rendered, velocities fade over its last seconds.
+    void set_render_fade(RenderFade fade) { fade_ = fade; }
+    void set_muted(bool muted) { muted_.store(muted); }
+
+    // Channel bookkeeping, read by the player, the port and the displays.
+    int voice_of_channel(int channel) const { return channels_[index(channel)].voice; }
+    int channel_of_voice(int voice) const { return voices_[index(voice)].channel; }
+    int sounding_note(int channel) const { return channels_[index(channel)].sounding_note; }
+    int sounding_velocity(int channel) const { return channels_[index(channel)].sounding_velocity; }
+    double bend_of_channel(int channel) const { return channels_[index(channel)].bend; }
+    int program_of_channel(int channel) const { return channels_[index(channel)].program; }
+    int notes_on_channel(int channel) const { return channels_[index(channel)].notes_on; }
+    std::uint16_t note_channels(int note) const { return note_channels_[static_cast<std::size_t>(note & 127)]; }
+    // The note a pitch shift started in place of the channel's own note (-1 none).
+    void set_shifted_note(int channel, int note) { channels_[index(channel)].shifted_note = note; }
+    void set_channel_bend(int channel, double bend) { channels_[index(channel)].bend = bend; }
+    void set_sounding_note(int channel, int note) { channels_[index(channel)].sounding_note = note; }
+
+private:
+    struct ChannelState {
+        int voice = 0;
+        int program = -1;
+        double bend = -1;
+        bool bend_range_sent = false;
+        int sounding_note = -1;
+        int sounding_velocity = 0;
+        int notes_on = 0;
+        int last_note = -1;
+        int shifted_note = -1;
+        int modulation_sent = 0;
+        int tremolo_sent = 0;
+        int portamento_time_sent = -1;
+        std::int64_t note_start_ms = 0;
+    };
+    struct VoiceState {
+        int channel = 0;
+        int last_channel = -1;
+        int last_note = -1;
+    };
+    struct Deferred {
+        std::uint8_t status = 0;
+        std::uint8_t channel = 0;
+        std::uint8_t note = 0;
+        std::uint8_t velocity = 0;
+        bool pending = false;
+    };
+    struct SustainedNote {
+        int channel = -1;
+        int voice = -1;
+        int note = -1;
+    };
+    static constexpr int kQueueSize = 100;
+    static constexpr int kSustainRingSize = 301;
+
+    static std::size_t index(int i) { return static_cast<std::size_t>(i & 15); }
+    int send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length = 2);
+    int release_note(int channel, int note, int velocity);
+    int program_of_voice(int voice) const;
+    bool same_effects(int channel_voice, int voice) const;
+    bool has_bend_vibrato(int voice) const;
+    int faded_velocity(int velocity) const;
+    bool queue(std::uint8_t status, int channel, int note, int velocity);
+    void stop_now(int channel, int voice, int note);
+    void ensure_vibrato_thread();
+    void vibrato_loop();
+    bool any_bend_vibrato() const;
+
+    const Composition& composition_;
+    const VoiceSettings& settings_;
+    platform::MessageSender& sender_;
+    const platform::Clock& clock_;
+
+    std::array<ChannelState, kMidiChannels> channels_{};
+    std::array<VoiceState, kMidiChannels> voices_{};
+    std::array<std::uint16_t, 128> note_channels_{};
+    std::array<Deferred, kQueueSize> queue_{};
+    int queued_ = 0;
+    bool batch_note_ons_ = false;
+    bool batch_note_offs_ = false;
+    std::array<SustainedNote, kSustainRingSize> ring_{};
+    int ring_next_ = 0;
+    RenderFade fade_{};
+    std::atomic<bool> muted_{false};
+
+    std::thread vibrato_thread_;
+    std::mutex vibrato_mutex_;
+    std::condition_variable vibrato_wake_;
+    bool vibrato_wanted_ = false;
+    bool vibrato_quit_ = false;
+    std::int64_t vibrato_start_ms_ = 0;
+};
+
+}  // namespace corvane::engine

@@ -1,0 +1,200 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/channel_voices.h"
+#include "corvane/engine/composition.h"
+#include "corvane/engine/level_counter.h"
+#include "corvane/platform/clock.h"
+#include "corvane/platform/key_state.h"
+#include "corvane/platform/timer_service.h"
+#include "corvane/tuning/step_list.h"
+
+namespace corvane::engine {
+
+// The player's settings (configuration keys).
+struct PlayerSettings {
+    std::uint32_t uTimerRes = 2;             // ms; also half the shortest note-off delay
+    bool ok_to_skip_fast_notes = false;      // keep to the schedule and skip late notes
+    int iLookAhead = 0;                      // notes computed ahead of the one that sounds
+    bool cycle_melody = true;
+    double smallest_max_time_for_calc = 0.01;
+    double largest_max_time_for_calc = 0.1;
+    double delay_for_calc_smallest_max_time = 0.01;
+    double delay_for_calc_largest_max_time = 1;
+    int min_calcs_for_min_time = 100;
+    int set_high_priority_for_crv = 1;       // 0 idle .. 5 real time + critical
+    double midi_save_time_resolution = 0.001;
+    bool escape_interrupts = false;          // holding Escape stops play
+};
+
+// Timer events of the player.
+enum TickEvent : int {
+    kTickStart = 0,        // first note of the tune (also after cycling)
+    kTickEndAndStep = 1,   // the notes of the last step end, the next step follows
+    kTickEndNotes = 2,     // the notes of the last step end; nothing else
+    kTickStep = 4,         // the next step follows
+};
+
+// What the player tells the main window. Called on the timer thread: implementations
+// post and return, never block or allocate.
+class PlayerListener {
+public:
+    virtual ~PlayerListener() = default;
+    virtual void play_display_update() = 0;  // at most one every 0.1 s
+    virtual void priority_reset() = 0;       // Shift+Escape dropped the priority
+    virtual void play_stopped() = 0;
+};
+
+// One note of the history, for the graph and the look-ahead timing.
+struct PlayedNote {
+    int value = 0;
+    float time = 0;  // the time position it sounded at, seconds
+    int channel = -1;
+    std::int64_t seed_cycle = 0;
+    std::int64_t step = 0;
+    float pitch = 0;
+    std::int64_t sounded_ms = 0;
+};
+
+inline constexpr int kRingSize = 2560;
+inline constexpr int kTuneRingSize = 10240;
+
+// Walks the fractal tune note by note and sounds it through the channel voices, driven by
+// one-shot timer events, each arming the next. Every tick is allocation-free and takes no
+// lock but the port's. The same stepping renders a MIDI file with no timer at all.
+class Player final : public platform::TimerClient {
+public:
+    Player(Composition& composition, const PlayerSettings& settings, ChannelVoices& voices,
+           platform::TimerService& timers, const platform::Clock& clock, const platform::KeyState& keys,
+           PlayerListener* listener = nullptr);
+    ~Player() override;
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Prepares the state and arms the first event.
+    void start();
+    // Asks play to stop; the timer thread stops it at once and switches every note off.
+    void stop();
+    bool playing() const { return playing_.load(); }
+    // Raised around modal work: while above 0 nothing sounds and play time stands still.
+    void hold();
+    void release();
+
+    // Renders without timers until `end_secs` of tune time or `cancel`; every message goes
+    // out stamped with time_position().
+    void render(double end_secs, const std::atomic<bool>& cancel);
+    double time_position() const { return TimePosition_; }
+    double* render_clock() { return &TimePosition_; }
+
+    void on_timer(int event) override;
+
+    // The display: "Note %Ld", "Note %Ld (%ld skipped)", "Cycle %Ld".
+    std::string note_text() const;
+    std::string cycle_text() const;
+    std::int64_t notes_stepped() const { return shown_step_.load(); }
+    std::int64_t cycles() const { return shown_cycle_.load(); }
+    // The history of the notes played, oldest first once it has wrapped.
+    std::array<PlayedNote, kRingSize> history() const;
+    std::int64_t history_count() const { return history_count_; }
+    // The tune value ring (the tune line during play).
+    int tune_value_at(std::int64_t index) const { return ring_value_[static_cast<std::size_t>(index % kTuneRingSize)]; }
+    std::int64_t played_note_count() const { return PlayedNoteCount_; }
+
+private:
+    struct LevelNote {
+        int note = -1;
+        int channel = -1;
+        int voice = -1;
+    };
+    struct StepTiming {
+        std::int64_t next_step_ms = 0;
+        std::int64_t note_off_ms = 0;
+    };
+
+    void tick(int event);
+    bool ready_to_tick();
+    void finish_cycle();
+    void arm_next(bool played, StepTiming timing);
+    void do_stop();
+    bool fetch_step(bool starting);
+    int step_with_skipping();
+    double position_factor(const LevelCounter& counter, int level) const;
+    double height_factor(int height, double floor_for_top) const;
+    double note_length(const LevelCounter& counter, int level) const;
+    double next_note_length() const;
+    double step_interval();
+    StepTiming delays_for(double interval);
+    bool uses_simultaneous_levels() const;
+    void end_notes();
+    int play_note(int value, int channel, int level, bool record, bool sound);
+    int volume_for(int value, int channel, int level) const;
+    void record_note(int value, int note, int bend, int channel, double pitch);
+    bool play_ordinary_step();
+    bool play_simultaneous_step();
+    void arm(std::int64_t delay_ms, int event);
+    double elapsed_secs() const;
+    void post_display_update(bool force);
+    void check_priority_keys();
+    bool formula_rule_with_sym_chs() const;
+
+    Composition& composition_;
+    const PlayerSettings& settings_;
+    ChannelVoices& voices_;
+    platform::TimerService& timers_;
+    const platform::Clock& clock_;
+    const platform::KeyState& keys_;
+    PlayerListener* listener_;
+
+    std::atomic<bool> playing_{false};
+    std::atomic<bool> stopped_{true};
+    std::atomic<int> PlayHoldCount_{0};
+    bool rendering_ = false;
+    double render_end_ = 0;
+    const std::atomic<bool>* render_cancel_ = nullptr;
+    bool step_notes_sounding_ = false;
+    bool first_event_ = false;
+    std::int64_t initial_wait_ms_ = 0;
+    std::int64_t hold_started_ms_ = -1;
+
+    LevelCounter counter_;
+    ChannelChooser chooser_;
+    tuning::ModeVoices mode_voices_{};
+    int value_ = 0;
+    bool tune_ended_ = false;
+    bool simultaneous_ = false;
+    std::int64_t CycleCount_ = 0;
+    std::int64_t SkippedCount_ = 0;
+    std::int64_t PlayedNoteCount_ = 0;
+    std::int64_t PlayStartTime_ = 0;
+    double NoteStartTime_ = 0;
+    double ScheduledTime_ = 0;
+    double TimePosition_ = 0;
+    double skipped_time_sum_ = 0;
+    std::int64_t last_sleep_ms_ = 0;
+
+    std::array<LevelNote, kLevelCount> level_notes_{};
+    LevelNote last_note_{};
+    int last_changed_level_ = 0;
+
+    std::array<int, kTuneRingSize> ring_value_{};
+    std::array<int, kRingSize> ring_note_{};
+    std::array<int, kRingSize> ring_bend_{};
+    std::array<int, kRingSize> ring_channel_{};
+    std::array<float, kRingSize> ring_length_{};
+    std::array<float, kRingSize> ring_sustain_{};
+    std::array<int, kRingSize> ring_changed_level_{};
+    std::array<PlayedNote, kRingSize> history_{};
+    std::int64_t history_count_ = 0;
+
+    std::atomic<std::int64_t> shown_step_{0};
+    std::atomic<std::int64_t> shown_skipped_{0};
+    std::atomic<std::int64_t> shown_cycle_{0};
+    std::int64_t last_display_ms_ = 0;
+};
+
+}  // namespace corvane::engine

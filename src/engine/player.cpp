@@ -1,0 +1,580 @@
+#include "corvane/engine/player.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "corvane/engine/degree_mapping.h"
+
+namespace corvane::engine {
+namespace {
+
+constexpr double kLateLimitSecs = 0.1;
+constexpr std::int64_t kHeldRetryMs = 30;
+constexpr std::int64_t kMaxInitialWaitMs = 5000;
+constexpr std::int64_t kDisplayIntervalMs = 100;
+constexpr int kRecordSlot = 1;
+constexpr int kOtherSlot = 0;
+
+double clamped_exp(double exponent) { return std::exp(std::clamp(exponent, -308.0, 308.0)); }
+
+std::size_t ring_index(std::int64_t i, int size) {
+    const std::int64_t m = i % size;
+    return static_cast<std::size_t>(m < 0 ? m + size : m);
+}
+
+}  // namespace
+
+Player::Player(Composition& composition, const PlayerSettings& settings, ChannelVoices& voices,
+               platform::TimerService& timers, const platform::Clock& clock, const platform::KeyState& keys,
+               PlayerListener* listener)
+    : composition_(composition),
+      settings_(settings),
+      voices_(voices),
+      timers_(timers),
+      clock_(clock),
+      keys_(keys),
+      listener_(listener) {}
+
+Player::~Player() { playing_.store(false); }
+
+// ---- timing -----------------------------------------------------------------------------
+
+double Player::elapsed_secs() const { return static_cast<double>(clock_.now_ms() - PlayStartTime_) / 1000.0; }
+
+// The factor by which a note of `level` is longer than Note_length, before its height.
+double Player::position_factor(const LevelCounter& counter, int level) const {
+    const Composition& c = composition_;
+    const int n = c.seed_length();
+    if (n < 1) return 1.0;
+    const bool has_times = c.has_times_by_melody_pos;
+    const auto time_at = [&](int position) {
+        if (!has_times) return 1.0;
+        const auto p = static_cast<std::size_t>(std::clamp(position, 0, n - 1));
+        return p < c.times_by_melody_pos.size() ? c.times_by_melody_pos[p] : 1.0;
+    };
+    double total = 0;
+    for (int i = 0; i < n; ++i) total += time_at(i);
+    if (total <= 0) total = 1e-50;
+
+    const int rhythm_levels = c.iRhythmFractalToLevel;
+    if (rhythm_levels >= 1 && level <= std::min(c.Levels, rhythm_levels)) {
+        const int top = std::min({c.Levels, rhythm_levels, kMaxLevels});
+        double factor = total * std::pow(static_cast<double>(n), top);
+        for (int i = top; i >= level; --i) {
+            const int d = counter.digits[static_cast<std::size_t>(i)];
+            double w = time_at(d);
+            if (c.has_Note_timing_shift) {
+                const double s = c.Note_timing_shift;
+                w = (1 - s) * time_at((d + 1) % n) + s * time_at(d);
+            }
+            factor *= w / total;
+        }
+        return factor;
+    }
+    if (level == 0) return time_at(counter.digits[0]);
+    double per_level = n;
+    if (c.has_Top_note_length) {
+        per_level = 0;
+        const double ratio = std::max(c.Top_note_length, 1e-30) / std::max(c.Note_length, 1e-50);
+        for (int v : c.Note_heights) per_level += clamped_exp(std::log(ratio) * v / 10.0);
+    }
+    return total * std::pow(per_level, level);
+}
+
+// How much longer a note of `height` is with Top_note_length: geometric in the height.
+double Player::height_factor(int height, double floor_for_top) const {
+    const Composition& c = composition_;
+    if (!c.has_Top_note_length) return 1.0;
+    const double ratio = std::max(c.Top_note_length, floor_for_top) / std::max(c.Note_length, 1e-50);
+    return clamped_exp(std::log(ratio) * height / 10.0);
+}
+
+double Player::note_length(const LevelCounter& counter, int level) const {
+    const int height = value_at_counter(counter, composition_.Note_heights, composition_.Levels);
+    return position_factor(counter, level) * composition_.Note_length * height_factor(height, 1e-30);
+}
+
+double Player::next_note_length() const {
+    LevelCounter next = counter_;
+    next.step(composition_.seed_length(), composition_.Levels);
+    return note_length(next, 0);
+}
+
+bool Player::uses_simultaneous_levels() const {
+    const Composition& c = composition_;
+    if (c.Choose_channels_by == 5) return true;
+    if (c.Choose_channels_by == 2 && formula_uses_level(c.sz_ccbo_formula)) return true;
+    return c.Choose_channels_by == 4 && c.seed_length() > 1;
+}
+
+bool Player::formula_rule_with_sym_chs() const { return composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs; }
+
+// Steps to the next note; when skipping is on, steps past the notes that are too late.
+int Player::step_with_skipping() {
+    const Composition& c = composition_;
+    const std::int64_t entry_ms = clock_.now_ms();
+    double allowance = settings_.smallest_max_time_for_calc;
+    TimePosition_ = ScheduledTime_;
+    skipped_time_sum_ = 0;
+    int skipped_here = 0;
+    for (;;) {
+        const bool ended = counter_.step(c.seed_length(), c.Levels);
+        const int value = value_at_counter(counter_, c.Note_heights, c.Levels);
+        if (ended) {
+            tune_ended_ = true;
+            return value;
+        }
+        double length = note_length(counter_, 0);
+        if (rendering_ && !settings_.ok_to_skip_fast_notes) length = std::max(length, settings_.midi_save_time_resolution);
+        const int changed = counter_.ChangedLevel;
+        double extra = 0;
+        if (changed >= 1 && changed < c.Channels_in_Play && uses_simultaneous_levels()) {
+            extra = note_length(counter_, changed) - note_length(counter_, 0);
+        }
+        skipped_time_sum_ += length;
+        NoteStartTime_ += length;
+        ScheduledTime_ = NoteStartTime_;
+        if (c.has_Note_timing_shift && c.iRhythmFractalToLevel == 0) {
+            ScheduledTime_ += c.Note_timing_shift * next_note_length();
+        }
+        if (!settings_.ok_to_skip_fast_notes) return value;
+        if (rendering_) {
+            const double resolution = settings_.midi_save_time_resolution;
+            if (resolution != 0 && extra + skipped_time_sum_ <= resolution) {
+                ++SkippedCount_;
+                continue;
+            }
+            return value;
+        }
+        double correction = 0;
+        if (settings_.iLookAhead > 0 && history_count_ > settings_.iLookAhead) {
+            correction = NoteStartTime_ - history_[ring_index(history_count_ - settings_.iLookAhead, kRingSize)].time;
+        }
+        const double late = (extra + ScheduledTime_ + correction) - elapsed_secs();
+        if (late < -settings_.delay_for_calc_smallest_max_time) {
+            const double growth = std::min(-settings_.delay_for_calc_smallest_max_time - late,
+                                           settings_.delay_for_calc_largest_max_time) -
+                                  settings_.delay_for_calc_smallest_max_time;
+            allowance = settings_.smallest_max_time_for_calc +
+                        (settings_.largest_max_time_for_calc - settings_.smallest_max_time_for_calc) * growth;
+        }
+        if (late < -kLateLimitSecs) {
+            ++SkippedCount_;
+            ++skipped_here;
+            const int every = std::max(settings_.min_calcs_for_min_time, 1);
+            const int check_every = changed > 0 ? std::max(2, static_cast<int>(std::sqrt(every))) : every;
+            if (skipped_here % check_every == 1 || check_every == 1) {
+                const std::int64_t now = clock_.now_ms();
+                const std::int64_t spent = now - entry_ms;
+                if (static_cast<double>(spent) > allowance * 500.0) {
+                    clock_.sleep_ms(std::max<std::int64_t>(spent / 2, 2));
+                    return value;  // played although late: the search has had its time
+                }
+                if (now - last_sleep_ms_ > 100) {
+                    clock_.sleep_ms(2);
+                    last_sleep_ms_ = clock_.now_ms();
+                }
+            }
+            continue;
+        }
+        if (static_cast<double>(settings_.uTimerRes) / 1000.0 - kLateLimitSecs < extra + skipped_time_sum_) return value;
+        ++SkippedCount_;
+    }
+}
+
+// The time from this step to the next, in seconds.
+double Player::step_interval() {
+    const Composition& c = composition_;
+    double interval = c.Note_length;
+    if (c.has_times_by_melody_pos) {
+        const double f0 = position_factor(counter_, 0);
+        if (c.iRhythmFractalToLevel == 0 && c.has_Note_timing_shift) {
+            const double s = c.Note_timing_shift;
+            interval *= (1 - s) * f0 + s * next_note_length() / std::max(c.Note_length, 1e-50);
+        } else {
+            interval *= f0;
+        }
+    }
+    if (c.has_Top_note_length) interval *= height_factor(value_, 0.00001);
+    if (settings_.ok_to_skip_fast_notes && !rendering_ && settings_.iLookAhead == 0) {
+        interval = ScheduledTime_ - elapsed_secs();
+    }
+    if (settings_.iLookAhead > 0 && !rendering_) {
+        const std::size_t here = ring_index(PlayedNoteCount_ - 1, kRingSize);
+        ring_length_[here] = static_cast<float>(interval);
+        ring_sustain_[here] = static_cast<float>(c.SustainFraction());
+        const std::int64_t earlier = PlayedNoteCount_ - settings_.iLookAhead;
+        if (earlier >= 0) interval = ring_length_[ring_index(earlier, kRingSize)];
+    }
+    return interval;
+}
+
+Player::StepTiming Player::delays_for(double interval) {
+    const platform::TimerCaps caps = timers_.caps();
+    const auto within_caps = [&](std::int64_t ms) {
+        return std::clamp<std::int64_t>(ms, caps.min_period_ms, caps.max_period_ms);
+    };
+    StepTiming t;
+    t.next_step_ms = within_caps(static_cast<std::int64_t>(std::max(interval, 0.0) * 1000.0));
+    const double off = std::max(interval * composition_.SustainFraction(), 0.0);
+    t.note_off_ms = std::max<std::int64_t>(within_caps(static_cast<std::int64_t>(off * 1000.0)), 2 * settings_.uTimerRes);
+    return t;
+}
+
+// ---- start, stop, hold ------------------------------------------------------------------
+
+void Player::start() {
+    Composition& c = composition_;
+    TimePosition_ = 0;
+    step_notes_sounding_ = false;
+    CycleCount_ = 0;
+    SkippedCount_ = 0;
+    PlayedNoteCount_ = 0;
+    history_count_ = 0;
+    tune_ended_ = false;
+    stopped_.store(false);
+    playing_.store(true);
+    start_channel_choice(c, chooser_);
+    mode_voices_[kRecordSlot].force = 1;
+    mode_voices_[kOtherSlot].force = 1;
+    voices_.clear_sustain_ring();
+    level_notes_.fill(LevelNote{});
+    last_note_ = LevelNote{};
+    if (!rendering_) {
+        voices_.start_voices();
+        PlayStartTime_ = clock_.now_ms();
+    }
+    counter_.reset(c.Levels);
+    NoteStartTime_ = ScheduledTime_ = note_length(counter_, 0);
+    initial_wait_ms_ = 0;
+    if (c.has_Note_timing_shift && c.Note_timing_shift > 0) {
+        TimePosition_ = c.Note_timing_shift * NoteStartTime_;
+        initial_wait_ms_ = std::min(static_cast<std::int64_t>(TimePosition_ * 1000.0), kMaxInitialWaitMs);
+        ScheduledTime_ = NoteStartTime_ + c.Note_timing_shift * next_note_length();
+    }
+    first_event_ = true;
+    shown_step_.store(0);
+    shown_skipped_.store(0);
+    shown_cycle_.store(0);
+    if (!rendering_) arm(std::max<std::int64_t>(settings_.uTimerRes, 1), kTickStart);
+}
+
+void Player::stop() {
+    if (!playing_.exchange(false)) return;
+    // The timer thread does the stopping, so it never races a tick.
+    timers_.arm_after(0, *this, kTickStep);
+}
+
+void Player::do_stop() {
+    if (stopped_.exchange(true)) return;
+    if (rendering_) {
+        voices_.all_notes_off();
+        TimePosition_ = std::min(TimePosition_, render_end_);
+    } else {
+        voices_.all_notes_off();
+        voices_.start_voices();
+    }
+    step_notes_sounding_ = false;
+    playing_.store(false);
+    post_display_update(true);
+    if (!rendering_ && listener_ != nullptr) listener_->play_stopped();
+}
+
+void Player::hold() {
+    PlayHoldCount_.fetch_add(1);
+    voices_.all_notes_off();
+}
+
+void Player::release() {
+    int held = PlayHoldCount_.load();
+    while (held > 0 && !PlayHoldCount_.compare_exchange_weak(held, held - 1)) {
+    }
+}
+
+void Player::arm(std::int64_t delay_ms, int event) { timers_.arm_after(delay_ms, *this, event); }
+
+void Player::render(double end_secs, const std::atomic<bool>& cancel) {
+    rendering_ = true;
+    render_end_ = end_secs;
+    render_cancel_ = &cancel;
+    start();
+    int event = kTickStart;
+    while (playing_.load() && !cancel.load()) {
+        tick(event);
+        event = kTickStep;
+    }
+    if (!stopped_.load()) do_stop();
+    rendering_ = false;
+    render_cancel_ = nullptr;
+}
+
+// ---- the tick ---------------------------------------------------------------------------
+
+void Player::on_timer(int event) { tick(event); }
+
+bool Player::fetch_step(bool starting) {
+    if (starting) {
+        value_ = value_at_counter(counter_, composition_.Note_heights, composition_.Levels);
+        counter_.ChangedLevel = composition_.Levels;
+        return false;
+    }
+    value_ = step_with_skipping();
+    return tune_ended_;
+}
+
+// False when this event is not to step: play stopped, held, or a render at its end.
+bool Player::ready_to_tick() {
+    if (rendering_) {
+        if (render_cancel_ != nullptr && render_cancel_->load()) return false;
+        if (TimePosition_ > render_end_) {
+            do_stop();
+            return false;
+        }
+        return true;
+    }
+    if (!playing_.load()) {
+        do_stop();
+        return false;
+    }
+    if (PlayHoldCount_.load() > 0) {
+        if (hold_started_ms_ < 0) hold_started_ms_ = clock_.now_ms();
+        arm(kHeldRetryMs, kTickStep);
+        return false;
+    }
+    if (hold_started_ms_ >= 0) {  // play time stood still while held
+        PlayStartTime_ += clock_.now_ms() - hold_started_ms_;
+        hold_started_ms_ = -1;
+    }
+    return true;
+}
+
+void Player::tick(int event) {
+    if (first_event_) {
+        first_event_ = false;
+        if (!rendering_ && initial_wait_ms_ > 0) clock_.sleep_ms(initial_wait_ms_);
+    }
+    const bool starting = event == kTickStart;
+    // A step that comes before its note-off event ends the notes itself.
+    if (step_notes_sounding_ && (starting || event == kTickStep)) event = kTickEndAndStep;
+    if (!ready_to_tick()) return;
+
+    simultaneous_ = plays_simultaneous_notes(composition_);
+    if (simultaneous_ && event != kTickEndNotes) {
+        if (starting) level_notes_.fill(LevelNote{});
+        fetch_step(starting);
+    }
+    if (event == kTickEndNotes || event == kTickEndAndStep) {
+        if (rendering_ && !simultaneous_) TimePosition_ = ScheduledTime_;
+        end_notes();
+        if (event == kTickEndNotes) return;
+    }
+    if (!simultaneous_) fetch_step(starting);
+
+    const StepTiming timing = delays_for(step_interval());
+    if (settings_.escape_interrupts && keys_.escape_down()) {
+        playing_.store(false);
+        do_stop();
+        return;
+    }
+    if (tune_ended_) {
+        finish_cycle();
+        return;
+    }
+    const bool played = composition_.Note_length > 0 && (simultaneous_ ? play_simultaneous_step() : play_ordinary_step());
+    last_changed_level_ = counter_.ChangedLevel;
+    shown_step_.store(counter_.NoteStepCount);
+    shown_skipped_.store(SkippedCount_);
+    SkippedCount_ = 0;
+    arm_next(played, timing);
+}
+
+// The tune came back to its first note: stop, or start it again.
+void Player::finish_cycle() {
+    tune_ended_ = false;
+    if (!settings_.cycle_melody) {
+        end_notes();
+        do_stop();
+        return;
+    }
+    ++CycleCount_;
+    shown_cycle_.store(CycleCount_);
+    end_notes();
+    voices_.start_voices();
+    if (rendering_) tick(kTickStart);
+    else arm(std::max<std::int64_t>(settings_.uTimerRes, 1), kTickStart);
+}
+
+void Player::arm_next(bool played, StepTiming timing) {
+    const bool split = played && timing.note_off_ms != timing.next_step_ms;
+    if (rendering_) {
+        // No timers: a note-off before the next step is stamped at its own time now.
+        if (split && !simultaneous_) {
+            TimePosition_ += static_cast<double>(timing.note_off_ms) / 1000.0;
+            end_notes();
+        }
+        step_notes_sounding_ = played;
+        return;
+    }
+    if (simultaneous_) {
+        arm(timing.next_step_ms, played ? kTickEndAndStep : kTickStep);
+    } else if (split) {
+        arm(timing.note_off_ms, kTickEndNotes);
+        arm(timing.next_step_ms, kTickStep);
+    } else {
+        arm(played ? timing.note_off_ms : timing.next_step_ms, played ? kTickEndAndStep : kTickStep);
+    }
+    step_notes_sounding_ = played;
+}
+
+bool Player::play_ordinary_step() {
+    const int changed = counter_.ChangedLevel;
+    const auto channel = choose_channel(composition_, chooser_, counter_, value_, changed);
+    last_note_ = LevelNote{};
+    if (!channel) return false;
+    const int level = std::min(changed, composition_.Channels_in_Play);
+    const int note = play_note(value_, *channel, level, true, true);
+    composition_.Channel = *channel;
+    if (note < 0) return false;
+    last_note_ = {note, voices_.channel_of_voice(*channel), *channel};
+    return true;
+}
+
+bool Player::play_simultaneous_step() {
+    const int in_play = composition_.channels_in_play().count;
+    const int top = std::min({counter_.ChangedLevel, in_play - 1, kMaxLevels});
+    const bool rule5 = composition_.Choose_channels_by == 5;
+    bool any = false;
+    for (int level = top; level >= 0; --level) {
+        const auto channel = choose_channel(composition_, chooser_, counter_, value_, level);
+        if (!channel) continue;
+        const bool record = rule5 ? level == 0 : level == top;
+        const int note = play_note(value_, *channel, level, record, true);
+        composition_.Channel = *channel;
+        if (note < 0) continue;
+        level_notes_[static_cast<std::size_t>(level)] = {note, voices_.channel_of_voice(*channel), *channel};
+        any = true;
+    }
+    return any;
+}
+
+void Player::end_notes() {
+    const int slots = composition_.SustainSlots();
+    if (simultaneous_ && composition_.Choose_channels_by == 5) {
+        const int top = std::min(last_changed_level_, kMaxLevels);
+        for (int level = 0; level <= top; ++level) {
+            LevelNote& ln = level_notes_[static_cast<std::size_t>(level)];
+            if (ln.note < 0 || ln.channel < 0) continue;
+            voices_.stop_note_from_player(ln.channel, ln.voice, ln.note, level > 0, slots);
+            ln = LevelNote{};
+        }
+    } else if (!formula_rule_with_sym_chs() && last_note_.note >= 0) {
+        voices_.stop_note_from_player(last_note_.channel, last_note_.voice, last_note_.note, false, slots);
+        last_note_ = LevelNote{};
+    }
+    step_notes_sounding_ = false;
+}
+
+// ---- one note ---------------------------------------------------------------------------
+
+int Player::play_note(int value, int channel, int level, bool record, bool sound) {
+    channel = std::clamp(channel, 0, kMidiChannels - 1);
+    if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return -1;
+    check_priority_keys();
+    const Composition& c = composition_;
+    ValuePitch pitch = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot);
+    tuning::NoteAndBend nb = channel_shift(pitch.note_and_bend, channel, c);
+    if (record && !rendering_) {
+        record_note(value, nb.note, nb.bend, channel, tuning::midi_pitch_of(nb));
+        if (settings_.iLookAhead > 0) {
+            if (PlayedNoteCount_ < settings_.iLookAhead) return -1;
+            const std::size_t earlier = ring_index(PlayedNoteCount_ - settings_.iLookAhead, kRingSize);
+            value = ring_value_[ring_index(PlayedNoteCount_ - settings_.iLookAhead, kTuneRingSize)];
+            nb = {ring_note_[earlier], ring_bend_[earlier]};
+            channel = ring_channel_[earlier];
+        }
+        post_display_update(false);
+    }
+    if (!sound) return -1;
+    const bool one_note_per_channel =
+        formula_rule_with_sym_chs() || !c.ccbo_multiple_notes_in_same_channel || c.Choose_channels_by == 5;
+    const int midi_channel = voices_.channel_of_voice(channel);
+    if (one_note_per_channel && voices_.sounding_note(midi_channel) >= 0) {
+        voices_.note_off(midi_channel, -1, 0, voices_.sounding_note(midi_channel), 127);
+    }
+    const int program = c.Voices_for_channels[static_cast<std::size_t>(channel)];
+    if (program >= 0 && program <= 127 &&
+        (voices_.bend_of_channel(voices_.channel_of_voice(channel)) != nb.bend || c.Channels_in_Play > 1)) {
+        voices_.set_voice_bend(channel, nb.bend, false);
+    }
+    if (program == kNoNote) return -1;
+    const int volume = volume_for(value, channel, level);
+    if (nb.note == kNoNote || nb.note < 0 || nb.note > 127 || volume <= 0) return -1;
+    voices_.release_from_ring(voices_.channel_of_voice(channel), channel, nb.note);
+    voices_.note_on_for_voice(channel, 0, nb.note, volume);
+    return nb.note;
+}
+
+int Player::volume_for(int value, int channel, int level) const {
+    const Composition& c = composition_;
+    double volume = c.Volumes_for_channels[static_cast<std::size_t>(channel)];
+    if (c.has_Top_note_volume) {
+        volume *= clamped_exp(std::log(std::max(c.Top_note_volume, 0.00001)) * value / 10.0);
+    }
+    const auto seed_volume = [&](int lvl) {
+        const auto d = static_cast<std::size_t>(counter_.digits[static_cast<std::size_t>(std::clamp(lvl, 0, kMaxLevels))]);
+        return d < c.volumes_by_melody_pos.size() ? c.volumes_by_melody_pos[d] : 1.0;
+    };
+    if (c.has_volumes_by_melody_pos) volume *= seed_volume(level);
+    int result = std::clamp(static_cast<int>(volume), 0, 127);
+    const bool levels_rule = c.Choose_channels_by == 5 || (c.Choose_channels_by == 2 && formula_uses_level(c.sz_ccbo_formula));
+    if (levels_rule && c.has_volumes_by_melody_pos && c.iRhythmFractalToLevel > 0 && result > 0) {
+        double quieter = result;
+        for (int i = std::min({c.Levels, c.iRhythmFractalToLevel, kMaxLevels}); i >= level; --i) {
+            if (seed_volume(i) <= 0.00001) quieter *= c.VolForSilentSimNote;
+        }
+        result = std::clamp(static_cast<int>(quieter), 0, 127);
+    }
+    return result;
+}
+
+void Player::record_note(int value, int note, int bend, int channel, double pitch) {
+    PlayedNote& h = history_[ring_index(history_count_, kRingSize)];
+    h = {value, static_cast<float>(TimePosition_), channel, counter_.SeedCycleCount, counter_.NoteStepCount,
+         static_cast<float>(pitch), clock_.now_ms()};
+    ++history_count_;
+    ring_value_[ring_index(PlayedNoteCount_, kTuneRingSize)] = value;
+    const std::size_t i = ring_index(PlayedNoteCount_, kRingSize);
+    ring_note_[i] = note;
+    ring_bend_[i] = bend;
+    ring_channel_[i] = channel;
+    ring_changed_level_[i] = counter_.ChangedLevel;
+    PlayedNoteCount_ = PlayedNoteCount_ == 2147483647 ? 0 : PlayedNoteCount_ + 1;
+}
+
+void Player::post_display_update(bool force) {
+    if (listener_ == nullptr) return;
+    const std::int64_t now = clock_.now_ms();
+    if (!force && now - last_display_ms_ < kDisplayIntervalMs) return;
+    last_display_ms_ = now;
+    listener_->play_display_update();
+}
+
+void Player::check_priority_keys() {
+    if (settings_.set_high_priority_for_crv == 1) return;
+    if (keys_.shift_down() && keys_.escape_down() && listener_ != nullptr) listener_->priority_reset();
+}
+
+// ---- display ----------------------------------------------------------------------------
+
+std::string Player::note_text() const {
+    std::string text = "Note " + std::to_string(shown_step_.load());
+    const std::int64_t skipped = shown_skipped_.load();
+    if (skipped > 0) text += " (" + std::to_string(skipped) + " skipped)";
+    return text;
+}
+
+std::string Player::cycle_text() const { return "Cycle " + std::to_string(shown_cycle_.load() + 1); }
+
+std::array<PlayedNote, kRingSize> Player::history() const { return history_; }
+
+}  // namespace corvane::engine

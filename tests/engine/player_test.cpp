@@ -1,0 +1,222 @@
+#include "corvane/engine/player.h"
+
+#include <gtest/gtest.h>
+
+#include "corvane/engine/seed.h"
+#include "corvane/platform/manual_timer_service.h"
+
+namespace corvane::engine {
+namespace {
+
+struct Message {
+    std::int64_t ms;
+    std::uint8_t status, channel, data1, data2;
+    bool operator==(const Message&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Message& m) {
+    return os << "{" << m.ms << "ms " << std::hex << int(m.status) << " ch" << std::dec << int(m.channel) << " "
+              << int(m.data1) << " " << int(m.data2) << "}";
+}
+
+// Records every message with the simulated time it was sent at.
+struct TimedSender final : platform::MessageSender {
+    explicit TimedSender(const platform::Clock& c) : clock(c) {}
+    int send(const platform::SendRequest& r) override {
+        sent.push_back({clock.now_ms(), r.status, r.channel, r.data1, r.data2});
+        return 0;
+    }
+    // Note-ons and note-offs only (a note-on with velocity 0 is an off).
+    std::vector<Message> notes() const {
+        std::vector<Message> out;
+        for (const auto& m : sent) {
+            if (m.status == 0x90 || m.status == 0x80) out.push_back(m);
+        }
+        return out;
+    }
+    const platform::Clock& clock;
+    std::vector<Message> sent;
+};
+
+struct Listener final : PlayerListener {
+    void play_display_update() override { ++updates; }
+    void priority_reset() override {}
+    void play_stopped() override { ++stopped; }
+    int updates = 0;
+    int stopped = 0;
+};
+
+Message on(std::int64_t ms, int channel, int note, int velocity = 127) {
+    return {ms, 0x90, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(note),
+            static_cast<std::uint8_t>(velocity)};
+}
+Message off(std::int64_t ms, int channel, int note) { return on(ms, channel, note, 0); }
+
+class PlayerTest : public ::testing::Test {
+protected:
+    PlayerTest() {
+        composition.Note_length = 0.1;
+        set_seed_text("0 1");
+        composition.Levels = 0;
+        settings.cycle_melody = false;
+    }
+
+    void set_seed_text(std::string_view text) {
+        const auto seed = read_seed(text, SeedStrictness::lenient);
+        set_seed(composition, seed->values);
+    }
+
+    Composition composition;
+    VoiceSettings voice_settings;
+    PlayerSettings settings;
+    platform::ManualClock clock{1000};
+    platform::ManualTimerService timers{clock};
+    TimedSender sender{clock};
+    platform::NoKeysHeld keys;
+    Listener listener;
+    ChannelVoices voices{composition, voice_settings, sender, clock};
+    Player player{composition, settings, voices, timers, clock, keys, &listener};
+};
+
+TEST_F(PlayerTest, SustainOneEndsEachNoteAsTheNextBegins) {
+    player.start();
+    timers.advance_to(1000 + 1000);
+    const std::vector<Message> expected{on(1002, 0, 60), off(1102, 0, 60), on(1102, 0, 62), off(1202, 0, 62)};
+    EXPECT_EQ(sender.notes(), expected);
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(listener.stopped, 1);
+}
+
+TEST_F(PlayerTest, SustainHalfEndsEachNoteHalfWay) {
+    composition.Sustain = 0.5;
+    player.start();
+    timers.advance_to(3000);
+    const std::vector<Message> expected{on(1002, 0, 60), off(1052, 0, 60), on(1102, 0, 62), off(1152, 0, 62)};
+    EXPECT_EQ(sender.notes(), expected);
+}
+
+TEST_F(PlayerTest, FirstNoteSendsProgramAndBendBeforeTheNote) {
+    player.start();
+    timers.advance_to(1002);
+    std::vector<Message> first;
+    for (const auto& m : sender.sent) {
+        if (m.ms == 1002) first.push_back(m);
+    }
+    const std::vector<Message> expected{{1002, 0xC0, 0, 73, 0}, {1002, 0xE0, 0, 0x00, 0x40}, on(1002, 0, 60)};
+    EXPECT_EQ(first, expected);
+}
+
+TEST_F(PlayerTest, LookAheadSoundsEachNoteTwoComputedNotesLater) {
+    settings.iLookAhead = 3;
+    set_seed_text("0 1 2 3 4");
+    player.start();
+    timers.advance_to(1000 + 5 * 100 + 10);
+    // The first two computed notes sound nothing; then each sounds the one two before it.
+    const std::vector<Message> expected{on(1202, 0, 60), off(1302, 0, 60), on(1302, 0, 62), off(1402, 0, 62),
+                                        on(1402, 0, 64), off(1502, 0, 64)};
+    EXPECT_EQ(sender.notes(), expected);
+}
+
+TEST_F(PlayerTest, WithoutCyclingPlayStopsAfterOneCycle) {
+    set_seed_text("0 1 2");
+    composition.Levels = 1;
+    player.start();
+    timers.advance_to(10000);
+    int note_ons = 0;
+    for (const auto& m : sender.notes()) note_ons += m.data2 > 0 ? 1 : 0;
+    EXPECT_EQ(note_ons, 9);
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(listener.stopped, 1);
+    EXPECT_EQ(timers.pending(), 0u);
+}
+
+TEST_F(PlayerTest, CyclingStartsAgainAndCountsCycles) {
+    settings.cycle_melody = true;
+    player.start();
+    timers.advance_to(1000 + 450);
+    EXPECT_TRUE(player.playing());
+    EXPECT_EQ(player.cycles(), 2);
+    EXPECT_EQ(player.cycle_text(), "Cycle 3");
+    const auto notes = sender.notes();
+    ASSERT_GE(notes.size(), 6u);
+    EXPECT_EQ(notes[4], on(1204, 0, 60));  // the restart waits one timer period
+}
+
+TEST_F(PlayerTest, StopSwitchesEveryNoteOff) {
+    settings.cycle_melody = true;
+    player.start();
+    timers.advance_to(1050);
+    player.stop();
+    timers.advance_to(1051);
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(sender.notes().back(), off(1050, 0, 60));
+    EXPECT_EQ(listener.stopped, 1);
+    timers.advance_to(2000);
+    EXPECT_EQ(sender.notes().back(), off(1050, 0, 60));
+}
+
+TEST_F(PlayerTest, HoldStopsTimeAndSound) {
+    settings.cycle_melody = true;
+    player.start();
+    timers.advance_to(1050);
+    player.hold();
+    timers.advance_to(1500);
+    const auto held_count = sender.notes().size();
+    player.release();
+    timers.advance_to(1700);
+    EXPECT_GT(sender.notes().size(), held_count);
+    EXPECT_TRUE(player.playing());
+}
+
+TEST_F(PlayerTest, RuleFiveSoundsOneNotePerChangedLevel) {
+    set_seed_text("0 1");
+    composition.Levels = 2;
+    composition.Channels_in_Play = 3;
+    select_channel_rule(composition, 5);
+    player.start();
+    timers.advance_to(1001 + 1);
+    auto count_ons = [&](std::int64_t ms) {
+        int n = 0;
+        for (const auto& m : sender.notes()) n += (m.ms == ms && m.data2 > 0) ? 1 : 0;
+        return n;
+    };
+    timers.advance_to(1000 + 350);
+    EXPECT_EQ(count_ons(1002), 3);  // levels 2, 1 and 0 start together
+    EXPECT_EQ(count_ons(1102), 1);
+    EXPECT_EQ(count_ons(1202), 2);
+    EXPECT_EQ(count_ons(1302), 1);
+}
+
+TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
+    settings.ok_to_skip_fast_notes = true;
+    settings.cycle_melody = true;
+    set_seed_text("0 1 2 3");
+    composition.Levels = 5;
+    player.start();
+    timers.advance_to(1002);
+    clock.advance(2000);  // the machine stalls for two seconds
+    timers.advance_to(clock.now_ms());
+    EXPECT_NE(player.note_text().find("skipped)"), std::string::npos) << player.note_text();
+    // Back on schedule: the note sounding now is the one due now, give or take a note.
+    const auto steps = player.notes_stepped();
+    EXPECT_GE(steps, 19);
+    EXPECT_LE(steps, 21);
+    timers.advance_to(clock.now_ms() + 100);
+    EXPECT_EQ(player.note_text(), "Note " + std::to_string(player.notes_stepped()));
+}
+
+TEST_F(PlayerTest, RenderRunsWithoutTimersOnTheTuneClock) {
+    set_seed_text("0 1 2");
+    composition.Levels = 1;
+    std::atomic<bool> cancel{false};
+    player.render(0.45, cancel);
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(timers.pending(), 0u);
+    int note_ons = 0;
+    for (const auto& m : sender.notes()) note_ons += m.data2 > 0 ? 1 : 0;
+    EXPECT_GE(note_ons, 4);
+    EXPECT_LE(note_ons, 6);
+}
+
+}  // namespace
+}  // namespace corvane::engine
