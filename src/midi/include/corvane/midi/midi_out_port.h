@@ -1,0 +1,166 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "corvane/platform/clock.h"
+#include "corvane/platform/midi_message.h"
+#include "corvane/platform/midi_output.h"
+#include "corvane/platform/reporter.h"
+
+namespace corvane::midi {
+
+using platform::kControlChange;
+using platform::kMidiChannels;
+using platform::kNoteOff;
+using platform::kNoteOn;
+using platform::kPitchBend;
+using platform::kProgramChange;
+using platform::pack_short_message;
+using platform::SendRequest;
+
+// Where channel events go while a MIDI file is being made (a render or a recording).
+class FileEventSink {
+public:
+    virtual ~FileEventSink() = default;
+    // Writes one channel event; a negative result means the file failed.
+    virtual int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel,
+                                    std::uint8_t data1, std::uint8_t data2, int length, int track) = 0;
+};
+
+// Told when the port opens or closes, so channel state can be reset; and asked, while a
+// file is rendered, to write the pitch-bend vibrato that real time would have sent between
+// two events.
+class PortObserver {
+public:
+    virtual ~PortObserver() = default;
+    virtual void on_port_opened(bool quietly) = 0;
+    virtual void on_port_closed() = 0;
+    // Stops every sounding note and resets the channels (before a device change).
+    virtual void silence_all() = 0;
+    // True when the voice of `channel` has pitch-bend vibrato of some depth.
+    virtual bool channel_has_bend_vibrato(int channel) const = 0;
+    // Sends the vibrato of all channels as it stands `elapsed` seconds into the span.
+    virtual void vibrato_fill_step(double elapsed) = 0;
+};
+
+// The record of when the last event went into a file, from which deltas are made.
+struct FileTiming {
+    double dLastEventSecs = 0;
+    std::uint32_t uLastEventTick = 0;
+    std::array<std::uint32_t, kMidiChannels> uLastTickForChannel{};
+    bool bZeroNextDelta = false;
+    std::uint32_t ticks_per_second = 1000;
+};
+
+// A render of the tune into a MIDI file, as the send operation sees it.
+struct RenderTarget {
+    FileEventSink* sink = nullptr;
+    double* clock_secs = nullptr;          // the player's time position, advanced by simulation
+    double end_secs = 0;                   // events after this are dropped
+    std::atomic<bool>* abort = nullptr;    // set when a write fails
+    int midi_file_format = 0;              // above 0: one track per channel
+    double vibrato_step_secs = 0.01;       // dtime_step_for_pitch_bend_vibrato, in seconds
+    std::uint32_t ticks_per_second = 1000;
+};
+
+// A play-along recording, timed by the real clock from its start.
+struct RecordingTarget {
+    FileEventSink* sink = nullptr;
+    const platform::Clock* clock = nullptr;
+    std::int64_t start_ms = 0;
+    std::atomic<bool>* abort = nullptr;
+    std::uint32_t ticks_per_second = 1000;
+};
+
+// An item of the Out menu: the command that selects it and its name.
+struct OutMenuItem {
+    int command = 0;
+    std::string name;
+};
+
+inline constexpr int kDeviceSlots = 30;
+inline constexpr int kFirstDeviceCommand = 0x3200;  // device id d is command 0x3200 + d
+inline constexpr int kOpenNowCommand = 1259;
+
+enum class OpenResult { failed = 0, opened = 1, already_open = 2 };
+
+// The MIDI out port: the single send operation through which every message passes, the
+// output device list and choice, and opening and closing. Every device send and every
+// write into a file being made takes the port lock.
+class MidiOutPort final : public platform::MessageSender {
+public:
+    MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter& reporter);
+
+    void set_observer(PortObserver* observer) { observer_ = observer; }
+
+    // midi_out_send: 0 when nothing was done, 1 when written into a rendered file, else the
+    // device's result (0 success). Callable from any thread; allocates nothing.
+    int send(const SendRequest& request) override;
+
+    // Reads the device list: the built-in synthesizer first (as the mapper), then the
+    // devices, sharing the last of the 30 slots beyond. Reports when there is no device.
+    void enumerate_devices();
+    const std::vector<OutMenuItem>& out_menu() const { return out_menu_; }
+    int device() const { return MidiDevice_; }
+    void set_device(int device) { MidiDevice_ = device; }
+
+    OpenResult open();        // midi_out_open: reports a failure
+    OpenResult open_quiet();  // midi_out_open_quiet: no message
+    void close();             // midi_out_close
+    void select(int command); // midi_out_select: the Out menu command
+    void set_kept_open(bool kept) { bMidiOutKeptOpen_ = kept; }
+    bool kept_open() const { return bMidiOutKeptOpen_; }
+    bool is_open() const { return bMidiOutOpen_.load(); }
+
+    // Sends control change 120 (all sound off) on every channel.
+    void all_sound_off();
+
+    // While a render or recording runs, events go into its file too.
+    void begin_render(const RenderTarget& target);
+    void end_render();
+    bool rendering() const { return rendering_.load(); }
+    void begin_recording(const RecordingTarget& target);
+    void end_recording();
+    bool recording() const { return recording_.load(); }
+    FileTiming& file_timing() { return timing_; }
+
+    // Holds the port lock across several sends, so no other thread's message falls between
+    // them; sends from the holding thread do not lock again.
+    std::unique_lock<std::recursive_mutex> hold_group() { return std::unique_lock(lock_); }
+
+private:
+    OpenResult open_device(bool quietly);
+    std::string open_failure_message() const;
+    double event_time_secs() const;
+    void fill_vibrato(double event_secs);
+    bool write_to_file(const SendRequest& request, double event_secs);
+
+    platform::MidiOutputSystem& devices_;
+    platform::Reporter& reporter_;
+    PortObserver* observer_ = nullptr;
+
+    std::recursive_mutex lock_;
+    std::unique_ptr<platform::MidiOutput> hMidiOut_;
+    std::atomic<bool> bMidiOutOpen_{false};
+    bool bMidiOutKeptOpen_ = false;
+    int MidiDevice_ = platform::kBuiltInSynthDevice;
+    std::array<std::string, kDeviceSlots> device_names_{};
+    int device_count_ = 0;
+    bool bMidiMapperListed_ = false;
+    std::vector<OutMenuItem> out_menu_;
+
+    std::atomic<bool> rendering_{false};
+    std::atomic<bool> recording_{false};
+    RenderTarget render_{};
+    RecordingTarget record_{};
+    FileTiming timing_{};
+    bool filling_vibrato_ = false;
+};
+
+}  // namespace corvane::midi

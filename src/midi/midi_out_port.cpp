@@ -1,0 +1,214 @@
+#include "corvane/midi/midi_out_port.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace corvane::midi {
+namespace {
+
+constexpr int kMapperCommand = kFirstDeviceCommand - 1;
+constexpr std::uint8_t kAllSoundOff = 120;
+constexpr std::uint8_t kExpression = 11;
+
+std::uint32_t tick_of(double secs, std::uint32_t ticks_per_second) {
+    const double ticks = std::trunc(static_cast<double>(ticks_per_second) * secs);
+    return static_cast<std::uint32_t>(std::clamp(ticks, 0.0, 4294967295.0));
+}
+
+std::uint32_t delta_between(std::uint32_t earlier, std::uint32_t later) { return later >= earlier ? later - earlier : 0; }
+
+}  // namespace
+
+MidiOutPort::MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter& reporter)
+    : devices_(devices), reporter_(reporter) {}
+
+int MidiOutPort::send(const SendRequest& request) {
+    const bool render = rendering_.load(std::memory_order_acquire);
+    const bool record = recording_.load(std::memory_order_acquire);
+    if (!bMidiOutOpen_.load(std::memory_order_acquire) && !render) return 0;
+    if (render && request.record_only) return 0;
+    if (request.status >= 0xF0 && (render || record)) return 0;
+
+    std::lock_guard guard(lock_);
+    const double t = event_time_secs();
+    if (render && t > render_.end_secs + 1e-50) return 0;
+    if ((render || record) && request.status < 0xF0) write_to_file(request, t);
+    if (render) return 1;  // a rendered event is written, never played
+    if (!hMidiOut_ || request.record_only) return 0;
+    return hMidiOut_->send_short(pack_short_message(request.status, request.channel, request.data1, request.data2));
+}
+
+double MidiOutPort::event_time_secs() const {
+    if (recording_.load(std::memory_order_acquire) && record_.clock != nullptr) {
+        return static_cast<double>(record_.clock->now_ms() - record_.start_ms) / 1000.0;
+    }
+    return render_.clock_secs != nullptr ? *render_.clock_secs : 0.0;
+}
+
+// Writes the event into the file being made; false when the write failed.
+bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
+    const bool record = recording_.load(std::memory_order_acquire);
+    const std::uint32_t tick = tick_of(t, timing_.ticks_per_second);
+    if (!record && tick > timing_.uLastEventTick) fill_vibrato(t);
+    const int channel = request.channel & 0x0F;
+    const bool track_per_channel = !record && render_.midi_file_format > 0;
+    std::uint32_t delta = delta_between(timing_.uLastEventTick, tick);
+    timing_.dLastEventSecs = t;
+    timing_.uLastEventTick = tick;
+    if (track_per_channel) {
+        auto& last = timing_.uLastTickForChannel[static_cast<std::size_t>(channel)];
+        delta = delta_between(last, tick);
+        last = tick;
+    }
+    if (timing_.bZeroNextDelta) {
+        delta = 0;
+        timing_.bZeroNextDelta = false;
+    }
+    FileEventSink* sink = record ? record_.sink : render_.sink;
+    if (sink == nullptr) return true;
+    const int track = track_per_channel ? channel : 0;
+    const int written = sink->write_channel_event(delta, request.status & 0xF0, static_cast<std::uint8_t>(channel),
+                                                  request.data1, request.data2, request.data_length, track);
+    if (written >= 0) return true;
+    std::atomic<bool>* abort = record ? record_.abort : render_.abort;
+    if (abort != nullptr) abort->store(true);
+    return false;
+}
+
+// While rendering, writes the pitch-bend vibrato that the real-time thread would have sent
+// between the last event and this one. The vibrato's own sends come back through send().
+void MidiOutPort::fill_vibrato(double event_secs) {
+    if (filling_vibrato_ || observer_ == nullptr || render_.clock_secs == nullptr) return;
+    bool any_vibrato = false;
+    for (int c = 0; c < kMidiChannels && !any_vibrato; ++c) any_vibrato = observer_->channel_has_bend_vibrato(c);
+    if (!any_vibrato) return;
+    filling_vibrato_ = true;
+    const double step = std::max(render_.vibrato_step_secs, 0.0001);
+    const double saved_clock = *render_.clock_secs;
+    const double span_start = timing_.dLastEventSecs;
+    for (double clock = span_start; clock < event_secs; clock += step) {
+        if (render_.abort != nullptr && render_.abort->load()) break;
+        *render_.clock_secs = clock;
+        observer_->vibrato_fill_step(clock - span_start);
+    }
+    *render_.clock_secs = saved_clock;
+    filling_vibrato_ = false;
+}
+
+void MidiOutPort::enumerate_devices() {
+    const std::vector<std::string> names = devices_.output_names();
+    const std::string built_in = devices_.built_in_name();
+    out_menu_.clear();
+    device_count_ = 0;
+    bMidiMapperListed_ = false;
+    if (names.empty() && built_in.empty()) {
+        reporter_.report("No MIDI output devices found; the \"Play Voice\" button will be disabled.", "Corvane");
+    }
+    if (!built_in.empty()) {
+        device_names_[0] = built_in;
+        out_menu_.push_back({kMapperCommand, built_in});
+        bMidiMapperListed_ = true;
+        device_count_ = 1;
+    } else if (MidiDevice_ == platform::kBuiltInSynthDevice) {
+        MidiDevice_ = 0;
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        device_names_[static_cast<std::size_t>(device_count_)] = names[i];
+        out_menu_.push_back({kFirstDeviceCommand + static_cast<int>(i), names[i]});
+        if (device_count_ < kDeviceSlots - 1) ++device_count_;
+    }
+}
+
+OpenResult MidiOutPort::open() { return open_device(false); }
+OpenResult MidiOutPort::open_quiet() { return open_device(true); }
+
+OpenResult MidiOutPort::open_device(bool quietly) {
+    if (bMidiOutOpen_.load()) return OpenResult::already_open;
+    std::string error;
+    auto output = devices_.open_output(MidiDevice_, error);
+    if (!output) {
+        if (!quietly) reporter_.report(open_failure_message(), "Corvane");
+        return OpenResult::failed;
+    }
+    {
+        std::lock_guard guard(lock_);
+        hMidiOut_ = std::move(output);
+        bMidiOutOpen_.store(true, std::memory_order_release);
+    }
+    if (observer_ != nullptr) observer_->on_port_opened(quietly);
+    return OpenResult::opened;
+}
+
+std::string MidiOutPort::open_failure_message() const {
+    const int real_devices = device_count_ - (bMidiMapperListed_ ? 1 : 0);
+    if (MidiDevice_ >= real_devices || (MidiDevice_ < 0 && !bMidiMapperListed_)) {
+        return "Cannot open MIDI device for playback.\n\nIf there are any others to try, they will be listed in the "
+               "Out menu.";
+    }
+    int slot = MidiDevice_ < 0 ? 0 : MidiDevice_ + (bMidiMapperListed_ ? 1 : 0);
+    slot = std::min(slot, kDeviceSlots - 1);
+    return "Cannot open MIDI device \"" + device_names_[static_cast<std::size_t>(slot)] +
+           "\" for playback. It may not be available, or in use by another application\n\n.If there are any "
+           "others to try, they will be listed in the Out menu.";
+}
+
+void MidiOutPort::close() {
+    if (!bMidiOutOpen_.load()) return;
+    {
+        std::lock_guard guard(lock_);
+        hMidiOut_.reset();
+        bMidiOutOpen_.store(false, std::memory_order_release);
+    }
+    for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kExpression, 127, 2, false});
+    bMidiOutKeptOpen_ = false;
+    if (observer_ != nullptr) observer_->on_port_closed();
+}
+
+void MidiOutPort::all_sound_off() {
+    for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kAllSoundOff, 0, 2, false});
+}
+
+void MidiOutPort::select(int command) {
+    const auto silence = [this] {
+        if (!bMidiOutOpen_.load()) return;
+        if (observer_ != nullptr) observer_->silence_all();
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        all_sound_off();
+    };
+    silence();
+    MidiDevice_ = command - kFirstDeviceCommand;
+    if (!bMidiOutKeptOpen_) return;
+    silence();
+    close();
+    if (open() == OpenResult::opened) bMidiOutKeptOpen_ = true;
+}
+
+void MidiOutPort::begin_render(const RenderTarget& target) {
+    std::lock_guard guard(lock_);
+    render_ = target;
+    timing_ = FileTiming{.bZeroNextDelta = true, .ticks_per_second = target.ticks_per_second};
+    rendering_.store(true, std::memory_order_release);
+}
+
+void MidiOutPort::end_render() {
+    std::lock_guard guard(lock_);
+    rendering_.store(false, std::memory_order_release);
+    render_ = {};
+}
+
+void MidiOutPort::begin_recording(const RecordingTarget& target) {
+    std::lock_guard guard(lock_);
+    record_ = target;
+    timing_ = FileTiming{.ticks_per_second = target.ticks_per_second};
+    recording_.store(true, std::memory_order_release);
+}
+
+void MidiOutPort::end_recording() {
+    std::lock_guard guard(lock_);
+    recording_.store(false, std::memory_order_release);
+    record_ = {};
+}
+
+}  // namespace corvane::midi

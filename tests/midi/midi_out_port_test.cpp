@@ -1,0 +1,205 @@
+#include "corvane/midi/midi_out_port.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane::midi {
+namespace {
+
+struct FakeDevices final : platform::MidiOutputSystem {
+    struct Output final : platform::MidiOutput {
+        explicit Output(std::vector<std::uint32_t>& sent) : sent_(sent) {}
+        int send_short(std::uint32_t message) override {
+            sent_.push_back(message);
+            return 0;
+        }
+        std::vector<std::uint32_t>& sent_;
+    };
+
+    std::vector<std::string> output_names() override { return names; }
+    std::string built_in_name() override { return built_in; }
+    std::unique_ptr<platform::MidiOutput> open_output(int device, std::string& error) override {
+        opened_device = device;
+        if (fail_open) {
+            error = "unavailable";
+            return nullptr;
+        }
+        return std::make_unique<Output>(sent);
+    }
+
+    std::vector<std::string> names{"Port A", "Port B"};
+    std::string built_in = "Built-in synthesizer";
+    bool fail_open = false;
+    int opened_device = -99;
+    std::vector<std::uint32_t> sent;
+};
+
+struct Event {
+    std::uint32_t delta;
+    std::uint8_t status, channel, data1, data2;
+    int length, track;
+    bool operator==(const Event&) const = default;
+};
+
+struct FakeSink final : FileEventSink {
+    int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel, std::uint8_t data1,
+                            std::uint8_t data2, int length, int track) override {
+        events.push_back({delta, status, channel, data1, data2, length, track});
+        return fail ? -1 : length;
+    }
+    std::vector<Event> events;
+    bool fail = false;
+};
+
+class PortTest : public ::testing::Test {
+protected:
+    FakeDevices devices;
+    platform::RecordingReporter reporter;
+    MidiOutPort port{devices, reporter};
+    FakeSink sink;
+    double clock = 0;
+    std::atomic<bool> abort{false};
+
+    void start_render(int format, double end = 100) {
+        port.begin_render({.sink = &sink, .clock_secs = &clock, .end_secs = end, .abort = &abort,
+                           .midi_file_format = format, .ticks_per_second = 1000});
+    }
+};
+
+TEST_F(PortTest, NothingHappensWithNoPortAndNoRender) {
+    EXPECT_EQ(port.send({kNoteOn, 0, 60, 100}), 0);
+    EXPECT_TRUE(devices.sent.empty());
+    EXPECT_TRUE(sink.events.empty());
+}
+
+TEST_F(PortTest, OpenSendsPackedMessagesAndCloseResetsExpression) {
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    EXPECT_EQ(port.open(), OpenResult::already_open);
+    EXPECT_EQ(devices.opened_device, platform::kBuiltInSynthDevice);
+    EXPECT_EQ(port.send({kPitchBend, 3, 0x00, 0x40}), 0);
+    ASSERT_EQ(devices.sent.size(), 1u);
+    EXPECT_EQ(devices.sent[0], 0x004000E3u);
+    EXPECT_EQ(port.send({kNoteOn, 0, 60, 100, 2, true}), 0);  // record-only never plays
+    EXPECT_EQ(devices.sent.size(), 1u);
+    port.close();
+    EXPECT_FALSE(port.is_open());
+    EXPECT_EQ(devices.sent.size(), 1u);  // expression resets reach only a file being written
+}
+
+TEST_F(PortTest, RenderWritesButNeverPlays) {
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    start_render(0, 10);
+    clock = 0.5;
+    EXPECT_EQ(port.send({kNoteOn, 2, 60, 100}), 1);
+    EXPECT_EQ(port.send({0xF0, 0, 1, 2}), 0);                  // system messages are not written
+    EXPECT_EQ(port.send({kNoteOn, 2, 61, 100, 2, true}), 0);   // record-only is not written
+    clock = 0.75;
+    EXPECT_EQ(port.send({kProgramChange, 2, 5, 0, 1}), 1);
+    clock = 10.5;
+    EXPECT_EQ(port.send({kNoteOff, 2, 60, 0}), 0);             // beyond the end
+    port.end_render();
+    EXPECT_TRUE(devices.sent.empty());
+    // The first event after the start gets delta 0 whatever its tick.
+    const std::vector<Event> expected{{0, kNoteOn, 2, 60, 100, 2, 0}, {250, kProgramChange, 2, 5, 0, 1, 0}};
+    EXPECT_EQ(sink.events, expected);
+}
+
+TEST_F(PortTest, OneTrackPerChannelTimesEachChannelFromItsOwnLastEvent) {
+    start_render(1);
+    clock = 0.1;
+    port.send({kNoteOn, 0, 60, 100});
+    clock = 0.2;
+    port.send({kNoteOn, 1, 64, 100});
+    clock = 0.5;
+    port.send({kNoteOff, 0, 60, 0});
+    clock = 0.6;
+    port.send({kNoteOff, 1, 64, 0});
+    ASSERT_EQ(sink.events.size(), 4u);
+    EXPECT_EQ(sink.events[0].delta, 0u);
+    EXPECT_EQ(sink.events[1].delta, 200u);
+    EXPECT_EQ(sink.events[1].track, 1);
+    EXPECT_EQ(sink.events[2].delta, 400u);
+    EXPECT_EQ(sink.events[2].track, 0);
+    EXPECT_EQ(sink.events[3].delta, 400u);
+}
+
+TEST_F(PortTest, AFailedWriteSetsTheAbortFlag) {
+    start_render(0);
+    sink.fail = true;
+    port.send({kNoteOn, 0, 60, 100});
+    EXPECT_TRUE(abort.load());
+}
+
+TEST_F(PortTest, RecordingWritesAndPlaysAndTimesByTheClock) {
+    platform::ManualClock wall(5000);
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    port.begin_recording({.sink = &sink, .clock = &wall, .start_ms = 5000, .abort = &abort});
+    wall.set(5300);
+    EXPECT_EQ(port.send({kNoteOn, 1, 60, 90}), 0);
+    wall.set(5400);
+    EXPECT_EQ(port.send({kNoteOn, 1, 62, 90, 2, true}), 0);
+    port.end_recording();
+    EXPECT_EQ(devices.sent.size(), 1u);
+    ASSERT_EQ(sink.events.size(), 2u);
+    EXPECT_EQ(sink.events[0].delta, 300u);
+    EXPECT_EQ(sink.events[1].delta, 100u);
+}
+
+TEST_F(PortTest, OpenFailureMessages) {
+    port.enumerate_devices();
+    devices.fail_open = true;
+    EXPECT_EQ(port.open(), OpenResult::failed);
+    port.set_device(1);
+    EXPECT_EQ(port.open(), OpenResult::failed);
+    port.set_device(7);
+    EXPECT_EQ(port.open(), OpenResult::failed);
+    EXPECT_EQ(port.open_quiet(), OpenResult::failed);
+    ASSERT_EQ(reporter.entries().size(), 3u);
+    EXPECT_EQ(reporter.entries()[0].message,
+              "Cannot open MIDI device \"Built-in synthesizer\" for playback. It may not be available, or in use by "
+              "another application\n\n.If there are any others to try, they will be listed in the Out menu.");
+    EXPECT_EQ(reporter.entries()[0].caption, "Corvane");
+    EXPECT_NE(reporter.entries()[1].message.find("\"Port B\""), std::string::npos);
+    EXPECT_EQ(reporter.entries()[2].message,
+              "Cannot open MIDI device for playback.\n\nIf there are any others to try, they will be listed in the Out "
+              "menu.");
+}
+
+TEST_F(PortTest, DeviceTableSharesTheLastSlotAndKeepsCommands) {
+    devices.names.clear();
+    for (int i = 0; i < 35; ++i) devices.names.push_back("Device " + std::to_string(i));
+    port.enumerate_devices();
+    const auto& menu = port.out_menu();
+    ASSERT_EQ(menu.size(), 36u);
+    EXPECT_EQ(menu.front().command, 0x31FF);
+    EXPECT_EQ(menu[1].command, 0x3200);
+    EXPECT_EQ(menu.back().command, 0x3200 + 34);
+    devices.fail_open = true;
+    port.set_device(27);
+    port.open();
+    EXPECT_NE(reporter.entries().back().message.find("\"Device 27\""), std::string::npos);
+    port.set_device(34);  // beyond the table: no name to give
+    port.open();
+    EXPECT_EQ(reporter.entries().back().message.find("Device"), std::string::npos);
+}
+
+TEST_F(PortTest, NoDevicesAtAllIsReported) {
+    devices.names.clear();
+    devices.built_in.clear();
+    port.enumerate_devices();
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message,
+              "No MIDI output devices found; the \"Play Voice\" button will be disabled.");
+    EXPECT_EQ(port.device(), 0);
+}
+
+TEST_F(PortTest, SelectingWhileStoppedOnlyChangesTheChoice) {
+    port.select(0x3201);
+    EXPECT_EQ(port.device(), 1);
+    EXPECT_FALSE(port.is_open());
+    EXPECT_EQ(devices.opened_device, -99);
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    EXPECT_EQ(devices.opened_device, 1);
+}
+
+}  // namespace
+}  // namespace corvane::midi
