@@ -1,0 +1,131 @@
+#include "composition_options.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <sstream>
+
+#include "cli_support.h"
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/degree_mapping.h"
+#include "corvane/engine/seed.h"
+#include "corvane/platform/terminal_reporter.h"
+#include "corvane/tuning/builtin_tables.h"
+#include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/step_list.h"
+#include "corvane/tuning/temperament.h"
+
+namespace corvane::cli {
+namespace {
+
+using engine::Composition;
+
+int int_argument_in(const std::string& text, std::string_view option, int low, int high) {
+    const long long value = whole_number_argument(text, option);
+    if (value < low || value > high) {
+        throw UsageError(std::string(option) + ": " + text + " is outside " + std::to_string(low) + " to " +
+                         std::to_string(high));
+    }
+    return static_cast<int>(value);
+}
+
+// Up to 16 blank-separated numbers, in channel order; channels not given keep their values.
+void read_per_channel(const std::string& text, std::string_view option, engine::PerChannel<int>& values) {
+    std::istringstream words(text);
+    std::string word;
+    std::size_t channel = 0;
+    while (words >> word) {
+        if (channel == values.size()) throw UsageError(std::string(option) + ": more than 16 values");
+        values[channel++] = static_cast<int>(std::clamp(whole_number_argument(word, option), -1000000LL, 1000000LL));
+    }
+}
+
+bool has_a_number(const std::string& text) {
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        if (tuning::evaluate_expression(word, tuning::PitchForm::ratio).number_read) return true;
+    }
+    return false;
+}
+
+std::vector<double> scale_argument(const std::string& text, Composition& c) {
+    if (const auto steps = tuning::equal_temperament_code(text)) return tuning::make_equal_temperament(*steps).entries;
+    auto reading = tuning::read_pitch_list(text, tuning::PitchForm::ratio, tuning::ListNotation::absolute,
+                                           c.Frequency_of_lowest_note);
+    if (reading.count_read == 0 || !has_a_number(text)) {
+        throw UsageError("--scale: \"" + text + "\" has no pitches in it");
+    }
+    if (reading.lowest_frequency) c.Frequency_of_lowest_note = *reading.lowest_frequency;
+    return reading.entries;
+}
+
+}  // namespace
+
+long long whole_number_argument(const std::string& text, std::string_view option) {
+    return static_cast<long long>(std::trunc(std::clamp(expression_argument(text, option), -1e15, 1e15)));
+}
+
+platform::Reporter& terminal_reporter() {
+    static platform::TerminalReporter reporter(std::cerr, std::cin, false);
+    return reporter;
+}
+
+void CompositionOptions::add_to(CLI::App& command) {
+    auto* group = command.add_option_group("Composition");
+    group->add_option("--seed", seed, "the musical seed, such as \"0 1 2 1\" (default 0 1 0)");
+    group->add_option("--levels", levels, "highest level index, 0 to 29 (default 10)");
+    group->add_option("--scale", scale, "scale in ratio form, such as \"1 n(1/12)\" (the default); eN for N-tone "
+                                        "equal temperament");
+    group->add_option("--arpeggio", arpeggio, "arpeggio or mode in scale degrees, such as \"0 2 4 7 9 12\" (the "
+                                              "default); \"Use ratios\" follows the scale");
+    group->add_flag("--use-ratios", use_ratios, "tune values are scale degrees: the arpeggio follows the scale");
+    group->add_option("--frequency", frequency, "frequency of the lowest note in Hz (default middle C)");
+    group->add_option("--channels-in-play", channels_in_play, "number of channels, 1 to 16 (default 1)");
+    group->add_option("--voices", voices, "voices of channels 0 to 15, blank-separated: program 0 to 127, 128 rests, "
+                                          "negative not in play (default 73, channel 9 -1)");
+    group->add_option("--choose-channels-by", choose_channels_by,
+                      "0 note height, 1 time, 2 formula, 3 cumulative note height, 4 level (default), 5 level with "
+                      "simultaneous notes");
+    group->add_option("--formula", formula, "formula of rule 2 over N T S P M Y H L C, such as \"N+H+1\"; chooses "
+                                            "rule 2 unless --choose-channels-by is given");
+    group->add_option("--octave-shifts", octave_shifts, "shift of channels 0 to 15, blank-separated");
+    group->add_option("--shift-mode", shift_mode, "how shifts apply: 0 octave, 1 arpeggio, 2 arpeggio degree, 3 "
+                                                  "modulate by degree, 4 modulate by arpeggio degree");
+}
+
+Composition CompositionOptions::build(platform::Reporter& reporter) const {
+    // Reading a composition file comes here once composition files can be read; until then
+    // every run starts from a new composition.
+    Composition c = engine::new_composition();
+    if (!seed.empty()) {
+        const auto reading = engine::read_seed(seed, engine::SeedStrictness::strict);
+        if (!reading) throw UsageError("--seed: \"" + seed + "\" holds a value that is not a number");
+        engine::set_seed(c, reading->values);
+    }
+    if (!levels.empty()) engine::set_levels(c, whole_number_argument(levels, "--levels"), reporter);
+    if (!frequency.empty()) c.Frequency_of_lowest_note = expression_argument(frequency, "--frequency");
+    if (!scale.empty()) engine::set_intervals(c, scale_argument(scale, c));
+    if (!arpeggio.empty()) {
+        if (tuning::is_follow_scale_text(arpeggio)) c.Use_ratios = true;
+        else c.Arpeggio = tuning::read_step_list(arpeggio, tuning::ListNotation::absolute);
+    }
+    if (use_ratios) c.Use_ratios = true;
+    if (!voices.empty()) read_per_channel(voices, "--voices", c.Voices_for_channels);
+    if (!channels_in_play.empty()) {
+        engine::set_channels_in_play(c, whole_number_argument(channels_in_play, "--channels-in-play"), reporter);
+    }
+    if (!choose_channels_by.empty()) {
+        engine::select_channel_rule(c, int_argument_in(choose_channels_by, "--choose-channels-by", 0, 5));
+    } else if (!formula.empty()) {
+        engine::select_channel_rule(c, static_cast<int>(engine::ChannelRule::formula));
+    }
+    if (!formula.empty()) engine::set_formula(c, formula);
+    if (!octave_shifts.empty()) read_per_channel(octave_shifts, "--octave-shifts", c.Octave_shifts_for_channels);
+    if (!shift_mode.empty()) {
+        c.shift_by_octave_or_arpeggio = int_argument_in(shift_mode, "--shift-mode", 0, engine::kShiftModeCount - 1);
+    }
+    return c;
+}
+
+}  // namespace corvane::cli
