@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <unistd.h>
+
+#include "corvane/platform/clock.h"
+#include "corvane/platform/fluidsynth_output.h"
+#include "corvane/platform/midi_message.h"
+
+namespace corvane::platform {
+namespace {
+
+constexpr std::uint32_t note_on(int note, int velocity) {
+    return pack_short_message(kNoteOn, 0, static_cast<std::uint8_t>(note), static_cast<std::uint8_t>(velocity));
+}
+constexpr std::uint32_t note_off(int note) { return pack_short_message(kNoteOff, 0, static_cast<std::uint8_t>(note), 64); }
+constexpr std::uint32_t program(int number) { return pack_short_message(kProgramChange, 0, static_cast<std::uint8_t>(number), 0); }
+
+// Root mean square of the left channel between two times.
+double loudness(const FluidSynthRenderer& renderer, std::int64_t from_ms, std::int64_t to_ms) {
+    const auto samples = renderer.samples();
+    const auto frame = [&](std::int64_t ms) { return static_cast<std::size_t>(ms * renderer.sample_rate() / 1000); };
+    double sum = 0;
+    std::size_t count = 0;
+    for (std::size_t f = frame(from_ms); f < frame(to_ms) && 2 * f < samples.size(); ++f, ++count) {
+        sum += static_cast<double>(samples[2 * f]) * samples[2 * f];
+    }
+    return count == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(count));
+}
+
+std::unique_ptr<FluidSynthRenderer> make_renderer(const Clock* clock = nullptr) {
+    std::string error;
+    auto renderer = FluidSynthRenderer::create(SynthOptions{}, error, clock);
+    EXPECT_NE(renderer, nullptr) << error;
+    return renderer;
+}
+
+TEST(FluidSynthRenderer, APianoNoteSoundsOnlyWhileItIsOn) {
+    // Sent at the times of a clock, the way the player's sends arrive.
+    ManualClock clock(7000);
+    auto renderer = make_renderer(&clock);
+    ASSERT_NE(renderer, nullptr);
+    renderer->send_short(program(0));
+    clock.advance(500);
+    renderer->send_short(note_on(60, 100));
+    clock.advance(500);
+    renderer->send_short(note_off(60));
+    renderer->render_until(1500);
+
+    EXPECT_EQ(renderer->rendered_ms(), 1500);
+    EXPECT_LT(loudness(*renderer, 0, 500), 2.0);
+    EXPECT_GT(loudness(*renderer, 520, 1000), 500.0);
+    EXPECT_LT(loudness(*renderer, 1400, 1500), loudness(*renderer, 520, 1000) / 4);
+}
+
+TEST(FluidSynthRenderer, WritesAPlayableWavFile) {
+    auto renderer = make_renderer();
+    ASSERT_NE(renderer, nullptr);
+    const TimedMessage tune[] = {{0, note_on(64, 90)}, {200, note_off(64)}, {200, note_on(67, 90)}, {400, note_off(67)}};
+    renderer->render_messages(tune, 600);
+
+    const auto path = std::filesystem::temp_directory_path() / ("corvane-render-" + std::to_string(::getpid()) + ".wav");
+    ASSERT_EQ(renderer->write_wav(path), "");
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(path);
+
+    const auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
+    };
+    ASSERT_EQ(bytes.size(), 44 + renderer->samples().size() * 2);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(u32(4), bytes.size() - 8);
+    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(u32(24), 44100u);
+    EXPECT_EQ(u32(40), renderer->samples().size() * 2);
+    EXPECT_EQ(renderer->samples().size(), 2u * 44100 * 600 / 1000);
+}
+
+TEST(FluidSynthRenderer, AMissingSoundfontIsNamed) {
+    std::string error;
+    SynthOptions options;
+    options.soundfont = "/nonexistent/piano.sf2";
+    EXPECT_EQ(FluidSynthRenderer::create(options, error), nullptr);
+    EXPECT_NE(error.find("/nonexistent/piano.sf2"), std::string::npos) << error;
+
+    const auto opened = FluidSynthOutput::open(options);
+    EXPECT_EQ(opened.output, nullptr);
+    EXPECT_EQ(opened.failure, SynthFailure::soundfont);
+}
+
+TEST(FluidSynthOutput, SaysClearlyWhenNoAudioDeviceOpens) {
+    auto opened = FluidSynthOutput::open(SynthOptions{});
+    if (opened.output) {
+        // This machine has an audio device: the synthesizer plays on it.
+        EXPECT_EQ(opened.output->send_short(note_on(60, 1)), kSendOk);
+        EXPECT_EQ(opened.output->send_short(note_off(60)), kSendOk);
+        EXPECT_FALSE(opened.output->audio_driver().empty());
+    } else {
+        EXPECT_EQ(opened.failure, SynthFailure::audio_device);
+        EXPECT_NE(opened.error.find("no audio device"), std::string::npos) << opened.error;
+        EXPECT_NE(opened.error.find("WAV file"), std::string::npos) << opened.error;
+    }
+
+    SynthOptions unknown_driver;
+    unknown_driver.audio_driver = "no-such-driver";
+    opened = FluidSynthOutput::open(unknown_driver);
+    EXPECT_EQ(opened.output, nullptr);
+    EXPECT_EQ(opened.failure, SynthFailure::audio_device);
+    EXPECT_NE(opened.error.find("tried no-such-driver"), std::string::npos) << opened.error;
+}
+
+}  // namespace
+}  // namespace corvane::platform

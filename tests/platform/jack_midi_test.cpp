@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <RtMidi.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "../cli/run_cli.h"
+#include "corvane/platform/midi_message.h"
+#include "corvane/platform/rtmidi_output.h"
+
+namespace corvane::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<unsigned char>;
+
+// A MIDI input of this test on the JACK server, noting what arrives and when.
+class Capture {
+public:
+    explicit Capture(const std::string& client) : in_(RtMidi::UNIX_JACK, client) {
+        in_.setCallback(&Capture::arrived, this);
+    }
+
+    RtMidiIn& input() { return in_; }
+
+    // Waits until `count` messages have come (or three seconds have passed).
+    std::vector<Bytes> wait_for(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, 3s, [&] { return messages_.size() >= count; });
+        return messages_;
+    }
+    std::vector<std::chrono::steady_clock::time_point> arrival_times() {
+        const std::lock_guard lock(mutex_);
+        return times_;
+    }
+
+private:
+    static void arrived(double, Bytes* message, void* self) {
+        auto& capture = *static_cast<Capture*>(self);
+        {
+            const std::lock_guard lock(capture.mutex_);
+            capture.messages_.push_back(*message);
+            capture.times_.push_back(std::chrono::steady_clock::now());
+        }
+        capture.changed_.notify_all();
+    }
+
+    RtMidiIn in_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Bytes> messages_;
+    std::vector<std::chrono::steady_clock::time_point> times_;
+};
+
+// Names unique to this process: ctest may run these tests side by side on one server.
+std::string unique(const std::string& name) { return name + "-" + std::to_string(::getpid()); }
+
+std::optional<int> device_named(RtMidiOutputSystem& devices, const std::string& name) {
+    const auto names = devices.output_names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) return static_cast<int>(i);
+    }
+    return std::nullopt;
+}
+
+const std::vector<std::uint32_t> kPhrase = {
+    pack_short_message(kProgramChange, 0, 19, 0),  pack_short_message(kPitchBend, 0, 0x00, 0x50),
+    pack_short_message(kNoteOn, 0, 60, 100),       0x000040D0u,  // channel pressure 64
+    pack_short_message(kNoteOff, 0, 60, 127),
+};
+const std::vector<Bytes> kPhraseBytes = {{0xC0, 19}, {0xE0, 0x00, 0x50}, {0x90, 60, 100}, {0xD0, 0x40}, {0x80, 60, 127}};
+
+// Sends the phrase 20 ms apart.
+void play_phrase(MidiOutput& output) {
+    for (const std::uint32_t message : kPhrase) {
+        EXPECT_EQ(output.send_short(message), kSendOk);
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+class JackMidi : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+        if (!jack_server_running()) GTEST_SKIP() << "no JACK server named corvane-test (ctest starts one where jackd is installed)";
+    }
+};
+
+TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
+    Capture capture(unique("corvane-test-in"));
+    capture.input().openVirtualPort("capture");
+    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, unique("corvane-test-out"), "Corvane"});
+    ASSERT_EQ(devices.api(), MidiApi::jack);
+    const auto device = device_named(devices, unique("corvane-test-in") + ":capture");
+    ASSERT_TRUE(device.has_value());
+    EXPECT_GT(*device, kVirtualPortDevice);
+
+    std::string error;
+    auto output = devices.open_output(*device, error);
+    ASSERT_NE(output, nullptr) << error;
+    play_phrase(*output);
+
+    EXPECT_EQ(capture.wait_for(kPhraseBytes.size()), kPhraseBytes);
+    // JACK delivers once per period (256 frames, 5.3 ms), so 80 ms of sending arrives spread
+    // over roughly 80 ms.
+    const auto times = capture.arrival_times();
+    ASSERT_EQ(times.size(), kPhraseBytes.size());
+    const auto spread = times.back() - times.front();
+    EXPECT_GT(spread, 60ms);
+    EXPECT_LT(spread, 200ms);
+}
+
+TEST_F(JackMidi, OtherProgramsConnectToTheVirtualPort) {
+    const std::string client = unique("corvane-test-out");
+    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, client, "Corvane"});
+    ASSERT_EQ(devices.output_names().front(), "Corvane (virtual port)");
+    std::string error;
+    auto output = devices.open_output(kVirtualPortDevice, error);
+    ASSERT_NE(output, nullptr) << error;
+
+    Capture capture(unique("corvane-test-in"));
+    const unsigned int ports = capture.input().getPortCount();
+    unsigned int port = ports;
+    for (unsigned int i = 0; i < ports; ++i) {
+        if (capture.input().getPortName(i) == client + ":Corvane") port = i;
+    }
+    ASSERT_LT(port, ports) << "the virtual port is not among the JACK MIDI sources";
+    capture.input().openPort(port, "capture");
+    std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
+
+    play_phrase(*output);
+    EXPECT_EQ(capture.wait_for(kPhraseBytes.size()), kPhraseBytes);
+}
+
+TEST_F(JackMidi, TheDevicesCommandListsTheJackPorts) {
+    Capture capture(unique("corvane-test-in"));
+    capture.input().openVirtualPort("capture");
+
+    const auto result = testing::run_cli({"devices", "--api", "jack", "--json"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const auto listing = nlohmann::json::parse(result.out);
+    EXPECT_EQ(listing["midi_system"], "JACK");
+    const auto& devices = listing["devices"];
+    ASSERT_GE(devices.size(), 3u);
+    EXPECT_EQ(devices[0]["device"], -1);
+    EXPECT_EQ(devices[0]["kind"], "built-in synthesizer");
+    EXPECT_EQ(devices[1]["device"], 0);
+    EXPECT_EQ(devices[1]["name"], "Corvane (virtual port)");
+    bool listed = false;
+    for (const auto& device : devices) listed = listed || device["name"] == unique("corvane-test-in") + ":capture";
+    EXPECT_TRUE(listed) << result.out;
+}
+
+}  // namespace
+}  // namespace corvane::platform

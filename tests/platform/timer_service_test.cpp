@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "corvane/platform/clock.h"
+#include "corvane/platform/manual_timer_service.h"
+#include "corvane/platform/steady_timer_service.h"
+
+namespace corvane::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Notes which events fired, when, and on which thread; can run a step inside the callback.
+class EventLog final : public TimerClient {
+public:
+    struct Fired {
+        int event;
+        Clock::time_point at;
+        std::thread::id thread;
+    };
+
+    std::function<void(int)> on_fire;
+
+    void on_timer(int event) override {
+        {
+            const std::lock_guard lock(mutex_);
+            fired_.push_back({event, Clock::now(), std::this_thread::get_id()});
+        }
+        if (on_fire) on_fire(event);
+        changed_.notify_all();
+    }
+
+    // Waits (up to two seconds) until `count` events have fired.
+    std::vector<Fired> wait_for(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, 2s, [&] { return fired_.size() >= count; });
+        return fired_;
+    }
+    std::vector<int> events() {
+        const std::lock_guard lock(mutex_);
+        std::vector<int> events;
+        for (const auto& fired : fired_) events.push_back(fired.event);
+        return events;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Fired> fired_;
+};
+
+TEST(SteadyTimerService, FiresInDeadlineOrderOnItsOwnThread) {
+    SteadyTimerService timers;
+    EventLog log;
+    const auto start = Clock::now();
+    timers.arm_after(30, log, 3);
+    timers.arm_after(10, log, 1);
+    timers.arm_at(SteadyClock().now_ms() + 20, log, 2);
+    const auto fired = log.wait_for(3);
+    ASSERT_EQ(fired.size(), 3u);
+    EXPECT_EQ(log.events(), (std::vector<int>{1, 2, 3}));
+    EXPECT_GE(fired[0].at - start, 10ms);
+    EXPECT_GE(fired[2].at - start, 30ms);
+    EXPECT_NE(fired[0].thread, std::this_thread::get_id());
+}
+
+TEST(SteadyTimerService, CallbackArmsTheNextEventAndCancelStopsOne) {
+    SteadyTimerService timers;
+    EventLog log;
+    log.on_fire = [&](int event) {
+        if (event < 5) timers.arm_after(1, log, event + 1);
+    };
+    timers.arm_after(1, log, 1);
+    const TimerId cancelled = timers.arm_after(20, log, 99);
+    timers.cancel(cancelled);
+    log.wait_for(5);
+    std::this_thread::sleep_for(40ms);
+    EXPECT_EQ(log.events(), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(timers.pending(), 0u);
+}
+
+TEST(SteadyTimerService, ArmingNeverAllocatesAndAFullTableRefuses) {
+    SteadyTimerService timers;
+    EventLog log;
+    std::vector<TimerId> ids;
+    ids.reserve(TimerSlots::kCapacity);
+    const long before = testing::allocations_on_this_thread();
+    for (std::size_t i = 0; i < TimerSlots::kCapacity; ++i) ids.push_back(timers.arm_after(60000, log, 0));
+    const TimerId refused = timers.arm_at(Clock::now() + 1h, log, 0);
+    for (const TimerId id : ids) timers.cancel(id);
+    EXPECT_EQ(testing::allocations_on_this_thread() - before, 0);
+    EXPECT_EQ(refused, kNoTimer);
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), kNoTimer), 0);
+}
+
+TEST(SteadyTimerService, AbsoluteDeadlinesDoNotDrift) {
+    // 200 events, each armed by the previous one at its deadline + 5 ms: late wake-ups must
+    // not add up, so the chain ends close to 1000 ms after it began.
+    SteadyTimerService timers;
+    EventLog log;
+    const auto start = Clock::now();
+    std::atomic<int> count{0};
+    log.on_fire = [&](int) {
+        const int n = ++count;
+        if (n < 200) timers.arm_at(start + n * 5ms + 5ms, log, n);
+    };
+    timers.arm_at(start + 5ms, log, 0);
+    const auto fired = log.wait_for(200);
+    ASSERT_EQ(fired.size(), 200u);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(fired.back().at - start);
+    EXPECT_GE(took, 1000ms);
+    EXPECT_LT(took, 1000ms + 5ms) << took.count() << " us";
+}
+
+TEST(SteadyTimerService, CancelAllWaitsForARunningCallback) {
+    SteadyTimerService timers;
+    EventLog log;
+    std::atomic<bool> inside{false};
+    std::atomic<bool> finished{false};
+    log.on_fire = [&](int) {
+        inside = true;
+        std::this_thread::sleep_for(50ms);
+        finished = true;
+    };
+    timers.arm_after(1, log, 0);
+    timers.arm_after(500, log, 1);
+    while (!inside) std::this_thread::yield();
+    timers.cancel_all(log);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(timers.pending(), 0u);
+}
+
+TEST(SteadyTimerService, DestructionDropsPendingEvents) {
+    EventLog log;
+    {
+        SteadyTimerService timers;
+        timers.arm_after(200, log, 1);
+    }
+    std::this_thread::sleep_for(250ms);
+    EXPECT_TRUE(log.events().empty());
+}
+
+// ---- simulated ------------------------------------------------------------------------
+
+// Notes (time, event) pairs against a manual clock.
+class TimeLog final : public TimerClient {
+public:
+    explicit TimeLog(const ManualClock& clock) : clock_(clock) {}
+    std::function<void(int)> on_fire;
+    std::vector<std::pair<std::int64_t, int>> fired;
+
+    void on_timer(int event) override {
+        fired.emplace_back(clock_.now_ms(), event);
+        if (on_fire) on_fire(event);
+    }
+
+private:
+    const ManualClock& clock_;
+};
+
+TEST(ManualTimerService, FiresDueEventsInOrderWithTheClockAtEachDeadline) {
+    ManualClock clock(1000);
+    ManualTimerService timers(clock);
+    TimeLog log(clock);
+    timers.arm_after(30, log, 3);
+    timers.arm_at(1010, log, 1);
+    timers.arm_at(1010, log, 2);  // same deadline: after the one armed first
+    timers.arm_after(500, log, 9);
+    EXPECT_EQ(timers.advance_to(1100), 3u);
+    using Fired = std::vector<std::pair<std::int64_t, int>>;
+    EXPECT_EQ(log.fired, (Fired{{1010, 1}, {1010, 2}, {1030, 3}}));
+    EXPECT_EQ(clock.now_ms(), 1100);
+    EXPECT_EQ(timers.next_deadline_ms(), 1500);
+}
+
+TEST(ManualTimerService, EventsArmedByCallbacksFireWhenDueBeforeTheTarget) {
+    ManualClock clock;
+    ManualTimerService timers(clock);
+    TimeLog log(clock);
+    // A note-off at half the step and the next step at the full step, as a player arms them.
+    log.on_fire = [&](int event) {
+        if (event == 4) {
+            timers.arm_after(5, log, 2);
+            timers.arm_after(10, log, 4);
+        }
+    };
+    timers.arm_after(10, log, 4);
+    timers.run_until(35);
+    using Fired = std::vector<std::pair<std::int64_t, int>>;
+    EXPECT_EQ(log.fired, (Fired{{10, 4}, {15, 2}, {20, 4}, {25, 2}, {30, 4}, {35, 2}}));
+    EXPECT_EQ(timers.pending(), 1u);
+    EXPECT_EQ(clock.now_ms(), 35);
+}
+
+TEST(ManualTimerService, RunsTheSameWayEveryTime) {
+    const auto run = [] {
+        ManualClock clock;
+        ManualTimerService timers(clock);
+        TimeLog log(clock);
+        int next = 0;
+        log.on_fire = [&](int) {
+            if (++next < 50) timers.arm_after(next % 7, log, next);
+        };
+        timers.arm_after(3, log, 0);
+        const TimerId dropped = timers.arm_after(40, log, -1);
+        timers.cancel(dropped);
+        timers.run_until(10000);
+        return log.fired;
+    };
+    const auto first = run();
+    EXPECT_EQ(first.size(), 50u);
+    EXPECT_EQ(run(), first);
+}
+
+TEST(TimerResolution, TakesTheSmallestPeriodButTwoMillisecondsBelowThree) {
+    EXPECT_EQ(timer_resolution_ms({1, 1000}), 2u);
+    EXPECT_EQ(timer_resolution_ms({5, 1000}), 5u);
+    EXPECT_EQ(timer_resolution_ms({1, 1}), 1u);
+}
+
+}  // namespace
+}  // namespace corvane::platform
