@@ -5,6 +5,7 @@
 #include "cli_support.h"
 #include "device_commands.h"
 #include "dump_command.h"
+#include "play_command.h"
 #include "tune_command.h"
 #include "tuning_commands.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     corvane::cli::add_tuning_commands(app);
     corvane::cli::add_device_commands(app);
     corvane::cli::add_tune_command(app);
+    corvane::cli::add_play_command(app);
     corvane::cli::add_dump_command(app);
     try {
         app.parse(argc, argv);

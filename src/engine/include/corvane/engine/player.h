@@ -81,6 +81,8 @@ public:
     // Asks play to stop; the timer thread stops it at once and switches every note off.
     void stop();
     bool playing() const { return playing_.load(); }
+    // True once a stop has been carried out: every note is off and no event will sound.
+    bool stopped() const { return stopped_.load(); }
     // Raised around modal work: while above 0 nothing sounds and play time stands still.
     void hold();
     void release();

@@ -1,0 +1,214 @@
+#include "play_command.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "cli_support.h"
+#include "composition_options.h"
+#include "corvane/engine/fractal_tune.h"
+#include "corvane/midi/playback.h"
+#include "corvane/platform/combined_output.h"
+#include "corvane/platform/fluidsynth_output.h"
+#include "corvane/platform/manual_timer_service.h"
+#include "corvane/platform/steady_timer_service.h"
+#include "corvane/platform/terminal_key_state.h"
+
+namespace corvane::cli {
+namespace {
+
+using engine::Composition;
+
+// The display update the player posts: a flag the main loop picks up.
+class DisplayFlag final : public engine::PlayerListener {
+public:
+    void play_display_update() override { update_.store(true); }
+    void priority_reset() override {}
+    void play_stopped() override { stopped_.store(true); }
+    bool take_update() { return update_.exchange(false); }
+    bool stopped() const { return stopped_.load(); }
+
+private:
+    std::atomic<bool> update_{false};
+    std::atomic<bool> stopped_{false};
+};
+
+// The built-in synthesizer rendering into memory, offered as device -1.
+class RendererDevices final : public platform::MidiOutputSystem {
+public:
+    explicit RendererDevices(platform::FluidSynthRenderer& renderer) : renderer_(renderer) {}
+    std::vector<std::string> output_names() override { return {}; }
+    std::string built_in_name() override { return "Built-in synthesizer (to a file)"; }
+    std::unique_ptr<platform::MidiOutput> open_output(int, std::string&) override {
+        return std::make_unique<Forward>(renderer_);
+    }
+
+private:
+    struct Forward final : platform::MidiOutput {
+        explicit Forward(platform::FluidSynthRenderer& r) : renderer(r) {}
+        int send_short(std::uint32_t message) override { return renderer.send_short(message); }
+        platform::FluidSynthRenderer& renderer;
+    };
+    platform::FluidSynthRenderer& renderer_;
+};
+
+struct PlayCommand {
+    CompositionOptions composition;
+    std::string device;
+    std::string wav_path;
+    std::string soundfont;
+    double seconds = 0;
+    std::string note_length;
+    std::string sustain;
+    bool cycle = true;
+    bool skip = false;
+    int look_ahead = 0;
+
+    Composition build() const {
+        Composition c = composition.build(terminal_reporter());
+        if (!note_length.empty()) c.Note_length = expression_argument(note_length, "--note-length");
+        if (!sustain.empty()) engine::set_sustain(c, expression_argument(sustain, "--sustain"), terminal_reporter());
+        return c;
+    }
+
+    engine::PlayerSettings player_settings() const {
+        engine::PlayerSettings s;
+        s.cycle_melody = cycle;
+        s.ok_to_skip_fast_notes = skip;
+        s.iLookAhead = look_ahead;
+        s.escape_interrupts = true;
+        return s;
+    }
+
+    platform::SynthOptions synth_options() const {
+        platform::SynthOptions options;
+        if (!soundfont.empty()) options.soundfont = soundfont;
+        return options;
+    }
+
+    void run() const {
+        Composition c = build();
+        if (!wav_path.empty()) {
+            write_wav(c, wav_path);
+            return;
+        }
+        play_live(c);
+    }
+
+    // Finds the device by number (-1 the built-in synthesizer) or by part of its name.
+    int chosen_device(midi::MidiOutPort& port) const {
+        if (device.empty()) return platform::kBuiltInSynthDevice;
+        const auto number = tuning::evaluate_expression(device, tuning::PitchForm::ratio);
+        if (number.number_read && device.find_first_not_of("-+0123456789 ") == std::string::npos) {
+            return static_cast<int>(number.value);
+        }
+        for (const auto& item : port.out_menu()) {
+            if (item.name.find(device) != std::string::npos) return item.command - midi::kFirstDeviceCommand;
+        }
+        throw UsageError("--device: no output device is called \"" + device + "\" (see corvane-cli devices)");
+    }
+
+    void play_live(Composition& c) const {
+        platform::CombinedOutputSystem devices(synth_options());
+        platform::SteadyClock clock;
+        platform::SteadyTimerService timers;
+        platform::TerminalKeyState keys;
+        DisplayFlag display;
+        const engine::PlayerSettings settings = player_settings();
+        const engine::VoiceSettings voice_settings;
+        auto playback = std::make_unique<midi::Playback>(
+            c, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()},
+            &display);
+        playback->port().enumerate_devices();
+        playback->port().set_device(chosen_device(playback->port()));
+        if (!playback->start()) {
+            if (devices.last_built_in_failure() != platform::SynthFailure::audio_device) throw Failure("no sound");
+            std::cerr << "corvane-cli: the built-in synthesizer has no audio device to play through here; "
+                         "writing the sound to corvane-play.wav instead\n";
+            playback.reset();
+            write_wav(c, "corvane-play.wav");
+            return;
+        }
+        show_status_until_done(*playback, c, display, keys, clock);
+        playback->stop();
+        for (int waited = 0; waited < 100 && !playback->player().stopped(); ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        timers.cancel_all(playback->player());
+        if (::isatty(2) != 0) std::cerr << '\n';
+    }
+
+    void show_status_until_done(midi::Playback& playback, const Composition& c, DisplayFlag& display,
+                                const platform::TerminalKeyState& keys, const platform::Clock& clock) const {
+        auto tune = std::make_unique<engine::FractalTune>();
+        engine::build_fractal_tune(*tune, c.Note_heights, c.Levels, clock);
+        const std::int64_t start = clock.now_ms();
+        const bool on_terminal = ::isatty(2) != 0;
+        while (playback.player().playing() && !keys.escape_down()) {
+            if (seconds > 0 && static_cast<double>(clock.now_ms() - start) >= seconds * 1000.0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!display.take_update() || !on_terminal) continue;
+            const auto& player = playback.player();
+            std::cerr << '\r' << player.note_text() << "  " << player.cycle_text() << "  "
+                      << engine::tune_line_text(*tune, player.notes_stepped(), player_settings().iLookAhead)
+                      << "\x1b[K" << std::flush;
+        }
+    }
+
+    // Plays the tune on a simulated clock into the built-in synthesizer and writes the sound.
+    void write_wav(Composition& c, const std::string& path) const {
+        platform::ManualClock clock(0);
+        std::string error;
+        auto renderer = platform::FluidSynthRenderer::create(synth_options(), error, &clock);
+        if (!renderer) throw Failure(error);
+        RendererDevices devices(*renderer);
+        platform::ManualTimerService timers(clock);
+        platform::NoKeysHeld keys;
+        const engine::PlayerSettings settings = player_settings();
+        const engine::VoiceSettings voice_settings;
+        midi::Playback playback(c, settings, voice_settings,
+                                midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()});
+        playback.port().enumerate_devices();
+        if (!playback.start()) throw Failure("the built-in synthesizer could not be opened");
+        const double length = seconds > 0 ? seconds : 10.0;
+        const auto end_ms = static_cast<std::int64_t>(std::llround(length * 1000.0));
+        timers.advance_to(end_ms);
+        playback.stop();
+        timers.advance_to(end_ms + 1);
+        timers.cancel_all(playback.player());
+        renderer->render_until(end_ms + 1500);  // let the last notes ring out
+        if (const std::string failure = renderer->write_wav(path); !failure.empty()) throw Failure(failure);
+        std::cerr << "corvane-cli: wrote " << tuning::format_general(length, 6) << " s of sound to " << path << '\n';
+    }
+};
+
+}  // namespace
+
+void add_play_command(CLI::App& app) {
+    auto command = std::make_shared<PlayCommand>();
+    auto* sub = app.add_subcommand("play", "Play a fractal tune in real time, showing the note, the cycle and the "
+                                           "tune line; Escape or Ctrl-C stops it with every note switched off");
+    command->composition.add_to(*sub);
+    sub->add_option("--device", command->device, "output device number or part of its name (see corvane-cli "
+                                                 "devices); -1, the default, is the built-in synthesizer");
+    sub->add_option("--seconds", command->seconds, "stop after this many seconds (default: until stopped; 10 for "
+                                                   "--wav)")
+        ->check(CLI::NonNegativeNumber);
+    sub->add_option("--note-length", command->note_length, "seconds that one level-0 note lasts (default 0.125)");
+    sub->add_option("--sustain", command->sustain, "how many notes each note sounds for, 0 to 300 (default 1)");
+    sub->add_flag("--cycle,!--no-cycle", command->cycle, "start the tune again at its end (default on)");
+    sub->add_flag("--skip", command->skip, "keep to the schedule, skipping late notes, rather than play slower");
+    sub->add_option("--look-ahead", command->look_ahead, "notes computed ahead of the one that sounds")
+        ->check(CLI::Range(0, 2559));
+    sub->add_option("--wav", command->wav_path, "write the sound of the built-in synthesizer to this WAV file "
+                                                "instead of playing it");
+    sub->add_option("--soundfont", command->soundfont, "soundfont for the built-in synthesizer");
+    sub->callback([command] { command->run(); });
+}
+
+}  // namespace corvane::cli
