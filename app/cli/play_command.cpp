@@ -193,6 +193,7 @@ void add_play_command(CLI::App& app) {
     auto command = std::make_shared<PlayCommand>();
     auto* sub = app.add_subcommand("play", "Play a fractal tune in real time, showing the note, the cycle and the "
                                            "tune line; Escape or Ctrl-C stops it with every note switched off");
+    sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // later options win
     command->composition.add_to(*sub);
     sub->add_option("--device", command->device, "output device number or part of its name (see corvane-cli "
                                                  "devices); -1, the default, is the built-in synthesizer");
