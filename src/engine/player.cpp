@@ -225,6 +225,7 @@ Player::StepTiming Player::delays_for(double interval) {
 
 void Player::start() {
     Composition& c = composition_;
+    cancel_pending_events();
     TimePosition_ = 0;
     step_notes_sounding_ = false;
     CycleCount_ = 0;
@@ -243,6 +244,7 @@ void Player::start() {
     if (!rendering_) {
         voices_.start_voices();
         PlayStartTime_ = clock_.now_ms();
+        step_deadline_ms_ = PlayStartTime_;
     }
     counter_.reset(c.Levels);
     NoteStartTime_ = ScheduledTime_ = note_length(counter_, 0);
@@ -267,6 +269,7 @@ void Player::stop() {
 
 void Player::do_stop() {
     if (stopped_.exchange(true)) return;
+    if (!rendering_) cancel_pending_events();
     if (rendering_) {
         voices_.all_notes_off();
         TimePosition_ = std::min(TimePosition_, render_end_);
@@ -291,7 +294,23 @@ void Player::release() {
     }
 }
 
-void Player::arm(std::int64_t delay_ms, int event) { timers_.arm_after(delay_ms, *this, event); }
+// Deadlines count from the deadline of the step being played, not from when its event
+// happened to run, so timer lateness never piles up; a step that is already overdue goes
+// at once.
+void Player::arm(std::int64_t delay_ms, int event) {
+    const std::int64_t deadline = std::max(step_deadline_ms_ + delay_ms, clock_.now_ms());
+    if (event != kTickEndNotes) next_step_deadline_ms_ = deadline;
+    const platform::TimerId id = timers_.arm_at(deadline, *this, event);
+    armed_[static_cast<std::size_t>(armed_next_++ % armed_.size())] = id;
+}
+
+// Forgets the events still pending from this play, so a new play starts a fresh chain.
+void Player::cancel_pending_events() {
+    for (auto& id : armed_) {
+        if (id != platform::kNoTimer) timers_.cancel(id);
+        id = platform::kNoTimer;
+    }
+}
 
 void Player::render(double end_secs, const std::atomic<bool>& cancel) {
     rendering_ = true;
@@ -338,6 +357,7 @@ bool Player::ready_to_tick() {
     }
     if (PlayHoldCount_.load() > 0) {
         if (hold_started_ms_ < 0) hold_started_ms_ = clock_.now_ms();
+        step_deadline_ms_ = clock_.now_ms();
         arm(kHeldRetryMs, kTickStep);
         return false;
     }
@@ -354,6 +374,7 @@ void Player::tick(int event) {
         if (!rendering_ && initial_wait_ms_ > 0) clock_.sleep_ms(initial_wait_ms_);
     }
     const bool starting = event == kTickStart;
+    if (event != kTickEndNotes) step_deadline_ms_ = next_step_deadline_ms_;
     // A step that comes before its note-off event ends the notes itself.
     if (step_notes_sounding_ && (starting || event == kTickStep)) event = kTickEndAndStep;
     if (!ready_to_tick()) return;

@@ -139,6 +139,7 @@ private:
     bool play_ordinary_step();
     bool play_simultaneous_step();
     void arm(std::int64_t delay_ms, int event);
+    void cancel_pending_events();
     double elapsed_secs() const;
     void post_display_update(bool force);
     void check_priority_keys();
@@ -162,6 +163,10 @@ private:
     bool first_event_ = false;
     std::int64_t initial_wait_ms_ = 0;
     std::int64_t hold_started_ms_ = -1;
+    std::int64_t step_deadline_ms_ = 0;       // when the step being played was due
+    std::int64_t next_step_deadline_ms_ = 0;  // when the step armed last is due
+    std::array<platform::TimerId, 4> armed_{};  // the events armed last (at most two pend)
+    unsigned armed_next_ = 0;
 
     LevelCounter counter_;
     ChannelChooser chooser_;
