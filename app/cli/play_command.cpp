@@ -16,6 +16,7 @@
 #include "corvane/platform/combined_output.h"
 #include "corvane/platform/fluidsynth_output.h"
 #include "corvane/platform/manual_timer_service.h"
+#include "corvane/platform/priority.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/platform/terminal_key_state.h"
 
@@ -68,6 +69,7 @@ struct PlayCommand {
     bool cycle = true;
     bool skip = false;
     int look_ahead = 0;
+    int priority = 1;
 
     Composition build() const {
         Composition c = composition.build(terminal_reporter());
@@ -82,6 +84,7 @@ struct PlayCommand {
         s.ok_to_skip_fast_notes = skip;
         s.iLookAhead = look_ahead;
         s.escape_interrupts = true;
+        s.set_high_priority_for_crv = priority;
         return s;
     }
 
@@ -113,7 +116,19 @@ struct PlayCommand {
         throw UsageError("--device: no output device is called \"" + device + "\" (see corvane-cli devices)");
     }
 
+    // The process priority of the chosen level; where the system does not permit it, say so
+    // and play on as before.
+    void apply_priority() const {
+        const auto choice = platform::priority_choice(priority);
+        if (const std::string why = platform::set_process_priority(choice.process); !why.empty()) {
+            std::cerr << "corvane-cli: " << why << '\n';
+        }
+        const auto status = engine::priority_status_text(priority, true);
+        if (!status.empty()) std::cerr << status << '\n';
+    }
+
     void play_live(Composition& c) const {
+        apply_priority();
         platform::CombinedOutputSystem devices(synth_options());
         platform::SteadyClock clock;
         platform::SteadyTimerService timers;
@@ -141,6 +156,7 @@ struct PlayCommand {
         }
         timers.cancel_all(playback->player());
         if (::isatty(2) != 0) std::cerr << '\n';
+        if (priority != 1) platform::restore_normal_priority();
     }
 
     void show_status_until_done(midi::Playback& playback, const Composition& c, DisplayFlag& display,
@@ -206,6 +222,9 @@ void add_play_command(CLI::App& app) {
     sub->add_flag("--skip", command->skip, "keep to the schedule, skipping late notes, rather than play slower");
     sub->add_option("--look-ahead", command->look_ahead, "notes computed ahead of the one that sounds")
         ->check(CLI::Range(0, 2559));
+    sub->add_option("--priority", command->priority, "0 idle, 1 normal (default), 2 high, 3 critical time, 4 real "
+                                                     "time, 5 real time + critical; Shift+Escape drops back")
+        ->check(CLI::Range(0, 5));
     sub->add_option("--wav", command->wav_path, "write the sound of the built-in synthesizer to this WAV file "
                                                 "instead of playing it");
     sub->add_option("--soundfont", command->soundfont, "soundfont for the built-in synthesizer");

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "corvane/engine/degree_mapping.h"
+#include "corvane/platform/priority.h"
 
 namespace corvane::engine {
 namespace {
@@ -226,6 +227,7 @@ Player::StepTiming Player::delays_for(double interval) {
 void Player::start() {
     Composition& c = composition_;
     cancel_pending_events();
+    priority_level_.store(settings_.set_high_priority_for_crv);
     TimePosition_ = 0;
     step_notes_sounding_ = false;
     CycleCount_ = 0;
@@ -270,6 +272,10 @@ void Player::stop() {
 void Player::do_stop() {
     if (stopped_.exchange(true)) return;
     if (!rendering_) cancel_pending_events();
+    if (timer_thread_raised_) {
+        platform::set_current_thread_priority(platform::ThreadPriority::normal);
+        timer_thread_raised_ = false;
+    }
     if (rendering_) {
         voices_.all_notes_off();
         TimePosition_ = std::min(TimePosition_, render_end_);
@@ -500,7 +506,7 @@ void Player::end_notes() {
 int Player::play_note(int value, int channel, int level, bool record, bool sound) {
     channel = std::clamp(channel, 0, kMidiChannels - 1);
     if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return -1;
-    check_priority_keys();
+    check_priority();
     const Composition& c = composition_;
     ValuePitch pitch = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot);
     tuning::NoteAndBend nb = channel_shift(pitch.note_and_bend, channel, c);
@@ -580,9 +586,41 @@ void Player::post_display_update(bool force) {
     listener_->play_display_update();
 }
 
-void Player::check_priority_keys() {
-    if (settings_.set_high_priority_for_crv == 1) return;
-    if (keys_.shift_down() && keys_.escape_down() && listener_ != nullptr) listener_->priority_reset();
+// Shift+Escape is the way out of a raised priority; levels 3 and 5 run the timer thread
+// time-critical.
+void Player::check_priority() {
+    int level = priority_level_.load();
+    if (level != 1 && keys_.shift_down() && keys_.escape_down()) {
+        platform::restore_normal_priority();
+        timer_thread_raised_ = false;
+        priority_level_.store(0);
+        level = 0;
+        if (listener_ != nullptr) listener_->priority_reset();
+    }
+    const bool wants_raised = level == 3 || level == 5;
+    if (wants_raised == timer_thread_raised_) return;
+    platform::set_current_thread_priority(wants_raised ? platform::ThreadPriority::time_critical
+                                                       : platform::ThreadPriority::normal);
+    timer_thread_raised_ = wants_raised;
+}
+
+std::string_view priority_level_name(int level) {
+    static constexpr std::string_view kNames[kPriorityLevels] = {
+        "Idle time", "Normal", "High", "Critical time! - Use with care", "Real time!! - Great care (see help)!!",
+        "Real time + critical time!!!!!!!!!"};
+    return level >= 0 && level < kPriorityLevels ? kNames[level] : std::string_view{};
+}
+
+std::string_view priority_status_text(int level, bool escape_interrupts) {
+    switch (level) {
+        case 0: return "Idle time priority. SHIFT + ESCAPE = reset";
+        case 1: return escape_interrupts ? "....Hold ESCAPE key down to interrupt..." : "";
+        case 2: return "High priority. SHIFT + ESCAPE = reset";
+        case 3: return "Critical time priority! SHIFT + ESCAPE = reset";
+        case 4: return "Real time priority!! SHIFT + ESCAPE = reset";
+        case 5: return "Real time + critical!!!! SHIFT + ESCAPE = reset";
+        default: return "";
+    }
 }
 
 // ---- display ----------------------------------------------------------------------------

@@ -40,7 +40,8 @@ struct TimedSender final : platform::MessageSender {
 
 struct Listener final : PlayerListener {
     void play_display_update() override { ++updates; }
-    void priority_reset() override {}
+    void priority_reset() override { ++priority_resets; }
+    int priority_resets = 0;
     void play_stopped() override { ++stopped; }
     int updates = 0;
     int stopped = 0;
@@ -72,7 +73,7 @@ protected:
     platform::ManualClock clock{1000};
     platform::ManualTimerService timers{clock};
     TimedSender sender{clock};
-    platform::NoKeysHeld keys;
+    platform::SettableKeyState keys;
     Listener listener;
     ChannelVoices voices{composition, voice_settings, sender, clock};
     Player player{composition, settings, voices, timers, clock, keys, &listener};
@@ -203,6 +204,33 @@ TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
     EXPECT_LE(steps, 21);
     timers.advance_to(clock.now_ms() + 100);
     EXPECT_EQ(player.note_text(), "Note " + std::to_string(player.notes_stepped()));
+}
+
+TEST_F(PlayerTest, ShiftEscapeDropsARaisedPriorityToIdleAndSaysSo) {
+    settings.set_high_priority_for_crv = 2;
+    settings.cycle_melody = true;
+    player.start();
+    timers.advance_to(1050);
+    EXPECT_EQ(player.priority_level(), 2);
+    keys.set_shift(true);
+    keys.set_escape(true);
+    timers.advance_to(1150);
+    EXPECT_EQ(player.priority_level(), 0);
+    EXPECT_EQ(listener.priority_resets, 1);
+    EXPECT_TRUE(player.playing());  // play goes on: only Escape with its option stops it
+    EXPECT_EQ(priority_status_text(0, false), "Idle time priority. SHIFT + ESCAPE = reset");
+    EXPECT_EQ(priority_status_text(1, true), "....Hold ESCAPE key down to interrupt...");
+}
+
+TEST_F(PlayerTest, EscapeStopsPlayWhenItsOptionIsOn) {
+    settings.escape_interrupts = true;
+    settings.cycle_melody = true;
+    player.start();
+    timers.advance_to(1150);
+    keys.set_escape(true);
+    timers.advance_to(1300);
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(listener.stopped, 1);
 }
 
 TEST_F(PlayerTest, RenderRunsWithoutTimersOnTheTuneClock) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/channel_voices.h"
@@ -31,6 +32,12 @@ struct PlayerSettings {
     double midi_save_time_resolution = 0.001;
     bool escape_interrupts = false;          // holding Escape stops play
 };
+
+// The priority levels of set_high_priority_for_crv, as the option list names them, and the
+// status text shown while playing at each.
+inline constexpr int kPriorityLevels = 6;
+std::string_view priority_level_name(int level);
+std::string_view priority_status_text(int level, bool escape_interrupts);
 
 // Timer events of the player.
 enum TickEvent : int {
@@ -142,7 +149,7 @@ private:
     void cancel_pending_events();
     double elapsed_secs() const;
     void post_display_update(bool force);
-    void check_priority_keys();
+    void check_priority();
     bool formula_rule_with_sym_chs() const;
 
     Composition& composition_;
@@ -202,6 +209,12 @@ private:
     std::atomic<std::int64_t> shown_skipped_{0};
     std::atomic<std::int64_t> shown_cycle_{0};
     std::int64_t last_display_ms_ = 0;
+    std::atomic<int> priority_level_{1};
+    bool timer_thread_raised_ = false;
+
+public:
+    // The priority level in force: the setting at the start of play, 0 after Shift+Escape.
+    int priority_level() const { return priority_level_.load(); }
 };
 
 }  // namespace corvane::engine
