@@ -102,6 +102,7 @@ Composition CompositionOptions::build(platform::Reporter& reporter) const {
         const auto reading = engine::read_seed(seed, engine::SeedStrictness::strict);
         if (!reading) throw UsageError("--seed: \"" + seed + "\" holds a value that is not a number");
         engine::set_seed(c, reading->values);
+        c.seed_has_test = reading->contains_test;
     }
     if (!levels.empty()) engine::set_levels(c, whole_number_argument(levels, "--levels"), reporter);
     if (!frequency.empty()) c.Frequency_of_lowest_note = expression_argument(frequency, "--frequency");

@@ -508,8 +508,13 @@ int Player::play_note(int value, int channel, int level, bool record, bool sound
     if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return -1;
     check_priority();
     const Composition& c = composition_;
-    ValuePitch pitch = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot);
-    tuning::NoteAndBend nb = channel_shift(pitch.note_and_bend, channel, c);
+    tuning::NoteAndBend nb;
+    if (c.seed_has_test) {
+        nb = bend_range_test_note(value);
+    } else {
+        const ValuePitch pitch = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot);
+        nb = channel_shift(pitch.note_and_bend, channel, c);
+    }
     if (record && !rendering_) {
         record_note(value, nb.note, nb.bend, channel, tuning::midi_pitch_of(nb));
         if (settings_.iLookAhead > 0) {
@@ -539,6 +544,24 @@ int Player::play_note(int value, int channel, int level, bool record, bool sound
     voices_.release_from_ring(voices_.channel_of_voice(channel), channel, nb.note);
     voices_.note_on_for_voice(channel, 0, nb.note, volume);
     return nb.note;
+}
+
+// The pitch-bend range test: each note is played alternately two semitones low with the bend
+// full up and two semitones high with the bend full down. On a synthesizer whose bend range is
+// two semitones both sound the same.
+tuning::NoteAndBend Player::bend_range_test_note(int value) {
+    int note = value;
+    if (composition_.Use_ratios) {
+        note = static_cast<int>(std::lround(pitch_of_value(value, composition_, mode_voices_, kOtherSlot).midi_pitch));
+    }
+    note = std::clamp(std::clamp(note, 0, 127), 2, 126);
+    test_note_high_ = !test_note_high_;
+    return test_note_high_ ? tuning::NoteAndBend{note - 2, 16384} : tuning::NoteAndBend{note + 2, 0};
+}
+
+std::uint32_t choose_timer_resolution(platform::TimerCaps caps) {
+    std::uint32_t resolution = caps.min_period_ms < 3 ? 2 : caps.min_period_ms;
+    return std::min(resolution, caps.max_period_ms);
 }
 
 int Player::volume_for(int value, int channel, int level) const {

@@ -233,6 +233,27 @@ TEST_F(PlayerTest, EscapeStopsPlayWhenItsOptionIsOn) {
     EXPECT_EQ(listener.stopped, 1);
 }
 
+TEST_F(PlayerTest, BendRangeTestAlternatesLowAndHighForms) {
+    composition.seed_has_test = true;
+    set_seed_text("60 64");
+    player.start();
+    timers.advance_to(1250);
+    std::vector<std::pair<int, int>> played;  // note and the bend sent before it
+    int bend = -1;
+    for (const auto& m : sender.sent) {
+        if (m.status == 0xE0) bend = m.data1 | m.data2 << 7;
+        if (m.status == 0x90 && m.data2 > 0) played.emplace_back(m.data1, bend);
+    }
+    const std::vector<std::pair<int, int>> expected{{58, 16383}, {66, 0}};
+    EXPECT_EQ(played, expected);
+}
+
+TEST(TimerResolution, ShortestPeriodButTwoBelowThree) {
+    EXPECT_EQ(choose_timer_resolution({1, 1000000}), 2u);
+    EXPECT_EQ(choose_timer_resolution({5, 1000000}), 5u);
+    EXPECT_EQ(choose_timer_resolution({1, 1}), 1u);
+}
+
 TEST_F(PlayerTest, RenderRunsWithoutTimersOnTheTuneClock) {
     set_seed_text("0 1 2");
     composition.Levels = 1;

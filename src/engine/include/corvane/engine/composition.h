@@ -83,6 +83,9 @@ struct Composition {
     std::string Arpeggio_Title{kNewArpeggioTitle};
     bool Use_ratios = false;
     int shift_by_octave_or_arpeggio = 0;
+    // The seed text held the word TEST: notes play the pitch-bend range test, not the tune's
+    // pitches. Not saved; it comes from the seed text.
+    bool seed_has_test = false;
 
     // Channels and channel choice.
     int Channels_in_Play = 1;

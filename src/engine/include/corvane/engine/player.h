@@ -39,6 +39,10 @@ inline constexpr int kPriorityLevels = 6;
 std::string_view priority_level_name(int level);
 std::string_view priority_status_text(int level, bool escape_interrupts);
 
+// The timer resolution for a machine whose timers reach `caps`: the shortest period, but
+// 2 ms when that is below 3 ms, and never beyond the longest.
+std::uint32_t choose_timer_resolution(platform::TimerCaps caps);
+
 // Timer events of the player.
 enum TickEvent : int {
     kTickStart = 0,        // first note of the tune (also after cycling)
@@ -142,6 +146,7 @@ private:
     void end_notes();
     int play_note(int value, int channel, int level, bool record, bool sound);
     int volume_for(int value, int channel, int level) const;
+    tuning::NoteAndBend bend_range_test_note(int value);
     void record_note(int value, int note, int bend, int channel, double pitch);
     bool play_ordinary_step();
     bool play_simultaneous_step();
@@ -211,6 +216,7 @@ private:
     std::int64_t last_display_ms_ = 0;
     std::atomic<int> priority_level_{1};
     bool timer_thread_raised_ = false;
+    bool test_note_high_ = false;
 
 public:
     // The priority level in force: the setting at the start of play, 0 after Shift+Escape.
