@@ -1,11 +1,16 @@
 #include "corvane/midi/playback.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace corvane::midi {
 
 Playback::Playback(engine::Composition& composition, const engine::PlayerSettings& player_settings,
                    const engine::VoiceSettings& voice_settings, PlaybackMachine machine,
                    engine::PlayerListener* listener)
-    : port_(machine.devices, machine.reporter),
+    : composition_(composition),
+      voice_settings_(voice_settings),
+      port_(machine.devices, machine.reporter),
       voices_(composition, voice_settings, port_, machine.clock),
       player_(composition, player_settings, voices_, machine.timers, machine.clock, machine.keys, listener) {
     port_.set_observer(this);
@@ -23,6 +28,55 @@ bool Playback::start() {
 }
 
 void Playback::stop() { player_.stop(); }
+
+void Playback::shift_sounding_notes(double semitones, bool bend_only_if_possible) {
+    auto group = port_.hold_group();
+    for (int c = 0; c < kMidiChannels; ++c) {
+        const int note = voices_.sounding_note(c);
+        if (c == engine::kPercussionChannel || note < 0 || note > 127) continue;
+        const double bend = voices_.bend_of_channel(c) > 0 ? voices_.bend_of_channel(c) : 8192.0;
+        int new_note = note;
+        double new_bend = semitones * 4096.0 + bend;
+        const int voice = voices_.voice_of_channel(c);
+        const double margin =
+            voices_.channel_has_bend_vibrato(c) ? composition_.dVibrato_amp[static_cast<std::size_t>(voice & 15)] : 0.0;
+        if (!bend_only_if_possible || new_bend < margin || new_bend >= 16384.0 - margin) {
+            const double pitch = note + (bend - 8192.0) / 4096.0 + semitones;
+            new_note = static_cast<int>(std::trunc(pitch + 0.5));
+            new_bend = (pitch - new_note) * 4096.0 + 8192.0;
+        }
+        const auto channel = static_cast<std::uint8_t>(c);
+        if (port_.is_open()) {
+            if (new_note != note) {
+                port_.send({kNoteOff, channel, static_cast<std::uint8_t>(note), 127});
+                if (voice_settings_.all_sound_off_before_pitch_bends) port_.send({kControlChange, channel, 120, 0});
+            }
+            const int sent = static_cast<int>(std::clamp(std::trunc(new_bend), 0.0, 16383.0));
+            port_.send({kPitchBend, channel, static_cast<std::uint8_t>(sent & 0x7F), static_cast<std::uint8_t>(sent >> 7)});
+            if (new_note != note && new_note >= 0 && new_note <= 127) {
+                port_.send({kNoteOn, channel, static_cast<std::uint8_t>(new_note),
+                            static_cast<std::uint8_t>(voices_.sounding_velocity(c))});
+            }
+        }
+        voices_.set_channel_bend(c, new_bend);
+        if (new_note != note) {
+            voices_.set_sounding_note(c, new_note);
+            voices_.set_shifted_note(c, new_note);
+            move_range_with_pitch(c, new_note - note);
+        }
+    }
+}
+
+// Channels whose range follows the pitch move it by the whole semitones of a shift.
+void Playback::move_range_with_pitch(int channel, int semitone_change) {
+    const auto v = static_cast<std::size_t>(voices_.voice_of_channel(channel) & 15);
+    if (!composition_.Sync_to_pitch[v]) return;
+    int& low = composition_.Min_notes_for_channels[v];
+    int& high = composition_.Max_notes_for_channels[v];
+    low = std::clamp(low + semitone_change, 0, 126);
+    high = std::clamp(high + semitone_change, 1, 127);
+    high = std::max(high, low + 1);
+}
 
 void Playback::on_port_opened(bool quietly) {
     voices_.start_voices();

@@ -36,6 +36,11 @@ public:
     bool start();
     void stop();
 
+    // Moves every sounding note by `semitones` (the pitch bar, the MIDI-in pitch wheel): by
+    // the bend alone when it reaches and `bend_only_if_possible`, else by a new note with its
+    // bend. The group goes out under the port lock so no other message falls between.
+    void shift_sounding_notes(double semitones, bool bend_only_if_possible);
+
     MidiOutPort& port() { return port_; }
     engine::ChannelVoices& voices() { return voices_; }
     engine::Player& player() { return player_; }
@@ -47,6 +52,10 @@ public:
     void vibrato_fill_step(double elapsed) override;
 
 private:
+    void move_range_with_pitch(int channel, int semitone_change);
+
+    engine::Composition& composition_;
+    const engine::VoiceSettings& voice_settings_;
     MidiOutPort port_;
     engine::ChannelVoices voices_;
     engine::Player player_;
