@@ -134,7 +134,8 @@ struct PlayCommand {
         platform::SteadyTimerService timers;
         platform::TerminalKeyState keys;
         DisplayFlag display;
-        const engine::PlayerSettings settings = player_settings();
+        engine::PlayerSettings settings = player_settings();
+        settings.uTimerRes = engine::choose_timer_resolution(timers.caps());
         const engine::VoiceSettings voice_settings;
         auto playback = std::make_unique<midi::Playback>(
             c, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()},
