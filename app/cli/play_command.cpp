@@ -135,7 +135,7 @@ struct PlayCommand {
         platform::TerminalKeyState keys;
         DisplayFlag display;
         engine::PlayerSettings settings = player_settings();
-        settings.uTimerRes = engine::choose_timer_resolution(timers.caps());
+        settings.uTimerRes = platform::timer_resolution_ms(timers.caps());
         const engine::VoiceSettings voice_settings;
         auto playback = std::make_unique<midi::Playback>(
             c, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()},

@@ -559,11 +559,6 @@ tuning::NoteAndBend Player::bend_range_test_note(int value) {
     return test_note_high_ ? tuning::NoteAndBend{note - 2, 16384} : tuning::NoteAndBend{note + 2, 0};
 }
 
-std::uint32_t choose_timer_resolution(platform::TimerCaps caps) {
-    std::uint32_t resolution = caps.min_period_ms < 3 ? 2 : caps.min_period_ms;
-    return std::min(resolution, caps.max_period_ms);
-}
-
 int Player::volume_for(int value, int channel, int level) const {
     const Composition& c = composition_;
     double volume = c.Volumes_for_channels[static_cast<std::size_t>(channel)];

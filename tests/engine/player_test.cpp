@@ -248,12 +248,6 @@ TEST_F(PlayerTest, BendRangeTestAlternatesLowAndHighForms) {
     EXPECT_EQ(played, expected);
 }
 
-TEST(TimerResolution, ShortestPeriodButTwoBelowThree) {
-    EXPECT_EQ(choose_timer_resolution({1, 1000000}), 2u);
-    EXPECT_EQ(choose_timer_resolution({5, 1000000}), 5u);
-    EXPECT_EQ(choose_timer_resolution({1, 1}), 1u);
-}
-
 TEST_F(PlayerTest, RenderRunsWithoutTimersOnTheTuneClock) {
     set_seed_text("0 1 2");
     composition.Levels = 1;

@@ -39,10 +39,6 @@ inline constexpr int kPriorityLevels = 6;
 std::string_view priority_level_name(int level);
 std::string_view priority_status_text(int level, bool escape_interrupts);
 
-// The timer resolution for a machine whose timers reach `caps`: the shortest period, but
-// 2 ms when that is below 3 ms, and never beyond the longest.
-std::uint32_t choose_timer_resolution(platform::TimerCaps caps);
-
 // Timer events of the player.
 enum TickEvent : int {
     kTickStart = 0,        // first note of the tune (also after cycling)

@@ -9,7 +9,8 @@ namespace corvane::platform {
 
 // Results of MidiOutput::send_short besides 0 (sent).
 inline constexpr int kSendOk = 0;
-inline constexpr int kSendDeviceError = 1;     // the device or driver refused or failed
+// 1 is left out: the MIDI out port answers 1 for a message written into a MIDI file.
+inline constexpr int kSendDeviceError = 2;     // the device or driver refused or failed
 inline constexpr int kSendInvalidMessage = 11;  // not a short message (no status byte, sysex)
 
 // An open MIDI output. Short messages are packed status | data1 << 8 | data2 << 16.
