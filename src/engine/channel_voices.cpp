@@ -451,6 +451,7 @@ void ChannelVoices::pitch_bend_vibrato_step(double elapsed) {
 }
 
 void ChannelVoices::ensure_vibrato_thread() {
+    if (rendering_) return;
     {
         std::lock_guard guard(vibrato_mutex_);
         vibrato_wanted_ = true;

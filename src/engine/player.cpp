@@ -13,6 +13,7 @@ constexpr double kLateLimitSecs = 0.1;
 constexpr std::int64_t kHeldRetryMs = 30;
 constexpr std::int64_t kMaxInitialWaitMs = 5000;
 constexpr std::int64_t kDisplayIntervalMs = 100;
+constexpr std::int64_t kRenderDisplayIntervalMs = 200;
 constexpr int kRecordSlot = 1;
 constexpr int kOtherSlot = 0;
 
@@ -95,6 +96,14 @@ double Player::note_length(const LevelCounter& counter, int level) const {
     return position_factor(counter, level) * composition_.Note_length * height_factor(height, 1e-30);
 }
 
+// The length of the note at the counter as the schedule counts it: when rendering without
+// skipping, never shorter than the file's time resolution.
+double Player::step_length() const {
+    const double length = note_length(counter_, 0);
+    if (rendering_ && !settings_.ok_to_skip_fast_notes) return std::max(length, settings_.midi_save_time_resolution);
+    return length;
+}
+
 double Player::next_note_length() const {
     LevelCounter next = counter_;
     next.step(composition_.seed_length(), composition_.Levels);
@@ -125,8 +134,7 @@ int Player::step_with_skipping() {
             tune_ended_ = true;
             return value;
         }
-        double length = note_length(counter_, 0);
-        if (rendering_ && !settings_.ok_to_skip_fast_notes) length = std::max(length, settings_.midi_save_time_resolution);
+        const double length = step_length();
         const int changed = counter_.ChangedLevel;
         double extra = 0;
         if (changed >= 1 && changed < c.Channels_in_Play && uses_simultaneous_levels()) {
@@ -218,6 +226,7 @@ Player::StepTiming Player::delays_for(double interval) {
     StepTiming t;
     t.next_step_ms = within_caps(static_cast<std::int64_t>(std::max(interval, 0.0) * 1000.0));
     const double off = std::max(interval * composition_.SustainFraction(), 0.0);
+    t.note_off_secs = off;
     t.note_off_ms = std::max<std::int64_t>(within_caps(static_cast<std::int64_t>(off * 1000.0)), 2 * settings_.uTimerRes);
     return t;
 }
@@ -249,7 +258,7 @@ void Player::start() {
         step_deadline_ms_ = PlayStartTime_;
     }
     counter_.reset(c.Levels);
-    NoteStartTime_ = ScheduledTime_ = note_length(counter_, 0);
+    NoteStartTime_ = ScheduledTime_ = step_length();
     initial_wait_ms_ = 0;
     if (c.has_Note_timing_shift && c.Note_timing_shift > 0) {
         TimePosition_ = c.Note_timing_shift * NoteStartTime_;
@@ -277,8 +286,9 @@ void Player::do_stop() {
         timer_thread_raised_ = false;
     }
     if (rendering_) {
-        voices_.all_notes_off();
+        // The last notes end at the end time, not after it, so their note-offs are written.
         TimePosition_ = std::min(TimePosition_, render_end_);
+        voices_.all_notes_off();
     } else {
         voices_.all_notes_off();
         voices_.start_voices();
@@ -355,6 +365,9 @@ bool Player::ready_to_tick() {
             do_stop();
             return false;
         }
+        if (counter_.NoteStepCount % 100 == 0 && clock_.now_ms() - last_display_ms_ >= kRenderDisplayIntervalMs) {
+            post_display_update(true);
+        }
         return true;
     }
     if (!playing_.load()) {
@@ -392,6 +405,10 @@ void Player::tick(int event) {
     }
     if (event == kTickEndNotes || event == kTickEndAndStep) {
         if (rendering_ && !simultaneous_) TimePosition_ = ScheduledTime_;
+        if (rendering_ && TimePosition_ > render_end_) {
+            do_stop();  // the notes still sounding end at the end time
+            return;
+        }
         end_notes();
         if (event == kTickEndNotes) return;
     }
@@ -427,6 +444,12 @@ void Player::finish_cycle() {
     shown_cycle_.store(CycleCount_);
     end_notes();
     voices_.start_voices();
+    // The first note of the new cycle is played without a step: its length is counted here.
+    NoteStartTime_ += step_length();
+    ScheduledTime_ = NoteStartTime_;
+    if (composition_.has_Note_timing_shift && composition_.iRhythmFractalToLevel == 0) {
+        ScheduledTime_ += composition_.Note_timing_shift * next_note_length();
+    }
     if (rendering_) tick(kTickStart);
     else arm(std::max<std::int64_t>(settings_.uTimerRes, 1), kTickStart);
 }
@@ -435,8 +458,8 @@ void Player::arm_next(bool played, StepTiming timing) {
     const bool split = played && timing.note_off_ms != timing.next_step_ms;
     if (rendering_) {
         // No timers: a note-off before the next step is stamped at its own time now.
-        if (split && !simultaneous_) {
-            TimePosition_ += static_cast<double>(timing.note_off_ms) / 1000.0;
+        if (played && !simultaneous_ && composition_.SustainFraction() < 1.0) {
+            TimePosition_ += timing.note_off_secs;
             end_notes();
         }
         step_notes_sounding_ = played;

@@ -92,6 +92,9 @@ public:
 
     // While a file is rendered, velocities fade over its last seconds.
     void set_render_fade(RenderFade fade) { fade_ = fade; }
+    // While a file is rendered the vibrato is written between events by the port, so no
+    // vibrato thread runs.
+    void set_rendering(bool rendering) { rendering_ = rendering; }
     void set_muted(bool muted) { muted_.store(muted); }
 
     // Channel bookkeeping, read by the player, the port and the displays.
@@ -172,6 +175,7 @@ private:
     std::array<SustainedNote, kSustainRingSize> ring_{};
     int ring_next_ = 0;
     RenderFade fade_{};
+    bool rendering_ = false;
     std::atomic<bool> muted_{false};
 
     std::thread vibrato_thread_;

@@ -123,6 +123,7 @@ private:
     struct StepTiming {
         std::int64_t next_step_ms = 0;
         std::int64_t note_off_ms = 0;
+        double note_off_secs = 0;  // exact, for rendering
     };
 
     void tick(int event);
@@ -136,6 +137,7 @@ private:
     double height_factor(int height, double floor_for_top) const;
     double note_length(const LevelCounter& counter, int level) const;
     double next_note_length() const;
+    double step_length() const;
     double step_interval();
     StepTiming delays_for(double interval);
     bool uses_simultaneous_levels() const;

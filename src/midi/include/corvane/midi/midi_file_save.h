@@ -1,0 +1,99 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "corvane/engine/channel_voices.h"
+#include "corvane/engine/composition.h"
+#include "corvane/engine/player.h"
+#include "corvane/midi/smf_settings.h"
+#include "corvane/platform/reporter.h"
+
+namespace corvane::midi {
+
+// The settings of a MIDI file save (configuration keys) besides those of the writer.
+struct MidiSaveSettings {
+    double midi_file_play_mins = 1;
+    double midi_file_play_secs = 0;
+    int midi_file_format = 0;
+    bool hex_dump = false;
+    bool mf_auto_generate_key_signatures = true;
+    SmfSettings smf;
+
+    double end_secs() const { return midi_file_play_mins * 60.0 + midi_file_play_secs; }
+};
+
+// Where a save has got to, for the title and the status lines.
+struct SaveProgress {
+    int track = 0;           // the pass being rendered, from 0
+    int tracks = 1;
+    double saved_secs = 0;   // the render clock
+    std::uint64_t file_bytes = 0;
+    std::int64_t notes = 0;
+};
+
+struct SaveResult {
+    bool written = false;  // the file was made and closed without a write error
+    bool stopped = false;  // Stop ended it early: the file is valid, only shorter
+    double saved_secs = 0;
+    std::uint64_t file_bytes = 0;
+};
+
+using SaveProgressListener = std::function<void(const SaveProgress&)>;
+
+// Renders the composition into a Standard MIDI File: the player runs on a render clock
+// instead of timers, once per track (or once in all in single-pass mode), and everything it
+// sends is written instead of played. Stop (`abort`) ends the pass early and still closes
+// the file properly. Runs on the caller's thread; MidiSaveWorker runs it on one of its own.
+SaveResult render_midi_file(const std::filesystem::path& path, const engine::Composition& composition,
+                            MidiSaveSettings settings, const engine::PlayerSettings& player_settings,
+                            const engine::VoiceSettings& voice_settings, platform::Reporter& reporter,
+                            std::atomic<bool>& abort, const SaveProgressListener& progress = {});
+
+// How many music tracks a file of this format gets: 1 in format 0; otherwise one per channel
+// in play, as many again for the spare channels of pitch bends, and never fewer than the
+// highest channel in play needs, at most 16.
+int midi_save_track_count(const engine::Composition& composition, int format, bool change_channels_for_pitch_bends);
+
+// "1 hour 1 minute 1.50 sec": days, hours, minutes and seconds, at most `max_parts` of them
+// (0: all).
+std::string format_duration(double seconds, int max_parts = 0);
+
+// The main window's title while saving, and the two status lines.
+std::string saving_title(int track, bool format_has_tracks, std::string_view composition_name, bool needs_save);
+std::string saved_time_text(double seconds);
+std::string file_size_text(std::uint64_t bytes);
+
+// The refusal while a play-along recording runs.
+std::string recording_in_progress_message(std::string_view play_along_file);
+inline constexpr std::string_view kSaveMidiFileCaption = "Save MIDI file";
+inline constexpr std::string_view kSaveInProgressQuestion = "Midi file save in progress.\n\nExit anyway?";
+
+// Runs one save on a worker thread; stop() asks it to end early.
+class MidiSaveWorker {
+public:
+    MidiSaveWorker() = default;
+    ~MidiSaveWorker();
+    MidiSaveWorker(const MidiSaveWorker&) = delete;
+    MidiSaveWorker& operator=(const MidiSaveWorker&) = delete;
+
+    // False when a save is already running.
+    bool start(std::function<SaveResult(std::atomic<bool>& abort)> save);
+    void stop() { abort_.store(true); }
+    bool running() const { return running_.load(); }
+    // Waits for the save to end and gives its result.
+    SaveResult wait();
+
+private:
+    std::thread thread_;
+    std::atomic<bool> abort_{false};
+    std::atomic<bool> running_{false};
+    SaveResult result_{};
+};
+
+}  // namespace corvane::midi

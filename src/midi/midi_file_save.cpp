@@ -1,0 +1,267 @@
+#include "corvane/midi/midi_file_save.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "corvane/midi/hex_dump.h"
+#include "corvane/midi/midi_out_port.h"
+#include "corvane/midi/smf_writer.h"
+#include "corvane/platform/manual_timer_service.h"
+#include "corvane/tuning/note_names.h"
+#include "corvane/tuning/pitch_format.h"
+
+namespace corvane::midi {
+namespace {
+
+constexpr int kMaxTracks = 16;
+
+// No devices: during a render nothing is played.
+class NoDevices final : public platform::MidiOutputSystem {
+public:
+    std::vector<std::string> output_names() override { return {}; }
+    std::string built_in_name() override { return {}; }
+    std::unique_ptr<platform::MidiOutput> open_output(int, std::string& error) override {
+        error = "no device while saving";
+        return nullptr;
+    }
+};
+
+// The render clock seen as a millisecond clock, for the voices' vibrato phases.
+class RenderClock final : public platform::Clock {
+public:
+    void bind(const double* seconds) { seconds_ = seconds; }
+    std::int64_t now_ms() const override {
+        return seconds_ == nullptr ? 0 : static_cast<std::int64_t>(std::llround(*seconds_ * 1000.0));
+    }
+    void sleep_ms(std::int64_t) const override {}
+
+private:
+    const double* seconds_ = nullptr;
+};
+
+class WriterSink final : public FileEventSink {
+public:
+    explicit WriterSink(SmfWriter& writer) : writer_(writer) {}
+    int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel, std::uint8_t data1,
+                            std::uint8_t data2, int length, int track) override {
+        return writer_.write_channel_event(delta, status, channel, data1, data2, length, track);
+    }
+
+private:
+    SmfWriter& writer_;
+};
+
+// Fills in the pitch-bend vibrato between rendered events.
+class VibratoFill final : public PortObserver {
+public:
+    explicit VibratoFill(engine::ChannelVoices& voices) : voices_(voices) {}
+    void on_port_opened(bool) override {}
+    void on_port_closed() override {}
+    void silence_all() override {}
+    bool channel_has_bend_vibrato(int channel) const override { return voices_.channel_has_bend_vibrato(channel); }
+    void vibrato_fill_step(double elapsed) override { voices_.pitch_bend_vibrato_step(elapsed); }
+
+private:
+    engine::ChannelVoices& voices_;
+};
+
+class ProgressForwarder final : public engine::PlayerListener {
+public:
+    ProgressForwarder(const SaveProgressListener& listener, SaveProgress& progress, const engine::Player*& player,
+                      const SmfWriter& writer)
+        : listener_(listener), progress_(progress), player_(player), writer_(writer) {}
+    void play_display_update() override {
+        if (!listener_ || player_ == nullptr) return;
+        progress_.saved_secs = player_->time_position();
+        progress_.file_bytes = writer_.file_bytes();
+        progress_.notes = player_->notes_stepped();
+        listener_(progress_);
+    }
+    void priority_reset() override {}
+    void play_stopped() override {}
+
+private:
+    const SaveProgressListener& listener_;
+    SaveProgress& progress_;
+    const engine::Player*& player_;
+    const SmfWriter& writer_;
+};
+
+// One pass of the player over the whole tune, every message into the writer.
+double render_pass(const engine::Composition& composition, const MidiSaveSettings& settings,
+                   const engine::PlayerSettings& player_settings, const engine::VoiceSettings& voice_settings,
+                   platform::Reporter& reporter, std::atomic<bool>& abort, SmfWriter& writer,
+                   ProgressForwarder& forwarder, const engine::Player*& current_player) {
+    engine::Composition c = composition;  // the player moves Channel and the like as it goes
+    NoDevices devices;
+    MidiOutPort port(devices, reporter);
+    RenderClock render_clock;
+    engine::ChannelVoices voices(c, voice_settings, port, render_clock);
+    voices.set_rendering(true);
+    VibratoFill fill(voices);
+    port.set_observer(&fill);
+    platform::ManualClock no_time;
+    platform::ManualTimerService no_timers(no_time);
+    platform::SteadyClock real_clock;
+    platform::NoKeysHeld keys;
+    engine::Player player(c, player_settings, voices, no_timers, real_clock, keys, &forwarder);
+    current_player = &player;
+    render_clock.bind(player.render_clock());
+    const double end = settings.end_secs();
+    voices.set_render_fade({player.render_clock(), end});
+    WriterSink sink(writer);
+    const auto ticks_per_second = static_cast<std::uint32_t>(2 * std::max(settings.smf.midi_ticks_per_quarter_note, 1));
+    port.begin_render({.sink = &sink,
+                       .clock_secs = player.render_clock(),
+                       .end_secs = end,
+                       .abort = &abort,
+                       .midi_file_format = settings.midi_file_format,
+                       .vibrato_step_secs = voice_settings.dtime_step_for_pitch_bend_vibrato / 1000.0,
+                       .ticks_per_second = ticks_per_second});
+    player.render(end, abort);
+    port.end_render();
+    current_player = nullptr;
+    return player.time_position();
+}
+
+void choose_key_for_file(const engine::Composition& c, SmfSettings& smf) {
+    tuning::KeySignatureInput input;
+    input.scale = c.Intervals;
+    input.arpeggio = &c.Arpeggio;
+    input.follow_scale = c.Use_ratios;
+    input.lowest_frequency = c.Frequency_of_lowest_note;
+    const tuning::KeySignature key = tuning::choose_key_signature(input);
+    smf.mf_n_sharps_or_flats = key.accidentals;
+    smf.mf_sharps_or_flats = key.kind == tuning::Accidentals::flats;
+}
+
+std::string plural(unsigned long long n) { return n == 1 ? "" : "s"; }
+
+}  // namespace
+
+int midi_save_track_count(const engine::Composition& composition, int format, bool change_channels_for_pitch_bends) {
+    if (format == 0) return 1;
+    const engine::ChannelsInPlay in_play = composition.channels_in_play();
+    int tracks = std::max(in_play.count, 1);
+    if (change_channels_for_pitch_bends) tracks += in_play.count;
+    if (in_play.count > 0) tracks = std::max(tracks, in_play.list().back() + 1);
+    return std::min(tracks, kMaxTracks);
+}
+
+SaveResult render_midi_file(const std::filesystem::path& path, const engine::Composition& composition,
+                            MidiSaveSettings settings, const engine::PlayerSettings& player_settings,
+                            const engine::VoiceSettings& voice_settings, platform::Reporter& reporter,
+                            std::atomic<bool>& abort, const SaveProgressListener& progress) {
+    if (settings.mf_auto_generate_key_signatures) choose_key_for_file(composition, settings.smf);
+    const int format = std::clamp(settings.midi_file_format, 0, 2);
+    settings.midi_file_format = format;
+    const int tracks = midi_save_track_count(composition, format, voice_settings.change_channels_for_pitch_bends);
+    const bool single_pass = format > 0 && settings.smf.mf_single_pass_recording;
+
+    SmfWriter writer(reporter, abort, settings.smf, kDefaultBlockSize);
+    SaveResult result;
+    if (!writer.create(path)) return result;
+
+    SaveProgress state{.tracks = tracks};
+    const engine::Player* current_player = nullptr;
+    ProgressForwarder forwarder(progress, state, current_player, writer);
+    const bool stopped_before = abort.load();
+    writer.write_file(format, tracks, settings.smf.midi_ticks_per_quarter_note, [&](int track) {
+        if (track > kMaxTracks || (single_pass && track > 0) || writer.write_error() || abort.load()) return;
+        state.track = track;
+        const double reached =
+            render_pass(composition, settings, player_settings, voice_settings, reporter, abort, writer, forwarder,
+                        current_player);
+        result.saved_secs = std::max(result.saved_secs, reached);
+    });
+    const bool stopped = abort.load() && !writer.write_error() && !stopped_before;
+    result.written = writer.close() && !writer.write_error();
+    result.stopped = stopped;
+    result.file_bytes = writer.file_bytes();
+    if (result.written && settings.hex_dump) {
+        std::atomic<bool> no_abort{false};
+        hex_dump_midi_file(path, reporter, no_abort, 2.0 * settings.smf.midi_ticks_per_quarter_note);
+    }
+    return result;
+}
+
+std::string format_duration(double seconds, int max_parts) {
+    const double whole = std::floor(seconds);
+    const double fraction = seconds - whole;
+    const double days = std::floor(std::floor(std::floor(whole / 60) / 60) / 24);
+    const double rest = whole - days * 86400;
+    std::string text;
+    int parts = 0;
+    const auto room = [&] { return max_parts == 0 || parts < max_parts; };
+    if (days > 0 && room()) {
+        text += tuning::format_general(days, 15) + " day" + (days > 1 ? "s" : "") + " ";
+        ++parts;
+    }
+    if (rest >= 0 && rest <= 86400) {
+        const auto r = static_cast<unsigned long long>(rest);
+        const unsigned long long hours = r / 3600;
+        const unsigned long long minutes = r / 60 % 60;
+        const unsigned long long secs = r % 60;
+        if (hours != 0 && room()) {
+            text += std::to_string(hours) + " hour" + plural(hours) + " ";
+            ++parts;
+        }
+        if (minutes != 0 && room()) {
+            text += std::to_string(minutes) + " minute" + plural(minutes) + " ";
+            ++parts;
+        }
+        if ((fraction != 0 || secs != 0) && room()) {
+            text += tuning::format_fixed(static_cast<double>(secs) + fraction, 2) + " sec" + plural(secs);
+            ++parts;
+        }
+    }
+    if (text.empty()) text = "0 secs";
+    return text;
+}
+
+std::string saving_title(int track, bool format_has_tracks, std::string_view composition_name, bool needs_save) {
+    std::string text = "Saving Midi file ";
+    if (format_has_tracks) text += ": track " + std::to_string(track + 1) + " ";
+    text += "(click Stop to interrrupt) - ";
+    text += composition_name;
+    if (needs_save) text += "*";
+    text += " - Corvane";
+    return text;
+}
+
+std::string saved_time_text(double seconds) { return "Saved time " + format_duration(seconds); }
+
+std::string file_size_text(std::uint64_t bytes) {
+    return "File size: " + tuning::format_general(static_cast<double>(bytes) / 1024.0, 6) + " Kb";
+}
+
+std::string recording_in_progress_message(std::string_view play_along_file) {
+    return "There is a recording to MIDI in progress, saving as you play along, to file \"" +
+           std::string(play_along_file) +
+           "\".\n\nTo save in MIDI format with this instance of Corvane, you need to stop this recording to a MIDI "
+           "file first.\n\nStart another instance of CRV if you want to save to a MIDI file in the background while "
+           "continuing to record play along to MIDI.";
+}
+
+MidiSaveWorker::~MidiSaveWorker() {
+    stop();
+    if (thread_.joinable()) thread_.join();
+}
+
+bool MidiSaveWorker::start(std::function<SaveResult(std::atomic<bool>& abort)> save) {
+    if (running_.exchange(true)) return false;
+    if (thread_.joinable()) thread_.join();
+    abort_.store(false);
+    thread_ = std::thread([this, save = std::move(save)] {
+        result_ = save(abort_);
+        running_.store(false);
+    });
+    return true;
+}
+
+SaveResult MidiSaveWorker::wait() {
+    if (thread_.joinable()) thread_.join();
+    return result_;
+}
+
+}  // namespace corvane::midi

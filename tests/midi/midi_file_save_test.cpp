@@ -1,0 +1,192 @@
+#include "corvane/midi/midi_file_save.h"
+
+#include <gtest/gtest.h>
+
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/seed.h"
+#include "midi_test_support.h"
+#include "smf_reader.h"
+
+namespace corvane::midi {
+namespace {
+
+using testing::SmfEvent;
+using testing::SmfFile;
+
+class MidiFileSaveTest : public ::testing::Test {
+protected:
+    MidiFileSaveTest() {
+        composition.Note_length = 0.5;
+        engine::set_seed(composition, engine::read_seed("0 1", engine::SeedStrictness::strict)->values);
+        composition.Levels = 0;
+        player.cycle_melody = false;
+        settings.midi_file_play_mins = 0;
+        settings.midi_file_play_secs = 2;
+        settings.mf_auto_generate_key_signatures = false;
+        voices.midi_fade_secs = 0;
+    }
+
+    SmfFile save(const std::string& name = "tune.mid") {
+        result = render_midi_file(folder / name, composition, settings, player, voices, reporter, abort);
+        return testing::read_smf(folder / name);
+    }
+
+    // The note-ons (velocity above 0) of a track, as tick and note.
+    static std::vector<std::pair<std::uint64_t, int>> note_ons(const testing::SmfTrack& track) {
+        std::vector<std::pair<std::uint64_t, int>> out;
+        for (const auto& e : track.events) {
+            if (e.bytes.size() == 3 && (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0) out.emplace_back(e.tick, e.bytes[1]);
+        }
+        return out;
+    }
+
+    testing::TempFolder folder;
+    engine::Composition composition;
+    engine::PlayerSettings player;
+    engine::VoiceSettings voices;
+    MidiSaveSettings settings;
+    platform::RecordingReporter reporter;
+    std::atomic<bool> abort{false};
+    SaveResult result;
+};
+
+TEST_F(MidiFileSaveTest, FormatZeroHoldsTheTuneAtItsTicks) {
+    const SmfFile file = save();
+    ASSERT_TRUE(result.written);
+    EXPECT_EQ(file.format, 0);
+    ASSERT_EQ(file.tracks.size(), 1u);
+    const std::vector<SmfEvent> expected{
+        {0, {0xFF, 0x59, 3, 0}},                                                   // key signature, 3 sharps
+        {0, {0xC0, 73}},                                                           // the voice's program
+        {0, {0xB0, 101, 0}}, {0, {0xB0, 100, 0}}, {0, {0xB0, 6, 2}}, {0, {0xB0, 38, 0}},  // bend range
+        {0, {0xE0, 0x00, 0x40}},                                                   // no bend
+        {0, {0x90, 60, 127}},   {250, {0x90, 60, 0}}, {250, {0x90, 62, 127}},
+        {500, {0x90, 62, 0}},   {500, {0xFF, 0x2F}}};
+    EXPECT_EQ(file.tracks[0].events, expected);
+    EXPECT_NEAR(result.saved_secs, 1.0, 1e-9);
+}
+
+TEST_F(MidiFileSaveTest, FormatOneGivesEachChannelItsTrackAfterTheTempoTrack) {
+    settings.midi_file_format = 1;
+    voices.change_channels_for_pitch_bends = false;
+    composition.Channels_in_Play = 2;
+    engine::select_channel_rule(composition, 1);  // by time: the channels take turns
+    const SmfFile file = save();
+    ASSERT_TRUE(result.written);
+    EXPECT_EQ(file.declared_tracks, 3);
+    ASSERT_EQ(file.tracks.size(), 3u);
+    EXPECT_EQ(file.tracks[0].events.front().bytes, (std::vector<std::uint8_t>{0xFF, 0x51, 0x07, 0xA1, 0x20}));
+    for (std::size_t t = 1; t < 3; ++t) {
+        for (const auto& e : file.tracks[t].events) {
+            if (e.bytes[0] < 0xF0) {
+                EXPECT_EQ(e.bytes[0] & 0x0F, t - 1) << "track " << t;
+            }
+        }
+        EXPECT_EQ(note_ons(file.tracks[t]).size(), 1u);
+    }
+    // By time, the first note goes to the next channel after channel 0.
+    EXPECT_EQ(note_ons(file.tracks[2]).front(), (std::pair<std::uint64_t, int>{0, 60}));
+    EXPECT_EQ(note_ons(file.tracks[1]).front(), (std::pair<std::uint64_t, int>{250, 62}));
+}
+
+TEST_F(MidiFileSaveTest, NotesShorterThanTheResolutionAreLengthenedToIt) {
+    composition.Note_length = 0.0004;
+    settings.smf.midi_ticks_per_quarter_note = 1000;  // 2000 ticks a second: 2 ticks a millisecond
+    settings.midi_file_play_secs = 0.0035;
+    player.cycle_melody = true;
+    const SmfFile file = save();
+    const auto ons = note_ons(file.tracks[0]);
+    ASSERT_GE(ons.size(), 3u);
+    EXPECT_EQ(ons[0].first, 0u);
+    EXPECT_EQ(ons[1].first, 2u);
+    EXPECT_EQ(ons[2].first, 4u);
+}
+
+TEST_F(MidiFileSaveTest, TheLastSecondsFadeOut) {
+    voices.midi_fade_secs = 2;
+    composition.Note_length = 0.25;
+    player.cycle_melody = true;
+    const SmfFile file = save();
+    std::vector<int> velocities;
+    for (const auto& e : file.tracks[0].events) {
+        if ((e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0) velocities.push_back(e.bytes[2]);
+    }
+    ASSERT_EQ(velocities.size(), 8u);
+    EXPECT_EQ(velocities.front(), 127);
+    EXPECT_EQ(velocities[4], 63);  // 127 x (2 - 1) / 2, truncated
+    EXPECT_TRUE(std::is_sorted(velocities.rbegin(), velocities.rend()));
+}
+
+TEST_F(MidiFileSaveTest, CyclingTuneIsCutAtTheEndTimeWithItsNotesEnded) {
+    player.cycle_melody = true;
+    settings.midi_file_play_secs = 1.75;
+    const SmfFile file = save();
+    const auto& events = file.tracks[0].events;
+    int sounding = 0;
+    for (const auto& e : events) {
+        if ((e.bytes[0] & 0xF0) == 0x90) sounding += e.bytes[2] > 0 ? 1 : -1;
+        EXPECT_LE(e.tick, 875u);  // 1.75 s at 500 ticks a second
+    }
+    EXPECT_EQ(sounding, 0);
+    EXPECT_EQ(note_ons(file.tracks[0]).size(), 4u);
+}
+
+TEST_F(MidiFileSaveTest, StopLeavesAValidShorterFileAndLaterTracksAsEmptyChunks) {
+    settings.midi_file_format = 1;
+    composition.Channels_in_Play = 3;
+    player.cycle_melody = true;
+    settings.midi_file_play_secs = 30;
+    int passes = 0;
+    result = render_midi_file(folder / "stopped.mid", composition, settings, player, voices, reporter, abort,
+                              [&](const SaveProgress& p) {
+                                  passes = std::max(passes, p.track + 1);
+                                  if (p.track == 1) abort.store(true);
+                              });
+    EXPECT_TRUE(result.written);
+    EXPECT_TRUE(result.stopped);
+    const SmfFile file = testing::read_smf(folder / "stopped.mid");
+    ASSERT_EQ(file.tracks.size(), static_cast<std::size_t>(file.declared_tracks));
+    EXPECT_FALSE(note_ons(file.tracks[1]).empty());  // the first pass ran to its end
+    for (std::size_t t = 3; t < file.tracks.size(); ++t) EXPECT_TRUE(note_ons(file.tracks[t]).empty());
+}
+
+TEST_F(MidiFileSaveTest, AFolderThatDoesNotExistIsReported) {
+    result = render_midi_file(folder / "no" / "such" / "x.mid", composition, settings, player, voices, reporter, abort);
+    EXPECT_FALSE(result.written);
+    ASSERT_FALSE(reporter.entries().empty());
+    EXPECT_EQ(reporter.entries()[0].caption.rfind("Error saving to ", 0), 0u);
+    EXPECT_TRUE(abort.load());
+}
+
+TEST_F(MidiFileSaveTest, AutomaticKeySignatureFollowsTheMode) {
+    settings.mf_auto_generate_key_signatures = true;
+    const SmfFile file = save();
+    EXPECT_EQ(file.tracks[0].events.front().bytes, (std::vector<std::uint8_t>{0xFF, 0x59, 0, 0}));  // C major
+}
+
+TEST(MidiSaveText, DurationsTitlesAndStatus) {
+    EXPECT_EQ(format_duration(3661.5), "1 hour 1 minute 1.50 sec");
+    EXPECT_EQ(format_duration(120), "2 minutes ");
+    EXPECT_EQ(format_duration(0), "0 secs");
+    EXPECT_EQ(format_duration(2 * 86400 + 7322, 2), "2 days 2 hours ");
+    EXPECT_EQ(format_duration(62), "1 minute 2.00 secs");
+    EXPECT_EQ(saving_title(1, true, "first tune", true),
+              "Saving Midi file : track 2 (click Stop to interrrupt) - first tune* - Corvane");
+    EXPECT_EQ(saving_title(0, false, "waltz", false), "Saving Midi file (click Stop to interrrupt) - waltz - Corvane");
+    EXPECT_EQ(saved_time_text(90), "Saved time 1 minute 30.00 secs");
+    EXPECT_EQ(file_size_text(1536), "File size: 1.5 Kb");
+}
+
+TEST(MidiSaveTracks, OnePerChannelInPlayAndAsManySpares) {
+    engine::Composition c;
+    c.Channels_in_Play = 3;
+    EXPECT_EQ(midi_save_track_count(c, 0, true), 1);
+    EXPECT_EQ(midi_save_track_count(c, 1, false), 3);
+    EXPECT_EQ(midi_save_track_count(c, 1, true), 6);
+    c.Channels_in_Play = 10;  // channel 9 has no voice: the tenth channel in play is channel 10
+    EXPECT_EQ(midi_save_track_count(c, 2, false), 11);
+    EXPECT_EQ(midi_save_track_count(c, 2, true), 16);
+}
+
+}  // namespace
+}  // namespace corvane::midi
