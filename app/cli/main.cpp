@@ -6,6 +6,7 @@
 #include "device_commands.h"
 #include "dump_command.h"
 #include "play_command.h"
+#include "save_command.h"
 #include "tune_command.h"
 #include "tuning_commands.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     corvane::cli::add_device_commands(app);
     corvane::cli::add_tune_command(app);
     corvane::cli::add_play_command(app);
+    corvane::cli::add_save_command(app);
     corvane::cli::add_dump_command(app);
     try {
         app.parse(argc, argv);
