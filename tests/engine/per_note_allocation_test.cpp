@@ -7,26 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "../allocation_counter.h"
+
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/degree_mapping.h"
 #include "corvane/engine/level_counter.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-// Kept out of line: once inlined, the compiler pairs malloc() and free() with the
-// new-expressions around them and calls them mismatched.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) { return operator new(size); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace corvane::engine {
 namespace {
@@ -58,9 +43,9 @@ NoteTotals play_notes(Composition& c, int notes) {
 }
 
 long allocations_while(const auto& work) {
-    const long before = g_allocations.load();
+    const long before = testing::allocations_on_this_thread();
     work();
-    return g_allocations.load() - before;
+    return testing::allocations_on_this_thread() - before;
 }
 
 TEST(PerNotePath, AllocatesNothingWithAFormula) {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "allocation_counter.h"
+#include "../allocation_counter.h"
 #include "corvane/platform/clock.h"
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/platform/steady_timer_service.h"
