@@ -9,13 +9,13 @@
 #include <memory>
 #include <thread>
 
+#include "audio_render.h"
 #include "cli_support.h"
 #include "composition_options.h"
 #include "corvane/engine/fractal_tune.h"
 #include "corvane/midi/playback.h"
 #include "corvane/platform/combined_output.h"
 #include "corvane/platform/fluidsynth_output.h"
-#include "corvane/platform/manual_timer_service.h"
 #include "corvane/platform/priority.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/platform/terminal_key_state.h"
@@ -37,25 +37,6 @@ public:
 private:
     std::atomic<bool> update_{false};
     std::atomic<bool> stopped_{false};
-};
-
-// The built-in synthesizer rendering into memory, offered as device -1.
-class RendererDevices final : public platform::MidiOutputSystem {
-public:
-    explicit RendererDevices(platform::FluidSynthRenderer& renderer) : renderer_(renderer) {}
-    std::vector<std::string> output_names() override { return {}; }
-    std::string built_in_name() override { return "Built-in synthesizer (to a file)"; }
-    std::unique_ptr<platform::MidiOutput> open_output(int, std::string&) override {
-        return std::make_unique<Forward>(renderer_);
-    }
-
-private:
-    struct Forward final : platform::MidiOutput {
-        explicit Forward(platform::FluidSynthRenderer& r) : renderer(r) {}
-        int send_short(std::uint32_t message) override { return renderer.send_short(message); }
-        platform::FluidSynthRenderer& renderer;
-    };
-    platform::FluidSynthRenderer& renderer_;
 };
 
 struct PlayCommand {
@@ -177,30 +158,8 @@ struct PlayCommand {
         }
     }
 
-    // Plays the tune on a simulated clock into the built-in synthesizer and writes the sound.
     void write_wav(Composition& c, const std::string& path) const {
-        platform::ManualClock clock(0);
-        std::string error;
-        auto renderer = platform::FluidSynthRenderer::create(synth_options(), error, &clock);
-        if (!renderer) throw Failure(error);
-        RendererDevices devices(*renderer);
-        platform::ManualTimerService timers(clock);
-        platform::NoKeysHeld keys;
-        const engine::PlayerSettings settings = player_settings();
-        const engine::VoiceSettings voice_settings;
-        midi::Playback playback(c, settings, voice_settings,
-                                midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()});
-        playback.port().enumerate_devices();
-        if (!playback.start()) throw Failure("the built-in synthesizer could not be opened");
-        const double length = seconds > 0 ? seconds : 10.0;
-        const auto end_ms = static_cast<std::int64_t>(std::llround(length * 1000.0));
-        timers.advance_to(end_ms);
-        playback.stop();
-        timers.advance_to(end_ms + 1);
-        timers.cancel_all(playback.player());
-        renderer->render_until(end_ms + 1500);  // let the last notes ring out
-        if (const std::string failure = renderer->write_wav(path); !failure.empty()) throw Failure(failure);
-        std::cerr << "corvane-cli: wrote " << tuning::format_general(length, 6) << " s of sound to " << path << '\n';
+        render_to_wav(c, player_settings(), synth_options(), seconds > 0 ? seconds : 10.0, path);
     }
 };
 
