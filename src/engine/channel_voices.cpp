@@ -487,15 +487,16 @@ void ChannelVoices::stop_now(int channel, int voice, int note) { note_off(channe
 void ChannelVoices::stop_note_from_player(int channel, int voice, int note, bool forced, int sustain_slots) {
     const bool one_note_per_channel = composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs;
     const int ring_length = std::clamp(sustain_slots - 1, 0, kSustainRingSize - 1);
-    if ((composition_.Sustain <= 1.00001 && note >= 0) || forced || ring_length == 0) {
-        if (!one_note_per_channel) stop_now(channel, voice, note);
-        return;
-    }
     // Notes beyond a ring that has shrunk are stopped at once.
-    for (int i = ring_length; i < kSustainRingSize; ++i) {
+    for (int i = ring_length; i < ring_length_; ++i) {
         SustainedNote& s = ring_[static_cast<std::size_t>(i)];
         if (s.note >= 0) stop_now(s.channel, s.voice, s.note);
         s = SustainedNote{};
+    }
+    ring_length_ = ring_length;
+    if ((composition_.Sustain <= 1.00001 && note >= 0) || forced || ring_length == 0) {
+        if (!one_note_per_channel) stop_now(channel, voice, note);
+        return;
     }
     SustainedNote& slot = ring_[static_cast<std::size_t>(ring_next_ % ring_length)];
     if (slot.note >= 0) stop_now(slot.channel, slot.voice, slot.note);
@@ -504,7 +505,8 @@ void ChannelVoices::stop_note_from_player(int channel, int voice, int note, bool
 }
 
 void ChannelVoices::release_from_ring(int channel, int voice, int note) {
-    for (auto& s : ring_) {
+    for (int i = 0; i < ring_length_; ++i) {
+        SustainedNote& s = ring_[static_cast<std::size_t>(i)];
         if (s.note == note && s.voice == voice && s.channel == channel) {
             stop_now(s.channel, s.voice, s.note);
             s = SustainedNote{};
@@ -515,6 +517,7 @@ void ChannelVoices::release_from_ring(int channel, int voice, int note) {
 void ChannelVoices::clear_sustain_ring() {
     ring_.fill(SustainedNote{});
     ring_next_ = 0;
+    ring_length_ = 0;
 }
 
 }  // namespace corvane::engine

@@ -174,6 +174,7 @@ private:
     bool batch_note_offs_ = false;
     std::array<SustainedNote, kSustainRingSize> ring_{};
     int ring_next_ = 0;
+    int ring_length_ = 0;  // the notes the ring holds over now: sustain slots less one
     RenderFade fade_{};
     bool rendering_ = false;
     std::atomic<bool> muted_{false};
