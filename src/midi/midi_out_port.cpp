@@ -51,7 +51,7 @@ double MidiOutPort::event_time_secs() const {
 bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
     const bool record = recording_.load(std::memory_order_acquire);
     const std::uint32_t tick = tick_of(t, timing_.ticks_per_second);
-    if (!record && tick > timing_.uLastEventTick) fill_vibrato(t);
+    if (!record && tick > timing_.uLastEventTick) fill_vibrato(t, request.channel & 0x0F);
     const int channel = request.channel & 0x0F;
     const bool track_per_channel = !record && render_.midi_file_format > 0;
     std::uint32_t delta = delta_between(timing_.uLastEventTick, tick);
@@ -79,11 +79,9 @@ bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
 
 // While rendering, writes the pitch-bend vibrato that the real-time thread would have sent
 // between the last event and this one. The vibrato's own sends come back through send().
-void MidiOutPort::fill_vibrato(double event_secs) {
+void MidiOutPort::fill_vibrato(double event_secs, int channel) {
     if (filling_vibrato_ || observer_ == nullptr || render_.clock_secs == nullptr) return;
-    bool any_vibrato = false;
-    for (int c = 0; c < kMidiChannels && !any_vibrato; ++c) any_vibrato = observer_->channel_has_bend_vibrato(c);
-    if (!any_vibrato) return;
+    if (!observer_->channel_has_bend_vibrato(channel)) return;
     filling_vibrato_ = true;
     const double step = std::max(render_.vibrato_step_secs, 0.0001);
     const double saved_clock = *render_.clock_secs;

@@ -138,7 +138,7 @@ private:
     OpenResult open_device(bool quietly);
     std::string open_failure_message() const;
     double event_time_secs() const;
-    void fill_vibrato(double event_secs);
+    void fill_vibrato(double event_secs, int channel);
     bool write_to_file(const SendRequest& request, double event_secs);
 
     platform::MidiOutputSystem& devices_;
