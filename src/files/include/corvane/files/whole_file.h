@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "corvane/platform/reporter.h"
+
+namespace corvane::files {
+
+// Reads a file whole. With a capacity, at most capacity - 2 bytes are read (the fixed buffer
+// of the caller keeps room for a terminating NUL). Nothing when the file cannot be opened
+// or read.
+std::optional<std::string> read_whole_file(const std::filesystem::path& path,
+                                           std::size_t capacity = static_cast<std::size_t>(-1));
+
+// Replaces the content of `path` by `text`. The text is written to a temporary file in the
+// same folder, flushed to the device, and renamed over the old file, so an earlier file
+// survives a save that cannot be completed. Devices and pipes (such as /dev/full) are
+// written in place. Returns true only if every byte was written. Failures of the system
+// are reported: a full device with the incomplete-save message, anything else with the
+// system's text under the caption "Error saving to <path>". A write that stops short
+// without an error returns false without a report.
+bool write_whole_file(const std::filesystem::path& path, std::string_view text, platform::Reporter& reporter);
+
+inline constexpr std::string_view kErrorWritingCaption = "Error writing to this file";
+std::string incomplete_save_message(std::string_view path);
+// "Error saving to " and the path, at most 260 characters in all.
+std::string error_saving_caption(std::string_view path);
+
+}  // namespace corvane::files

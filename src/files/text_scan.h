@@ -1,0 +1,126 @@
+#pragma once
+
+// Reading the key-and-value texts of the composition, configuration and list files: tokens
+// between blanks, keys compared without regard to case (ASCII only, whatever the locale),
+// values read with the pitch-expression reader.
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "corvane/tuning/expression.h"
+
+namespace corvane::files::detail {
+
+inline constexpr std::size_t kMaxTextToken = 100;  // a text value read as one token
+inline constexpr std::size_t kMaxPathText = 260;   // a path read as the rest of a line
+
+inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+inline bool is_line_end(char c) { return c == '\r' || c == '\n'; }
+inline char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+inline bool starts_with_any_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (ascii_upper(text[i]) != ascii_upper(prefix[i])) return false;
+    }
+    return true;
+}
+
+// Whole-word comparison: the token matches the key only if it ends where the key ends.
+inline bool equals_any_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && starts_with_any_case(a, b);
+}
+
+inline bool ends_with_any_case(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && equals_any_case(text.substr(text.size() - suffix.size()), suffix);
+}
+
+inline std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Walks a text token by token, from a given position; can stay within one line.
+class TokenReader {
+public:
+    explicit TokenReader(std::string_view text, std::size_t position = 0)
+        : text_(text), pos_(std::min(position, text.size())) {}
+
+    std::optional<std::string_view> next() { return take(false); }
+    std::optional<std::string_view> peek() const { return TokenReader(*this).take(false); }
+    // The next token before the end of the current line, or nothing.
+    std::optional<std::string_view> next_on_line() { return take(true); }
+    std::optional<std::string_view> peek_on_line() const { return TokenReader(*this).take(true); }
+
+    // The rest of the current line after the blanks that follow the last token, without
+    // trailing blanks, cut to `max_length` characters; the reader moves to the line end.
+    std::string_view rest_of_line(std::size_t max_length = kMaxPathText) {
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+        const std::size_t start = pos_;
+        while (pos_ < text_.size() && !is_line_end(text_[pos_])) ++pos_;
+        std::string_view line = text_.substr(start, pos_ - start);
+        while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
+        return line.substr(0, max_length);
+    }
+
+    std::size_t position() const { return pos_; }
+    bool at_end() const { return pos_ >= text_.size(); }
+
+private:
+    std::optional<std::string_view> take(bool same_line) {
+        while (pos_ < text_.size() && is_blank(text_[pos_])) {
+            if (same_line && is_line_end(text_[pos_])) return std::nullopt;
+            ++pos_;
+        }
+        if (pos_ >= text_.size()) return std::nullopt;
+        const std::size_t start = pos_;
+        while (pos_ < text_.size() && !is_blank(text_[pos_])) ++pos_;
+        return text_.substr(start, pos_ - start);
+    }
+
+    std::string_view text_;
+    std::size_t pos_;
+};
+
+// The value of a number or pitch expression in ratio form, or nothing when the token holds
+// no number.
+inline std::optional<double> number_value(std::string_view token) {
+    const auto e = tuning::evaluate_expression(token, tuning::PitchForm::ratio);
+    if (!e.number_read) return std::nullopt;
+    return e.value;
+}
+
+// Truncated toward zero and kept within the range of the integer type.
+template <class Int>
+Int truncated(double value) {
+    if (std::isnan(value)) return 0;
+    const double low = static_cast<double>(std::numeric_limits<Int>::min());
+    const double high = static_cast<double>(std::numeric_limits<Int>::max());
+    const double t = std::trunc(value);
+    if (t <= low) return std::numeric_limits<Int>::min();
+    if (t >= high) return std::numeric_limits<Int>::max();
+    return static_cast<Int>(t);
+}
+
+// A text value as one token: every blank becomes "_", an empty text is "_".
+inline std::string token_text(std::string_view text) {
+    if (text.empty()) return "_";
+    std::string token(text);
+    std::replace_if(token.begin(), token.end(), is_blank, '_');
+    return token;
+}
+
+// The text a token stands for: at most 100 characters, each "_" read as a blank.
+inline std::string text_of_token(std::string_view token) {
+    std::string text(token.substr(0, kMaxTextToken));
+    std::replace(text.begin(), text.end(), '_', ' ');
+    return text;
+}
+
+}  // namespace corvane::files::detail
