@@ -9,6 +9,8 @@
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/degree_mapping.h"
 #include "corvane/engine/seed.h"
+#include "corvane/files/workspace.h"
+#include "corvane/platform/data_folder.h"
 #include "corvane/platform/terminal_reporter.h"
 #include "corvane/tuning/builtin_tables.h"
 #include "corvane/tuning/pitch_list.h"
@@ -60,6 +62,37 @@ std::vector<double> scale_argument(const std::string& text, Composition& c) {
     return reading.entries;
 }
 
+bool is_composition_file_name(const std::string& path) {
+    const auto dot = path.rfind('.');
+    const auto slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return true;
+    std::string ext = path.substr(dot + 1);
+    for (char& ch : ext) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    return ext == "cv" || ext == "cmp";
+}
+
+// The settings and composition of "Corvane.ini" in the data folder, read as at start-up.
+// Without a data folder the built-in settings stand, and the command says why.
+void start_from_configuration(files::Workspace& ws, platform::Reporter& reporter) {
+    std::string error;
+    const auto folder = platform::open_data_folder(error);
+    if (!folder) {
+        std::cerr << "corvane-cli: " << error << "; the built-in settings are used\n";
+        return;
+    }
+    ws.program_folder = folder->folder;
+    files::start_up(ws, reporter);
+}
+
+void open_composition_file(files::Workspace& ws, const std::string& path, platform::Reporter& reporter) {
+    if (!is_composition_file_name(path)) {
+        throw UsageError(path + ": a composition file is named .cv or .cmp");
+    }
+    if (!files::open_file(ws, path, reporter).read) throw Failure("cannot read the composition file " + path);
+}
+
 }  // namespace
 
 long long whole_number_argument(const std::string& text, std::string_view option) {
@@ -71,7 +104,14 @@ platform::Reporter& terminal_reporter() {
     return reporter;
 }
 
-void CompositionOptions::add_to(CLI::App& command) {
+void CompositionOptions::add_to(CLI::App& command, ConfigurationUse use) {
+    configuration = use;
+    command.add_option("composition", composition_file,
+                       "composition file (.cv or .cmp) to start from; the options below override it");
+    if (use == ConfigurationUse::start_up) {
+        command.add_flag("--no-config", no_config, "start from the built-in settings and a new composition, not "
+                                                   "from Corvane.ini in the data folder");
+    }
     auto* group = command.add_option_group("Composition");
     group->add_option("--seed", seed, "the musical seed, such as \"0 1 2 1\" (default 0 1 0)");
     group->add_option("--levels", levels, "highest level index, 0 to 29 (default 10)");
@@ -94,10 +134,12 @@ void CompositionOptions::add_to(CLI::App& command) {
                                                   "modulate by degree, 4 modulate by arpeggio degree");
 }
 
-Composition CompositionOptions::build(platform::Reporter& reporter) const {
-    // Reading a composition file comes here once composition files can be read; until then
-    // every run starts from a new composition.
-    Composition c = engine::new_composition();
+StartingPoint CompositionOptions::start(platform::Reporter& reporter) const {
+    files::Workspace ws;
+    ws.settings.file_named_on_command_line = !composition_file.empty();
+    if (configuration == ConfigurationUse::start_up && !no_config) start_from_configuration(ws, reporter);
+    if (!composition_file.empty()) open_composition_file(ws, composition_file, reporter);
+    Composition& c = ws.composition;
     if (!seed.empty()) {
         const auto reading = engine::read_seed(seed, engine::SeedStrictness::strict);
         if (!reading) throw UsageError("--seed: \"" + seed + "\" holds a value that is not a number");
@@ -126,7 +168,7 @@ Composition CompositionOptions::build(platform::Reporter& reporter) const {
     if (!shift_mode.empty()) {
         c.shift_by_octave_or_arpeggio = int_argument_in(shift_mode, "--shift-mode", 0, engine::kShiftModeCount - 1);
     }
-    return c;
+    return {std::move(ws.composition), std::move(ws.settings)};
 }
 
 }  // namespace corvane::cli

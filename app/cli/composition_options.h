@@ -5,22 +5,44 @@
 #include <CLI/CLI.hpp>
 
 #include "corvane/engine/composition.h"
+#include "corvane/files/settings.h"
 #include "corvane/platform/reporter.h"
 
 namespace corvane::cli {
 
+// Whether a command starts, as the program does, from the settings and composition of
+// "Corvane.ini" in the data folder.
+enum class ConfigurationUse { none, start_up };
+
+// Where a command starts from: the composition and the settings.
+struct StartingPoint {
+    engine::Composition composition;
+    files::Settings settings;
+};
+
 // The options that set up a composition, shared by every command that plays or lists a
-// tune. Values are read with the expression reader; out-of-range values are clamped with
-// the program's own messages, through the reporter.
+// tune: a composition file (.cv or .cmp) and options that override it. Commands that read
+// the configuration start from "Corvane.ini" first (unless --no-config). Values are read
+// with the expression reader; out-of-range values are clamped with the program's own
+// messages, through the reporter.
 struct CompositionOptions {
+    std::string composition_file;
     std::string seed, levels, scale, arpeggio, frequency, channels_in_play, voices, choose_channels_by, formula,
         octave_shifts, shift_mode;
     bool use_ratios = false;
+    bool no_config = false;
+    ConfigurationUse configuration = ConfigurationUse::none;
 
-    void add_to(CLI::App& command);
-    // The new composition with the options applied; throws UsageError naming a bad option.
-    engine::Composition build(platform::Reporter& reporter) const;
+    void add_to(CLI::App& command, ConfigurationUse use = ConfigurationUse::none);
+    // The starting composition with the options applied; throws UsageError naming a bad
+    // option, Failure for a composition file that cannot be read.
+    engine::Composition build(platform::Reporter& reporter) const { return start(reporter).composition; }
+    StartingPoint start(platform::Reporter& reporter) const;
 };
+
+// True when the option was given on the command line, so that it overrides the settings
+// read from the configuration.
+inline bool given(const CLI::Option* option) { return option != nullptr && option->count() > 0; }
 
 // A whole number given for `option`, or UsageError.
 long long whole_number_argument(const std::string& text, std::string_view option);

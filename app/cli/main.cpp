@@ -3,9 +3,11 @@
 #include <CLI/CLI.hpp>
 
 #include "cli_support.h"
+#include "convert_command.h"
 #include "device_commands.h"
 #include "dump_command.h"
 #include "play_command.h"
+#include "scales_commands.h"
 #include "save_command.h"
 #include "tune_command.h"
 #include "tuning_commands.h"
@@ -20,6 +22,8 @@ int main(int argc, char** argv) {
     corvane::cli::add_play_command(app);
     corvane::cli::add_save_command(app);
     corvane::cli::add_dump_command(app);
+    corvane::cli::add_scales_commands(app);
+    corvane::cli::add_convert_command(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

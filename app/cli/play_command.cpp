@@ -51,23 +51,32 @@ struct PlayCommand {
     bool skip = false;
     int look_ahead = 0;
     int priority = 1;
+    // The settings of Corvane.ini (or the built-in ones); options given override them.
+    files::Settings config;
+    struct {
+        CLI::Option *cycle = nullptr, *skip = nullptr, *look_ahead = nullptr, *priority = nullptr;
+    } given_options;
 
-    Composition build() const {
-        Composition c = composition.build(terminal_reporter());
+    Composition build() {
+        auto start = composition.start(terminal_reporter());
+        config = std::move(start.settings);
+        Composition c = std::move(start.composition);
         if (!note_length.empty()) c.Note_length = expression_argument(note_length, "--note-length");
         if (!sustain.empty()) engine::set_sustain(c, expression_argument(sustain, "--sustain"), terminal_reporter());
         return c;
     }
 
     engine::PlayerSettings player_settings() const {
-        engine::PlayerSettings s;
-        s.cycle_melody = cycle;
-        s.ok_to_skip_fast_notes = skip;
-        s.iLookAhead = look_ahead;
+        engine::PlayerSettings s = config.player;
+        if (given(given_options.cycle)) s.cycle_melody = cycle;
+        if (given(given_options.skip)) s.ok_to_skip_fast_notes = skip;
+        if (given(given_options.look_ahead)) s.iLookAhead = look_ahead;
+        if (given(given_options.priority)) s.set_high_priority_for_crv = priority;
         s.escape_interrupts = true;
-        s.set_high_priority_for_crv = priority;
         return s;
     }
+
+    int priority_level() const { return player_settings().set_high_priority_for_crv; }
 
     platform::SynthOptions synth_options() const {
         platform::SynthOptions options;
@@ -75,7 +84,7 @@ struct PlayCommand {
         return options;
     }
 
-    void run() const {
+    void run() {
         Composition c = build();
         if (!wav_path.empty()) {
             write_wav(c, wav_path);
@@ -100,11 +109,11 @@ struct PlayCommand {
     // The process priority of the chosen level; where the system does not permit it, say so
     // and play on as before.
     void apply_priority() const {
-        const auto choice = platform::priority_choice(priority);
+        const auto choice = platform::priority_choice(priority_level());
         if (const std::string why = platform::set_process_priority(choice.process); !why.empty()) {
             std::cerr << "corvane-cli: " << why << '\n';
         }
-        const auto status = engine::priority_status_text(priority, true);
+        const auto status = engine::priority_status_text(priority_level(), true);
         if (!status.empty()) std::cerr << status << '\n';
     }
 
@@ -116,8 +125,8 @@ struct PlayCommand {
         platform::TerminalKeyState keys;
         DisplayFlag display;
         engine::PlayerSettings settings = player_settings();
-        settings.uTimerRes = platform::timer_resolution_ms(timers.caps());
-        const engine::VoiceSettings voice_settings;
+        if (!config.uTimerRes_set_explicitly) settings.uTimerRes = platform::timer_resolution_ms(timers.caps());
+        const engine::VoiceSettings voice_settings = config.voices;
         auto playback = std::make_unique<midi::Playback>(
             c, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()},
             &display);
@@ -138,7 +147,7 @@ struct PlayCommand {
         }
         timers.cancel_all(playback->player());
         if (::isatty(2) != 0) std::cerr << '\n';
-        if (priority != 1) platform::restore_normal_priority();
+        if (priority_level() != 1) platform::restore_normal_priority();
     }
 
     void show_status_until_done(midi::Playback& playback, const Composition& c, DisplayFlag& display,
@@ -170,7 +179,7 @@ void add_play_command(CLI::App& app) {
     auto* sub = app.add_subcommand("play", "Play a fractal tune in real time, showing the note, the cycle and the "
                                            "tune line; Escape or Ctrl-C stops it with every note switched off");
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // later options win
-    command->composition.add_to(*sub);
+    command->composition.add_to(*sub, ConfigurationUse::start_up);
     sub->add_option("--device", command->device, "output device number or part of its name (see corvane-cli "
                                                  "devices); -1, the default, is the built-in synthesizer");
     sub->add_option("--seconds", command->seconds, "stop after this many seconds (default: until stopped; 10 for "
@@ -178,13 +187,17 @@ void add_play_command(CLI::App& app) {
         ->check(CLI::NonNegativeNumber);
     sub->add_option("--note-length", command->note_length, "seconds that one level-0 note lasts (default 0.125)");
     sub->add_option("--sustain", command->sustain, "how many notes each note sounds for, 0 to 300 (default 1)");
-    sub->add_flag("--cycle,!--no-cycle", command->cycle, "start the tune again at its end (default on)");
-    sub->add_flag("--skip", command->skip, "keep to the schedule, skipping late notes, rather than play slower");
-    sub->add_option("--look-ahead", command->look_ahead, "notes computed ahead of the one that sounds")
-        ->check(CLI::Range(0, 2559));
-    sub->add_option("--priority", command->priority, "0 idle, 1 normal (default), 2 high, 3 critical time, 4 real "
-                                                     "time, 5 real time + critical; Shift+Escape drops back")
-        ->check(CLI::Range(0, 5));
+    command->given_options.cycle =
+        sub->add_flag("--cycle,!--no-cycle", command->cycle, "start the tune again at its end (default on)");
+    command->given_options.skip =
+        sub->add_flag("--skip", command->skip, "keep to the schedule, skipping late notes, rather than play slower");
+    command->given_options.look_ahead =
+        sub->add_option("--look-ahead", command->look_ahead, "notes computed ahead of the one that sounds")
+            ->check(CLI::Range(0, 2559));
+    command->given_options.priority =
+        sub->add_option("--priority", command->priority, "0 idle, 1 normal (default), 2 high, 3 critical time, 4 "
+                                                         "real time, 5 real time + critical; Shift+Escape drops back")
+            ->check(CLI::Range(0, 5));
     sub->add_option("--wav", command->wav_path, "write the sound of the built-in synthesizer to this WAV file "
                                                 "instead of playing it");
     sub->add_option("--soundfont", command->soundfont, "soundfont for the built-in synthesizer");

@@ -41,26 +41,36 @@ struct SaveCommand {
     bool skip = false;
     std::string note_length;
     std::string soundfont;
+    // The settings of Corvane.ini (or the built-in ones); options given override them.
+    files::Settings config;
+    struct {
+        CLI::Option *minutes = nullptr, *seconds = nullptr, *format = nullptr, *single_pass = nullptr,
+                    *hex_dump = nullptr, *cycle = nullptr, *skip = nullptr;
+    } given_options;
 
     midi::MidiSaveSettings save_settings() const {
-        midi::MidiSaveSettings s;
-        s.midi_file_play_mins = minutes;
-        s.midi_file_play_secs = seconds;
-        s.midi_file_format = format;
-        s.hex_dump = hex_dump;
-        s.smf.mf_single_pass_recording = single_pass;
+        midi::MidiSaveSettings s = files::midi_save_settings(config);
+        if (given(given_options.minutes) || given(given_options.seconds)) {
+            s.midi_file_play_mins = minutes;
+            s.midi_file_play_secs = seconds;
+        }
+        if (given(given_options.format)) s.midi_file_format = format;
+        if (given(given_options.hex_dump)) s.hex_dump = hex_dump;
+        if (given(given_options.single_pass)) s.smf.mf_single_pass_recording = single_pass;
         return s;
     }
 
     engine::PlayerSettings player_settings() const {
-        engine::PlayerSettings p;
-        p.cycle_melody = cycle;
-        p.ok_to_skip_fast_notes = skip;
+        engine::PlayerSettings p = config.player;
+        if (given(given_options.cycle)) p.cycle_melody = cycle;
+        if (given(given_options.skip)) p.ok_to_skip_fast_notes = skip;
         return p;
     }
 
-    void run() const {
-        engine::Composition c = composition.build(terminal_reporter());
+    void run() {
+        auto start = composition.start(terminal_reporter());
+        config = std::move(start.settings);
+        engine::Composition c = std::move(start.composition);
         if (!note_length.empty()) c.Note_length = expression_argument(note_length, "--note-length");
         const midi::MidiSaveSettings settings = save_settings();
         if (settings.end_secs() <= 0) throw UsageError("--minutes and --seconds: the piece must last more than 0 s");
@@ -82,7 +92,7 @@ struct SaveCommand {
         std::atomic<std::uint64_t> bytes{0};
         std::atomic<int> track{0};
         const engine::PlayerSettings player = player_settings();
-        const engine::VoiceSettings voices;
+        const engine::VoiceSettings voices = config.voices;
         midi::MidiSaveWorker worker;
         worker.start([&](std::atomic<bool>& abort) {
             return midi::render_midi_file(output, c, settings, player, voices, terminal_reporter(), abort,
@@ -116,19 +126,23 @@ void add_save_command(CLI::App& app) {
     auto* sub = app.add_subcommand("save", "Save the tune as a Standard MIDI File, or as sound for a .wav name; "
                                            "Escape or Ctrl-C stops early and leaves a valid, shorter file");
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    command->composition.add_to(*sub);
+    command->composition.add_to(*sub, ConfigurationUse::start_up);
     sub->add_option("-o,--output", command->output, "the file to write: .mid, or .wav for sound")->required();
-    sub->add_option("--minutes", command->minutes, "length of the piece, minutes part (default 1)")
-        ->check(CLI::NonNegativeNumber);
-    sub->add_option("--seconds", command->seconds, "length of the piece, seconds part (default 0)")
-        ->check(CLI::NonNegativeNumber);
-    sub->add_option("--format", command->format, "MIDI file format: 0 one track, 1 a track per channel, 2 "
-                                                 "independent tracks")
-        ->check(CLI::Range(0, 2));
-    sub->add_flag("--single-pass", command->single_pass, "formats 1 and 2: render once into per-track buffers");
-    sub->add_flag("--hex-dump", command->hex_dump, "also write the annotated dump beside the file (.hex)");
-    sub->add_flag("--cycle,!--no-cycle", command->cycle, "start the tune again at its end (default on)");
-    sub->add_flag("--skip", command->skip, "skip notes shorter than the file's time resolution");
+    auto& overrides = command->given_options;
+    overrides.minutes = sub->add_option("--minutes", command->minutes, "length of the piece, minutes part (default 1)")
+                        ->check(CLI::NonNegativeNumber);
+    overrides.seconds = sub->add_option("--seconds", command->seconds, "length of the piece, seconds part (default 0)")
+                        ->check(CLI::NonNegativeNumber);
+    overrides.format = sub->add_option("--format", command->format, "MIDI file format: 0 one track, 1 a track per "
+                                                                "channel, 2 independent tracks")
+                       ->check(CLI::Range(0, 2));
+    overrides.single_pass =
+        sub->add_flag("--single-pass", command->single_pass, "formats 1 and 2: render once into per-track buffers");
+    overrides.hex_dump =
+        sub->add_flag("--hex-dump", command->hex_dump, "also write the annotated dump beside the file (.hex)");
+    overrides.cycle =
+        sub->add_flag("--cycle,!--no-cycle", command->cycle, "start the tune again at its end (default on)");
+    overrides.skip = sub->add_flag("--skip", command->skip, "skip notes shorter than the file's time resolution");
     sub->add_option("--note-length", command->note_length, "seconds that one level-0 note lasts (default 0.125)");
     sub->add_option("--soundfont", command->soundfont, "soundfont for .wav output");
     sub->callback([command] { command->run(); });

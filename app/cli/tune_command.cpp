@@ -119,7 +119,7 @@ void add_tune_command(CLI::App& app) {
     auto* sub = app.add_subcommand(
         "tune", "List the first notes of a fractal tune: note number, level counter (top level first), changed "
                 "level, tune value, channel (0 is MIDI channel 1), scale degree, frequency, MIDI note and bend");
-    command->composition.add_to(*sub);
+    command->composition.add_to(*sub, ConfigurationUse::start_up);
     sub->add_option("-n,--notes", command->notes, "how many notes to list")
         ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
