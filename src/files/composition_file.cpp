@@ -163,10 +163,10 @@ private:
 
     // -- values
 
-    std::optional<double> next_number() {
+    std::optional<double> next_number(tuning::PitchForm form = tuning::PitchForm::ratio) {
         const auto token = tokens_.peek();
         if (!token) return std::nullopt;
-        const auto value = detail::number_value(*token);
+        const auto value = detail::number_value(*token, form);
         if (value) tokens_.next();
         return value;
     }
@@ -260,18 +260,21 @@ private:
         present = true;
     }
 
-    std::vector<double> read_numbers(std::size_t capacity) {
+    std::vector<double> read_numbers(std::size_t capacity, tuning::PitchForm form) {
         std::vector<double> values;
         while (values.size() < capacity) {
-            const auto v = next_number();
+            const auto v = next_number(form);
             if (!v) break;
             values.push_back(*v);
         }
         return values;
     }
 
+    // Scale values in ratio form ("Intervals_1") are stored less one; the older keys hold the
+    // internal form, so their cents and octave fractions are read as ratio - 1 too.
     void read_scale(bool ratio_form) {
-        auto values = read_numbers(engine::kMaxListValues);
+        auto values = read_numbers(engine::kMaxListValues,
+                                   ratio_form ? tuning::PitchForm::ratio : tuning::PitchForm::increment);
         if (values.empty()) return;
         if (ratio_form) {
             for (double& v : values) v -= 1.0;

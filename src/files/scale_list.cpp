@@ -5,6 +5,7 @@
 #include "corvane/files/whole_file.h"
 #include "corvane/tuning/pitch_format.h"
 #include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
 #include "text_scan.h"
 
@@ -154,10 +155,12 @@ std::string cumulative_definition(const std::string& steps, ListKind kind) {
         return trimmed_text(tuning::write_step_list(tuning::read_step_list(steps, tuning::ListNotation::steps),
                                                     tuning::ListNotation::absolute));
     }
-    const auto reading = tuning::read_pitch_list(steps, tuning::PitchForm::ratio, tuning::ListNotation::steps,
-                                                 261.6255653005986);
+    // Read from an added 1/1, so that each step multiplies the pitch before it.
+    const auto reading = tuning::read_pitch_list("1 " + steps, tuning::PitchForm::ratio, tuning::ListNotation::steps,
+                                                 tuning::kMiddleCFrequency);
+    const std::span<const double> pitches = std::span<const double>(reading.entries).subspan(1);
     tuning::PitchListWriting how;
-    return trimmed_text(tuning::write_pitch_list(reading.entries, tuning::PitchFormat::full_precision(), how));
+    return trimmed_text(tuning::write_pitch_list(pitches, tuning::PitchFormat::full_precision(), how));
 }
 
 std::optional<HeaderScale> header_scale_of(std::string_view header) {

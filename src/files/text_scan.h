@@ -88,10 +88,11 @@ private:
     std::size_t pos_;
 };
 
-// The value of a number or pitch expression in ratio form, or nothing when the token holds
-// no number.
-inline std::optional<double> number_value(std::string_view token) {
-    const auto e = tuning::evaluate_expression(token, tuning::PitchForm::ratio);
+// The value of a number or pitch expression (ratio form unless said), or nothing when the
+// token holds no number.
+inline std::optional<double> number_value(std::string_view token,
+                                          tuning::PitchForm form = tuning::PitchForm::ratio) {
+    const auto e = tuning::evaluate_expression(token, form);
     if (!e.number_read) return std::nullopt;
     return e.value;
 }

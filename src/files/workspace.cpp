@@ -409,7 +409,13 @@ bool toggle_auto_save(Workspace& ws, platform::Reporter& reporter) {
 void reset_settings(Workspace& ws) {
     const ConfigurationReadOptions reset{.explicit_read = true, .reset_file = true};
     if (!load_configuration_file(ws, ws.program_folder / kResetConfigurationFileName, reset)) {
+        // As with the reset file, the names of the files in use stay.
+        const Settings before = ws.settings;
+        const std::string modes_file = ws.composition.ListOfModesFile;
         set_default_configuration(ws.settings, ws.composition);
+        ws.settings.File = before.File;
+        ws.settings.ListOfScalesFile = before.ListOfScalesFile;
+        ws.composition.ListOfModesFile = modes_file;
     }
     if (!load_list_of_scales(ws, ws.program_folder / kResetScalesFileName)) ws.scales = builtin_scale_list();
     if (!load_list_of_modes(ws, ws.program_folder / kResetModesFileName, false)) {

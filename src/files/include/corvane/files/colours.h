@@ -36,18 +36,23 @@ inline constexpr std::string_view kUnknownColourName = "(?]";
 struct Colours {
     struct VolumeBar {
         Rgb Background, Line;
+        bool operator==(const VolumeBar&) const = default;
     } volume_bar;
     struct PitchBar {
         Rgb Background, Octaves, Line, Track_Melody;
+        bool operator==(const PitchBar&) const = default;
     } pitch_bar;
     struct FractalGraph {
         Rgb Background, Octaves, Seeds, Scan_Line, Line;
+        bool operator==(const FractalGraph&) const = default;
     } fractal_graph;
     struct FractalScore {
         Rgb Background, Lines, Naturals, Sharps, Flats, Scan_Line, Note_Underline;
+        bool operator==(const FractalScore&) const = default;
     } fractal_score;
     struct NewSeedArpeggioScale {
         Rgb Background, Lines, Dots, Triangles, White_Keys, Text;
+        bool operator==(const NewSeedArpeggioScale&) const = default;
     } new_seed_arpeggio_scale;
 
     bool operator==(const Colours&) const = default;

@@ -1,0 +1,157 @@
+// corvane-cli with files: a composition file under the options, Corvane.ini read from the
+// data folder, convert by extension, and the commands that make the shipped lists.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+
+#include <gtest/gtest.h>
+
+#include "corvane/files/composition_file.h"
+#include "files_test_support.h"
+
+namespace corvane::files {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::slurp;
+using testing::TempFolder;
+using testing::write_text;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs the program (corvane-cli, or a copy of it) from `folder`.
+CliRun run_in(const TempFolder& folder, const fs::path& program, std::initializer_list<std::string> args) {
+    std::string command = "cd " + quoted(folder.path().string()) + " && " + quoted(program.string());
+    for (const auto& a : args) command += " " + quoted(a);
+    command += " >" + quoted((folder / ".out").string()) + " 2>" + quoted((folder / ".err").string()) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    CliRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(folder / ".out");
+    run.err = slurp(folder / ".err");
+    fs::remove(folder / ".out");
+    fs::remove(folder / ".err");
+    return run;
+}
+
+CliRun cli(const TempFolder& folder, std::initializer_list<std::string> args) { return run_in(folder, CORVANE_CLI, args); }
+
+// The second tune value of `tune -n 2` (tab-separated rows after a header line).
+std::string second_value(const std::string& out) {
+    const auto row = out.find('\n', out.find('\n') + 1) + 1;
+    std::size_t field = row;
+    for (int i = 0; i < 3; ++i) field = out.find('\t', field) + 1;
+    return out.substr(field, out.find('\t', field) - field);
+}
+
+TEST(CliCompositionFile, OptionsOverrideTheFile) {
+    TempFolder folder;
+    write_text(folder / "t.cv", "Note_heights 0 7 //\r\nLevels 3\r\n");
+    CliRun r = cli(folder, {"tune", "t.cv", "-n", "2", "--no-config"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(second_value(r.out), "7");
+    r = cli(folder, {"tune", "t.cv", "-n", "2", "--seed", "0 4", "--no-config"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(second_value(r.out), "4");
+}
+
+TEST(CliCompositionFile, OnlyCompositionFilesAreTaken) {
+    TempFolder folder;
+    write_text(folder / "t.scl", "x\r\n1\r\n2/1\r\n");
+    EXPECT_EQ(cli(folder, {"tune", "t.scl", "--no-config"}).status, 2);
+    const CliRun missing = cli(folder, {"tune", "missing.cv", "--no-config"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Couldn't read from missing.cv"), std::string::npos);
+}
+
+// A copy of the program in a folder of its own keeps its data beside it: Corvane.ini there
+// gives the settings and the composition to start from.
+TEST(CliConfiguration, CommandsStartFromCorvaneIniBesideAPortableCopy) {
+    TempFolder folder;
+    const fs::path program = folder / "corvane-cli";
+    fs::copy_file(CORVANE_CLI, program);
+    write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nComposition_and_Colours\r\n\r\n"
+                                       "Note_heights 0 5 //\r\n");
+    CliRun r = run_in(folder, program, {"tune", "-n", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(second_value(r.out), "5");
+    EXPECT_TRUE(fs::exists(folder / "CRV_reset.ini"));  // the data folder was filled
+    EXPECT_TRUE(fs::exists(folder / "12_tone.lmd"));
+
+    r = run_in(folder, program, {"tune", "-n", "2", "--no-config"});
+    EXPECT_EQ(second_value(r.out), "1");
+
+    write_text(folder / "t.cv", "Note_heights 0 6 //\r\n");
+    r = run_in(folder, program, {"tune", "t.cv", "-n", "2"});
+    EXPECT_EQ(second_value(r.out), "6");
+
+    write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=0\r\nComposition_and_Colours\r\n\r\n"
+                                       "Note_heights 0 5 //\r\n");
+    r = run_in(folder, program, {"tune", "-n", "2"});
+    EXPECT_EQ(second_value(r.out), "1");  // saved with auto-save off: not applied
+}
+
+TEST(CliConvert, AScalaScaleBecomesACompositionAndBack) {
+    TempFolder folder;
+    write_text(folder / "triad.scl", "! triad.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
+    ASSERT_EQ(cli(folder, {"convert", "triad.scl", "triad.cv"}).status, 0);
+    const std::string cv = slurp(folder / "triad.cv");
+    EXPECT_NE(cv.find("Intervals_Title Just_triad\r\nIntervals_1 1 5/4 3/2 2 //\r\n"), std::string::npos);
+
+    ASSERT_EQ(cli(folder, {"convert", "triad.cv", "again.scl"}).status, 0);
+    EXPECT_EQ(slurp(folder / "again.scl"), "! again.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
+
+    ASSERT_EQ(cli(folder, {"convert", "triad.cv", "settings.ini"}).status, 0);
+    const std::string ini = slurp(folder / "settings.ini");
+    EXPECT_TRUE(ini.starts_with("Auto_save_to_Corvane.ini_on_exit=1\r\n"));
+    EXPECT_NE(ini.find("Composition_and_Colours\r\n\r\nFrequency_of_lowest_note"), std::string::npos);
+}
+
+TEST(CliConvert, ListsAreWrittenBackAndMidiFilesRendered) {
+    TempFolder folder;
+    fs::copy_file(fs::path(CORVANE_SOURCE_DIR) / "data" / "CRV_reset.lsc", folder / "in.lsc");
+    ASSERT_EQ(cli(folder, {"convert", "in.lsc", "out.lsc"}).status, 0);
+    EXPECT_EQ(slurp(folder / "out.lsc"), slurp(folder / "in.lsc"));
+
+    write_text(folder / "t.cv", "Note_heights 0 1 //\r\nLevels 2\r\nNote_length 1/4\r\n");
+    const CliRun midi = cli(folder, {"convert", "t.cv", "t.mid"});
+    ASSERT_EQ(midi.status, 0) << midi.err;
+    EXPECT_TRUE(slurp(folder / "t.mid").starts_with("MThd"));
+}
+
+TEST(CliConvert, RefusesWhatTheOutputCannotHold) {
+    TempFolder folder;
+    write_text(folder / "t.cv", "Levels 2\r\n");
+    const CliRun r = cli(folder, {"convert", "t.cv", "t.lsc"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("t.cv holds a composition, which cannot be saved as .LSC"), std::string::npos);
+    EXPECT_EQ(cli(folder, {"convert", "missing.cv", "x.cv"}).status, 1);
+}
+
+TEST(CliScales, TheListCommandsMakeTheShippedFiles) {
+    TempFolder folder;
+    ASSERT_EQ(cli(folder, {"scales", "twelve-tone-modes", "-o", "made"}).status, 0);
+    ASSERT_EQ(cli(folder, {"scales", "reset-files", "-o", "made"}).status, 0);
+    const fs::path shipped = fs::path(CORVANE_SOURCE_DIR) / "data";
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(folder / "made")) {
+        EXPECT_EQ(slurp(entry.path()), slurp(shipped / entry.path().filename())) << entry.path().filename();
+        ++compared;
+    }
+    EXPECT_EQ(compared, 10);
+}
+
+}  // namespace
+}  // namespace corvane::files

@@ -1,0 +1,375 @@
+// The composition file: the writer's items and formats, the tolerant reader, and the
+// Colours section.
+#include "corvane/files/composition_file.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "composition_test_support.h"
+#include "corvane/tuning/pitch_list.h"
+
+namespace corvane::files {
+namespace {
+
+using engine::Composition;
+using testing::expect_same_composition;
+
+// A New composition as the file formats write it: "%2Lg" gives 261.626, "%12Lg" a Sustain
+// right-aligned in 12 characters, Note_length as a ratio, the scale in ratio form, and the
+// one per-channel array whose New value (2) differs from the neutral one (0).
+constexpr std::string_view kNewCompositionFile =
+    "Frequency_of_lowest_note 261.626\r\n"
+    "Sustain            1\r\n"
+    "Channels_in_Play 1\r\n"
+    "Channel 0\r\n"
+    "Levels 10\r\n"
+    "Note_length 1/8\r\n"
+    "Note_heights 0 1 0 //\r\n"
+    "Intervals_Title Equal_Temperament_(M)\r\n"
+    "Intervals_1 1 n(1/12) //\r\n"
+    "Arpeggio_Title Pentatonic\r\n"
+    "Arpeggio 0 2 4 7 9 12 //\r\n"
+    "Voices_for_channels 73 73 73 73 73 73 73 73 73 -1 73 73 73 73 73 73 \r\n"
+    "\r\n"
+    "Choose_channels_by 4\r\n"
+    "iActionIfOutOfRange 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 2 //\r\n"
+    "\r\n"
+    "\r\n";
+
+std::string written(const Composition& c) {
+    SaveBuffer out;
+    write_composition(out, c);
+    return out.take();
+}
+
+Composition read_into(Composition c, std::string_view text, CompositionReading* reading = nullptr) {
+    Colours colours = default_colours();
+    const auto r = read_composition(text, c, colours);
+    if (reading != nullptr) *reading = r;
+    return c;
+}
+
+Composition read_new(std::string_view text, CompositionReading* reading = nullptr) {
+    return read_into(Composition{}, text, reading);
+}
+
+// ---- Writing
+
+TEST(CompositionFileWriting, ANewCompositionIsWrittenByteForByte) { EXPECT_EQ(written(Composition{}), kNewCompositionFile); }
+
+TEST(CompositionFileWriting, OptionalItemsAppearInTheirPlacesWithTheirFormats) {
+    const std::string text = written(testing::composition_with_every_field_set());
+    const std::vector<std::string_view> in_order{
+        "Frequency_of_lowest_note 440\r\n",
+        "Sustain          2.5\r\n",
+        "Channels_in_Play 3\r\nChannel 2\r\nLevels 7\r\nNote_length 1/4\r\n",
+        "Note_timing_shift 1/4\r\nTop_note_length 1/8\r\nTop_note_volume        0.375\r\n",
+        "Note_heights 0 2 -1 3 times_by_melody_pos 1 0.5 2 1.25 volumes_by_melody_pos 1 0.75 0.5 1 //\r\n",
+        "iRhythmFractalToLevel 3\r\nVolForSilentSimNote       0.25\r\n",
+        "Intervals_Title Just_diatonic\r\nIntervals_1 1 9/8 5/4 4/3 3/2 5/3 15/8 2 //\r\n",
+        "Arpeggio_Title Melodic_minor\r\nArpeggio 0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 //\r\n",
+        "Voices_for_channels 0 1 -1 40 128 73 73 73 73 -1 73 73 73 73 73 12 \r\n\r\n",
+        "Choose_channels_by 2\r\nccbo_first_channel 1\r\nccbo_multiple_notes_in_same_channel=0\r\n"
+        "ccbo_sym_chs=1\r\nsz_ccbo_formula N+2*H\r\nshift_by_octave_or_arpeggio 2\r\n",
+        "Octave_shifts_for_channels 0 -1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 //\r\n",
+        "Volumes_for_channels 100 127 ",
+        "Sync_to_pitch 0 0 0 0 1 0 ",
+        "iPitch_for_sync_to_pitch 0 0 0 0 0 1.5 ",
+        "dVibrato_amp 10 10 10 10 10 10 10 10 20 10 ",
+        "iPortamento_slide_time 64 64 64 64 64 64 64 64 64 64 64 32 ",
+        "ListOfModesFile= my modes.lmd\r\n\r\n\r\n",
+    };
+    std::size_t from = 0;
+    for (const auto piece : in_order) {
+        const auto at = text.find(piece, from);
+        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << piece << "\nin:\n" << text;
+        from = at + piece.size();
+    }
+    EXPECT_EQ(from, text.size());
+}
+
+TEST(CompositionFileWriting, AFollowScaleArpeggioIsWrittenAsTheWord) {
+    Composition c;
+    c.Use_ratios = true;
+    EXPECT_NE(written(c).find("Arpeggio Use_ratios //\r\n"), std::string::npos);
+    const Composition back = read_new(written(c));
+    EXPECT_TRUE(back.Use_ratios);
+    EXPECT_EQ(back.Arpeggio.entries, c.Arpeggio.entries);
+}
+
+TEST(CompositionFileWriting, AnEmptyTitleIsWrittenAsAnUnderscoreAndReadBackAsABlank) {
+    Composition c;
+    c.Intervals_Title.clear();
+    c.Arpeggio_Title.clear();
+    const std::string text = written(c);
+    EXPECT_NE(text.find("Intervals_Title _\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Arpeggio_Title _\r\n"), std::string::npos);
+    const Composition back = read_new(text);
+    EXPECT_EQ(back.Intervals_Title, " ");
+    EXPECT_EQ(back.Arpeggio_Title, " ");
+}
+
+TEST(CompositionFileWriting, SixteenVolumesOf127AreNotWrittenAndLeaveVolumesAloneOnReading) {
+    const std::string text = written(Composition{});
+    EXPECT_EQ(text.find("Volumes_for_channels"), std::string::npos);
+    Composition before;
+    before.Volumes_for_channels = engine::filled(100);
+    EXPECT_EQ(read_into(before, text).Volumes_for_channels, engine::filled(100));
+}
+
+TEST(CompositionFileWriting, ACompositionTooLargeForTheBufferEndsAtItsLastWholeItem) {
+    Composition c;
+    c.Note_heights.assign(1000, -123456);
+    c.times_by_melody_pos.assign(1000, 1.23457);
+    c.has_times_by_melody_pos = true;
+    c.volumes_by_melody_pos.assign(1000, 0.654321);
+    c.has_volumes_by_melody_pos = true;
+    const std::string text = written(c);
+    ASSERT_LT(text.size(), kSaveBufferSize);
+    EXPECT_GT(text.size(), kSaveBufferSize - 12);  // filled up to within one item
+
+    const Composition back = read_new(text);
+    EXPECT_EQ(back.Note_heights, c.Note_heights);
+    const auto times_written = static_cast<std::size_t>(std::count(back.times_by_melody_pos.begin(),
+                                                                   back.times_by_melody_pos.end(), 1.23457));
+    EXPECT_GT(times_written, 100U);
+    EXPECT_LT(times_written, 1000U);
+    // Positions the file did not reach keep 1; no value was cut in the middle.
+    for (std::size_t i = times_written; i < back.times_by_melody_pos.size(); ++i) {
+        ASSERT_EQ(back.times_by_melody_pos[i], 1.0) << i;
+    }
+}
+
+// ---- Round trips
+
+TEST(CompositionFileRoundTrip, ANewCompositionComesBackTheSame) {
+    const Composition fresh;
+    const Composition back = read_new(kNewCompositionFile);
+    // The frequency is written with six significant figures ("%Lg").
+    expect_same_composition(back, fresh, 1e-5);
+    EXPECT_EQ(written(back), kNewCompositionFile);
+}
+
+TEST(CompositionFileRoundTrip, EveryFieldComesBackTheSame) {
+    const Composition c = testing::composition_with_every_field_set();
+    Composition different_start;
+    different_start.Levels = 3;
+    different_start.Volumes_for_channels = engine::filled(5);
+    expect_same_composition(read_into(different_start, written(c)), c, 1e-13);
+}
+
+// The reader does not depend on lines or on letter case: the items reversed, with their
+// keys in lower case, read the same.
+TEST(CompositionFileRoundTrip, KeysInAnotherOrderOrCaseReadTheSame) {
+    Composition c = testing::composition_with_every_field_set();
+    c.Choose_channels_by = 3;  // rule 2 depends on the order of its own items
+    std::vector<std::string> lines;
+    std::istringstream in(written(c));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::reverse(lines.begin(), lines.end());
+    std::string shuffled;
+    for (auto line : lines) {
+        const auto key_end = line.find(' ');
+        std::transform(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(std::min(key_end, line.size())),
+                       line.begin(), [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; });
+        shuffled += line + "\n";
+    }
+    expect_same_composition(read_new(shuffled), read_new(written(c)));
+}
+
+// ---- The reader's rules
+
+TEST(CompositionFileReading, IntervalsInRatioFormAreStoredLessOne) {
+    const Composition c = read_new("Intervals_1 1.5 2 //");
+    EXPECT_EQ(c.Intervals, (std::vector<double>{0.5, 1.0}));
+}
+
+TEST(CompositionFileReading, OlderScaleKeysHoldTheInternalForm) {
+    Composition c = read_new("Wave_Scale 0 0.25 1 // Wave_Scale_Title Old_one");
+    EXPECT_EQ(c.Intervals, (std::vector<double>{0, 0.25, 1}));
+    EXPECT_EQ(c.Intervals_Title, "Old one");
+    c = read_new("Scale_As_Intervals 0 0.5 // Scale_As_Intervals_Title Older");
+    EXPECT_EQ(c.Intervals, (std::vector<double>{0, 0.5}));
+    EXPECT_EQ(c.Intervals_Title, "Older");
+    c = read_new("Intervals 0 n(7/12) //");
+    EXPECT_DOUBLE_EQ(c.Intervals[1], std::exp2(7.0 / 12) - 1);
+}
+
+TEST(CompositionFileReading, AnOlderArpeggioKeyBringsTwelveToneEqualTemperament) {
+    Composition start;
+    start.Intervals = {0, 0.5, 1};
+    CompositionReading reading;
+    const Composition c = read_into(start, "Voice_Scale 0 4 7 12 // Voice_Scale_Title Major", &reading);
+    EXPECT_EQ(c.Arpeggio.entries, (std::vector<double>{0, 4, 7, 12}));
+    EXPECT_EQ(c.Arpeggio_Title, "Major");
+    EXPECT_TRUE(reading.scale_set_to_twelve_tone);
+    EXPECT_EQ(c.Intervals, Composition{}.Intervals);
+
+    const Composition follows = read_into(start, "Scale FOLLOW_WAVE_SCALE // Scale_Title Any");
+    EXPECT_TRUE(follows.Use_ratios);
+    EXPECT_EQ(follows.Intervals, start.Intervals);
+    EXPECT_EQ(follows.Arpeggio_Title, "Any");
+}
+
+TEST(CompositionFileReading, ABarGluedToANumberSplitsTheArpeggio) {
+    const Composition c = read_new("Arpeggio 0 2 3 12| 0 2 |12 //");
+    EXPECT_EQ(c.Arpeggio.entries, (std::vector<double>{0, 2, 3, 12, 0, 2, 12}));
+    EXPECT_EQ(c.Arpeggio.ascending_last, 3);
+}
+
+TEST(CompositionFileReading, ASeedOfFourNumbersEndsAtTheSlashes) {
+    const Composition c = read_new("Note_heights 0 2 1 3 //\r\nLevels 4\r\n");
+    EXPECT_EQ(c.Note_heights, (std::vector<int>{0, 2, 1, 3}));
+    EXPECT_EQ(c.Levels, 4);
+}
+
+TEST(CompositionFileReading, TestInTheSeedLineIsMarkedAndNotCounted) {
+    Composition c = read_new("Note_heights 0 TEST 1 test2 0 //");
+    EXPECT_EQ(c.Note_heights, (std::vector<int>{0, 1, 0}));
+    EXPECT_TRUE(c.seed_has_test);
+    c = read_into(c, "Note_heights 0 1 //");
+    EXPECT_FALSE(c.seed_has_test);
+}
+
+TEST(CompositionFileReading, PerPositionListsFollowTheSeedLength) {
+    const Composition c = read_new("Note_heights 0 1 2 times_by_melody_pos 2 0.5 volumes_by_melody_pos 0.5 //");
+    EXPECT_EQ(c.times_by_melody_pos, (std::vector<double>{2, 0.5, 1}));
+    EXPECT_EQ(c.volumes_by_melody_pos, (std::vector<double>{0.5, 1, 1}));
+    EXPECT_TRUE(c.has_times_by_melody_pos);
+    EXPECT_TRUE(c.has_volumes_by_melody_pos);
+}
+
+TEST(CompositionFileReading, OptionalValuesAbsentFromAFileAreSwitchedOff) {
+    Composition start = testing::composition_with_every_field_set();
+    const Composition c = read_into(start, "Levels 3");
+    EXPECT_FALSE(c.has_Top_note_length);
+    EXPECT_FALSE(c.has_Top_note_volume);
+    EXPECT_FALSE(c.has_times_by_melody_pos);
+    EXPECT_FALSE(c.has_volumes_by_melody_pos);
+    EXPECT_FALSE(c.Use_ratios);
+    EXPECT_TRUE(c.has_Note_timing_shift);  // keeps its state
+}
+
+TEST(CompositionFileReading, ChannelArraysAreReadFromTheirOwnLineOnly) {
+    const Composition c = read_new("Volumes_for_channels 100 90\r\n5 5\r\nMax_notes_for_channels 80 //\r\n");
+    engine::PerChannel<int> volumes{};
+    volumes[0] = 100;
+    volumes[1] = 90;
+    EXPECT_EQ(c.Volumes_for_channels, volumes);
+    engine::PerChannel<int> highest{};
+    highest[0] = 80;
+    EXPECT_EQ(c.Max_notes_for_channels, highest);
+}
+
+TEST(CompositionFileReading, AVibratoAmplitudeLineWithoutANumberEndsTheReading) {
+    CompositionReading reading;
+    const Composition c = read_new("Levels 3\r\ndVibrato_amp\r\nLevels 5\r\n", &reading);
+    EXPECT_EQ(c.Levels, 3);
+    EXPECT_TRUE(reading.ended_early);
+}
+
+TEST(CompositionFileReading, ChannelRuleSixIsFiveAndTheLevelFormulaBecomesRuleFive) {
+    EXPECT_EQ(read_new("Choose_channels_by 6").Choose_channels_by, 5);
+    const Composition level = read_new(
+        "Choose_channels_by 2\r\nccbo_multiple_notes_in_same_channel=1\r\nccbo_sym_chs=1\r\nsz_ccbo_formula L\r\n");
+    EXPECT_EQ(level.Choose_channels_by, 5);
+    const Composition other = read_new("Choose_channels_by 2\r\nccbo_sym_chs=1\r\nsz_ccbo_formula L\r\n");
+    EXPECT_EQ(other.Choose_channels_by, 2);
+    EXPECT_FALSE(other.ccbo_multiple_notes_in_same_channel);  // rule 2 with no item of its own
+}
+
+TEST(CompositionFileReading, NumbersAreExpressionsAndMayUseADecimalComma) {
+    const Composition c = read_new("Sustain 1,5 Note_length 3/16 Frequency_of_lowest_note 440*3/2 Levels 7.9");
+    EXPECT_EQ(c.Sustain, 1.5);
+    EXPECT_EQ(c.Note_length, 0.1875);
+    EXPECT_EQ(c.Frequency_of_lowest_note, 660);
+    EXPECT_EQ(c.Levels, 7);
+}
+
+TEST(CompositionFileReading, UnknownTokensAreSkippedAndBadValuesKeepTheField) {
+    const Composition c = read_new("Something else Levels many Channels_in_Play 4 Note_length oops");
+    EXPECT_EQ(c.Levels, 10);
+    EXPECT_EQ(c.Channels_in_Play, 4);
+    EXPECT_EQ(c.Note_length, 0.125);
+}
+
+TEST(CompositionFileReading, KeysMatchOnlyAsWholeWords) {
+    const Composition c = read_new("Levels2 8 LevelsX 9 levels 6");
+    EXPECT_EQ(c.Levels, 6);
+}
+
+TEST(CompositionFileReading, ABuiltInScaleTitleNamesItsModes) {
+    CompositionReading reading;
+    read_new("Intervals_Title equal__temperament_(m)", &reading);
+    EXPECT_EQ(reading.builtin_scale_modes, ":12");
+    read_new("Intervals_Title My_own", &reading);
+    EXPECT_EQ(reading.builtin_scale_modes, "");
+}
+
+TEST(CompositionFileReading, TheListOfModesIsTheRestOfItsLine) {
+    CompositionReading reading;
+    const Composition c =
+        read_new("ListOfModesFile= some folder/my modes.lmd \r\nListOfModesDirectory= /x/y\r\nLevels 2", &reading);
+    EXPECT_EQ(c.ListOfModesFile, "some folder/my modes.lmd");
+    EXPECT_EQ(reading.list_of_modes_directory, "/x/y");
+    EXPECT_EQ(c.Levels, 2);
+}
+
+TEST(CompositionFileReading, ResetChannelChoicePutsBackTheNewRule) {
+    Composition c = testing::composition_with_every_field_set();
+    reset_channel_choice(c);
+    EXPECT_EQ(c.Choose_channels_by, 4);
+    EXPECT_EQ(c.sz_ccbo_formula, "N+H+1");
+    EXPECT_EQ(c.ccbo_first_channel, 0);
+    EXPECT_TRUE(c.ccbo_multiple_notes_in_same_channel);
+    EXPECT_FALSE(c.ccbo_sym_chs);
+    EXPECT_EQ(c.Channels_in_Play, 3);
+}
+
+// ---- Colours
+
+TEST(ColoursSection, IsWrittenWindowByWindowAndReadBack) {
+    Colours colours = default_colours();
+    colours.pitch_bar.Track_Melody = *palette_colour("Dark Magenta");
+    colours.new_seed_arpeggio_scale.White_Keys = *palette_colour("light grey");
+    SaveBuffer out;
+    write_colours(out, colours);
+    const std::string text = out.take();
+    EXPECT_TRUE(text.starts_with("Colours\r\nVolume_Bar\r\n\tBackground White\r\n\tLine Blue\r\nPitch_Bar\r\n"));
+    EXPECT_NE(text.find("\tTrack_Melody Dark_Magenta\r\n"), std::string::npos);
+    EXPECT_NE(text.find("New_Seed_/_Arpeggio_/_Scale\r\n\tBackground White\r\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with("\tText Black\r\n\r\n\r\n"));
+
+    Colours back;
+    read_colours(text, std::string_view("Colours").size(), back);
+    EXPECT_EQ(back, colours);
+}
+
+TEST(ColoursSection, AColourOutsideThePaletteIsWrittenAsUnknownAndKeepsTheColourInUse) {
+    Colours colours = default_colours();
+    colours.volume_bar.Line = Rgb{1, 2, 3};
+    SaveBuffer out;
+    write_colours(out, colours);
+    EXPECT_NE(out.text().find("\tLine (?]\r\n"), std::string::npos);
+
+    Colours in_use = default_colours();
+    in_use.volume_bar.Line = Rgb{9, 9, 9};
+    read_colours("Volume_Bar Background Black Line (?]", 0, in_use);
+    EXPECT_EQ(in_use.volume_bar.Background, (Rgb{0, 0, 0}));
+    EXPECT_EQ(in_use.volume_bar.Line, (Rgb{9, 9, 9}));
+}
+
+TEST(ColoursSection, TheCompositionReaderHandsOverAtTheWordColours) {
+    Composition c;
+    Colours colours = default_colours();
+    const auto reading = read_composition("Levels 4 Colours Pitch_Bar Background Black Levels 9", c, colours);
+    EXPECT_TRUE(reading.colours_read);
+    EXPECT_EQ(c.Levels, 4);
+    EXPECT_EQ(colours.pitch_bar.Background, (Rgb{0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace corvane::files

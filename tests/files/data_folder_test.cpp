@@ -1,0 +1,119 @@
+// The data folder: beside the executable when it can be written to, per user otherwise,
+// created and filled from the installed data.
+#include "corvane/platform/data_folder.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "files_test_support.h"
+
+namespace corvane::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using files::testing::slurp;
+using files::testing::TempFolder;
+using files::testing::write_text;
+
+// A folder this process cannot create files in, even when it runs as root.
+fs::path unwritable_folder(const TempFolder& scratch) {
+    if (::geteuid() == 0) return "/proc";
+    const fs::path folder = scratch / "read-only";
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    return folder;
+}
+
+TEST(DataFolder, IsBesideTheExecutableWhenThatFolderCanBeWritten) {
+    TempFolder folder;
+    fs::create_directories(folder / "portable");
+    DataFolderPlaces places;
+    places.executable_folder = folder / "portable";
+    places.home = folder / "home";
+    const auto chosen = choose_data_folder(places);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->folder, folder / "portable");
+    EXPECT_EQ(chosen->kind, DataFolderKind::beside_executable);
+    EXPECT_TRUE(folder_is_writable(folder / "portable"));
+    EXPECT_TRUE(fs::is_empty(folder / "portable"));  // the probe is gone
+}
+
+TEST(DataFolder, IsPerUserWhenTheExecutablesFolderCannotBeWritten) {
+    TempFolder folder;
+    DataFolderPlaces places;
+    places.executable_folder = unwritable_folder(folder);
+    places.xdg_config_home = folder / "config";
+    places.home = folder / "home";
+    EXPECT_FALSE(folder_is_writable(places.executable_folder));
+    auto chosen = choose_data_folder(places);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->folder, folder / "config" / "corvane");
+    EXPECT_EQ(chosen->kind, DataFolderKind::per_user);
+
+    places.xdg_config_home.clear();
+    chosen = choose_data_folder(places);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->folder, folder / "home" / ".config" / "corvane");
+
+    places.home.clear();
+    EXPECT_FALSE(choose_data_folder(places).has_value());
+    if (::geteuid() != 0) fs::permissions(places.executable_folder, fs::perms::owner_all);
+}
+
+TEST(DataFolder, IsPerUserForAnInstalledProgram) {
+    TempFolder folder;
+    fs::create_directories(folder / "prefix" / "bin");
+    fs::create_directories(folder / "prefix" / "share" / "corvane");
+    DataFolderPlaces places;
+    places.executable_folder = folder / "prefix" / "bin";
+    places.xdg_config_home = folder / "config";
+    const auto chosen = choose_data_folder(places);
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(chosen->kind, DataFolderKind::per_user);
+}
+
+TEST(DataFolder, IsCreatedAndFilledWithTheFilesItLacks) {
+    TempFolder folder;
+    const fs::path installed = folder / "share";
+    fs::create_directories(installed);
+    write_text(installed / "CRV_reset.ini", "shipped settings");
+    write_text(installed / "index.lsc", "shipped index");
+    const fs::path data = folder / "config" / "corvane";
+    EXPECT_EQ(prepare_data_folder(data, installed), "");
+    EXPECT_EQ(slurp(data / "CRV_reset.ini"), "shipped settings");
+
+    write_text(data / "index.lsc", "the user's own index");
+    fs::remove(data / "CRV_reset.ini");
+    EXPECT_EQ(prepare_data_folder(data, installed), "");
+    EXPECT_EQ(slurp(data / "index.lsc"), "the user's own index");
+    EXPECT_EQ(slurp(data / "CRV_reset.ini"), "shipped settings");
+    EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 2);
+}
+
+TEST(DataFolder, AFolderThatCannotBeMadeIsReported) {
+    TempFolder folder;
+    EXPECT_NE(prepare_data_folder(unwritable_folder(folder) / "corvane", std::nullopt), "");
+    if (::geteuid() != 0) fs::permissions(folder / "read-only", fs::perms::owner_all);
+}
+
+TEST(DataFolder, TheInstalledDataIsTheFirstCandidateThatExists) {
+    TempFolder folder;
+    fs::create_directories(folder / "b");
+    DataFolderPlaces places;
+    places.installed_data_candidates = {folder / "a", folder / "b", folder.path()};
+    EXPECT_EQ(installed_data_folder(places), folder / "b");
+    places.installed_data_candidates = {folder / "a"};
+    EXPECT_FALSE(installed_data_folder(places).has_value());
+}
+
+TEST(DataFolder, ThisBuildFindsTheSourceTreesData) {
+    const DataFolderPlaces places = places_of_this_process();
+    EXPECT_FALSE(places.executable_folder.empty());
+    const auto installed = installed_data_folder(places);
+    ASSERT_TRUE(installed.has_value());
+    EXPECT_TRUE(fs::exists(*installed / "CRV_reset.ini")) << *installed;
+}
+
+}  // namespace
+}  // namespace corvane::platform

@@ -1,0 +1,389 @@
+// The File menu flows: open and save by extension, the replace question, the title, and
+// the configuration file's start-up, "Read from Corvane.ini now", exit, auto-save and reset.
+#include "corvane/files/workspace.h"
+
+#include <gtest/gtest.h>
+
+#include "composition_test_support.h"
+#include "corvane/files/whole_file.h"
+#include "files_test_support.h"
+
+namespace corvane::files {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::Answer;
+using platform::RecordingReporter;
+using testing::slurp;
+using testing::TempFolder;
+using testing::write_text;
+
+Workspace workspace_in(const TempFolder& folder) {
+    Workspace ws;
+    ws.program_folder = folder.path();
+    return ws;
+}
+
+void copy_shipped(const TempFolder& folder, std::string_view name) {
+    fs::copy_file(fs::path(CORVANE_SOURCE_DIR) / "data" / name, folder / name);
+}
+
+// ---- Open
+
+TEST(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
+    TempFolder folder;
+    write_text(folder / "tune.CV", "Levels 4\r\nNote_heights 0 3 //\r\n");
+    Workspace ws = workspace_in(folder);
+    ws.composition.Choose_channels_by = 2;
+    ws.composition.sz_ccbo_formula = "T";
+    ws.settings.needs_save = true;
+    RecordingReporter reporter;
+    const auto result = open_file(ws, folder / "tune.CV", reporter);
+    EXPECT_TRUE(result.read);
+    EXPECT_EQ(result.kind, OpenedKind::composition);
+    EXPECT_TRUE(result.may_start_playing());
+    EXPECT_EQ(ws.composition.Levels, 4);
+    EXPECT_EQ(ws.composition.Choose_channels_by, 4);
+    EXPECT_EQ(ws.composition.sz_ccbo_formula, "N+H+1");
+    EXPECT_EQ(ws.settings.File, (folder / "tune.CV").string());
+    EXPECT_FALSE(ws.settings.needs_save);
+    EXPECT_EQ(window_title(ws.settings), "tune - Corvane");
+}
+
+TEST(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
+    TempFolder folder;
+    write_text(folder / "plain", "Levels 5");
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    EXPECT_EQ(open_file(ws, folder / "plain", reporter).kind, OpenedKind::composition);
+    EXPECT_EQ(ws.composition.Levels, 5);
+    EXPECT_EQ(ws.settings.File, "");
+}
+
+TEST(OpenFile, AnUnreadableFileIsReported) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    EXPECT_FALSE(open_file(ws, folder / "missing.cv", reporter).read);
+    ASSERT_EQ(reporter.entries().size(), 1U);
+    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read from " + (folder / "missing.cv").string());
+    EXPECT_EQ(reporter.entries()[0].caption, "Open");
+}
+
+TEST(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
+    TempFolder folder;
+    write_text(folder / "just.scl", "! just.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
+    Workspace ws = workspace_in(folder);
+    ws.settings.scala_show_original_filename = true;
+    RecordingReporter reporter;
+    EXPECT_EQ(open_file(ws, folder / "just.scl", reporter).kind, OpenedKind::scale);
+    EXPECT_EQ(ws.composition.Intervals, (std::vector<double>{0, 0.25, 0.5, 1}));
+    EXPECT_EQ(ws.composition.Intervals_Title, "just.scl | Just triad");
+    EXPECT_TRUE(ws.settings.needs_save);
+}
+
+TEST(OpenFile, AListOfModesBecomesTheListAndNamesItsScale) {
+    TempFolder folder;
+    write_text(folder / "triads.lmd", " !Just triad 1 5/4 3/2 2\r\n0 1 2 3 Triad\r\n");
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    EXPECT_EQ(open_file(ws, folder / "triads.lmd", reporter).kind, OpenedKind::list_of_modes);
+    EXPECT_EQ(ws.modes.entries.size(), 2U);
+    EXPECT_EQ(ws.composition.ListOfModesFile, "triads.lmd");
+    EXPECT_EQ(ws.composition.Intervals_Title, "Just triad");
+    EXPECT_EQ(ws.composition.Intervals, (std::vector<double>{0, 0.25, 0.5, 1}));
+}
+
+TEST(OpenFile, AListOfScalesIsAddedToTheIndexWhenAsked) {
+    TempFolder folder;
+    copy_shipped(folder, "index.lsc");
+    write_text(folder / "mine.lsc", " !My scales\r\n1 9/8 Tone\r\n");
+    Workspace ws = workspace_in(folder);
+    ws.settings.add_lsc_files_to_index_lsc_on_save_or_open = true;
+    RecordingReporter reporter;
+    EXPECT_EQ(open_file(ws, folder / "mine.lsc", reporter).kind, OpenedKind::list_of_scales);
+    EXPECT_EQ(ws.settings.ListOfScalesFile, "mine.lsc");
+    EXPECT_EQ(ws.scales.entries.size(), 3U);
+    EXPECT_NE(slurp(folder / "index.lsc").find(" @mine.lsc@ My scales\r\n"), std::string::npos);
+}
+
+TEST(OpenFile, ATextFileIsTheSeedsDropList) {
+    TempFolder folder;
+    write_text(folder / "seeds.txt", "0 1\r\nFILE:x.cv\r\n");
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    EXPECT_EQ(open_file(ws, folder / "seeds.txt", reporter).kind, OpenedKind::seeds);
+    EXPECT_EQ(ws.seeds.seeds, (std::vector<std::string>{"0 1", "x"}));
+}
+
+TEST(OpenFile, ABuiltInScaleTitleBringsItsModes) {
+    TempFolder folder;
+    write_text(folder / "t.cv", "Intervals_Title Equal_Temperament_(M)\r\n");
+    Workspace ws = workspace_in(folder);
+    ws.modes = ScaleList{};
+    RecordingReporter reporter;
+    open_file(ws, folder / "t.cv", reporter);
+    EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
+
+    write_text(folder / "own.lmd", "0 5 Fourth\r\n");
+    write_text(folder / "u.cv", "Intervals_Title Mine\r\nListOfModesFile= own.lmd\r\n");
+    open_file(ws, folder / "u.cv", reporter);
+    ASSERT_EQ(ws.modes.entries.size(), 2U);
+    EXPECT_EQ(ws.modes.entries[1].description, "Fourth");
+}
+
+// ---- Save
+
+TEST(SaveFile, ColoursAndBothAreWrittenAndOpeningThemReadsNothing) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    ASSERT_TRUE(save_file(ws, folder / "look.clr", SaveCommand::save_as, reporter));
+    ASSERT_TRUE(save_file(ws, folder / "all.BTH", SaveCommand::save_as, reporter));
+    const std::string colours = slurp(folder / "look.clr");
+    EXPECT_TRUE(colours.starts_with("Colours\r\nVolume_Bar\r\n"));
+    EXPECT_EQ(colours.find("Levels"), std::string::npos);
+    const std::string both = slurp(folder / "all.BTH");
+    EXPECT_TRUE(both.starts_with("Frequency_of_lowest_note "));
+    EXPECT_TRUE(both.ends_with(colours));
+    EXPECT_EQ(ws.settings.File, "");
+
+    ws.composition.Levels = 2;
+    EXPECT_EQ(open_file(ws, folder / "all.BTH", reporter).kind, OpenedKind::nothing);
+    EXPECT_EQ(open_file(ws, folder / "look.clr", reporter).kind, OpenedKind::nothing);
+    EXPECT_EQ(ws.composition.Levels, 2);
+}
+
+TEST(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    ws.settings.needs_save = true;
+    EXPECT_EQ(window_title(ws.settings), "Corvane - first tune (new file)*");
+    RecordingReporter reporter;
+    ASSERT_TRUE(save_file(ws, folder / "first tune.cmp", SaveCommand::save_as, reporter));
+    EXPECT_EQ(ws.settings.File, (folder / "first tune.cmp").string());
+    EXPECT_FALSE(ws.settings.needs_save);
+    EXPECT_EQ(window_title(ws.settings), "first tune - Corvane");
+    ws.settings.needs_save = true;
+    EXPECT_EQ(window_title(ws.settings), "first tune* - Corvane");
+
+    Workspace other = workspace_in(folder);
+    open_file(other, folder / "first tune.cmp", reporter);
+    testing::expect_same_composition(other.composition, ws.composition, 1e-5);
+}
+
+TEST(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    ASSERT_TRUE(save_file(ws, folder / "c.ini", SaveCommand::save_as, reporter));
+    ASSERT_TRUE(save_file(ws, folder / "s.scl", SaveCommand::save_as, reporter));
+    ASSERT_TRUE(save_file(ws, folder / "l.lsc", SaveCommand::save_as, reporter));
+    ASSERT_TRUE(save_file(ws, folder / "m.lmd", SaveCommand::save_as, reporter));
+    ASSERT_TRUE(save_file(ws, folder / "other.txt", SaveCommand::save_as, reporter));
+    EXPECT_TRUE(slurp(folder / "c.ini").starts_with("Auto_save_to_Corvane.ini_on_exit=1\r\nFile= *\r\n"));
+    EXPECT_EQ(slurp(folder / "s.scl"), "! s.scl\r\n!\r\nEqual Temperament (M)\r\n 1\r\n!\r\n 100.0\r\n");
+    EXPECT_TRUE(slurp(folder / "l.lsc").starts_with(" !Equal Temperament (M)\r\n+1 n(1/12) *:12* Equal"));
+    EXPECT_TRUE(slurp(folder / "m.lmd").starts_with(" !Equal Temperament (M) 1 n(1/12)\r\n+0 4 Tritone\r\n"));
+    EXPECT_TRUE(slurp(folder / "other.txt").starts_with("Frequency_of_lowest_note"));
+    EXPECT_EQ(ws.settings.File, "");
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST(SaveFile, SavingOntoAnExistingFileAsksFirst) {
+    TempFolder folder;
+    write_text(folder / "old.cv", "old");
+    Workspace ws = workspace_in(folder);
+    RecordingReporter says_no(Answer::no);
+    EXPECT_FALSE(save_file(ws, folder / "old.cv", SaveCommand::save, says_no));
+    EXPECT_EQ(slurp(folder / "old.cv"), "old");
+    ASSERT_EQ(says_no.entries().size(), 1U);
+    EXPECT_TRUE(says_no.entries()[0].was_question);
+    EXPECT_EQ(says_no.entries()[0].caption, "Replace Old Version");
+    EXPECT_EQ(says_no.entries()[0].message,
+              "Replace old version of \"old.cv\"?\n\nFolder \"" + folder.path().string() +
+                  "/\"\n\n(untick \"Replace old warning\" in File menu if you don't want to see these warnings)");
+
+    RecordingReporter says_yes(Answer::yes);
+    EXPECT_TRUE(save_file(ws, folder / "old.cv", SaveCommand::save, says_yes));
+    EXPECT_NE(slurp(folder / "old.cv"), "old");
+
+    RecordingReporter quiet(Answer::no);
+    EXPECT_TRUE(save_file(ws, folder / "old.cv", SaveCommand::save_as, quiet));
+    ws.settings.replace_old_warning = false;
+    EXPECT_TRUE(save_file(ws, folder / "old.cv", SaveCommand::save, quiet));
+    EXPECT_TRUE(quiet.entries().empty());
+}
+
+TEST(SaveFile, AMidiFileGoesToTheMidiSave) {
+    TempFolder folder;
+    write_text(folder / "tune.mid", "old");
+    Workspace ws = workspace_in(folder);
+    ws.settings.mf_add_to_gallery = true;
+    fs::path saved;
+    const MidiFileSave save_midi = [&](const fs::path& path) {
+        saved = path;
+        return true;
+    };
+    RecordingReporter reporter(Answer::no);
+    EXPECT_TRUE(save_file(ws, folder / "tune.mid", SaveCommand::save, reporter, save_midi));
+    EXPECT_EQ(saved, folder / "tune.mid");
+    EXPECT_TRUE(reporter.entries().empty());  // no question for a gallery MIDI file
+    EXPECT_FALSE(save_file(ws, folder / "tune.mid", SaveCommand::save, reporter));
+    EXPECT_EQ(reporter.entries().back().message, kNoMidiFileSaveMessage);
+}
+
+TEST(SaveFile, AFailedSaveIsReportedTwice) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    const fs::path path = folder / "missing" / "a.cv";
+    EXPECT_FALSE(save_file(ws, path, SaveCommand::save_as, reporter));
+    ASSERT_EQ(reporter.entries().size(), 2U);
+    EXPECT_EQ(reporter.entries()[0].caption, "Error saving to " + path.string());
+    EXPECT_EQ(reporter.entries()[1].message, "Error writing to this file");
+    EXPECT_EQ(reporter.entries()[1].caption, path.string());
+    EXPECT_EQ(ws.settings.File, "");
+}
+
+// ---- Dialogs
+
+TEST(FileDialogs, PreselectTheFilterOfTheCurrentFile) {
+    EXPECT_EQ(open_dialog_filters().size(), 8U);
+    EXPECT_EQ(open_dialog_filters()[6], "All types recognised (*.CV;*.CMP;*.INI;*.LMD;*.LSC;*.SCL;*.TXT)");
+    EXPECT_EQ(open_dialog_filter_for("a.CMP"), 1);
+    EXPECT_EQ(open_dialog_filter_for("a.lmd"), 2);
+    EXPECT_EQ(open_dialog_filter_for("a.txt"), 5);
+    EXPECT_EQ(open_dialog_filter_for("a.mid"), 1);
+    EXPECT_EQ(name_offered_to_open("dir/tune.MID"), "dir/tune.cv");
+    EXPECT_EQ(save_dialog_filters()[1], "MIDI files(*.MID)");
+    EXPECT_EQ(save_dialog_filter_for("x.mid"), 2);
+    EXPECT_EQ(save_dialog_filter_for("x.ini"), 6);
+    EXPECT_EQ(save_dialog_filter_for("x.cmp"), 1);
+    EXPECT_EQ(name_for_save_filter("dir.v2/tune.cv", 2), "dir.v2/tune.mid");
+    EXPECT_EQ(name_for_save_filter("dir.v2/tune", 5), "dir.v2/tune.scl");
+    Settings s;
+    EXPECT_TRUE(save_dialog_asks_before_overwriting("a.mid", s));
+    s.mf_add_to_gallery = true;
+    EXPECT_FALSE(save_dialog_asks_before_overwriting("a.mid", s));
+    EXPECT_TRUE(save_dialog_asks_before_overwriting("a.cv", s));
+}
+
+// ---- The configuration file
+
+TEST(ConfigurationFlows, StartUpWithoutAFileKeepsTheDefaultsAndAutoSave) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    ws.composition.Levels = 3;
+    RecordingReporter reporter;
+    EXPECT_FALSE(start_up(ws, reporter));
+    EXPECT_TRUE(ws.settings.Auto_save_to_Corvane_ini_on_exit);
+    EXPECT_EQ(ws.composition.Levels, 10);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    start_up(ws, reporter);
+    ws.composition.Note_heights = {0, 4, 2};
+    ws.settings.beats_sig_figs = 8;
+    ws.settings.File = "/tunes/a.cv";
+    ASSERT_TRUE(save_configuration_at_exit(ws, reporter));
+
+    Workspace next = workspace_in(folder);
+    EXPECT_TRUE(start_up(next, reporter));
+    EXPECT_EQ(next.composition.Note_heights, ws.composition.Note_heights);
+    EXPECT_EQ(next.settings.beats_sig_figs, 8);
+    EXPECT_EQ(next.settings.File, "/tunes/a.cv");
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST(ConfigurationFlows, AutoSaveOffIsRecordedAndKeepsTheFileFromBeingApplied) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    ws.settings.beats_sig_figs = 8;
+    ASSERT_TRUE(toggle_auto_save(ws, reporter));
+    EXPECT_TRUE(slurp(folder / "Corvane.ini").starts_with("Auto_save_to_Corvane.ini_on_exit=0\r\n"));
+    EXPECT_TRUE(save_configuration_at_exit(ws, reporter));  // nothing to write
+
+    Workspace next = workspace_in(folder);
+    EXPECT_TRUE(start_up(next, reporter));
+    EXPECT_EQ(next.settings.beats_sig_figs, 5);
+    EXPECT_FALSE(next.settings.Auto_save_to_Corvane_ini_on_exit);
+    EXPECT_TRUE(read_configuration_now(next, reporter));
+    EXPECT_EQ(next.settings.beats_sig_figs, 8);
+}
+
+TEST(ConfigurationFlows, ReadNowReportsAMissingFile) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    EXPECT_FALSE(read_configuration_now(ws, reporter));
+    ASSERT_EQ(reporter.entries().size(), 1U);
+    EXPECT_EQ(reporter.entries()[0].caption, "Read from Corvane.ini now");
+    EXPECT_EQ(reporter.entries()[0].message,
+              "Couldn't read configuration settings from file Corvane.ini in folder:\n" + folder.path().string() +
+                  "/\n\nTo make this file in this folder when you exit from Corvane, tick:\n\"Save to Corvane.ini on "
+                  "Exit\" (File menu).");
+}
+
+TEST(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
+    TempFolder folder;
+    Workspace ws;
+    ws.program_folder = folder / "gone";
+    RecordingReporter stays(Answer::no);
+    EXPECT_FALSE(save_configuration_at_exit(ws, stays));
+    ASSERT_EQ(stays.entries().size(), 2U);
+    EXPECT_EQ(stays.entries()[1].caption, "Error writing to this file");
+    EXPECT_EQ(stays.entries()[1].message,
+              "Couldn't save to Corvane.ini in folder " + (folder / "gone").string() +
+                  "/.\n\nThis is the file used to auto save the configuration settings and fractal melody for the "
+                  "start of the next session.\n\nExit anyway?");
+    RecordingReporter leaves(Answer::yes);
+    EXPECT_TRUE(save_configuration_at_exit(ws, leaves));
+}
+
+TEST(ConfigurationFlows, ResetUsesTheResetFilesOrTheBuiltInOnes) {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    ws.settings.beats_sig_figs = 8;
+    ws.settings.File = "/tunes/a.cv";
+    ws.scales = ScaleList{};
+    ws.modes = ScaleList{};
+    reset_settings(ws);
+    EXPECT_EQ(ws.settings.beats_sig_figs, 5);
+    EXPECT_EQ(ws.scales, builtin_scale_list());
+    EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
+
+    for (const auto* name : {"CRV_reset.ini", "CRV_reset.lsc", "CRV_reset.lmd"}) copy_shipped(folder, name);
+    ws.settings.beats_sig_figs = 8;
+    ws.composition.Levels = 4;
+    reset_settings(ws);
+    EXPECT_EQ(ws.settings.beats_sig_figs, 5);
+    EXPECT_EQ(ws.settings.File, "/tunes/a.cv");
+    EXPECT_EQ(ws.composition.Levels, 4);
+    EXPECT_EQ(ws.scales.entries, builtin_scale_list().entries);
+    EXPECT_EQ(ws.modes.entries.size(), 16U);
+}
+
+TEST(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
+    TempFolder folder;
+    write_text(folder / "mine.lsc", "1 9/8 Tone\r\n");
+    write_text(folder / "mine.lmd", "0 2 Steps\r\n");
+    write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nListOfScalesFile= mine.lsc\r\n"
+                                       "synchronise_modes=0\r\nComposition_and_Colours\r\n\r\n"
+                                       "ListOfModesFile= mine.lmd\r\n");
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+    EXPECT_TRUE(start_up(ws, reporter));
+    ASSERT_EQ(ws.scales.entries.size(), 3U);
+    EXPECT_EQ(ws.scales.entries[2].description, "Tone");
+    ASSERT_EQ(ws.modes.entries.size(), 2U);
+    EXPECT_EQ(ws.modes.entries[1].description, "Steps");
+}
+
+}  // namespace
+}  // namespace corvane::files
