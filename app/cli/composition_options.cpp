@@ -75,7 +75,7 @@ bool is_composition_file_name(const std::string& path) {
 
 // The settings and composition of "Corvane.ini" in the data folder, read as at start-up.
 // Without a data folder the built-in settings stand, and the command says why.
-void start_from_configuration(files::Workspace& ws, platform::Reporter& reporter) {
+void start_from_configuration(files::Workspace& ws) {
     std::string error;
     const auto folder = platform::open_data_folder(error);
     if (!folder) {
@@ -83,7 +83,7 @@ void start_from_configuration(files::Workspace& ws, platform::Reporter& reporter
         return;
     }
     ws.program_folder = folder->folder;
-    files::start_up(ws, reporter);
+    files::start_up(ws);
 }
 
 void open_composition_file(files::Workspace& ws, const std::string& path, platform::Reporter& reporter) {
@@ -137,7 +137,7 @@ void CompositionOptions::add_to(CLI::App& command, ConfigurationUse use) {
 StartingPoint CompositionOptions::start(platform::Reporter& reporter) const {
     files::Workspace ws;
     ws.settings.file_named_on_command_line = !composition_file.empty();
-    if (configuration == ConfigurationUse::start_up && !no_config) start_from_configuration(ws, reporter);
+    if (configuration == ConfigurationUse::start_up && !no_config) start_from_configuration(ws);
     if (!composition_file.empty()) open_composition_file(ws, composition_file, reporter);
     Composition& c = ws.composition;
     if (!seed.empty()) {

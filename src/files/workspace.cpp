@@ -353,7 +353,7 @@ bool load_configuration_file(Workspace& ws, const fs::path& path, const Configur
     return true;
 }
 
-bool start_up(Workspace& ws, platform::Reporter&) {
+bool start_up(Workspace& ws) {
     ws.composition = engine::new_composition();
     ws.settings.Auto_save_to_Corvane_ini_on_exit = true;
     set_default_configuration(ws.settings, ws.composition);

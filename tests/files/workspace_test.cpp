@@ -276,7 +276,7 @@ TEST(ConfigurationFlows, StartUpWithoutAFileKeepsTheDefaultsAndAutoSave) {
     Workspace ws = workspace_in(folder);
     ws.composition.Levels = 3;
     RecordingReporter reporter;
-    EXPECT_FALSE(start_up(ws, reporter));
+    EXPECT_FALSE(start_up(ws));
     EXPECT_TRUE(ws.settings.Auto_save_to_Corvane_ini_on_exit);
     EXPECT_EQ(ws.composition.Levels, 10);
     EXPECT_TRUE(reporter.entries().empty());
@@ -286,14 +286,14 @@ TEST(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
     TempFolder folder;
     Workspace ws = workspace_in(folder);
     RecordingReporter reporter;
-    start_up(ws, reporter);
+    start_up(ws);
     ws.composition.Note_heights = {0, 4, 2};
     ws.settings.beats_sig_figs = 8;
     ws.settings.File = "/tunes/a.cv";
     ASSERT_TRUE(save_configuration_at_exit(ws, reporter));
 
     Workspace next = workspace_in(folder);
-    EXPECT_TRUE(start_up(next, reporter));
+    EXPECT_TRUE(start_up(next));
     EXPECT_EQ(next.composition.Note_heights, ws.composition.Note_heights);
     EXPECT_EQ(next.settings.beats_sig_figs, 8);
     EXPECT_EQ(next.settings.File, "/tunes/a.cv");
@@ -310,7 +310,7 @@ TEST(ConfigurationFlows, AutoSaveOffIsRecordedAndKeepsTheFileFromBeingApplied) {
     EXPECT_TRUE(save_configuration_at_exit(ws, reporter));  // nothing to write
 
     Workspace next = workspace_in(folder);
-    EXPECT_TRUE(start_up(next, reporter));
+    EXPECT_TRUE(start_up(next));
     EXPECT_EQ(next.settings.beats_sig_figs, 5);
     EXPECT_FALSE(next.settings.Auto_save_to_Corvane_ini_on_exit);
     EXPECT_TRUE(read_configuration_now(next, reporter));
@@ -378,7 +378,7 @@ TEST(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
                                        "ListOfModesFile= mine.lmd\r\n");
     Workspace ws = workspace_in(folder);
     RecordingReporter reporter;
-    EXPECT_TRUE(start_up(ws, reporter));
+    EXPECT_TRUE(start_up(ws));
     ASSERT_EQ(ws.scales.entries.size(), 3U);
     EXPECT_EQ(ws.scales.entries[2].description, "Tone");
     ASSERT_EQ(ws.modes.entries.size(), 2U);

@@ -119,7 +119,7 @@ std::filesystem::path configuration_path(const Workspace& ws);
 // "Corvane.ini" from the program folder (a file saved with auto-save off is not applied),
 // then the lists it names and the seeds drop list. False when Corvane.ini could not be
 // read; auto-save then stays on so that the file is made at exit.
-bool start_up(Workspace& ws, platform::Reporter& reporter);
+bool start_up(Workspace& ws);
 
 // Reads a configuration file into the workspace and loads the lists it names.
 bool load_configuration_file(Workspace& ws, const std::filesystem::path& path, const ConfigurationReadOptions& options,
