@@ -338,8 +338,7 @@ private:
             return;
         }
         SettingsItemReader item(tokens_, token, options_, c_);
-        const Settings defaults;
-        for_each_setting(s_, defaults, item);
+        for_each_setting(s_, defaults_, item);
     }
 
     bool read_header_item(std::string_view token) {
@@ -377,6 +376,7 @@ private:
     Settings& s_;
     Composition& c_;
     Colours& colours_;
+    const Settings defaults_;
     ConfigurationReading result_;
     bool done_ = false;
 };
