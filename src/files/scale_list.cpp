@@ -7,6 +7,7 @@
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
+#include "corvane/tuning/text_lines.h"
 #include "text_scan.h"
 
 namespace corvane::files {
@@ -16,26 +17,6 @@ namespace fs = std::filesystem;
 using detail::equals_any_case;
 using detail::starts_with_any_case;
 using detail::trimmed;
-
-// Splits a text into lines on LF, CR LF or a lone CR.
-class Lines {
-public:
-    explicit Lines(std::string_view text) : text_(text) {}
-
-    std::optional<std::string_view> next() {
-        if (pos_ >= text_.size()) return std::nullopt;
-        const std::size_t start = pos_;
-        while (pos_ < text_.size() && !detail::is_line_end(text_[pos_])) ++pos_;
-        const std::string_view line = text_.substr(start, pos_ - start);
-        if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
-        if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
-        return line;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-};
 
 std::string_view first_word(std::string_view line) {
     line = trimmed(line);
@@ -185,7 +166,7 @@ public:
     }
 
     ScaleListReading read(std::string_view text) {
-        Lines lines(text);
+        tuning::TextLines lines(text);
         while (const auto line = lines.next()) read_line(*line);
         if (reading_.list.kind == ListKind::modes && !no_scale_specified_ && header_seen_) {
             reading_.header_scale = header_scale_of(reading_.list.header);

@@ -2,30 +2,11 @@
 
 #include <cmath>
 
+#include "corvane/tuning/text_lines.h"
 #include "text_tokens.h"
 
 namespace corvane::tuning {
 namespace {
-
-// Splits a text into lines on LF, CR LF or a lone CR.
-class LineCursor {
-public:
-    explicit LineCursor(std::string_view text) : text_(text) {}
-
-    std::optional<std::string_view> next() {
-        if (pos_ >= text_.size()) return std::nullopt;
-        const std::size_t start = pos_;
-        while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') ++pos_;
-        const std::string_view line = text_.substr(start, pos_ - start);
-        if (pos_ < text_.size() && text_[pos_] == '\r') ++pos_;
-        if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
-        return line;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-};
 
 bool is_comment(std::string_view line) {
     for (char c : line) {
@@ -61,7 +42,7 @@ bool ScalaReading::is_octave_scale() const { return std::fabs(entries.back() - 1
 ScalaReading read_scala_text(std::string_view text, ListNotation notation) {
     ScalaReading result;
     result.scale_text = "1 ";
-    LineCursor lines(text);
+    TextLines lines(text);
     bool have_description = false;
     bool have_count = false;
     while (auto line = lines.next()) {
