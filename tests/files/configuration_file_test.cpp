@@ -230,24 +230,24 @@ TEST(ConfigurationRoundTrip, DefaultsReadBackAsDefaults) {
 TEST(ConfigurationRoundTrip, ATextSettingEqualToItsDefaultIsNotWrittenAndComesBackAsTheDefault) {
     Settings s;
     EXPECT_EQ(written(s).find("szPlayAlong"), std::string::npos);
-    s.szPlayAlong = "Recording.mid";
+    s.play_along.szPlayAlong = "Recording.mid";
     EXPECT_NE(written(s).find("szPlayAlong Recording.mid\r\n"), std::string::npos);
     Settings reader_state = s;
     Composition c;
     Colours colours;
     read_configuration("Auto_save_to_Corvane.ini_on_exit=1", {}, reader_state, c, colours);
-    EXPECT_EQ(reader_state.szPlayAlong, "Play along.mid");
+    EXPECT_EQ(reader_state.play_along.szPlayAlong, "Play along.mid");
 }
 
 TEST(ConfigurationRoundTrip, TokenTextsKeepTheirBlanksAndPathsTheirWholeLine) {
     Settings s;
     s.szSortTokenTemplate = "n+~-i (most notes first)";
-    s.szPlayAlong = "my recordings/play along_2.mid";
+    s.play_along.szPlayAlong = "my recordings/play along_2.mid";
     const std::string text = written(s);
     EXPECT_NE(text.find("szSortTokenTemplate n+~-i_(most_notes_first)\r\n"), std::string::npos);
     const Read back = read(text);
     EXPECT_EQ(back.settings.szSortTokenTemplate, s.szSortTokenTemplate);
-    EXPECT_EQ(back.settings.szPlayAlong, s.szPlayAlong);
+    EXPECT_EQ(back.settings.play_along.szPlayAlong, s.play_along.szPlayAlong);
 }
 
 // ---- The written forms
@@ -260,15 +260,15 @@ TEST(ConfigurationForms, FlagsAreWrittenInTheirNonDefaultStateAndReadInEitherFor
     EXPECT_NE(text.find("\r\nreplace_old_warning=0\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nplay_on_start_up=1\r\n"), std::string::npos);
     EXPECT_EQ(text.find("enable_sel_sound"), std::string::npos);
-    EXPECT_FALSE(read("replace_old_warning=1 enable_sel_sound=0").settings.enable_sel_sound);
+    EXPECT_FALSE(read("replace_old_warning=1 enable_sel_sound=0").settings.play_along.enable_sel_sound);
     EXPECT_TRUE(read("replace_old_warning=0 replace_old_warning=1").settings.replace_old_warning);
 }
 
 TEST(ConfigurationForms, TheOpenFlagsUseTheFormThatKeepsTheirState) {
     Settings s;
     s.smf.mf_add_time_signature = true;
-    s.warn_replace_old_play_along_file = false;
-    s.enable_play_along_recording = true;
+    s.play_along.warn_replace_old_play_along_file = false;
+    s.play_along.enable_play_along_recording = true;
     s.smf.mf_sharps_or_flats = true;
     s.midi_file_format = 2;
     s.play_on_start_up_with_file = true;
@@ -280,8 +280,8 @@ TEST(ConfigurationForms, TheOpenFlagsUseTheFormThatKeepsTheirState) {
     }
     const Settings back = read(text).settings;
     EXPECT_TRUE(back.smf.mf_add_time_signature);
-    EXPECT_FALSE(back.warn_replace_old_play_along_file);
-    EXPECT_TRUE(back.enable_play_along_recording);
+    EXPECT_FALSE(back.play_along.warn_replace_old_play_along_file);
+    EXPECT_TRUE(back.play_along.enable_play_along_recording);
     EXPECT_TRUE(back.smf.mf_sharps_or_flats);
     EXPECT_EQ(back.midi_file_format, 2);
     EXPECT_TRUE(back.play_on_start_up_with_file);
@@ -394,8 +394,8 @@ TEST(ConfigurationReading, FileAndDirectoryTakeTheirLinesUnlessStar) {
 
 TEST(ConfigurationReading, KeyboardRowListsFillWhatIsMissing) {
     const Read r = read("vols_for_pc_keyboard_rows 100 90\r\nvoices_for_pc_keyboard_rows 5\r\n7 7\r\n");
-    EXPECT_EQ(r.settings.vols_for_pc_keyboard_rows, (KeyboardRows{100, 90, 127, 127}));
-    EXPECT_EQ(r.settings.voices_for_pc_keyboard_rows, (KeyboardRows{5, 0, 0, 0}));
+    EXPECT_EQ(r.settings.play_along.vols_for_pc_keyboard_rows, (KeyboardRows{100, 90, 127, 127}));
+    EXPECT_EQ(r.settings.play_along.voices_for_pc_keyboard_rows, (KeyboardRows{5, 0, 0, 0}));
 }
 
 TEST(ConfigurationReading, MidiInListsAndGalleryMinutesFillWhatIsMissing) {
@@ -404,20 +404,20 @@ TEST(ConfigurationReading, MidiInListsAndGalleryMinutesFillWhatIsMissing) {
     channels.fill(1);
     channels[0] = 0;
     channels[2] = 0;
-    EXPECT_EQ(r.settings.OkMidiInChannel, channels);
+    EXPECT_EQ(r.settings.play_along.OkMidiInChannel, channels);
     EXPECT_EQ(r.settings.CRV_Gallery_mins[0], 2);
     EXPECT_EQ(r.settings.CRV_Gallery_mins[1], 8);
     EXPECT_EQ(r.settings.CRV_Gallery_mins[15], 0.5);
-    EXPECT_EQ(r.settings.iScalePosForMidiInNote[0], 5);
-    EXPECT_EQ(r.settings.iScalePosForMidiInNote[61], 1);  // note - 60
+    EXPECT_EQ(r.settings.play_along.iScalePosForMidiInNote[0], 5);
+    EXPECT_EQ(r.settings.play_along.iScalePosForMidiInNote[61], 1);  // note - 60
 }
 
 TEST(ConfigurationReading, NewMidiInTablesHoldTheirFixedValues) {
     const Settings s;
-    EXPECT_EQ(s.iScalePosForMidiInNote[60], 0);
-    EXPECT_EQ(s.iScalePosForMidiInNote[0], -60);
-    EXPECT_EQ(s.iModeForMidiInNotes[64], 128);
-    EXPECT_EQ(s.iVoiceChannelForMidiInNote[64], 0);
+    EXPECT_EQ(s.play_along.iScalePosForMidiInNote[60], 0);
+    EXPECT_EQ(s.play_along.iScalePosForMidiInNote[0], -60);
+    EXPECT_EQ(s.play_along.iModeForMidiInNotes[64], 128);
+    EXPECT_EQ(s.play_along.iVoiceChannelForMidiInNote[64], 0);
 }
 
 TEST(ConfigurationReading, OlderAndExpressionValuesRead) {

@@ -44,14 +44,14 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.flag("from_previous_note", s.from_previous_note, d.from_previous_note);
     v.flag("arpeggio_from_previous_note", s.arpeggio_from_previous_note, d.arpeggio_from_previous_note);
     v.flag("replace_old_warning", s.replace_old_warning, d.replace_old_warning);
-    v.flag("enable_sel_sound", s.enable_sel_sound, d.enable_sel_sound);
+    v.flag("enable_sel_sound", s.play_along.enable_sel_sound, d.play_along.enable_sel_sound);
     v.flag("cShowMidiInInScore", s.cShowMidiInInScore, d.cShowMidiInInScore);
     v.flag("cShowSAPlaybackInScore", s.cShowSAPlaybackInScore, d.cShowSAPlaybackInScore);
     v.flag("cShowVibratoInScore", s.cShowVibratoInScore, d.cShowVibratoInScore);
-    v.flag("cShowKbdInScore", s.cShowKbdInScore, d.cShowKbdInScore);
+    v.flag("cShowKbdInScore", s.play_along.cShowKbdInScore, d.play_along.cShowKbdInScore);
     v.flag("cShowMouseInScore", s.cShowMouseInScore, d.cShowMouseInScore);
     v.timer_resolution(s.player.uTimerRes, s.uTimerRes_set_explicitly);
-    v.flag("ignore_pitch_bends", s.ignore_pitch_bends, d.ignore_pitch_bends);
+    v.flag("ignore_pitch_bends", s.play_along.ignore_pitch_bends, d.play_along.ignore_pitch_bends);
     v.flag("ns_show_nbeats", s.ns_show_nbeats, d.ns_show_nbeats);
     v.flag("ns_show_chord_intervals", s.ns_show_chord_intervals, d.ns_show_chord_intervals);
     v.whole("ns_show_note_names", s.ns_show_note_names, d.ns_show_note_names, W::always, {});
@@ -179,12 +179,12 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.text("ScalaLocation", s.ScalaLocation, d.ScalaLocation, TextForm::line);
     v.text("SisSclFile", s.SisSclFile, d.SisSclFile, TextForm::line);
     v.flag("show_new_arpeggio_scale", s.show_new_arpeggio_scale, d.show_new_arpeggio_scale);
-    v.flag("sync_midi_in_with_mouse", s.sync_midi_in_with_mouse, d.sync_midi_in_with_mouse);
-    v.flag("open_midi_in_at_start_of_session", s.open_midi_in_at_start_of_session,
-           d.open_midi_in_at_start_of_session);
-    v.flag("open_midi_out_on_midi_in_event", s.open_midi_out_on_midi_in_event, d.open_midi_out_on_midi_in_event);
-    v.number_list("OkMidiInChannel", std::span(s.OkMidiInChannel), std::span(d.OkMidiInChannel));
-    v.whole("n1stMidiInNoteForVoiceChannel", s.n1stMidiInNoteForVoiceChannel, d.n1stMidiInNoteForVoiceChannel,
+    v.flag("sync_midi_in_with_mouse", s.play_along.sync_midi_in_with_mouse, d.play_along.sync_midi_in_with_mouse);
+    v.flag("open_midi_in_at_start_of_session", s.play_along.open_midi_in_at_start_of_session,
+           d.play_along.open_midi_in_at_start_of_session);
+    v.flag("open_midi_out_on_midi_in_event", s.play_along.open_midi_out_on_midi_in_event, d.play_along.open_midi_out_on_midi_in_event);
+    v.number_list("OkMidiInChannel", std::span(s.play_along.OkMidiInChannel), std::span(d.play_along.OkMidiInChannel));
+    v.whole("n1stMidiInNoteForVoiceChannel", s.play_along.n1stMidiInNoteForVoiceChannel, d.play_along.n1stMidiInNoteForVoiceChannel,
             W::always, {});
     v.text("szCRV_Gallery", s.szCRV_Gallery, d.szCRV_Gallery, TextForm::line);
     v.text("sz_gallery_images", s.sz_gallery_images, d.sz_gallery_images, TextForm::line);
@@ -201,17 +201,17 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.flag("mf_add_time_signature", s.smf.mf_add_time_signature, d.smf.mf_add_time_signature);
     v.whole("dw_mf_max_file_size", s.dw_mf_max_file_size, d.dw_mf_max_file_size, W::always, {});
     v.flag("mf_single_pass_recording", s.smf.mf_single_pass_recording, d.smf.mf_single_pass_recording);
-    v.replace_or_append(s.wReplaceOrAppendPlayAlong);
-    v.text("szPlayAlong", s.szPlayAlong, d.szPlayAlong, TextForm::line);
-    v.flag("warn_replace_old_play_along_file", s.warn_replace_old_play_along_file,
-           d.warn_replace_old_play_along_file);
-    v.flag("enable_play_along_recording", s.enable_play_along_recording, d.enable_play_along_recording);
-    v.flag("sas_mouse_activated", s.sas_mouse_activated, d.sas_mouse_activated);
-    v.flag("voices_by_keyboard_row", s.voices_by_keyboard_row, d.voices_by_keyboard_row);
-    v.flag("pc_key_1_for_degree_1", s.pc_key_1_for_degree_1, d.pc_key_1_for_degree_1);
-    v.keyboard_rows("voices_for_pc_keyboard_rows", s.voices_for_pc_keyboard_rows, d.voices_for_pc_keyboard_rows, 0);
-    v.flag("volumes_by_keyboard_row", s.volumes_by_keyboard_row, d.volumes_by_keyboard_row);
-    v.keyboard_rows("vols_for_pc_keyboard_rows", s.vols_for_pc_keyboard_rows, d.vols_for_pc_keyboard_rows, 127);
+    v.replace_or_append(s.play_along.wReplaceOrAppendPlayAlong);
+    v.text("szPlayAlong", s.play_along.szPlayAlong, d.play_along.szPlayAlong, TextForm::line);
+    v.flag("warn_replace_old_play_along_file", s.play_along.warn_replace_old_play_along_file,
+           d.play_along.warn_replace_old_play_along_file);
+    v.flag("enable_play_along_recording", s.play_along.enable_play_along_recording, d.play_along.enable_play_along_recording);
+    v.flag("sas_mouse_activated", s.play_along.sas_mouse_activated, d.play_along.sas_mouse_activated);
+    v.flag("voices_by_keyboard_row", s.play_along.voices_by_keyboard_row, d.play_along.voices_by_keyboard_row);
+    v.flag("pc_key_1_for_degree_1", s.play_along.pc_key_1_for_degree_1, d.play_along.pc_key_1_for_degree_1);
+    v.keyboard_rows("voices_for_pc_keyboard_rows", s.play_along.voices_for_pc_keyboard_rows, d.play_along.voices_for_pc_keyboard_rows, 0);
+    v.flag("volumes_by_keyboard_row", s.play_along.volumes_by_keyboard_row, d.play_along.volumes_by_keyboard_row);
+    v.keyboard_rows("vols_for_pc_keyboard_rows", s.play_along.vols_for_pc_keyboard_rows, d.play_along.vols_for_pc_keyboard_rows, 127);
     v.whole("iSAPlaybackMethod", s.iSAPlaybackMethod, d.iSAPlaybackMethod, W::unless_default, {});
     v.flag("sa_playback_play_all_in_order_visited", s.sa_playback_play_all_in_order_visited,
            d.sa_playback_play_all_in_order_visited);
@@ -220,26 +220,26 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.whole("iSAPlaybackFiguration", s.iSAPlaybackFiguration, d.iSAPlaybackFiguration, W::always, {});
     v.real("dSAPlaybackSustain", s.dSAPlaybackSustain, d.dSAPlaybackSustain, RealForm::general, W::always);
     v.number_list("iPlaybackFiguration", std::span(s.iPlaybackFiguration), std::span(d.iPlaybackFiguration));
-    v.number_list("iModeForMidiInNotes", std::span(s.iModeForMidiInNotes), std::span(d.iModeForMidiInNotes));
-    v.number_list("iNonMelodicPercussionForMidiInNote", std::span(s.iNonMelodicPercussionForMidiInNote),
-                  std::span(d.iNonMelodicPercussionForMidiInNote));
-    v.number_list("iScalePosForMidiInNote", std::span(s.iScalePosForMidiInNote), std::span(d.iScalePosForMidiInNote));
-    v.number_list("iVoiceChannelForMidiInNote", std::span(s.iVoiceChannelForMidiInNote),
-                  std::span(d.iVoiceChannelForMidiInNote));
-    v.number_list("iSelNAForMidiInNote", std::span(s.iSelNAForMidiInNote), std::span(d.iSelNAForMidiInNote));
-    v.number_list("iNASolo", std::span(s.iNASolo), std::span(d.iNASolo));
-    v.whole("iMidiInPresets", s.iMidiInPresets, d.iMidiInPresets, W::always, {});
+    v.number_list("iModeForMidiInNotes", std::span(s.play_along.iModeForMidiInNotes), std::span(d.play_along.iModeForMidiInNotes));
+    v.number_list("iNonMelodicPercussionForMidiInNote", std::span(s.play_along.iNonMelodicPercussionForMidiInNote),
+                  std::span(d.play_along.iNonMelodicPercussionForMidiInNote));
+    v.number_list("iScalePosForMidiInNote", std::span(s.play_along.iScalePosForMidiInNote), std::span(d.play_along.iScalePosForMidiInNote));
+    v.number_list("iVoiceChannelForMidiInNote", std::span(s.play_along.iVoiceChannelForMidiInNote),
+                  std::span(d.play_along.iVoiceChannelForMidiInNote));
+    v.number_list("iSelNAForMidiInNote", std::span(s.play_along.iSelNAForMidiInNote), std::span(d.play_along.iSelNAForMidiInNote));
+    v.number_list("iNASolo", std::span(s.play_along.iNASolo), std::span(d.play_along.iNASolo));
+    v.whole("iMidiInPresets", s.play_along.iMidiInPresets, d.play_along.iMidiInPresets, W::always, {});
     v.whole("iPlayNotesFrom", s.iPlayNotesFrom, d.iPlayNotesFrom, W::always, {});
-    v.flag("start_at_same_note_for_sa_repeat", s.start_at_same_note_for_sa_repeat,
-           d.start_at_same_note_for_sa_repeat);
-    v.whole("iPitchesForPCKeyboardRows", s.iPitchesForPCKeyboardRows, d.iPitchesForPCKeyboardRows, W::always, {});
-    v.whole("iMidiInFor", s.iMidiInFor, d.iMidiInFor, W::always, {});
-    v.whole("iMidiInVoices", s.iMidiInVoices, d.iMidiInVoices, W::always, {});
-    v.whole("nEndSeed", s.nEndSeed, d.nEndSeed, W::always, {});
-    v.whole("nClearSeed", s.nClearSeed, d.nClearSeed, W::always, {});
-    v.whole("nApplySeed", s.nApplySeed, d.nApplySeed, W::always, {});
-    v.whole("nPlaySeed", s.nPlaySeed, d.nPlaySeed, W::always, {});
-    v.whole("nStartRecordingToMidi", s.nStartRecordingToMidi, d.nStartRecordingToMidi, W::always, {});
+    v.flag("start_at_same_note_for_sa_repeat", s.play_along.start_at_same_note_for_sa_repeat,
+           d.play_along.start_at_same_note_for_sa_repeat);
+    v.whole("iPitchesForPCKeyboardRows", s.play_along.iPitchesForPCKeyboardRows, d.play_along.iPitchesForPCKeyboardRows, W::always, {});
+    v.whole("iMidiInFor", s.play_along.iMidiInFor, d.play_along.iMidiInFor, W::always, {});
+    v.whole("iMidiInVoices", s.play_along.iMidiInVoices, d.play_along.iMidiInVoices, W::always, {});
+    v.whole("nEndSeed", s.play_along.nEndSeed, d.play_along.nEndSeed, W::always, {});
+    v.whole("nClearSeed", s.play_along.nClearSeed, d.play_along.nClearSeed, W::always, {});
+    v.whole("nApplySeed", s.play_along.nApplySeed, d.play_along.nApplySeed, W::always, {});
+    v.whole("nPlaySeed", s.play_along.nPlaySeed, d.play_along.nPlaySeed, W::always, {});
+    v.whole("nStartRecordingToMidi", s.play_along.nStartRecordingToMidi, d.play_along.nStartRecordingToMidi, W::always, {});
     v.flag("remove_duplicates_for_sort", s.remove_duplicates_for_sort, d.remove_duplicates_for_sort);
     v.flag("all_sound_off_before_pitch_bends", s.voices.all_sound_off_before_pitch_bends,
            d.voices.all_sound_off_before_pitch_bends);
@@ -259,7 +259,7 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.whole("midi_range_max", s.midi_range_max, d.midi_range_max, W::always, {});
     v.whole("midi_range_min", s.midi_range_min, d.midi_range_min, W::always, {});
     v.whole("action_if_out_of_range", s.action_if_out_of_range, d.action_if_out_of_range, W::always, {});
-    v.whole("iChannelForVoiceForPcKeyboard", s.iChannelForVoiceForPcKeyboard, d.iChannelForVoiceForPcKeyboard,
+    v.whole("iChannelForVoiceForPcKeyboard", s.play_along.iChannelForVoiceForPcKeyboard, d.play_along.iChannelForVoiceForPcKeyboard,
             W::always, {});
 }
 

@@ -31,6 +31,7 @@
 #include "corvane/engine/channel_voices.h"
 #include "corvane/engine/player.h"
 #include "corvane/midi/midi_file_save.h"
+#include "corvane/midi/play_along_settings.h"
 #include "corvane/midi/smf_settings.h"
 #include "corvane/tuning/pitch_format.h"
 
@@ -41,12 +42,13 @@ inline constexpr std::string_view kResetConfigurationFileName = "CRV_reset.ini";
 inline constexpr std::string_view kResetScalesFileName = "CRV_reset.lsc";
 inline constexpr std::string_view kResetModesFileName = "CRV_reset.lmd";
 
-inline constexpr int kMidiInNotes = 128;
-inline constexpr int kPcKeyboardRows = 4;
 inline constexpr int kGalleryMinutes = 16;
 
-using MidiInTable = std::array<int, kMidiInNotes>;
-using KeyboardRows = std::array<int, kPcKeyboardRows>;
+using midi::default_midi_in_table;
+using midi::kMidiInNotes;
+using midi::KeyboardRows;
+using midi::MidiInTable;
+using midi::MidiInTableKind;
 
 // The platform's logical-font description of the labels font of the graph.
 struct LabelsFont {
@@ -58,22 +60,6 @@ struct LabelsFont {
     bool operator==(const LabelsFont&) const = default;
 };
 
-// The per-note tables of MIDI in. A new setup maps each note through the scale (no fixed
-// assignment, stored as 128), plays scale position note - 60 on voice 0, with no percussion
-// sound, assignment row 0, no figuration and no solo.
-enum class MidiInTableKind {
-    playback_figuration,       // iPlaybackFiguration: 0
-    mode,                      // iModeForMidiInNotes: 128, no fixed assignment
-    non_melodic_percussion,    // iNonMelodicPercussionForMidiInNote: 0, none
-    scale_position,            // iScalePosForMidiInNote: note - 60
-    voice_channel,             // iVoiceChannelForMidiInNote: 0
-    selected_assignment,       // iSelNAForMidiInNote: 0
-    solo,                      // iNASolo: 0
-};
-MidiInTable default_midi_in_table(MidiInTableKind kind);
-
-inline constexpr KeyboardRows kDefaultRowVoices{0, 1, 2, 3};
-inline constexpr KeyboardRows kDefaultRowVolumes{127, 95, 63, 31};  // row x 31.75, rows 4 to 1
 inline constexpr std::array<double, kGalleryMinutes> kDefaultGalleryMinutes{
     4, 16, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5};
 inline constexpr double kMissingGalleryMinutes = 0.5;
@@ -106,13 +92,10 @@ struct Settings {
     bool from_previous_note = false;
     bool arpeggio_from_previous_note = false;
     bool replace_old_warning = true;
-    bool enable_sel_sound = true;
     bool cShowMidiInInScore = true;
     bool cShowSAPlaybackInScore = true;
     bool cShowVibratoInScore = false;
-    bool cShowKbdInScore = true;
     bool cShowMouseInScore = true;
-    bool ignore_pitch_bends = false;
     bool ns_show_nbeats = false;
     bool ns_show_chord_intervals = false;
     int ns_show_note_names = 0;
@@ -194,12 +177,10 @@ struct Settings {
     std::string SisSclFile = "xxx.scl";
     bool show_new_arpeggio_scale = false;
 
-    // MIDI in and play-along.
-    bool sync_midi_in_with_mouse = true;
-    bool open_midi_in_at_start_of_session = false;
-    bool open_midi_out_on_midi_in_event = true;
-    std::array<int, 16> OkMidiInChannel = all_channels_on();
-    int n1stMidiInNoteForVoiceChannel = 60;
+    // MIDI in, the computer keyboard and play-along recording.
+    midi::PlayAlongSettings play_along;
+
+    // MIDI files, the gallery and playback of the editors.
     std::string szCRV_Gallery = "CRV_Gallery.htm";
     std::string sz_gallery_images = "red_semiquaver.gif 15  33  blue_crotchet.gif 15  33";
     bool hex_dump = false;
@@ -207,16 +188,6 @@ struct Settings {
     int midi_file_format = 0;
     bool mf_auto_generate_key_signatures = true;
     int dw_mf_max_file_size = 0;
-    int wReplaceOrAppendPlayAlong = 0;  // 1: append to the recording file
-    std::string szPlayAlong = "Play along.mid";
-    bool warn_replace_old_play_along_file = true;
-    bool enable_play_along_recording = false;
-    bool sas_mouse_activated = true;
-    bool voices_by_keyboard_row = false;
-    bool pc_key_1_for_degree_1 = true;
-    KeyboardRows voices_for_pc_keyboard_rows = kDefaultRowVoices;
-    bool volumes_by_keyboard_row = false;
-    KeyboardRows vols_for_pc_keyboard_rows = kDefaultRowVolumes;
     int iSAPlaybackMethod = 0;
     bool sa_playback_play_all_in_order_visited = false;
     bool sa_playback_slide_old_to_new = false;
@@ -224,23 +195,7 @@ struct Settings {
     int iSAPlaybackFiguration = 0;
     double dSAPlaybackSustain = 1;
     MidiInTable iPlaybackFiguration = default_midi_in_table(MidiInTableKind::playback_figuration);
-    MidiInTable iModeForMidiInNotes = default_midi_in_table(MidiInTableKind::mode);
-    MidiInTable iNonMelodicPercussionForMidiInNote = default_midi_in_table(MidiInTableKind::non_melodic_percussion);
-    MidiInTable iScalePosForMidiInNote = default_midi_in_table(MidiInTableKind::scale_position);
-    MidiInTable iVoiceChannelForMidiInNote = default_midi_in_table(MidiInTableKind::voice_channel);
-    MidiInTable iSelNAForMidiInNote = default_midi_in_table(MidiInTableKind::selected_assignment);
-    MidiInTable iNASolo = default_midi_in_table(MidiInTableKind::solo);
-    int iMidiInPresets = -1;
     int iPlayNotesFrom = 1;
-    bool start_at_same_note_for_sa_repeat = false;
-    int iPitchesForPCKeyboardRows = 1;
-    int iMidiInFor = 0;
-    int iMidiInVoices = 5;
-    int nEndSeed = 83;
-    int nClearSeed = 84;
-    int nApplySeed = 81;
-    int nPlaySeed = 82;
-    int nStartRecordingToMidi = -1;
 
     // Sorting, and the defaults of the channels' ranges and effects dialogs.
     bool remove_duplicates_for_sort = true;
@@ -257,7 +212,6 @@ struct Settings {
     int midi_range_max = 127;
     int midi_range_min = 0;
     int action_if_out_of_range = 0;
-    int iChannelForVoiceForPcKeyboard = 0;
 
     // The number formats the configuration starts from: the formatter's own configuration
     // defaults, with cents preferred where no ratio fits.
@@ -266,11 +220,6 @@ struct Settings {
         f.show_cents = true;
         f.show_cents_or_small_ratios = true;
         return f;
-    }
-    static std::array<int, 16> all_channels_on() {
-        std::array<int, 16> on{};
-        on.fill(1);
-        return on;
     }
 };
 
