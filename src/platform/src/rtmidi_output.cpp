@@ -6,22 +6,15 @@
 
 #include "corvane/platform/short_message.h"
 #include "quiet_libraries.h"
+#include "rtmidi_support.h"
 
 namespace corvane::platform {
 namespace {
 
-RtMidi::Api rtmidi_api(MidiApi api) { return api == MidiApi::jack ? RtMidi::UNIX_JACK : RtMidi::LINUX_ALSA; }
-
-// RtMidi reports errors through this callback once one is set, instead of throwing or
-// printing; the output keeps the last text so that a failed send can be told apart.
-void keep_error_text(RtMidiError::Type, const std::string& text, void* user_data) {
-    *static_cast<std::string*>(user_data) = text;
-}
-
 class RtMidiOutput final : public MidiOutput {
 public:
     explicit RtMidiOutput(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {
-        out_->setErrorCallback(keep_error_text, &last_error_);
+        out_->setErrorCallback(detail::keep_error_text, &last_error_);
     }
     ~RtMidiOutput() override {
         try {
@@ -49,20 +42,6 @@ private:
     std::unique_ptr<RtMidiOut> out_;
     std::string last_error_;
 };
-
-std::optional<MidiApi> choose_api(MidiApi wanted, std::string& reason) {
-    if (wanted == MidiApi::jack) {
-        if (jack_server_running()) return MidiApi::jack;
-        reason = "No JACK server is running, so there are no JACK MIDI outputs.";
-        return std::nullopt;
-    }
-    if (wanted == MidiApi::automatic && jack_server_running()) return MidiApi::jack;
-    if (alsa_sequencer_available()) return MidiApi::alsa;
-    reason = wanted == MidiApi::alsa
-                 ? "The ALSA sequencer cannot be opened (/dev/snd/seq is missing or not accessible)."
-                 : "Neither the ALSA sequencer (/dev/snd/seq) nor a JACK server is available.";
-    return std::nullopt;
-}
 
 std::string virtual_port_listing(const RtMidiOptions& options) { return options.virtual_port_name + " (virtual port)"; }
 
@@ -102,14 +81,14 @@ bool jack_server_running() {
 }
 
 RtMidiOutputSystem::RtMidiOutputSystem(RtMidiOptions options) : options_(std::move(options)) {
-    api_ = choose_api(options_.api, unavailable_reason_);
+    api_ = detail::choose_midi_api(options_.api, unavailable_reason_);
 }
 
 std::vector<std::string> RtMidiOutputSystem::output_names() {
     if (!api_) return {};
     std::vector<std::string> names{virtual_port_listing(options_)};
     try {
-        RtMidiOut out(rtmidi_api(*api_), options_.client_name);
+        RtMidiOut out(detail::rtmidi_api(*api_), options_.client_name);
         const unsigned int count = out.getPortCount();
         for (unsigned int port = 0; port < count; ++port) names.push_back(out.getPortName(port));
     } catch (const RtMidiError&) {
@@ -134,7 +113,7 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_output(int device, std::str
 
 std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_virtual_port(std::string& error) {
     try {
-        auto out = std::make_unique<RtMidiOut>(rtmidi_api(*api_), options_.client_name);
+        auto out = std::make_unique<RtMidiOut>(detail::rtmidi_api(*api_), options_.client_name);
         out->openVirtualPort(options_.virtual_port_name);
         return std::make_unique<RtMidiOutput>(std::move(out));
     } catch (const RtMidiError& e) {
@@ -145,7 +124,7 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_virtual_port(std::string& e
 
 std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_port(unsigned int port, std::string& error) {
     try {
-        auto out = std::make_unique<RtMidiOut>(rtmidi_api(*api_), options_.client_name);
+        auto out = std::make_unique<RtMidiOut>(detail::rtmidi_api(*api_), options_.client_name);
         const unsigned int count = out->getPortCount();
         if (port >= count) {
             error = "MIDI output device " + std::to_string(port + 1) + " does not exist; there are " +

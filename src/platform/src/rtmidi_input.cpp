@@ -1,0 +1,105 @@
+#include "corvane/platform/rtmidi_input.h"
+
+#include "corvane/platform/short_message.h"
+#include "rtmidi_support.h"
+
+namespace corvane::platform {
+namespace {
+
+// The short message a complete message from RtMidi packs into; none for system exclusive
+// and anything malformed.
+std::optional<std::uint32_t> packed(const std::vector<unsigned char>& bytes) {
+    if (bytes.empty() || bytes.size() > 3) return std::nullopt;
+    const auto data_bytes = data_byte_count(bytes[0]);
+    if (!data_bytes || *data_bytes + 1 != bytes.size()) return std::nullopt;
+    std::uint32_t message = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) message |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+    return message;
+}
+
+class RtMidiInput final : public MidiInput {
+public:
+    RtMidiInput(std::unique_ptr<RtMidiIn> in, MidiInputReceiver& receiver) : in_(std::move(in)), receiver_(receiver) {
+        in_->setErrorCallback(detail::keep_error_text, &last_error_);
+        in_->setCallback(&RtMidiInput::arrived, this);
+    }
+    ~RtMidiInput() override {
+        try {
+            in_->cancelCallback();
+            in_->closePort();
+        } catch (const RtMidiError&) {
+            // Closing is best effort: the port goes with the object anyway.
+        }
+    }
+    RtMidiInput(const RtMidiInput&) = delete;
+    RtMidiInput& operator=(const RtMidiInput&) = delete;
+
+    // Opens our virtual port (device 0) or the machine's port device - 1; false with the
+    // reason in `error` when it did not open.
+    bool open(int device, const RtMidiOptions& options, std::string& error) {
+        if (device == kVirtualPortDevice) {
+            in_->openVirtualPort(options.virtual_port_name);
+        } else {
+            in_->openPort(static_cast<unsigned int>(device - 1), options.client_name);
+        }
+        if (in_->isPortOpen() && last_error_.empty()) return true;
+        error = last_error_.empty() ? "Could not connect to the MIDI input." : last_error_;
+        return false;
+    }
+
+private:
+    static void arrived(double, std::vector<unsigned char>* message, void* self) {
+        if (message == nullptr) return;
+        if (const auto m = packed(*message)) static_cast<RtMidiInput*>(self)->receiver_.on_short_message(*m);
+    }
+
+    std::unique_ptr<RtMidiIn> in_;
+    MidiInputReceiver& receiver_;
+    std::string last_error_;
+};
+
+std::string device_error(int device, unsigned int count, MidiApi api) {
+    return "MIDI input device " + std::to_string(device) + " does not exist; there are " + std::to_string(count + 1) +
+           " " + std::string(midi_api_display_name(api)) + " inputs, numbered 0 to " + std::to_string(count) + ".";
+}
+
+}  // namespace
+
+RtMidiInputSystem::RtMidiInputSystem(RtMidiOptions options) : options_(std::move(options)) {
+    api_ = detail::choose_midi_api(options_.api, unavailable_reason_);
+}
+
+std::vector<std::string> RtMidiInputSystem::input_names() {
+    if (!api_) return {};
+    std::vector<std::string> names{options_.virtual_port_name + " (virtual port)"};
+    try {
+        RtMidiIn in(detail::rtmidi_api(*api_), options_.client_name);
+        const unsigned int count = in.getPortCount();
+        for (unsigned int port = 0; port < count; ++port) names.push_back(in.getPortName(port));
+    } catch (const RtMidiError&) {
+        // The ports went away between the probe and the listing: only our own port is left.
+    }
+    return names;
+}
+
+std::unique_ptr<MidiInput> RtMidiInputSystem::open_input(int device, MidiInputReceiver& receiver, std::string& error) {
+    if (!api_) {
+        error = unavailable_reason_;
+        return nullptr;
+    }
+    try {
+        auto in = std::make_unique<RtMidiIn>(detail::rtmidi_api(*api_), options_.client_name);
+        const unsigned int count = in->getPortCount();
+        if (device < 0 || device > static_cast<int>(count)) {
+            error = device_error(device, count, *api_);
+            return nullptr;
+        }
+        auto input = std::make_unique<RtMidiInput>(std::move(in), receiver);
+        if (input->open(device, options_, error)) return input;
+    } catch (const RtMidiError& e) {
+        error = "Could not open the MIDI input: " + e.getMessage();
+    }
+    return nullptr;
+}
+
+}  // namespace corvane::platform
