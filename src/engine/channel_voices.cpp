@@ -371,6 +371,15 @@ void ChannelVoices::start_voices() {
     if (any_bend_vibrato()) ensure_vibrato_thread();
 }
 
+void ChannelVoices::forget_channel_notes(int channel) {
+    const auto bit = static_cast<std::uint16_t>(1u << index(channel));
+    for (auto& channels : note_channels_) channels = static_cast<std::uint16_t>(channels & ~bit);
+    ChannelState& cs = channels_[index(channel)];
+    cs.sounding_note = -1;
+    cs.sounding_velocity = 0;
+    cs.notes_on = 0;
+}
+
 void ChannelVoices::all_notes_off() {
     for (int note = 0; note < 128; ++note) {
         const std::uint16_t set = note_channels_[static_cast<std::size_t>(note)];

@@ -5,7 +5,7 @@
 
 #include "corvane/midi/hex_dump.h"
 #include "corvane/midi/midi_out_port.h"
-#include "corvane/midi/smf_writer.h"
+#include "corvane/midi/smf_writer_sink.h"
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/tuning/note_names.h"
 #include "corvane/tuning/pitch_format.h"
@@ -37,18 +37,6 @@ public:
 
 private:
     const double* seconds_ = nullptr;
-};
-
-class WriterSink final : public FileEventSink {
-public:
-    explicit WriterSink(SmfWriter& writer) : writer_(writer) {}
-    int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel, std::uint8_t data1,
-                            std::uint8_t data2, int length, int track) override {
-        return writer_.write_channel_event(delta, status, channel, data1, data2, length, track);
-    }
-
-private:
-    SmfWriter& writer_;
 };
 
 // Fills in the pitch-bend vibrato between rendered events.
@@ -109,7 +97,7 @@ double render_pass(const engine::Composition& composition, const MidiSaveSetting
     render_clock.bind(player.render_clock());
     const double end = settings.end_secs();
     voices.set_render_fade({player.render_clock(), end});
-    WriterSink sink(writer);
+    SmfWriterSink sink(writer);
     const auto ticks_per_second = static_cast<std::uint32_t>(2 * std::max(settings.smf.midi_ticks_per_quarter_note, 1));
     port.begin_render({.sink = &sink,
                        .clock_secs = player.render_clock(),

@@ -122,10 +122,21 @@ void MidiOutPort::enumerate_devices() {
 OpenResult MidiOutPort::open() { return open_device(false); }
 OpenResult MidiOutPort::open_quiet() { return open_device(true); }
 
+void MidiOutPort::set_open_reason(OpenReason reason, bool held) {
+    const auto bit = static_cast<unsigned>(reason);
+    if (held) {
+        open_reasons_.fetch_or(bit);
+    } else {
+        open_reasons_.fetch_and(~bit);
+    }
+}
+
 OpenResult MidiOutPort::open_device(bool quietly) {
     if (bMidiOutOpen_.load()) return OpenResult::already_open;
     std::string error;
+    bOpeningMidiOut_.store(true);
     auto output = devices_.open_output(MidiDevice_, error);
+    bOpeningMidiOut_.store(false);
     if (!output) {
         if (!quietly) reporter_.report(open_failure_message(), "Corvane");
         return OpenResult::failed;
@@ -160,7 +171,7 @@ void MidiOutPort::close() {
         bMidiOutOpen_.store(false, std::memory_order_release);
     }
     for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kExpression, 127, 2, false});
-    bMidiOutKeptOpen_ = false;
+    open_reasons_.store(0);
     if (observer_ != nullptr) observer_->on_port_closed();
 }
 
@@ -177,10 +188,10 @@ void MidiOutPort::select(int command) {
     };
     silence();
     MidiDevice_ = command - kFirstDeviceCommand;
-    if (!bMidiOutKeptOpen_) return;
+    if (!kept_open()) return;
     silence();
     close();
-    if (open() == OpenResult::opened) bMidiOutKeptOpen_ = true;
+    if (open() == OpenResult::opened) set_kept_open(true);
 }
 
 void MidiOutPort::begin_render(const RenderTarget& target) {

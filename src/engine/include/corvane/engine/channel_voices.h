@@ -110,6 +110,8 @@ public:
     void set_shifted_note(int channel, int note) { channels_[index(channel)].shifted_note = note; }
     void set_channel_bend(int channel, double bend) { channels_[index(channel)].bend = bend; }
     void set_sounding_note(int channel, int note) { channels_[index(channel)].sounding_note = note; }
+    // After an all-sound-off sent straight to the channel: it holds no notes any more.
+    void forget_channel_notes(int channel);
 
 private:
     struct ChannelState {

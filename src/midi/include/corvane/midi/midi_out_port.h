@@ -90,6 +90,13 @@ inline constexpr int kOpenNowCommand = 1259;
 
 enum class OpenResult { failed = 0, opened = 1, already_open = 2 };
 
+// Why the port is held open, besides playing: each is a bit of one state.
+enum class OpenReason : unsigned {
+    kept_open = 1,   // the user asked for it ("&Open MIDI out now")
+    midi_in = 2,     // opened for notes arriving from MIDI in
+    live_notes = 4,  // opened for keys of the computer keyboard
+};
+
 // The MIDI out port: the single send operation through which every message passes, the
 // output device list and choice, and opening and closing. Every device send and every
 // write into a file being made takes the port lock.
@@ -114,9 +121,15 @@ public:
     OpenResult open_quiet();  // midi_out_open_quiet: no message
     void close();             // midi_out_close
     void select(int command); // midi_out_select: the Out menu command
-    void set_kept_open(bool kept) { bMidiOutKeptOpen_ = kept; }
-    bool kept_open() const { return bMidiOutKeptOpen_; }
+    void set_kept_open(bool kept) { set_open_reason(OpenReason::kept_open, kept); }
+    bool kept_open() const { return has_open_reason(OpenReason::kept_open); }
+    void set_open_reason(OpenReason reason, bool held);
+    bool has_open_reason(OpenReason reason) const { return (open_reasons_.load() & static_cast<unsigned>(reason)) != 0; }
+    bool held_open() const { return open_reasons_.load() != 0; }
+    bool held_only_for(OpenReason reason) const { return open_reasons_.load() == static_cast<unsigned>(reason); }
     bool is_open() const { return bMidiOutOpen_.load(); }
+    // True while an open is under way (MIDI in then leaves the port alone).
+    bool opening() const { return bOpeningMidiOut_.load(); }
 
     // Sends control change 120 (all sound off) on every channel.
     void all_sound_off();
@@ -148,7 +161,8 @@ private:
     std::recursive_mutex lock_;
     std::unique_ptr<platform::MidiOutput> hMidiOut_;
     std::atomic<bool> bMidiOutOpen_{false};
-    bool bMidiOutKeptOpen_ = false;
+    std::atomic<bool> bOpeningMidiOut_{false};
+    std::atomic<unsigned> open_reasons_{0};
     int MidiDevice_ = platform::kBuiltInSynthDevice;
     std::array<std::string, kDeviceSlots> device_names_{};
     int device_count_ = 0;

@@ -1,0 +1,270 @@
+#include "corvane/midi/midi_in_play.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "corvane/engine/degree_mapping.h"
+
+namespace corvane::midi {
+namespace {
+
+constexpr std::uint8_t kAftertouch = 0xA0;
+constexpr std::uint8_t kChannelPressure = 0xD0;
+constexpr std::uint8_t kSystem = 0xF0;
+constexpr std::uint8_t kActiveSensing = 0xFE;
+constexpr int kModulation = 1;
+constexpr int kVolume = 7;
+constexpr int kSustainPedal = 64;
+constexpr int kWheelCentre = 8192;
+constexpr double kModulationScale = 100.0 / 127.0;
+constexpr int kMidiInModeSlot = 6;  // the arpeggio direction state kept for MIDI in
+constexpr int kOctaveKeys = 12;
+
+int floor_div(int a, int b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
+int floor_mod(int a, int b) { return a - floor_div(a, b) * b; }
+
+std::size_t at(int note) { return static_cast<std::size_t>(note & 127); }
+
+// The index of a key counted in keys of the pattern from C of octave 0; a key outside the
+// pattern counts as the pattern key below it.
+int key_index(int note, const KeyPattern& pattern, int keys_per_octave) {
+    int in_octave = -1;
+    for (int k = 0; k <= note % kOctaveKeys; ++k) in_octave += pattern[static_cast<std::size_t>(k)] ? 1 : 0;
+    return note / kOctaveKeys * keys_per_octave + in_octave;
+}
+
+}  // namespace
+
+MidiInPlay::MidiInPlay(Playback& playback, engine::Composition& composition, PlayAlongSettings& settings,
+                       PlayAlongRecorder& recorder, const platform::Clock& clock)
+    : playback_(playback), composition_(composition), settings_(settings), recorder_(recorder), clock_(clock) {}
+
+void MidiInPlay::on_input_opened() {
+    auto group = playback_.port().hold_group();
+    sounding_.fill({});
+    bSustainPedalDown_ = false;
+}
+
+void MidiInPlay::on_short_message(std::uint32_t message) {
+    const auto status = static_cast<std::uint8_t>(message & 0xFF);
+    const auto data1 = static_cast<std::uint8_t>((message >> 8) & 0x7F);
+    const auto data2 = static_cast<std::uint8_t>((message >> 16) & 0x7F);
+    dwLastMidiInTime_.store(clock_.now_ms());
+    if (status < kSystem && settings_.OkMidiInChannel[status & 0x0F] == 0) return;
+    handle(status, data1, data2);
+}
+
+void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    const auto kind = static_cast<std::uint8_t>(status & 0xF0);
+    if (kind == kNoteOn || kind == kNoteOff) {
+        const bool pressed = kind == kNoteOn && data2 > 0;
+        open_output_for_note();
+        if (control_note(data1, pressed)) return;
+        if (pressed) {
+            note_on(data1, data2);
+        } else {
+            note_off(data1, kind == kNoteOff ? 127 : volume_.load());
+        }
+        return;
+    }
+    if (kind == kControlChange) return control_change(data1, data2);
+    if (kind == kPitchBend) return pitch_wheel(settings_.ignore_pitch_bends ? kWheelCentre : data2 << 7 | data1);
+    if (kind == kSystem) {
+        pass_through(status, data1, data2, 2);
+        if (status == kActiveSensing && listener_ != nullptr) listener_->active_sensing();
+        return;
+    }
+    if (kind == kAftertouch) return pass_through(kind, data1, data2, 2);
+    if (kind == kProgramChange || kind == kChannelPressure) return pass_through(kind, data1, 0, 1);
+}
+
+// A note arriving with nothing playing opens the output, and records that MIDI in holds it.
+void MidiInPlay::open_output_for_note() {
+    MidiOutPort& port = playback_.port();
+    if (!settings_.open_midi_out_on_midi_in_event || port.opening()) return;
+    const bool held = port.held_open();
+    if (!held && port.open() == OpenResult::failed) return;
+    port.set_open_reason(OpenReason::midi_in, true);
+}
+
+// The recording and New Seed control notes: true when the note was one (it is not played).
+bool MidiInPlay::control_note(int note, bool pressed) {
+    const int use = settings_.iMidiInFor;
+    if ((use == kMidiInForPlayAlong || use == kMidiInForPlayAlongToo) && settings_.enable_play_along_recording &&
+        note == settings_.nStartRecordingToMidi) {
+        if (pressed) {
+            if (recorder_.requested()) {
+                recorder_.stop();
+            } else {
+                recorder_.start(control_note_caption(note));
+            }
+        }
+        if (listener_ != nullptr) listener_->record_button(pressed);
+        return true;
+    }
+    if (use != kMidiInForNewSeed) return false;
+    SeedButton button{};
+    if (note == settings_.nEndSeed) {
+        button = SeedButton::end_seed;
+    } else if (note == settings_.nClearSeed) {
+        button = SeedButton::clear;
+        if (pressed) {
+            auto group = playback_.port().hold_group();
+            playback_.voices().all_notes_off();
+        }
+    } else if (note == settings_.nApplySeed) {
+        button = SeedButton::apply;
+    } else if (note == settings_.nPlaySeed) {
+        button = SeedButton::play;
+        if (pressed) saved_sas_mouse_activated_ = settings_.sas_mouse_activated;
+        settings_.sas_mouse_activated = pressed ? false : saved_sas_mouse_activated_;
+    } else {
+        return false;
+    }
+    if (listener_ != nullptr) listener_->seed_button(button, pressed);
+    return true;
+}
+
+int MidiInPlay::scale_position(int note) const {
+    const MidiInTable& voices = settings_.iVoiceChannelForMidiInNote;
+    int low = note;
+    while (low > 0 && voices[at(low - 1)] == voices[at(note)]) --low;
+    int high = note;
+    while (high < kMidiInNotes - 1 && voices[at(high + 1)] == voices[at(note)]) ++high;
+    const int first_in_range = settings_.n1stMidiInNoteForVoiceChannel;
+    const int first = first_in_range >= low && first_in_range <= high ? first_in_range : low;
+
+    const KeyPattern& pattern = settings_.key_pattern;
+    const int keys = static_cast<int>(std::count(pattern.begin(), pattern.end(), true));
+    if (keys == 0) return note - first;
+    const int position = key_index(note, pattern, keys) - key_index(first, pattern, keys);
+    const int per_cycle = composition_.Use_ratios ? static_cast<int>(composition_.Intervals.size())
+                                                  : composition_.Arpeggio.ascending_last;
+    if (!settings_.start_at_same_note_for_sa_repeat || per_cycle <= 0 || per_cycle % keys == 0) return position;
+    return floor_div(position, keys) * per_cycle + floor_mod(position, keys);
+}
+
+int MidiInPlay::velocity_for(int voice, int input_velocity) const {
+    const long long product = static_cast<long long>(volume_.load()) * input_velocity *
+                              composition_.Volumes_for_channels[static_cast<std::size_t>(voice)];
+    return std::clamp(static_cast<int>(product / (127 * 127)), 1, 127);
+}
+
+void MidiInPlay::note_on(int note, int input_velocity) {
+    auto group = playback_.port().hold_group();
+    if (sounding_[at(note)].on) release(note, 127);
+    const int voice = std::clamp(settings_.iVoiceChannelForMidiInNote[at(note)], 0, kMidiChannels - 1);
+    const int velocity = velocity_for(voice, input_velocity);
+    MidiInNote played{.input_note = note, .voice = voice, .velocity = velocity};
+    const int percussion = settings_.iNonMelodicPercussionForMidiInNote[at(note)];
+    if (percussion != kNoPercussion) {
+        played.channel = engine::kPercussionChannel;
+        played.note = std::clamp(percussion, 0, 127);
+        played.midi_pitch = played.note;
+        playback_.port().send({kNoteOn, static_cast<std::uint8_t>(played.channel), static_cast<std::uint8_t>(played.note),
+                               static_cast<std::uint8_t>(velocity), 2, false});
+        sounding_[at(note)] = {true, -1, played.channel, played.note, velocity, false};
+    } else {
+        const int position = settings_.iModeForMidiInNotes[at(note)] != kNoFixedAssignment
+                                 ? settings_.iScalePosForMidiInNote[at(note)]
+                                 : scale_position(note);
+        const engine::ValuePitch pitch = engine::pitch_of_value(position, composition_, mode_voices_, kMidiInModeSlot);
+        engine::ChannelVoices& voices = playback_.voices();
+        voices.set_voice_bend(voice, pitch.note_and_bend.bend, false);
+        played.note = pitch.note_and_bend.note;
+        played.bend = pitch.note_and_bend.bend;
+        played.midi_pitch = pitch.midi_pitch;
+        const bool percussion_voice = composition_.Voices_for_channels[static_cast<std::size_t>(voice)] > engine::kNoNote;
+        played.channel = percussion_voice ? engine::kPercussionChannel : voices.channel_of_voice(voice);
+        voices.note_on(played.channel, voice, 0, played.note, velocity);
+        sounding_[at(note)] = {true, voice, played.channel, played.note, velocity, false};
+    }
+    play_along_voice_ = voice;
+    play_along_channel_ = played.channel;
+    if (listener_ != nullptr) listener_->note_played(played);
+}
+
+void MidiInPlay::note_off(int note, int off_velocity) {
+    auto group = playback_.port().hold_group();
+    Sounding& s = sounding_[at(note)];
+    if (!s.on) return;
+    if (bSustainPedalDown_) {
+        s.held_by_pedal = true;
+        return;
+    }
+    release(note, off_velocity);
+}
+
+// Ends the output note of an input note, unless another input note sounds it too.
+void MidiInPlay::release(int note, int off_velocity) {
+    Sounding& s = sounding_[at(note)];
+    s.on = false;
+    if (output_note_shared(note)) return;
+    if (s.voice < 0) {
+        playback_.port().send({kNoteOff, static_cast<std::uint8_t>(s.channel), static_cast<std::uint8_t>(s.note),
+                               static_cast<std::uint8_t>(off_velocity), 2, false});
+    } else {
+        playback_.voices().note_off(s.channel, s.voice, 0, s.note, off_velocity);
+    }
+    s = {};
+}
+
+bool MidiInPlay::output_note_shared(int note) const {
+    const Sounding& s = sounding_[at(note)];
+    for (int other = 0; other < kMidiInNotes; ++other) {
+        const Sounding& o = sounding_[at(other)];
+        if (other != note && o.on && o.voice == s.voice && o.note == s.note && o.channel == s.channel) return true;
+    }
+    return false;
+}
+
+void MidiInPlay::control_change(int controller, int value) {
+    auto group = playback_.port().hold_group();
+    const auto voice = static_cast<std::size_t>(play_along_voice_);
+    if (controller == kModulation) {
+        composition_.dVibrato_amp[voice] = value * kModulationScale;
+        if (value != 0) composition_.iVibrato[voice] = 1;
+        playback_.voices().apply_effects_for_voice(play_along_voice_, engine::Effects::vibrato, true);
+    } else if (controller == kVolume) {
+        composition_.Volumes_for_channels[voice] = value;
+    } else if (controller == kSustainPedal) {
+        const bool was_down = bSustainPedalDown_;
+        bSustainPedalDown_ = value > 63;
+        if (was_down && !bSustainPedalDown_) release_pedal();
+    } else {
+        pass_through(kControlChange, static_cast<std::uint8_t>(controller), static_cast<std::uint8_t>(value), 2);
+    }
+}
+
+void MidiInPlay::release_pedal() {
+    for (int note = 0; note < kMidiInNotes; ++note) {
+        Sounding& s = sounding_[at(note)];
+        if (s.held_by_pedal) {
+            s.held_by_pedal = false;
+            release(note, 127);
+        }
+    }
+}
+
+// The wheel retunes the composition by up to a semitone each way and moves the sounding
+// notes with it, by their bend alone where that reaches.
+void MidiInPlay::pitch_wheel(int value) {
+    if (value == uLastPitchWheel_) return;
+    const double semitones = static_cast<double>(value - uLastPitchWheel_) / kWheelCentre;
+    {
+        auto group = playback_.port().hold_group();
+        composition_.Frequency_of_lowest_note *= std::exp2(semitones / 12.0);
+        playback_.shift_sounding_notes(semitones, true);
+    }
+    uLastPitchWheel_ = value;
+    if (listener_ != nullptr) listener_->tuning_changed();
+}
+
+void MidiInPlay::pass_through(std::uint8_t kind, std::uint8_t data1, std::uint8_t data2, std::uint8_t length) {
+    // System messages keep their whole status byte: the low nibble travels as the channel.
+    const bool system = kind >= kSystem;
+    const auto channel = static_cast<std::uint8_t>(system ? kind & 0x0F : play_along_channel_);
+    playback_.port().send({static_cast<std::uint8_t>(kind & 0xF0), channel, data1, data2, length, false});
+}
+
+}  // namespace corvane::midi
