@@ -6,6 +6,7 @@
 
 #include "cli_support.h"
 #include "corvane/platform/combined_output.h"
+#include "corvane/platform/rtmidi_input.h"
 
 namespace corvane::cli {
 namespace {
@@ -30,13 +31,16 @@ struct DevicesCommand {
     std::string api_name = "auto";
     std::string soundfont = std::string(platform::kDefaultSoundfont);
     bool as_json = false;
+    std::vector<std::string> inputs_;  // names of the input devices, from 0
 
-    void run() const {
+    void run() {
         platform::SynthOptions synth;
         synth.soundfont = soundfont;
         platform::RtMidiOptions midi;
         midi.api = *platform::midi_api_from_name(api_name);
         platform::CombinedOutputSystem devices(synth, midi);
+        platform::RtMidiInputSystem inputs(midi);
+        inputs_ = inputs.input_names();
 
         std::vector<ListedDevice> listed{{kBuiltInSynthDevice, devices.built_in_name(), kind_of(kBuiltInSynthDevice)}};
         const auto names = devices.output_names();
@@ -67,6 +71,12 @@ struct DevicesCommand {
         } else {
             std::cout << "No MIDI output devices found. " << devices.midi().unavailable_reason() << '\n';
         }
+        if (inputs_.empty()) {
+            std::cout << "No MIDI input devices found.\n";
+            return;
+        }
+        std::cout << "Input devices, numbered as in the In menu:\n";
+        for (std::size_t i = 0; i < inputs_.size(); ++i) std::cout << "   " << i << "  " << inputs_[i] << '\n';
     }
 
     void print_as_json(const std::vector<ListedDevice>& listed, const platform::CombinedOutputSystem& devices,
@@ -80,7 +90,12 @@ struct DevicesCommand {
             }
             rows.push_back(row);
         }
-        json out{{"devices", rows}};
+        json inputs = json::array();
+        for (std::size_t i = 0; i < inputs_.size(); ++i) {
+            inputs.push_back(json{{"device", static_cast<int>(i)}, {"name", inputs_[i]},
+                                  {"kind", i == 0 ? "virtual port" : "MIDI input"}});
+        }
+        json out{{"devices", rows}, {"inputs", inputs}};
         if (const auto api = devices.midi().api()) {
             out["midi_system"] = std::string(platform::midi_api_display_name(*api));
         } else {
@@ -98,7 +113,8 @@ void add_device_commands(CLI::App& app) {
     auto* sub = app.add_subcommand(
         "devices",
         "List the MIDI output devices with their numbers: -1 the built-in synthesizer, 0 Corvane's own virtual port "
-        "that other programs connect to, then the ports of the ALSA sequencer or JACK");
+        "that other programs connect to, then the ports of the ALSA sequencer or JACK; then the input devices, 0 "
+        "being Corvane's own virtual input port");
     sub->add_option("--api", command->api_name, "MIDI system: auto (JACK when its server runs, else ALSA), alsa or jack")
         ->check(CLI::IsMember({"auto", "alsa", "jack"}));
     sub->add_option("--soundfont", command->soundfont, "soundfont of the built-in synthesizer");

@@ -6,6 +6,7 @@
 #include "convert_command.h"
 #include "device_commands.h"
 #include "dump_command.h"
+#include "play_along_command.h"
 #include "play_command.h"
 #include "scales_commands.h"
 #include "save_command.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     corvane::cli::add_device_commands(app);
     corvane::cli::add_tune_command(app);
     corvane::cli::add_play_command(app);
+    corvane::cli::add_play_along_command(app);
     corvane::cli::add_save_command(app);
     corvane::cli::add_dump_command(app);
     corvane::cli::add_scales_commands(app);

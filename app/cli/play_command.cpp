@@ -12,6 +12,7 @@
 #include "audio_render.h"
 #include "cli_support.h"
 #include "composition_options.h"
+#include "device_choice.h"
 #include "corvane/engine/fractal_tune.h"
 #include "corvane/midi/playback.h"
 #include "corvane/platform/combined_output.h"
@@ -93,19 +94,6 @@ struct PlayCommand {
         play_live(c);
     }
 
-    // Finds the device by number (-1 the built-in synthesizer) or by part of its name.
-    int chosen_device(midi::MidiOutPort& port) const {
-        if (device.empty()) return platform::kBuiltInSynthDevice;
-        const auto number = tuning::evaluate_expression(device, tuning::PitchForm::ratio);
-        if (number.number_read && device.find_first_not_of("-+0123456789 ") == std::string::npos) {
-            return static_cast<int>(number.value);
-        }
-        for (const auto& item : port.out_menu()) {
-            if (item.name.find(device) != std::string::npos) return item.command - midi::kFirstDeviceCommand;
-        }
-        throw UsageError("--device: no output device is called \"" + device + "\" (see corvane-cli devices)");
-    }
-
     // The process priority of the chosen level; where the system does not permit it, say so
     // and play on as before.
     void apply_priority() const {
@@ -131,7 +119,7 @@ struct PlayCommand {
             c, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()},
             &display);
         playback->port().enumerate_devices();
-        playback->port().set_device(chosen_device(playback->port()));
+        playback->port().set_device(chosen_output_device(playback->port(), device, "--device"));
         if (!playback->start()) {
             if (devices.last_built_in_failure() != platform::SynthFailure::audio_device) throw Failure("no sound");
             std::cerr << "corvane-cli: the built-in synthesizer has no audio device to play through here; "

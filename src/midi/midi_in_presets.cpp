@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <optional>
 
+#include "corvane/tuning/builtin_tables.h"
 #include "corvane/tuning/pitch_list.h"
 
 namespace corvane::midi {
@@ -19,26 +19,14 @@ constexpr KeyPattern kBlackKeys{false, true, false, true, false, false, true, fa
 
 enum class Ranges { one_voice, left_right, every_two_octaves, every_octave, string_trio };
 
-struct Scale {
-    std::string_view title;
-    std::string_view ratios;
-};
-
-constexpr Scale kEqual{"Equal Temperament (M)", "1 n(1/12) n(2/12) n(3/12) n(4/12) n(5/12) n(6/12) n(7/12) n(8/12) n(9/12) n(10/12) n(11/12) 2"};
-constexpr Scale kJust{"Just intonation", "1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2"};
-constexpr Scale kArabic{"Arabic 17 tone pythagorean",
-                        "1 256/243 65536/59049 9/8 32/27 8192/6561 81/64 4/3 1024/729 262144/177147 3/2 128/81 "
-                        "32768/19683 27/16 16/9 4096/2187 1048576/531441 2"};
-constexpr Scale kMeanTone{"Quarter comma mean tone",
-                          "1 5^(7/4)/16 5^(1/2)/2 4/5^(3/4) 5/4 2/5^(1/4) 5^(3/2)/8 5^(1/4) 25/16 5^(3/4)/2 "
-                          "4/5^(1/2) 5^(5/4)/4 2"};
-constexpr Scale kPygmie{"Pygmie scale", "1 8/7 21/16 3/2 7/4 2"};
-constexpr Scale kShruti{"Indian Shruti scale",
-                        "1 256/243 16/15 10/9 9/8 32/27 6/5 5/4 81/64 4/3 27/20 45/32 729/512 3/2 128/81 8/5 5/3 "
-                        "27/16 16/9 9/5 15/8 243/128 2"};
-constexpr Scale kVallotti{"Vallotti well temperament",
-                          "1 `94.135 `196.09 `298.045 `392.18 `501.955 `592.18 `698.045 `796.09 `894.135 `1000 "
-                          "`1090.225 2"};
+// Scales of the built-in list, by title.
+constexpr std::string_view kEqual = "Equal Temperament (M)";
+constexpr std::string_view kJust = "Just temperament twelve tone (M)";
+constexpr std::string_view kArabic = "Arabic 17-tone Pythagorean (M)";
+constexpr std::string_view kMeanTone = "Quarter comma Mean-tone (M)";
+constexpr std::string_view kPygmie = "Pygmie scale";
+constexpr std::string_view kShruti = "Indian Shruti scale (M)";
+constexpr std::string_view kWellTempered = "Well temperament, later 18th century (M)";
 
 struct Preset {
     std::string_view name;
@@ -46,7 +34,7 @@ struct Preset {
     int first_note;
     KeyPattern keys;
     std::array<int, 3> programs;  // of voices 0, 1, 2 (the upper voices repeat voice 0's); kNone keeps them
-    std::optional<Scale> scale;
+    std::string_view scale;  // empty: the scale is left as it is
     bool percussion;
 };
 
@@ -63,7 +51,7 @@ constexpr std::array<Preset, kMidiInPresetCount> kPresets{{
     {"Kalimba and whistle, Pygmie scale", Ranges::left_right, 61, kBlackKeys, {kWhistle, kKalimba, kNone}, kPygmie, false},
     {"Sitar, Indian Shruti scale", Ranges::one_voice, 60, kEveryKey, {kSitar, kNone, kNone}, kShruti, false},
     {"Acoustic Grand Piano, equal temperament", Ranges::one_voice, 48, kEveryKey, {kPiano, kNone, kNone}, kEqual, false},
-    {"String trio, Vallotti well temperament", Ranges::string_trio, 60, kEveryKey, {kViolin, kViola, kCello}, kVallotti, false},
+    {"String trio, well temperament of the later 18th century", Ranges::string_trio, 60, kEveryKey, {kViolin, kViola, kCello}, kWellTempered, false},
 }};
 
 constexpr int kFirstPercussionNote = 35;
@@ -93,8 +81,10 @@ MidiInTable percussion_table(const Preset& p) {
     return table;
 }
 
-std::vector<double> scale_entries(const Scale& scale, double lowest_frequency) {
-    return tuning::read_pitch_list(scale.ratios, tuning::PitchForm::ratio, tuning::ListNotation::absolute,
+std::vector<double> scale_entries(std::string_view title, double lowest_frequency) {
+    const tuning::ScaleWithModesRow* row = tuning::find_scale_with_modes(title);
+    if (row == nullptr) return {};
+    return tuning::read_pitch_list(row->definition, tuning::PitchForm::ratio, tuning::ListNotation::absolute,
                                    lowest_frequency)
         .entries;
 }
@@ -127,7 +117,7 @@ bool matches(const Preset& p, const PlayAlongSettings& s, const engine::Composit
             if (c.Voices_for_channels[static_cast<std::size_t>(voice)] != program_of(p, voice)) return false;
         }
     }
-    return !p.scale || same_scale(c.Intervals, scale_entries(*p.scale, c.Frequency_of_lowest_note));
+    return p.scale.empty() || same_scale(c.Intervals, scale_entries(p.scale, c.Frequency_of_lowest_note));
 }
 
 }  // namespace
@@ -154,9 +144,9 @@ bool apply_midi_in_preset(int preset, PlayAlongSettings& settings, engine::Compo
             composition.Voices_for_channels[static_cast<std::size_t>(voice)] = program_of(p, voice);
         }
     }
-    if (p.scale) {
-        engine::set_intervals(composition, scale_entries(*p.scale, composition.Frequency_of_lowest_note));
-        composition.Intervals_Title = std::string(p.scale->title);
+    if (!p.scale.empty()) {
+        engine::set_intervals(composition, scale_entries(p.scale, composition.Frequency_of_lowest_note));
+        composition.Intervals_Title = std::string(p.scale);
     }
     settings.iMidiInPresets = preset;
     return true;

@@ -1,0 +1,496 @@
+// Playing along: MIDI in re-pitched through the scale, the computer keyboard, and the
+// recording of what is played, on a recording output device and real files.
+#include "corvane/midi/play_along.h"
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "corvane/midi/midi_in_presets.h"
+#include "corvane/platform/injected_input.h"
+#include "corvane/platform/manual_timer_service.h"
+#include "corvane/platform/recording_output.h"
+#include "corvane/tuning/pitch_list.h"
+#include "midi_test_support.h"
+#include "smf_reader.h"
+
+namespace corvane::midi {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::SmfEvent;
+
+constexpr std::string_view kJustScale = "1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2";
+
+void set_scale(engine::Composition& c, std::string_view ratios) {
+    engine::set_intervals(c, tuning::read_pitch_list(ratios, tuning::PitchForm::ratio, tuning::ListNotation::absolute,
+                                                     c.Frequency_of_lowest_note)
+                                 .entries);
+}
+
+struct Sent {
+    int kind = 0;
+    int channel = 0;
+    int data1 = 0;
+    int data2 = 0;
+    bool operator==(const Sent&) const = default;
+};
+
+struct NoteWithBend {
+    int channel = 0;
+    int note = 0;
+    int velocity = 0;
+    int bend = 8192;
+    bool operator==(const NoteWithBend&) const = default;
+};
+
+template <class Predicate>
+bool eventually(Predicate done) {
+    for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(10ms);
+    return done();
+}
+
+// The machine of a running program: a recording output, an injected MIDI keyboard, the
+// real clock (recordings are timed by it), files in a temporary folder.
+class PlayAlongTest : public ::testing::Test {
+protected:
+    engine::Composition composition;
+    engine::PlayerSettings player_settings;
+    engine::VoiceSettings voice_settings;
+    PlayAlongSettings settings;
+    SmfSettings smf;
+    platform::SteadyClock clock;
+    platform::ManualClock timer_clock{0};
+    platform::ManualTimerService timers{timer_clock};
+    platform::RecordingOutputSystem devices{clock};
+    platform::InjectedInputSystem keyboard;
+    platform::NoKeysHeld keys;
+    platform::RecordingReporter reporter;
+    testing::TempFolder folder;
+    Playback playback{composition, player_settings, voice_settings, PlaybackMachine{devices, timers, clock, keys, reporter}};
+    PlayAlong play_along{playback, composition, settings, smf, PlayAlongMachine{keyboard, clock, reporter}, folder.path()};
+
+    void SetUp() override {
+        voice_settings.all_sound_off_before_pitch_bends = false;
+        set_scale(composition, kJustScale);
+        play_along.midi_in().enumerate_devices();
+        ASSERT_EQ(play_along.midi_in().open(), OpenResult::opened);
+    }
+
+    std::size_t mark() const { return devices.recording() ? devices.recording()->size() : 0; }
+    std::vector<Sent> sent_since(std::size_t first) const {
+        std::vector<Sent> out;
+        if (!devices.recording()) return out;
+        const auto all = devices.recording()->messages();
+        for (std::size_t i = first; i < all.size(); ++i) {
+            const std::uint32_t m = all[i].message;
+            out.push_back({static_cast<int>(m & 0xF0), static_cast<int>(m & 0x0F), static_cast<int>((m >> 8) & 0x7F),
+                           static_cast<int>((m >> 16) & 0x7F)});
+        }
+        return out;
+    }
+    // The note-ons since `first`, each with the bend its channel had then.
+    std::vector<NoteWithBend> notes_since(std::size_t first) const {
+        std::array<int, 16> bend{};
+        bend.fill(8192);
+        std::vector<NoteWithBend> notes;
+        for (const Sent& s : sent_since(0)) {
+            if (s.kind == 0xE0) bend[static_cast<std::size_t>(s.channel)] = s.data2 << 7 | s.data1;
+            if (s.kind == 0x90 && s.data2 > 0) notes.push_back({s.channel, s.data1, s.data2, bend[static_cast<std::size_t>(s.channel)]});
+        }
+        const std::size_t before = [&] {
+            std::size_t n = 0;
+            const auto all = sent_since(0);
+            for (std::size_t i = 0; i < first && i < all.size(); ++i) n += (all[i].kind == 0x90 && all[i].data2 > 0) ? 1 : 0;
+            return n;
+        }();
+        return {notes.begin() + static_cast<std::ptrdiff_t>(before), notes.end()};
+    }
+    std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) const {
+        std::vector<Sent> out;
+        for (const Sent& s : sent) {
+            if (s.kind == kind) out.push_back(s);
+        }
+        return out;
+    }
+    // Note-offs, whether sent as such or as a note-on with velocity 0.
+    std::vector<Sent> note_offs(const std::vector<Sent>& sent) const {
+        std::vector<Sent> out;
+        for (const Sent& s : sent) {
+            if (s.kind == 0x80 || (s.kind == 0x90 && s.data2 == 0)) out.push_back(s);
+        }
+        return out;
+    }
+    void play(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) { ASSERT_TRUE(keyboard.inject(status, data1, data2)); }
+};
+
+// ---------------------------------------------------------------------------------------
+// MIDI in
+
+TEST_F(PlayAlongTest, NotesArePitchedThroughTheArpeggioAndScaleWithScaledVelocity) {
+    const std::size_t start = mark();
+    for (std::uint8_t note = 60; note <= 63; ++note) play(0x90, note, 127);
+    // Positions 0..3 from middle C through the pentatonic arpeggio of a just scale: 1, 9/8, 5/4, 3/2.
+    // Velocity: MIDI-in volume 64 x 127 x voice volume 127 / 16129 = 64.
+    const std::vector<NoteWithBend> expected{{0, 60, 64, 8192}, {1, 62, 64, 8352}, {2, 64, 64, 7631}, {3, 67, 64, 8272}};
+    EXPECT_EQ(notes_since(start), expected);
+    EXPECT_TRUE(playback.port().has_open_reason(OpenReason::midi_in));  // the note opened the output
+
+    composition.Volumes_for_channels[0] = 100;
+    play_along.midi_in_play().set_volume(100);
+    play(0x90, 64, 90);  // 100 x 90 x 100 / 16129 = 55.8
+    EXPECT_EQ(notes_since(start).back().velocity, 55);
+    play(0x90, 65, 1);  // never below 1
+    EXPECT_EQ(notes_since(start).back().velocity, 1);
+}
+
+TEST_F(PlayAlongTest, ANoteOnWithVelocityZeroIsANoteOffWithTheMidiInVolume) {
+    play(0x90, 60, 100);
+    std::size_t before = mark();
+    play(0x80, 60, 0);
+    EXPECT_EQ(note_offs(sent_since(before)), (std::vector<Sent>{{0x90, 0, 60, 0}}));  // velocity 127: the short form
+    play(0x90, 60, 100);
+    before = mark();
+    play(0x90, 60, 0);
+    EXPECT_EQ(note_offs(sent_since(before)), (std::vector<Sent>{{0x80, 0, 60, 64}}));
+}
+
+TEST_F(PlayAlongTest, ThePedalHoldsReleasedNotesOnlyAndLetsThemGoTogether) {
+    play(0xB0, 64, 127);
+    play(0x90, 60, 100);
+    play(0x90, 62, 100);  // position 2: output note 64
+    std::size_t before = mark();
+    play(0x80, 60, 0);
+    EXPECT_TRUE(note_offs(sent_since(before)).empty());
+    before = mark();
+    play(0xB0, 64, 0);
+    const auto offs = note_offs(sent_since(before));
+    ASSERT_EQ(offs.size(), 1u);  // the key still down keeps sounding
+    EXPECT_EQ(offs[0].data1, 60);
+}
+
+TEST_F(PlayAlongTest, ThePitchWheelRetunesAndBendsSoundingNotesWithoutStrikingThemAgain) {
+    const double lowest = composition.Frequency_of_lowest_note;
+    play(0x90, 60, 100);
+    const std::size_t before = mark();
+    play(0xE0, 127, 127);  // 16383
+    const double semitones = (16383.0 - 8192.0) / 8192.0;
+    EXPECT_NEAR(composition.Frequency_of_lowest_note, lowest * std::exp2(semitones / 12.0), 1e-9);
+    const auto sent = sent_since(before);
+    EXPECT_TRUE(of_kind(sent, 0x90).empty());
+    ASSERT_EQ(of_kind(sent, 0xE0).size(), 1u);
+    const Sent bend = of_kind(sent, 0xE0)[0];
+    EXPECT_EQ(bend.channel, 0);
+    EXPECT_NEAR(bend.data2 << 7 | bend.data1, 8192 + semitones * 4096, 1.0);
+
+    settings.ignore_pitch_bends = true;  // every wheel message reads as centred
+    play(0xE0, 0, 0x40);
+    play(0xE0, 0, 0);
+    EXPECT_NEAR(composition.Frequency_of_lowest_note, lowest, 1e-9);
+}
+
+TEST_F(PlayAlongTest, ChannelsFilterAndOtherMessagesPassThroughOnThePlayAlongChannel) {
+    settings.OkMidiInChannel[3] = 0;
+    std::size_t before = mark();
+    play(0x93, 60, 100);
+    EXPECT_TRUE(sent_since(before).empty());
+    play(0x90, 61, 100);  // plays on the voice's channel
+    const int channel = play_along.midi_in_play().play_along_channel();
+    before = mark();
+    play(0xB0, 10, 33);   // pan
+    play(0xC0, 5, 0);     // program change
+    play(0xA0, 61, 20);   // aftertouch
+    const std::vector<Sent> expected{{0xB0, channel, 10, 33}, {0xC0, channel, 5, 0}, {0xA0, channel, 61, 20}};
+    EXPECT_EQ(sent_since(before), expected);
+    play(0xB0, 7, 90);
+    EXPECT_EQ(composition.Volumes_for_channels[0], 90);
+    play(0xB0, 1, 127);
+    EXPECT_DOUBLE_EQ(composition.dVibrato_amp[0], 100.0);
+    EXPECT_EQ(composition.iVibrato[0], 1);
+}
+
+TEST_F(PlayAlongTest, DevicesAndTheirMessages) {
+    EXPECT_EQ(play_along.midi_in().open(), OpenResult::already_open);
+    play_along.midi_in().close();
+    EXPECT_FALSE(keyboard.is_open());
+    play_along.midi_in().select(kFirstInDeviceCommand + 3);
+    EXPECT_EQ(play_along.midi_in().open(), OpenResult::failed);
+    EXPECT_EQ(reporter.entries().back().message,
+              "Cannot open MIDI input device for sequencing.\n\nIf there are any others to try, they will be listed in "
+              "the In menu.");
+    keyboard.fail_device(0);
+    play_along.midi_in().select(kFirstInDeviceCommand);
+    EXPECT_EQ(play_along.midi_in().open(), OpenResult::failed);
+    EXPECT_EQ(reporter.entries().back().message,
+              "Cannot open MIDI input device \"Test keyboard\" for sequencing. It may not be available, or in use by "
+              "another application\n\n.If there are any others to try, they will be listed in the In menu.");
+
+    platform::InjectedInputSystem none(std::vector<std::string>{});
+    MidiInPort empty(none, reporter, play_along.midi_in_play());
+    EXPECT_FALSE(empty.enumerate_devices());
+    EXPECT_EQ(reporter.entries().back().message, "No MIDI input devices found.");
+    EXPECT_EQ(play_along.midi_in().in_menu().at(0).command, 0x3500);
+}
+
+TEST_F(PlayAlongTest, NewSeedControlNotesPressButtonsAndAreNotPlayed) {
+    struct Buttons : MidiInListener {
+        std::vector<std::pair<SeedButton, bool>> pressed;
+        void seed_button(SeedButton b, bool down) override { pressed.emplace_back(b, down); }
+    } listener;
+    play_along.midi_in_play().set_listener(&listener);
+    settings.iMidiInFor = kMidiInForNewSeed;
+    const std::size_t before = mark();
+    play(0x90, 82, 100);  // nPlaySeed
+    EXPECT_FALSE(settings.sas_mouse_activated);
+    play(0x80, 82, 0);
+    EXPECT_TRUE(settings.sas_mouse_activated);
+    play(0x90, 81, 100);  // nApplySeed
+    EXPECT_TRUE(of_kind(sent_since(before), 0x90).empty());
+    const std::vector<std::pair<SeedButton, bool>> expected{
+        {SeedButton::play, true}, {SeedButton::play, false}, {SeedButton::apply, true}};
+    EXPECT_EQ(listener.pressed, expected);
+}
+
+// ---------------------------------------------------------------------------------------
+// Keyboard presets
+
+TEST(MidiInPresets, ThirteenNamedPresetsEachRecognisedAfterItIsApplied) {
+    ASSERT_EQ(midi_in_preset_names().size(), 13u);
+    EXPECT_EQ(midi_in_preset_names()[0], "Two channels, left and right");
+    EXPECT_EQ(midi_in_preset_names()[11], "Acoustic Grand Piano, equal temperament");
+    for (int preset = 0; preset < kMidiInPresetCount; ++preset) {
+        PlayAlongSettings settings;
+        engine::Composition composition;
+        ASSERT_TRUE(apply_midi_in_preset(preset, settings, composition));
+        EXPECT_EQ(settings.iMidiInPresets, preset);
+        EXPECT_EQ(matching_midi_in_preset(settings, composition), preset) << midi_in_preset_names()[static_cast<std::size_t>(preset)];
+    }
+    PlayAlongSettings settings;
+    engine::Composition composition;
+    apply_midi_in_preset(10, settings, composition);
+    EXPECT_EQ(composition.Intervals_Title, "Indian Shruti scale (M)");
+    EXPECT_EQ(composition.Voices_for_channels[0], 104);
+    composition.Voices_for_channels[0] = 0;  // another instrument: no longer that preset
+    EXPECT_NE(matching_midi_in_preset(settings, composition), 10);
+    settings.iVoiceChannelForMidiInNote[5] = 7;
+    EXPECT_EQ(matching_midi_in_preset(settings, composition), -1);
+}
+
+TEST_F(PlayAlongTest, AKeyPatternCountsOnlyItsKeys) {
+    settings.key_pattern = kWhiteKeys;
+    EXPECT_EQ(play_along.midi_in_play().scale_position(60), 0);
+    EXPECT_EQ(play_along.midi_in_play().scale_position(62), 1);
+    EXPECT_EQ(play_along.midi_in_play().scale_position(61), 0);  // a black key plays the white key below
+    EXPECT_EQ(play_along.midi_in_play().scale_position(72), 7);
+    EXPECT_EQ(play_along.midi_in_play().scale_position(59), -1);
+    // Five arpeggio notes an octave, seven keys: each octave of keys starts on the same note.
+    settings.start_at_same_note_for_sa_repeat = true;
+    EXPECT_EQ(play_along.midi_in_play().scale_position(72), 5);
+    EXPECT_EQ(play_along.midi_in_play().scale_position(71), 6);
+}
+
+// ---------------------------------------------------------------------------------------
+// The computer keyboard
+
+TEST(PcKeyNumbers, RowsFromScanCodes) {
+    const std::vector<std::pair<int, int>> keys{{2, 0}, {13, 11}, {16, 12}, {27, 23}, {30, 24}, {40, 34}, {43, 35}, {44, 36}, {53, 45}};
+    for (const auto& [scan, key] : keys) EXPECT_EQ(pc_key_number(scan, false), key) << scan;
+    for (const int scan : {1, 14, 15, 28, 29, 41, 42, 54, 57}) EXPECT_EQ(pc_key_number(scan, false), std::nullopt) << scan;
+    EXPECT_EQ(pc_key_degree(*pc_key_number(30, false), false), 0);  // A
+    EXPECT_EQ(pc_key_degree(*pc_key_number(2, false), false), -24);
+    // The key left of "1" joins as degree -25 and "1" plays -24.
+    EXPECT_EQ(pc_key_degree(*pc_key_number(41, true), true), -25);
+    EXPECT_EQ(pc_key_degree(*pc_key_number(2, true), true), -24);
+    EXPECT_EQ(pc_keys_help(true), "To play along, use p.c. key to left of 1, 1, 2,... (followed by other rows of kbd)");
+}
+
+TEST_F(PlayAlongTest, TabSilencesEveryChannelOnPressAndReleaseAndRepeatsAreIgnored) {
+    PcKeyboard& pc = play_along.keyboard();
+    playback.port().open();
+    std::size_t before = mark();
+    pc.pc_key_event(true, kScanTab, false);
+    pc.pc_key_event(false, kScanTab, false);
+    const auto sent = sent_since(before);
+    ASSERT_EQ(sent.size(), 32u);
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(sent[static_cast<std::size_t>(i)], (Sent{0xB0, i % 16, 120, 0}));
+
+    before = mark();
+    pc.pc_key_event(true, 30, false);
+    pc.pc_key_event(true, 30, true);
+    EXPECT_EQ(of_kind(sent_since(before), 0x90).size(), 1u);
+    pc.pc_key_event(false, 30, false);
+    EXPECT_EQ(note_offs(sent_since(before)).size(), 1u);
+    EXPECT_EQ(pc.slot_of_degree(0).note, -1);
+}
+
+TEST_F(PlayAlongTest, SeventeenKeysTakeFreeChannelsThenStealTheOldestButNeverNine) {
+    std::string scale = "1";
+    for (int step = 1; step < 17; ++step) scale += " n(" + std::to_string(step) + "/17)";
+    set_scale(composition, scale + " 2");
+    composition.Use_ratios = true;  // the keys play scale degrees: every key its own bend
+    PcKeyboard& pc = play_along.keyboard();
+    const std::size_t before = mark();
+    // Q row (degrees -12..-1), then A S D F G (0..4).
+    std::vector<int> scans;
+    for (int scan = 16; scan <= 27; ++scan) scans.push_back(scan);
+    for (int scan = 30; scan <= 34; ++scan) scans.push_back(scan);
+    for (const int scan : scans) pc.pc_key_event(true, scan, false);
+
+    std::vector<int> channels;
+    for (const auto& n : notes_since(before)) channels.push_back(n.channel);
+    const std::vector<int> expected{1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 0, 1, 2};
+    EXPECT_EQ(channels, expected);
+    const auto silenced = of_kind(sent_since(before), 0xB0);
+    std::vector<int> stolen;
+    for (const Sent& s : silenced) {
+        if (s.data1 == 120) stolen.push_back(s.channel);
+    }
+    EXPECT_EQ(stolen, (std::vector<int>{1, 2}));
+    for (const int scan : scans) pc.pc_key_event(false, scan, false);
+    EXPECT_FALSE(playback.port().is_open());  // opened for the keys, closed after the last
+}
+
+// ---------------------------------------------------------------------------------------
+// Recording
+
+class RecordingTest : public PlayAlongTest {
+protected:
+    PlayAlongRecorder& recorder = play_along.recorder();
+    std::filesystem::path file() const { return folder / "Play along.mid"; }
+
+    void SetUp() override {
+        PlayAlongTest::SetUp();
+        settings.enable_play_along_recording = true;
+        playback.port().open();
+    }
+    void record(const std::function<void()>& playing) {
+        ASSERT_TRUE(recorder.start("test"));
+        ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+        playing();
+        std::this_thread::sleep_for(520ms);
+        recorder.stop();
+        recorder.wait();
+    }
+    static std::vector<SmfEvent> notes(const testing::SmfTrack& track) {
+        std::vector<SmfEvent> out;
+        for (const auto& e : track.events) {
+            if ((e.bytes[0] & 0xE0) == 0x80) out.push_back(e);
+        }
+        return out;
+    }
+    static int end_of_tracks(const testing::SmfTrack& track) {
+        return static_cast<int>(std::count_if(track.events.begin(), track.events.end(),
+                                              [](const SmfEvent& e) { return e.bytes.size() >= 2 && e.bytes[0] == 0xFF && e.bytes[1] == 0x2F; }));
+    }
+};
+
+TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNoteOrHeldNoteOffs) {
+    settings.nStartRecordingToMidi = 100;
+    play(0x90, 100, 100);  // the control note starts the recording
+    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    EXPECT_EQ(recorder.title(kRecordPlayAlongTitle),
+              "Record Play Along - recording to new file \"Play along.mid\" (next recording = over)");
+    play(0x80, 100, 0);
+    play(0x90, 60, 100);
+    play(0x90, 61, 100);
+    play(0x80, 61, 0);
+    std::this_thread::sleep_for(520ms);
+    EXPECT_EQ(recorder.status_text().rfind("Saved: ", 0), 0u);
+    play(0x90, 100, 100);  // and stops it
+    recorder.wait();
+    EXPECT_EQ(recorder.title(kRecordPlayAlongTitle), "Record Play Along");
+
+    const testing::SmfFile smf_file = testing::read_smf(file());
+    EXPECT_EQ(smf_file.format, 0);
+    ASSERT_EQ(smf_file.tracks.size(), 1u);
+    const auto& track = smf_file.tracks[0];
+    // The reset of every channel comes first: expression 127 on channel 0.
+    const auto first_channel_event = std::find_if(track.events.begin(), track.events.end(),
+                                                  [](const SmfEvent& e) { return e.bytes[0] < 0xF0; });
+    ASSERT_NE(first_channel_event, track.events.end());
+    EXPECT_EQ(first_channel_event->bytes, (std::vector<std::uint8_t>{0xB0, 11, 127}));
+    const std::vector<std::vector<std::uint8_t>> expected{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}};
+    std::vector<std::vector<std::uint8_t>> got;
+    for (const auto& e : notes(track)) got.push_back(e.bytes);
+    EXPECT_EQ(got, expected);  // no note 100, no note-off for the held 60
+    EXPECT_EQ(end_of_tracks(track), 1);
+    for (std::size_t i = 1; i < track.events.size(); ++i) EXPECT_LE(track.events[i - 1].tick, track.events[i].tick);
+}
+
+TEST_F(RecordingTest, TwoAppendedRecordingsMakeOneTrackAndAStopInsideHalfASecondIsIgnored) {
+    settings.wReplaceOrAppendPlayAlong = 1;
+    record([&] {
+        recorder.stop();  // too soon: ignored
+        EXPECT_TRUE(recorder.requested());
+        play(0x90, 60, 100);
+    });
+    record([&] {
+        EXPECT_EQ(recorder.title("New Seed"), "New Seed - continuing to record from end of \"Play along.mid\"");
+        play(0x90, 62, 100);
+    });
+    const testing::SmfFile smf_file = testing::read_smf(file());
+    ASSERT_EQ(smf_file.tracks.size(), 1u);
+    const auto recorded = notes(smf_file.tracks[0]);
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[0].bytes[1], 60);
+    EXPECT_EQ(recorded[1].bytes[1], 64);
+    EXPECT_EQ(end_of_tracks(smf_file.tracks[0]), 1);
+}
+
+TEST_F(RecordingTest, AnsweringNoToTheOverwriteQuestionLeavesTheOldFileAlone) {
+    const std::string old = "not to be lost";
+    std::ofstream(file(), std::ios::binary) << old;
+    platform::RecordingReporter no(platform::Answer::no);
+    PlayAlongRecorder refusing({playback.port(), playback.voices(), clock, no}, settings, smf, folder.path());
+    ASSERT_TRUE(refusing.start("test"));
+    refusing.wait();
+    EXPECT_FALSE(refusing.requested());
+    ASSERT_EQ(no.entries().size(), 1u);
+    EXPECT_EQ(no.entries()[0].caption, "Record as you play along");
+    EXPECT_EQ(no.entries()[0].message, "Overwrite previous version of " + file().string() +
+                                           "?\n\nUntick: \"Warn about replacing old version of file\"\n\nfrom \"Record "
+                                           "play along\" if you don't want to see this message again.");
+    EXPECT_EQ(testing::file_bytes(file()), std::vector<std::uint8_t>(old.begin(), old.end()));
+}
+
+TEST_F(RecordingTest, RefusedWhileAFileIsRenderedAndStoppedAtItsSizeLimit) {
+    playback.port().begin_render({});
+    EXPECT_FALSE(recorder.start("Space bar to start record play along"));
+    playback.port().end_render();
+    EXPECT_EQ(reporter.entries().back().message, kRecordingSaveRunningMessage);
+    EXPECT_EQ(reporter.entries().back().caption, "Space bar to start record play along");
+
+    struct Limit : RecordingListener {
+        std::string message;
+        void recording_changed() override {}
+        void recording_limit_reached(const std::string& m) override { message = m; }
+    } listener;
+    recorder.set_listener(&listener);
+    smf.max_midi_file_size_for_playalong = 0.5;  // 512 bytes: the channel resets and a few notes
+    ASSERT_TRUE(recorder.start("test"));
+    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    for (std::uint8_t n = 30; n < 100; ++n) play(0x90, n, 100);
+    recorder.wait();  // ends by itself
+    EXPECT_EQ(listener.message.rfind("File size for:\n" + file().string() + "\n\n", 0), 0u);
+    EXPECT_NE(listener.message.find(" Kb\n\nExceeds max set of 0.5 Kb.\n\nStopping recording."), std::string::npos);
+    EXPECT_EQ(end_of_tracks(testing::read_smf(file()).tracks.at(0)), 1);
+}
+
+TEST_F(RecordingTest, SpacePressedAndReleasedStartsARecordingThatKeepsRunning) {
+    PcKeyboard& pc = play_along.keyboard();
+    pc.pc_key_event(true, kScanSpace, false);
+    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    pc.pc_key_event(false, kScanSpace, false);
+    EXPECT_TRUE(recorder.requested());
+    std::this_thread::sleep_for(520ms);
+    pc.pc_key_event(true, kScanSpace, false);
+    recorder.wait();
+    EXPECT_FALSE(recorder.requested());
+    EXPECT_TRUE(std::filesystem::exists(file()));
+}
+
+}  // namespace
+}  // namespace corvane::midi
