@@ -16,48 +16,16 @@
 #include "corvane/platform/rtmidi_output.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/tuning/pitch_list.h"
+#include "jack_capture.h"
 
 namespace corvane::midi {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-struct Arrival {
-    std::vector<unsigned char> bytes;
-    Clock::time_point at;
-};
-
-class Capture {
-public:
-    explicit Capture(const std::string& client) : in_(RtMidi::UNIX_JACK, client) {
-        in_.setCallback(&Capture::arrived, this);
-        in_.openVirtualPort("capture");
-    }
-    std::vector<Arrival> arrivals() {
-        const std::lock_guard lock(mutex_);
-        return arrivals_;
-    }
-
-private:
-    static void arrived(double, std::vector<unsigned char>* message, void* self) {
-        auto& capture = *static_cast<Capture*>(self);
-        const std::lock_guard lock(capture.mutex_);
-        capture.arrivals_.push_back({*message, Clock::now()});
-    }
-    RtMidiIn in_;
-    std::mutex mutex_;
-    std::vector<Arrival> arrivals_;
-};
-
-bool jack_server_running() {
-    try {
-        RtMidiIn probe(RtMidi::UNIX_JACK, "corvane-probe");
-        return probe.getCurrentApi() == RtMidi::UNIX_JACK && probe.getPortCount() < 100000;
-    } catch (const RtMidiError&) {
-        return false;
-    }
-}
+using testing::Arrival;
+using testing::Capture;
+using testing::jack_server_running;
 
 struct SoundingNote {
     int note;

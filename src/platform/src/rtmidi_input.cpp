@@ -37,12 +37,14 @@ public:
     // Opens our virtual port (device 0) or the machine's port device - 1; false with the
     // reason in `error` when it did not open.
     bool open(int device, const RtMidiOptions& options, std::string& error) {
-        if (device == kVirtualPortDevice) {
+        // A virtual port does not count as open to RtMidi: only an error tells it failed.
+        const bool is_virtual = device == kVirtualPortDevice;
+        if (is_virtual) {
             in_->openVirtualPort(options.virtual_port_name);
         } else {
             in_->openPort(static_cast<unsigned int>(device - 1), options.client_name);
         }
-        if (in_->isPortOpen() && last_error_.empty()) return true;
+        if ((is_virtual || in_->isPortOpen()) && last_error_.empty()) return true;
         error = last_error_.empty() ? "Could not connect to the MIDI input." : last_error_;
         return false;
     }

@@ -1,0 +1,135 @@
+// Play-along through a JACK server: a keyboard of the test plays into Corvane's virtual
+// MIDI input, and what Corvane's output port sends arrives at a capture port of the test.
+#include <RtMidi.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "corvane/midi/play_along.h"
+#include "corvane/platform/rtmidi_input.h"
+#include "corvane/platform/steady_timer_service.h"
+#include "corvane/tuning/pitch_list.h"
+#include "jack_capture.h"
+#include "midi_test_support.h"
+#include "smf_reader.h"
+
+namespace corvane::midi {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The test's keyboard: an output connected to the input port whose name contains `target`.
+class Keyboard {
+public:
+    Keyboard(const std::string& client, const std::string& target) : out_(RtMidi::UNIX_JACK, client) {
+        for (unsigned int port = 0; port < out_.getPortCount(); ++port) {
+            if (out_.getPortName(port).find(target) != std::string::npos) out_.openPort(port);
+        }
+    }
+    bool connected() const { return out_.isPortOpen(); }
+    void send(unsigned char status, unsigned char data1, unsigned char data2) {
+        const std::vector<unsigned char> message{status, data1, data2};
+        out_.sendMessage(&message);
+        std::this_thread::sleep_for(40ms);  // in order, one JACK period or more apart
+    }
+
+private:
+    RtMidiOut out_;
+};
+
+struct NoteOn {
+    int channel, note, bend;
+    bool operator==(const NoteOn&) const = default;
+};
+
+TEST(PlayAlongThroughJack, AKeyboardIsRepitchedOnItsChannelsAndRecorded) {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    const std::string client = "corvane-play-along-" + std::to_string(::getpid());
+    testing::Capture capture(client);
+    testing::TempFolder folder;
+
+    engine::Composition composition;
+    engine::set_intervals(composition, tuning::read_pitch_list("1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2",
+                                                               tuning::PitchForm::ratio, tuning::ListNotation::absolute,
+                                                               composition.Frequency_of_lowest_note)
+                                           .entries);
+    engine::PlayerSettings player_settings;
+    engine::VoiceSettings voice_settings;
+    voice_settings.all_sound_off_before_pitch_bends = false;
+    PlayAlongSettings settings;
+    settings.enable_play_along_recording = true;
+    settings.nStartRecordingToMidi = 100;
+    SmfSettings smf;
+    const platform::RtMidiOptions in_options{platform::MidiApi::jack, client + "-in", "Corvane"};
+    platform::RtMidiOutputSystem outputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
+    platform::RtMidiInputSystem inputs(in_options);
+    platform::SteadyClock clock;
+    platform::SteadyTimerService timers;
+    platform::NoKeysHeld keys;
+    platform::RecordingReporter reporter;
+    Playback playback(composition, player_settings, voice_settings, PlaybackMachine{outputs, timers, clock, keys, reporter});
+    PlayAlong play_along(playback, composition, settings, smf, PlayAlongMachine{inputs, clock, reporter}, folder.path());
+
+    playback.port().enumerate_devices();
+    const auto& menu = playback.port().out_menu();
+    const auto target = std::find_if(menu.begin(), menu.end(), [&](const OutMenuItem& i) { return i.name == client + ":capture"; });
+    ASSERT_NE(target, menu.end());
+    playback.port().set_device(target->command - kFirstDeviceCommand);
+    ASSERT_TRUE(play_along.midi_in().enumerate_devices());
+    ASSERT_EQ(play_along.midi_in().open(), OpenResult::opened);  // device 0: our virtual input
+    Keyboard keyboard(client + "-kbd", client + "-in:Corvane");
+    ASSERT_TRUE(keyboard.connected());
+
+    keyboard.send(0x90, 100, 100);  // the control note starts the recording
+    keyboard.send(0x80, 100, 0);
+    for (int i = 0; i < 100 && !play_along.recorder().recording_now(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(play_along.recorder().recording_now()) << (reporter.entries().empty() ? "" : reporter.entries().back().message);
+    keyboard.send(0x90, 60, 100);   // held to the end
+    keyboard.send(0x90, 61, 100);
+    keyboard.send(0x80, 61, 0);
+    keyboard.send(0xB0, 64, 127);   // pedal down
+    keyboard.send(0x90, 62, 100);
+    keyboard.send(0x80, 62, 0);     // held by the pedal
+    keyboard.send(0xE0, 127, 127);  // the wheel right up: the tuning rises by almost a semitone
+    std::this_thread::sleep_for(500ms);
+    keyboard.send(0x90, 100, 100);  // and stops the recording
+    play_along.recorder().wait();
+
+    // Out of the output port: positions 0, 1, 2 over the pentatonic arpeggio of a just scale,
+    // each on its own channel with its bend; then the wheel bends the sounding notes there.
+    std::vector<NoteOn> note_ons;
+    std::array<int, 16> bend{};
+    bend.fill(8192);
+    bool control_note_sounded = false;
+    for (const auto& a : capture.arrivals()) {
+        const int kind = a.bytes[0] & 0xF0, channel = a.bytes[0] & 0x0F;
+        if (kind == 0xE0) bend[static_cast<std::size_t>(channel)] = a.bytes[1] | a.bytes[2] << 7;
+        if (kind == 0x90 && a.bytes[2] > 0) note_ons.push_back({channel, a.bytes[1], bend[static_cast<std::size_t>(channel)]});
+        if ((kind == 0x90 || kind == 0x80) && a.bytes[1] == 100) control_note_sounded = true;
+    }
+    const std::vector<NoteOn> expected{{0, 60, 8192}, {1, 62, 8352}, {2, 64, 7631}};
+    EXPECT_EQ(note_ons, expected);
+    EXPECT_FALSE(control_note_sounded);
+    EXPECT_NEAR(bend[0], 8192 + 8191 / 2, 2);  // the wheel moved the held note by its bend alone
+
+    // The recording: one format 0 track; the notes in order, no note-off for the notes still
+    // held at the stop (60 by its key, 64 by the pedal), no control note.
+    const testing::SmfFile file = testing::read_smf(folder / "Play along.mid");
+    EXPECT_EQ(file.format, 0);
+    ASSERT_EQ(file.tracks.size(), 1u);
+    std::vector<std::vector<std::uint8_t>> notes;
+    for (const auto& e : file.tracks[0].events) {
+        if ((e.bytes[0] & 0xE0) == 0x80) notes.push_back(e.bytes);
+    }
+    const std::vector<std::vector<std::uint8_t>> recorded{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}, {0x92, 64, 50}};
+    EXPECT_EQ(notes, recorded);
+    EXPECT_EQ(file.tracks[0].events.back().bytes, (std::vector<std::uint8_t>{0xFF, 0x2F}));  // one end-of-track, last
+    play_along.midi_in().close();
+}
+
+}  // namespace
+}  // namespace corvane::midi
