@@ -113,10 +113,11 @@ struct PlayAlongCommand {
             play_along.midi_in().set_device(chosen_input_device(play_along.midi_in(), in_device, "--in"));
             play_along.midi_in().open();
         }
-        if (with_tune) {
-            playback.start();
-        } else {
-            playback.port().open();
+        const bool sounding = with_tune ? playback.start() : playback.port().open() != midi::OpenResult::failed;
+        if (!sounding && outputs.last_built_in_failure() == platform::SynthFailure::audio_device) {
+            std::cerr << "corvane-cli: the built-in synthesizer has no audio device to play through here; choose a "
+                         "MIDI output with --out (see corvane-cli devices). Nothing sounds or is recorded until "
+                         "an output is open.\n";
         }
         if (!record_path.empty()) play_along.recorder().start(midi::kRecordPlayAlongTitle);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "corvane/engine/degree_mapping.h"
+#include "corvane/platform/priority.h"
 
 namespace corvane::midi {
 namespace {
@@ -49,9 +50,20 @@ void MidiInPlay::on_short_message(std::uint32_t message) {
     const auto status = static_cast<std::uint8_t>(message & 0xFF);
     const auto data1 = static_cast<std::uint8_t>((message >> 8) & 0x7F);
     const auto data2 = static_cast<std::uint8_t>((message >> 16) & 0x7F);
+    follow_priority_level();
     dwLastMidiInTime_.store(clock_.now_ms());
     if (status < kSystem && settings_.OkMidiInChannel[status & 0x0F] == 0) return;
     handle(status, data1, data2);
+}
+
+// Sets the driver thread's priority when the level asks for a change (once per change).
+void MidiInPlay::follow_priority_level() {
+    const int level = priority_level_.load();
+    const bool time_critical = level == 3 || level == 5;
+    if (thread_time_critical_ == time_critical) return;
+    platform::set_current_thread_priority(time_critical ? platform::ThreadPriority::time_critical
+                                                        : platform::ThreadPriority::normal);
+    thread_time_critical_ = time_critical;
 }
 
 void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {

@@ -8,6 +8,7 @@
 
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/midi/smf_writer_sink.h"
+#include "corvane/platform/priority.h"
 
 namespace corvane::midi {
 namespace {
@@ -78,6 +79,9 @@ bool PlayAlongRecorder::start(std::string_view caption) {
         return false;
     }
     if (worker_.joinable()) worker_.join();  // the last recording has closed its file
+    if (platform::current_process_priority() == platform::ProcessPriority::real_time) {
+        platform::set_process_priority(platform::ProcessPriority::high);
+    }
     abort_.store(false);
     requested_.store(true);
     worker_ = std::thread([this] { run(); });
@@ -93,6 +97,12 @@ void PlayAlongRecorder::stop() {
 
 void PlayAlongRecorder::wait() {
     if (worker_.joinable()) worker_.join();
+}
+
+bool PlayAlongRecorder::refuse_save(platform::Reporter& reporter) const {
+    if (!requested()) return false;
+    reporter.report(recording_in_progress_message(settings_.szPlayAlong), kSaveMidiFileCaption);
+    return true;
 }
 
 void PlayAlongRecorder::run() {

@@ -485,6 +485,9 @@ TEST_F(RecordingTest, SpacePressedAndReleasedStartsARecordingThatKeepsRunning) {
     ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
     pc.pc_key_event(false, kScanSpace, false);
     EXPECT_TRUE(recorder.requested());
+    platform::RecordingReporter saving;
+    EXPECT_TRUE(recorder.refuse_save(saving));  // no MIDI file save while recording
+    EXPECT_EQ(saving.entries().at(0).caption, "Save MIDI file");
     std::this_thread::sleep_for(520ms);
     pc.pc_key_event(true, kScanSpace, false);
     recorder.wait();

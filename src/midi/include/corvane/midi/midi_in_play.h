@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "corvane/engine/composition.h"
 #include "corvane/midi/midi_in_port.h"
@@ -54,6 +55,8 @@ public:
     void set_listener(MidiInListener* listener) { listener_ = listener; }
     // The MIDI in volume bar, 0..127.
     void set_volume(int volume) { volume_.store(volume); }
+    // set_high_priority_for_crv: at 3 and 5 the driver's thread runs at time-critical priority.
+    void set_priority_level(int level) { priority_level_.store(level); }
 
     void on_short_message(std::uint32_t message) override;  // midi_in_callback
     void on_input_opened() override;
@@ -78,6 +81,7 @@ private:
         bool held_by_pedal = false;
     };
 
+    void follow_priority_level();
     void handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
     void open_output_for_note();
     bool control_note(int note, bool pressed);
@@ -99,6 +103,8 @@ private:
     MidiInListener* listener_ = nullptr;
 
     std::atomic<int> volume_{64};
+    std::atomic<int> priority_level_{1};
+    std::optional<bool> thread_time_critical_;  // as last set on the driver's thread
     std::atomic<std::int64_t> dwLastMidiInTime_{0};
     bool bSustainPedalDown_ = false;
     int uLastPitchWheel_ = 8192;

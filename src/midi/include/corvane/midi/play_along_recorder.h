@@ -81,6 +81,9 @@ public:
     void stop();
     // Waits until the worker has closed the file.
     void wait();
+    // A MIDI file save asked for while a recording runs is refused with its message: true
+    // when it was.
+    bool refuse_save(platform::Reporter& reporter) const;
 
     bool requested() const { return requested_.load(); }
     bool recording_now() const { return recording_now_.load(); }
