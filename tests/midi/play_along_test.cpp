@@ -353,6 +353,29 @@ TEST_F(PlayAlongTest, SeventeenKeysTakeFreeChannelsThenStealTheOldestButNeverNin
     EXPECT_FALSE(playback.port().is_open());  // opened for the keys, closed after the last
 }
 
+TEST_F(PlayAlongTest, RowsChooseVoicesAndVolumesAndKeysOnlySilenceWhenKeySoundsAreOff) {
+    settings.voices_by_keyboard_row = true;
+    settings.volumes_by_keyboard_row = true;
+    settings.voices_for_pc_keyboard_rows = {0, 1, 2, 3};
+    composition.Voices_for_channels[2] = 40;
+    composition.Volumes_for_channels[2] = 100;
+    PcKeyboard& pc = play_along.keyboard();
+    const std::size_t before = mark();
+    pc.pc_key_event(true, 30, false);  // A: row 2, voice 2; 63 x (100 x 64 / 127) / 127 = 24.99
+    ASSERT_EQ(notes_since(before).size(), 1u);
+    EXPECT_EQ(notes_since(before)[0].velocity, 24);
+    EXPECT_EQ(pc.slot_of_degree(0).voice, 2);
+    EXPECT_TRUE(playback.port().held_only_for(OpenReason::live_notes));
+
+    settings.enable_sel_sound = false;  // any key now silences everything and frees the port
+    pc.pc_key_event(true, 31, false);
+    const auto sent = sent_since(before);
+    EXPECT_EQ(note_offs(sent).size(), 1u);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), Sent{0xB0, 5, 120, 0}), 1);
+    EXPECT_EQ(pc.slot_of_degree(0).note, -1);
+    EXPECT_FALSE(playback.port().is_open());
+}
+
 // ---------------------------------------------------------------------------------------
 // Recording
 
