@@ -32,7 +32,8 @@ void FormatOptions::add_to(CLI::App& command) {
     auto* group = command.add_option_group("Pitch formatting");
     group->add_option("--sig-figs", format.iCentsSigFigs, "significant figures of decimals and cents")
         ->capture_default_str();
-    group->add_flag("--show-cents", format.show_cents, "prefer cents to ratios");
+    group->add_flag("--show-cents,!--no-show-cents", format.show_cents,
+                    "prefer cents to ratios where no small ratio fits (default on)");
     group->add_flag_callback("--no-small-ratios", [this] { format.show_cents_or_small_ratios = false; },
                              "with --show-cents, show cents even where a small ratio fits");
     group->add_option("--max-quotient", format.iMaxQuotientForIntervals, "largest denominator of a ratio")

@@ -200,6 +200,8 @@ PitchFormat PitchFormat::configuration_defaults() {
     s.iMaxQuotientForIntervals = 1000000;
     s.iMaxDivisorForRatiosQuotient = 50;
     s.iMaxQuotientForNRatios = 1;
+    s.show_cents = true;
+    s.show_cents_or_small_ratios = true;
     return s;
 }
 

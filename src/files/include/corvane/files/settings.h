@@ -72,7 +72,7 @@ struct Settings {
     bool file_named_on_command_line = false;  // File is kept when a configuration is read
 
     // Number formats, the player, the channel voices and MIDI files.
-    tuning::PitchFormat format = configuration_pitch_format();
+    tuning::PitchFormat format = tuning::PitchFormat::configuration_defaults();
     engine::PlayerSettings player;
     bool uTimerRes_set_explicitly = false;  // read from a file or typed in this run
     bool save_priority_for_next_session = false;
@@ -213,14 +213,6 @@ struct Settings {
     int midi_range_min = 0;
     int action_if_out_of_range = 0;
 
-    // The number formats the configuration starts from: the formatter's own configuration
-    // defaults, with cents preferred where no ratio fits.
-    static tuning::PitchFormat configuration_pitch_format() {
-        tuning::PitchFormat f = tuning::PitchFormat::configuration_defaults();
-        f.show_cents = true;
-        f.show_cents_or_small_ratios = true;
-        return f;
-    }
 };
 
 // The settings of a MIDI file save, as the configuration holds them.

@@ -27,7 +27,7 @@ struct PitchFormat {
     // The settings the composition writer forces so that files keep full precision.
     static PitchFormat full_precision();
     // The defaults the configuration file starts from (fewer digits in large ratios,
-    // octave fractions only for whole octaves).
+    // octave fractions only for whole octaves, cents where no small ratio fits).
     static PitchFormat configuration_defaults();
 };
 
