@@ -1,0 +1,92 @@
+#include "corvane/ui/desktop_program.h"
+
+#include <QDir>
+#include <QIcon>
+#include <QMessageBox>
+#include <exception>
+#include <memory>
+
+#include "corvane/platform/combined_output.h"
+#include "corvane/platform/data_folder.h"
+#include "corvane/ui/launch.h"
+#include "corvane/ui/main_window.h"
+#include "corvane/ui/qt_reporter.h"
+#include "corvane/ui/single_instance.h"
+
+namespace corvane::ui {
+namespace {
+
+QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::optional<std::filesystem::path> prepared_data_folder(const Launch& launch, std::string& error) {
+    if (!launch.data_folder) {
+        const auto folder = platform::open_data_folder(error);
+        if (!folder) return std::nullopt;
+        return folder->folder;
+    }
+    error = platform::prepare_data_folder(*launch.data_folder,
+                                          platform::installed_data_folder(platform::places_of_this_process()));
+    if (!error.empty()) return std::nullopt;
+    return *launch.data_folder;
+}
+
+// The start file from the command line, taken from the start folder when relative.
+std::optional<std::filesystem::path> start_file(const Launch& launch, const std::filesystem::path& start_folder) {
+    if (!launch.start_file) return std::nullopt;
+    const auto name = start_file_argument(*launch.start_file);
+    if (!name) return std::nullopt;
+    std::filesystem::path path(*name);
+    return path.is_absolute() ? path : start_folder / path;
+}
+
+}  // namespace
+
+int run_desktop_program(QApplication& app, const Launch& launch) {
+    const std::filesystem::path start_folder = QDir::currentPath().toStdString();
+    const auto file = start_file(launch, start_folder);
+    std::string error;
+    const auto data_folder = prepared_data_folder(launch, error);
+    if (!data_folder) {
+        QMessageBox::critical(nullptr, qt_text(kProgramCaption), QString::fromStdString(error));
+        return 1;
+    }
+    const QString server_name = instance_server_name(*data_folder);
+    if (choose_launch(file.has_value(), file && running_copy_found(server_name), launch.shift_held) ==
+            LaunchChoice::hand_off_to_running_copy &&
+        hand_off_file(server_name, *data_folder, file->string()) == HandOffResult::taken) {
+        return 0;
+    }
+
+    platform::CombinedOutputSystem outputs;
+    QtReporter reporter;
+    ProgramContext context(*data_folder, outputs, reporter);
+    QSettings store;
+    std::unique_ptr<MainWindow> window;
+    try {
+        window = std::make_unique<MainWindow>(context, store);
+    } catch (const std::exception&) {
+        QMessageBox::critical(nullptr, qt_text(kProgramCaption), qt_text(kCannotCreateWindowMessage));
+        return 1;
+    }
+    reporter.set_parent(window.get());
+    window->setWindowIcon(QIcon::fromTheme("corvane", QIcon(":/corvane/corvane.svg")));
+
+    InstanceServer server(server_name, *data_folder, [&context, &window](const std::string& handed) {
+        if (!running_copy_takes_file(context.settings().needs_save)) return false;
+        QMetaObject::invokeMethod(window.get(), [&window, handed] { window->open_file(handed); }, Qt::QueuedConnection);
+        return true;
+    });
+    server.listen();
+
+    window->initialise({.started_with_file = file.has_value()});
+    window->show();
+    if (file) {
+        const bool play = context.settings().play_on_start_up_with_file;
+        QMetaObject::invokeMethod(window.get(), [&window, path = *file, play] { window->open_file(path, play); },
+                                  Qt::QueuedConnection);
+    }
+    QDir::setCurrent(QString::fromStdString(start_folder.string()));
+    return app.exec();
+}
+
+}  // namespace corvane::ui

@@ -1,0 +1,336 @@
+#include "corvane/ui/dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/degree_mapping.h"
+#include "corvane/midi/general_midi.h"
+#include "corvane/midi/midi_file_save.h"
+#include "corvane/tuning/expression.h"
+#include "corvane/ui/composition_edits.h"
+
+namespace corvane::ui {
+namespace {
+
+QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A number typed into a dialog, read by the expression reader; `fallback` when there is none.
+double typed_number(const QString& text, double fallback) {
+    const auto e = tuning::evaluate_expression(text.toStdString(), tuning::PitchForm::ratio);
+    return e.number_read && std::isfinite(e.value) ? e.value : fallback;
+}
+double typed_number(const QLineEdit* edit, double fallback) { return typed_number(edit->text(), fallback); }
+
+// A whole number within low..high.
+int typed_whole(const QString& text, int fallback, int low, int high) {
+    const double value = typed_number(text, fallback);
+    return static_cast<int>(std::clamp(std::trunc(value), static_cast<double>(low), static_cast<double>(high)));
+}
+int typed_whole(const QLineEdit* edit, int fallback, int low, int high) {
+    return typed_whole(edit->text(), fallback, low, high);
+}
+
+QLineEdit* number_edit(const char* name, double value, QWidget* parent) {
+    auto* edit = new QLineEdit(QString::fromStdString(number_text(value)), parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QCheckBox* check_box(const QString& text, const char* name, bool on, QWidget* parent) {
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setChecked(on);
+    return box;
+}
+
+QDialogButtonBox* ok_cancel(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+FormulaDialog::FormulaDialog(engine::Composition& composition, QWidget* parent)
+    : QDialog(parent), composition_(composition) {
+    setWindowTitle(qt_text(engine::kFormulaDialogCaption));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    formula_ = new QLineEdit(QString::fromStdString(composition.sz_ccbo_formula), this);
+    formula_->setObjectName("formula");
+    formula_->setMaxLength(static_cast<int>(engine::kMaxFormulaLength));
+    form->addRow(tr("&Formula"), formula_);
+    first_channel_ = number_edit("first_channel", composition.ccbo_first_channel, this);
+    form->addRow(qt_text(engine::kFirstChannelLabel), first_channel_);
+    layout->addLayout(form);
+    sustain_to_next_ = check_box(qt_text(engine::kSymChsLabel), "sym_chs", composition.ccbo_sym_chs, this);
+    no_overlap_ = check_box(qt_text(engine::kNoOverlapLabel), "no_overlap",
+                            !composition.ccbo_multiple_notes_in_same_channel, this);
+    layout->addWidget(sustain_to_next_);
+    layout->addWidget(no_overlap_);
+    for (const auto help : {engine::kFormulaHelpFirst, engine::kFormulaHelpSecond, engine::kFormulaHelpNumbering}) {
+        layout->addWidget(new QLabel(qt_text(help), this));
+    }
+    layout->addWidget(ok_cancel(this));
+}
+
+void FormulaDialog::accept() {
+    engine::set_formula(composition_, formula_->text().toStdString());
+    composition_.ccbo_first_channel = typed_whole(first_channel_, composition_.ccbo_first_channel, 0, 15);
+    composition_.ccbo_sym_chs = sustain_to_next_->isChecked();
+    composition_.ccbo_multiple_notes_in_same_channel = !no_overlap_->isChecked();
+    QDialog::accept();
+}
+
+// ---------------------------------------------------------------------------------------
+
+MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget* parent)
+    : QDialog(parent), context_(context), start_(std::move(start)) {
+    setObjectName("midi_file_dialog");
+    setWindowTitle(tr("Midi File Options"));
+    const auto& s = context.settings();
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    minutes_ = number_edit("minutes", s.midi_file_play_mins, this);
+    seconds_ = number_edit("seconds", s.midi_file_play_secs, this);
+    form->addRow(tr("Length, &minutes"), minutes_);
+    form->addRow(tr("and s&econds"), seconds_);
+    format_ = new QComboBox(this);
+    format_->setObjectName("format");
+    format_->addItems({tr("0: one track"), tr("1: a track per channel"), tr("2: independent tracks")});
+    format_->setCurrentIndex(std::clamp(s.midi_file_format, 0, 2));
+    form->addRow(tr("&Format"), format_);
+    auto* file_row = new QHBoxLayout;
+    file_ = new QLineEdit(this);
+    file_->setObjectName("file");
+    const std::filesystem::path composition_file = std::filesystem::path(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
+    file_->setText(QString::fromStdString(
+        (context.workspace().program_folder / composition_file.filename()).replace_extension(".mid").string()));
+    auto* browse = new QPushButton(tr("&Browse..."), this);
+    connect(browse, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, tr("Save MIDI file"), file_->text(),
+                                                          tr("MIDI files (*.mid *.MID)"));
+        if (!path.isEmpty()) file_->setText(path);
+    });
+    file_row->addWidget(file_, 1);
+    file_row->addWidget(browse);
+    form->addRow(tr("F&ile"), file_row);
+    layout->addLayout(form);
+    single_pass_ = check_box(tr("Single &pass (formats 1 and 2)"), "single_pass", s.smf.mf_single_pass_recording, this);
+    hex_dump_ = check_box(tr("Also write the &hex dump"), "hex_dump", s.hex_dump, this);
+    layout->addWidget(single_pass_);
+    layout->addWidget(hex_dump_);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("progress");
+    progress_->setRange(0, 1000);
+    progress_->setValue(0);
+    saved_time_ = new QLabel(this);
+    saved_time_->setObjectName("saved_time");
+    file_size_ = new QLabel(this);
+    file_size_->setObjectName("file_size");
+    layout->addWidget(progress_);
+    layout->addWidget(saved_time_);
+    layout->addWidget(file_size_);
+    auto* buttons = new QDialogButtonBox(this);
+    save_ = buttons->addButton(tr("&Save"), QDialogButtonBox::ActionRole);
+    save_->setObjectName("save");
+    buttons->addButton(QDialogButtonBox::Close);
+    connect(save_, &QPushButton::clicked, this, &MidiFileDialog::save_or_stop);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+void MidiFileDialog::store_settings() {
+    auto& s = context_.settings();
+    s.midi_file_play_mins = std::max(0.0, typed_number(minutes_, s.midi_file_play_mins));
+    s.midi_file_play_secs = std::max(0.0, typed_number(seconds_, s.midi_file_play_secs));
+    s.midi_file_format = format_->currentIndex();
+    s.smf.mf_single_pass_recording = single_pass_->isChecked();
+    s.hex_dump = hex_dump_->isChecked();
+}
+
+void MidiFileDialog::save_or_stop() {
+    if (context_.midi_save().running()) {
+        context_.midi_save().stop();
+        return;
+    }
+    store_settings();
+    if (files::midi_save_settings(context_.settings()).end_secs() <= 0) return;
+    if (start_(file_->text().toStdString())) show_progress();
+}
+
+void MidiFileDialog::show_progress() {
+    const bool running = context_.midi_save().running();
+    save_->setText(running ? tr("&Stop") : tr("&Save"));
+    const auto& watch = context_.save_watch();
+    const double end = files::midi_save_settings(context_.settings()).end_secs();
+    const double saved = watch.saved_secs.load();
+    progress_->setValue(end > 0 ? static_cast<int>(std::clamp(saved / end, 0.0, 1.0) * 1000) : 0);
+    saved_time_->setText(QString::fromStdString(midi::saved_time_text(saved)));
+    file_size_->setText(QString::fromStdString(midi::file_size_text(watch.file_bytes.load())));
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+enum ChannelColumn { kVoice, kInstrument, kVolume, kOctaveShift, kLowest, kHighest, kOutOfRange, kColumns };
+
+QString instrument_name(int voice) {
+    if (voice < 0) return QObject::tr("(not in play)");
+    if (voice == 128) return QObject::tr("(rests)");
+    if (voice > 128) return QObject::tr("Percussion key %1").arg(voice - 128);
+    return qt_text(midi::general_midi_instrument(voice));
+}
+
+}  // namespace
+
+ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("channels_dialog");
+    setWindowTitle(tr("Channels"));
+    auto* layout = new QVBoxLayout(this);
+    table_ = new QTableWidget(engine::kMidiChannels, kColumns, this);
+    table_->setObjectName("channels");
+    table_->setHorizontalHeaderLabels({tr("Voice"), tr("Instrument"), tr("Volume"), tr("Octave shift"),
+                                       tr("Lowest note"), tr("Highest note"), tr("Out of range")});
+    for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
+        table_->setVerticalHeaderItem(ch, new QTableWidgetItem(tr("Channel %1").arg(ch + 1)));
+    }
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    connect(table_, &QTableWidget::cellChanged, this, &ChannelsDialog::cell_edited);
+    layout->addWidget(table_, 1);
+    auto* form = new QFormLayout;
+    shift_mode_ = new QComboBox(this);
+    shift_mode_->setObjectName("shift_mode");
+    for (const auto name : engine::shift_mode_names()) shift_mode_->addItem(qt_text(name));
+    connect(shift_mode_, &QComboBox::activated, this, [this](int mode) {
+        context_.composition().shift_by_octave_or_arpeggio = mode;
+        context_.settings().needs_save = true;
+        changed_();
+    });
+    form->addRow(tr("Octave &shifts move notes by"), shift_mode_);
+    layout->addLayout(form);
+    layout->addWidget(new QLabel(tr("Voice: 0 to 127 a General MIDI program, 128 rests, 128 + key a percussion "
+                                    "sound, -1 not in play. Out of range: 0 silent, 1 hover, 2 rebound, 3 wrap "
+                                    "around, 4 hover and rebound."),
+                                 this));
+    status_ = new QLabel(this);
+    status_->setObjectName("channels_status");
+    layout->addWidget(status_);
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(close);
+    resize(720, 560);
+    show_channels();
+}
+
+void ChannelsDialog::show_channels() {
+    filling_ = true;
+    const auto& c = context_.composition();
+    for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
+        const auto i = static_cast<std::size_t>(ch);
+        const std::array<QString, kColumns> texts{
+            QString::number(c.Voices_for_channels[i]),   instrument_name(c.Voices_for_channels[i]),
+            QString::number(c.Volumes_for_channels[i]),  QString::number(c.Octave_shifts_for_channels[i]),
+            QString::number(c.Min_notes_for_channels[i]), QString::number(c.Max_notes_for_channels[i]),
+            QString::number(c.iActionIfOutOfRange[i])};
+        for (int col = 0; col < kColumns; ++col) {
+            auto* item = new QTableWidgetItem(texts[static_cast<std::size_t>(col)]);
+            if (col == kInstrument) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            table_->setItem(ch, col, item);
+        }
+    }
+    shift_mode_->setCurrentIndex(c.shift_by_octave_or_arpeggio);
+    status_->setText(QString::fromStdString(engine::channels_window_status(c)));
+    filling_ = false;
+}
+
+void ChannelsDialog::cell_edited(int row, int column) {
+    if (filling_) return;
+    auto& c = context_.composition();
+    const auto ch = static_cast<std::size_t>(row);
+    const QString reader = table_->item(row, column)->text();
+    switch (column) {
+        case kVoice: c.Voices_for_channels[ch] = typed_whole(reader, c.Voices_for_channels[ch], -1, 255); break;
+        case kVolume: c.Volumes_for_channels[ch] = typed_whole(reader, c.Volumes_for_channels[ch], 0, 127); break;
+        case kOctaveShift:
+            c.Octave_shifts_for_channels[ch] = typed_whole(reader, c.Octave_shifts_for_channels[ch], -100, 100);
+            break;
+        case kLowest: c.Min_notes_for_channels[ch] = typed_whole(reader, c.Min_notes_for_channels[ch], 0, 127); break;
+        case kHighest: c.Max_notes_for_channels[ch] = typed_whole(reader, c.Max_notes_for_channels[ch], 0, 127); break;
+        case kOutOfRange: c.iActionIfOutOfRange[ch] = typed_whole(reader, c.iActionIfOutOfRange[ch], 0, 4); break;
+        default: return;
+    }
+    context_.settings().needs_save = true;
+    show_channels();
+    changed_();
+}
+
+// ---------------------------------------------------------------------------------------
+
+NumberOptionsDialog::NumberOptionsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("number_options");
+    setWindowTitle(tr("Number options"));
+    const auto& f = context.settings().format;
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    sig_figs_ = new QSpinBox(this);
+    sig_figs_->setRange(1, 16);
+    sig_figs_->setValue(f.iCentsSigFigs);
+    form->addRow(tr("Significant &figures of decimals and cents"), sig_figs_);
+    max_quotient_ = number_edit("max_quotient", static_cast<double>(f.iMaxQuotientForIntervals), this);
+    form->addRow(tr("Largest &denominator of a ratio"), max_quotient_);
+    max_divisor_ = number_edit("max_divisor", static_cast<double>(f.iMaxDivisorForRatiosQuotient), this);
+    form->addRow(tr("&Prime limit once the denominator reaches it (0: none)"), max_divisor_);
+    max_n_quotient_ = number_edit("max_n_quotient", static_cast<double>(f.iMaxQuotientForNRatios), this);
+    form->addRow(tr("Largest denominator of an &octave fraction n(p/q)"), max_n_quotient_);
+    layout->addLayout(form);
+    show_cents_ = check_box(tr("Prefer &cents to ratios"), "show_cents", f.show_cents, this);
+    cents_or_small_ratios_ =
+        check_box(tr("... but a &ratio when a small one fits"), "small_ratios", f.show_cents_or_small_ratios, this);
+    factorise_ = check_box(tr("F&actorise ratios (45/32 as 3^2*5/2^5)"), "factorise", f.bFactoriseRatios, this);
+    ratios_over_1_ = check_box(tr("Whole numbers as ratios (&2 as 2/1)"), "ratios_over_1", f.ratios_as_1o1_2o1_etc, this);
+    cents_fixed_ = check_box(tr("Cents with &fixed decimals"), "cents_fixed", f.cents_fixed_point, this);
+    for (QCheckBox* box : {show_cents_, cents_or_small_ratios_, factorise_, ratios_over_1_, cents_fixed_}) {
+        layout->addWidget(box);
+    }
+    layout->addWidget(ok_cancel(this));
+}
+
+void NumberOptionsDialog::accept() {
+    auto& f = context_.settings().format;
+    f.iCentsSigFigs = sig_figs_->value();
+    f.iMaxQuotientForIntervals = typed_whole(max_quotient_, 100000000, 1, 2000000000);
+    f.iMaxDivisorForRatiosQuotient = typed_whole(max_divisor_, 50, 0, 2000000000);
+    f.iMaxQuotientForNRatios = typed_whole(max_n_quotient_, 100, 1, 2000000000);
+    f.show_cents = show_cents_->isChecked();
+    f.show_cents_or_small_ratios = cents_or_small_ratios_->isChecked();
+    f.bFactoriseRatios = factorise_->isChecked();
+    f.ratios_as_1o1_2o1_etc = ratios_over_1_->isChecked();
+    f.cents_fixed_point = cents_fixed_->isChecked();
+    changed_();
+    QDialog::accept();
+}
+
+}  // namespace corvane::ui

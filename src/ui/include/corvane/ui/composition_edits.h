@@ -1,0 +1,48 @@
+#pragma once
+
+// The main window's fields as text: each edit reads what the user typed through the
+// expression reader, stores it with the composition's limits (reporting the clamps) and
+// marks the composition unsaved when it changed; each display text is what the field
+// shows back.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "corvane/files/workspace.h"
+#include "corvane/platform/reporter.h"
+
+namespace corvane::ui {
+
+// A number as the fields show it: up to ten significant figures, a point for decimals
+// whatever the locale.
+std::string number_text(double value);
+
+// Each edit returns whether the composition changed.
+bool edit_seed(files::Workspace& ws, std::string_view text);
+bool edit_levels(files::Workspace& ws, std::string_view text, platform::Reporter& reporter);
+bool edit_note_length(files::Workspace& ws, std::string_view text);
+bool edit_sustain(files::Workspace& ws, std::string_view text, platform::Reporter& reporter);
+bool edit_channels_in_play(files::Workspace& ws, std::string_view text, platform::Reporter& reporter);
+bool edit_scale(files::Workspace& ws, std::string_view text);
+bool edit_scale_title(files::Workspace& ws, std::string_view text);
+bool edit_arpeggio(files::Workspace& ws, std::string_view text);
+bool edit_arpeggio_title(files::Workspace& ws, std::string_view text);
+bool edit_lowest_frequency(files::Workspace& ws, std::string_view text);
+
+// The spin arrows: "Time for one note" times or divided by the square root of 2,
+// "Channels in Play" one up or down within 1 to 16.
+void step_note_length(files::Workspace& ws, bool up);
+void step_channels_in_play(files::Workspace& ws, bool up, platform::Reporter& reporter);
+
+// An entry of the list of scales or of modes: a link loads the list it names, any other
+// entry sets the scale (and its modes) or the arpeggio. Returns whether the list changed.
+bool choose_scale_entry(files::Workspace& ws, std::size_t index);
+bool choose_mode_entry(files::Workspace& ws, std::size_t index);
+
+std::string seed_text(const engine::Composition& c);
+std::string scale_text(const files::Workspace& ws);
+std::string arpeggio_text(const engine::Composition& c);
+inline constexpr std::string_view kFollowScaleText = "Use ratios";
+
+}  // namespace corvane::ui

@@ -1,0 +1,108 @@
+#pragma once
+
+// The dialogs of the main window: the formula of the "Other..." order of play, the MIDI
+// file options with their Save, the channels, and the number options.
+
+#include <QDialog>
+#include <filesystem>
+#include <functional>
+
+#include "corvane/ui/program_context.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace corvane::ui {
+
+// "Choose channels by - Other": the formula, the first channel and the two options.
+class FormulaDialog final : public QDialog {
+    Q_OBJECT
+public:
+    FormulaDialog(engine::Composition& composition, QWidget* parent = nullptr);
+    void accept() override;
+
+private:
+    engine::Composition& composition_;
+    QLineEdit* formula_;
+    QLineEdit* first_channel_;
+    QCheckBox* sustain_to_next_;
+    QCheckBox* no_overlap_;
+};
+
+// "Midi File Options": the length of the piece, the format, the file and Save, which
+// turns into Stop while the save runs.
+class MidiFileDialog final : public QDialog {
+    Q_OBJECT
+public:
+    using StartSave = std::function<bool(const std::filesystem::path&)>;
+    MidiFileDialog(ProgramContext& context, StartSave start, QWidget* parent = nullptr);
+
+    // Shows where the running save has got to, or how it ended.
+    void show_progress();
+    void save_or_stop();
+
+private:
+    void store_settings();
+
+    ProgramContext& context_;
+    StartSave start_;
+    QLineEdit* minutes_;
+    QLineEdit* seconds_;
+    QComboBox* format_;
+    QCheckBox* single_pass_;
+    QCheckBox* hex_dump_;
+    QLineEdit* file_;
+    QPushButton* save_;
+    QProgressBar* progress_;
+    QLabel* saved_time_;
+    QLabel* file_size_;
+};
+
+// "Channels": for each MIDI channel its voice, volume, octave shift, range and what a
+// note out of range does; the shift mode for the whole composition.
+class ChannelsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    ChannelsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+
+    void show_channels();
+
+private:
+    void cell_edited(int row, int column);
+
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    QTableWidget* table_;
+    QComboBox* shift_mode_;
+    QLabel* status_;
+    bool filling_ = false;
+};
+
+// "Number options": how pitches are written in the fields and files.
+class NumberOptionsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    NumberOptionsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    void accept() override;
+
+private:
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    QSpinBox* sig_figs_;
+    QCheckBox* show_cents_;
+    QCheckBox* cents_or_small_ratios_;
+    QLineEdit* max_quotient_;
+    QLineEdit* max_divisor_;
+    QLineEdit* max_n_quotient_;
+    QCheckBox* factorise_;
+    QCheckBox* ratios_over_1_;
+    QCheckBox* cents_fixed_;
+};
+
+}  // namespace corvane::ui

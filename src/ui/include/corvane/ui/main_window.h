@@ -1,0 +1,147 @@
+#pragma once
+
+// The composition's own window, which is the program's main window: the fields of the
+// composition, Play/Stop, the status lines and the tune line, and the menu bar.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSettings>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "corvane/ui/commands.h"
+#include "corvane/ui/dialogs.h"
+#include "corvane/ui/exit_sequence.h"
+#include "corvane/ui/program_context.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace corvane::ui {
+
+
+
+struct StartUp {
+    bool started_with_file = false;
+};
+
+// Menus that other parts of the program add: each is called while the menu bar is
+// built, at its place between "&Out" and "&Channels...".
+struct MenuSlots {
+    std::function<void(class QMenuBar&)> input_menu;
+};
+
+class MainWindow final : public QMainWindow, private ExitParticipants {
+    Q_OBJECT
+public:
+    MainWindow(ProgramContext& context, QSettings& store, MenuSlots menu_slots = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The main window's start-up: the stored values, the configuration, the devices, the
+    // menus and the windows of the occasion, in the program's order.
+    void initialise(StartUp start);
+
+    // Opens a file by its extension (the start file, a handed-off file, File > Open).
+    void open_file(const std::filesystem::path& path, bool play_after = false);
+    void play();
+    void stop_playing();
+    // Shows every field as the composition holds it, the title and the menu ticks.
+    void show_composition();
+    // The exit sequence; false when the user stayed.
+    bool exit_program();
+
+    // Opens the window of a window code; false for a window this program does not have.
+    bool open_window(char code);
+    MidiFileDialog* midi_file_dialog() const { return midi_file_dialog_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void build_fields();
+    void build_menu_bar();
+    void build_file_menu();
+    void build_out_menu();
+    void build_voice_menu();
+    void add_option_tick(QMenu& menu, const QString& text, bool files::Settings::*flag);
+    QAction* add_command(QMenu& menu, const QString& text, CommandGroup group, std::function<void()> command);
+    // Runs a command unless a MIDI file save forbids it, in which case only the display
+    // is refreshed.
+    void run(CommandGroup group, const std::function<void()>& command);
+    void update_ticks();
+    void update_title();
+    void update_play_button();
+    void fill_lists();
+
+    void field_edited(const std::function<bool()>& edit);
+    void composition_changed();
+    void choose_seed(int index);
+    void choose_order_of_play(int rule);
+    void take_player_notices();
+    void update_save_progress();
+    void show_play_status();
+
+    void new_composition();
+    void open_command();
+    void save_command();
+    void save_as_command();
+    bool start_midi_save(const std::filesystem::path& path);
+    void focus_next_window(int step);
+    void open_channels_dialog();
+    void open_number_options();
+    void open_formula_dialog();
+
+    // ExitParticipants
+    void silence() override;
+    bool running(Work work) const override;
+    void stop(Work work) override;
+    void set_stop_flag() override;
+    void wait_ms(int ms) override;
+    bool save_configuration() override;
+    void restore_priority() override;
+
+    ProgramContext& context_;
+    QSettings& store_;
+    MenuSlots slots_;
+    bool exiting_ = false;
+    bool editing_ = false;
+
+    QComboBox* seed_ = nullptr;
+    QLineEdit* levels_ = nullptr;
+    QLineEdit* note_length_ = nullptr;
+    QLineEdit* sustain_ = nullptr;
+    QLineEdit* channels_ = nullptr;
+    QLineEdit* scale_ = nullptr;
+    QLineEdit* scale_title_ = nullptr;
+    QComboBox* scales_ = nullptr;
+    QLineEdit* arpeggio_ = nullptr;
+    QLineEdit* arpeggio_title_ = nullptr;
+    QComboBox* modes_ = nullptr;
+    QLineEdit* frequency_ = nullptr;
+    QComboBox* order_ = nullptr;
+    QPushButton* play_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* play_status_ = nullptr;
+    QLabel* tune_line_ = nullptr;
+
+    std::vector<std::pair<QAction*, bool files::Settings::*>> ticks_;
+    QAction* auto_save_ = nullptr;
+    QAction* open_out_now_ = nullptr;
+    QMenu* out_menu_ = nullptr;
+    QMenu* voice_menu_ = nullptr;
+    QTimer* save_progress_timer_ = nullptr;
+    QPointer<MidiFileDialog> midi_file_dialog_;
+    QPointer<QWidget> channels_dialog_;
+    QPointer<QWidget> number_options_;
+};
+
+}  // namespace corvane::ui

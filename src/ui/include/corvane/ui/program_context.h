@@ -1,0 +1,157 @@
+#pragma once
+
+// Everything the desktop program runs on, in one plain object passed to the windows:
+// the workspace (composition, settings, lists), the clock, the timers, the keys, the
+// playback chain and the MIDI file save worker. The windows own none of it.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "corvane/engine/fractal_tune.h"
+#include "corvane/files/workspace.h"
+#include "corvane/midi/midi_file_save.h"
+#include "corvane/midi/playback.h"
+#include "corvane/platform/clock.h"
+#include "corvane/platform/key_state.h"
+#include "corvane/platform/midi_output.h"
+#include "corvane/platform/reporter.h"
+#include "corvane/platform/steady_timer_service.h"
+#include "corvane/ui/launch.h"
+
+namespace corvane::ui {
+
+// The keys as the windows see them, readable from any thread.
+class WatchedKeys final : public platform::KeyState {
+public:
+    bool escape_down() const override { return escape_.load(); }
+    bool shift_down() const override { return shift_.load(); }
+    void set_escape(bool down) { escape_.store(down); }
+    void set_shift(bool down) { shift_.store(down); }
+
+private:
+    std::atomic<bool> escape_{false};
+    std::atomic<bool> shift_{false};
+};
+
+// What the player reports, kept in flags for the window to pick up. The player's thread
+// only sets a flag; the wake function runs when a flag goes from clear to set, so at
+// most one notice is ever waiting for the window.
+class PlayerNotices final : public engine::PlayerListener {
+public:
+    struct Taken {
+        bool display = false;
+        bool priority_reset = false;
+        bool stopped = false;
+    };
+
+    // Set before play starts; called on the player's thread.
+    void set_wake(std::function<void()> wake) { wake_ = std::move(wake); }
+    Taken take();
+
+    void play_display_update() override { raise(display_); }
+    void priority_reset() override { raise(priority_reset_); }
+    void play_stopped() override { raise(stopped_); }
+
+private:
+    void raise(std::atomic<bool>& flag);
+
+    std::atomic<bool> display_{false};
+    std::atomic<bool> priority_reset_{false};
+    std::atomic<bool> stopped_{false};
+    std::atomic<bool> waiting_{false};
+    std::function<void()> wake_;
+};
+
+// The values kept per user in the platform's settings store.
+struct StoredValues {
+    std::string ScalaLocation = "c:\\scala16win\\scala.exe";
+    std::optional<int> MidiDevice;
+    std::optional<int> MidiInDevice;
+    PlayOnStartUp play_on_start_up;
+    WindowCodeTable window_codes;
+};
+
+class ProgramContext {
+public:
+    ProgramContext(std::filesystem::path program_folder, platform::MidiOutputSystem& outputs,
+                   platform::Reporter& reporter);
+    ~ProgramContext();
+    ProgramContext(const ProgramContext&) = delete;
+    ProgramContext& operator=(const ProgramContext&) = delete;
+
+    files::Workspace& workspace() { return workspace_; }
+    engine::Composition& composition() { return workspace_.composition; }
+    files::Settings& settings() { return workspace_.settings; }
+    platform::Reporter& reporter() { return reporter_; }
+    midi::Playback& playback() { return *playback_; }
+    midi::MidiSaveWorker& midi_save() { return midi_save_; }
+    WatchedKeys& keys() { return keys_; }
+    PlayerNotices& notices() { return notices_; }
+    const platform::Clock& clock() const { return clock_; }
+    StoredValues& stored() { return stored_; }
+    const engine::FractalTune& tune() const { return *tune_; }
+
+    // Stops play and waits until no player event runs any more, so that nothing the
+    // player reports can arrive after this returns.
+    void stop_play_and_wait();
+
+    // The timer resolution the platform allows, used unless the configuration set one.
+    std::uint32_t timer_resolution() const { return timer_resolution_; }
+    // After every configuration read: the resolution rule, unless the file set it.
+    void apply_timer_resolution();
+
+    // Rebuilds the tune line's copy of the fractal tune after the seed or levels changed.
+    void rebuild_tune();
+
+    // Holds the player still around modal work; the count goes back down when the guard
+    // ends.
+    class PlayHold {
+    public:
+        explicit PlayHold(ProgramContext& context);
+        ~PlayHold();
+        PlayHold(const PlayHold&) = delete;
+        PlayHold& operator=(const PlayHold&) = delete;
+
+    private:
+        ProgramContext& context_;
+    };
+    PlayHold hold_play() { return PlayHold(*this); }
+
+    // Where a MIDI file save has got to, written by the worker.
+    struct SaveWatch {
+        std::atomic<int> track{0};
+        std::atomic<double> saved_secs{0};
+        std::atomic<std::uint64_t> file_bytes{0};
+    };
+    const SaveWatch& save_watch() const { return save_watch_; }
+    // Starts saving the composition as it stands now into a MIDI file on the worker
+    // thread. False when a save is already running.
+    bool start_midi_save(const std::filesystem::path& path);
+
+    // The global stop flag of the exit: workers poll it.
+    std::atomic<bool>& stop_flag() { return stop_flag_; }
+
+    // A place for the MIDI-in port and the play-along recorder when they join the program.
+
+private:
+    files::Workspace workspace_;
+    platform::Reporter& reporter_;
+    platform::SteadyClock clock_;
+    platform::SteadyTimerService timers_;
+    WatchedKeys keys_;
+    PlayerNotices notices_;
+    std::uint32_t timer_resolution_;
+    std::unique_ptr<engine::FractalTune> tune_ = std::make_unique<engine::FractalTune>();
+    std::unique_ptr<midi::Playback> playback_;
+    midi::MidiSaveWorker midi_save_;
+    SaveWatch save_watch_;
+    StoredValues stored_;
+    std::atomic<bool> stop_flag_{false};
+};
+
+}  // namespace corvane::ui

@@ -1,0 +1,655 @@
+#include "corvane/ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <chrono>
+#include <thread>
+
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/seed.h"
+#include "corvane/midi/midi_file_save.h"
+#include "corvane/platform/priority.h"
+#include "corvane/ui/composition_edits.h"
+#include "corvane/ui/dialogs.h"
+#include "corvane/ui/stored_values.h"
+
+namespace corvane::ui {
+namespace {
+
+QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A menu text without its keyboard marker, for lists that show it plainly.
+QString without_marker(std::string_view text) { return qt_text(text).remove(QLatin1Char('&')); }
+
+QLineEdit* line_edit(const char* name, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    return edit;
+}
+
+QComboBox* drop_list(const char* name, bool editable, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setEditable(editable);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(16);
+    return box;
+}
+
+// Two small arrows beside a field: up and down.
+QWidget* spin_arrows(const char* name, QWidget* parent, const std::function<void(bool up)>& step) {
+    auto* box = new QWidget(parent);
+    box->setObjectName(QLatin1String(name));
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (const bool up : {true, false}) {
+        auto* arrow = new QToolButton(box);
+        arrow->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
+        arrow->setObjectName(QLatin1String(name) + (up ? QLatin1String("_up") : QLatin1String("_down")));
+        arrow->setFixedSize(18, 12);
+        arrow->setAutoRepeat(true);
+        QObject::connect(arrow, &QToolButton::clicked, box, [step, up] { step(up); });
+        layout->addWidget(arrow);
+    }
+    return box;
+}
+
+void set_field_text(QLineEdit* edit, const std::string& text) {
+    const QString shown = QString::fromStdString(text);
+    if (edit->text() != shown) edit->setText(shown);
+    edit->setCursorPosition(0);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ProgramContext& context, QSettings& store, MenuSlots menu_slots, QWidget* parent)
+    : QMainWindow(parent), context_(context), store_(store), slots_(std::move(menu_slots)) {
+    setObjectName("main_window");
+    build_fields();
+    save_progress_timer_ = new QTimer(this);
+    save_progress_timer_->setInterval(100);
+    connect(save_progress_timer_, &QTimer::timeout, this, &MainWindow::update_save_progress);
+    context_.notices().set_wake([this] {
+        QMetaObject::invokeMethod(this, &MainWindow::take_player_notices, Qt::QueuedConnection);
+    });
+    auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(save, &QShortcut::activated, this, [this] { run(CommandGroup::edit, [this] { save_command(); }); });
+    for (const auto& [key, step] : {std::pair{Qt::Key_F5, -1}, std::pair{Qt::Key_F6, 1}}) {
+        auto* move = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::ApplicationShortcut);
+        connect(move, &QShortcut::activated, this, [this, s = step] { focus_next_window(s); });
+    }
+    QApplication::instance()->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() {
+    QApplication::instance()->removeEventFilter(this);
+    // Fields losing their focus while the window goes must not edit anything.
+    for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
+    context_.stop_play_and_wait();
+    context_.notices().set_wake({});
+}
+
+void MainWindow::build_fields() {
+    auto* central = new QWidget(this);
+    auto* grid = new QGridLayout(central);
+    int row = 0;
+    const auto add_row = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
+        auto* caption = new QLabel(tr(label), central);
+        caption->setBuddy(field);
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(field, row, 1, 1, extra != nullptr ? 1 : 2);
+        if (extra != nullptr) grid->addWidget(extra, row, 2);
+        ++row;
+    };
+
+    seed_ = drop_list("seed", true, central);
+    connect(seed_->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_seed(context_.workspace(), seed_->currentText().toStdString()); });
+    });
+    connect(seed_, &QComboBox::activated, this, &MainWindow::choose_seed);
+    add_row("Musical &seed", seed_);
+
+    levels_ = line_edit("levels", central);
+    connect(levels_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_levels(context_.workspace(), levels_->text().toStdString(), context_.reporter()); });
+    });
+    add_row("&Levels", levels_);
+
+    note_length_ = line_edit("note_length", central);
+    connect(note_length_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_note_length(context_.workspace(), note_length_->text().toStdString()); });
+    });
+    add_row("&Time for one note", note_length_, spin_arrows("note_length_arrows", central, [this](bool up) {
+                run(CommandGroup::edit, [this, up] {
+                    step_note_length(context_.workspace(), up);
+                    composition_changed();
+                });
+            }));
+
+    sustain_ = line_edit("sustain", central);
+    connect(sustain_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_sustain(context_.workspace(), sustain_->text().toStdString(), context_.reporter()); });
+    });
+    add_row("S&ustain", sustain_);
+
+    channels_ = line_edit("channels_in_play", central);
+    connect(channels_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] {
+            return edit_channels_in_play(context_.workspace(), channels_->text().toStdString(), context_.reporter());
+        });
+    });
+    add_row("C&hannels in Play", channels_, spin_arrows("channels_arrows", central, [this](bool up) {
+                run(CommandGroup::edit, [this, up] {
+                    step_channels_in_play(context_.workspace(), up, context_.reporter());
+                    composition_changed();
+                });
+            }));
+
+    auto* scale_box = new QGroupBox(tr("Scale"), central);
+    auto* scale_layout = new QGridLayout(scale_box);
+    scale_ = line_edit("scale", scale_box);
+    scale_title_ = line_edit("scale_title", scale_box);
+    scales_ = drop_list("scales", false, scale_box);
+    scale_layout->addWidget(scale_, 0, 0, 1, 2);
+    scale_layout->addWidget(scale_title_, 1, 0);
+    scale_layout->addWidget(scales_, 1, 1);
+    connect(scale_, &QLineEdit::editingFinished, this,
+            [this] { field_edited([this] { return edit_scale(context_.workspace(), scale_->text().toStdString()); }); });
+    connect(scale_title_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_scale_title(context_.workspace(), scale_title_->text().toStdString()); });
+    });
+    connect(scales_, &QComboBox::activated, this, [this](int index) {
+        field_edited([this, index] { return choose_scale_entry(context_.workspace(), static_cast<std::size_t>(index)) || true; });
+    });
+    grid->addWidget(scale_box, row++, 0, 1, 3);
+
+    auto* arpeggio_box = new QGroupBox(tr("Arpeggio"), central);
+    auto* arpeggio_layout = new QGridLayout(arpeggio_box);
+    arpeggio_ = line_edit("arpeggio", arpeggio_box);
+    arpeggio_title_ = line_edit("arpeggio_title", arpeggio_box);
+    modes_ = drop_list("modes", false, arpeggio_box);
+    arpeggio_layout->addWidget(arpeggio_, 0, 0, 1, 2);
+    arpeggio_layout->addWidget(arpeggio_title_, 1, 0);
+    arpeggio_layout->addWidget(modes_, 1, 1);
+    connect(arpeggio_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_arpeggio(context_.workspace(), arpeggio_->text().toStdString()); });
+    });
+    connect(arpeggio_title_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_arpeggio_title(context_.workspace(), arpeggio_title_->text().toStdString()); });
+    });
+    connect(modes_, &QComboBox::activated, this, [this](int index) {
+        field_edited([this, index] { return choose_mode_entry(context_.workspace(), static_cast<std::size_t>(index)) || true; });
+    });
+    grid->addWidget(arpeggio_box, row++, 0, 1, 3);
+
+    frequency_ = line_edit("lowest_frequency", central);
+    connect(frequency_, &QLineEdit::editingFinished, this, [this] {
+        field_edited([this] { return edit_lowest_frequency(context_.workspace(), frequency_->text().toStdString()); });
+    });
+    add_row("&Frequency of lowest note", frequency_);
+
+    order_ = drop_list("order_of_play", false, central);
+    for (const auto text : engine::channel_rule_menu_texts()) order_->addItem(without_marker(text));
+    connect(order_, &QComboBox::activated, this, &MainWindow::choose_order_of_play);
+    add_row("&Order of play", order_);
+
+    play_ = new QPushButton(tr("&Play"), central);
+    play_->setObjectName("play");
+    connect(play_, &QPushButton::clicked, this, [this] {
+        if (context_.playback().player().playing()) {
+            stop_playing();
+        } else {
+            run(CommandGroup::edit, [this] { play(); });
+        }
+    });
+    grid->addWidget(play_, row++, 0, 1, 3);
+
+    status_ = new QLabel(central);
+    status_->setObjectName("status");
+    play_status_ = new QLabel(central);
+    play_status_->setObjectName("play_status");
+    tune_line_ = new QLabel(central);
+    tune_line_->setObjectName("tune_line");
+    tune_line_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    tune_line_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QLabel* line : {status_, play_status_, tune_line_}) grid->addWidget(line, row++, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    setCentralWidget(central);
+}
+
+void MainWindow::initialise(StartUp start) {
+    auto& ws = context_.workspace();
+    context_.stored() = read_stored_values(store_);
+    if (!start.started_with_file) {
+        const auto& startup = context_.stored().window_codes.occasions[kStartUpOccasion];
+        for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
+            if (!startup.test(i)) continue;
+            QMetaObject::invokeMethod(this, [this, code = kWindowCodes[i]] { open_window(code); }, Qt::QueuedConnection);
+        }
+    }
+    auto& port = context_.playback().port();
+    port.enumerate_devices();
+    files::start_up(ws);
+    context_.apply_timer_resolution();
+    const StoredValues& stored = context_.stored();
+    ws.settings.play_on_start_up = stored.play_on_start_up.without_file;
+    ws.settings.play_on_start_up_with_file = stored.play_on_start_up.with_file;
+    ws.settings.ScalaLocation = stored.ScalaLocation;
+    build_menu_bar();
+    if (stored.MidiDevice) {
+        port.set_device(*stored.MidiDevice);
+        build_out_menu();
+        if (port.open() == midi::OpenResult::opened) port.set_kept_open(true);
+    }
+    play_->setEnabled(!port.out_menu().empty());
+    if (ws.settings.play_on_start_up && !start.started_with_file) {
+        QMetaObject::invokeMethod(this, [this] { play(); }, Qt::QueuedConnection);
+    }
+    context_.rebuild_tune();
+    show_composition();
+    // MIDI in opens here when the configuration asks for it at the start of a session.
+}
+
+void MainWindow::run(CommandGroup group, const std::function<void()>& command) {
+    if (context_.midi_save().running() && !allowed_while_midi_save(group)) {
+        show_composition();
+        return;
+    }
+    command();
+}
+
+void MainWindow::field_edited(const std::function<bool()>& edit) {
+    if (editing_) return;
+    editing_ = true;
+    run(CommandGroup::edit, [&] {
+        if (edit()) composition_changed();
+    });
+    show_composition();
+    editing_ = false;
+}
+
+void MainWindow::composition_changed() {
+    context_.rebuild_tune();
+    show_composition();
+}
+
+void MainWindow::show_composition() {
+    const auto& ws = context_.workspace();
+    const auto& c = ws.composition;
+    seed_->setEditText(QString::fromStdString(seed_text(c)));
+    set_field_text(levels_, std::to_string(c.Levels));
+    set_field_text(note_length_, number_text(c.Note_length));
+    set_field_text(sustain_, number_text(c.Sustain));
+    set_field_text(channels_, std::to_string(c.Channels_in_Play));
+    set_field_text(scale_, scale_text(ws));
+    set_field_text(scale_title_, c.Intervals_Title);
+    set_field_text(arpeggio_, arpeggio_text(c));
+    set_field_text(arpeggio_title_, c.Arpeggio_Title);
+    set_field_text(frequency_, number_text(c.Frequency_of_lowest_note));
+    order_->setCurrentIndex(c.Choose_channels_by);
+    fill_lists();
+    if (!context_.playback().player().playing()) {
+        tune_line_->setText(QString::fromStdString(engine::tune_line_text(context_.tune(), 0, 0)));
+        status_->setText(QString::fromStdString(engine::channels_in_play_status(c)));
+    }
+    update_title();
+    update_ticks();
+}
+
+void MainWindow::fill_lists() {
+    const auto& ws = context_.workspace();
+    const auto fill = [](QComboBox* box, const QStringList& items, int selected) {
+        QStringList present;
+        for (int i = 0; i < box->count(); ++i) present << box->itemText(i);
+        if (present != items) {
+            box->clear();
+            box->addItems(items);
+        }
+        box->setCurrentIndex(selected);
+    };
+    QStringList seeds;
+    for (const auto& s : ws.seeds.seeds) seeds << QString::fromStdString(s);
+    for (const auto s : engine::builtin_seeds()) {
+        if (!seeds.contains(qt_text(s))) seeds << qt_text(s);
+    }
+    const QString seed_shown = seed_->currentText();
+    fill(seed_, seeds, -1);
+    seed_->setEditText(seed_shown);
+    const auto entries = [](const files::ScaleList& list) {
+        QStringList items;
+        for (const auto& e : list.entries) items << QString::fromStdString(e.description);
+        return items;
+    };
+    fill(scales_, entries(ws.scales), static_cast<int>(ws.scales.selected));
+    fill(modes_, entries(ws.modes), static_cast<int>(ws.modes.selected));
+}
+
+void MainWindow::update_title() {
+    const auto& s = context_.settings();
+    if (context_.midi_save().running()) {
+        const auto& watch = context_.save_watch();
+        setWindowTitle(QString::fromStdString(midi::saving_title(watch.track.load(), s.midi_file_format > 0,
+                                                                 files::window_title(s), s.needs_save)));
+        return;
+    }
+    setWindowTitle(QString::fromStdString(files::window_title(s)));
+}
+
+void MainWindow::update_play_button() {
+    play_->setText(context_.playback().player().playing() ? tr("&Stop") : tr("&Play"));
+}
+
+void MainWindow::choose_seed(int index) {
+    auto& ws = context_.workspace();
+    const auto i = static_cast<std::size_t>(index);
+    if (i < ws.seeds.files.size() && !ws.seeds.files[i].empty()) {
+        run(CommandGroup::edit, [&] { open_file(files::resolve_list_path(ws.program_folder, ws.seeds.files[i])); });
+        return;
+    }
+    field_edited([this, index] { return edit_seed(context_.workspace(), seed_->itemText(index).toStdString()); });
+}
+
+void MainWindow::choose_order_of_play(int rule) {
+    run(CommandGroup::edit, [this, rule] {
+        auto& c = context_.composition();
+        if (engine::select_channel_rule(c, rule)) context_.settings().needs_save = true;
+        if (rule == static_cast<int>(engine::ChannelRule::formula)) open_formula_dialog();
+    });
+    show_composition();
+}
+
+void MainWindow::open_formula_dialog() {
+    auto hold = context_.hold_play();
+    FormulaDialog dialog(context_.composition(), this);
+    if (dialog.exec() == QDialog::Accepted) context_.settings().needs_save = true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Play
+
+void MainWindow::play() {
+    if (context_.playback().player().playing()) return;
+    auto& player_settings = context_.settings().player;
+    const int level = player_settings.set_high_priority_for_crv;
+    if (level != 1) platform::set_process_priority(platform::priority_choice(level).process);
+    if (!context_.playback().start()) {
+        update_play_button();
+        return;
+    }
+    update_play_button();
+    show_play_status();
+}
+
+void MainWindow::stop_playing() {
+    context_.playback().stop();
+    update_play_button();
+}
+
+void MainWindow::show_play_status() {
+    const auto& s = context_.settings().player;
+    play_status_->setText(qt_text(engine::priority_status_text(context_.playback().player().priority_level(),
+                                                               s.escape_interrupts)));
+}
+
+void MainWindow::take_player_notices() {
+    const auto taken = context_.notices().take();
+    const auto& player = context_.playback().player();
+    if (taken.display && player.playing()) {
+        status_->setText(QString::fromStdString(player.note_text() + "   " + player.cycle_text()));
+        tune_line_->setText(QString::fromStdString(
+            engine::tune_line_text(context_.tune(), player.notes_stepped(), context_.settings().player.iLookAhead)));
+    }
+    if (taken.priority_reset) show_play_status();
+    if (taken.stopped) {
+        update_play_button();
+        play_status_->clear();
+        if (context_.settings().player.set_high_priority_for_crv != 1) platform::restore_normal_priority();
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool down = type == QEvent::KeyPress;
+        context_.keys().set_shift(key->modifiers().testFlag(Qt::ShiftModifier));
+        if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) {
+            context_.keys().set_escape(down);
+            if (down && context_.midi_save().running()) context_.midi_save().stop();
+            // Shift+Escape: the way back from a raised priority.
+            if (down && key->modifiers().testFlag(Qt::ShiftModifier) &&
+                platform::current_process_priority() != platform::ProcessPriority::normal) {
+                platform::restore_normal_priority();
+                play_status_->clear();
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
+    auto& ws = context_.workspace();
+    files::OpenResult result;
+    {
+        auto hold = context_.hold_play();
+        result = files::open_file(ws, path, context_.reporter());
+        if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
+    }
+    composition_changed();
+    if (play_after && result.may_start_playing()) play();
+}
+
+void MainWindow::new_composition() {
+    auto hold = context_.hold_play();
+    auto& ws = context_.workspace();
+    ws.composition = engine::new_composition();
+    ws.settings.File.clear();
+    ws.settings.needs_save = false;
+    composition_changed();
+}
+
+namespace {
+
+// The program's filters with each pattern in both cases, as the file dialog wants them.
+QString dialog_filters(std::span<const std::string_view> filters) {
+    QStringList all;
+    for (const auto filter : filters) {
+        QString text = qt_text(filter);
+        const auto open = text.indexOf('(');
+        const auto close = text.lastIndexOf(')');
+        if (open < 0 || close < open) {
+            all << text;
+            continue;
+        }
+        QStringList patterns;
+        for (const auto& p : text.mid(open + 1, close - open - 1).split(';', Qt::SkipEmptyParts)) {
+            patterns << p.toLower();
+            if (p.toLower() != p) patterns << p;
+        }
+        all << text.left(open).trimmed() + " (" + patterns.join(' ') + ")";
+    }
+    return all.join(";;");
+}
+
+}  // namespace
+
+void MainWindow::open_command() {
+    auto hold = context_.hold_play();
+    const auto& s = context_.settings();
+    const QString filters = dialog_filters(files::open_dialog_filters());
+    const QStringList filter_list = filters.split(";;");
+    QString selected = filter_list.value(files::open_dialog_filter_for(s.File) - 1);
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open"),
+                                                      QString::fromStdString(files::name_offered_to_open(s.File)),
+                                                      filters, &selected);
+    if (!path.isEmpty()) open_file(path.toStdString());
+}
+
+void MainWindow::save_command() {
+    const auto file = context_.settings().File;
+    if (file.empty()) {
+        save_as_command();
+        return;
+    }
+    auto hold = context_.hold_play();
+    files::save_file(context_.workspace(), file, files::SaveCommand::save, context_.reporter(),
+                     [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    show_composition();
+}
+
+void MainWindow::save_as_command() {
+    auto hold = context_.hold_play();
+    const auto& s = context_.settings();
+    const QString filters = dialog_filters(files::save_dialog_filters());
+    const QStringList filter_list = filters.split(";;");
+    const std::string offered = s.File.empty() ? std::string(files::kFirstSaveName) : s.File;
+    QString selected = filter_list.value(files::save_dialog_filter_for(offered) - 1);
+    QString path = QFileDialog::getSaveFileName(this, tr("Save As"), QString::fromStdString(offered), filters,
+                                                &selected, QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return;
+    const auto name = files::name_for_save_filter(path.toStdString(), static_cast<int>(filter_list.indexOf(selected)) + 1);
+    files::save_file(context_.workspace(), name, files::SaveCommand::save_as, context_.reporter(),
+                     [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    show_composition();
+}
+
+bool MainWindow::start_midi_save(const std::filesystem::path& path) {
+    if (!context_.start_midi_save(path)) return false;
+    save_progress_timer_->start();
+    update_save_progress();
+    return true;
+}
+
+void MainWindow::update_save_progress() {
+    const bool running_now = context_.midi_save().running();
+    if (!running_now) {
+        save_progress_timer_->stop();
+        context_.midi_save().wait();
+    }
+    if (midi_file_dialog_) midi_file_dialog_->show_progress();
+    update_title();
+}
+
+// ---------------------------------------------------------------------------------------
+// Windows
+
+bool MainWindow::open_window(char code) {
+    switch (code) {
+        case 'N':
+        case 'V':
+            open_channels_dialog();
+            return true;
+        case 'M':
+            if (!midi_file_dialog_) {
+                midi_file_dialog_ = new MidiFileDialog(
+                    context_, [this](const std::filesystem::path& p) { return start_midi_save(p); }, this);
+            }
+            midi_file_dialog_->show();
+            midi_file_dialog_->raise();
+            return true;
+        case 'B':
+            open_number_options();
+            return true;
+        default:
+            return false;  // a window this program does not have yet
+    }
+}
+
+void MainWindow::open_channels_dialog() {
+    if (!channels_dialog_) channels_dialog_ = new ChannelsDialog(context_, [this] { composition_changed(); }, this);
+    channels_dialog_->show();
+    channels_dialog_->raise();
+}
+
+void MainWindow::open_number_options() {
+    if (!number_options_) number_options_ = new NumberOptionsDialog(context_, [this] { show_composition(); }, this);
+    number_options_->show();
+    number_options_->raise();
+}
+
+void MainWindow::focus_next_window(int step) {
+    QList<QWidget*> open;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && (w->windowType() == Qt::Window || w->windowType() == Qt::Dialog)) open << w;
+    }
+    if (open.size() < 2) return;
+    const auto at = open.indexOf(QApplication::activeWindow());
+    const auto next = (at + step + open.size()) % open.size();
+    open[next]->raise();
+    open[next]->activateWindow();
+}
+
+// ---------------------------------------------------------------------------------------
+// Exit
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (exiting_ || exit_program()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+bool MainWindow::exit_program() {
+    if (!run_exit_sequence(*this, context_.reporter())) return false;
+    exiting_ = true;
+    QApplication::quit();
+    return true;
+}
+
+void MainWindow::silence() {
+    auto& playback = context_.playback();
+    if (!playback.port().is_open()) return;
+    playback.stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    playback.port().all_sound_off();
+}
+
+bool MainWindow::running(Work work) const {
+    // The scale tools and the play-along recording report here when they join the program.
+    return work == Work::midi_file_save && context_.midi_save().running();
+}
+
+void MainWindow::stop(Work work) {
+    if (work == Work::midi_file_save) context_.midi_save().stop();
+}
+
+void MainWindow::set_stop_flag() { context_.stop_flag().store(true); }
+
+void MainWindow::wait_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool MainWindow::save_configuration() {
+    auto& stored = context_.stored();
+    const auto& s = context_.settings();
+    stored.MidiDevice = context_.playback().port().device();
+    stored.play_on_start_up = {.with_file = s.play_on_start_up_with_file, .without_file = s.play_on_start_up};
+    stored.ScalaLocation = s.ScalaLocation;
+    write_stored_values(store_, stored);
+    return files::save_configuration_at_exit(context_.workspace(), context_.reporter());
+}
+
+void MainWindow::restore_priority() {
+    if (platform::current_process_priority() != platform::ProcessPriority::normal) platform::restore_normal_priority();
+}
+
+}  // namespace corvane::ui

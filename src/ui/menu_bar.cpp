@@ -1,0 +1,209 @@
+// The main window's menu bar: File, Out, the slot for the In menu, Channels..., Voice,
+// Pitch..., Tune..., Colours..., Help... and About, with ticks that mirror the settings.
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+
+#include "corvane/midi/general_midi.h"
+#include "corvane/ui/main_window.h"
+
+namespace corvane::ui {
+namespace {
+
+QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The sixteen families of General MIDI, eight programs each.
+constexpr std::array<std::string_view, 16> kInstrumentFamilies{
+    "Piano", "Chromatic Percussion", "Organ", "Guitar", "Bass", "Strings", "Ensemble", "Brass",
+    "Reed", "Pipe", "Synth Lead", "Synth Pad", "Synth Effects", "Ethnic", "Percussive", "Sound Effects"};
+
+constexpr std::string_view kAboutText =
+    "Corvane " CORVANE_VERSION "\n\nFractal melodies: a short musical seed expanded level by level into a "
+    "self-similar tune, played in any scale through MIDI.";
+constexpr std::string_view kHelpText =
+    "Type a seed (steps such as 0 1 2 1), the number of levels and the time for one note, choose a scale "
+    "and an arpeggio, and press Play.\n\nEvery number may be an expression: 3/2, n(7/12), 701.955` (cents).\n\n"
+    "Hold Escape to interrupt; Shift+Escape also brings the priority back to normal.\nCtrl+S saves; F5 and F6 "
+    "move between the open windows.";
+
+}  // namespace
+
+QAction* MainWindow::add_command(QMenu& menu, const QString& text, CommandGroup group, std::function<void()> command) {
+    QAction* action = menu.addAction(text);
+    connect(action, &QAction::triggered, this, [this, group, command = std::move(command)] { run(group, command); });
+    return action;
+}
+
+void MainWindow::add_option_tick(QMenu& menu, const QString& text, bool files::Settings::*flag) {
+    QAction* action = menu.addAction(text);
+    action->setCheckable(true);
+    connect(action, &QAction::triggered, this, [this, flag](bool on) {
+        run(CommandGroup::options, [this, flag, on] { context_.settings().*flag = on; });
+        update_ticks();
+    });
+    ticks_.emplace_back(action, flag);
+}
+
+void MainWindow::build_menu_bar() {
+    menuBar()->clear();
+    ticks_.clear();
+    build_file_menu();
+    out_menu_ = menuBar()->addMenu(tr("&Out"));
+    build_out_menu();
+    if (slots_.input_menu) slots_.input_menu(*menuBar());
+    QAction* channels = menuBar()->addAction(tr("&Channels..."));
+    connect(channels, &QAction::triggered, this, [this] { run(CommandGroup::opens_window, [this] { open_window('N'); }); });
+    voice_menu_ = menuBar()->addMenu(tr("&Voice"));
+    build_voice_menu();
+    // The pitch bar, the graph and the colours windows are not part of this program yet.
+    for (const char* text : {"&Pitch...", "&Tune...", "&Colours..."}) menuBar()->addAction(tr(text))->setEnabled(false);
+    QAction* help = menuBar()->addAction(tr("&Help..."));
+    connect(help, &QAction::triggered, this, [this] {
+        run(CommandGroup::help, [this] { QMessageBox::information(this, tr("Help"), qt_text(kHelpText)); });
+    });
+    QAction* about = menuBar()->addAction(tr("A&bout..."));
+    connect(about, &QAction::triggered, this, [this] {
+        run(CommandGroup::help, [this] { QMessageBox::about(this, tr("About Corvane"), qt_text(kAboutText)); });
+    });
+    update_ticks();
+}
+
+void MainWindow::build_file_menu() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName("file_menu");
+    add_command(*file, tr("&New"), CommandGroup::edit, [this] { new_composition(); });
+    add_command(*file, tr("&Open"), CommandGroup::edit, [this] { open_command(); });
+    add_command(*file, tr("&Save"), CommandGroup::edit, [this] { save_command(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    file->actions().back()->setShortcutContext(Qt::WidgetShortcut);  // Ctrl+S is the window's own
+    add_command(*file, tr("Save &As"), CommandGroup::edit, [this] { save_as_command(); });
+    add_option_tick(*file, tr("Replace Old Warning"), &files::Settings::replace_old_warning);
+    auto_save_ = add_command(*file, tr("Auto save Config."), CommandGroup::options, [this] {
+        files::toggle_auto_save(context_.workspace(), context_.reporter());
+        update_ticks();
+    });
+    auto_save_->setCheckable(true);
+    add_command(*file, tr("Read Config."), CommandGroup::edit, [this] {
+        auto hold = context_.hold_play();
+        files::read_configuration_now(context_.workspace(), context_.reporter());
+        context_.apply_timer_resolution();
+        composition_changed();
+    });
+    file->addSeparator();
+    add_command(*file, tr("Reset Check boxes etc."), CommandGroup::edit, [this] {
+        files::reset_settings(context_.workspace());
+        context_.apply_timer_resolution();
+        composition_changed();
+    });
+    QMenu* more = file;
+    if (context_.settings().need_extra_dialog_space) {
+        more = file->addMenu(tr("&More"));
+        more->setObjectName("more_menu");
+    }
+    add_command(*more, tr("Reset Modes"), CommandGroup::edit, [this] {
+        auto& ws = context_.workspace();
+        ws.modes = files::builtin_mode_list(tuning::kTwelveToneModesCode);
+        show_composition();
+    });
+    add_command(*more, tr("Reset Scales"), CommandGroup::edit, [this] {
+        context_.workspace().scales = files::builtin_scale_list();
+        show_composition();
+    });
+    add_command(*more, tr("Number options..."), CommandGroup::opens_window, [this] { open_window('B'); });
+    // The command line options, scales options windows are not part of this program yet.
+    more->addAction(tr("Command line options..."))->setEnabled(false);
+    more->addAction(tr("Scales options..."))->setEnabled(false);
+    add_command(*more, tr("Midi file options..."), CommandGroup::opens_window, [this] { open_window('M'); });
+    file->addSeparator();
+    add_option_tick(*file, tr("New windows on top"), &files::Settings::new_sas_windows_on_top);
+    add_option_tick(*file, tr("Play on start up"), &files::Settings::play_on_start_up);
+    add_option_tick(*file, tr("Play by file assoc."), &files::Settings::play_on_start_up_with_file);
+    add_command(*file, tr("E&xit"), CommandGroup::exit, [this] { close(); });
+}
+
+void MainWindow::build_out_menu() {
+    out_menu_->clear();
+    auto& port = context_.playback().port();
+    auto* devices = new QActionGroup(out_menu_);
+    for (const auto& item : port.out_menu()) {
+        QAction* action = out_menu_->addAction(QString::fromStdString(item.name));
+        action->setCheckable(true);
+        action->setChecked(item.command - midi::kFirstDeviceCommand == port.device());
+        devices->addAction(action);
+        connect(action, &QAction::triggered, this, [this, command = item.command] {
+            run(CommandGroup::device, [this, command] {
+                context_.playback().port().select(command);
+                context_.stored().MidiDevice = context_.playback().port().device();
+            });
+            update_ticks();
+        });
+    }
+    out_menu_->addSeparator();
+    open_out_now_ = add_command(*out_menu_, tr("&Open MIDI out now"), CommandGroup::device, [this] {
+        auto& p = context_.playback().port();
+        if (p.is_open()) {
+            p.set_kept_open(false);
+            p.close();
+        } else if (p.open() != midi::OpenResult::failed) {
+            p.set_kept_open(true);
+        }
+        update_ticks();
+    });
+}
+
+void MainWindow::build_voice_menu() {
+    voice_menu_->clear();
+    auto* programs = new QActionGroup(voice_menu_);
+    for (int family = 0; family < 16; ++family) {
+        QMenu* sub = voice_menu_->addMenu(qt_text(kInstrumentFamilies[static_cast<std::size_t>(family)]));
+        for (int program = family * 8; program < family * 8 + 8; ++program) {
+            QAction* action = sub->addAction(qt_text(midi::general_midi_instrument(program)));
+            action->setCheckable(true);
+            action->setData(program);
+            programs->addAction(action);
+            connect(action, &QAction::triggered, this, [this, program] {
+                run(CommandGroup::edit, [this, program] {
+                    auto& c = context_.composition();
+                    c.Voices_for_channels[static_cast<std::size_t>(c.Channel)] = program;
+                    context_.settings().needs_save = true;
+                });
+                show_composition();
+            });
+        }
+    }
+    voice_menu_->addSeparator();
+    add_command(*voice_menu_, tr("&Voices..."), CommandGroup::opens_window, [this] { open_window('V'); });
+    voice_menu_->addAction(tr("&Non M. Perc..."))->setEnabled(false);  // not part of this program yet
+}
+
+void MainWindow::update_ticks() {
+    const auto& s = context_.settings();
+    for (const auto& [action, flag] : ticks_) action->setChecked(s.*flag);
+    if (auto_save_ != nullptr) auto_save_->setChecked(s.Auto_save_to_Corvane_ini_on_exit);
+    auto& port = context_.playback().port();
+    if (open_out_now_ != nullptr) {
+        open_out_now_->setText(port.is_open() ? tr("&Close MIDI out now") : tr("&Open MIDI out now"));
+    }
+    if (out_menu_ != nullptr) {
+        for (QAction* action : out_menu_->actions()) {
+            if (action->isCheckable()) action->setChecked(false);
+        }
+        const auto& items = port.out_menu();
+        const auto actions = out_menu_->actions();
+        for (std::size_t i = 0; i < items.size() && i < static_cast<std::size_t>(actions.size()); ++i) {
+            actions[static_cast<qsizetype>(i)]->setChecked(items[i].command - midi::kFirstDeviceCommand == port.device());
+        }
+    }
+    if (voice_menu_ != nullptr) {
+        const auto& c = context_.composition();
+        const int voice = c.Voices_for_channels[static_cast<std::size_t>(c.Channel)];
+        for (QAction* family : voice_menu_->actions()) {
+            if (family->menu() == nullptr) continue;
+            for (QAction* program : family->menu()->actions()) program->setChecked(program->data().toInt() == voice);
+        }
+    }
+}
+
+}  // namespace corvane::ui

@@ -1,0 +1,81 @@
+#include "corvane/ui/program_context.h"
+
+#include <chrono>
+#include <thread>
+
+#include "corvane/platform/priority.h"
+
+namespace corvane::ui {
+
+PlayerNotices::Taken PlayerNotices::take() {
+    waiting_.store(false);
+    return {display_.exchange(false), priority_reset_.exchange(false), stopped_.exchange(false)};
+}
+
+void PlayerNotices::raise(std::atomic<bool>& flag) {
+    flag.store(true);
+    if (!waiting_.exchange(true) && wake_) wake_();
+}
+
+ProgramContext::ProgramContext(std::filesystem::path program_folder, platform::MidiOutputSystem& outputs,
+                               platform::Reporter& reporter)
+    : reporter_(reporter), timer_resolution_(platform::timer_resolution_ms(timers_.caps())) {
+    workspace_.program_folder = std::move(program_folder);
+    apply_timer_resolution();
+    playback_ = std::make_unique<midi::Playback>(
+        workspace_.composition, workspace_.settings.player, workspace_.settings.voices,
+        midi::PlaybackMachine{outputs, timers_, clock_, keys_, reporter_}, &notices_);
+}
+
+ProgramContext::~ProgramContext() {
+    midi_save_.stop();
+    stop_play_and_wait();
+}
+
+void ProgramContext::stop_play_and_wait() {
+    auto& player = playback_->player();
+    playback_->stop();
+    for (int waited = 0; waited < 200 && !player.stopped(); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    timers_.cancel_all(player);
+}
+
+void ProgramContext::apply_timer_resolution() {
+    if (!workspace_.settings.uTimerRes_set_explicitly) workspace_.settings.player.uTimerRes = timer_resolution_;
+}
+
+void ProgramContext::rebuild_tune() {
+    engine::build_fractal_tune(*tune_, workspace_.composition.Note_heights, workspace_.composition.Levels, clock_);
+}
+
+bool ProgramContext::start_midi_save(const std::filesystem::path& path) {
+    if (midi_save_.running()) return false;
+    // A save never runs at real-time priority.
+    if (platform::current_process_priority() == platform::ProcessPriority::real_time) {
+        platform::set_process_priority(platform::ProcessPriority::high);
+    }
+    save_watch_.track.store(0);
+    save_watch_.saved_secs.store(0);
+    save_watch_.file_bytes.store(0);
+    const files::Settings& s = workspace_.settings;
+    return midi_save_.start([this, path, composition = workspace_.composition, save = files::midi_save_settings(s),
+                             player = s.player, voices = s.voices](std::atomic<bool>& abort) {
+        return midi::render_midi_file(path, composition, save, player, voices, reporter_, abort,
+                                      [this](const midi::SaveProgress& p) {
+                                          save_watch_.track.store(p.track);
+                                          save_watch_.saved_secs.store(p.saved_secs);
+                                          save_watch_.file_bytes.store(p.file_bytes);
+                                      });
+    });
+}
+
+ProgramContext::PlayHold::PlayHold(ProgramContext& context) : context_(context) {
+    auto& player = context_.playback().player();
+    player.hold();
+    if (player.playing()) std::this_thread::sleep_for(std::chrono::milliseconds(15));
+}
+
+ProgramContext::PlayHold::~PlayHold() { context_.playback().player().release(); }
+
+}  // namespace corvane::ui

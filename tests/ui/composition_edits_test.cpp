@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "corvane/ui/composition_edits.h"
+
+namespace corvane::ui {
+namespace {
+
+using platform::RecordingReporter;
+
+TEST(FieldEdits, NumbersGoThroughTheExpressionReader) {
+    files::Workspace ws;
+    EXPECT_TRUE(edit_note_length(ws, "3/16"));
+    EXPECT_DOUBLE_EQ(ws.composition.Note_length, 0.1875);
+    EXPECT_TRUE(ws.settings.needs_save);
+    ws.settings.needs_save = false;
+    EXPECT_FALSE(edit_note_length(ws, "0.1875"));  // unchanged: still saved
+    EXPECT_FALSE(ws.settings.needs_save);
+    EXPECT_FALSE(edit_note_length(ws, "abc"));
+    EXPECT_TRUE(edit_lowest_frequency(ws, "440*3/2"));
+    EXPECT_DOUBLE_EQ(ws.composition.Frequency_of_lowest_note, 660.0);
+    EXPECT_TRUE(edit_seed(ws, "0 2 -1 1"));
+    EXPECT_EQ(ws.composition.Note_heights, (std::vector<int>{0, 2, -1, 1}));
+    EXPECT_EQ(seed_text(ws.composition), "0 2 -1 1");
+    EXPECT_EQ(number_text(0.125), "0.125");
+    EXPECT_EQ(number_text(261.6255653005986), "261.6255653");
+}
+
+TEST(FieldEdits, ClampsReportTheUpperLimitsOnly) {
+    files::Workspace ws;
+    RecordingReporter reporter;
+    EXPECT_TRUE(edit_levels(ws, "35", reporter));
+    EXPECT_EQ(ws.composition.Levels, 29);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
+    EXPECT_EQ(reporter.entries()[0].caption, "Levels");
+    reporter.clear();
+    edit_levels(ws, "-2", reporter);
+    EXPECT_EQ(ws.composition.Levels, 0);
+    edit_sustain(ws, "301", reporter);
+    EXPECT_EQ(ws.composition.Sustain, 300.0);
+    edit_channels_in_play(ws, "2*10", reporter);
+    EXPECT_EQ(ws.composition.Channels_in_Play, 16);
+    ASSERT_EQ(reporter.entries().size(), 2u);
+    EXPECT_EQ(reporter.entries()[0].caption, "Notes in chord");
+    EXPECT_EQ(reporter.entries()[1].message, "Maximum of 16 MIDI channels.");
+}
+
+TEST(SpinArrows, NoteLengthBySquareRootOfTwoChannelsWithinOneToSixteen) {
+    files::Workspace ws;
+    RecordingReporter reporter;
+    step_note_length(ws, true);
+    EXPECT_NEAR(ws.composition.Note_length, 0.1767766953, 1e-10);
+    step_note_length(ws, false);
+    step_note_length(ws, false);
+    EXPECT_NEAR(ws.composition.Note_length, 0.0883883476, 1e-10);
+    step_channels_in_play(ws, false, reporter);
+    EXPECT_EQ(ws.composition.Channels_in_Play, 1);
+    for (int i = 0; i < 20; ++i) step_channels_in_play(ws, true, reporter);
+    EXPECT_EQ(ws.composition.Channels_in_Play, 16);
+    EXPECT_TRUE(reporter.entries().empty());  // the arrows stop at the limits without a message
+}
+
+TEST(ScaleAndArpeggio, TextsReadAndShownBack) {
+    files::Workspace ws;
+    EXPECT_EQ(arpeggio_text(ws.composition), "0 2 4 7 9 12");
+    EXPECT_TRUE(edit_scale(ws, "9/8 5/4 3/2 2"));
+    EXPECT_EQ(ws.composition.Intervals.size(), 4u);
+    EXPECT_DOUBLE_EQ(ws.composition.Intervals.back(), 1.0);
+    EXPECT_TRUE(edit_arpeggio(ws, "0 2 3 | 0 1 3"));
+    EXPECT_TRUE(ws.composition.Arpeggio.has_descending_part());
+    EXPECT_EQ(arpeggio_text(ws.composition), "0 2 3 | 0 1 3");
+    EXPECT_TRUE(edit_arpeggio(ws, "Use ratios"));
+    EXPECT_TRUE(ws.composition.Use_ratios);
+    EXPECT_EQ(arpeggio_text(ws.composition), "Use ratios");
+}
+
+TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
+    files::Workspace ws;
+    const auto& entries = ws.scales.entries;
+    std::size_t index = 0;
+    const auto usable = [&](const files::ListEntry& e) {
+        return e.link.empty() && !files::is_fixed_entry(e) && e.description != ws.composition.Intervals_Title;
+    };
+    while (index < entries.size() && !usable(entries[index])) ++index;
+    ASSERT_LT(index, entries.size());
+    choose_scale_entry(ws, index);
+    EXPECT_EQ(ws.composition.Intervals_Title, entries[index].description);
+    EXPECT_EQ(ws.scales.selected, index);
+    EXPECT_TRUE(ws.settings.needs_save);
+}
+
+}  // namespace
+}  // namespace corvane::ui

@@ -1,0 +1,322 @@
+// The main window on the offscreen platform: start-up, fields, arrows, Ctrl+S, the menus,
+// play into a recording device, a MIDI file saved from its dialog, and the exit.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QToolButton>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "corvane/platform/data_folder.h"
+#include "corvane/platform/recording_output.h"
+#include "corvane/ui/main_window.h"
+#include "files/files_test_support.h"
+#include "midi/smf_reader.h"
+
+namespace corvane::ui {
+namespace {
+
+using files::testing::slurp;
+using files::testing::TempFolder;
+using platform::Answer;
+
+// A reporter whose answer the test can change.
+class AnsweringReporter final : public platform::Reporter {
+public:
+    Answer answer = Answer::yes;
+    platform::RecordingReporter said{Answer::yes};
+
+    void report(std::string_view message, std::string_view caption) override { said.report(message, caption); }
+    Answer ask_yes_no(std::string_view question, std::string_view caption) override {
+        said.ask_yes_no(question, caption);
+        return answer;
+    }
+    const auto& entries() const { return said.entries(); }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void start(StartUp start_up = {}) {
+        ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
+        context = std::make_unique<ProgramContext>(folder.path(), outputs, reporter);
+        window = std::make_unique<MainWindow>(*context, store);
+        window->initialise(start_up);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        window.reset();
+        context.reset();
+    }
+
+    template <class T>
+    T* find(const char* name) const {
+        T* widget = window->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString text(const char* name) const { return find<QLineEdit>(name)->text(); }
+    void type_into(const char* name, const QString& typed) {
+        auto* edit = find<QLineEdit>(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
+
+    std::filesystem::path saved_composition(const std::string& seed, int levels) {
+        files::Workspace ws;
+        ws.composition.Note_heights.clear();
+        for (const char c : seed) {
+            if (c != ' ') ws.composition.Note_heights.push_back(c - '0');
+        }
+        ws.composition.Levels = levels;
+        const auto path = folder / "my tune.cv";
+        platform::RecordingReporter quiet;
+        EXPECT_TRUE(files::save_file(ws, path, files::SaveCommand::save_as, quiet));
+        return path;
+    }
+
+    QMenu* menu(const QString& title) const {
+        for (QAction* action : window->menuBar()->actions()) {
+            if (action->text() == title) return action->menu();
+        }
+        return nullptr;
+    }
+    static QStringList texts(const QMenu* m) {
+        QStringList all;
+        for (QAction* action : m->actions()) all << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return all;
+    }
+
+    TempFolder folder;
+    platform::SteadyClock clock;
+    platform::RecordingOutputSystem outputs{clock};
+    AnsweringReporter reporter;
+    QSettings store{QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat};
+    std::unique_ptr<ProgramContext> context;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, StartsWithTheNewCompositionAndTheFirstTuneTitle) {
+    start();
+    EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)");
+    EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 1 0");
+    EXPECT_EQ(text("levels"), "10");
+    EXPECT_EQ(text("note_length"), "0.125");
+    EXPECT_EQ(text("sustain"), "1");
+    EXPECT_EQ(text("channels_in_play"), "1");
+    EXPECT_EQ(text("arpeggio"), "0 2 4 7 9 12");
+    EXPECT_EQ(text("arpeggio_title"), "Pentatonic");
+    EXPECT_EQ(text("scale_title"), "Equal Temperament (M)");
+    EXPECT_EQ(text("lowest_frequency"), "261.6255653");
+    EXPECT_EQ(find<QComboBox>("order_of_play")->currentText(), "By Level");
+    EXPECT_TRUE(find<QLabel>("tune_line")->text().startsWith("Fractal tune:"));
+    EXPECT_TRUE(find<QPushButton>("play")->isEnabled());
+    EXPECT_GT(find<QComboBox>("seed")->count(), 3);
+    EXPECT_GT(find<QComboBox>("scales")->count(), 2);
+}
+
+TEST_F(MainWindowTest, AFileOpenedAtStartFillsTheFieldsAndTheTitle) {
+    const auto path = saved_composition("0 2 1", 5);
+    start({.started_with_file = true});
+    window->open_file(path);
+    EXPECT_EQ(window->windowTitle(), "my tune - Corvane");
+    EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 2 1");
+    EXPECT_EQ(text("levels"), "5");
+    type_into("levels", "4");
+    EXPECT_EQ(window->windowTitle(), "my tune* - Corvane");
+}
+
+TEST_F(MainWindowTest, SpinArrowsAndTheLimitsOfTheFields) {
+    start();
+    click("note_length_arrows_up");
+    EXPECT_EQ(text("note_length"), "0.1767766953");
+    click("note_length_arrows_down");
+    click("note_length_arrows_down");
+    EXPECT_EQ(text("note_length"), "0.08838834765");
+    click("channels_arrows_down");
+    EXPECT_EQ(text("channels_in_play"), "1");
+    for (int i = 0; i < 17; ++i) click("channels_arrows_up");
+    EXPECT_EQ(text("channels_in_play"), "16");
+    EXPECT_TRUE(reporter.entries().empty());
+    type_into("levels", "35");
+    EXPECT_EQ(text("levels"), "29");
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
+    type_into("note_length", "1/4");
+    EXPECT_EQ(text("note_length"), "0.25");
+}
+
+TEST_F(MainWindowTest, CtrlSAsksBeforeReplacingAndNoKeepsTheFile) {
+    const auto path = saved_composition("0 1", 3);
+    start({.started_with_file = true});
+    window->open_file(path);
+    type_into("levels", "6");
+    const std::string before = slurp(path);
+    reporter.answer = Answer::no;
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].caption, "Replace Old Version");
+    EXPECT_TRUE(reporter.entries()[0].message.starts_with("Replace old version of \"my tune.cv\"?"));
+    EXPECT_EQ(slurp(path), before);
+    EXPECT_EQ(window->windowTitle(), "my tune* - Corvane");
+    reporter.answer = Answer::yes;
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_NE(slurp(path), before);
+    EXPECT_NE(slurp(path).find("Levels 6"), std::string::npos);
+    EXPECT_EQ(window->windowTitle(), "my tune - Corvane");
+}
+
+TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
+    start();
+    QStringList bar;
+    for (QAction* action : window->menuBar()->actions()) bar << action->text();
+    EXPECT_EQ(bar, (QStringList{"&File", "&Out", "&Channels...", "&Voice", "&Pitch...", "&Tune...", "&Colours...",
+                                "&Help...", "A&bout..."}));
+    const QStringList file{"&New", "&Open", "&Save", "Save &As", "Replace Old Warning", "Auto save Config.",
+                           "Read Config.", "-", "Reset Check boxes etc.", "Reset Modes", "Reset Scales",
+                           "Number options...", "Command line options...", "Scales options...",
+                           "Midi file options...", "-", "New windows on top", "Play on start up",
+                           "Play by file assoc.", "E&xit"};
+    EXPECT_EQ(texts(menu("&File")), file);
+    EXPECT_EQ(menu("&File")->actions()[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(texts(menu("&Out")), (QStringList{"Recording synthesizer", "Recorder", "-", "&Open MIDI out now"}));
+    EXPECT_TRUE(menu("&Out")->actions()[0]->isChecked());
+
+    QAction* replace = menu("&File")->actions()[4];
+    EXPECT_TRUE(replace->isChecked());
+    replace->trigger();
+    EXPECT_FALSE(context->settings().replace_old_warning);
+    EXPECT_FALSE(replace->isChecked());
+
+    menu("&Out")->actions()[1]->trigger();
+    EXPECT_EQ(context->playback().port().device(), 0);
+    EXPECT_TRUE(menu("&Out")->actions()[1]->isChecked());
+    EXPECT_FALSE(menu("&Out")->actions()[0]->isChecked());
+    menu("&Out")->actions()[3]->trigger();
+    EXPECT_TRUE(context->playback().port().is_open());
+    EXPECT_EQ(menu("&Out")->actions()[3]->text(), "&Close MIDI out now");
+
+    // The Voice menu ticks the current channel's instrument: 73 is the flute.
+    QMenu* voice = menu("&Voice");
+    EXPECT_EQ(voice->actions()[9]->text(), "Pipe");
+    EXPECT_TRUE(voice->actions()[9]->menu()->actions()[1]->isChecked());
+    EXPECT_EQ(texts(voice).mid(16), (QStringList{"-", "&Voices...", "&Non M. Perc..."}));
+}
+
+TEST_F(MainWindowTest, ExtraDialogSpacePutsTheOptionsInAMoreSubmenu) {
+    ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
+    std::ofstream(folder / "Corvane.ini") << "need_extra_dialog_space=1\r\n";
+    start();
+    const QStringList file = texts(menu("&File"));
+    EXPECT_EQ(file.mid(8, 3), (QStringList{"Reset Check boxes etc.", "&More", "-"}));
+    const QMenu* more = menu("&File")->actions()[9]->menu();
+    ASSERT_NE(more, nullptr);
+    EXPECT_EQ(texts(more), (QStringList{"Reset Modes", "Reset Scales", "Number options...", "Command line options...",
+                                        "Scales options...", "Midi file options..."}));
+}
+
+TEST_F(MainWindowTest, PlayAndStopThroughTheRecordingDevice) {
+    start();
+    type_into("note_length", "0.02");
+    click("play");
+    EXPECT_EQ(find<QPushButton>("play")->text(), "&Stop");
+    const auto note_ons = [this] {
+        int count = 0;
+        for (const auto& m : outputs.messages()) count += (m.message & 0xF0) == 0x90 && ((m.message >> 16) & 0x7F) > 0;
+        return count;
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return note_ons() >= 3; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QLabel>("status")->text().startsWith("Note "); }, 5000));
+    click("play");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
+    const int after_stop = note_ons();
+    QTest::qWait(200);
+    EXPECT_EQ(note_ons(), after_stop);
+}
+
+TEST_F(MainWindowTest, MidiFileOptionsSaveMakesAValidFileAndEditsWaitMeanwhile) {
+    start();
+    ASSERT_TRUE(window->open_window('M'));
+    MidiFileDialog* dialog = window->midi_file_dialog();
+    const auto path = folder / "saved.mid";
+    dialog->findChild<QLineEdit*>("minutes")->setText("0");
+    dialog->findChild<QLineEdit*>("seconds")->setText("20");
+    dialog->findChild<QLineEdit*>("file")->setText(QString::fromStdString(path.string()));
+    QTest::mouseClick(dialog->findChild<QPushButton*>("save"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->midi_save().running(); }, 20000));
+    QTest::qWait(250);
+    const auto smf = testing::read_smf(path);
+    EXPECT_EQ(smf.format, 0);
+    ASSERT_EQ(smf.tracks.size(), 1u);
+    EXPECT_GT(smf.tracks[0].events.size(), 20u);
+    EXPECT_EQ(dialog->findChild<QPushButton*>("save")->text(), "&Save");
+    EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)");
+}
+
+TEST_F(MainWindowTest, EditsOnlyRefreshWhileASaveRuns) {
+    start();
+    context->settings().midi_file_play_mins = 600;
+    ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
+    click("note_length_arrows_up");
+    EXPECT_EQ(text("note_length"), "0.125");
+    context->midi_save().stop();
+    context->midi_save().wait();
+}
+
+TEST_F(MainWindowTest, ExitAsksAboutARunningSaveAndNoStays) {
+    start();
+    context->settings().midi_file_play_mins = 600;
+    ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
+    reporter.answer = Answer::no;
+    EXPECT_FALSE(window->exit_program());
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Midi file save in progress.\n\nExit anyway?");
+    EXPECT_EQ(reporter.entries()[0].caption, "Exit");
+    EXPECT_TRUE(context->midi_save().running());
+    EXPECT_FALSE(std::filesystem::exists(folder / "Corvane.ini"));
+
+    reporter.answer = Answer::yes;
+    EXPECT_TRUE(window->exit_program());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->midi_save().running(); }, 5000));
+    EXPECT_NE(slurp(folder / "Corvane.ini").find("Levels"), std::string::npos);
+    QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
+    EXPECT_EQ(written.value("Version " CORVANE_VERSION "/MidiDevice").toString(), "-1");
+}
+
+TEST_F(MainWindowTest, AConfigurationThatCannotBeSavedAsksAndNoStays) {
+    start();
+    std::filesystem::create_directory(folder / "Corvane.ini");  // a folder where the file should go
+    reporter.answer = Answer::no;
+    EXPECT_FALSE(window->exit_program());
+    ASSERT_FALSE(reporter.entries().empty());
+    EXPECT_EQ(reporter.entries().back().caption, "Error writing to this file");
+    EXPECT_TRUE(reporter.entries().back().message.starts_with("Couldn't save to Corvane.ini in folder"));
+    reporter.answer = Answer::yes;
+    EXPECT_TRUE(window->exit_program());
+}
+
+// Writes the window's picture where CORVANE_SCREENSHOT names, for a look at the layout.
+TEST_F(MainWindowTest, Screenshot) {
+    const char* out = std::getenv("CORVANE_SCREENSHOT");
+    if (out == nullptr) GTEST_SKIP() << "set CORVANE_SCREENSHOT to a .png path";
+    start();
+    window->resize(640, 560);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(out)));
+}
+
+}  // namespace
+}  // namespace corvane::ui
