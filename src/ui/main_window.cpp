@@ -255,7 +255,6 @@ void MainWindow::initialise(StartUp start) {
     build_menu_bar();
     if (stored.MidiDevice) {
         port.set_device(*stored.MidiDevice);
-        build_out_menu();
         if (port.open() == midi::OpenResult::opened) port.set_kept_open(true);
     }
     play_->setEnabled(!port.out_menu().empty());
