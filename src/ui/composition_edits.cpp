@@ -39,6 +39,15 @@ bool mark_if(files::Workspace& ws, bool changed) {
     return changed;
 }
 
+// Reads a number and stores it through `set`, which keeps the field's limits.
+template <class T, class Set>
+bool edit_with_limits(files::Workspace& ws, std::string_view text, const T& field, Set set) {
+    const auto value = read_number(text);
+    if (!value) return false;
+    const T before = field;
+    return mark_if(ws, set(*value) != before);
+}
+
 }  // namespace
 
 std::string number_text(double value) {
@@ -58,10 +67,8 @@ bool edit_seed(files::Workspace& ws, std::string_view text) {
 }
 
 bool edit_levels(files::Workspace& ws, std::string_view text, platform::Reporter& reporter) {
-    const auto value = read_number(text);
-    if (!value) return false;
-    const int before = ws.composition.Levels;
-    return mark_if(ws, engine::set_levels(ws.composition, whole_number(*value), reporter) != before);
+    return edit_with_limits(ws, text, ws.composition.Levels,
+                            [&](double v) { return engine::set_levels(ws.composition, whole_number(v), reporter); });
 }
 
 bool edit_note_length(files::Workspace& ws, std::string_view text) {
@@ -71,17 +78,14 @@ bool edit_note_length(files::Workspace& ws, std::string_view text) {
 }
 
 bool edit_sustain(files::Workspace& ws, std::string_view text, platform::Reporter& reporter) {
-    const auto value = read_number(text);
-    if (!value) return false;
-    const double before = ws.composition.Sustain;
-    return mark_if(ws, engine::set_sustain(ws.composition, *value, reporter) != before);
+    return edit_with_limits(ws, text, ws.composition.Sustain,
+                            [&](double v) { return engine::set_sustain(ws.composition, v, reporter); });
 }
 
 bool edit_channels_in_play(files::Workspace& ws, std::string_view text, platform::Reporter& reporter) {
-    const auto value = read_number(text);
-    if (!value) return false;
-    const int before = ws.composition.Channels_in_Play;
-    return mark_if(ws, engine::set_channels_in_play(ws.composition, whole_number(*value), reporter) != before);
+    return edit_with_limits(ws, text, ws.composition.Channels_in_Play, [&](double v) {
+        return engine::set_channels_in_play(ws.composition, whole_number(v), reporter);
+    });
 }
 
 bool edit_scale(files::Workspace& ws, std::string_view text) {

@@ -35,12 +35,6 @@ QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), s
 // A menu text without its keyboard marker, for lists that show it plainly.
 QString without_marker(std::string_view text) { return qt_text(text).remove(QLatin1Char('&')); }
 
-QLineEdit* line_edit(const char* name, QWidget* parent) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    return edit;
-}
-
 QComboBox* drop_list(const char* name, bool editable, QWidget* parent) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QLatin1String(name));
@@ -67,6 +61,17 @@ QWidget* spin_arrows(const char* name, QWidget* parent, const std::function<void
         QObject::connect(arrow, &QToolButton::clicked, box, [step, up] { step(up); });
         layout->addWidget(arrow);
     }
+    return box;
+}
+
+// A framed group: the text on its own line, the title and the list below it.
+QGroupBox* text_title_and_list(const QString& caption, QLineEdit* text, QLineEdit* title, QComboBox* list,
+                               QWidget* parent) {
+    auto* box = new QGroupBox(caption, parent);
+    auto* layout = new QGridLayout(box);
+    layout->addWidget(text, 0, 0, 1, 2);
+    layout->addWidget(title, 1, 0);
+    layout->addWidget(list, 1, 1);
     return box;
 }
 
@@ -125,83 +130,34 @@ void MainWindow::build_fields() {
     connect(seed_, &QComboBox::activated, this, &MainWindow::choose_seed);
     add_row("Musical &seed", seed_);
 
-    levels_ = line_edit("levels", central);
-    connect(levels_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_levels(context_.workspace(), levels_->text().toStdString(), context_.reporter()); });
-    });
+    auto& ws = context_.workspace();
+    auto& reporter = context_.reporter();
+    levels_ = text_field("levels", central, [&ws, &reporter](std::string_view t) { return edit_levels(ws, t, reporter); });
     add_row("&Levels", levels_);
-
-    note_length_ = line_edit("note_length", central);
-    connect(note_length_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_note_length(context_.workspace(), note_length_->text().toStdString()); });
-    });
-    add_row("&Time for one note", note_length_, spin_arrows("note_length_arrows", central, [this](bool up) {
-                run(CommandGroup::edit, [this, up] {
-                    step_note_length(context_.workspace(), up);
-                    composition_changed();
-                });
-            }));
-
-    sustain_ = line_edit("sustain", central);
-    connect(sustain_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_sustain(context_.workspace(), sustain_->text().toStdString(), context_.reporter()); });
-    });
+    note_length_ = text_field("note_length", central, [&ws](std::string_view t) { return edit_note_length(ws, t); });
+    add_row("&Time for one note", note_length_,
+            arrows("note_length_arrows", central, [&ws](bool up, platform::Reporter&) { step_note_length(ws, up); }));
+    sustain_ = text_field("sustain", central, [&ws, &reporter](std::string_view t) { return edit_sustain(ws, t, reporter); });
     add_row("S&ustain", sustain_);
-
-    channels_ = line_edit("channels_in_play", central);
-    connect(channels_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] {
-            return edit_channels_in_play(context_.workspace(), channels_->text().toStdString(), context_.reporter());
-        });
-    });
-    add_row("C&hannels in Play", channels_, spin_arrows("channels_arrows", central, [this](bool up) {
-                run(CommandGroup::edit, [this, up] {
-                    step_channels_in_play(context_.workspace(), up, context_.reporter());
-                    composition_changed();
-                });
+    channels_ = text_field("channels_in_play", central,
+                           [&ws, &reporter](std::string_view t) { return edit_channels_in_play(ws, t, reporter); });
+    add_row("C&hannels in Play", channels_, arrows("channels_arrows", central, [&ws](bool up, platform::Reporter& r) {
+                step_channels_in_play(ws, up, r);
             }));
 
-    auto* scale_box = new QGroupBox(tr("Scale"), central);
-    auto* scale_layout = new QGridLayout(scale_box);
-    scale_ = line_edit("scale", scale_box);
-    scale_title_ = line_edit("scale_title", scale_box);
-    scales_ = drop_list("scales", false, scale_box);
-    scale_layout->addWidget(scale_, 0, 0, 1, 2);
-    scale_layout->addWidget(scale_title_, 1, 0);
-    scale_layout->addWidget(scales_, 1, 1);
-    connect(scale_, &QLineEdit::editingFinished, this,
-            [this] { field_edited([this] { return edit_scale(context_.workspace(), scale_->text().toStdString()); }); });
-    connect(scale_title_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_scale_title(context_.workspace(), scale_title_->text().toStdString()); });
-    });
-    connect(scales_, &QComboBox::activated, this, [this](int index) {
-        field_edited([this, index] { return choose_scale_entry(context_.workspace(), static_cast<std::size_t>(index)) || true; });
-    });
-    grid->addWidget(scale_box, row++, 0, 1, 3);
+    scale_ = text_field("scale", central, [&ws](std::string_view t) { return edit_scale(ws, t); });
+    scale_title_ = text_field("scale_title", central, [&ws](std::string_view t) { return edit_scale_title(ws, t); });
+    scales_ = list_field("scales", central, choose_scale_entry);
+    grid->addWidget(text_title_and_list(tr("Scale"), scale_, scale_title_, scales_, central), row++, 0, 1, 3);
 
-    auto* arpeggio_box = new QGroupBox(tr("Arpeggio"), central);
-    auto* arpeggio_layout = new QGridLayout(arpeggio_box);
-    arpeggio_ = line_edit("arpeggio", arpeggio_box);
-    arpeggio_title_ = line_edit("arpeggio_title", arpeggio_box);
-    modes_ = drop_list("modes", false, arpeggio_box);
-    arpeggio_layout->addWidget(arpeggio_, 0, 0, 1, 2);
-    arpeggio_layout->addWidget(arpeggio_title_, 1, 0);
-    arpeggio_layout->addWidget(modes_, 1, 1);
-    connect(arpeggio_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_arpeggio(context_.workspace(), arpeggio_->text().toStdString()); });
-    });
-    connect(arpeggio_title_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_arpeggio_title(context_.workspace(), arpeggio_title_->text().toStdString()); });
-    });
-    connect(modes_, &QComboBox::activated, this, [this](int index) {
-        field_edited([this, index] { return choose_mode_entry(context_.workspace(), static_cast<std::size_t>(index)) || true; });
-    });
-    grid->addWidget(arpeggio_box, row++, 0, 1, 3);
+    arpeggio_ = text_field("arpeggio", central, [&ws](std::string_view t) { return edit_arpeggio(ws, t); });
+    arpeggio_title_ =
+        text_field("arpeggio_title", central, [&ws](std::string_view t) { return edit_arpeggio_title(ws, t); });
+    modes_ = list_field("modes", central, choose_mode_entry);
+    grid->addWidget(text_title_and_list(tr("Arpeggio"), arpeggio_, arpeggio_title_, modes_, central), row++, 0, 1, 3);
 
-    frequency_ = line_edit("lowest_frequency", central);
-    connect(frequency_, &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_lowest_frequency(context_.workspace(), frequency_->text().toStdString()); });
-    });
+    frequency_ =
+        text_field("lowest_frequency", central, [&ws](std::string_view t) { return edit_lowest_frequency(ws, t); });
     add_row("&Frequency of lowest note", frequency_);
 
     order_ = drop_list("order_of_play", false, central);
@@ -232,6 +188,35 @@ void MainWindow::build_fields() {
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     setCentralWidget(central);
+}
+
+QLineEdit* MainWindow::text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QLatin1String(name));
+    connect(field, &QLineEdit::editingFinished, this, [this, field, edit = std::move(edit)] {
+        field_edited([&] { return edit(field->text().toStdString()); });
+    });
+    return field;
+}
+
+QComboBox* MainWindow::list_field(const char* name, QWidget* parent, bool (*choose)(files::Workspace&, std::size_t)) {
+    auto* list = drop_list(name, false, parent);
+    connect(list, &QComboBox::activated, this, [this, choose](int index) {
+        field_edited([&] {
+            choose(context_.workspace(), static_cast<std::size_t>(index));
+            return true;  // the texts, titles and lists are shown again in any case
+        });
+    });
+    return list;
+}
+
+QWidget* MainWindow::arrows(const char* name, QWidget* parent, std::function<void(bool, platform::Reporter&)> step) {
+    return spin_arrows(name, parent, [this, step = std::move(step)](bool up) {
+        run(CommandGroup::edit, [&] {
+            step(up, context_.reporter());
+            composition_changed();
+        });
+    });
 }
 
 void MainWindow::initialise(StartUp start) {

@@ -68,6 +68,12 @@ protected:
 
 private:
     void build_fields();
+    // A field whose text goes through `edit` when the user finishes typing.
+    QLineEdit* text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit);
+    // A list whose chosen entry goes through `choose`.
+    QComboBox* list_field(const char* name, QWidget* parent, bool (*choose)(files::Workspace&, std::size_t));
+    // Spin arrows whose steps change the composition.
+    QWidget* arrows(const char* name, QWidget* parent, std::function<void(bool up, platform::Reporter&)> step);
     void build_menu_bar();
     void build_file_menu();
     void build_out_menu();
