@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "corvane/engine/channel_choice.h"
@@ -73,6 +74,17 @@ QGroupBox* text_title_and_list(const QString& caption, QLineEdit* text, QLineEdi
     layout->addWidget(title, 1, 0);
     layout->addWidget(list, 1, 1);
     return box;
+}
+
+// The occasion whose windows open after a file of this kind was opened.
+std::optional<std::size_t> occasion_of(files::OpenedKind kind) {
+    switch (kind) {
+        case files::OpenedKind::composition: return 0;
+        case files::OpenedKind::list_of_scales: return 1;
+        case files::OpenedKind::list_of_modes: return 2;
+        case files::OpenedKind::scale: return 3;
+        default: return std::nullopt;
+    }
 }
 
 void set_field_text(QLineEdit* edit, const std::string& text) {
@@ -222,13 +234,7 @@ QWidget* MainWindow::arrows(const char* name, QWidget* parent, std::function<voi
 void MainWindow::initialise(StartUp start) {
     auto& ws = context_.workspace();
     context_.stored() = read_stored_values(store_);
-    if (!start.started_with_file) {
-        const auto& startup = context_.stored().window_codes.occasions[kStartUpOccasion];
-        for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
-            if (!startup.test(i)) continue;
-            QMetaObject::invokeMethod(this, [this, code = kWindowCodes[i]] { open_window(code); }, Qt::QueuedConnection);
-        }
-    }
+    if (!start.started_with_file) show_windows_for(kStartUpOccasion);
     auto& port = context_.playback().port();
     port.enumerate_devices();
     files::start_up(ws);
@@ -440,6 +446,7 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
         if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
     }
     composition_changed();
+    if (const auto occasion = occasion_of(result.kind)) show_windows_for(*occasion);
     if (play_after && result.may_start_playing()) play();
 }
 
@@ -536,6 +543,15 @@ void MainWindow::update_save_progress() {
 
 // ---------------------------------------------------------------------------------------
 // Windows
+
+bool MainWindow::show_windows_for(std::size_t occasion) {
+    const WindowCodes& codes = context_.stored().window_codes.occasions[occasion];
+    for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
+        if (!codes.test(i)) continue;
+        QMetaObject::invokeMethod(this, [this, code = kWindowCodes[i]] { open_window(code); }, Qt::QueuedConnection);
+    }
+    return codes.any();
+}
 
 bool MainWindow::open_window(char code) {
     switch (code) {

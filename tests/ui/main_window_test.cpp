@@ -19,6 +19,7 @@
 #include "corvane/platform/data_folder.h"
 #include "corvane/platform/recording_output.h"
 #include "corvane/ui/main_window.h"
+#include "corvane/ui/stored_values.h"
 #include "files/files_test_support.h"
 #include "midi/smf_reader.h"
 
@@ -136,6 +137,31 @@ TEST_F(MainWindowTest, AFileOpenedAtStartFillsTheFieldsAndTheTitle) {
     EXPECT_EQ(text("levels"), "5");
     type_into("levels", "4");
     EXPECT_EQ(window->windowTitle(), "my tune* - Corvane");
+}
+
+TEST_F(MainWindowTest, WindowsOfTheStartUpOccasionOpenOnlyWithoutAFile) {
+    StoredValues values;
+    values.window_codes.occasions[kStartUpOccasion] = read_window_codes("Mzq");
+    values.window_codes.occasions[0] = read_window_codes("N");  // on opening a composition
+    write_stored_values(store, values);
+    start();
+    QCoreApplication::processEvents();
+    ASSERT_NE(window->midi_file_dialog(), nullptr);
+    EXPECT_TRUE(window->midi_file_dialog()->isVisible());
+    EXPECT_EQ(window->findChild<QWidget*>("channels_dialog"), nullptr);
+    window->open_file(saved_composition("0 1", 2));
+    QCoreApplication::processEvents();
+    ASSERT_NE(window->findChild<QWidget*>("channels_dialog"), nullptr);
+    EXPECT_TRUE(window->findChild<QWidget*>("channels_dialog")->isVisible());
+}
+
+TEST_F(MainWindowTest, NoStartUpWindowsWhenStartedWithAFile) {
+    StoredValues values;
+    values.window_codes.occasions[kStartUpOccasion] = read_window_codes("M");
+    write_stored_values(store, values);
+    start({.started_with_file = true});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->midi_file_dialog(), nullptr);
 }
 
 TEST_F(MainWindowTest, SpinArrowsAndTheLimitsOfTheFields) {

@@ -60,6 +60,8 @@ public:
 
     // Opens the window of a window code; false for a window this program does not have.
     bool open_window(char code);
+    // Opens the windows ticked for an occasion (an index into kOccasions); whether any is.
+    bool show_windows_for(std::size_t occasion);
     MidiFileDialog* midi_file_dialog() const { return midi_file_dialog_; }
 
 protected:
