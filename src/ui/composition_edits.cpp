@@ -1,5 +1,6 @@
 #include "corvane/ui/composition_edits.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -163,6 +164,19 @@ bool choose_mode_entry(files::Workspace& ws, std::size_t index) {
     edit_arpeggio(ws, entry.definition);
     edit_arpeggio_title(ws, entry.description);
     return false;
+}
+
+int step_wolf_note(int wolf, bool up, bool to_natural) {
+    const int pitch_class = ((wolf % 12) + 12) % 12;
+    // Two semitones to the next white key going up from C, D, F, G and A, going down from
+    // D, E, G, A and B.
+    const auto whole_tone = [](int pc, bool rising) {
+        constexpr std::array<bool, 12> up_by_two{true, false, true, false, false, true, false, true, false, true, false, false};
+        constexpr std::array<bool, 12> down_by_two{false, false, true, false, true, false, false, true, false, true, false, true};
+        return (rising ? up_by_two : down_by_two)[static_cast<std::size_t>(pc)];
+    };
+    const int step = to_natural && whole_tone(pitch_class, up) ? 2 : 1;
+    return ((pitch_class + (up ? step : -step)) % 12 + 12) % 12;
 }
 
 std::string seed_text(const engine::Composition& c) {

@@ -8,11 +8,14 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -22,6 +25,8 @@
 #include "corvane/midi/general_midi.h"
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/tuning/expression.h"
+#include "corvane/tuning/note_names.h"
+#include "corvane/tuning/temperament.h"
 #include "corvane/ui/composition_edits.h"
 
 namespace corvane::ui {
@@ -331,6 +336,134 @@ void NumberOptionsDialog::accept() {
     f.cents_fixed_point = cents_fixed_->isChecked();
     changed_();
     QDialog::accept();
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+QString pitch_class_name(int pitch_class, tuning::Accidentals accidentals) {
+    return QString::fromStdString(tuning::note_name(60 + pitch_class, accidentals, tuning::OctaveStyle::none, false));
+}
+
+}  // namespace
+
+MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("mean_tone");
+    setWindowTitle(tr("New mean-tone scale"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    comma_ = new QLineEdit("1/4", this);
+    comma_->setObjectName("comma");
+    form->addRow(tr("Fifths narrowed by this part of the &syntonic comma"), comma_);
+    auto* wolf_row = new QHBoxLayout;
+    wolf_name_ = new QLineEdit(this);
+    wolf_name_->setObjectName("wolf");
+    connect(wolf_name_, &QLineEdit::editingFinished, this, [this] {
+        if (!wolf_name_->text().trimmed().isEmpty()) wolf_ = tuning::note_from_name(wolf_name_->text().toStdString(), 0) % 12;
+        show_wolf();
+    });
+    wolf_row->addWidget(wolf_name_, 1);
+    const std::array<std::pair<const char*, bool>, 2> steps{{{"semitone", false}, {"natural", true}}};
+    for (const auto& [name, to_natural] : steps) {
+        for (const bool up : {false, true}) {
+            auto* arrow = new QToolButton(this);
+            arrow->setObjectName(QString("wolf_%1_%2").arg(name, up ? "up" : "down"));
+            arrow->setArrowType(up ? Qt::RightArrow : Qt::LeftArrow);
+            arrow->setToolTip(to_natural ? tr("To the next natural note") : tr("By a semitone"));
+            connect(arrow, &QToolButton::clicked, this, [this, up, natural = to_natural] {
+                wolf_ = step_wolf_note(wolf_, up, natural);
+                show_wolf();
+            });
+            wolf_row->addWidget(arrow);
+        }
+    }
+    wolf_end_ = new QLabel(this);
+    wolf_end_->setObjectName("wolf_end");
+    wolf_row->addWidget(wolf_end_);
+    form->addRow(tr("&Wolf fifth"), wolf_row);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* apply_button = buttons->addButton(tr("&Apply to scale"), QDialogButtonBox::ActionRole);
+    apply_button->setObjectName("apply");
+    buttons->addButton(QDialogButtonBox::Close);
+    connect(apply_button, &QPushButton::clicked, this, &MeanToneDialog::apply);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    show_wolf();
+}
+
+void MeanToneDialog::show_wolf() {
+    wolf_name_->setText(pitch_class_name(wolf_, tuning::Accidentals::sharps));
+    wolf_end_->setText(tr("to %1").arg(pitch_class_name((wolf_ + 7) % 12, tuning::Accidentals::flats)));
+}
+
+void MeanToneDialog::apply() {
+    comma_fraction_ = typed_number(comma_, comma_fraction_);
+    const auto scale = tuning::make_mean_tone(comma_fraction_, wolf_, context_.settings().format);
+    auto& ws = context_.workspace();
+    engine::set_intervals(ws.composition, scale.entries);
+    ws.composition.Intervals_Title = scale.title;
+    ws.settings.needs_save = true;
+    changed_();
+}
+
+// ---------------------------------------------------------------------------------------
+
+BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(parent), context_(context) {
+    setObjectName("beats");
+    setWindowTitle(tr("Beats"));
+    const auto& s = context.settings();
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    const int last_degree = static_cast<int>(context.composition().Intervals.size()) - 1;
+    first_ = new QSpinBox(this);
+    second_ = new QSpinBox(this);
+    for (QSpinBox* degree : {first_, second_}) degree->setRange(0, std::max(0, last_degree));
+    first_->setObjectName("first_degree");
+    second_->setObjectName("second_degree");
+    second_->setValue(std::min(last_degree, 7));
+    form->addRow(tr("&First degree of the scale"), first_);
+    form->addRow(tr("&Second degree"), second_);
+    max_harmonic_ = number_edit("max_harmonic", s.beats_max_harmonic, this);
+    max_beats_ = number_edit("max_beats", s.beats_max_beats, this);
+    sig_figs_ = number_edit("sig_figs", s.beats_sig_figs, this);
+    form->addRow(tr("Max &harmonic"), max_harmonic_);
+    form->addRow(tr("Max &beats"), max_beats_);
+    form->addRow(tr("Sig. F&igs"), sig_figs_);
+    for (QLineEdit* edit : {max_harmonic_, max_beats_, sig_figs_}) {
+        connect(edit, &QLineEdit::editingFinished, this, &BeatsDialog::recompute);
+    }
+    layout->addLayout(form);
+    text_ = new QPlainTextEdit(this);
+    text_->setObjectName("beats_text");
+    text_->setReadOnly(true);
+    text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(text_, 1);
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(close);
+    resize(560, 420);
+    for (QSpinBox* degree : {first_, second_}) connect(degree, &QSpinBox::valueChanged, this, &BeatsDialog::recompute);
+    recompute();
+}
+
+void BeatsDialog::recompute() {
+    auto& s = context_.settings();
+    s.beats_max_harmonic = typed_whole(max_harmonic_, s.beats_max_harmonic, 0, 10000);
+    s.beats_max_beats = typed_whole(max_beats_, s.beats_max_beats, 0, 100000);
+    s.beats_sig_figs = typed_whole(sig_figs_, s.beats_sig_figs, 1, 17);
+    max_harmonic_->setText(QString::number(s.beats_max_harmonic));
+    max_beats_->setText(QString::number(s.beats_max_beats));
+    sig_figs_->setText(QString::number(s.beats_sig_figs));
+    const auto& c = context_.composition();
+    const auto ratio = [&c](const QSpinBox* degree) {
+        return c.Intervals[static_cast<std::size_t>(degree->value())] + 1.0;
+    };
+    const tuning::BeatsSettings settings{s.beats_max_harmonic, s.beats_max_beats, s.beats_sig_figs};
+    const auto report = tuning::show_beats(ratio(first_), ratio(second_), c.Frequency_of_lowest_note, settings, s.format);
+    text_->setPlainText(QString::fromStdString(report.text).remove('\r'));
 }
 
 }  // namespace corvane::ui

@@ -67,10 +67,11 @@ QWidget* spin_arrows(const char* name, QWidget* parent, const std::function<void
 
 // A framed group: the text on its own line, the title and the list below it.
 QGroupBox* text_title_and_list(const QString& caption, QLineEdit* text, QLineEdit* title, QComboBox* list,
-                               QWidget* parent) {
+                               QWidget* parent, QWidget* tools = nullptr) {
     auto* box = new QGroupBox(caption, parent);
     auto* layout = new QGridLayout(box);
-    layout->addWidget(text, 0, 0, 1, 2);
+    layout->addWidget(text, 0, 0, 1, tools != nullptr ? 1 : 2);
+    if (tools != nullptr) layout->addWidget(tools, 0, 1);
     layout->addWidget(title, 1, 0);
     layout->addWidget(list, 1, 1);
     return box;
@@ -160,7 +161,8 @@ void MainWindow::build_fields() {
     scale_ = text_field("scale", central, [&ws](std::string_view t) { return edit_scale(ws, t); });
     scale_title_ = text_field("scale_title", central, [&ws](std::string_view t) { return edit_scale_title(ws, t); });
     scales_ = list_field("scales", central, choose_scale_entry);
-    grid->addWidget(text_title_and_list(tr("Scale"), scale_, scale_title_, scales_, central), row++, 0, 1, 3);
+    grid->addWidget(text_title_and_list(tr("Scale"), scale_, scale_title_, scales_, central, scale_tools(central)), row++,
+                    0, 1, 3);
 
     arpeggio_ = text_field("arpeggio", central, [&ws](std::string_view t) { return edit_arpeggio(ws, t); });
     arpeggio_title_ =
@@ -209,6 +211,33 @@ QLineEdit* MainWindow::text_field(const char* name, QWidget* parent, std::functi
         field_edited([&] { return edit(field->text().toStdString()); });
     });
     return field;
+}
+
+QWidget* MainWindow::scale_tools(QWidget* parent) {
+    auto* tools = new QWidget(parent);
+    auto* layout = new QHBoxLayout(tools);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* mean_tone = new QPushButton(tr("&Mean-tone..."), tools);
+    mean_tone->setObjectName("open_mean_tone");
+    connect(mean_tone, &QPushButton::clicked, this, [this] {
+        run(CommandGroup::opens_window, [this] {
+            auto* dialog = new MeanToneDialog(context_, [this] { composition_changed(); }, this);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->show();
+        });
+    });
+    auto* beats = new QPushButton(tr("&Beats..."), tools);
+    beats->setObjectName("open_beats");
+    connect(beats, &QPushButton::clicked, this, [this] {
+        run(CommandGroup::opens_window, [this] {
+            auto* dialog = new BeatsDialog(context_, this);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->show();
+        });
+    });
+    layout->addWidget(mean_tone);
+    layout->addWidget(beats);
+    return tools;
 }
 
 QComboBox* MainWindow::list_field(const char* name, QWidget* parent, bool (*choose)(files::Workspace&, std::size_t)) {

@@ -89,5 +89,18 @@ TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
     EXPECT_TRUE(ws.settings.needs_save);
 }
 
+TEST(WolfNote, SemitoneStepsAndNaturalStepsWrapWithinTheOctave) {
+    EXPECT_EQ(step_wolf_note(8, true, false), 9);
+    EXPECT_EQ(step_wolf_note(11, true, false), 0);
+    EXPECT_EQ(step_wolf_note(0, false, false), 11);
+    EXPECT_EQ(step_wolf_note(0, true, true), 2);   // C up to D
+    EXPECT_EQ(step_wolf_note(4, true, true), 5);   // E up to F
+    EXPECT_EQ(step_wolf_note(11, true, true), 0);  // B up to C
+    EXPECT_EQ(step_wolf_note(2, false, true), 0);  // D down to C
+    EXPECT_EQ(step_wolf_note(5, false, true), 4);  // F down to E
+    EXPECT_EQ(step_wolf_note(0, false, true), 11); // C down to B
+    EXPECT_EQ(step_wolf_note(8, false, true), 7);  // G sharp down to G
+}
+
 }  // namespace
 }  // namespace corvane::ui

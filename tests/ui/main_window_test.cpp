@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -22,6 +23,11 @@
 #include "corvane/ui/stored_values.h"
 #include "files/files_test_support.h"
 #include "midi/smf_reader.h"
+
+QT_BEGIN_NAMESPACE
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
 
 namespace corvane::ui {
 namespace {
@@ -332,6 +338,24 @@ TEST_F(MainWindowTest, AConfigurationThatCannotBeSavedAsksAndNoStays) {
     EXPECT_TRUE(reporter.entries().back().message.starts_with("Couldn't save to Corvane.ini in folder"));
     reporter.answer = Answer::yes;
     EXPECT_TRUE(window->exit_program());
+}
+
+TEST_F(MainWindowTest, MeanToneDialogMakesTheQuarterCommaScale) {
+    start();
+    click("open_mean_tone");
+    auto* dialog = window->findChild<MeanToneDialog*>("mean_tone");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->findChild<QLabel*>("wolf_end")->text(), "to E Flat");
+    QTest::mouseClick(dialog->findChild<QPushButton*>("apply"), Qt::LeftButton);
+    const auto& c = context->composition();
+    ASSERT_EQ(c.Intervals.size(), 13u);
+    EXPECT_NEAR(c.Intervals[4], 0.25, 1e-12);  // a pure major third
+    EXPECT_EQ(text("scale_title"), "1/4 comma Mean-tone");
+    EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)*");
+    click("open_beats");
+    auto* beats = window->findChild<BeatsDialog*>("beats");
+    ASSERT_NE(beats, nullptr);
+    EXPECT_TRUE(beats->findChild<QPlainTextEdit*>("beats_text")->toPlainText().startsWith("Frequencies "));
 }
 
 // Writes the window's picture where CORVANE_SCREENSHOT names, for a look at the layout.

@@ -40,6 +40,10 @@ void step_channels_in_play(files::Workspace& ws, bool up, platform::Reporter& re
 bool choose_scale_entry(files::Workspace& ws, std::size_t index);
 bool choose_mode_entry(files::Workspace& ws, std::size_t index);
 
+// The wolf note of the mean-tone dialog after one spin step: by a semitone, or to the next
+// natural note in that direction; always a pitch class 0..11.
+int step_wolf_note(int wolf, bool up, bool to_natural);
+
 std::string seed_text(const engine::Composition& c);
 std::string scale_text(const files::Workspace& ws);
 std::string arpeggio_text(const engine::Composition& c);

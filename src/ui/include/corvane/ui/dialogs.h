@@ -13,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -103,6 +104,43 @@ private:
     QCheckBox* factorise_;
     QCheckBox* ratios_over_1_;
     QCheckBox* cents_fixed_;
+};
+
+// "New mean-tone scale": the fraction of the syntonic comma, the wolf fifth with its two
+// spin arrows, and Apply, which makes the scale the composition's.
+class MeanToneDialog final : public QDialog {
+    Q_OBJECT
+public:
+    MeanToneDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    void apply();
+
+private:
+    void show_wolf();
+
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    double comma_fraction_ = 0.25;
+    int wolf_ = 8;  // G sharp: the quarter-comma mean-tone of the built-in table
+    QLineEdit* comma_;
+    QLineEdit* wolf_name_;
+    QLabel* wolf_end_;
+};
+
+// "Beats": where the harmonics of two degrees of the scale beat, with the three settings.
+class BeatsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    BeatsDialog(ProgramContext& context, QWidget* parent = nullptr);
+    void recompute();
+
+private:
+    ProgramContext& context_;
+    QSpinBox* first_;
+    QSpinBox* second_;
+    QLineEdit* max_harmonic_;
+    QLineEdit* max_beats_;
+    QLineEdit* sig_figs_;
+    QPlainTextEdit* text_;
 };
 
 }  // namespace corvane::ui

@@ -72,6 +72,8 @@ private:
     void build_fields();
     // A field whose text goes through `edit` when the user finishes typing.
     QLineEdit* text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit);
+    // The buttons of the scale's tools: the mean-tone and beats dialogs.
+    QWidget* scale_tools(QWidget* parent);
     // A list whose chosen entry goes through `choose`.
     QComboBox* list_field(const char* name, QWidget* parent, bool (*choose)(files::Workspace&, std::size_t));
     // Spin arrows whose steps change the composition.
