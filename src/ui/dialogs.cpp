@@ -28,6 +28,7 @@
 #include "corvane/tuning/note_names.h"
 #include "corvane/tuning/temperament.h"
 #include "corvane/ui/composition_edits.h"
+#include "corvane/ui/exit_sequence.h"
 
 namespace corvane::ui {
 namespace {
@@ -464,6 +465,46 @@ void BeatsDialog::recompute() {
     const tuning::BeatsSettings settings{s.beats_max_harmonic, s.beats_max_beats, s.beats_sig_figs};
     const auto report = tuning::show_beats(ratio(first_), ratio(second_), c.Frequency_of_lowest_note, settings, s.format);
     text_->setPlainText(QString::fromStdString(report.text).remove('\r'));
+}
+
+// ---------------------------------------------------------------------------------------
+
+ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, QWidget* parent)
+    : QDialog(parent), context_(context) {
+    setObjectName("scales_options");
+    setWindowTitle(qt_text(kScalesOptionsCaption));
+    const auto& s = context.settings();
+    auto* layout = new QVBoxLayout(this);
+    const std::array<std::pair<QString, bool files::Settings::*>, 6> flags{{
+        {tr("&Modes follow the scale chosen from a list"), &files::Settings::synchronise_modes},
+        {tr("Show the Scala &file name in the scale title"), &files::Settings::scala_show_original_filename},
+        {tr("&Note when a Scala scale does not end at the octave"),
+         &files::Settings::scala_show_if_last_note_is_other_than_octave},
+        {tr("Add lists of scales to &index.lsc when saved or opened"),
+         &files::Settings::add_lsc_files_to_index_lsc_on_save_or_open},
+        {tr("&Remove duplicates when sorting"), &files::Settings::remove_duplicates_for_sort},
+        {tr("New scale and arpeggio windows on &top"), &files::Settings::new_sas_windows_on_top},
+    }};
+    for (const auto& [text, flag] : flags) {
+        auto* box = new QCheckBox(text, this);
+        box->setChecked(s.*flag);
+        layout->addWidget(box);
+        flags_.emplace_back(box, flag);
+    }
+    auto* form = new QFormLayout;
+    scala_location_ = new QLineEdit(QString::fromStdString(s.ScalaLocation), this);
+    scala_location_->setObjectName("scala_location");
+    form->addRow(tr("&Scala program"), scala_location_);
+    layout->addLayout(form);
+    layout->addWidget(ok_cancel(this));
+}
+
+void ScalesOptionsDialog::accept() {
+    auto& s = context_.settings();
+    for (const auto& [box, flag] : flags_) s.*flag = box->isChecked();
+    s.ScalaLocation = scala_location_->text().toStdString();
+    context_.stored().ScalaLocation = s.ScalaLocation;
+    QDialog::accept();
 }
 
 }  // namespace corvane::ui

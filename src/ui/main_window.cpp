@@ -599,9 +599,19 @@ bool MainWindow::open_window(char code) {
         case 'B':
             open_number_options();
             return true;
+        case 'O':
+            show_once<ScalesOptionsDialog>(scales_options_);
+            return true;
         default:
             return false;  // a window this program does not have yet
     }
+}
+
+template <class Dialog>
+void MainWindow::show_once(QPointer<QWidget>& dialog) {
+    if (!dialog) dialog = new Dialog(context_, this);
+    dialog->show();
+    dialog->raise();
 }
 
 void MainWindow::open_channels_dialog() {

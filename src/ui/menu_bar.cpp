@@ -112,9 +112,9 @@ void MainWindow::build_file_menu() {
         show_composition();
     });
     add_command(*more, tr("Number options..."), CommandGroup::opens_window, [this] { open_window('B'); });
-    // The command line options, scales options windows are not part of this program yet.
+    // The command line options window is not part of this program yet.
     more->addAction(tr("Command line options..."))->setEnabled(false);
-    more->addAction(tr("Scales options..."))->setEnabled(false);
+    add_command(*more, tr("Scales options..."), CommandGroup::opens_window, [this] { open_window('O'); });
     add_command(*more, tr("Midi file options..."), CommandGroup::opens_window, [this] { open_window('M'); });
     file->addSeparator();
     add_option_tick(*file, tr("New windows on top"), &files::Settings::new_sas_windows_on_top);

@@ -225,6 +225,8 @@ TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
     EXPECT_EQ(menu("&File")->actions()[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     EXPECT_EQ(texts(menu("&Out")), (QStringList{"Recording synthesizer", "Recorder", "-", "&Open MIDI out now"}));
     EXPECT_TRUE(menu("&Out")->actions()[0]->isChecked());
+    menu("&File")->actions()[13]->trigger();  // Scales options...
+    EXPECT_EQ(window->findChild<QDialog*>("scales_options")->windowTitle(), "Scales options for Corvane");
 
     QAction* replace = menu("&File")->actions()[4];
     EXPECT_TRUE(replace->isChecked());

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <utility>
+#include <vector>
 
 #include "corvane/ui/program_context.h"
 
@@ -141,6 +143,20 @@ private:
     QLineEdit* max_beats_;
     QLineEdit* sig_figs_;
     QPlainTextEdit* text_;
+};
+
+// "Scales options for Corvane": how scales, lists of scales and modes are read and kept,
+// and where the Scala program is. The scale tools add their buttons here when they join.
+class ScalesOptionsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    ScalesOptionsDialog(ProgramContext& context, QWidget* parent = nullptr);
+    void accept() override;
+
+private:
+    ProgramContext& context_;
+    std::vector<std::pair<QCheckBox*, bool files::Settings::*>> flags_;
+    QLineEdit* scala_location_;
 };
 
 }  // namespace corvane::ui

@@ -109,6 +109,9 @@ private:
     void open_channels_dialog();
     void open_number_options();
     void open_formula_dialog();
+    // Shows the window of a dialog, made the first time it is asked for.
+    template <class Dialog>
+    void show_once(QPointer<QWidget>& dialog);
 
     // ExitParticipants
     void silence() override;
@@ -152,6 +155,7 @@ private:
     QPointer<MidiFileDialog> midi_file_dialog_;
     QPointer<QWidget> channels_dialog_;
     QPointer<QWidget> number_options_;
+    QPointer<QWidget> scales_options_;
 };
 
 }  // namespace corvane::ui
