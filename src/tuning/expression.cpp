@@ -156,11 +156,11 @@ private:
     // from the right.
     std::optional<double> power(std::string_view s, int depth) {
         int level = 0;
-        for (std::size_t i = 1; i < s.size(); ++i) {
+        for (std::size_t i = 0; i < s.size(); ++i) {
             const char c = s[i];
             if (c == '(') ++level;
             else if (c == ')') --level;
-            else if (level == 0) {
+            else if (level == 0 && i > 0) {
                 std::size_t op_len = 0;
                 if (c == '^' || c == '|') op_len = 1;
                 else if (c == '*' && i + 1 < s.size() && s[i + 1] == '*') op_len = 2;

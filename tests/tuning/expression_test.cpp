@@ -29,6 +29,10 @@ TEST(Expression, ChainsGroupFromTheLeftAndPowersFromTheRight) {
     EXPECT_DOUBLE_EQ(ratio_value("5-2-1"), 2.0);
     EXPECT_DOUBLE_EQ(ratio_value("2^3^2"), 512.0);
     EXPECT_DOUBLE_EQ(ratio_value("2^-1"), 0.5);
+    // A bracketed base: the bracket opening the text counts like any other.
+    EXPECT_DOUBLE_EQ(ratio_value("(16/15)^2"), 256.0 / 225.0);
+    EXPECT_DOUBLE_EQ(ratio_value("6561/4096*(16/15)^2"), 6561.0 / 4096.0 * 256.0 / 225.0);
+    EXPECT_DOUBLE_EQ(ratio_value("(2)^(1/2)^2"), std::pow(2.0, 0.25));
 }
 
 TEST(Expression, ImpliedMultiplication) {
