@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "corvane/platform/combined_output.h"
+#include "corvane/platform/rtmidi_input.h"
 #include "corvane/platform/data_folder.h"
 #include "corvane/ui/launch.h"
 #include "corvane/ui/main_window.h"
@@ -58,8 +59,9 @@ int run_desktop_program(QApplication& app, const Launch& launch) {
     }
 
     platform::CombinedOutputSystem outputs;
+    platform::RtMidiInputSystem inputs;
     QtReporter reporter;
-    ProgramContext context(*data_folder, outputs, reporter);
+    ProgramContext context(*data_folder, outputs, inputs, reporter);
     QSettings store;
     std::unique_ptr<MainWindow> window;
     try {

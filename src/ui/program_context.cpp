@@ -18,16 +18,22 @@ void PlayerNotices::raise(std::atomic<bool>& flag) {
 }
 
 ProgramContext::ProgramContext(std::filesystem::path program_folder, platform::MidiOutputSystem& outputs,
-                               platform::Reporter& reporter)
+                               platform::MidiInputSystem& inputs, platform::Reporter& reporter)
     : reporter_(reporter), timer_resolution_(platform::timer_resolution_ms(timers_.caps())) {
     workspace_.program_folder = std::move(program_folder);
     apply_timer_resolution();
     playback_ = std::make_unique<midi::Playback>(
         workspace_.composition, workspace_.settings.player, workspace_.settings.voices,
         midi::PlaybackMachine{outputs, timers_, clock_, keys_, reporter_}, &notices_);
+    // Recordings go into the current folder, as the program was started in it.
+    play_along_ = std::make_unique<midi::PlayAlong>(*playback_, workspace_.composition, workspace_.settings.play_along,
+                                                    workspace_.settings.smf,
+                                                    midi::PlayAlongMachine{inputs, clock_, reporter_},
+                                                    std::filesystem::current_path());
 }
 
 ProgramContext::~ProgramContext() {
+    play_along_->midi_in().close();
     midi_save_.stop();
     stop_play_and_wait();
 }

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "corvane/platform/data_folder.h"
+#include "corvane/platform/injected_input.h"
 #include "corvane/platform/recording_output.h"
 #include "corvane/ui/main_window.h"
 #include "corvane/ui/stored_values.h"
@@ -54,7 +55,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void start(StartUp start_up = {}) {
         ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
-        context = std::make_unique<ProgramContext>(folder.path(), outputs, reporter);
+        context = std::make_unique<ProgramContext>(folder.path(), outputs, inputs, reporter);
         window = std::make_unique<MainWindow>(*context, store);
         window->initialise(start_up);
         window->show();
@@ -109,6 +110,7 @@ protected:
     TempFolder folder;
     platform::SteadyClock clock;
     platform::RecordingOutputSystem outputs{clock};
+    platform::InjectedInputSystem inputs;
     AnsweringReporter reporter;
     QSettings store{QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat};
     std::unique_ptr<ProgramContext> context;

@@ -15,9 +15,11 @@
 #include "corvane/engine/fractal_tune.h"
 #include "corvane/files/workspace.h"
 #include "corvane/midi/midi_file_save.h"
+#include "corvane/midi/play_along.h"
 #include "corvane/midi/playback.h"
 #include "corvane/platform/clock.h"
 #include "corvane/platform/key_state.h"
+#include "corvane/platform/midi_input.h"
 #include "corvane/platform/midi_output.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/platform/steady_timer_service.h"
@@ -79,7 +81,7 @@ struct StoredValues {
 class ProgramContext {
 public:
     ProgramContext(std::filesystem::path program_folder, platform::MidiOutputSystem& outputs,
-                   platform::Reporter& reporter);
+                   platform::MidiInputSystem& inputs, platform::Reporter& reporter);
     ~ProgramContext();
     ProgramContext(const ProgramContext&) = delete;
     ProgramContext& operator=(const ProgramContext&) = delete;
@@ -89,6 +91,8 @@ public:
     files::Settings& settings() { return workspace_.settings; }
     platform::Reporter& reporter() { return reporter_; }
     midi::Playback& playback() { return *playback_; }
+    // MIDI in, the computer keyboard and the play-along recording.
+    midi::PlayAlong& play_along() { return *play_along_; }
     midi::MidiSaveWorker& midi_save() { return midi_save_; }
     WatchedKeys& keys() { return keys_; }
     PlayerNotices& notices() { return notices_; }
@@ -136,8 +140,6 @@ public:
     // The global stop flag of the exit: workers poll it.
     std::atomic<bool>& stop_flag() { return stop_flag_; }
 
-    // A place for the MIDI-in port and the play-along recorder when they join the program.
-
 private:
     files::Workspace workspace_;
     platform::Reporter& reporter_;
@@ -148,6 +150,7 @@ private:
     std::uint32_t timer_resolution_;
     std::unique_ptr<engine::FractalTune> tune_ = std::make_unique<engine::FractalTune>();
     std::unique_ptr<midi::Playback> playback_;
+    std::unique_ptr<midi::PlayAlong> play_along_;
     midi::MidiSaveWorker midi_save_;
     SaveWatch save_watch_;
     StoredValues stored_;
