@@ -285,6 +285,8 @@ bool is_fixed_entry(const ListEntry& entry) {
 
 ScaleListReading read_scale_list(std::string_view text, ListKind kind) { return ListReader(kind).read(text); }
 
+bool description_needs_hash(std::string_view description) { return needs_hash(description); }
+
 void write_scale_list(SaveBuffer& out, const ScaleList& list, std::string_view header, bool add_index_link) {
     append_formatted(out, {" !", header, "\r\n"});
     const bool has_index_link = std::any_of(list.entries.begin(), list.entries.end(), links_to_index);

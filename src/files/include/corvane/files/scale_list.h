@@ -72,6 +72,10 @@ ScaleListReading read_scale_list(std::string_view text, ListKind kind);
 // that could be read as something else gets "#" in front.
 void write_scale_list(SaveBuffer& out, const ScaleList& list, std::string_view header, bool add_index_link);
 
+// True when a description written after an entry's definition would be read back as part
+// of it (a number, a mark, a file name): the writer then puts "#" in front of it.
+bool description_needs_hash(std::string_view description);
+
 // Adds an entry for the list of scales at `list_path` to "index.lsc" in the program folder:
 // a link to it (relative to the program folder when it lies there) with the description.
 // "index.lsc" itself and lists already present are not added. Failures are reported;
