@@ -6,6 +6,7 @@
 
 #include "cli_support.h"
 #include "composition_options.h"
+#include "scale_tool_commands.h"
 #include "corvane/files/builtin_lists.h"
 #include "corvane/files/configuration_file.h"
 #include "corvane/files/whole_file.h"
@@ -70,6 +71,8 @@ void add_scales_commands(CLI::App& app) {
         write_reset_configuration(*reset_folder);
         write_list_files(*reset_folder, files::shipped_list_files());
     });
+
+    add_scale_tool_commands(*scales);
 }
 
 }  // namespace corvane::cli

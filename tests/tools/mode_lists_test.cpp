@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include "corvane/files/scale_list.h"
+#include "corvane/tools/mode_lists.h"
+#include "tools_test_support.h"
+
+namespace corvane::tools {
+namespace {
+
+using platform::Answer;
+using platform::RecordingReporter;
+using testing::DirectRun;
+using testing::slurp;
+using testing::TempFolder;
+using testing::write_text;
+
+// OUR OWN FIXTURE, written from the reading rules (no copy of Scala's mode names file is at
+// hand): sections with and without a scale, a heading the built-in table knows, an equal
+// temperament, rows on one line and spread over several, HTML as real files write it
+// (tags in any case, attributes, entities).
+constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scales</TITLE></HEAD>
+<BODY>
+<SCALA_MODENAMES_FORMAT> = 1
+<P>Number of names: 6</P>
+<h4 class="section">7 tone modes of Pelog</h4>
+<table border=1>
+<tr><td>1 2 4 1 1 2 1</td><td>Pelog &amp; Selisir</td></tr>
+<TR><TD ALIGN=left>2 4 1 1 2 1 1</TD><TD>Tembung</TD></TR>
+</table>
+<H4>Gamelan scale: slendro</H4>
+<SCALA_SCALE_DESCR> = Slendro, Bali &amp; Java
+<SCALA_SCALE_DEF> = 231.0 474.0 (approx.) 717.0 955.0 2/1 (period)
+<SCALA_SCALE_DESCR> = Slendro, Surakarta
+<SCALA_SCALE_DEF> = 9/8 21/16 3/2 7/4 2/1
+<TABLE>
+<TR>
+<TD>0 2 3 5</TD>
+<TD>Four notes</TD>
+</TR>
+<TR><TD>Just a comment row</TD></TR>
+</TABLE>
+<H4>15 tone equal modes</H4>
+<TR><TD>3 3 3 3 3</TD><TD>Pentatonic</TD></TR>
+<TR><TD>2 2 2 2 2 2 3</TD><TD>Heptatonic</TD></TR>
+<H4>Modes without a scale</H4>
+<TR><TD>2 2 2</TD><TD>Three</TD></TR>
+</BODY>
+)";
+
+// OUR OWN FIXTURE: a file of a later format.
+constexpr std::string_view kOurFormatTwo = "<HEAD></HEAD>\n<SCALA_MODENAMES_FORMAT> = 2\n<H4>7 tone modes</H4>\n";
+
+// OUR OWN FIXTURE: plain text, headings ending with ":".
+constexpr std::string_view kOurPlainNames = "Modes I wrote myself\n12 tone modes:\n2 2 1 2 2 2 1 Major\n"
+                                            "2 1 2 2 1 2 2 Minor\n";
+
+ModeListsJob job_for(const TempFolder& folder) {
+    ModeListsJob job;
+    job.modes_file = folder / "modename.htm";
+    job.output_folder = folder.path();
+    return job;
+}
+
+TEST(ModeNamesReader, SectionsScalesAndRowsFromHtml) {
+    const ModeNames names = read_mode_names(kOurModeNames, false);
+    EXPECT_EQ(names.format, 1);
+    EXPECT_EQ(names.declared_names, 6);
+    ASSERT_EQ(names.sections.size(), 4U);
+    const ModeSection& pelog = names.sections[0];
+    EXPECT_EQ(pelog.heading, "7 tone modes of Pelog");
+    ASSERT_EQ(pelog.rows.size(), 2U);
+    EXPECT_EQ(pelog.rows[0].degrees, "0 1 3 7 8 9 11 12");  // steps become degrees
+    EXPECT_EQ(pelog.rows[0].name, "Pelog & Selisir");
+    const ModeSection& slendro = names.sections[1];
+    ASSERT_EQ(slendro.scales.size(), 2U);
+    EXPECT_EQ(slendro.scales[0].description, "Slendro, Bali & Java");
+    // Comments in brackets go; values with a point are cents.
+    EXPECT_EQ(slendro.scales[0].definition, "231.0 cents 474.0 cents 717.0 cents 955.0 cents 2/1");
+    EXPECT_EQ(slendro.scales[1].definition, "9/8 21/16 3/2 7/4 2/1");
+    ASSERT_EQ(slendro.rows.size(), 2U);
+    EXPECT_EQ(slendro.rows[0].degrees, "0 2 3 5");  // already degrees
+    EXPECT_EQ(slendro.rows[1].degrees, "");
+    EXPECT_EQ(slendro.rows[1].name, "Just a comment row");
+}
+
+TEST(ModeNamesReader, FileNamesFromHeadings) {
+    EXPECT_EQ(lmd_file_name("7 tone modes of pelog"), "__7_tone_modes_of_pelog.lmd");
+    EXPECT_EQ(lmd_file_name("15 tone equal modes"), "_15_tone_equal_modes.lmd");
+    EXPECT_EQ(lmd_file_name("13 tone modes of Bohlen-Pierce scale, octave is 3/1"),
+              "_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd");
+    EXPECT_EQ(lmd_file_name("What? <Modes>: \"A|B\""), "What___Modes_,__A_B_.lmd");
+}
+
+TEST(ModeNamesReader, TheBeginningDecidesBetweenHtmlAndPlainText) {
+    EXPECT_TRUE(looks_like_mode_names("<HEAD>"));
+    EXPECT_TRUE(looks_like_mode_names("\n  <head lang=en>"));
+    EXPECT_TRUE(looks_like_mode_names("<!DOCTYPE html><html>"));
+    EXPECT_TRUE(looks_like_mode_names("! modes"));
+    EXPECT_FALSE(looks_like_mode_names("Modes I wrote myself"));
+    const ModeNames plain = read_mode_names(kOurPlainNames, true);
+    ASSERT_EQ(plain.sections.size(), 1U);
+    EXPECT_EQ(plain.sections[0].heading, "12 tone modes");
+    ASSERT_EQ(plain.sections[0].rows.size(), 2U);
+    EXPECT_EQ(plain.sections[0].rows[1].degrees, "0 2 3 5 7 8 10 12");
+    EXPECT_EQ(plain.sections[0].rows[1].name, "Minor");
+}
+
+TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
+    TempFolder folder;
+    write_text(folder / "modename.htm", kOurModeNames);
+    DirectRun direct;
+    RecordingReporter reporter;
+    const ModeListsResult result = make_mode_lists_from_scala(job_for(folder), direct.run, reporter);
+    ASSERT_FALSE(result.failed);
+    EXPECT_EQ(result.files_written, 4);
+    EXPECT_EQ(slurp(folder / "__7_tone_modes_of_Pelog.lmd"),
+              "1 122 cents 271 cents 571 cents 677 cents 785 cents 947 cents 2 ! Typical 7 note Pelog scale (M)\r\n"
+              "+0 1 3 7 8 9 11 12 Pelog & Selisir\r\n0 2 6 7 8 10 11 12 Tembung\r\n");
+    EXPECT_EQ(slurp(folder / "Gamelan_scale,_slendro.lmd"),
+              "1 231.0 cents 474.0 cents 717.0 cents 955.0 cents 2/1 ! Slendro, Bali & Java\r\n"
+              "+0 2 3 5 Four notes\r\n0 (comment) Just a comment row\r\n");
+    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
+              "1 n(1/15) ! 15-tone equal temperament\r\n+0 3 6 9 12 15 Pentatonic\r\n0 2 4 6 8 10 12 15 Heptatonic\r\n");
+    EXPECT_EQ(slurp(folder / "SCALA Modes.lsc"),
+              "@index.lsc@ Index of lists of scales\r\n"
+              "+1 122 cents 271 cents 571 cents 677 cents 785 cents 947 cents 2 *__7_tone_modes_of_Pelog.lmd* "
+              "Typical 7 note Pelog scale (M)\r\n"
+              "1 231.0 cents 474.0 cents 717.0 cents 955.0 cents 2/1 *Gamelan_scale,_slendro.lmd* "
+              "Slendro, Bali & Java (M)\r\n"
+              "1 9/8 21/16 3/2 7/4 2/1 *Gamelan_scale,_slendro.lmd* Slendro, Surakarta (same M)\r\n"
+              "1 n(1/15) *_15_tone_equal_modes.lmd* 15-tone equal temperament (M)\r\n"
+              "Modes without a scale\r\n");
+    EXPECT_EQ(reporter.entries().back().message,
+              "4 LMD files constructed from \"modename.htm\" in folder \"" + folder.path().string() +
+                  "\" and saved in program's location folder \"" + folder.path().string() +
+                  "\"\n\n6 names read, as expected.");
+
+    // The list of scales leads to the lists of modes.
+    const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
+    ASSERT_EQ(scales.entries.size(), 2U + 6U);  // the index link, five scales and the bare heading
+    EXPECT_EQ(scales.entries[4].modes_file, "Gamelan_scale,_slendro.lmd");
+    EXPECT_EQ(scales.entries[4].description, "Slendro, Bali & Java (M)");
+}
+
+TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
+    TempFolder folder;
+    write_text(folder / "modename.htm", kOurModeNames);
+    write_text(folder / "_15_tone_equal_modes.lmd", "mine");
+    DirectRun direct;
+    RecordingReporter says_no(Answer::no);
+    make_mode_lists_from_scala(job_for(folder), direct.run, says_no);
+    EXPECT_EQ(says_no.entries().back().message,
+              "File \"_15_tone_equal_modes.lmd\" already exists in folder \"" + folder.path().string() +
+                  "\"\n\nReplace existing LMD files, and the LSC file \"SCALA Modes.lsc\" with scales for the "
+                  "modes?\n\nYes to replace ALL the LMD files with the same names as the new ones, No to cancel.");
+    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"), "mine");
+    EXPECT_FALSE(std::filesystem::exists(folder / "SCALA Modes.lsc"));
+
+    write_text(folder / "SCALA Modes.lsc", "mine");
+    says_no.clear();
+    make_mode_lists_from_scala(job_for(folder), direct.run, says_no);
+    EXPECT_TRUE(says_no.entries().back().message.starts_with(
+        "File SCALA Modes.lsc already exists in folder " + folder.path().string() +
+        "\n\nThis is the index of scales for the modes, which is synchronised with the modes lists."));
+    EXPECT_EQ(slurp(folder / "SCALA Modes.lsc"), "mine");
+}
+
+TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
+    TempFolder folder;
+    write_text(folder / "modename.htm", kOurFormatTwo);
+    DirectRun direct;
+    RecordingReporter reporter;
+    EXPECT_TRUE(make_mode_lists_from_scala(job_for(folder), direct.run, reporter).failed);
+    EXPECT_EQ(reporter.entries().back().message,
+              "\"" + (folder / "modename.htm").string() +
+                  "\" is in format 2\n\nVersion 1.082 of CRV recognises format 1\n\nNew releases of CRV understand "
+                  "the most recent SCALA mode names format.");
+
+    write_text(folder / "modename.htm", kOurPlainNames);
+    RecordingReporter says_no(Answer::no);
+    make_mode_lists_from_scala(job_for(folder), direct.run, says_no);
+    EXPECT_TRUE(says_no.entries().back().message.starts_with("Expected: file beginning with \"<HEAD>\" or \"!\""));
+    EXPECT_FALSE(std::filesystem::exists(folder / "_12_tone_modes.lmd"));
+    RecordingReporter says_yes(Answer::yes);
+    make_mode_lists_from_scala(job_for(folder), direct.run, says_yes);
+    EXPECT_EQ(slurp(folder / "_12_tone_modes.lmd"), " !12 tone modes\r\n+0 2 4 5 7 9 11 12 Major\r\n"
+                                                    "0 2 3 5 7 8 10 12 Minor\r\n");
+}
+
+TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAsking) {
+    TempFolder folder;
+    write_text(folder / "modename.html", kOurModeNames);
+    DirectRun direct;
+    RecordingReporter says_yes(Answer::yes);
+    const ModeListsResult result = make_mode_lists_from_scala(job_for(folder), direct.run, says_yes);
+    EXPECT_EQ(says_yes.entries().front().message, "Can't read from \"" + (folder / "modename.htm").string() +
+                                                      "\"\n\nRead from \"" + (folder / "modename.html").string() +
+                                                      "\" instead?\n\n(.html instead of .htm)");
+    EXPECT_EQ(result.files_written, 4);
+
+    files::Settings s;
+    s.ScalaLocation = "c:\\scala\\scala.exe";
+    EXPECT_EQ(scala_modes_file_path(s), std::filesystem::path("c:/scala/modename.htm"));
+    s.ScalaModesListFile = "d:\\modes.htm";
+    EXPECT_EQ(scala_modes_file_path(s), std::filesystem::path("d:\\modes.htm"));
+}
+
+TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
+    TempFolder folder;
+    write_text(folder / "modename.htm", kOurModeNames);
+    testing::HaltingRun halting(2);  // the halt is seen before the second section
+    RecordingReporter reporter;
+    const ModeListsResult result = make_mode_lists_from_scala(job_for(folder), halting.run, reporter);
+    EXPECT_TRUE(result.halted);
+    EXPECT_EQ(result.files_written, 1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "__7_tone_modes_of_Pelog.lmd"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Gamelan_scale,_slendro.lmd"));
+    const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
+    EXPECT_EQ(scales.entries.size(), 2U + 2U);  // the index link and the one scale
+    EXPECT_EQ(reporter.entries().back().caption, "Halting construction of LMD files");
+    EXPECT_TRUE(reporter.entries().back().message.ends_with("2 names read, 6 names expected."));
+}
+
+TEST(ModeListsTool, AutoSortOrdersEachListOfModes) {
+    TempFolder folder;
+    write_text(folder / "modename.htm", kOurModeNames);
+    ModeListsJob job = job_for(folder);
+    job.settings.scala_auto_sort_lmds = true;
+    job.settings.szLMDSortTokenTemplate = "-n";
+    DirectRun direct;
+    RecordingReporter reporter;
+    make_mode_lists_from_scala(job, direct.run, reporter);
+    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
+              "1 n(1/15) ! 15-tone equal temperament\r\n+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
+}
+
+}  // namespace
+}  // namespace corvane::tools

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "corvane/tools/tool_protocol.h"
+#include "tools_test_support.h"
+
+namespace corvane::tools {
+namespace {
+
+using platform::RecordingReporter;
+
+// A tool that runs until the test lets it finish or its halt flag is seen.
+struct BlockingTool {
+    std::atomic<bool> release{false};
+    std::atomic<bool> halted{false};
+    std::atomic<int> polls{0};
+
+    ToolBoard::Work work() {
+        return [this](ToolRun& run) {
+            while (!release.load()) {
+                ++polls;
+                if (run.checkpoint()) {
+                    halted = true;
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        };
+    }
+};
+
+TEST(ToolProtocol, RefusalTextsNameTheRunningTaskUnderItsTitle) {
+    EXPECT_EQ(refusal_text(ToolKind::superparticular),
+              "Find all superparticular scales search in progress\n\nYou need to halt this search first.");
+    EXPECT_EQ(close_anyway_text(ToolKind::scale_list), "Save of list of scales in progress\n\nClose dialog anyway?");
+    EXPECT_EQ(tool_title(ToolKind::rearrangements).caption, "Find all re-arrangements of scale's steps - Corvane");
+    EXPECT_EQ(tool_title(ToolKind::search).task, "Search for words for scales in drop down list in progress");
+    EXPECT_EQ(tool_title(ToolKind::gallery).caption, "CRV Gallery save - Corvane");
+}
+
+TEST(ToolProtocol, AnotherToolIsRefusedAndTheSameButtonHalts) {
+    const std::atomic<bool> exit_flag{false};
+    PriorityChecks none;
+    ToolBoard board(exit_flag, none);
+    RecordingReporter reporter;
+    BlockingTool sorting;
+    ASSERT_EQ(board.press(ToolKind::sort, sorting.work(), reporter), ToolBoard::Press::started);
+    EXPECT_EQ(board.running(), ToolKind::sort);
+
+    bool other_ran = false;
+    EXPECT_EQ(board.press(ToolKind::search, [&](ToolRun&) { other_ran = true; }, reporter), ToolBoard::Press::refused);
+    ASSERT_EQ(reporter.entries().size(), 1U);
+    EXPECT_EQ(reporter.entries()[0].message,
+              "Order scales by number of notes in progress\n\nYou need to halt this search first.");
+    EXPECT_EQ(reporter.entries()[0].caption, "Order scales by number of notes - Corvane");
+
+    EXPECT_EQ(board.press(ToolKind::sort, sorting.work(), reporter), ToolBoard::Press::halting);
+    board.wait();
+    EXPECT_TRUE(sorting.halted);
+    EXPECT_FALSE(other_ran);
+    EXPECT_FALSE(board.is_running());
+
+    // Free again: the next tool starts, with its halt flag cleared.
+    BlockingTool searching;
+    searching.release = true;
+    EXPECT_EQ(board.press(ToolKind::search, searching.work(), reporter), ToolBoard::Press::started);
+    board.wait();
+    EXPECT_FALSE(searching.halted);
+}
+
+TEST(ToolProtocol, TheExitFlagStopsAToolAndClosingAsksFirst) {
+    std::atomic<bool> exit_flag{false};
+    PriorityChecks none;
+    ToolBoard board(exit_flag, none);
+    RecordingReporter says_no(platform::Answer::no);
+    BlockingTool tool;
+    board.press(ToolKind::mode_lists, tool.work(), says_no);
+    EXPECT_FALSE(board.ask_to_close(says_no));
+    EXPECT_EQ(says_no.entries().back().message,
+              "Make LMD files from SCALA list of modes in progress\n\nClose dialog anyway?");
+    while (tool.polls.load() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(tool.halted);
+    exit_flag = true;
+    board.wait();
+    EXPECT_TRUE(tool.halted);
+}
+
+// Priority hooks run before the worker starts and at each of its checkpoints.
+TEST(ToolProtocol, PriorityChecksRunBeforeAndInsideTheWorker) {
+    struct CountingChecks final : PriorityChecks {
+        std::atomic<int> before{0};
+        std::atomic<int> inside{0};
+        void before_start() override { ++before; }
+        void in_worker() override { ++inside; }
+    } checks;
+    const std::atomic<bool> exit_flag{false};
+    ToolBoard board(exit_flag, checks);
+    RecordingReporter reporter;
+    board.press(ToolKind::search, [](ToolRun& run) {
+        run.checkpoint();
+        run.checkpoint();
+    }, reporter);
+    board.wait();
+    EXPECT_EQ(checks.before, 1);
+    EXPECT_EQ(checks.inside, 3);  // at the start, then the worker's two
+}
+
+TEST(ToolProtocol, ShiftEscapeDropsARaisedLevelToZero) {
+    platform::SettableKeyState keys;
+    std::atomic<int> level{2};
+    int told = -1;
+    StandardPriorityChecks checks(keys, level, [&](int l) { told = l; });
+    // Level 2 puts the calling thread at idle priority: run the checks on threads of their own.
+    std::thread([&] { checks.in_worker(); }).join();
+    EXPECT_EQ(level, 2);
+    keys.set_shift(true);
+    keys.set_escape(true);
+    std::thread([&] { checks.in_worker(); }).join();
+    EXPECT_EQ(level, 0);
+    EXPECT_EQ(told, 0);
+}
+
+// 25 files: the first, every 10th once 350 ms have passed, and the last.
+TEST(ToolProtocol, ProgressShowsFirstEveryTenthAfterAPauseAndLast) {
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < 25; ++i) {
+        if (progress_due(i, 25, 400)) shown.push_back(i + 1);
+    }
+    EXPECT_EQ(shown, (std::vector<std::size_t>{1, 11, 21, 25}));
+    EXPECT_FALSE(progress_due(10, 25, 349));
+    EXPECT_TRUE(progress_due(24, 25, 0));
+}
+
+}  // namespace
+}  // namespace corvane::tools

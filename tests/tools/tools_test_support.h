@@ -1,0 +1,50 @@
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "../files/files_test_support.h"
+#include "corvane/tools/tool_protocol.h"
+
+namespace corvane::tools::testing {
+
+using files::testing::slurp;
+using files::testing::TempFolder;
+using files::testing::write_text;
+
+// A tool run on the test's own thread, with a halt flag the test may set (also from the
+// progress listener, to halt half-way).
+struct DirectRun {
+    std::atomic<bool> halt{false};
+    std::atomic<bool> exit{false};
+    PriorityChecks priority;
+    ToolRun run;
+
+    explicit DirectRun(ProgressListener progress = {}) : run(halt, exit, priority, std::move(progress)) {}
+};
+
+// Presses the halt button at the given checkpoint (from 1), as a user would half-way.
+struct HaltAtCheckpoint final : PriorityChecks {
+    std::atomic<bool>& halt;
+    int checkpoint;
+    int seen = 0;
+    HaltAtCheckpoint(std::atomic<bool>& halt_flag, int at) : halt(halt_flag), checkpoint(at) {}
+    void in_worker() override {
+        if (++seen == checkpoint) halt = true;
+    }
+};
+
+struct HaltingRun {
+    std::atomic<bool> halt{false};
+    std::atomic<bool> exit{false};
+    HaltAtCheckpoint priority;
+    ToolRun run;
+
+    explicit HaltingRun(int at) : priority(halt, at), run(halt, exit, priority) {}
+};
+
+inline std::string shared_scala_folder() { return std::string(CORVANE_SHARED_DATA) + "/scl"; }
+
+}  // namespace corvane::tools::testing
