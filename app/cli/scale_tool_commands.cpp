@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -260,7 +261,7 @@ struct RearrangeCommand {
         if (!all) {
             std::size_t first = 0;
             while (first < list.entries.size() && files::is_fixed_entry(list.entries[first])) ++first;
-            chosen = entry > 0 ? first + static_cast<std::size_t>(entry) - 1 : list.selected;
+            chosen = entry > 0 ? first + static_cast<std::size_t>(entry) - 1 : std::max(list.selected, first);
             if (*chosen >= list.entries.size()) throw UsageError("--entry: the list has no entry " + std::to_string(entry));
         }
         const auto format = tuning::PitchFormat::configuration_defaults();
