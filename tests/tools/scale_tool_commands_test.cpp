@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "../cli/run_cli.h"
@@ -81,6 +83,18 @@ std::size_t scala_files_count(const std::string& folder) {
     return count;
 }
 
+// Whether the process has a handler of its own for SIGINT (from /proc/<pid>/status).
+bool catches_sigint(pid_t pid) {
+    std::istringstream status(slurp("/proc/" + std::to_string(pid) + "/status"));
+    std::string line;
+    while (std::getline(status, line)) {
+        if (!line.starts_with("SigCgt:")) continue;
+        const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+        return (caught >> (SIGINT - 1) & 1U) != 0;
+    }
+    return false;
+}
+
 // Ctrl-C is the halt button: over the whole Scala archive the list stops early, is complete
 // as far as it goes, and the closing message is printed.
 TEST(ScaleToolCommands, CtrlCHaltsMakeListAndLeavesAValidList) {
@@ -91,14 +105,19 @@ TEST(ScaleToolCommands, CtrlCHaltsMakeListAndLeavesAValidList) {
     const std::string err = (folder / "err").string();
     const pid_t child = ::fork();
     if (child == 0) {
-        const std::string cli = CORVANE_CLI;
-        ::execl("/bin/sh", "sh", "-c",
-                ("exec " + cli + " scales make-list '" + archive + "' -o '" + list + "' 2>'" + err + "' </dev/null")
-                    .c_str(),
+        const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int null_fd = ::open("/dev/null", O_RDONLY);
+        ::dup2(err_fd, 2);
+        ::dup2(null_fd, 0);
+        ::execl(CORVANE_CLI, CORVANE_CLI, "scales", "make-list", archive.c_str(), "-o", list.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    // Press Ctrl-C once the command has taken SIGINT over (before that it would simply end).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!catches_sigint(child) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     ::kill(child, SIGINT);
     int status = 0;
     ::waitpid(child, &status, 0);
