@@ -267,6 +267,17 @@ std::vector<int> mode_notes(const KeySignatureInput& input) {
     return notes;
 }
 
+NoteSpelling spell_note(int note, const KeySignature& key) {
+    const Spelling s = spell(note, key, key_alterations(key));
+    return {s.letter, s.alteration, s.fits, staff_position(note, s)};
+}
+
+std::vector<int> key_signature_letters(const KeySignature& key) {
+    const auto& order = key.kind == Accidentals::sharps ? kSharpOrder : kFlatOrder;
+    const auto count = static_cast<std::size_t>(std::clamp(key.accidentals, 0, kMaxKeyAccidentals));
+    return {order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
 KeySignature choose_key_signature(const KeySignatureInput& input) {
     const std::vector<int> notes = mode_notes(input);
     KeySignature best_key;

@@ -68,4 +68,17 @@ KeySignature choose_key_signature(const KeySignatureInput& input);
 // A missing arpeggio counts as the single degree 0.
 std::vector<int> mode_notes(const KeySignatureInput& input);
 
+// How the score writes a MIDI note under a key signature, by the rule choose_key_signature
+// fits keys with.
+struct NoteSpelling {
+    int letter = 0;          // 0..6 from C
+    int alteration = 0;      // -1 flat, 0 natural, +1 sharp, from the natural letter
+    bool fits = false;       // written without an accidental of its own
+    int staff_position = 0;  // diatonic steps, seven to the octave: middle C (60) is 35
+};
+NoteSpelling spell_note(int note, const KeySignature& key);
+
+// The letters (0..6 from C) that the key signature alters, in the order they are written.
+std::vector<int> key_signature_letters(const KeySignature& key);
+
 }  // namespace corvane::tuning
