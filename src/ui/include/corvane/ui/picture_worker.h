@@ -1,0 +1,52 @@
+#pragma once
+
+// Pictures of the displays: a Drawing painted with Qt, and a low-priority thread that makes
+// the pictures away from the user interface's thread.
+
+#include <QImage>
+#include <QObject>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "corvane/ui/tune_graph_layout.h"
+
+class QPainter;
+class QThread;
+
+namespace corvane::ui {
+
+QColor qt_colour(files::Rgb rgb);
+void paint_drawing(QPainter& painter, const Drawing& drawing);
+QImage picture_of(const Drawing& drawing);
+
+// Makes each requested picture on its own thread at low priority. A request that has not
+// started when a newer one comes is dropped; each finished picture goes to `deliver` on the
+// receiver's thread.
+class PictureWorker {
+public:
+    using Make = std::function<Drawing()>;
+    using Deliver = std::function<void(QImage, Drawing)>;
+
+    PictureWorker(QObject& receiver, Deliver deliver);
+    ~PictureWorker();
+    PictureWorker(const PictureWorker&) = delete;
+    PictureWorker& operator=(const PictureWorker&) = delete;
+
+    void request(Make make);
+
+private:
+    void run();
+
+    QObject& receiver_;
+    Deliver deliver_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Make> pending_;
+    bool quit_ = false;
+    std::unique_ptr<QThread> thread_;
+};
+
+}  // namespace corvane::ui

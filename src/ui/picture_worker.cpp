@@ -1,0 +1,100 @@
+#include "corvane/ui/picture_worker.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QThread>
+
+namespace corvane::ui {
+namespace {
+
+QString qt_text(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+void paint_label(QPainter& painter, const Drawing::Label& label, const QFont& base) {
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * label.size);
+    painter.setFont(font);
+    painter.setPen(qt_colour(label.colour));
+    const QString text = qt_text(label.text);
+    const double width = painter.fontMetrics().horizontalAdvance(text);
+    double x = label.at.x;
+    if (label.align == Drawing::Align::centre) x -= width / 2;
+    if (label.align == Drawing::Align::right) x -= width;
+    painter.drawText(QPointF(x, label.at.y), text);
+}
+
+}  // namespace
+
+QColor qt_colour(files::Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+void paint_drawing(QPainter& painter, const Drawing& d) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillRect(QRectF(0, 0, d.width, d.height), qt_colour(d.background));
+    for (const auto& line : d.lines) {
+        painter.setPen(QPen(qt_colour(line.colour), line.width, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(line.from.x, line.from.y), QPointF(line.to.x, line.to.y));
+    }
+    painter.setPen(Qt::NoPen);
+    for (const auto& note : d.notes) {
+        painter.setBrush(qt_colour(note.colour));
+        painter.drawEllipse(QPointF(note.centre.x, note.centre.y), note.radius * 1.25, note.radius);
+    }
+    const QFont base = painter.font();
+    for (const auto& label : d.labels) paint_label(painter, label, base);
+    if (d.scan_x) {
+        painter.setPen(QPen(qt_colour(d.scan_colour), 1));
+        painter.drawLine(QPointF(*d.scan_x, 0), QPointF(*d.scan_x, d.height));
+    }
+}
+
+QImage picture_of(const Drawing& d) {
+    QImage image(std::max(1, static_cast<int>(d.width)), std::max(1, static_cast<int>(d.height)),
+                 QImage::Format_RGB32);
+    QPainter painter(&image);
+    paint_drawing(painter, d);
+    return image;
+}
+
+PictureWorker::PictureWorker(QObject& receiver, Deliver deliver)
+    : receiver_(receiver), deliver_(std::move(deliver)), thread_(QThread::create([this] { run(); })) {
+    thread_->start(QThread::LowPriority);
+}
+
+PictureWorker::~PictureWorker() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_one();
+    thread_->wait();
+}
+
+void PictureWorker::request(Make make) {
+    {
+        std::lock_guard lock(mutex_);
+        pending_ = std::move(make);
+    }
+    wake_.notify_one();
+}
+
+void PictureWorker::run() {
+    for (;;) {
+        Make make;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return quit_ || pending_.has_value(); });
+            if (quit_) return;
+            make = std::move(*pending_);
+            pending_.reset();
+        }
+        Drawing drawing = make();
+        QImage image = picture_of(drawing);
+        QMetaObject::invokeMethod(
+            &receiver_,
+            [deliver = deliver_, image = std::move(image), drawing = std::move(drawing)]() mutable {
+                deliver(std::move(image), std::move(drawing));
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+}  // namespace corvane::ui

@@ -1,0 +1,160 @@
+// The fractal tune's window on the offscreen platform: the scan line follows the player on
+// a simulated clock, the views switch, and computer keys play through the window by their
+// scan codes onto a recording device.
+
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+#include "corvane/ui/key_events.h"
+#include "corvane/ui/play_along_events.h"
+#include "corvane/ui/tune_graph_window.h"
+#include "display_test_support.h"
+
+namespace corvane::ui {
+namespace {
+
+using testing::process_until;
+
+constexpr std::uint32_t kX11Offset = 8;
+constexpr int kScanA = 30;
+constexpr int kScanS = 31;
+
+class TuneGraphWindowTest : public ::testing::Test {
+protected:
+    testing::DisplayMachine m;
+    PlayAlongEvents events;
+    std::unique_ptr<TuneGraphWindow> window;
+
+    void SetUp() override {
+        m.ws.composition.Levels = 3;
+        m.ws.settings.iFGShowAsScore = 0;
+        events.listen_to(m.play_along);
+        window = std::make_unique<TuneGraphWindow>(m.sources(), &events);
+        window->show();
+    }
+    void TearDown() override {
+        window.reset();
+        m.playback.stop();
+        m.timers.advance_to(m.clock.now_ms() + 100);
+    }
+
+    void key(QEvent::Type type, int pc_scan, bool auto_repeat = false) {
+        QKeyEvent event(type, Qt::Key_unknown, Qt::NoModifier, static_cast<quint32>(pc_scan) + kX11Offset, 0, 0,
+                        QString(), auto_repeat);
+        QCoreApplication::sendEvent(window.get(), &event);
+    }
+    // The scan line where the window should show it now.
+    double expected_scan_x() {
+        const auto& player = m.playback.player();
+        const auto ring = player.history();
+        const auto notes = notes_from_history(ring, player.history_count(), player.history_count());
+        const TuneView view = tune_view(m.ws.composition, m.ws.settings);
+        const double now = tune_time_now(notes, m.clock.now_ms(), view.seed_secs);
+        return graph_layout(view, notes, now, window->shown_drawing().width, window->shown_drawing().height)
+            .page.x_of(now);
+    }
+    bool shows_scan_at(double x) const {
+        const auto& d = window->shown_drawing();
+        return d.scan_x && std::abs(*d.scan_x - x) < 1e-6;
+    }
+};
+
+TEST_F(TuneGraphWindowTest, ScanLineMovesWithThePlayerOnTheSimulatedClock) {
+    EXPECT_EQ(window->windowTitle(), "Fractal Tune as Graph");
+    ASSERT_TRUE(m.playback.start());
+    m.timers.advance_to(m.clock.now_ms() + 300);
+    ASSERT_TRUE(process_until([&] { return window->pictures_shown() > 0; }));
+    window->refresh();
+    const double first = expected_scan_x();
+    ASSERT_TRUE(process_until([&] { return shows_scan_at(first); }))
+        << window->shown_drawing().scan_x.value_or(-1) << " " << first << " " << window->shown_drawing().width;
+    const std::size_t notes_then = window->shown_drawing().notes.size();
+    EXPECT_GT(notes_then, 0u);
+
+    m.timers.advance_to(m.clock.now_ms() + 500);
+    window->refresh();
+    const double later = expected_scan_x();
+    EXPECT_GT(later, first);
+    ASSERT_TRUE(process_until([&] { return shows_scan_at(later); }));
+    EXPECT_GT(window->shown_drawing().notes.size(), notes_then);
+    // Every note sits inside the plot, in the picture made off the window's thread.
+    for (const auto& note : window->shown_drawing().notes) {
+        EXPECT_GE(note.centre.x, 0);
+        EXPECT_LE(note.centre.x, window->shown_drawing().width);
+    }
+    EXPECT_GE(window->pictures_shown(), 2u);
+}
+
+TEST_F(TuneGraphWindowTest, ViewsSwitchToScoreAndIntervalsAndAreKeptInTheSetting) {
+    ASSERT_TRUE(m.playback.start());
+    m.timers.advance_to(m.clock.now_ms() + 400);
+    window->set_view(TuneViewKind::score);
+    EXPECT_EQ(m.ws.settings.iFGShowAsScore, 1);
+    ASSERT_TRUE(process_until([&] { return window->shown_drawing().background == m.ws.colours.fractal_score.Background &&
+                                            !window->shown_drawing().labels.empty(); }));
+    window->set_view(TuneViewKind::intervals);
+    EXPECT_EQ(m.ws.settings.iFGShowAsScore, 2);
+    ASSERT_TRUE(process_until([&] {
+        const auto& labels = window->shown_drawing().labels;
+        return !labels.empty() && labels.front().text.find(" to ") != std::string::npos;
+    }));
+}
+
+TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeat) {
+    const auto help = window->findChild<QLabel*>("keys_help");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->text(), "To play along, use p.c. key to left of 1, 1, 2,... (followed by other rows of kbd)");
+
+    // With the key left of "1" in use, A plays degree 0: middle C; S degree 1, the
+    // pentatonic's D.
+    std::size_t first = m.mark();
+    key(QEvent::KeyPress, kScanA);
+    key(QEvent::KeyPress, kScanS);
+    EXPECT_EQ(m.notes_since(first, 0x90), (std::vector<int>{60, 62}));
+
+    // X11 repeats a held key as release and press pairs: neither ends or restarts it.
+    first = m.mark();
+    key(QEvent::KeyRelease, kScanA, true);
+    key(QEvent::KeyPress, kScanA, true);
+    EXPECT_TRUE(m.notes_since(first, 0x90).empty());
+    EXPECT_TRUE(m.notes_since(first, 0x80).empty());
+
+    key(QEvent::KeyRelease, kScanA);
+    key(QEvent::KeyRelease, kScanS);
+    EXPECT_EQ(m.notes_since(first, 0x80), (std::vector<int>{60, 62}));
+
+    // Tab reaches the keys rather than moving the focus: All Sound Off on every channel.
+    key(QEvent::KeyPress, kScanA);
+    first = m.mark();
+    key(QEvent::KeyPress, midi::kScanTab);
+    const auto controllers = m.sent_since(first, 0xB0);
+    ASSERT_EQ(controllers.size(), 16u);
+    EXPECT_EQ(controllers[15], (testing::Sent{0xB0, 15, 120, 0}));
+    key(QEvent::KeyRelease, kScanA);
+}
+
+TEST_F(TuneGraphWindowTest, KeyNotesJoinTheViewsAndTheHelpFollowsTheSetting) {
+    m.ws.settings.play_along.pc_key_1_for_degree_1 = false;
+    window->hide();
+    window->show();
+    EXPECT_EQ(window->findChild<QLabel*>("keys_help")->text(),
+              "To play along, use p.c. keys 1, 2,... (followed by other rows of kbd)");
+    key(QEvent::KeyPress, kScanA);
+    ASSERT_TRUE(process_until([&] { return window->shown_drawing().notes.size() == 1; }));
+    key(QEvent::KeyRelease, kScanA);
+}
+
+TEST(PcScanCodes, NativeCodesOfX11AndWaylandAreTheEvdevCodePlusEight) {
+    EXPECT_EQ(pc_scan_code(38), kScanA);
+    EXPECT_EQ(pc_scan_code(10), 2);  // "1"
+    EXPECT_EQ(pc_scan_code(65), midi::kScanSpace);
+    EXPECT_EQ(pc_scan_code(8), std::nullopt);
+    EXPECT_EQ(pc_scan_code(0), std::nullopt);
+    EXPECT_EQ(pc_scan_code(120), std::nullopt);
+}
+
+}  // namespace
+}  // namespace corvane::ui
