@@ -29,6 +29,11 @@ QColor qt_colour(files::Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); 
 void paint_drawing(QPainter& painter, const Drawing& d) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(QRectF(0, 0, d.width, d.height), qt_colour(d.background));
+    for (const auto& box : d.boxes) {
+        painter.setPen(QPen(qt_colour(box.edge), 1));
+        painter.setBrush(qt_colour(box.fill));
+        painter.drawRect(QRectF(box.top_left.x, box.top_left.y, box.width, box.height));
+    }
     for (const auto& line : d.lines) {
         painter.setPen(QPen(qt_colour(line.colour), line.width, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(line.from.x, line.from.y), QPointF(line.to.x, line.to.y));

@@ -13,14 +13,6 @@ constexpr double kSemitonesPerOctave = 12;
 constexpr double kMargin = 8;
 constexpr double kLabelWidth = 44;  // room on the left of the graph for the octave names
 
-Drawing blank_drawing(double width, double height, files::Rgb background) {
-    Drawing d;
-    d.width = width;
-    d.height = height;
-    d.background = background;
-    return d;
-}
-
 int nearest_note(double pitch) { return std::clamp(static_cast<int>(std::floor(pitch + 0.5)), 0, 127); }
 
 tuning::Accidentals naming_of(const tuning::KeySignature& key) { return key.kind; }
@@ -49,6 +41,14 @@ double octaves_needed(const TuneView& view, double bottom, std::span<const Graph
 }
 
 }  // namespace
+
+Drawing blank_drawing(double width, double height, files::Rgb background) {
+    Drawing d;
+    d.width = width;
+    d.height = height;
+    d.background = background;
+    return d;
+}
 
 std::vector<GraphNote> notes_from_history(std::span<const engine::PlayedNote> ring, std::int64_t count_before,
                                           std::int64_t count_after) {

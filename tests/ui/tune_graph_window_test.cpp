@@ -46,19 +46,22 @@ protected:
                         QString(), auto_repeat);
         QCoreApplication::sendEvent(window.get(), &event);
     }
-    // The scan line where the window should show it now.
-    double expected_scan_x() {
+    // Waits until the picture on screen has the scan line where the player is now, and
+    // returns where that is.
+    std::optional<double> scan_line_shown() {
         const auto& player = m.playback.player();
         const auto ring = player.history();
         const auto notes = notes_from_history(ring, player.history_count(), player.history_count());
         const TuneView view = tune_view(m.ws.composition, m.ws.settings);
         const double now = tune_time_now(notes, m.clock.now_ms(), view.seed_secs);
-        return graph_layout(view, notes, now, window->shown_drawing().width, window->shown_drawing().height)
-            .page.x_of(now);
-    }
-    bool shows_scan_at(double x) const {
-        const auto& d = window->shown_drawing();
-        return d.scan_x && std::abs(*d.scan_x - x) < 1e-6;
+        double expected = -1;
+        const bool shown = process_until([&] {
+            const Drawing& d = window->shown_drawing();
+            expected = graph_layout(view, notes, now, d.width, d.height).page.x_of(now);
+            return d.scan_x && std::abs(*d.scan_x - expected) < 1e-6;
+        });
+        if (!shown) return std::nullopt;
+        return expected;
     }
 };
 
@@ -68,17 +71,16 @@ TEST_F(TuneGraphWindowTest, ScanLineMovesWithThePlayerOnTheSimulatedClock) {
     m.timers.advance_to(m.clock.now_ms() + 300);
     ASSERT_TRUE(process_until([&] { return window->pictures_shown() > 0; }));
     window->refresh();
-    const double first = expected_scan_x();
-    ASSERT_TRUE(process_until([&] { return shows_scan_at(first); }))
-        << window->shown_drawing().scan_x.value_or(-1) << " " << first << " " << window->shown_drawing().width;
+    const auto first = scan_line_shown();
+    ASSERT_TRUE(first.has_value());
     const std::size_t notes_then = window->shown_drawing().notes.size();
     EXPECT_GT(notes_then, 0u);
 
     m.timers.advance_to(m.clock.now_ms() + 500);
     window->refresh();
-    const double later = expected_scan_x();
-    EXPECT_GT(later, first);
-    ASSERT_TRUE(process_until([&] { return shows_scan_at(later); }));
+    const auto later = scan_line_shown();
+    ASSERT_TRUE(later.has_value());
+    EXPECT_GT(*later, *first);
     EXPECT_GT(window->shown_drawing().notes.size(), notes_then);
     // Every note sits inside the plot, in the picture made off the window's thread.
     for (const auto& note : window->shown_drawing().notes) {

@@ -53,6 +53,13 @@ struct Drawing {
         files::Rgb colour;
         int channel = 0;
     };
+    struct Box {
+        Point top_left;
+        double width = 0;
+        double height = 0;
+        files::Rgb fill;
+        files::Rgb edge;
+    };
     enum class Align { left, centre, right };
     struct Label {
         Point at;  // the baseline's start (left), middle (centre) or end (right)
@@ -65,12 +72,15 @@ struct Drawing {
     double width = 0;
     double height = 0;
     files::Rgb background;
+    std::vector<Box> boxes;  // drawn first
     std::vector<Line> lines;
     std::vector<NoteHead> notes;
     std::vector<Label> labels;
     std::optional<double> scan_x;  // drawn last, over the notes
     files::Rgb scan_colour;
 };
+
+Drawing blank_drawing(double width, double height, files::Rgb background);
 
 // The colour of a channel's notes: channel 0 takes the window's line colour, the others
 // run through the palette, never the background's colour.

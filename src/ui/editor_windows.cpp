@@ -1,0 +1,357 @@
+#include "corvane/ui/editor_windows.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "corvane/midi/pc_keyboard.h"
+#include "corvane/ui/key_events.h"
+#include "corvane/ui/picture_worker.h"
+#include "corvane/ui/play_along_events.h"
+
+namespace corvane::ui {
+namespace {
+
+constexpr int kPreviewNoteMs = 300;
+constexpr int kPreviewTickMs = 5;
+// The channels a preview takes, one per pitch bend, from the top down; never percussion.
+constexpr int kPreviewChannels[] = {15, 14, 13, 12, 11, 10, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+
+QString text_of(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+// ---- the keyboard-like display ----------------------------------------------------------
+
+class EntryEditorWindow::KeyDisplay final : public QWidget {
+public:
+    explicit KeyDisplay(EntryEditorWindow& editor) : QWidget(&editor), editor_(editor) {
+        setObjectName("keys");
+        setMinimumSize(560, 130);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const auto& colours = editor_.sources_.workspace.colours.new_seed_arpeggio_scale;
+        paint_drawing(painter, draw_entry_keys(editor_.keys_, editor_.values_, editor_.marked_, colours, width(), height()));
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        setFocus();
+        if (const auto key = key_at(editor_.keys_, width(), event->position().x())) editor_.add_key(key->number);
+    }
+
+private:
+    EntryEditorWindow& editor_;
+};
+
+// ---- the preview ------------------------------------------------------------------------
+
+class EntryEditorWindow::Preview {
+public:
+    Preview(DisplaySources sources, QObject& owner) : sources_(sources), timer_(&owner) {
+        timer_.setInterval(kPreviewTickMs);
+        QObject::connect(&timer_, &QTimer::timeout, &owner, [this] { tick(); });
+    }
+    ~Preview() { stop(); }
+
+    bool running() const { return !events_.empty(); }
+
+    void start(const std::vector<PreviewNote>& notes) {
+        stop();
+        if (notes.empty() || !open_port()) return;
+        voice_ = voice_in_play();
+        std::vector<int> bends;
+        for (const PreviewNote& n : notes) {
+            const Sound s = sound_of(n.pitch, bends);
+            events_.push_back({n.start_ms, true, s});
+            events_.push_back({n.end_ms, false, s});
+        }
+        // Note-offs before note-ons at the same moment, so a repeated note sounds again.
+        std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
+            return a.at_ms != b.at_ms ? a.at_ms < b.at_ms : !a.on && b.on;
+        });
+        start_ms_ = sources_.clock.now_ms();
+        tick();
+        if (running()) timer_.start();
+    }
+
+    void stop() {
+        timer_.stop();
+        for (const Event& e : events_) {
+            if (!e.on && e.sounding) send_off(e.sound);
+        }
+        events_.clear();
+    }
+
+    void tick() {
+        const std::int64_t elapsed = sources_.clock.now_ms() - start_ms_;
+        while (!events_.empty() && events_.front().at_ms <= elapsed) {
+            const Event e = events_.front();
+            events_.erase(events_.begin());
+            if (e.on) {
+                send_on(e.sound);
+                mark_sounding(e.sound);
+            } else {
+                send_off(e.sound);
+            }
+        }
+        if (events_.empty()) timer_.stop();
+    }
+
+private:
+    struct Sound {
+        int channel = 0;
+        int note = 0;
+        int bend = 8192;
+    };
+    struct Event {
+        int at_ms = 0;
+        bool on = false;
+        Sound sound;
+        bool sounding = false;
+    };
+
+    bool open_port() {
+        midi::MidiOutPort& port = sources_.playback.port();
+        if (port.is_open()) return true;
+        if (port.open() != midi::OpenResult::opened) return false;
+        port.set_open_reason(midi::OpenReason::live_notes, true);
+        return true;
+    }
+
+    // The keyboard's voice, or the first voice in play when it has none.
+    int voice_in_play() const {
+        const auto& voices = sources_.workspace.composition.Voices_for_channels;
+        const int chosen = std::clamp(sources_.workspace.settings.play_along.iChannelForVoiceForPcKeyboard, 0, 15);
+        if (voices[static_cast<std::size_t>(chosen)] >= 0) return chosen;
+        const auto first = std::find_if(voices.begin(), voices.end(), [](int v) { return v >= 0; });
+        return first == voices.end() ? chosen : static_cast<int>(first - voices.begin());
+    }
+
+    // Each pitch bend gets a channel of its own, so that notes of a chord keep their tuning.
+    static Sound sound_of(double pitch, std::vector<int>& bends) {
+        const int note = std::clamp(static_cast<int>(pitch + 0.5), 0, 127);
+        const int bend = static_cast<int>((pitch - note) * 4096 + 8192);
+        auto same = std::find_if(bends.begin(), bends.end(), [&](int b) { return std::abs(b - bend) <= 1; });
+        if (same == bends.end() && bends.size() < std::size(kPreviewChannels)) same = bends.insert(bends.end(), bend);
+        const auto index = std::min(static_cast<std::size_t>(same - bends.begin()), std::size(kPreviewChannels) - 1);
+        return {kPreviewChannels[index], note, bend};
+    }
+
+    void send_on(const Sound& s) {
+        auto& voices = sources_.playback.voices();
+        const int velocity = sources_.workspace.composition.Volumes_for_channels[static_cast<std::size_t>(voice_)];
+        voices.send_bend(s.channel, voice_, s.bend, true, false);
+        voices.note_on(s.channel, voice_, 0, s.note, velocity);
+    }
+    void send_off(const Sound& s) { sources_.playback.voices().note_off(s.channel, voice_, 0, s.note, 127); }
+    void mark_sounding(const Sound& s) {
+        for (Event& e : events_) {
+            if (!e.on && e.sound.channel == s.channel && e.sound.note == s.note) {
+                e.sounding = true;
+                return;
+            }
+        }
+    }
+
+    DisplaySources sources_;
+    QTimer timer_;
+    std::vector<Event> events_;
+    std::int64_t start_ms_ = 0;
+    int voice_ = 0;
+};
+
+// ---- the window -------------------------------------------------------------------------
+
+EntryEditorWindow::EntryEditorWindow(EntryKind kind, DisplaySources sources, PlayAlongEvents* events,
+                                     std::function<void()> applied, QWidget* parent)
+    : QWidget(parent, Qt::Window), kind_(kind), sources_(sources), applied_(std::move(applied)) {
+    setObjectName(kind == EntryKind::seed ? "seed_editor" : kind == EntryKind::scale ? "scale_editor" : "arpeggio_editor");
+    keys_ = entry_keys(kind_, sources_.workspace.composition);
+    values_ = entry_values(kind_, sources_.workspace);
+    preview_ = std::make_unique<Preview>(sources_, *this);
+
+    text_ = new QLineEdit(this);
+    text_->setObjectName("entry");
+    display_ = new KeyDisplay(*this);
+    figure_ = new QComboBox(this);
+    figure_->setObjectName("figure");
+    figure_->addItems({tr("Sequence"), tr("Chord"), tr("Broken chord")});
+    direction_ = new QComboBox(this);
+    direction_->setObjectName("direction");
+    direction_->addItems({tr("Ascending"), tr("Descending")});
+
+    auto* buttons = new QHBoxLayout;
+    const auto add_button = [&](const QString& text, const char* name, midi::SeedButton button) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(name);
+        connect(b, &QPushButton::clicked, this, [this, button] { press(button); });
+        buttons->addWidget(b);
+    };
+    if (kind_ == EntryKind::seed) add_button(tr("&End Seed"), "end_seed", midi::SeedButton::end_seed);
+    add_button(tr("&Clear"), "clear", midi::SeedButton::clear);
+    add_button(tr("&Play"), "play", midi::SeedButton::play);
+    buttons->addWidget(figure_);
+    buttons->addWidget(direction_);
+    buttons->addStretch();
+    add_button(tr("&Apply"), "apply", midi::SeedButton::apply);
+
+    auto* help = new QLabel(text_of(midi::pc_keys_help(sources_.workspace.settings.play_along.pc_key_1_for_degree_1)), this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text_);
+    layout->addWidget(display_, 1);
+    layout->addWidget(help);
+    layout->addLayout(buttons);
+
+    connect(text_, &QLineEdit::textEdited, this, &EntryEditorWindow::text_edited);
+    connect(text_, &QLineEdit::returnPressed, this, &EntryEditorWindow::apply);
+    if (events != nullptr) {
+        connect(events, &PlayAlongEvents::recording_state_changed, this, &EntryEditorWindow::update_title);
+        connect(events, &PlayAlongEvents::seed_button_pressed, this, [this](int button, bool pressed) {
+            if (kind_ == EntryKind::seed && pressed) press(static_cast<midi::SeedButton>(button));
+        });
+        connect(events, &PlayAlongEvents::midi_note, this, [this](double pitch) {
+            if (QApplication::activeWindow() == this) add_played_note(pitch);
+        });
+    }
+    show_values();
+    update_title();
+}
+
+EntryEditorWindow::~EntryEditorWindow() = default;
+
+void EntryEditorWindow::update_title() {
+    setWindowTitle(text_of(sources_.play_along.recorder().title(entry_window_name(kind_))));
+}
+
+void EntryEditorWindow::show_values() {
+    text_->setText(QString::fromStdString(entry_text(kind_, values_, sources_.workspace.settings.format)));
+    display_->update();
+}
+
+void EntryEditorWindow::text_edited() {
+    const auto read = read_entry(kind_, text_->text().toStdString(), sources_.workspace.composition.Frequency_of_lowest_note);
+    if (!read) return;
+    values_ = *read;
+    display_->update();
+}
+
+void EntryEditorWindow::add_key(int number) {
+    const auto key = std::find_if(keys_.begin(), keys_.end(), [&](const EntryKey& k) { return k.number == number; });
+    if (key == keys_.end()) return;
+    if (ended_) values_.clear();
+    ended_ = false;
+    values_.push_back(key->value);
+    marked_ = number;
+    preview_->start(preview_notes(std::vector<double>{key->pitch}, Figure::sequence, Direction::ascending, kPreviewNoteMs));
+    show_values();
+}
+
+void EntryEditorWindow::add_played_note(double midi_pitch) {
+    if (const auto key = nearest_key(keys_, midi_pitch)) add_key(key->number);
+}
+
+void EntryEditorWindow::set_preview(Figure figure, Direction direction) {
+    figure_->setCurrentIndex(static_cast<int>(figure));
+    direction_->setCurrentIndex(static_cast<int>(direction));
+}
+
+bool EntryEditorWindow::previewing() const { return preview_->running(); }
+
+void EntryEditorWindow::press(midi::SeedButton button) {
+    switch (button) {
+        case midi::SeedButton::end_seed:
+            apply();
+            ended_ = true;
+            break;
+        case midi::SeedButton::clear:
+            preview_->stop();
+            values_.clear();
+            marked_.reset();
+            show_values();
+            break;
+        case midi::SeedButton::apply:
+            apply();
+            break;
+        case midi::SeedButton::play: {
+            std::vector<double> pitches;
+            for (const double v : values_) pitches.push_back(entry_pitch(kind_, v, sources_.workspace.composition));
+            preview_->start(preview_notes(pitches, static_cast<Figure>(figure_->currentIndex()),
+                                          static_cast<Direction>(direction_->currentIndex()), kPreviewNoteMs));
+            break;
+        }
+    }
+}
+
+void EntryEditorWindow::apply() {
+    if (values_.empty()) return;
+    if (apply_entry(kind_, sources_.workspace, text_->text().toStdString()) && applied_) applied_();
+    // The keys of the arpeggio and the seed depend on the scale and the arpeggio.
+    keys_ = entry_keys(kind_, sources_.workspace.composition);
+    display_->update();
+}
+
+void EntryEditorWindow::keyPressEvent(QKeyEvent* event) {
+    const auto scan = pc_scan_code(event->nativeScanCode());
+    const bool left_key = sources_.workspace.settings.play_along.pc_key_1_for_degree_1;
+    const auto number = scan ? midi::pc_key_number(*scan, left_key) : std::nullopt;
+    if (!number || event->isAutoRepeat()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    add_key(midi::pc_key_degree(*number, left_key));
+}
+
+// ---- colours ----------------------------------------------------------------------------
+
+ColoursDialog::ColoursDialog(files::Workspace& workspace, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent) {
+    setWindowTitle(tr("Colours"));
+    auto* columns = new QHBoxLayout;
+    QFormLayout* form = nullptr;
+    std::string_view window_name;
+    for (const files::ColourElement& element : files::colour_elements(workspace.colours)) {
+        if (element.window != window_name) {
+            window_name = element.window;
+            auto* group = new QGroupBox(text_of(window_name), this);
+            form = new QFormLayout(group);
+            columns->addWidget(group, 0, Qt::AlignTop);
+        }
+        auto* choice = new QComboBox(this);
+        choice->setObjectName(text_of(window_name) + "/" + text_of(element.element));
+        for (const auto& p : files::palette()) choice->addItem(text_of(p.name));
+        const auto name = files::palette_name(*element.colour);
+        choice->setCurrentIndex(name ? choice->findText(text_of(*name)) : -1);
+        connect(choice, &QComboBox::currentTextChanged, this, [&workspace, colour = element.colour, changed](const QString& n) {
+            const auto rgb = files::palette_colour(n.toStdString());
+            if (!rgb || *rgb == *colour) return;
+            *colour = *rgb;
+            workspace.settings.needs_save = true;
+            if (changed) changed();
+        });
+        form->addRow(text_of(element.element), choice);
+    }
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addWidget(close);
+}
+
+}  // namespace corvane::ui
