@@ -203,7 +203,7 @@ Drawing draw_entry_keys(std::span<const EntryKey> keys, std::span<const double> 
             d.lines.push_back({{middle - half, tip - 2 * half}, {middle, tip}, colours.Triangles, 2});
             d.lines.push_back({{middle + half, tip - 2 * half}, {middle, tip}, colours.Triangles, 2});
         }
-        d.labels.push_back({{middle, height - 4}, std::to_string(key.number), colours.Text, Drawing::Align::centre, 0.75});
+        d.labels.push_back(label({middle, height - 4}, std::to_string(key.number), colours.Text, Drawing::Align::centre, 0.75));
     }
     return d;
 }

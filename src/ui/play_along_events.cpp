@@ -2,10 +2,19 @@
 
 namespace corvane::ui {
 
+PlayAlongEvents::~PlayAlongEvents() {
+    if (play_along_ != nullptr) set_listeners(*play_along_, nullptr);
+}
+
 void PlayAlongEvents::listen_to(midi::PlayAlong& play_along) {
-    play_along.midi_in_play().set_listener(this);
-    play_along.recorder().set_listener(this);
-    play_along.keyboard().set_listener(this);
+    play_along_ = &play_along;
+    set_listeners(play_along, this);
+}
+
+void PlayAlongEvents::set_listeners(midi::PlayAlong& play_along, PlayAlongEvents* listener) {
+    play_along.midi_in_play().set_listener(listener);
+    play_along.recorder().set_listener(listener);
+    play_along.keyboard().set_listener(listener);
 }
 
 void PlayAlongEvents::note_played(const midi::MidiInNote& note) {

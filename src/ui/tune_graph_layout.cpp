@@ -50,6 +50,11 @@ Drawing blank_drawing(double width, double height, files::Rgb background) {
     return d;
 }
 
+Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Align align, double size,
+                     std::string fallback) {
+    return {at, std::move(text), colour, align, size, std::move(fallback)};
+}
+
 std::vector<GraphNote> notes_from_history(std::span<const engine::PlayedNote> ring, std::int64_t count_before,
                                           std::int64_t count_after) {
     const auto size = static_cast<std::int64_t>(ring.size());
@@ -65,9 +70,10 @@ std::vector<GraphNote> notes_from_history(std::span<const engine::PlayedNote> ri
 files::Rgb channel_colour(int channel, files::Rgb line, files::Rgb background) {
     if (channel <= 0) return line;
     // Strong colours first; the pale ones would vanish on a white background.
-    static constexpr std::string_view kOrder[] = {"Red",       "Dark Green", "Magenta",     "Dark Cyan", "Dark Yellow",
-                                                  "Dark Blue", "Dark Red",   "Dark Magenta", "Blue",     "Green",
-                                                  "Cyan",      "Grey",       "Black",       "Yellow",    "Light Grey"};
+    // Red comes late: it is the scan line's colour at first.
+    static constexpr std::string_view kOrder[] = {"Dark Green", "Magenta", "Dark Cyan", "Dark Yellow", "Dark Blue",
+                                                  "Dark Magenta", "Dark Red", "Blue", "Red", "Green",
+                                                  "Cyan", "Grey", "Black", "Yellow", "Light Grey"};
     std::vector<files::Rgb> usable;
     for (const auto name : kOrder) {
         const files::Rgb rgb = *files::palette_colour(name);
@@ -132,7 +138,7 @@ Drawing draw_graph(const TuneView& view, const files::Colours::FractalGraph& col
         for (double p = g.bottom_pitch; p <= g.top_pitch + 1e-9; p += kSemitonesPerOctave) {
             const double y = g.y_of(p);
             d.lines.push_back({{g.page.left, y}, {g.page.right, y}, colours.Octaves, 1});
-            d.labels.push_back({{2, y - 2}, name_of(view, p), colours.Octaves, Drawing::Align::left, 0.8});
+            d.labels.push_back(label({2, y - 2}, name_of(view, p), colours.Octaves, Drawing::Align::left, 0.8));
         }
     }
     for (double t = g.page.start; t < g.page.start + g.page.span - 1e-9; t += view.seed_secs) {
@@ -213,8 +219,8 @@ void draw_staves(Drawing& d, const StaffGeometry& s, double left, double right, 
 // the F clef's dots sit either side of F3 (31).
 void draw_clefs(Drawing& d, const StaffGeometry& s, double left, files::Rgb colour) {
     const double size = s.half_space / 5;
-    d.labels.push_back({{left + 2, s.y_of(35) - s.half_space}, "\U0001D11E", colour, Drawing::Align::left, size * 1.6});
-    d.labels.push_back({{left + 2, s.y_of(27)}, "\U0001D122", colour, Drawing::Align::left, size * 1.6});
+    d.labels.push_back(label({left + 2, s.y_of(35) - s.half_space}, "\U0001D11E", colour, Drawing::Align::left, size * 1.6, "G"));
+    d.labels.push_back(label({left + 2, s.y_of(27)}, "\U0001D122", colour, Drawing::Align::left, size * 1.6, "F"));
 }
 
 double draw_key_signature(Drawing& d, const StaffGeometry& s, const tuning::KeySignature& key, double x,
@@ -223,8 +229,8 @@ double draw_key_signature(Drawing& d, const StaffGeometry& s, const tuning::KeyS
     for (const int letter : letters) {
         const int treble = key_accidental_position(letter, key.kind);
         const std::string sign(sign_of(key.kind == tuning::Accidentals::sharps ? 1 : -1));
-        d.labels.push_back({{x, s.y_of(treble) + s.half_space}, sign, colour, Drawing::Align::centre, s.half_space / 5});
-        d.labels.push_back({{x, s.y_of(treble - 14) + s.half_space}, sign, colour, Drawing::Align::centre, s.half_space / 5});
+        d.labels.push_back(label({x, s.y_of(treble) + s.half_space}, sign, colour, Drawing::Align::centre, s.half_space / 5));
+        d.labels.push_back(label({x, s.y_of(treble - 14) + s.half_space}, sign, colour, Drawing::Align::centre, s.half_space / 5));
         x += s.half_space * 1.6;
     }
     return x;
@@ -253,11 +259,11 @@ Drawing draw_score(const TuneView& view, const files::Colours::FractalScore& col
             d.lines.push_back({{x - 2 * head, s.y_of(p)}, {x + 2 * head, s.y_of(p)}, colours.Lines, 1});
         }
         if (!spelling.fits) {
-            d.labels.push_back({{x - 2.2 * head, y + s.half_space}, std::string(sign_of(spelling.alteration)), colour,
-                                Drawing::Align::centre, s.half_space / 5});
+            d.labels.push_back(label({x - 2.2 * head, y + s.half_space}, std::string(sign_of(spelling.alteration)), colour,
+                                Drawing::Align::centre, s.half_space / 5));
         }
         d.notes.push_back({{x, y}, head, colour, n.channel});
-        d.labels.push_back({{x, names_y}, name_of(view, n.pitch), colours.Lines, Drawing::Align::centre, 0.8});
+        d.labels.push_back(label({x, names_y}, name_of(view, n.pitch), colours.Lines, Drawing::Align::centre, 0.8));
     }
     if (view.underline_note && !shown.empty()) {
         const Point at = d.notes.back().centre;
@@ -282,7 +288,7 @@ std::vector<std::string> interval_lines(const TuneView& view, std::span<const Gr
         const double to = followed[i].pitch;
         const double ratio = std::pow(2.0, (to - from) / kSemitonesPerOctave);
         const std::string text = name_of(view, from) + " to " + name_of(view, to) + ": " +
-                                 tuning::format_pitch_value(ratio, tuning::PitchForm::ratio, view.format);
+                                 tuning::format_pitch_value(ratio, tuning::PitchForm::ratio, view.format, {.cents_word = true});
         line += (on_line > 0 ? "    " : "") + text;
         if (++on_line == view.intervals_per_line) {
             lines.push_back(std::move(line));
@@ -304,7 +310,7 @@ Drawing draw_intervals(const TuneView& view, const files::Colours::FractalScore&
     const std::size_t first = lines.size() > room ? lines.size() - room : 0;
     double y = kMargin + kLineHeight * 0.8;
     for (std::size_t i = first; i < lines.size(); ++i, y += kLineHeight) {
-        d.labels.push_back({{kMargin, y}, lines[i], colours.Lines, Drawing::Align::left, 1});
+        d.labels.push_back(label({kMargin, y}, lines[i], colours.Lines, Drawing::Align::left, 1));
     }
     return d;
 }

@@ -66,7 +66,7 @@ TEST(TuneGraphLayout, NotesSitAtTheirTimeAndPitchInTheirChannelsColour) {
     EXPECT_DOUBLE_EQ(d.notes[1].centre.y, 240 - 4.0 / 24 * 232);
     EXPECT_DOUBLE_EQ(d.notes[2].centre.x, 244);
     EXPECT_EQ(d.notes[0].colour, kColours.fractal_graph.Line);
-    EXPECT_EQ(d.notes[2].colour, (Rgb{255, 0, 0}));
+    EXPECT_EQ(d.notes[2].colour, (Rgb{0, 190, 0}));
     // Octave lines at C4, C5 and C6 with their names; seed lines at 0 and 0.3 s.
     const auto octaves = lines_of(d, kColours.fractal_graph.Octaves);
     ASSERT_EQ(octaves.size(), 3u);

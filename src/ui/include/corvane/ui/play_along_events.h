@@ -19,7 +19,9 @@ class PlayAlongEvents final : public QObject,
     Q_OBJECT
 public:
     explicit PlayAlongEvents(QObject* parent = nullptr) : QObject(parent) {}
-    // Becomes the listener of MIDI in, the keyboard and the recorder of `play_along`.
+    ~PlayAlongEvents() override;
+    // Becomes the listener of MIDI in, the keyboard and the recorder of `play_along` until
+    // it is destroyed.
     void listen_to(midi::PlayAlong& play_along);
 
     // Called on the MIDI driver's or the recorder's thread: each posts and returns.
@@ -36,6 +38,11 @@ signals:
     void recording_state_changed();
     void recording_limit(QString message);
     void keyboard_note(double midi_pitch, int voice);
+
+private:
+    void set_listeners(midi::PlayAlong& play_along, PlayAlongEvents* listener);
+
+    midi::PlayAlong* play_along_ = nullptr;
 };
 
 }  // namespace corvane::ui

@@ -67,6 +67,7 @@ struct Drawing {
         files::Rgb colour;
         Align align = Align::left;
         double size = 1;  // relative to the labels font
+        std::string fallback;  // drawn instead when no font has the text's symbols
     };
 
     double width = 0;
@@ -81,6 +82,8 @@ struct Drawing {
 };
 
 Drawing blank_drawing(double width, double height, files::Rgb background);
+Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Align align = Drawing::Align::left,
+                     double size = 1, std::string fallback = {});
 
 // The colour of a channel's notes: channel 0 takes the window's line colour, the others
 // run through the palette, never the background's colour.
