@@ -26,6 +26,7 @@
 #include "corvane/platform/priority.h"
 #include "corvane/ui/composition_edits.h"
 #include "corvane/ui/dialogs.h"
+#include "corvane/ui/display_windows.h"
 #include "corvane/ui/stored_values.h"
 
 namespace corvane::ui {
@@ -603,7 +604,8 @@ bool MainWindow::open_window(char code) {
             show_once<ScalesOptionsDialog>(scales_options_);
             return true;
         default:
-            return false;  // a window this program does not have yet
+            // The tune, colours and editor windows; false for a window this program does not have yet.
+            return open_display_window(*this, context_, code, [this] { composition_changed(); });
     }
 }
 

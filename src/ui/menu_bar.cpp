@@ -57,8 +57,12 @@ void MainWindow::build_menu_bar() {
     connect(channels, &QAction::triggered, this, [this] { run(CommandGroup::opens_window, [this] { open_window('N'); }); });
     voice_menu_ = menuBar()->addMenu(tr("&Voice"));
     build_voice_menu();
-    // The pitch bar, the graph and the colours windows are not part of this program yet.
-    for (const char* text : {"&Pitch...", "&Tune...", "&Colours..."}) menuBar()->addAction(tr(text))->setEnabled(false);
+    // The pitch bar is not part of this program yet.
+    menuBar()->addAction(tr("&Pitch..."))->setEnabled(false);
+    for (const auto& [text, code] : {std::pair{"&Tune...", 'T'}, std::pair{"&Colours...", 'C'}}) {
+        connect(menuBar()->addAction(tr(text)), &QAction::triggered, this,
+                [this, code] { run(CommandGroup::opens_window, [this, code] { open_window(code); }); });
+    }
     QAction* help = menuBar()->addAction(tr("&Help..."));
     connect(help, &QAction::triggered, this, [this] {
         run(CommandGroup::help, [this] { QMessageBox::information(this, tr("Help"), qt_text(kHelpText)); });
