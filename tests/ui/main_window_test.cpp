@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
     start();
     QStringList bar;
     for (QAction* action : window->menuBar()->actions()) bar << action->text();
-    EXPECT_EQ(bar, (QStringList{"&File", "&Out", "&Channels...", "&Voice", "&Pitch...", "&Tune...", "&Colours...",
+    EXPECT_EQ(bar, (QStringList{"&File", "&Out", "&In", "&Channels...", "&Voice", "&Pitch...", "&Tune...", "&Colours...",
                                 "&Help...", "A&bout..."}));
     const QStringList file{"&New", "&Open", "&Save", "Save &As", "Replace Old Warning", "Auto save Config.",
                            "Read Config.", "-", "Reset Check boxes etc.", "Reset Modes", "Reset Scales",
