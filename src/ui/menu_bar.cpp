@@ -59,6 +59,7 @@ void MainWindow::build_menu_bar() {
     build_voice_menu();
     for (const auto& [text, code] : {std::pair{"&Pitch...", 'P'}, std::pair{"&Tune...", 'T'}, std::pair{"&Colours...", 'C'}}) {
         QAction* action = menuBar()->addAction(tr(text));
+        action->setEnabled(code != 'T');  // the tune graph window is not part of this program yet
         connect(action, &QAction::triggered, this,
                 [this, window = code] { run(CommandGroup::opens_window, [this, window] { open_window(window); }); });
     }
