@@ -47,7 +47,9 @@ platform::Answer QtReporter::ask_from_worker(std::string_view question, std::str
     std::future<platform::Answer> answered = answer->get_future();
     QMetaObject::invokeMethod(
         QApplication::instance(),
-        [this, answer, q = std::string(question), c = std::string(caption)] { answer->set_value(ask_yes_no(q, c)); },
+        [this, answer, q = std::string(question), c = std::string(caption)] {
+            answer->set_value(closed_.load() ? platform::Answer::no : ask_yes_no(q, c));
+        },
         Qt::QueuedConnection);
     constexpr auto kPoll = std::chrono::milliseconds(100);
     while (answered.wait_for(kPoll) != std::future_status::ready) {
