@@ -475,12 +475,17 @@ void ChannelVoices::ensure_vibrato_thread() {
 // Runs the vibrato while any voice has it; otherwise sleeps until woken.
 void ChannelVoices::vibrato_loop() {
     std::unique_lock lock(vibrato_mutex_);
+    bool still_wanted = false;
     while (!vibrato_quit_) {
         vibrato_wake_.wait(lock, [this] { return vibrato_quit_ || vibrato_wanted_; });
         if (vibrato_quit_) break;
         lock.unlock();
-        const bool still_wanted = any_bend_vibrato();
-        pitch_bend_vibrato_step(still_wanted ? static_cast<double>(clock_.now_ms() - vibrato_start_ms_) / 1000.0 : 0);
+        {
+            const platform::SendGroup group(sender_);
+            const bool wanted = any_bend_vibrato();
+            pitch_bend_vibrato_step(wanted ? static_cast<double>(clock_.now_ms() - vibrato_start_ms_) / 1000.0 : 0);
+            still_wanted = wanted;
+        }
         lock.lock();
         if (!still_wanted) {
             vibrato_wanted_ = false;

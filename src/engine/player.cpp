@@ -345,7 +345,12 @@ void Player::render(double end_secs, const std::atomic<bool>& cancel) {
 
 // ---- the tick ---------------------------------------------------------------------------
 
-void Player::on_timer(int event) { tick(event); }
+// Each event runs as one group of sends: MIDI in and the keyboard, which share the channel
+// voices, wait for it.
+void Player::on_timer(int event) {
+    const platform::SendGroup group(voices_.sender());
+    tick(event);
+}
 
 bool Player::fetch_step(bool starting) {
     if (starting) {

@@ -1,5 +1,6 @@
 #include "corvane/tuning/scala.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "corvane/tuning/text_lines.h"
@@ -56,7 +57,9 @@ ScalaReading read_scala_text(std::string_view text, ListNotation notation) {
         TokenCursor tokens(*line);
         const auto value = tokens.next();
         if (!have_count) {
-            result.expected_notes = static_cast<int>(evaluate_or_default(value->text, 0.0, PitchForm::ratio));
+            // A count no int can hold is kept at the int's limit rather than overflowing.
+            const double count = evaluate_or_default(value->text, 0.0, PitchForm::ratio);
+            result.expected_notes = static_cast<int>(std::clamp(count, -2147483648.0, 2147483647.0));
             have_count = true;
             continue;
         }

@@ -13,11 +13,10 @@
 #include "corvane/ui/main_window.h"
 #include "corvane/ui/qt_reporter.h"
 #include "corvane/ui/single_instance.h"
+#include "dialog_support.h"
 
 namespace corvane::ui {
 namespace {
-
-QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 std::optional<std::filesystem::path> prepared_data_folder(const Launch& launch, std::string& error) {
     if (!launch.data_folder) {
@@ -88,7 +87,9 @@ int run_desktop_program(QApplication& app, const Launch& launch) {
                                   Qt::QueuedConnection);
     }
     QDir::setCurrent(QString::fromStdString(start_folder.string()));
-    return app.exec();
+    const int code = app.exec();
+    reporter.close_questions();
+    return code;
 }
 
 }  // namespace corvane::ui

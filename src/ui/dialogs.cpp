@@ -29,49 +29,10 @@
 #include "corvane/tuning/temperament.h"
 #include "corvane/ui/composition_edits.h"
 #include "corvane/ui/exit_sequence.h"
+#include "corvane/ui/scale_tools_panel.h"
+#include "dialog_support.h"
 
 namespace corvane::ui {
-namespace {
-
-QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// A number typed into a dialog, read by the expression reader; `fallback` when there is none.
-double typed_number(const QString& text, double fallback) {
-    const auto e = tuning::evaluate_expression(text.toStdString(), tuning::PitchForm::ratio);
-    return e.number_read && std::isfinite(e.value) ? e.value : fallback;
-}
-double typed_number(const QLineEdit* edit, double fallback) { return typed_number(edit->text(), fallback); }
-
-// A whole number within low..high.
-int typed_whole(const QString& text, int fallback, int low, int high) {
-    const double value = typed_number(text, fallback);
-    return static_cast<int>(std::clamp(std::trunc(value), static_cast<double>(low), static_cast<double>(high)));
-}
-int typed_whole(const QLineEdit* edit, int fallback, int low, int high) {
-    return typed_whole(edit->text(), fallback, low, high);
-}
-
-QLineEdit* number_edit(const char* name, double value, QWidget* parent) {
-    auto* edit = new QLineEdit(QString::fromStdString(number_text(value)), parent);
-    edit->setObjectName(QLatin1String(name));
-    return edit;
-}
-
-QCheckBox* check_box(const QString& text, const char* name, bool on, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setChecked(on);
-    return box;
-}
-
-QDialogButtonBox* ok_cancel(QDialog* dialog) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------
 
@@ -198,7 +159,10 @@ void MidiFileDialog::show_progress() {
 
 namespace {
 
-enum ChannelColumn { kVoice, kInstrument, kVolume, kOctaveShift, kLowest, kHighest, kOutOfRange, kColumns };
+enum ChannelColumn {
+    kVoice, kInstrument, kVolume, kOctaveShift, kLowest, kHighest, kOutOfRange,
+    kPortamento, kSlideTime, kVibrato, kVibratoFreq, kVibratoAmp, kColumns
+};
 
 QString instrument_name(int voice) {
     if (voice < 0) return QObject::tr("(not in play)");
@@ -217,7 +181,9 @@ ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> ch
     table_ = new QTableWidget(engine::kMidiChannels, kColumns, this);
     table_->setObjectName("channels");
     table_->setHorizontalHeaderLabels({tr("Voice"), tr("Instrument"), tr("Volume"), tr("Octave shift"),
-                                       tr("Lowest note"), tr("Highest note"), tr("Out of range")});
+                                       tr("Lowest note"), tr("Highest note"), tr("Out of range"),
+                                       tr("Portamento"), tr("Slide time"), tr("Vibrato"), tr("Vibrato Hz"),
+                                       tr("Vibrato %")});
     for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
         table_->setVerticalHeaderItem(ch, new QTableWidgetItem(tr("Channel %1").arg(ch + 1)));
     }
@@ -238,15 +204,15 @@ ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> ch
     layout->addLayout(form);
     layout->addWidget(new QLabel(tr("Voice: 0 to 127 a General MIDI program, 128 rests, 128 + key a percussion "
                                     "sound, -1 not in play. Out of range: 0 silent, 1 hover, 2 rebound, 3 wrap "
-                                    "around, 4 hover and rebound."),
+                                    "around, 4 hover and rebound. Portamento and vibrato: 1 on, 0 off. A vibrato with a rate "
+                                    "in Hz is made with the pitch wheel, otherwise with the modulation wheel; its "
+                                    "amount is in percent."),
                                  this));
     status_ = new QLabel(this);
     status_->setObjectName("channels_status");
     layout->addWidget(status_);
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(close);
-    resize(720, 560);
+    layout->addWidget(close_button(this));
+    resize(980, 560);
     show_channels();
 }
 
@@ -259,7 +225,9 @@ void ChannelsDialog::show_channels() {
             QString::number(c.Voices_for_channels[i]),   instrument_name(c.Voices_for_channels[i]),
             QString::number(c.Volumes_for_channels[i]),  QString::number(c.Octave_shifts_for_channels[i]),
             QString::number(c.Min_notes_for_channels[i]), QString::number(c.Max_notes_for_channels[i]),
-            QString::number(c.iActionIfOutOfRange[i])};
+            QString::number(c.iActionIfOutOfRange[i]),   QString::number(c.iPortamento[i]),
+            QString::number(c.iPortamento_slide_time[i]), QString::number(c.iVibrato[i]),              QString::fromStdString(number_text(c.dVibrato_freq[i])),
+            QString::fromStdString(number_text(c.dVibrato_amp[i]))};
         for (int col = 0; col < kColumns; ++col) {
             auto* item = new QTableWidgetItem(texts[static_cast<std::size_t>(col)]);
             if (col == kInstrument) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -285,6 +253,13 @@ void ChannelsDialog::cell_edited(int row, int column) {
         case kLowest: c.Min_notes_for_channels[ch] = typed_whole(reader, c.Min_notes_for_channels[ch], 0, 127); break;
         case kHighest: c.Max_notes_for_channels[ch] = typed_whole(reader, c.Max_notes_for_channels[ch], 0, 127); break;
         case kOutOfRange: c.iActionIfOutOfRange[ch] = typed_whole(reader, c.iActionIfOutOfRange[ch], 0, 4); break;
+        case kPortamento: c.iPortamento[ch] = typed_whole(reader, c.iPortamento[ch], 0, 1); break;
+        case kSlideTime:
+            c.iPortamento_slide_time[ch] = typed_whole(reader, c.iPortamento_slide_time[ch], 0, 127);
+            break;
+        case kVibrato: c.iVibrato[ch] = typed_whole(reader, c.iVibrato[ch], 0, 1); break;
+        case kVibratoFreq: c.dVibrato_freq[ch] = std::max(0.0, typed_number(reader, c.dVibrato_freq[ch])); break;
+        case kVibratoAmp: c.dVibrato_amp[ch] = std::max(0.0, typed_number(reader, c.dVibrato_amp[ch])); break;
         default: return;
     }
     context_.settings().needs_save = true;
@@ -442,9 +417,7 @@ BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(par
     text_->setReadOnly(true);
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(text_, 1);
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(close);
+    layout->addWidget(close_button(this));
     resize(560, 420);
     for (QSpinBox* degree : {first_, second_}) connect(degree, &QSpinBox::valueChanged, this, &BeatsDialog::recompute);
     recompute();
@@ -469,7 +442,7 @@ void BeatsDialog::recompute() {
 
 // ---------------------------------------------------------------------------------------
 
-ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, QWidget* parent)
+ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
     : QDialog(parent), context_(context) {
     setObjectName("scales_options");
     setWindowTitle(qt_text(kScalesOptionsCaption));
@@ -496,7 +469,14 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, QWidget* paren
     scala_location_->setObjectName("scala_location");
     form->addRow(tr("&Scala program"), scala_location_);
     layout->addLayout(form);
+    tools_ = new ScaleToolsPanel(context, std::move(changed), this);
+    layout->addWidget(tools_);
     layout->addWidget(ok_cancel(this));
+}
+
+void ScalesOptionsDialog::done(int result) {
+    if (!context_.scale_tools().ask_to_close()) return;
+    QDialog::done(result);
 }
 
 void ScalesOptionsDialog::accept() {
@@ -504,6 +484,7 @@ void ScalesOptionsDialog::accept() {
     for (const auto& [box, flag] : flags_) s.*flag = box->isChecked();
     s.ScalaLocation = scala_location_->text().toStdString();
     context_.stored().ScalaLocation = s.ScalaLocation;
+    tools_->store_settings();
     QDialog::accept();
 }
 

@@ -1,76 +1,155 @@
 #include "corvane/ui/display_windows.h"
 
-#include <QWidget>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QSlider>
+#include <QVBoxLayout>
+#include <cmath>
 
-#include "corvane/ui/editor_windows.h"
-#include "corvane/ui/play_along_events.h"
-#include "corvane/ui/program_context.h"
-#include "corvane/ui/tune_graph_window.h"
+#include "dialog_support.h"
 
 namespace corvane::ui {
 namespace {
 
-DisplaySources sources_of(ProgramContext& context) {
-    return {context.workspace(), context.playback(), context.play_along(), context.clock()};
+using files::Colours;
+using files::Rgb;
+
+// One element of a display window and where its colour is kept.
+struct ColourElement {
+    const char* window;
+    const char* element;
+    Rgb& (*colour)(Colours&);
+};
+
+// The display windows and their elements, in the order the files keep them.
+constexpr std::array<ColourElement, 24> kColourElements{{
+    {"Volume Bar", "Background", [](Colours& c) -> Rgb& { return c.volume_bar.Background; }},
+    {"Volume Bar", "Line", [](Colours& c) -> Rgb& { return c.volume_bar.Line; }},
+    {"Pitch Bar", "Background", [](Colours& c) -> Rgb& { return c.pitch_bar.Background; }},
+    {"Pitch Bar", "Octaves", [](Colours& c) -> Rgb& { return c.pitch_bar.Octaves; }},
+    {"Pitch Bar", "Line", [](Colours& c) -> Rgb& { return c.pitch_bar.Line; }},
+    {"Pitch Bar", "Track Melody", [](Colours& c) -> Rgb& { return c.pitch_bar.Track_Melody; }},
+    {"Fractal Tune as Graph", "Background", [](Colours& c) -> Rgb& { return c.fractal_graph.Background; }},
+    {"Fractal Tune as Graph", "Octaves", [](Colours& c) -> Rgb& { return c.fractal_graph.Octaves; }},
+    {"Fractal Tune as Graph", "Seeds", [](Colours& c) -> Rgb& { return c.fractal_graph.Seeds; }},
+    {"Fractal Tune as Graph", "Scan Line", [](Colours& c) -> Rgb& { return c.fractal_graph.Scan_Line; }},
+    {"Fractal Tune as Graph", "Line", [](Colours& c) -> Rgb& { return c.fractal_graph.Line; }},
+    {"Fractal Tune As Score", "Background", [](Colours& c) -> Rgb& { return c.fractal_score.Background; }},
+    {"Fractal Tune As Score", "Lines", [](Colours& c) -> Rgb& { return c.fractal_score.Lines; }},
+    {"Fractal Tune As Score", "Naturals", [](Colours& c) -> Rgb& { return c.fractal_score.Naturals; }},
+    {"Fractal Tune As Score", "Sharps", [](Colours& c) -> Rgb& { return c.fractal_score.Sharps; }},
+    {"Fractal Tune As Score", "Flats", [](Colours& c) -> Rgb& { return c.fractal_score.Flats; }},
+    {"Fractal Tune As Score", "Scan Line", [](Colours& c) -> Rgb& { return c.fractal_score.Scan_Line; }},
+    {"Fractal Tune As Score", "Note Underline", [](Colours& c) -> Rgb& { return c.fractal_score.Note_Underline; }},
+    {"New Seed / Arpeggio / Scale", "Background", [](Colours& c) -> Rgb& { return c.new_seed_arpeggio_scale.Background; }},
+    {"New Seed / Arpeggio / Scale", "Lines", [](Colours& c) -> Rgb& { return c.new_seed_arpeggio_scale.Lines; }},
+    {"New Seed / Arpeggio / Scale", "Dots", [](Colours& c) -> Rgb& { return c.new_seed_arpeggio_scale.Dots; }},
+    {"New Seed / Arpeggio / Scale", "Triangles", [](Colours& c) -> Rgb& { return c.new_seed_arpeggio_scale.Triangles; }},
+    {"New Seed / Arpeggio / Scale", "White Keys", [](Colours& c) -> Rgb& { return c.new_seed_arpeggio_scale.White_Keys; }},
+    {"New Seed / Arpeggio / Scale", "Text", [](Colours& c) -> Rgb& { return c.new_seed_arpeggio_scale.Text; }},
+}};
+
+QIcon swatch(Rgb colour) {
+    QPixmap square(14, 14);
+    square.fill(QColor(colour.red, colour.green, colour.blue));
+    return QIcon(square);
 }
 
-// One set of play-along signals for all the windows, listening from the first window on.
-PlayAlongEvents& events_of(QWidget& main_window, ProgramContext& context) {
-    if (auto* events = main_window.findChild<PlayAlongEvents*>()) return *events;
-    auto* events = new PlayAlongEvents(&main_window);
-    events->listen_to(context.play_along());
-    return *events;
-}
-
-template <class Window, class Make>
-void show_once(QWidget& main_window, const char* name, Make make) {
-    QWidget* window = main_window.findChild<Window*>(QLatin1String(name));
-    if (window == nullptr) {
-        window = make();
-        window->setObjectName(name);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-void open_editor(QWidget& main_window, ProgramContext& context, EntryKind kind, const char* name,
-                 const std::function<void()>& composition_changed) {
-    show_once<EntryEditorWindow>(main_window, name, [&] {
-        return new EntryEditorWindow(kind, sources_of(context), &events_of(main_window, context), composition_changed,
-                                     &main_window);
-    });
-}
+constexpr int kOctaveCents = 1200;
 
 }  // namespace
 
-bool open_display_window(QWidget& main_window, ProgramContext& context, char code,
-                         const std::function<void()>& composition_changed) {
-    switch (code) {
-        case 'T':
-            show_once<TuneGraphWindow>(main_window, "tune_graph_window", [&] {
-                return new TuneGraphWindow(sources_of(context), &events_of(main_window, context), &main_window);
-            });
-            return true;
-        case 'C':
-            show_once<ColoursDialog>(main_window, "colours_dialog", [&] {
-                return new ColoursDialog(context.workspace(), [&main_window] {
-                    for (auto* editor : main_window.findChildren<EntryEditorWindow*>()) editor->update();
-                }, &main_window);
-            });
-            return true;
-        case 'D':
-            open_editor(main_window, context, EntryKind::seed, "seed_editor", composition_changed);
-            return true;
-        case 'S':
-            open_editor(main_window, context, EntryKind::scale, "scale_editor", composition_changed);
-            return true;
-        case 'A':
-            open_editor(main_window, context, EntryKind::arpeggio, "arpeggio_editor", composition_changed);
-            return true;
-        default:
-            return false;
+ColoursDialog::ColoursDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("colours");
+    setWindowTitle(tr("Colours"));
+    auto* layout = new QHBoxLayout;
+    QFormLayout* form = nullptr;
+    QString window;
+    for (std::size_t i = 0; i < kColourElements.size(); ++i) {
+        const ColourElement& element = kColourElements[i];
+        if (window != QLatin1String(element.window)) {
+            window = QLatin1String(element.window);
+            auto* group = new QGroupBox(window, this);
+            form = new QFormLayout(group);
+            layout->addWidget(group);
+        }
+        auto* choice = new QComboBox(this);
+        choice->setObjectName(QString("colour_%1").arg(i));
+        for (const auto& p : files::palette()) choice->addItem(swatch(p.rgb), qt_text(p.name));
+        connect(choice, &QComboBox::activated, this, [this, i](int index) {
+            Rgb& colour = kColourElements[i].colour(context_.workspace().colours);
+            colour = files::palette()[static_cast<std::size_t>(index)].rgb;
+            context_.settings().needs_save = true;
+            changed_();
+        });
+        form->addRow(tr(element.element), choice);
+        choices_.push_back(choice);
     }
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(layout);
+    outer->addWidget(close_button(this));
+    show_colours();
+}
+
+void ColoursDialog::show_colours() {
+    auto& colours = context_.workspace().colours;
+    for (std::size_t i = 0; i < choices_.size(); ++i) {
+        const Rgb colour = kColourElements[i].colour(colours);
+        const auto name = files::palette_name(colour);
+        choices_[i]->setCurrentIndex(name ? choices_[i]->findText(qt_text(*name)) : -1);
+        if (!name) choices_[i]->setPlaceholderText(qt_text(files::kUnknownColourName));
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+PitchDialog::PitchDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("pitch");
+    setWindowTitle(tr("Pitch"));
+    auto* layout = new QVBoxLayout(this);
+    bar_ = new QSlider(Qt::Horizontal, this);
+    bar_->setObjectName("pitch_bar");
+    bar_->setRange(-kOctaveCents, kOctaveCents);
+    bar_->setSingleStep(1);
+    bar_->setPageStep(100);
+    bar_->setTickInterval(100);
+    bar_->setTickPosition(QSlider::TicksBelow);
+    connect(bar_, &QSlider::valueChanged, this, &PitchDialog::move_to);
+    layout->addWidget(new QLabel(tr("Move the &pitch, in cents (a semitone for each tick):"), this));
+    layout->addWidget(bar_);
+    frequency_ = new QLabel(this);
+    frequency_->setObjectName("pitch_frequency");
+    layout->addWidget(frequency_);
+    layout->addWidget(close_button(this));
+    resize(420, sizeHint().height());
+    show_frequency();
+}
+
+void PitchDialog::move_to(int cents) {
+    const int moved = cents - cents_;
+    cents_ = cents;
+    if (moved == 0) return;
+    const double semitones = moved / 100.0;
+    auto& ws = context_.workspace();
+    ws.composition.Frequency_of_lowest_note *= std::exp2(semitones / 12.0);
+    ws.settings.use_concert_pitch = false;
+    ws.settings.needs_save = true;
+    context_.playback().shift_sounding_notes(semitones, true);
+    if (bar_->value() != cents) bar_->setValue(cents);
+    show_frequency();
+    changed_();
+}
+
+void PitchDialog::show_frequency() {
+    frequency_->setText(tr("%1 cents: lowest note %2 Hz")
+                            .arg(cents_)
+                            .arg(QString::fromStdString(number_text(context_.composition().Frequency_of_lowest_note))));
 }
 
 }  // namespace corvane::ui

@@ -318,40 +318,4 @@ void EntryEditorWindow::keyPressEvent(QKeyEvent* event) {
     add_key(midi::pc_key_degree(*number, left_key));
 }
 
-// ---- colours ----------------------------------------------------------------------------
-
-ColoursDialog::ColoursDialog(files::Workspace& workspace, std::function<void()> changed, QWidget* parent)
-    : QDialog(parent) {
-    setWindowTitle(tr("Colours"));
-    auto* columns = new QHBoxLayout;
-    QFormLayout* form = nullptr;
-    std::string_view window_name;
-    for (const files::ColourElement& element : files::colour_elements(workspace.colours)) {
-        if (element.window != window_name) {
-            window_name = element.window;
-            auto* group = new QGroupBox(text_of(window_name), this);
-            form = new QFormLayout(group);
-            columns->addWidget(group, 0, Qt::AlignTop);
-        }
-        auto* choice = new QComboBox(this);
-        choice->setObjectName(text_of(window_name) + "/" + text_of(element.element));
-        for (const auto& p : files::palette()) choice->addItem(text_of(p.name));
-        const auto name = files::palette_name(*element.colour);
-        choice->setCurrentIndex(name ? choice->findText(text_of(*name)) : -1);
-        connect(choice, &QComboBox::currentTextChanged, this, [&workspace, colour = element.colour, changed](const QString& n) {
-            const auto rgb = files::palette_colour(n.toStdString());
-            if (!rgb || *rgb == *colour) return;
-            *colour = *rgb;
-            workspace.settings.needs_save = true;
-            if (changed) changed();
-        });
-        form->addRow(text_of(element.element), choice);
-    }
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    connect(close, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns);
-    layout->addWidget(close);
-}
-
 }  // namespace corvane::ui

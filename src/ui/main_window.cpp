@@ -27,12 +27,13 @@
 #include "corvane/ui/composition_edits.h"
 #include "corvane/ui/dialogs.h"
 #include "corvane/ui/display_windows.h"
+#include "corvane/ui/desktop_program.h"
+#include "corvane/ui/window_opening.h"
 #include "corvane/ui/stored_values.h"
+#include "dialog_support.h"
 
 namespace corvane::ui {
 namespace {
-
-QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // A menu text without its keyboard marker, for lists that show it plainly.
 QString without_marker(std::string_view text) { return qt_text(text).remove(QLatin1Char('&')); }
@@ -97,8 +98,8 @@ void set_field_text(QLineEdit* edit, const std::string& text) {
 
 }  // namespace
 
-MainWindow::MainWindow(ProgramContext& context, QSettings& store, MenuSlots menu_slots, QWidget* parent)
-    : QMainWindow(parent), context_(context), store_(store), slots_(std::move(menu_slots)) {
+MainWindow::MainWindow(ProgramContext& context, QSettings& store, QWidget* parent)
+    : QMainWindow(parent), context_(context), store_(store) {
     setObjectName("main_window");
     build_fields();
     save_progress_timer_ = new QTimer(this);
@@ -113,6 +114,7 @@ MainWindow::MainWindow(ProgramContext& context, QSettings& store, MenuSlots menu
         auto* move = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::ApplicationShortcut);
         connect(move, &QShortcut::activated, this, [this, s = step] { focus_next_window(s); });
     }
+    connect_play_along();
     QApplication::instance()->installEventFilter(this);
 }
 
@@ -273,6 +275,7 @@ void MainWindow::initialise(StartUp start) {
     ws.settings.play_on_start_up = stored.play_on_start_up.without_file;
     ws.settings.play_on_start_up_with_file = stored.play_on_start_up.with_file;
     ws.settings.ScalaLocation = stored.ScalaLocation;
+    if (stored.MidiInDevice) context_.play_along().midi_in().set_device(*stored.MidiInDevice);
     build_menu_bar();
     if (stored.MidiDevice) {
         port.set_device(*stored.MidiDevice);
@@ -284,7 +287,46 @@ void MainWindow::initialise(StartUp start) {
     }
     context_.rebuild_tune();
     show_composition();
-    // MIDI in opens here when the configuration asks for it at the start of a session.
+    // The input devices once the window is up, so that their message (there may be none)
+    // does not hold the start-up: a hand-off or the start file is taken meanwhile.
+    QMetaObject::invokeMethod(this, &MainWindow::start_midi_in, Qt::QueuedConnection);
+}
+
+void MainWindow::start_midi_in() {
+    auto& midi_in = context_.play_along().midi_in();
+    const bool found = midi_in.enumerate_devices();
+    build_in_menu();
+    if (!found) {
+        play_->setEnabled(false);
+    } else if (context_.settings().play_along.open_midi_in_at_start_of_session) {
+        midi_in.open();
+    }
+    update_ticks();
+}
+
+void MainWindow::connect_play_along() {
+    auto& events = context_.play_along_events();
+    connect(&events, &PlayAlongEvents::tuning_moved, this, &MainWindow::retune_from_pitch_wheel);
+    connect(&events, &PlayAlongEvents::midi_in_opened, this, &MainWindow::update_ticks);
+    connect(&events, &PlayAlongEvents::record_button_pressed, this, [this](bool pressed) {
+        if (record_dialog_) record_dialog_->show_button_down(pressed);
+    });
+    connect(&events, &PlayAlongEvents::recording_state_changed, this, [this] {
+        if (record_dialog_) record_dialog_->show_recording();
+        update_title();
+    });
+    connect(&events, &PlayAlongEvents::recording_limit, this, [this](const QString& message) {
+        context_.reporter().report(message.toStdString(), kProgramCaption);
+    });
+    connect(&context_.scale_tools(), &ScaleToolRunner::priority_level_changed, this,
+            [this](int level) { context_.settings().player.set_high_priority_for_crv = level; });
+}
+
+void MainWindow::retune_from_pitch_wheel() {
+    auto& s = context_.settings();
+    s.use_concert_pitch = false;
+    s.needs_save = true;
+    show_composition();
 }
 
 void MainWindow::run(CommandGroup group, const std::function<void()>& command) {
@@ -555,6 +597,7 @@ void MainWindow::save_as_command() {
 }
 
 bool MainWindow::start_midi_save(const std::filesystem::path& path) {
+    if (context_.play_along().recorder().refuse_save(context_.reporter())) return false;
     if (!context_.start_midi_save(path)) return false;
     save_progress_timer_->start();
     update_save_progress();
@@ -601,31 +644,49 @@ bool MainWindow::open_window(char code) {
             open_number_options();
             return true;
         case 'O':
-            show_once<ScalesOptionsDialog>(scales_options_);
+            open_scales_options();
+            return true;
+        case 'Y':
+            show_once(midi_in_options_, [this] { return new MidiInOptionsDialog(context_, [this] { composition_changed(); }, this); });
+            return true;
+        case 'G':
+            open_record_dialog();
+            return true;
+        case 'C':
+            show_once(colours_, [this] { return new ColoursDialog(context_, [] {}, this); });
+            return true;
+        case 'P':
+            show_once(pitch_, [this] { return new PitchDialog(context_, [this] { show_composition(); }, this); });
             return true;
         default:
-            // The tune, colours and editor windows; false for a window this program does not have yet.
+            // The tune and editor windows; false for a window this program does not have yet.
             return open_display_window(*this, context_, code, [this] { composition_changed(); });
     }
 }
 
-template <class Dialog>
-void MainWindow::show_once(QPointer<QWidget>& dialog) {
-    if (!dialog) dialog = new Dialog(context_, this);
+template <class Make>
+void MainWindow::show_once(QPointer<QWidget>& dialog, Make make) {
+    if (!dialog) dialog = make();
     dialog->show();
     dialog->raise();
 }
 
 void MainWindow::open_channels_dialog() {
-    if (!channels_dialog_) channels_dialog_ = new ChannelsDialog(context_, [this] { composition_changed(); }, this);
-    channels_dialog_->show();
-    channels_dialog_->raise();
+    show_once(channels_dialog_, [this] { return new ChannelsDialog(context_, [this] { composition_changed(); }, this); });
 }
 
 void MainWindow::open_number_options() {
-    if (!number_options_) number_options_ = new NumberOptionsDialog(context_, [this] { show_composition(); }, this);
-    number_options_->show();
-    number_options_->raise();
+    show_once(number_options_, [this] { return new NumberOptionsDialog(context_, [this] { show_composition(); }, this); });
+}
+
+void MainWindow::open_scales_options() {
+    show_once(scales_options_, [this] { return new ScalesOptionsDialog(context_, [this] { show_composition(); }, this); });
+}
+
+void MainWindow::open_record_dialog() {
+    if (!record_dialog_) record_dialog_ = new RecordPlayAlongDialog(context_, this);
+    record_dialog_->show();
+    record_dialog_->raise();
 }
 
 void MainWindow::focus_next_window(int step) {
@@ -667,12 +728,23 @@ void MainWindow::silence() {
 }
 
 bool MainWindow::running(Work work) const {
-    // The scale tools and the play-along recording report here when they join the program.
-    return work == Work::midi_file_save && context_.midi_save().running();
+    const auto tool = context_.scale_tools().running();
+    switch (work) {
+        case Work::scale_search: return tool == tools::ToolKind::search;
+        case Work::scale_list_save: return tool == tools::ToolKind::scale_list;
+        case Work::play_along_recording: return context_.play_along().recorder().requested();
+        case Work::midi_file_save: return context_.midi_save().running();
+    }
+    return false;
 }
 
 void MainWindow::stop(Work work) {
-    if (work == Work::midi_file_save) context_.midi_save().stop();
+    switch (work) {
+        case Work::scale_search:
+        case Work::scale_list_save: context_.scale_tools().halt(); break;
+        case Work::play_along_recording: context_.play_along().recorder().stop(); break;
+        case Work::midi_file_save: context_.midi_save().stop(); break;
+    }
 }
 
 void MainWindow::set_stop_flag() { context_.stop_flag().store(true); }
@@ -683,6 +755,7 @@ bool MainWindow::save_configuration() {
     auto& stored = context_.stored();
     const auto& s = context_.settings();
     stored.MidiDevice = context_.playback().port().device();
+    stored.MidiInDevice = context_.play_along().midi_in().device();
     stored.play_on_start_up = {.with_file = s.play_on_start_up_with_file, .without_file = s.play_on_start_up};
     stored.ScalaLocation = s.ScalaLocation;
     write_stored_values(store_, stored);

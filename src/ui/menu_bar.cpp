@@ -1,4 +1,4 @@
-// The main window's menu bar: File, Out, the slot for the In menu, Channels..., Voice,
+// The main window's menu bar: File, Out, In, Channels..., Voice,
 // Pitch..., Tune..., Colours..., Help... and About, with ticks that mirror the settings.
 
 #include <QActionGroup>
@@ -8,11 +8,10 @@
 
 #include "corvane/midi/general_midi.h"
 #include "corvane/ui/main_window.h"
+#include "dialog_support.h"
 
 namespace corvane::ui {
 namespace {
-
-QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The sixteen families of General MIDI, eight programs each.
 constexpr std::array<std::string_view, 16> kInstrumentFamilies{
@@ -52,16 +51,15 @@ void MainWindow::build_menu_bar() {
     build_file_menu();
     out_menu_ = menuBar()->addMenu(tr("&Out"));
     build_out_menu();
-    if (slots_.input_menu) slots_.input_menu(*menuBar());
+    in_menu_ = menuBar()->addMenu(tr("&In"));
+    build_in_menu();
     QAction* channels = menuBar()->addAction(tr("&Channels..."));
     connect(channels, &QAction::triggered, this, [this] { run(CommandGroup::opens_window, [this] { open_window('N'); }); });
     voice_menu_ = menuBar()->addMenu(tr("&Voice"));
     build_voice_menu();
-    // The pitch bar is not part of this program yet.
-    menuBar()->addAction(tr("&Pitch..."))->setEnabled(false);
-    for (const auto& [text, code] : {std::pair{"&Tune...", 'T'}, std::pair{"&Colours...", 'C'}}) {
+    for (const auto& [text, code] : {std::pair{"&Pitch...", 'P'}, std::pair{"&Tune...", 'T'}, std::pair{"&Colours...", 'C'}}) {
         connect(menuBar()->addAction(tr(text)), &QAction::triggered, this,
-                [this, code] { run(CommandGroup::opens_window, [this, code] { open_window(code); }); });
+                [this, window = code] { run(CommandGroup::opens_window, [this, window] { open_window(window); }); });
     }
     QAction* help = menuBar()->addAction(tr("&Help..."));
     connect(help, &QAction::triggered, this, [this] {
@@ -157,6 +155,38 @@ void MainWindow::build_out_menu() {
     });
 }
 
+void MainWindow::build_in_menu() {
+    in_menu_->clear();
+    auto& midi_in = context_.play_along().midi_in();
+    auto* devices = new QActionGroup(in_menu_);
+    const auto& items = midi_in.in_menu();
+    for (std::size_t i = 0; i < items.size() && i < static_cast<std::size_t>(midi::kDeviceSlots); ++i) {
+        QAction* action = in_menu_->addAction(QString::fromStdString(items[i].name));
+        action->setCheckable(true);
+        devices->addAction(action);
+        connect(action, &QAction::triggered, this, [this, command = items[i].command] {
+            run(CommandGroup::device, [this, command] {
+                context_.play_along().select_input(command);
+                context_.stored().MidiInDevice = context_.play_along().midi_in().device();
+            });
+            update_ticks();
+        });
+    }
+    in_menu_->addSeparator();
+    open_in_now_ = add_command(*in_menu_, tr("&Open MIDI in now"), CommandGroup::device, [this] { toggle_midi_in(); });
+    add_command(*in_menu_, tr("Options..."), CommandGroup::opens_window, [this] { open_window('Y'); });
+}
+
+void MainWindow::toggle_midi_in() {
+    auto& midi_in = context_.play_along().midi_in();
+    if (midi_in.is_open()) {
+        midi_in.close();
+    } else {
+        midi_in.open();
+    }
+    update_ticks();
+}
+
 void MainWindow::build_voice_menu() {
     voice_menu_->clear();
     auto* programs = new QActionGroup(voice_menu_);
@@ -199,6 +229,14 @@ void MainWindow::update_ticks() {
         for (std::size_t i = 0; i < items.size() && i < static_cast<std::size_t>(actions.size()); ++i) {
             actions[static_cast<qsizetype>(i)]->setChecked(items[i].command - midi::kFirstDeviceCommand == port.device());
         }
+    }
+    if (in_menu_ != nullptr) {
+        const auto& midi_in = context_.play_along().midi_in();
+        const auto actions = in_menu_->actions();
+        for (qsizetype i = 0; i < actions.size() && actions[i]->isCheckable(); ++i) {
+            actions[i]->setChecked(i == midi_in.device());
+        }
+        open_in_now_->setText(midi_in.is_open() ? tr("&Close MIDI in now") : tr("&Open MIDI in now"));
     }
     if (voice_menu_ != nullptr) {
         const auto& c = context_.composition();

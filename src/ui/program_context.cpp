@@ -30,10 +30,14 @@ ProgramContext::ProgramContext(std::filesystem::path program_folder, platform::M
                                                     workspace_.settings.smf,
                                                     midi::PlayAlongMachine{inputs, clock_, reporter_},
                                                     std::filesystem::current_path());
+    play_along_events_ = std::make_unique<PlayAlongEvents>(*play_along_);
+    scale_tools_ = std::make_unique<ScaleToolRunner>(stop_flag_, keys_, reporter_);
 }
 
 ProgramContext::~ProgramContext() {
+    scale_tools_.reset();
     play_along_->midi_in().close();
+    play_along_.reset();  // the recording's worker ends here, before its listener goes
     midi_save_.stop();
     stop_play_and_wait();
 }

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
 
 namespace corvane::ui {
 namespace {
@@ -29,12 +33,29 @@ void QtReporter::report(std::string_view message, std::string_view caption) {
 }
 
 platform::Answer QtReporter::ask_yes_no(std::string_view question, std::string_view caption) {
-    if (!on_window_thread()) return platform::Answer::no;
+    if (!on_window_thread()) return ask_from_worker(question, caption);
     QMessageBox box(QMessageBox::Question, text_of(caption), text_of(question), QMessageBox::Yes | QMessageBox::No,
                     parent_);
     box.setDefaultButton(QMessageBox::No);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     return box.exec() == QMessageBox::Yes ? platform::Answer::yes : platform::Answer::no;
+}
+
+platform::Answer QtReporter::ask_from_worker(std::string_view question, std::string_view caption) {
+    // The answer is shared, so that a question never asked (the loop ended) is harmless.
+    auto answer = std::make_shared<std::promise<platform::Answer>>();
+    std::future<platform::Answer> answered = answer->get_future();
+    QMetaObject::invokeMethod(
+        QApplication::instance(),
+        [this, answer, q = std::string(question), c = std::string(caption)] {
+            answer->set_value(closed_.load() ? platform::Answer::no : ask_yes_no(q, c));
+        },
+        Qt::QueuedConnection);
+    constexpr auto kPoll = std::chrono::milliseconds(100);
+    while (answered.wait_for(kPoll) != std::future_status::ready) {
+        if (closed_.load()) return platform::Answer::no;
+    }
+    return answered.get();
 }
 
 }  // namespace corvane::ui

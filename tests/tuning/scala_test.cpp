@@ -52,6 +52,12 @@ TEST(ScalaText, NegativeCentsHugeRatiosAndLoneCarriageReturns) {
     EXPECT_NEAR(s.entries[2], 1709671705179880612640625.0 / 1208925819614629174706176.0 - 1, 1e-15);
 }
 
+TEST(ScalaText, ANoteCountBeyondAnyIntIsHeldAtTheLimit) {
+    const ScalaReading r = read_scala_text("huge\n-8882030549448\n3/2\n");
+    EXPECT_EQ(r.expected_notes, -2147483647 - 1);
+    EXPECT_EQ(r.entries.size(), 2u);
+}
+
 TEST(ScalaText, EmptyDescriptionAndStepFlag) {
     const auto s = read_scala_text("\n2\n9/8\n9/8\n", ListNotation::steps);
     EXPECT_EQ(s.description, "");

@@ -172,19 +172,5 @@ TEST_F(EditorWindowTest, ScaleNotesOfDifferentTuningGoToChannelsOfTheirOwn) {
     finish_preview(*window);
 }
 
-TEST(ColoursDialogTest, ChoosingAColourChangesTheWorkspacesColours) {
-    files::Workspace ws;
-    int changed = 0;
-    ColoursDialog dialog(ws, [&] { ++changed; });
-    auto* scan = dialog.findChild<QComboBox*>("Fractal Tune as Graph/Scan Line");
-    ASSERT_NE(scan, nullptr);
-    EXPECT_EQ(scan->currentText(), "Red");
-    scan->setCurrentText("Dark Green");
-    EXPECT_EQ(ws.colours.fractal_graph.Scan_Line, (files::Rgb{0, 190, 0}));
-    EXPECT_TRUE(ws.settings.needs_save);
-    EXPECT_EQ(changed, 1);
-    EXPECT_EQ(dialog.findChildren<QComboBox*>().size(), 24);
-}
-
 }  // namespace
 }  // namespace corvane::ui

@@ -1,121 +1,14 @@
 // The main window on the offscreen platform: start-up, fields, arrows, Ctrl+S, the menus,
 // play into a recording device, a MIDI file saved from its dialog, and the exit.
 
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTest>
-#include <QToolButton>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
-
-#include <gtest/gtest.h>
-
-#include "corvane/platform/data_folder.h"
-#include "corvane/platform/injected_input.h"
-#include "corvane/platform/recording_output.h"
-#include "corvane/ui/main_window.h"
-#include "corvane/ui/stored_values.h"
-#include "files/files_test_support.h"
-#include "midi/smf_reader.h"
-
-QT_BEGIN_NAMESPACE
-// Failures show texts as text.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-QT_END_NAMESPACE
+#include "main_window_fixture.h"
 
 namespace corvane::ui {
 namespace {
 
+using namespace corvane::ui::window_testing;
 using files::testing::slurp;
-using files::testing::TempFolder;
 using platform::Answer;
-
-// A reporter whose answer the test can change.
-class AnsweringReporter final : public platform::Reporter {
-public:
-    Answer answer = Answer::yes;
-    platform::RecordingReporter said{Answer::yes};
-
-    void report(std::string_view message, std::string_view caption) override { said.report(message, caption); }
-    Answer ask_yes_no(std::string_view question, std::string_view caption) override {
-        said.ask_yes_no(question, caption);
-        return answer;
-    }
-    const auto& entries() const { return said.entries(); }
-};
-
-class MainWindowTest : public ::testing::Test {
-protected:
-    void start(StartUp start_up = {}) {
-        ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
-        context = std::make_unique<ProgramContext>(folder.path(), outputs, inputs, reporter);
-        window = std::make_unique<MainWindow>(*context, store);
-        window->initialise(start_up);
-        window->show();
-        QCoreApplication::processEvents();
-    }
-    void TearDown() override {
-        window.reset();
-        context.reset();
-    }
-
-    template <class T>
-    T* find(const char* name) const {
-        T* widget = window->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-    QString text(const char* name) const { return find<QLineEdit>(name)->text(); }
-    void type_into(const char* name, const QString& typed) {
-        auto* edit = find<QLineEdit>(name);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, typed);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-    void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
-
-    std::filesystem::path saved_composition(const std::string& seed, int levels) {
-        files::Workspace ws;
-        ws.composition.Note_heights.clear();
-        for (const char c : seed) {
-            if (c != ' ') ws.composition.Note_heights.push_back(c - '0');
-        }
-        ws.composition.Levels = levels;
-        const auto path = folder / "my tune.cv";
-        platform::RecordingReporter quiet;
-        EXPECT_TRUE(files::save_file(ws, path, files::SaveCommand::save_as, quiet));
-        return path;
-    }
-
-    QMenu* menu(const QString& title) const {
-        for (QAction* action : window->menuBar()->actions()) {
-            if (action->text() == title) return action->menu();
-        }
-        return nullptr;
-    }
-    static QStringList texts(const QMenu* m) {
-        QStringList all;
-        for (QAction* action : m->actions()) all << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        return all;
-    }
-
-    TempFolder folder;
-    platform::SteadyClock clock;
-    platform::RecordingOutputSystem outputs{clock};
-    platform::InjectedInputSystem inputs;
-    AnsweringReporter reporter;
-    QSettings store{QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat};
-    std::unique_ptr<ProgramContext> context;
-    std::unique_ptr<MainWindow> window;
-};
 
 TEST_F(MainWindowTest, StartsWithTheNewCompositionAndTheFirstTuneTitle) {
     start();
@@ -216,7 +109,7 @@ TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
     start();
     QStringList bar;
     for (QAction* action : window->menuBar()->actions()) bar << action->text();
-    EXPECT_EQ(bar, (QStringList{"&File", "&Out", "&Channels...", "&Voice", "&Pitch...", "&Tune...", "&Colours...",
+    EXPECT_EQ(bar, (QStringList{"&File", "&Out", "&In", "&Channels...", "&Voice", "&Pitch...", "&Tune...", "&Colours...",
                                 "&Help...", "A&bout..."}));
     const QStringList file{"&New", "&Open", "&Save", "Save &As", "Replace Old Warning", "Auto save Config.",
                            "Read Config.", "-", "Reset Check boxes etc.", "Reset Modes", "Reset Scales",
@@ -362,14 +255,24 @@ TEST_F(MainWindowTest, MeanToneDialogMakesTheQuarterCommaScale) {
     EXPECT_TRUE(beats->findChild<QPlainTextEdit*>("beats_text")->toPlainText().startsWith("Frequencies "));
 }
 
-// Writes the window's picture where CORVANE_SCREENSHOT names, for a look at the layout.
+// Writes the pictures of the main window and of the play-along windows where
+// CORVANE_SCREENSHOT names (a .png path; the others get a suffix), for a look at the layout.
 TEST_F(MainWindowTest, Screenshot) {
     const char* out = std::getenv("CORVANE_SCREENSHOT");
     if (out == nullptr) GTEST_SKIP() << "set CORVANE_SCREENSHOT to a .png path";
     start();
     window->resize(640, 560);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(out)));
+    const QString path = QString::fromLocal8Bit(out);
+    EXPECT_TRUE(window->grab().save(path));
+    for (const auto& [code, suffix] : {std::pair{'Y', "-midi-in.png"}, std::pair{'G', "-record.png"},
+                                       std::pair{'O', "-scales-options.png"}}) {
+        ASSERT_TRUE(window->open_window(code));
+        QCoreApplication::processEvents();
+        QWidget* shown = QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget()
+                                                                       : window->findChildren<QDialog*>().last();
+        EXPECT_TRUE(shown->grab().save(QString(path).replace(".png", suffix)));
+    }
 }
 
 }  // namespace

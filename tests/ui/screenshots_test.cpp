@@ -42,9 +42,6 @@ TEST(DisplayScreenshots, DISABLED_EveryWindow) {
         const std::string path = "/tmp/corvane_" + std::string(entry_window_name(kind)).substr(4) + ".png";
         save(editor, path.c_str());
     }
-    ColoursDialog colours(m.ws, {});
-    colours.show();
-    save(colours, "/tmp/corvane_colours.png");
     m.playback.stop();
     m.timers.advance_to(m.clock.now_ms() + 100);
 }

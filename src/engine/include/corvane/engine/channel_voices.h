@@ -97,6 +97,9 @@ public:
     void set_rendering(bool rendering) { rendering_ = rendering; }
     void set_muted(bool muted) { muted_.store(muted); }
 
+    // Where the messages go; its group keeps other threads' notes out of the bookkeeping.
+    platform::MessageSender& sender() { return sender_; }
+
     // Channel bookkeeping, read by the player, the port and the displays.
     int voice_of_channel(int channel) const { return channels_[index(channel)].voice; }
     int channel_of_voice(int voice) const { return voices_[index(voice)].channel; }

@@ -109,6 +109,8 @@ public:
     // midi_out_send: 0 when nothing was done, 1 when written into a rendered file, else the
     // device's result (0 success). Callable from any thread; allocates nothing.
     int send(const SendRequest& request) override;
+    void begin_group() override { lock_.lock(); }
+    void end_group() override { lock_.unlock(); }
 
     // Reads the device list: the built-in synthesizer first (as the mapper), then the
     // devices, sharing the last of the 30 slots beyond. Reports when there is no device.

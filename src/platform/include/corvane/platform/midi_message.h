@@ -35,6 +35,23 @@ public:
     virtual ~MessageSender() = default;
     // 0 when nothing was done, 1 when written into a rendered file, else the device's result.
     virtual int send(const SendRequest& request) = 0;
+    // Holds back every other thread's sends while this one makes a group of them and keeps
+    // its bookkeeping (the MIDI out port's lock). Groups nest. A sender with nothing shared
+    // to guard does nothing.
+    virtual void begin_group() {}
+    virtual void end_group() {}
+};
+
+// A group of sends for the life of the object.
+class SendGroup {
+public:
+    explicit SendGroup(MessageSender& sender) : sender_(sender) { sender_.begin_group(); }
+    ~SendGroup() { sender_.end_group(); }
+    SendGroup(const SendGroup&) = delete;
+    SendGroup& operator=(const SendGroup&) = delete;
+
+private:
+    MessageSender& sender_;
 };
 
 }  // namespace corvane::platform

@@ -145,16 +145,22 @@ private:
     QPlainTextEdit* text_;
 };
 
+class ScaleToolsPanel;
+
 // "Scales options for Corvane": how scales, lists of scales and modes are read and kept,
-// and where the Scala program is. The scale tools add their buttons here when they join.
+// where the Scala program is, and the scale library tools.
 class ScalesOptionsDialog final : public QDialog {
     Q_OBJECT
 public:
-    ScalesOptionsDialog(ProgramContext& context, QWidget* parent = nullptr);
+    // `changed` runs after a tool changed the main window's lists.
+    ScalesOptionsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
     void accept() override;
+    // Closing while a tool runs asks first; Yes halts the tool.
+    void done(int result) override;
 
 private:
     ProgramContext& context_;
+    ScaleToolsPanel* tools_;
     std::vector<std::pair<QCheckBox*, bool files::Settings::*>> flags_;
     QLineEdit* scala_location_;
 };

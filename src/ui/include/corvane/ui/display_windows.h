@@ -1,20 +1,50 @@
 #pragma once
 
-// Opening the display and editor windows from the program: the fractal tune's window,
-// the seed, scale and arpeggio editors and the Colours dialog, each made once as a child
-// of the main window and shown again when asked for.
+// The Colours window, which chooses the palette colour of every element of the display
+// windows, and the Pitch window, whose bar retunes the composition while notes sound.
 
+#include <QDialog>
 #include <functional>
+#include <vector>
 
-class QWidget;
+#include "corvane/ui/program_context.h"
+
+class QComboBox;
+class QLabel;
+class QSlider;
 
 namespace corvane::ui {
 
-class ProgramContext;
+class ColoursDialog final : public QDialog {
+    Q_OBJECT
+public:
+    // `changed` runs after a colour changed, so the display windows can redraw.
+    ColoursDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    void show_colours();
 
-// Opens the window of a window code: T the tune, C colours, D seed, S scale, A arpeggio.
-// `composition_changed` runs after an editor applied its entry. False for other codes.
-bool open_display_window(QWidget& main_window, ProgramContext& context, char code,
-                         const std::function<void()>& composition_changed);
+private:
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    std::vector<QComboBox*> choices_;  // in the order of the colour table
+};
+
+// "Pitch": the pitch bar moves the frequency of the lowest note up or down by up to an
+// octave, in cents, and the sounding notes with it.
+class PitchDialog final : public QDialog {
+    Q_OBJECT
+public:
+    PitchDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    // Moves the bar to `cents` from where it was.
+    void move_to(int cents);
+
+private:
+    void show_frequency();
+
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    QSlider* bar_;
+    QLabel* frequency_;
+    int cents_ = 0;
+};
 
 }  // namespace corvane::ui

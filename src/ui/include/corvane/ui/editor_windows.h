@@ -70,11 +70,4 @@ private:
     std::unique_ptr<Preview> preview_;
 };
 
-// The colours of the five display windows, each element chosen from the 16 palette colours.
-class ColoursDialog final : public QDialog {
-    Q_OBJECT
-public:
-    ColoursDialog(files::Workspace& workspace, std::function<void()> changed, QWidget* parent = nullptr);
-};
-
 }  // namespace corvane::ui

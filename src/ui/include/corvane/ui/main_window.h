@@ -14,6 +14,7 @@
 
 #include "corvane/ui/commands.h"
 #include "corvane/ui/dialogs.h"
+#include "corvane/ui/play_along_dialogs.h"
 #include "corvane/ui/exit_sequence.h"
 #include "corvane/ui/program_context.h"
 
@@ -33,16 +34,10 @@ struct StartUp {
     bool started_with_file = false;
 };
 
-// Menus that other parts of the program add: each is called while the menu bar is
-// built, at its place between "&Out" and "&Channels...".
-struct MenuSlots {
-    std::function<void(class QMenuBar&)> input_menu;
-};
-
 class MainWindow final : public QMainWindow, private ExitParticipants {
     Q_OBJECT
 public:
-    MainWindow(ProgramContext& context, QSettings& store, MenuSlots menu_slots = {}, QWidget* parent = nullptr);
+    MainWindow(ProgramContext& context, QSettings& store, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The main window's start-up: the stored values, the configuration, the devices, the
@@ -63,6 +58,7 @@ public:
     // Opens the windows ticked for an occasion (an index into kOccasions); whether any is.
     bool show_windows_for(std::size_t occasion);
     MidiFileDialog* midi_file_dialog() const { return midi_file_dialog_; }
+    RecordPlayAlongDialog* record_dialog() const { return record_dialog_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -81,6 +77,13 @@ private:
     void build_menu_bar();
     void build_file_menu();
     void build_out_menu();
+    void build_in_menu();
+    // MIDI in at start: the input devices (none is reported and disables Play), and the
+    // port opened when the settings ask for it.
+    void start_midi_in();
+    void toggle_midi_in();
+    void connect_play_along();
+    void retune_from_pitch_wheel();
     void build_voice_menu();
     void add_option_tick(QMenu& menu, const QString& text, bool files::Settings::*flag);
     QAction* add_command(QMenu& menu, const QString& text, CommandGroup group, std::function<void()> command);
@@ -109,9 +112,11 @@ private:
     void open_channels_dialog();
     void open_number_options();
     void open_formula_dialog();
-    // Shows the window of a dialog, made the first time it is asked for.
-    template <class Dialog>
-    void show_once(QPointer<QWidget>& dialog);
+    void open_record_dialog();
+    void open_scales_options();
+    // Shows the window of a dialog, made by `make` the first time it is asked for.
+    template <class Make>
+    void show_once(QPointer<QWidget>& dialog, Make make);
 
     // ExitParticipants
     void silence() override;
@@ -124,7 +129,6 @@ private:
 
     ProgramContext& context_;
     QSettings& store_;
-    MenuSlots slots_;
     bool exiting_ = false;
     bool editing_ = false;
 
@@ -149,6 +153,8 @@ private:
     std::vector<std::pair<QAction*, bool files::Settings::*>> ticks_;
     QAction* auto_save_ = nullptr;
     QAction* open_out_now_ = nullptr;
+    QAction* open_in_now_ = nullptr;
+    QMenu* in_menu_ = nullptr;
     QMenu* out_menu_ = nullptr;
     QMenu* voice_menu_ = nullptr;
     QTimer* save_progress_timer_ = nullptr;
@@ -156,6 +162,10 @@ private:
     QPointer<QWidget> channels_dialog_;
     QPointer<QWidget> number_options_;
     QPointer<QWidget> scales_options_;
+    QPointer<QWidget> midi_in_options_;
+    QPointer<RecordPlayAlongDialog> record_dialog_;
+    QPointer<QWidget> colours_;
+    QPointer<QWidget> pitch_;
 };
 
 }  // namespace corvane::ui

@@ -1,48 +1,64 @@
 #pragma once
 
-// What MIDI in, the computer keyboard and the play-along recorder report, brought onto the
-// user interface's thread as signals, so that any number of windows can follow them.
+// What MIDI in, the computer keyboard and the play-along recorder tell the windows. MIDI in
+// and the recorder call from the MIDI driver's thread or the recorder's worker; the windows
+// receive the signals queued on their own thread, so any number of them can follow.
 
 #include <QObject>
+#include <QString>
 
-#include "corvane/midi/midi_in_play.h"
-#include "corvane/midi/pc_keyboard.h"
 #include "corvane/midi/play_along.h"
-#include "corvane/midi/play_along_recorder.h"
 
 namespace corvane::ui {
 
 class PlayAlongEvents final : public QObject,
                               public midi::MidiInListener,
                               public midi::RecordingListener,
+                              public midi::MidiInPortObserver,
                               public midi::KeyNoteListener {
     Q_OBJECT
 public:
-    explicit PlayAlongEvents(QObject* parent = nullptr) : QObject(parent) {}
-    ~PlayAlongEvents() override;
-    // Becomes the listener of MIDI in, the keyboard and the recorder of `play_along` until
-    // it is destroyed.
+    PlayAlongEvents() = default;
+    // Listens to the play-along, which must end its threads before this goes.
+    explicit PlayAlongEvents(midi::PlayAlong& play_along) { listen_to(play_along); }
+    PlayAlongEvents(const PlayAlongEvents&) = delete;
+    PlayAlongEvents& operator=(const PlayAlongEvents&) = delete;
+
+    // Becomes the listener of MIDI in, its port, the keyboard and the recorder.
     void listen_to(midi::PlayAlong& play_along);
 
-    // Called on the MIDI driver's or the recorder's thread: each posts and returns.
-    void note_played(const midi::MidiInNote& note) override;
-    void seed_button(midi::SeedButton button, bool pressed) override;
-    void recording_changed() override;
-    void recording_limit_reached(const std::string& message) override;
-    // Called on the user interface's thread.
-    void key_note(const midi::KeyNote& note) override;
+    void note_played(const midi::MidiInNote& note) override {
+        emit midi_in_note(note.input_note, note.channel, note.note);
+        emit midi_note(note.midi_pitch);
+    }
+    void tuning_changed() override { emit tuning_moved(); }
+    void seed_button(midi::SeedButton button, bool pressed) override {
+        emit seed_button_pressed(static_cast<int>(button), pressed);
+    }
+    void record_button(bool pressed) override { emit record_button_pressed(pressed); }
+    void active_sensing() override { emit midi_in_active(); }
+    void recording_changed() override { emit recording_state_changed(); }
+    void recording_limit_reached(const std::string& message) override {
+        emit recording_limit(QString::fromStdString(message));
+    }
+    void midi_in_open_changed(bool open) override { emit midi_in_opened(open); }
+    void key_note(const midi::KeyNote& note) override { emit keyboard_note(note.midi_pitch, note.voice); }
 
 signals:
+    void midi_in_note(int input_note, int channel, int note);
     void midi_note(double midi_pitch);
-    void seed_button_pressed(int button, bool pressed);  // a midi::SeedButton
+    // The pitch wheel moved Frequency_of_lowest_note.
+    void tuning_moved();
+    // A control note pressed or released a New Seed button (midi::SeedButton).
+    void seed_button_pressed(int button, bool pressed);
+    // The recording control note went down or up.
+    void record_button_pressed(bool pressed);
+    void midi_in_active();
     void recording_state_changed();
-    void recording_limit(QString message);
+    void recording_limit(const QString& message);
+    void midi_in_opened(bool open);
+    // A note played from the computer keyboard.
     void keyboard_note(double midi_pitch, int voice);
-
-private:
-    void set_listeners(midi::PlayAlong& play_along, PlayAlongEvents* listener);
-
-    midi::PlayAlong* play_along_ = nullptr;
 };
 
 }  // namespace corvane::ui

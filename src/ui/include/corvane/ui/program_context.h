@@ -24,6 +24,8 @@
 #include "corvane/platform/reporter.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/ui/launch.h"
+#include "corvane/ui/play_along_events.h"
+#include "corvane/ui/scale_tool_runner.h"
 
 namespace corvane::ui {
 
@@ -93,6 +95,10 @@ public:
     midi::Playback& playback() { return *playback_; }
     // MIDI in, the computer keyboard and the play-along recording.
     midi::PlayAlong& play_along() { return *play_along_; }
+    // What MIDI in and the recorder report, as signals on the window thread.
+    PlayAlongEvents& play_along_events() { return *play_along_events_; }
+    // The scale library tools, one at a time.
+    ScaleToolRunner& scale_tools() { return *scale_tools_; }
     midi::MidiSaveWorker& midi_save() { return midi_save_; }
     WatchedKeys& keys() { return keys_; }
     PlayerNotices& notices() { return notices_; }
@@ -150,11 +156,13 @@ private:
     std::uint32_t timer_resolution_;
     std::unique_ptr<engine::FractalTune> tune_ = std::make_unique<engine::FractalTune>();
     std::unique_ptr<midi::Playback> playback_;
+    std::unique_ptr<PlayAlongEvents> play_along_events_;  // outlives the play-along's threads
     std::unique_ptr<midi::PlayAlong> play_along_;
     midi::MidiSaveWorker midi_save_;
     SaveWatch save_watch_;
     StoredValues stored_;
     std::atomic<bool> stop_flag_{false};
+    std::unique_ptr<ScaleToolRunner> scale_tools_;
 };
 
 }  // namespace corvane::ui

@@ -1,0 +1,139 @@
+#pragma once
+
+// The main window on the offscreen platform, started on a temporary data folder with a
+// recording output device and an injected MIDI input, for the window suites.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QToolButton>
+#include <cstdlib>
+#include <fstream>
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include <gtest/gtest.h>
+
+#include "corvane/platform/data_folder.h"
+#include "corvane/platform/injected_input.h"
+#include "corvane/platform/recording_output.h"
+#include "corvane/ui/main_window.h"
+#include "corvane/ui/stored_values.h"
+#include "files/files_test_support.h"
+#include "midi/smf_reader.h"
+
+QT_BEGIN_NAMESPACE
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace corvane::ui::window_testing {
+
+using files::testing::slurp;
+using files::testing::TempFolder;
+using platform::Answer;
+
+// A reporter whose answer the test can change; workers may report too.
+class AnsweringReporter final : public platform::Reporter {
+public:
+    std::atomic<Answer> answer{Answer::yes};
+
+    void report(std::string_view message, std::string_view caption) override {
+        const std::lock_guard lock(lock_);
+        said_.report(message, caption);
+    }
+    Answer ask_yes_no(std::string_view question, std::string_view caption) override {
+        const std::lock_guard lock(lock_);
+        said_.ask_yes_no(question, caption);
+        return answer.load();
+    }
+    std::vector<platform::RecordingReporter::Entry> entries() const {
+        const std::lock_guard lock(lock_);
+        return said_.entries();
+    }
+    bool said(std::string_view message) const {
+        const auto all = entries();
+        return std::any_of(all.begin(), all.end(), [&](const auto& e) { return e.message == message; });
+    }
+
+private:
+    mutable std::mutex lock_;
+    platform::RecordingReporter said_{Answer::yes};
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void start(StartUp start_up = {}) { start_with(inputs, start_up); }
+    void start_with(platform::MidiInputSystem& input_system, StartUp start_up = {}) {
+        ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
+        context = std::make_unique<ProgramContext>(folder.path(), outputs, input_system, reporter);
+        window = std::make_unique<MainWindow>(*context, store);
+        window->initialise(start_up);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        window.reset();
+        context.reset();
+    }
+
+    template <class T>
+    T* find(const char* name) const {
+        T* widget = window->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString text(const char* name) const { return find<QLineEdit>(name)->text(); }
+    void type_into(const char* name, const QString& typed) {
+        auto* edit = find<QLineEdit>(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
+
+    std::filesystem::path saved_composition(const std::string& seed, int levels) {
+        files::Workspace ws;
+        ws.composition.Note_heights.clear();
+        for (const char c : seed) {
+            if (c != ' ') ws.composition.Note_heights.push_back(c - '0');
+        }
+        ws.composition.Levels = levels;
+        const auto path = folder / "my tune.cv";
+        platform::RecordingReporter quiet;
+        EXPECT_TRUE(files::save_file(ws, path, files::SaveCommand::save_as, quiet));
+        return path;
+    }
+
+    QMenu* menu(const QString& title) const {
+        for (QAction* action : window->menuBar()->actions()) {
+            if (action->text() == title) return action->menu();
+        }
+        return nullptr;
+    }
+    static QStringList texts(const QMenu* m) {
+        QStringList all;
+        for (QAction* action : m->actions()) all << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return all;
+    }
+
+    TempFolder folder;
+    platform::SteadyClock clock;
+    platform::RecordingOutputSystem outputs{clock};
+    platform::InjectedInputSystem inputs;
+    AnsweringReporter reporter;
+    QSettings store{QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat};
+    std::unique_ptr<ProgramContext> context;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace corvane::ui::window_testing

@@ -1,0 +1,245 @@
+// The windows issue 9 finished last: the In menu and MIDI in at start, the pitch wheel
+// retuning the composition, the Record Play Along window making a real file, the scale
+// tools from the Scales options window, Colours, Pitch, effects, and the keys of the
+// main loop (Escape, Shift+Escape, F5 and F6).
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QTableWidget>
+#include <cmath>
+
+#include "corvane/midi/play_along_recorder.h"
+#include "corvane/platform/priority.h"
+#include "corvane/ui/composition_edits.h"
+#include "corvane/ui/display_windows.h"
+#include "main_window_fixture.h"
+
+namespace corvane::ui {
+namespace {
+
+using namespace corvane::ui::window_testing;
+using platform::Answer;
+
+// The program's current folder is the temporary folder while a test runs.
+class InFolder {
+public:
+    explicit InFolder(const std::filesystem::path& folder) : old_(QDir::currentPath()) {
+        QDir::setCurrent(QString::fromStdString(folder.string()));
+    }
+    ~InFolder() { QDir::setCurrent(old_); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    QString old_;
+};
+
+using PlayAlongWindowTest = MainWindowTest;
+
+TEST_F(PlayAlongWindowTest, InMenuListsTheDevicesAndOpensAndClosesMidiIn) {
+    start();
+    QCoreApplication::processEvents();
+    QMenu* in = menu("&In");
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(texts(in), (QStringList{"Test keyboard", "-", "&Open MIDI in now", "Options..."}));
+    EXPECT_TRUE(in->actions()[0]->isChecked());
+    in->actions()[2]->trigger();
+    EXPECT_TRUE(inputs.is_open());
+    EXPECT_EQ(in->actions()[2]->text(), "&Close MIDI in now");
+    in->actions()[2]->trigger();
+    EXPECT_FALSE(inputs.is_open());
+    EXPECT_EQ(in->actions()[2]->text(), "&Open MIDI in now");
+    in->actions()[3]->trigger();
+    auto* options = window->findChild<MidiInOptionsDialog*>("midi_in_options");
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(options->isVisible());
+    EXPECT_EQ(options->findChild<QComboBox*>("presets")->count(), 13);
+}
+
+TEST_F(PlayAlongWindowTest, MidiInOpensAtStartWhenTheConfigurationAsks) {
+    ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
+    std::ofstream(folder / "Corvane.ini") << "open_midi_in_at_start_of_session=1\r\n";
+    start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inputs.is_open(); }, 2000));
+    EXPECT_EQ(menu("&In")->actions()[2]->text(), "&Close MIDI in now");
+    window->exit_program();
+    QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
+    EXPECT_EQ(written.value("Version " CORVANE_VERSION "/MidiInDevice").toString(), "0");
+}
+
+TEST_F(PlayAlongWindowTest, NoInputDevicesIsSaidAndDisablesPlay) {
+    platform::InjectedInputSystem none{std::vector<std::string>{}};
+    start_with(none);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(reporter.entries().empty());
+    EXPECT_EQ(reporter.entries()[0].message, "No MIDI input devices found.");
+    EXPECT_EQ(reporter.entries()[0].caption, "Corvane");
+    EXPECT_FALSE(find<QPushButton>("play")->isEnabled());
+    EXPECT_EQ(texts(menu("&In")), (QStringList{"-", "&Open MIDI in now", "Options..."}));
+}
+
+TEST_F(PlayAlongWindowTest, PitchWheelRetunesTheCompositionAndMarksItChanged) {
+    start();
+    QCoreApplication::processEvents();
+    const double before = context->composition().Frequency_of_lowest_note;
+    menu("&In")->actions()[2]->trigger();
+    ASSERT_TRUE(inputs.inject(0xE0, 0x7F, 0x7F));  // the wheel right up: 16383
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle().endsWith('*'); }, 2000));
+    const double expected = before * std::exp2((16383.0 - 8192.0) / 8192.0 / 12.0);
+    EXPECT_NEAR(context->composition().Frequency_of_lowest_note, expected, 1e-9);
+    EXPECT_FALSE(context->settings().use_concert_pitch);
+    EXPECT_TRUE(context->settings().needs_save);
+    EXPECT_EQ(text("lowest_frequency").toStdString(), number_text(expected));
+}
+
+TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFormatZeroFileAndGuardsSaveAndExit) {
+    const InFolder here(folder.path());
+    start();
+    ASSERT_TRUE(window->open_window('G'));
+    RecordPlayAlongDialog* dialog = window->record_dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Record play along (MIDI format 0)");
+    auto* button = dialog->findChild<QPushButton*>("start_recording");
+    EXPECT_EQ(button->text(), "&Start recording Now");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(reporter.said(midi::kEnableRecordingHelp));
+    EXPECT_TRUE(reporter.entries().back().message.starts_with("Tick Enable recording first."));
+
+    dialog->findChild<QCheckBox*>("enable_recording")->setChecked(true);
+    menu("&Out")->actions()[3]->trigger();  // a recording hears only what goes to an open port
+    QTest::mouseClick(button, Qt::LeftButton);
+    auto& recorder = context->play_along().recorder();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.recording_now(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button->text() == "&End recording Now"; }, 2000));
+    EXPECT_EQ(dialog->windowTitle(),
+              "Record Play Along - recording to new file \"Play along.mid\" (next recording = over)");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return dialog->findChild<QLabel*>("recording_status")->text().startsWith("Saved: "); }, 2000));
+
+    // A MIDI file save is refused while recording, and the exit asks first.
+    window->open_window('M');
+    QTest::mouseClick(window->midi_file_dialog()->findChild<QPushButton*>("save"), Qt::LeftButton);
+    EXPECT_FALSE(context->midi_save().running());
+    reporter.answer = Answer::no;
+    EXPECT_FALSE(window->exit_program());
+    EXPECT_EQ(reporter.entries().back().message, "Record play along to MIDI in progress.\n\nExit anyway?");
+    EXPECT_EQ(reporter.entries().back().caption, "Exit");
+
+    QTest::qWait(static_cast<int>(midi::kStopGuardMs) + 100);
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.requested(); }, 3000));
+    recorder.wait();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button->text() == "&Start recording Now"; }, 2000));
+    EXPECT_EQ(dialog->windowTitle(), "Record Play Along");
+    const auto smf = corvane::testing::read_smf(folder / "Play along.mid");
+    EXPECT_EQ(smf.format, 0);
+    ASSERT_EQ(smf.tracks.size(), 1u);
+    EXPECT_FALSE(smf.tracks[0].events.empty());
+}
+
+TEST_F(PlayAlongWindowTest, SuperparticularToolFillsTheScalesListFromItsWorker) {
+    start();
+    ASSERT_TRUE(window->open_window('O'));
+    auto* options = window->findChild<QDialog*>("scales_options");
+    ASSERT_NE(options, nullptr);
+    for (const auto& [name, value] : {std::pair{"most_steps", "2"}, std::pair{"fewest_steps", "2"},
+                                      std::pair{"top_note", "2"}, std::pair{"largest_step", "1"}}) {
+        options->findChild<QLineEdit*>(name)->setText(value);
+    }
+    auto* tool = options->findChild<QPushButton*>("superparticular");
+    QTest::mouseClick(tool, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->scale_tools().running(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tool->text() == "&Find all superparticular scales"; }, 2000));
+    const auto& entries = context->workspace().scales.entries;
+    const auto found = std::count_if(entries.begin(), entries.end(),
+                                     [](const files::ListEntry& e) { return e.description == "3/2 4/3 "; });
+    EXPECT_EQ(found, 1);
+    EXPECT_TRUE(reporter.entries().back().message.starts_with("List of 1 superparticular scales completed"));
+    EXPECT_EQ(reporter.entries().back().caption, "Find all superparticular scales");
+    EXPECT_NE(find<QComboBox>("scales")->findText("3/2 4/3 "), -1);
+}
+
+TEST_F(PlayAlongWindowTest, AToolButtonHaltsItsOwnToolAndRefusesWhileAnotherRuns) {
+    start();
+    ASSERT_TRUE(window->open_window('O'));
+    auto* options = window->findChild<QDialog*>("scales_options");
+    for (const auto& [name, value] : {std::pair{"most_steps", "40"}, std::pair{"fewest_steps", "1"},
+                                      std::pair{"top_note", "2"}, std::pair{"smallest_step", "1.0001"},
+                                      std::pair{"most_scales", "1000000"}}) {
+        options->findChild<QLineEdit*>(name)->setText(value);
+    }
+    auto* tool = options->findChild<QPushButton*>("superparticular");
+    QTest::mouseClick(tool, Qt::LeftButton);
+    EXPECT_EQ(tool->text(), "&Halt search");
+    QTest::mouseClick(options->findChild<QPushButton*>("sort"), Qt::LeftButton);
+    EXPECT_EQ(reporter.entries().back().message,
+              "Find all superparticular scales search in progress\n\nYou need to halt this search first.");
+    QTest::mouseClick(tool, Qt::LeftButton);  // the same button halts
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tool->text() == "&Find all superparticular scales"; }, 10000));
+    EXPECT_FALSE(context->scale_tools().running());
+}
+
+TEST_F(PlayAlongWindowTest, ColoursPitchAndEffectsChangeWhatTheyShow) {
+    start();
+    ASSERT_TRUE(window->open_window('C'));
+    auto* colours = window->findChild<ColoursDialog*>("colours");
+    ASSERT_NE(colours, nullptr);
+    auto* background = colours->findChild<QComboBox*>("colour_0");  // the volume bar's
+    const int red = background->findText("Red");
+    background->setCurrentIndex(red);
+    emit background->activated(red);
+    EXPECT_EQ(context->workspace().colours.volume_bar.Background, (files::Rgb{255, 0, 0}));
+
+    ASSERT_TRUE(window->open_window('P'));
+    auto* pitch = window->findChild<PitchDialog*>("pitch");
+    const double before = context->composition().Frequency_of_lowest_note;
+    pitch->move_to(1200);
+    EXPECT_NEAR(context->composition().Frequency_of_lowest_note, 2 * before, 1e-9);
+    EXPECT_FALSE(context->settings().use_concert_pitch);
+
+    ASSERT_TRUE(window->open_window('N'));
+    auto* table = window->findChild<QTableWidget*>("channels");
+    const auto column = [table](const QString& title) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            if (table->horizontalHeaderItem(c)->text() == title) return c;
+        }
+        return -1;
+    };
+    table->item(2, column("Vibrato"))->setText("1");
+    table->item(2, column("Vibrato Hz"))->setText("11/2");
+    EXPECT_EQ(context->composition().iVibrato[2], 1);
+    EXPECT_DOUBLE_EQ(context->composition().dVibrato_freq[2], 5.5);
+}
+
+TEST_F(PlayAlongWindowTest, EscapeStopsASaveAndShiftEscapeRestoresNormalPriority) {
+    start();
+    context->settings().midi_file_play_mins = 600;
+    ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->midi_save().running(); }, 5000));
+
+    if (!platform::set_process_priority(platform::ProcessPriority::high).empty() ||
+        platform::current_process_priority() != platform::ProcessPriority::high) {
+        GTEST_SKIP() << "this process may not raise its priority";
+    }
+    QTest::keyClick(window.get(), Qt::Key_Escape, Qt::ShiftModifier);
+    EXPECT_EQ(platform::current_process_priority(), platform::ProcessPriority::normal);
+}
+
+TEST_F(PlayAlongWindowTest, F6AndF5MoveBetweenTheOpenWindows) {
+    start();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(window->open_window('B'));
+    auto* numbers = window->findChild<QWidget*>("number_options");
+    QTest::keyClick(QApplication::activeWindow(), Qt::Key_F6);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() != nullptr; }, 1000));
+    QWidget* after_f6 = QApplication::activeWindow();
+    EXPECT_TRUE(after_f6 == numbers || after_f6 == window.get());
+    QTest::keyClick(after_f6, Qt::Key_F5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() != after_f6; }, 1000));
+}
+
+}  // namespace
+}  // namespace corvane::ui
