@@ -113,14 +113,6 @@ std::optional<Rgb> palette_colour(std::string_view name) {
     return it->rgb;
 }
 
-std::vector<ColourElement> colour_elements(Colours& colours) {
-    std::vector<ColourElement> all;
-    for (const auto& w : windows_of(colours)) {
-        for (const auto& element : w.list()) all.push_back({w.name, element.name, element.colour});
-    }
-    return all;
-}
-
 Colours default_colours() {
     constexpr Rgb white{255, 255, 255}, black{0, 0, 0}, grey{128, 128, 128}, light_grey{192, 192, 192};
     constexpr Rgb red{255, 0, 0}, blue{0, 0, 255}, dark_blue{0, 0, 190}, dark_green{0, 190, 0}, dark_red{190, 0, 0};

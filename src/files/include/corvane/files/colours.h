@@ -59,15 +59,6 @@ struct Colours {
     bool operator==(const Colours&) const = default;
 };
 
-// One colour element of a display window, for a dialog that lists them all.
-struct ColourElement {
-    std::string_view window;   // "Fractal Tune as Graph", ...
-    std::string_view element;  // "Scan Line", ...
-    Rgb* colour = nullptr;
-};
-// Every element of the five windows, in the order of the file.
-std::vector<ColourElement> colour_elements(Colours& colours);
-
 // The drawing colours a new installation starts with.
 Colours default_colours();
 
