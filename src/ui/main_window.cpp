@@ -294,13 +294,10 @@ void MainWindow::initialise(StartUp start) {
 
 void MainWindow::start_midi_in() {
     auto& midi_in = context_.play_along().midi_in();
+    // With no input the tune still plays: Play follows the outputs alone.
     const bool found = midi_in.enumerate_devices();
     build_in_menu();
-    if (!found) {
-        play_->setEnabled(false);
-    } else if (context_.settings().play_along.open_midi_in_at_start_of_session) {
-        midi_in.open();
-    }
+    if (found && context_.settings().play_along.open_midi_in_at_start_of_session) midi_in.open();
     update_ticks();
 }
 
