@@ -1,5 +1,9 @@
 #include "corvane/platform/rtmidi_input.h"
 
+#include <array>
+#include <atomic>
+#include <thread>
+
 #include "corvane/platform/short_message.h"
 #include "rtmidi_support.h"
 
@@ -17,9 +21,14 @@ std::optional<std::uint32_t> packed(const std::vector<unsigned char>& bytes) {
     return message;
 }
 
+// RtMidi calls back on the MIDI system's own thread, which for JACK is the real-time
+// process thread: a message is only queued there. A thread of ours hands the queue to the
+// receiver, so a receiver that waits (for the port lock, a file write) never makes the MIDI
+// system miss a cycle and lose what arrived in it.
 class RtMidiInput final : public MidiInput {
 public:
-    RtMidiInput(std::unique_ptr<RtMidiIn> in, MidiInputReceiver& receiver) : in_(std::move(in)), receiver_(receiver) {
+    RtMidiInput(std::unique_ptr<RtMidiIn> in, MidiInputReceiver& receiver)
+        : in_(std::move(in)), receiver_(receiver), delivery_([this] { deliver(); }) {
         in_->setErrorCallback(detail::keep_error_text, &last_error_);
         in_->setCallback(&RtMidiInput::arrived, this);
     }
@@ -30,6 +39,10 @@ public:
         } catch (const RtMidiError&) {
             // Closing is best effort: the port goes with the object anyway.
         }
+        quit_.store(true);
+        sequence_.fetch_add(1);
+        sequence_.notify_one();
+        delivery_.join();
     }
     RtMidiInput(const RtMidiInput&) = delete;
     RtMidiInput& operator=(const RtMidiInput&) = delete;
@@ -50,14 +63,44 @@ public:
     }
 
 private:
+    static constexpr std::size_t kQueueSize = 4096;  // a power of two
+
+    // The MIDI system's thread: queue and wake, nothing else. A full queue drops the message.
     static void arrived(double, std::vector<unsigned char>* message, void* self) {
         if (message == nullptr) return;
-        if (const auto m = packed(*message)) static_cast<RtMidiInput*>(self)->receiver_.on_short_message(*m);
+        const auto m = packed(*message);
+        if (!m) return;
+        auto& input = *static_cast<RtMidiInput*>(self);
+        const std::size_t tail = input.tail_.load(std::memory_order_relaxed);
+        if (tail - input.head_.load(std::memory_order_acquire) >= kQueueSize) return;
+        input.queue_[tail % kQueueSize] = *m;
+        input.tail_.store(tail + 1, std::memory_order_release);
+        input.sequence_.fetch_add(1, std::memory_order_release);
+        input.sequence_.notify_one();
+    }
+
+    void deliver() {
+        for (;;) {
+            const std::uint32_t seen = sequence_.load(std::memory_order_acquire);
+            std::size_t head = head_.load(std::memory_order_relaxed);
+            while (head != tail_.load(std::memory_order_acquire)) {
+                receiver_.on_short_message(queue_[head % kQueueSize]);
+                head_.store(++head, std::memory_order_release);
+            }
+            if (quit_.load()) return;
+            sequence_.wait(seen, std::memory_order_acquire);
+        }
     }
 
     std::unique_ptr<RtMidiIn> in_;
     MidiInputReceiver& receiver_;
     std::string last_error_;
+    std::array<std::uint32_t, kQueueSize> queue_{};
+    std::atomic<std::size_t> head_{0};
+    std::atomic<std::size_t> tail_{0};
+    std::atomic<std::uint32_t> sequence_{0};
+    std::atomic<bool> quit_{false};
+    std::thread delivery_;
 };
 
 std::string device_error(int device, unsigned int count, MidiApi api) {
