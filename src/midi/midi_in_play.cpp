@@ -71,6 +71,7 @@ void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t da
     if (kind == kNoteOn || kind == kNoteOff) {
         const bool pressed = kind == kNoteOn && data2 > 0;
         open_output_for_note();
+        if (pressed && listener_ != nullptr && listener_->capture_note(data1)) return;
         if (control_note(data1, pressed)) return;
         if (pressed) {
             note_on(data1, data2);

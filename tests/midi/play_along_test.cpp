@@ -254,6 +254,35 @@ TEST_F(PlayAlongTest, NewSeedControlNotesPressButtonsAndAreNotPlayed) {
     EXPECT_EQ(listener.pressed, expected);
 }
 
+TEST_F(PlayAlongTest, ACapturedNoteGoesToTheEditorAndIsNeitherPlayedNorTakenAsAControlNote) {
+    struct Capture : MidiInListener {
+        bool capturing = true;
+        std::vector<int> captured;
+        std::vector<int> played;
+        bool capture_note(int note) override {
+            if (capturing) captured.push_back(note);
+            return capturing;
+        }
+        void note_played(const MidiInNote& note) override { played.push_back(note.input_note); }
+    } listener;
+    play_along.midi_in_play().set_listener(&listener);
+    settings.iMidiInFor = kMidiInForNewSeed;
+    const std::size_t before = mark();
+    play(0x90, 64, 100);
+    play(0x80, 64, 0);
+    play(0x90, 82, 100);  // nPlaySeed, captured like any other note
+    play(0x90, 65, 0);    // a note off is never offered
+    EXPECT_TRUE(settings.sas_mouse_activated);
+    EXPECT_TRUE(of_kind(sent_since(before), 0x90).empty());
+    EXPECT_EQ(listener.captured, (std::vector<int>{64, 82}));
+    EXPECT_TRUE(listener.played.empty());
+
+    listener.capturing = false;
+    play(0x90, 64, 100);
+    EXPECT_EQ(listener.played, std::vector<int>{64});
+    EXPECT_EQ(notes_since(before).size(), 1U);
+}
+
 // ---------------------------------------------------------------------------------------
 // Keyboard presets
 

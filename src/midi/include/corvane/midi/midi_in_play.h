@@ -41,6 +41,9 @@ public:
     virtual void seed_button(SeedButton, bool /*pressed*/) {}
     virtual void record_button(bool /*pressed*/) {}
     virtual void active_sensing() {}
+    // Asked before a note on is played: true when an editor took the note for itself
+    // (the note assignments editor capturing), and then it is not played.
+    virtual bool capture_note(int /*note*/) { return false; }
 };
 
 // Plays what arrives from MIDI in: notes re-pitched through the scale and arpeggio on the
