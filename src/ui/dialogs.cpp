@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -486,6 +487,101 @@ void ScalesOptionsDialog::accept() {
     context_.stored().ScalaLocation = s.ScalaLocation;
     tools_->store_settings();
     QDialog::accept();
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+// The General MIDI percussion sounds, keys 35 to 81.
+constexpr int kFirstPercussionKey = 35;
+constexpr std::array<std::string_view, 47> kPercussionSounds{
+    "Acoustic Bass Drum", "Bass Drum 1", "Side Stick", "Acoustic Snare", "Hand Clap", "Electric Snare",
+    "Low Floor Tom", "Closed Hi-Hat", "High Floor Tom", "Pedal Hi-Hat", "Low Tom", "Open Hi-Hat",
+    "Low-Mid Tom", "Hi-Mid Tom", "Crash Cymbal 1", "High Tom", "Ride Cymbal 1", "Chinese Cymbal",
+    "Ride Bell", "Tambourine", "Splash Cymbal", "Cowbell", "Crash Cymbal 2", "Vibraslap",
+    "Ride Cymbal 2", "Hi Bongo", "Low Bongo", "Mute Hi Conga", "Open Hi Conga", "Low Conga",
+    "High Timbale", "Low Timbale", "High Agogo", "Low Agogo", "Cabasa", "Maracas",
+    "Short Whistle", "Long Whistle", "Short Guiro", "Long Guiro", "Claves", "Hi Wood Block",
+    "Low Wood Block", "Mute Cuica", "Open Cuica", "Mute Triangle", "Open Triangle"};
+
+constexpr int kPercussionVoice = 128;  // voices above it play key (voice - 128) on channel 10
+
+QString percussion_sound_name(int key) {
+    const int index = key - kFirstPercussionKey;
+    if (index < 0 || index >= static_cast<int>(kPercussionSounds.size())) return QObject::tr("Key %1").arg(key);
+    return QStringLiteral("%1 %2").arg(key).arg(qt_text(kPercussionSounds[static_cast<std::size_t>(index)]));
+}
+
+constexpr std::string_view kCommandLineHelp =
+    "corvane [file]\n\n"
+    "The file may be a composition (.cv, .cmp), a Scala scale (.scl), a list of scales (.lsc) or of "
+    "modes (.lmd); its windows open as ticked for its kind.\n\n"
+    "When a copy is already running, the file goes to it, and it takes the file when nothing there is "
+    "unsaved. Without a file, or with Shift held while launching, a new copy starts.\n\n"
+    "CORVANE_DATA_FOLDER names another folder for the configuration and the data files.\n\n"
+    "corvane-cli plays, saves and converts from a terminal: corvane-cli --help lists its commands.";
+
+}  // namespace
+
+NonMelodicPercussionDialog::NonMelodicPercussionDialog(ProgramContext& context, std::function<void()> changed,
+                                                       QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("non_melodic_percussion");
+    setWindowTitle(tr("Non melodic percussion"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
+        auto* sound = new QComboBox(this);
+        sound->setObjectName(QString("percussion_%1").arg(ch + 1));
+        sound->addItem(tr("(an instrument)"), -1);
+        for (int key = 1; key < 128; ++key) sound->addItem(percussion_sound_name(key), key);
+        connect(sound, &QComboBox::activated, this, [this, ch](int choice) { choose_sound(ch, choice); });
+        form->addRow(tr("Channel %1").arg(ch + 1), sound);
+        sounds_.push_back(sound);
+    }
+    layout->addLayout(form);
+    layout->addWidget(close_button(this));
+    show_voices();
+}
+
+void NonMelodicPercussionDialog::show_voices() {
+    const auto& voices = context_.composition().Voices_for_channels;
+    for (std::size_t ch = 0; ch < sounds_.size(); ++ch) {
+        const int voice = voices[ch];
+        sounds_[ch]->setCurrentIndex(voice > kPercussionVoice ? sounds_[ch]->findData(voice - kPercussionVoice) : 0);
+    }
+}
+
+void NonMelodicPercussionDialog::choose_sound(int channel, int choice) {
+    int& voice = context_.composition().Voices_for_channels[static_cast<std::size_t>(channel)];
+    const int key = sounds_[static_cast<std::size_t>(channel)]->itemData(choice).toInt();
+    if (key > 0) {
+        voice = kPercussionVoice + key;
+    } else if (voice > kPercussionVoice) {
+        voice = 0;  // back to an instrument: the first, until another is chosen
+    } else {
+        return;
+    }
+    context_.settings().needs_save = true;
+    changed_();
+}
+
+CommandLineOptionsDialog::CommandLineOptionsDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("command_line_options");
+    setWindowTitle(tr("Command line options"));
+    auto* layout = new QVBoxLayout(this);
+    auto* help = new QLabel(qt_text(kCommandLineHelp), this);
+    help->setWordWrap(true);
+    help->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(help);
+    layout->addWidget(new QLabel(tr("This copy was started as:"), this));
+    auto* started = new QLineEdit(QCoreApplication::arguments().join(QLatin1Char(' ')), this);
+    started->setObjectName("started_as");
+    started->setReadOnly(true);
+    layout->addWidget(started);
+    layout->addWidget(close_button(this));
+    resize(520, 320);
 }
 
 }  // namespace corvane::ui

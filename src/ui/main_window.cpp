@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -193,6 +194,13 @@ void MainWindow::build_fields() {
     });
     grid->addWidget(play_, row++, 0, 1, 3);
 
+    auto& play_along = context_.play_along();
+    add_row("Volu&me", volume_bar("main_volume", central,
+                                  [&play_along](int volume) { play_along.keyboard().set_main_volume(volume); }));
+    add_row("MIDI in volum&e", volume_bar("midi_in_volume", central,
+                                          [&play_along](int volume) { play_along.midi_in_play().set_volume(volume); }),
+            active_sensing_light(central));
+
     status_ = new QLabel(central);
     status_->setObjectName("status");
     play_status_ = new QLabel(central);
@@ -205,6 +213,39 @@ void MainWindow::build_fields() {
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     setCentralWidget(central);
+}
+
+QSlider* MainWindow::volume_bar(const char* name, QWidget* parent, const std::function<void(int)>& set_volume) {
+    constexpr int kStartVolume = 64;
+    auto* bar = new QSlider(Qt::Horizontal, parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setRange(0, 127);
+    bar->setPageStep(8);
+    connect(bar, &QSlider::valueChanged, this, [set_volume](int volume) { set_volume(volume); });
+    bar->setValue(kStartVolume);
+    set_volume(kStartVolume);
+    return bar;
+}
+
+QLabel* MainWindow::active_sensing_light(QWidget* parent) {
+    constexpr int kLitMs = 500;  // a keyboard sends active sensing every 300 ms or so
+    auto* light = new QLabel(tr("Active sensing"), parent);
+    light->setObjectName("active_sensing");
+    light->setAlignment(Qt::AlignCenter);
+    light->setEnabled(false);
+    auto* dark_again = new QTimer(light);
+    dark_again->setSingleShot(true);
+    dark_again->setInterval(kLitMs);
+    connect(dark_again, &QTimer::timeout, light, [light] {
+        light->setEnabled(false);
+        light->setStyleSheet({});
+    });
+    connect(&context_.play_along_events(), &PlayAlongEvents::midi_in_active, light, [light, dark_again] {
+        light->setEnabled(true);
+        light->setStyleSheet(QStringLiteral("background-color: #00be00; color: white;"));
+        dark_again->start();
+    });
+    return light;
 }
 
 QLineEdit* MainWindow::text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit) {
@@ -643,8 +684,28 @@ bool MainWindow::open_window(char code) {
         case 'O':
             open_scales_options();
             return true;
+        case 'U':
+            open_scales_tool("superparticular");
+            return true;
+        case 'H':
+            open_scales_tool("search");
+            return true;
+        case 'R':
+            open_scales_tool("sort");
+            return true;
         case 'Y':
-            show_once(midi_in_options_, [this] { return new MidiInOptionsDialog(context_, [this] { composition_changed(); }, this); });
+            open_midi_in_options();
+            return true;
+        case 'X':
+            show_once(percussion_, [this] {
+                return new NonMelodicPercussionDialog(context_, [this] { composition_changed(); }, this);
+            });
+            return true;
+        case '2':
+            open_note_assignments();
+            return true;
+        case '3':
+            show_once(note_details_, [this] { return new MidiInNoteDetailsWindow(context_, this); });
             return true;
         case 'G':
             open_record_dialog();
@@ -678,6 +739,38 @@ void MainWindow::open_number_options() {
 
 void MainWindow::open_scales_options() {
     show_once(scales_options_, [this] { return new ScalesOptionsDialog(context_, [this] { show_composition(); }, this); });
+}
+
+void MainWindow::open_command_line_options() {
+    show_once(command_line_options_, [this] { return new CommandLineOptionsDialog(this); });
+}
+
+void MainWindow::open_scales_tool(const char* button) {
+    open_scales_options();
+    if (auto* start = scales_options_->findChild<QPushButton*>(QLatin1String(button))) start->setFocus();
+}
+
+void MainWindow::open_midi_in_options() {
+    show_once(midi_in_options_, [this] {
+        return new MidiInOptionsDialog(context_, [this] {
+            composition_changed();
+            play_along_settings_changed(midi_in_options_);
+        }, this);
+    });
+}
+
+void MainWindow::open_note_assignments() {
+    show_once(note_assignments_,
+              [this] { return new NoteAssignmentsWindow(context_, [this] { play_along_settings_changed(note_assignments_); }, this); });
+}
+
+void MainWindow::play_along_settings_changed(const QWidget* changed_by) {
+    if (auto* options = qobject_cast<MidiInOptionsDialog*>(midi_in_options_.data()); options && options != changed_by) {
+        options->show_settings();
+    }
+    if (auto* rows = qobject_cast<NoteAssignmentsWindow*>(note_assignments_.data()); rows && rows != changed_by) {
+        rows->show_settings();
+    }
 }
 
 void MainWindow::open_record_dialog() {

@@ -92,12 +92,14 @@ void MainWindow::build_file_menu() {
         files::read_configuration_now(context_.workspace(), context_.reporter());
         context_.apply_timer_resolution();
         composition_changed();
+        play_along_settings_changed();
     });
     file->addSeparator();
     add_command(*file, tr("Reset Check boxes etc."), CommandGroup::edit, [this] {
         files::reset_settings(context_.workspace());
         context_.apply_timer_resolution();
         composition_changed();
+        play_along_settings_changed();
     });
     QMenu* more = file;
     if (context_.settings().need_extra_dialog_space) {
@@ -114,8 +116,7 @@ void MainWindow::build_file_menu() {
         show_composition();
     });
     add_command(*more, tr("Number options..."), CommandGroup::opens_window, [this] { open_window('B'); });
-    // The command line options window is not part of this program yet.
-    more->addAction(tr("Command line options..."))->setEnabled(false);
+    add_command(*more, tr("Command line options..."), CommandGroup::opens_window, [this] { open_command_line_options(); });
     add_command(*more, tr("Scales options..."), CommandGroup::opens_window, [this] { open_window('O'); });
     add_command(*more, tr("Midi file options..."), CommandGroup::opens_window, [this] { open_window('M'); });
     file->addSeparator();
@@ -209,7 +210,7 @@ void MainWindow::build_voice_menu() {
     }
     voice_menu_->addSeparator();
     add_command(*voice_menu_, tr("&Voices..."), CommandGroup::opens_window, [this] { open_window('V'); });
-    voice_menu_->addAction(tr("&Non M. Perc..."))->setEnabled(false);  // not part of this program yet
+    add_command(*voice_menu_, tr("&Non M. Perc..."), CommandGroup::opens_window, [this] { open_window('X'); });
 }
 
 void MainWindow::update_ticks() {

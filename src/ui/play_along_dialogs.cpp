@@ -6,15 +6,18 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
 
 #include "corvane/midi/midi_in_presets.h"
+#include "corvane/ui/play_along_events.h"
 #include "dialog_support.h"
 
 namespace corvane::ui {
@@ -26,6 +29,65 @@ constexpr int kNoControlNote = -1;
 constexpr std::array<const char*, 4> kMidiInUses{
     "Play along", "Play along, recording by control note", "Edit the New Seed window",
     "Edit a New Scale or New Arpeggio window"};
+
+enum AssignmentColumn { kKind, kFirstNote, kTopNote, kVoice, kScalePosition, kPercussion, kAssignmentColumns };
+
+// The cells a row shows; voices are counted from 1 as the channels are, and an empty
+// position or percussion cell means through the scale, or no sound.
+std::array<QString, kAssignmentColumns> assignment_texts(const NoteAssignment& row) {
+    const bool single = row.kind == AssignmentKind::single_note;
+    return {single ? QObject::tr("Single note") : QObject::tr("Voice range"),
+            QString::number(row.first_note),
+            single ? QString() : QString::number(row.top_note),
+            QString::number(row.voice + 1),
+            single && row.mode != midi::kNoFixedAssignment ? QString::number(row.scale_position) : QString(),
+            single && row.percussion != midi::kNoPercussion ? QString::number(row.percussion) : QString()};
+}
+
+bool editable_cell(const NoteAssignment& row, int column) {
+    if (column == kKind) return false;
+    return row.kind == AssignmentKind::single_note ? column != kTopNote : column <= kVoice;
+}
+
+// A typed cell into the row; false when the text is not a number the column takes.
+bool edit_assignment(NoteAssignment& row, int column, const QString& text) {
+    const QString typed = text.trimmed();
+    if (typed.isEmpty() && column == kScalePosition) {
+        row.mode = midi::kNoFixedAssignment;
+        return true;
+    }
+    if (typed.isEmpty() && column == kPercussion) {
+        row.percussion = midi::kNoPercussion;
+        return true;
+    }
+    bool ok = false;
+    const int value = typed.toInt(&ok);
+    if (!ok) return false;
+    const auto within = [value](int low, int high) { return value >= low && value <= high; };
+    switch (column) {
+        case kFirstNote:
+            if (!within(0, 127)) return false;
+            capture_note(row, CaptureTarget::first_note, value);
+            return true;
+        case kTopNote:
+            if (!within(0, 127)) return false;
+            capture_note(row, CaptureTarget::top_note, value);
+            return true;
+        case kVoice:
+            if (!within(1, engine::kMidiChannels)) return false;
+            row.voice = value - 1;
+            return true;
+        case kScalePosition:
+            row.mode = 0;
+            row.scale_position = value;
+            return true;
+        case kPercussion:
+            if (!within(0, 127)) return false;
+            row.percussion = value;
+            return true;
+        default: return false;
+    }
+}
 
 }  // namespace
 
@@ -122,6 +184,186 @@ void MidiInOptionsDialog::choose_preset(int preset) {
     ws.settings.needs_save = true;
     show_settings();
     changed_();
+}
+
+// ---------------------------------------------------------------------------------------
+
+NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::function<void()> changed, QWidget* parent)
+    : QDialog(parent), context_(context), changed_(std::move(changed)) {
+    setObjectName("note_assignments");
+    setWindowTitle(tr("Note assignments"));
+    auto* layout = new QVBoxLayout(this);
+    table_ = new QTableWidget(0, kAssignmentColumns, this);
+    table_->setObjectName("assignments");
+    table_->setHorizontalHeaderLabels(
+        {tr("Row"), tr("First note"), tr("Top note"), tr("Voice"), tr("Scale position"), tr("Percussion")});
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    connect(table_, &QTableWidget::cellChanged, this, &NoteAssignmentsWindow::cell_edited);
+    layout->addWidget(table_, 1);
+    layout->addWidget(new QLabel(tr("A voice range plays its notes through the scale, counted from its first note. "
+                                    "A single note plays its own scale position (empty: through the scale) or "
+                                    "percussion sound (empty: none), over any range it lies in."),
+                                 this));
+    auto* buttons = new QHBoxLayout;
+    const auto button = [this, buttons](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+        return b;
+    };
+    connect(button(tr("Add &range"), "add_range"), &QPushButton::clicked, this, [this] {
+        add_row({.kind = AssignmentKind::voice_range, .first_note = 0, .top_note = midi::kMidiInNotes - 1});
+    });
+    connect(button(tr("Add &single note"), "add_single_note"), &QPushButton::clicked, this,
+            [this] { add_row(single_note_at(context_.settings().play_along.n1stMidiInNoteForVoiceChannel)); });
+    connect(button(tr("Re&move row"), "remove_row"), &QPushButton::clicked, this,
+            &NoteAssignmentsWindow::remove_selected_row);
+    capture_ = button(tr("&Capture notes from MIDI in"), "capture");
+    capture_->setCheckable(true);
+    connect(capture_, &QPushButton::toggled, this, &NoteAssignmentsWindow::set_capturing);
+    layout->addLayout(buttons);
+    preset_ = new QLabel(this);
+    preset_->setObjectName("assignments_preset");
+    layout->addWidget(preset_);
+    layout->addWidget(close_button(this));
+
+    auto& events = context.play_along_events();
+    connect(&events, &PlayAlongEvents::note_captured, this, &NoteAssignmentsWindow::take_captured_note);
+    connect(&events, &PlayAlongEvents::midi_in_note, this,
+            [this](int input_note, int, int) { select_row_of_note(input_note); });
+    resize(620, 480);
+    show_settings();
+}
+
+void NoteAssignmentsWindow::show_settings() {
+    rows_ = read_note_assignments(context_.settings().play_along);
+    show_rows();
+    show_preset();
+}
+
+void NoteAssignmentsWindow::show_rows() {
+    const int selected = selected_row();
+    filling_ = true;
+    table_->setRowCount(static_cast<int>(rows_.size()));
+    for (int r = 0; r < table_->rowCount(); ++r) {
+        const NoteAssignment& row = rows_[static_cast<std::size_t>(r)];
+        const auto texts = assignment_texts(row);
+        for (int col = 0; col < kAssignmentColumns; ++col) {
+            auto* item = new QTableWidgetItem(texts[static_cast<std::size_t>(col)]);
+            if (!editable_cell(row, col)) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            table_->setItem(r, col, item);
+        }
+    }
+    filling_ = false;
+    if (selected >= 0 && selected < table_->rowCount()) table_->selectRow(selected);
+}
+
+void NoteAssignmentsWindow::show_preset() {
+    const int preset = context_.settings().play_along.iMidiInPresets;
+    const auto names = midi::midi_in_preset_names();
+    preset_->setText(preset >= 0 && preset < static_cast<int>(names.size())
+                         ? tr("Keyboard preset: %1").arg(qt_text(names[static_cast<std::size_t>(preset)]))
+                         : tr("Keyboard preset: (no preset matches)"));
+}
+
+int NoteAssignmentsWindow::selected_row() const {
+    const auto rows = table_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void NoteAssignmentsWindow::cell_edited(int row, int column) {
+    if (filling_ || row < 0 || row >= static_cast<int>(rows_.size())) return;
+    NoteAssignment edited = rows_[static_cast<std::size_t>(row)];
+    if (edit_assignment(edited, column, table_->item(row, column)->text())) {
+        rows_[static_cast<std::size_t>(row)] = edited;
+        store_rows();
+    }
+    show_rows();
+}
+
+void NoteAssignmentsWindow::add_row(const NoteAssignment& row) {
+    rows_.push_back(row);
+    store_rows();
+    show_rows();
+    table_->selectRow(static_cast<int>(rows_.size()) - 1);
+}
+
+void NoteAssignmentsWindow::remove_selected_row() {
+    const int row = selected_row();
+    if (row < 0) return;
+    rows_.erase(rows_.begin() + row);
+    store_rows();
+    show_rows();
+}
+
+void NoteAssignmentsWindow::store_rows() {
+    auto& ws = context_.workspace();
+    write_note_assignments(rows_, ws.settings.play_along);
+    ws.settings.play_along.iMidiInPresets = midi::matching_midi_in_preset(ws.settings.play_along, ws.composition);
+    ws.settings.needs_save = true;
+    show_preset();
+    changed_();
+}
+
+void NoteAssignmentsWindow::set_capturing(bool on) {
+    if (capture_->isChecked() != on) capture_->setChecked(on);  // comes back here through toggled
+    context_.play_along_events().set_capturing(on);
+}
+
+void NoteAssignmentsWindow::take_captured_note(int note) {
+    const int row = selected_row();
+    if (!capture_->isChecked() || row < 0) return;
+    const auto target = table_->currentColumn() == kTopNote ? CaptureTarget::top_note : CaptureTarget::first_note;
+    capture_note(rows_[static_cast<std::size_t>(row)], target, note);
+    store_rows();
+    show_rows();
+}
+
+void NoteAssignmentsWindow::select_row_of_note(int note) {
+    if (capture_->isChecked() || !isVisible()) return;
+    const int row = row_of_note(rows_, note);
+    if (row >= 0) table_->selectRow(row);
+}
+
+void NoteAssignmentsWindow::hideEvent(QHideEvent* event) {
+    set_capturing(false);  // a hidden editor must not swallow the notes
+    QDialog::hideEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------
+
+MidiInNoteDetailsWindow::MidiInNoteDetailsWindow(ProgramContext& context, QWidget* parent) : QDialog(parent) {
+    setObjectName("midi_in_note_details");
+    setWindowTitle(tr("Note Played from Midi In"));
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    for (const auto& [text, name] :
+         {std::pair{tr("Input note"), "input_note"}, std::pair{tr("Voice"), "voice"}, std::pair{tr("Channel"), "channel"},
+          std::pair{tr("Output note"), "output_note"}, std::pair{tr("Pitch bend"), "bend"},
+          std::pair{tr("Pitch, cents above MIDI note 0"), "cents"}, std::pair{tr("Velocity"), "velocity"}}) {
+        auto* value = new QLabel(tr("-"), this);
+        value->setObjectName(QLatin1String(name));
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        form->addRow(text, value);
+        values_.push_back(value);
+    }
+    layout->addLayout(form);
+    layout->addWidget(close_button(this));
+    connect(&context.play_along_events(), &PlayAlongEvents::midi_in_note_details, this,
+            &MidiInNoteDetailsWindow::show_note);
+}
+
+void MidiInNoteDetailsWindow::show_note(const midi::MidiInNote& note) {
+    // Voices and channels are counted from 1, as everywhere in the windows.
+    const std::array<QString, 7> texts{
+        QString::number(note.input_note), QString::number(note.voice + 1), QString::number(note.channel + 1),
+        QString::number(note.note),       QString::number(note.bend),      QString::number(note.midi_pitch * 100, 'f', 1),
+        QString::number(note.velocity)};
+    for (std::size_t i = 0; i < values_.size(); ++i) values_[i]->setText(texts[i]);
 }
 
 // ---------------------------------------------------------------------------------------

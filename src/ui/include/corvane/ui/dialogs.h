@@ -145,6 +145,30 @@ private:
     QPlainTextEdit* text_;
 };
 
+// "Non melodic percussion": which channels play one percussion sound (voice 128 + key) in
+// place of an instrument, and which sound.
+class NonMelodicPercussionDialog final : public QDialog {
+    Q_OBJECT
+public:
+    // `changed` runs after a channel's voice changed.
+    NonMelodicPercussionDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    void show_voices();
+
+private:
+    void choose_sound(int channel, int choice);
+
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    std::vector<QComboBox*> sounds_;
+};
+
+// "Command line options": how the program is started, and the command line of this copy.
+class CommandLineOptionsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit CommandLineOptionsDialog(QWidget* parent = nullptr);
+};
+
 class ScaleToolsPanel;
 
 // "Scales options for Corvane": how scales, lists of scales and modes are read and kept,

@@ -24,6 +24,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSlider;
 class QTimer;
 
 namespace corvane::ui {
@@ -68,6 +69,10 @@ private:
     void build_fields();
     // A field whose text goes through `edit` when the user finishes typing.
     QLineEdit* text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit);
+    // A volume bar, 0..127, that starts at 64 and hands every move to `set_volume`.
+    QSlider* volume_bar(const char* name, QWidget* parent, const std::function<void(int)>& set_volume);
+    // Lights for a moment whenever MIDI in reports active sensing.
+    QLabel* active_sensing_light(QWidget* parent);
     // The buttons of the scale's tools: the mean-tone and beats dialogs.
     QWidget* scale_tools(QWidget* parent);
     // A list whose chosen entry goes through `choose`.
@@ -114,6 +119,14 @@ private:
     void open_formula_dialog();
     void open_record_dialog();
     void open_scales_options();
+    // The Scales options window with the keyboard focus on a tool's start button.
+    void open_scales_tool(const char* button);
+    void open_midi_in_options();
+    void open_command_line_options();
+    void open_note_assignments();
+    // The MIDI In options and the note assignments show the assignments and the preset
+    // after the other one, or a configuration read or reset, changed them.
+    void play_along_settings_changed(const QWidget* changed_by = nullptr);
     // Shows the window of a dialog, made by `make` the first time it is asked for.
     template <class Make>
     void show_once(QPointer<QWidget>& dialog, Make make);
@@ -163,6 +176,10 @@ private:
     QPointer<QWidget> number_options_;
     QPointer<QWidget> scales_options_;
     QPointer<QWidget> midi_in_options_;
+    QPointer<QWidget> note_assignments_;
+    QPointer<QWidget> note_details_;
+    QPointer<QWidget> percussion_;
+    QPointer<QWidget> command_line_options_;
     QPointer<RecordPlayAlongDialog> record_dialog_;
     QPointer<QWidget> colours_;
     QPointer<QWidget> pitch_;

@@ -1,13 +1,16 @@
 #pragma once
 
-// The windows of playing along: the MIDI In options and Record Play Along. Both change
-// the settings as the user edits them, since MIDI in and the recorder read them live.
+// The windows of playing along: the MIDI In options, the note assignments, the note played
+// from MIDI in and Record Play Along. They change the settings as the user edits them,
+// since MIDI in and the recorder read them live.
 
 #include <QDialog>
 #include <functional>
 #include <utility>
 #include <vector>
 
+#include "corvane/midi/midi_in_play.h"
+#include "corvane/ui/note_assignments.h"
 #include "corvane/ui/program_context.h"
 
 class QButtonGroup;
@@ -17,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QTableWidget;
 class QTimer;
 
 namespace corvane::ui {
@@ -44,6 +48,54 @@ private:
     std::vector<std::pair<QCheckBox*, bool midi::PlayAlongSettings::*>> flags_;
     QComboBox* midi_in_for_;
     QComboBox* presets_;
+};
+
+// "Note assignments": the voice ranges and single notes of MIDI in, one row each. A note
+// from MIDI in goes into the selected row while capturing (a range's top note when the top
+// note column is current, else its first note), and otherwise selects the row that
+// assigns it. Every change rewrites the per-note tables and finds the matching preset.
+class NoteAssignmentsWindow final : public QDialog {
+    Q_OBJECT
+public:
+    // `changed` runs after the tables changed.
+    NoteAssignmentsWindow(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+
+    // Reads the rows from the tables again (after a preset, a configuration read).
+    void show_settings();
+    void set_capturing(bool on);
+    void take_captured_note(int note);
+    void select_row_of_note(int note);
+    int selected_row() const;
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void show_rows();
+    void cell_edited(int row, int column);
+    void add_row(const NoteAssignment& row);
+    void remove_selected_row();
+    void store_rows();
+    void show_preset();
+
+    ProgramContext& context_;
+    std::function<void()> changed_;
+    std::vector<NoteAssignment> rows_;
+    QTableWidget* table_;
+    QPushButton* capture_;
+    QLabel* preset_;
+    bool filling_ = false;
+};
+
+// "Note Played from Midi In": the last note played from MIDI in, as it went out.
+class MidiInNoteDetailsWindow final : public QDialog {
+    Q_OBJECT
+public:
+    MidiInNoteDetailsWindow(ProgramContext& context, QWidget* parent = nullptr);
+    void show_note(const midi::MidiInNote& note);
+
+private:
+    std::vector<QLabel*> values_;
 };
 
 // "Record play along (MIDI format 0)": the file, replace or append, the overwrite warning,

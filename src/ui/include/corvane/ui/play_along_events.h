@@ -4,8 +4,10 @@
 // and the recorder call from the MIDI driver's thread or the recorder's worker; the windows
 // receive the signals queued on their own thread, so any number of them can follow.
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <atomic>
 
 #include "corvane/midi/play_along.h"
 
@@ -27,9 +29,20 @@ public:
     // Becomes the listener of MIDI in, its port, the keyboard and the recorder.
     void listen_to(midi::PlayAlong& play_along);
 
+    // While capturing, notes on from MIDI in go to the note assignments editor and are
+    // not played.
+    void set_capturing(bool on) { capturing_.store(on); }
+    bool capturing() const { return capturing_.load(); }
+
     void note_played(const midi::MidiInNote& note) override {
         emit midi_in_note(note.input_note, note.channel, note.note);
         emit midi_note(note.midi_pitch);
+        emit midi_in_note_details(note);
+    }
+    bool capture_note(int note) override {
+        if (!capturing_.load()) return false;
+        emit note_captured(note);
+        return true;
     }
     void tuning_changed() override { emit tuning_moved(); }
     void seed_button(midi::SeedButton button, bool pressed) override {
@@ -47,6 +60,10 @@ public:
 signals:
     void midi_in_note(int input_note, int channel, int note);
     void midi_note(double midi_pitch);
+    // Everything about a note played from MIDI in, for the note-played window.
+    void midi_in_note_details(const corvane::midi::MidiInNote& note);
+    // A note on taken while capturing.
+    void note_captured(int note);
     // The pitch wheel moved Frequency_of_lowest_note.
     void tuning_moved();
     // A control note pressed or released a New Seed button (midi::SeedButton).
@@ -59,6 +76,11 @@ signals:
     void midi_in_opened(bool open);
     // A note played from the computer keyboard.
     void keyboard_note(double midi_pitch, int voice);
+
+private:
+    std::atomic<bool> capturing_{false};
 };
 
 }  // namespace corvane::ui
+
+Q_DECLARE_METATYPE(corvane::midi::MidiInNote)
