@@ -700,6 +700,7 @@ bool MainWindow::open_window(char code) {
             show_once(percussion_, [this] {
                 return new NonMelodicPercussionDialog(context_, [this] { composition_changed(); }, this);
             });
+            qobject_cast<NonMelodicPercussionDialog*>(percussion_.data())->show_voices();  // a preset may have moved them
             return true;
         case '2':
             open_note_assignments();

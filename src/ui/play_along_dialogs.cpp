@@ -239,6 +239,8 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
     show_settings();
 }
 
+NoteAssignmentsWindow::~NoteAssignmentsWindow() { context_.play_along_events().set_capturing(false); }
+
 void NoteAssignmentsWindow::show_settings() {
     rows_ = read_note_assignments(context_.settings().play_along);
     show_rows();

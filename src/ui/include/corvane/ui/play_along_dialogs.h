@@ -59,6 +59,7 @@ class NoteAssignmentsWindow final : public QDialog {
 public:
     // `changed` runs after the tables changed.
     NoteAssignmentsWindow(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    ~NoteAssignmentsWindow() override;
 
     // Reads the rows from the tables again (after a preset, a configuration read).
     void show_settings();
