@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -29,7 +30,8 @@ std::string read_all(std::FILE* f) {
 
 // Arguments are single-quoted for the shell; none of them hold a quote.
 CliRun tune(const std::vector<std::string>& args) {
-    const std::string err_path = ::testing::TempDir() + "tune_command_stderr.txt";
+    // One file per process: ctest runs the tests of this suite side by side.
+    const std::string err_path = ::testing::TempDir() + "tune_command_stderr_" + std::to_string(::getpid()) + ".txt";
     std::string command = std::string("'") + CORVANE_CLI_PATH + "' tune";
     for (const auto& a : args) command += " '" + a + "'";
     command += " 2>'" + err_path + "'";
