@@ -136,6 +136,7 @@ struct PlayCommand {
         timers.cancel_all(playback->player());
         if (::isatty(2) != 0) std::cerr << '\n';
         if (priority_level() != 1) platform::restore_normal_priority();
+        if (auto failure = playback->take_device_failure()) throw Failure(*failure);
     }
 
     void show_status_until_done(midi::Playback& playback, const Composition& c, DisplayFlag& display,

@@ -379,6 +379,11 @@ bool Player::ready_to_tick() {
         do_stop();
         return false;
     }
+    if (voices_.sender().device_failed()) {  // nothing would be heard: stop rather than play on
+        playing_.store(false);
+        do_stop();
+        return false;
+    }
     if (PlayHoldCount_.load() > 0) {
         if (hold_started_ms_ < 0) hold_started_ms_ = clock_.now_ms();
         step_deadline_ms_ = clock_.now_ms();

@@ -37,7 +37,15 @@ int MidiOutPort::send(const SendRequest& request) {
     if ((render || record) && request.status < 0xF0) write_to_file(request, t);
     if (render) return 1;  // a rendered event is written, never played
     if (!hMidiOut_ || request.record_only) return 0;
-    return hMidiOut_->send_short(pack_short_message(request.status, request.channel, request.data1, request.data2));
+    return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
+}
+
+// Under the port lock. A device that refused a message or went away is not tried again.
+int MidiOutPort::send_to_device(std::uint32_t message) {
+    if (device_failed_.load(std::memory_order_relaxed)) return platform::kSendDeviceError;
+    const int result = hMidiOut_->lost() ? platform::kSendDeviceError : hMidiOut_->send_short(message);
+    if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
+    return result;
 }
 
 double MidiOutPort::event_time_secs() const {
@@ -150,15 +158,26 @@ OpenResult MidiOutPort::open_device(bool quietly) {
     return OpenResult::opened;
 }
 
-std::string MidiOutPort::open_failure_message() const {
+// The device table slot of the chosen device; none when it is not in the table.
+std::optional<std::size_t> MidiOutPort::device_slot() const {
     const int real_devices = device_count_ - (bMidiMapperListed_ ? 1 : 0);
-    if (MidiDevice_ >= real_devices || (MidiDevice_ < 0 && !bMidiMapperListed_)) {
+    if (MidiDevice_ >= real_devices || (MidiDevice_ < 0 && !bMidiMapperListed_)) return std::nullopt;
+    const int slot = MidiDevice_ < 0 ? 0 : MidiDevice_ + (bMidiMapperListed_ ? 1 : 0);
+    return static_cast<std::size_t>(std::min(slot, kDeviceSlots - 1));
+}
+
+std::string MidiOutPort::device_name() const {
+    const auto slot = device_slot();
+    return slot ? device_names_[*slot] : std::string{};
+}
+
+std::string MidiOutPort::open_failure_message() const {
+    const auto slot = device_slot();
+    if (!slot) {
         return "Cannot open MIDI device for playback.\n\nIf there are any others to try, they will be listed in the "
                "Out menu.";
     }
-    int slot = MidiDevice_ < 0 ? 0 : MidiDevice_ + (bMidiMapperListed_ ? 1 : 0);
-    slot = std::min(slot, kDeviceSlots - 1);
-    return "Cannot open MIDI device \"" + device_names_[static_cast<std::size_t>(slot)] +
+    return "Cannot open MIDI device \"" + device_names_[*slot] +
            "\" for playback. It may not be available, or in use by another application\n\n.If there are any "
            "others to try, they will be listed in the Out menu.";
 }
@@ -169,6 +188,7 @@ void MidiOutPort::close() {
         std::lock_guard guard(lock_);
         hMidiOut_.reset();
         bMidiOutOpen_.store(false, std::memory_order_release);
+        device_failed_.store(false, std::memory_order_release);
     }
     for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kExpression, 127, 2, false});
     open_reasons_.store(0);

@@ -22,9 +22,19 @@ Playback::~Playback() {
 }
 
 bool Playback::start() {
+    if (port_.device_failed()) port_.close();
     if (!port_.is_open() && port_.open() == OpenResult::failed) return false;
     player_.start();
     return true;
+}
+
+std::optional<std::string> Playback::take_device_failure() {
+    if (!port_.device_failed()) return std::nullopt;
+    const std::string name = port_.device_name();
+    port_.close();
+    return "The MIDI output device" + (name.empty() ? std::string{} : " \"" + name + "\"") +
+           " stopped working, so play has stopped.\n\nPress Play again when it is back, or choose another device "
+           "from the Out menu.";
 }
 
 void Playback::stop() { player_.stop(); }

@@ -518,6 +518,7 @@ void MainWindow::take_player_notices() {
     }
     if (taken.priority_reset) show_play_status();
     if (taken.stopped) {
+        if (auto failure = context_.playback().take_device_failure()) context_.reporter().report(*failure, "Corvane");
         update_play_button();
         play_status_->clear();
         if (context_.settings().player.set_high_priority_for_crv != 1) platform::restore_normal_priority();

@@ -81,5 +81,55 @@ TEST_F(PlaybackTest, PlayOpensThePortAndAFailureIsReported) {
     EXPECT_TRUE(playback.player().stopped());
 }
 
+// A device that goes away mid-play (a JACK server killed, a device unplugged): play stops
+// at its next event with every later send skipped, the user is told once, and play starts
+// again on the same device when it is back.
+TEST_F(PlaybackTest, PlayStopsWhenTheDeviceGoesAwayAndStartsAgainWhenItIsBack) {
+    playback.port().enumerate_devices();
+    playback.port().set_device(0);
+    ASSERT_TRUE(playback.start());
+    timers.advance_to(1000);
+    ASSERT_TRUE(playback.player().playing());
+    EXPECT_FALSE(playback.take_device_failure());
+
+    devices.lose_open_outputs();
+    const std::size_t sent_before_loss = devices.recording()->size();
+    timers.advance_to(1500);
+    EXPECT_FALSE(playback.player().playing());
+    EXPECT_TRUE(playback.player().stopped());
+    EXPECT_EQ(timers.pending(), 0u);
+    EXPECT_EQ(devices.recording()->size(), sent_before_loss);
+    EXPECT_TRUE(playback.port().device_failed());
+
+    EXPECT_EQ(playback.take_device_failure(),
+              "The MIDI output device \"Recorder\" stopped working, so play has stopped.\n\nPress Play again when "
+              "it is back, or choose another device from the Out menu.");
+    EXPECT_FALSE(playback.port().is_open());
+    EXPECT_FALSE(playback.take_device_failure());  // told once
+
+    ASSERT_TRUE(playback.start());
+    timers.advance_to(2500);
+    EXPECT_TRUE(playback.player().playing());
+    EXPECT_GT(devices.recording()->size(), sent_before_loss + 16u * 5u);  // reset, then notes
+    EXPECT_EQ(devices.open_count(), 2);
+    playback.stop();
+    timers.advance_to(2600);
+}
+
+// Without the owner taking the failure, Play itself reopens the failed device.
+TEST_F(PlaybackTest, PlayReopensAFailedDevice) {
+    ASSERT_TRUE(playback.start());
+    timers.advance_to(500);
+    devices.lose_open_outputs();
+    timers.advance_to(1000);
+    ASSERT_TRUE(playback.player().stopped());
+    ASSERT_TRUE(playback.start());
+    EXPECT_FALSE(playback.port().device_failed());
+    EXPECT_EQ(devices.open_count(), 2);
+    EXPECT_TRUE(reporter.entries().empty());
+    playback.stop();
+    timers.advance_to(1100);
+}
+
 }  // namespace
 }  // namespace corvane::midi

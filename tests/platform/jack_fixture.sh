@@ -3,12 +3,13 @@
 # sound card is needed. Used as a ctest fixture:
 #   jack_fixture.sh start STATE_DIR   (FIXTURES_SETUP)
 #   jack_fixture.sh stop STATE_DIR    (FIXTURES_CLEANUP)
+# The server is named corvane-test, or CORVANE_JACK_SERVER when that is set.
 # Without jackd it does nothing and the tests skip themselves. A server of the same name
 # that is already running is used as it is and left running.
 set -u
 action=$1
 state=$2
-server=corvane-test
+server=${CORVANE_JACK_SERVER:-corvane-test}
 export JACK_NO_AUDIO_RESERVATION=1 JACK_NO_START_SERVER=1 JACK_DEFAULT_SERVER=$server
 pid_file=$state/jackd.pid
 log_file=$state/jackd.log

@@ -176,6 +176,28 @@ TEST_F(MainWindowTest, PlayAndStopThroughTheRecordingDevice) {
     EXPECT_EQ(note_ons(), after_stop);
 }
 
+// The device goes away mid-play: the window says so once, offers Play again, and Play works
+// on the same device once it is back.
+TEST_F(MainWindowTest, ADeviceThatGoesAwayStopsPlayWithAMessage) {
+    start();
+    type_into("note_length", "0.02");
+    click("play");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return outputs.recording()->size() > 100; }, 5000));
+    outputs.lose_open_outputs();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
+    const auto said = reporter.entries();
+    const auto lost = std::count_if(said.begin(), said.end(), [](const auto& e) {
+        return e.message.find("stopped working, so play has stopped.") != std::string::npos;
+    });
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(context->playback().port().is_open());
+    const std::size_t before = outputs.recording()->size();
+    click("play");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return outputs.recording()->size() > before + 100; }, 5000));
+    click("play");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
+}
+
 TEST_F(MainWindowTest, MidiFileOptionsSaveMakesAValidFileAndEditsWaitMeanwhile) {
     start();
     ASSERT_TRUE(window->open_window('M'));

@@ -24,14 +24,18 @@ void MessageRecording::clear() {
     messages_.clear();
 }
 
-RecordingMidiOutput::RecordingMidiOutput(const Clock& clock, std::shared_ptr<MessageRecording> recording)
-    : clock_(clock), recording_(recording ? std::move(recording) : std::make_shared<MessageRecording>()) {}
+RecordingMidiOutput::RecordingMidiOutput(const Clock& clock, std::shared_ptr<MessageRecording> recording,
+                                         std::shared_ptr<const std::atomic<bool>> lost)
+    : clock_(clock),
+      recording_(recording ? std::move(recording) : std::make_shared<MessageRecording>()),
+      lost_(std::move(lost)) {}
 
 RecordingMidiOutput::~RecordingMidiOutput() {
     if (closed_) closed_();
 }
 
 int RecordingMidiOutput::send_short(std::uint32_t message) {
+    if (lost()) return kSendDeviceError;
     const int result = send_result_.load();
     if (result == kSendOk) recording_->add({clock_.now_ms(), message});
     return result;
@@ -53,12 +57,17 @@ std::unique_ptr<MidiOutput> RecordingOutputSystem::open_output(int device, std::
         error = open_error_;
         return nullptr;
     }
-    auto output = std::make_unique<RecordingMidiOutput>(clock_, recording_);
+    auto output = std::make_unique<RecordingMidiOutput>(clock_, recording_, lost_);
     output->set_send_result(send_result_);
     output->on_close([count = close_count_] { ++*count; });
     last_opened_device_ = device;
     ++open_count_;
     return output;
+}
+
+void RecordingOutputSystem::lose_open_outputs() {
+    lost_->store(true);
+    lost_ = std::make_shared<std::atomic<bool>>(false);
 }
 
 }  // namespace corvane::platform

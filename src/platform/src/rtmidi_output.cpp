@@ -4,7 +4,10 @@
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 
+#include <optional>
+
 #include "corvane/platform/short_message.h"
+#include "jack_server_watch.h"
 #include "quiet_libraries.h"
 #include "rtmidi_support.h"
 
@@ -13,10 +16,14 @@ namespace {
 
 class RtMidiOutput final : public MidiOutput {
 public:
-    explicit RtMidiOutput(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {
+    RtMidiOutput(std::unique_ptr<RtMidiOut> out, std::unique_ptr<detail::JackServerWatch> watch)
+        : out_(std::move(out)), watch_(std::move(watch)) {
         out_->setErrorCallback(detail::keep_error_text, &last_error_);
     }
     ~RtMidiOutput() override {
+        // After its server died, libjack complains about every call that closing makes.
+        std::optional<detail::QuietJack> quiet;
+        if (lost()) quiet.emplace();
         try {
             out_->closePort();
         } catch (const RtMidiError&) {
@@ -29,6 +36,7 @@ public:
     int send_short(std::uint32_t message) override {
         const auto bytes = short_message_bytes(message);
         if (!bytes) return kSendInvalidMessage;
+        if (lost()) return kSendDeviceError;
         last_error_.clear();
         try {
             out_->sendMessage(bytes->bytes.data(), bytes->size);
@@ -38,12 +46,21 @@ public:
         return last_error_.empty() ? kSendOk : kSendDeviceError;
     }
 
+    bool lost() const override { return watch_ && watch_->server_gone(); }
+
 private:
     std::unique_ptr<RtMidiOut> out_;
+    std::unique_ptr<detail::JackServerWatch> watch_;
     std::string last_error_;
 };
 
 std::string virtual_port_listing(const RtMidiOptions& options) { return options.virtual_port_name + " (virtual port)"; }
+
+// An output through JACK watches its server, so that a server that dies shows as a lost device.
+std::unique_ptr<MidiOutput> make_output(std::unique_ptr<RtMidiOut> out, MidiApi api, const RtMidiOptions& options) {
+    auto watch = api == MidiApi::jack ? detail::JackServerWatch::start(options.client_name + " watch") : nullptr;
+    return std::make_unique<RtMidiOutput>(std::move(out), std::move(watch));
+}
 
 }  // namespace
 
@@ -115,7 +132,7 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_virtual_port(std::string& e
     try {
         auto out = std::make_unique<RtMidiOut>(detail::rtmidi_api(*api_), options_.client_name);
         out->openVirtualPort(options_.virtual_port_name);
-        return std::make_unique<RtMidiOutput>(std::move(out));
+        return make_output(std::move(out), *api_, options_);
     } catch (const RtMidiError& e) {
         error = "Could not make the virtual MIDI output port \"" + options_.virtual_port_name + "\": " + e.getMessage();
     }
@@ -138,7 +155,7 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_port(unsigned int port, std
             error = "Could not connect to the MIDI output \"" + name + "\".";
             return nullptr;
         }
-        return std::make_unique<RtMidiOutput>(std::move(out));
+        return make_output(std::move(out), *api_, options_);
     } catch (const RtMidiError& e) {
         error = "Could not open the MIDI output: " + e.getMessage();
     }

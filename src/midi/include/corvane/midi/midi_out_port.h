@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,11 @@ public:
     int send(const SendRequest& request) override;
     void begin_group() override { lock_.lock(); }
     void end_group() override { lock_.unlock(); }
+    // Set by the first send the open device refuses or the first after it went away (a JACK
+    // server that stopped, a device unplugged); later sends skip the device. Cleared by close().
+    bool device_failed() const override { return device_failed_.load(std::memory_order_acquire); }
+    // The name of the chosen device, as the Out menu shows it.
+    std::string device_name() const;
 
     // Reads the device list: the built-in synthesizer first (as the mapper), then the
     // devices, sharing the last of the 30 slots beyond. Reports when there is no device.
@@ -151,7 +157,9 @@ public:
 
 private:
     OpenResult open_device(bool quietly);
+    std::optional<std::size_t> device_slot() const;
     std::string open_failure_message() const;
+    int send_to_device(std::uint32_t message);
     double event_time_secs() const;
     void fill_vibrato(double event_secs, int channel);
     bool write_to_file(const SendRequest& request, double event_secs);
@@ -164,6 +172,7 @@ private:
     std::unique_ptr<platform::MidiOutput> hMidiOut_;
     std::atomic<bool> bMidiOutOpen_{false};
     std::atomic<bool> bOpeningMidiOut_{false};
+    std::atomic<bool> device_failed_{false};
     std::atomic<unsigned> open_reasons_{0};
     int MidiDevice_ = platform::kBuiltInSynthDevice;
     std::array<std::string, kDeviceSlots> device_names_{};

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "corvane/engine/channel_voices.h"
 #include "corvane/engine/composition.h"
 #include "corvane/engine/player.h"
@@ -32,9 +35,14 @@ public:
     Playback(const Playback&) = delete;
     Playback& operator=(const Playback&) = delete;
 
-    // Opens the port if it is closed (reporting a failure) and starts the player.
+    // Opens the port if it is closed (reporting a failure) and starts the player. A port
+    // whose device failed is closed and opened again first, so play resumes once it is back.
     bool start();
     void stop();
+
+    // After play stopped, on the thread that owns this: when the output device had failed,
+    // closes the port and returns what to tell the user; nothing otherwise.
+    std::optional<std::string> take_device_failure();
 
     // Moves every sounding note by `semitones` (the pitch bar, the MIDI-in pitch wheel): by
     // the bend alone when it reaches and `bend_only_if_possible`, else by a new note with its

@@ -40,6 +40,8 @@ public:
     // to guard does nothing.
     virtual void begin_group() {}
     virtual void end_group() {}
+    // True once the output device has failed or gone away; play cannot go on through it.
+    virtual bool device_failed() const { return false; }
 };
 
 // A group of sends for the life of the object.

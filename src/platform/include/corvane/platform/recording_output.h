@@ -44,7 +44,8 @@ private:
 // It can be told to refuse sends; refused messages are not recorded.
 class RecordingMidiOutput final : public MidiOutput {
 public:
-    explicit RecordingMidiOutput(const Clock& clock, std::shared_ptr<MessageRecording> recording = nullptr);
+    explicit RecordingMidiOutput(const Clock& clock, std::shared_ptr<MessageRecording> recording = nullptr,
+                                 std::shared_ptr<const std::atomic<bool>> lost = nullptr);
     ~RecordingMidiOutput() override;
     RecordingMidiOutput(const RecordingMidiOutput&) = delete;
     RecordingMidiOutput& operator=(const RecordingMidiOutput&) = delete;
@@ -52,6 +53,8 @@ public:
     int send_short(std::uint32_t message) override;
     // Every later send returns `result` (kSendOk to accept again).
     void set_send_result(int result);
+    // Once the system loses its outputs, sends fail and nothing more is recorded.
+    bool lost() const override { return lost_ && lost_->load(); }
 
     std::vector<RecordedMessage> messages() const { return recording_->messages(); }
     const std::shared_ptr<MessageRecording>& recording() const { return recording_; }
@@ -63,6 +66,7 @@ private:
     const Clock& clock_;
     std::shared_ptr<MessageRecording> recording_;
     std::atomic<int> send_result_{kSendOk};
+    std::shared_ptr<const std::atomic<bool>> lost_;
     std::function<void()> closed_;
 };
 
@@ -80,6 +84,8 @@ public:
     void fail_open(std::string error) { open_error_ = std::move(error); }
     // Outputs opened from now on return `result` from every send.
     void fail_sends(int result) { send_result_ = result; }
+    // The outputs open now go away, as when a device is unplugged; later opens work.
+    void lose_open_outputs();
 
     std::vector<RecordedMessage> messages() const { return recording_->messages(); }
     const std::shared_ptr<MessageRecording>& recording() const { return recording_; }
@@ -94,6 +100,7 @@ private:
     std::shared_ptr<MessageRecording> recording_ = std::make_shared<MessageRecording>();
     std::string open_error_;
     int send_result_ = kSendOk;
+    std::shared_ptr<std::atomic<bool>> lost_ = std::make_shared<std::atomic<bool>>(false);
     std::optional<int> last_opened_device_;
     int open_count_ = 0;
     std::shared_ptr<std::atomic<int>> close_count_ = std::make_shared<std::atomic<int>>(0);

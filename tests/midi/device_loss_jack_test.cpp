@@ -1,0 +1,141 @@
+// The JACK server dies in the middle of play: the player stops by itself at its next event,
+// the user is told which device stopped working, nothing hangs, and play starts again once
+// a server is back. The test runs a JACK server of its own (the dummy driver), so killing it
+// leaves the other JACK tests alone.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "corvane/midi/playback.h"
+#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/steady_timer_service.h"
+#include "jack_capture.h"
+#include "midi_test_support.h"
+
+namespace corvane::midi {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::Capture;
+
+// A JACK server of the test's own, through the same script as the ctest fixture.
+class OwnJackServer {
+public:
+    OwnJackServer(std::string name, std::filesystem::path state) : name_(std::move(name)), state_(std::move(state)) {}
+    ~OwnJackServer() { run("stop"); }
+    OwnJackServer(const OwnJackServer&) = delete;
+    OwnJackServer& operator=(const OwnJackServer&) = delete;
+
+    bool start() { return run("start"); }
+    void kill_now() const {
+        std::ifstream pid_file(state_ / "jackd.pid");
+        pid_t pid = 0;
+        if (!(pid_file >> pid) || pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        // A new server of the same name refuses to start while the old process exists.
+        for (int i = 0; i < 400 && ::kill(pid, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+
+private:
+    bool run(const char* action) const {
+        const std::string command = "CORVANE_JACK_SERVER=" + name_ + " " CORVANE_JACK_FIXTURE " " + action + " '" +
+                                    state_.string() + "' >/dev/null 2>&1";
+        return std::system(command.c_str()) == 0;
+    }
+    std::string name_;
+    std::filesystem::path state_;
+};
+
+bool jackd_installed() { return std::system("command -v jackd >/dev/null 2>&1") == 0; }
+
+template <typename Condition>
+bool wait_for(Condition condition, std::chrono::milliseconds limit) {
+    const auto until = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() > until) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// Points the port at the capture client's input.
+bool choose_capture_port(MidiOutPort& port, const std::string& client) {
+    port.enumerate_devices();
+    for (const auto& item : port.out_menu()) {
+        if (item.name != client + ":capture") continue;
+        port.set_device(item.command - kFirstDeviceCommand);
+        return true;
+    }
+    return false;
+}
+
+std::size_t note_ons(const std::vector<testing::Arrival>& arrivals) {
+    return static_cast<std::size_t>(std::count_if(arrivals.begin(), arrivals.end(), [](const testing::Arrival& a) {
+        return (a.bytes[0] & 0xF0) == 0x90 && a.bytes[2] > 0;
+    }));
+}
+
+TEST(DeviceLossThroughJack, ServerKilledMidPlayStopsPlayAndPlayResumesWhenItIsBack) {
+    if (!jackd_installed()) GTEST_SKIP() << "jackd is not installed";
+    const testing::TempFolder folder;
+    const std::string server_name = "corvane-loss-" + std::to_string(::getpid());
+    ::setenv("JACK_DEFAULT_SERVER", server_name.c_str(), 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    OwnJackServer server(server_name, folder.path() / "jack");
+    ASSERT_TRUE(server.start());
+
+    const std::string client = "corvane-loss-test-" + std::to_string(::getpid());
+    auto capture = std::make_unique<Capture>(client);
+    engine::Composition composition;
+    composition.Note_length = 0.02;
+    engine::PlayerSettings settings;
+    engine::VoiceSettings voice_settings;
+    platform::RtMidiOutputSystem devices(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
+    platform::SteadyClock clock;
+    platform::SteadyTimerService timers;
+    platform::NoKeysHeld keys;
+    platform::RecordingReporter reporter;
+    Playback playback(composition, settings, voice_settings, PlaybackMachine{devices, timers, clock, keys, reporter});
+    ASSERT_TRUE(choose_capture_port(playback.port(), client));
+    const std::string device = playback.port().device_name();
+
+    ASSERT_TRUE(playback.start());
+    ASSERT_TRUE(wait_for([&] { return note_ons(capture->arrivals()) >= 5; }, 5s)) << "no notes arrived";
+
+    server.kill_now();
+    const auto killed = Clock::now();
+    ASSERT_TRUE(wait_for([&] { return playback.player().stopped(); }, 5s)) << "play went on without its server";
+    const auto noticed = Clock::now();
+    EXPECT_FALSE(playback.player().playing());
+
+    const auto failure = playback.take_device_failure();  // closes the port on a dead server
+    const auto closed = Clock::now();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(*failure, "The MIDI output device \"" + device +
+                            "\" stopped working, so play has stopped.\n\nPress Play again when it is back, or choose "
+                            "another device from the Out menu.");
+    EXPECT_FALSE(playback.port().is_open());
+    EXPECT_LT(noticed - killed, 2s);
+    EXPECT_LT(closed - noticed, 3s);
+    capture.reset();
+
+    ASSERT_TRUE(server.start());
+    capture = std::make_unique<Capture>(client);
+    ASSERT_TRUE(choose_capture_port(playback.port(), client));
+    ASSERT_TRUE(playback.start()) << (reporter.entries().empty() ? "" : reporter.entries().back().message);
+    EXPECT_TRUE(wait_for([&] { return note_ons(capture->arrivals()) >= 5; }, 5s)) << "no notes after the restart";
+    playback.stop();
+    EXPECT_TRUE(wait_for([&] { return playback.player().stopped(); }, 2s));
+    timers.cancel_all(playback.player());
+}
+
+}  // namespace
+}  // namespace corvane::midi
