@@ -11,6 +11,9 @@ namespace {
 
 constexpr double kLateLimitSecs = 0.1;
 constexpr std::int64_t kHeldRetryMs = 30;
+// How far behind its schedule play may fall and still catch up; beyond this (the machine
+// could not keep up, or stood still) the schedule starts again from the present.
+constexpr std::int64_t kCatchUpLimitMs = 20;
 constexpr std::int64_t kMaxInitialWaitMs = 5000;
 constexpr std::int64_t kDisplayIntervalMs = 100;
 constexpr std::int64_t kRenderDisplayIntervalMs = 200;
@@ -312,9 +315,11 @@ void Player::release() {
 
 // Deadlines count from the deadline of the step being played, not from when its event
 // happened to run, so timer lateness never piles up; a step that is already overdue goes
-// at once.
+// at once, and keeps its place in the schedule unless play is far behind.
 void Player::arm(std::int64_t delay_ms, int event) {
-    const std::int64_t deadline = std::max(step_deadline_ms_ + delay_ms, clock_.now_ms());
+    const std::int64_t now = clock_.now_ms();
+    std::int64_t deadline = step_deadline_ms_ + delay_ms;
+    if (deadline < now - kCatchUpLimitMs) deadline = now;
     if (event != kTickEndNotes) next_step_deadline_ms_ = deadline;
     const platform::TimerId id = timers_.arm_at(deadline, *this, event);
     armed_[static_cast<std::size_t>(armed_next_++ % armed_.size())] = id;

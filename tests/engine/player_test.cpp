@@ -206,6 +206,35 @@ TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
     EXPECT_EQ(player.note_text(), "Note " + std::to_string(player.notes_stepped()));
 }
 
+// Without skipping: events a little late keep the schedule (the steps they held up go at once,
+// then play is back on time), while a long stall starts the schedule again from the present:
+// play slows down rather than rush through the notes it missed.
+TEST_F(PlayerTest, LateEventsKeepTheScheduleAndAStallMovesIt) {
+    settings.cycle_melody = true;
+    composition.Note_length = 0.005;
+    set_seed_text("0 1 2 3");
+    composition.Levels = 5;
+    player.start();
+    timers.advance_to(1002);  // the first note; then one every 5 ms
+    const auto times_from = [&](std::size_t first) {
+        std::vector<std::int64_t> times;
+        const auto notes = sender.notes();
+        for (std::size_t i = first; i < notes.size(); ++i) {
+            if (notes[i].data2 > 0) times.push_back(notes[i].ms);
+        }
+        return times;
+    };
+    std::size_t first = sender.notes().size();
+    clock.set(1007 + 12);  // the step due at 1007 runs 12 ms late
+    timers.advance_to(1022);
+    EXPECT_EQ(times_from(first), (std::vector<std::int64_t>{1019, 1019, 1019, 1022}));
+
+    first = sender.notes().size();
+    clock.set(1027 + 500);  // a stall of half a second
+    timers.advance_to(1537);
+    EXPECT_EQ(times_from(first), (std::vector<std::int64_t>{1527, 1527, 1532, 1537}));
+}
+
 TEST_F(PlayerTest, ShiftEscapeDropsARaisedPriorityToIdleAndSaysSo) {
     settings.set_high_priority_for_crv = 2;
     settings.cycle_melody = true;

@@ -1,0 +1,296 @@
+// Soak: plays a fractal tune in real time through a JACK MIDI port for a long time and checks
+// that it holds: every message sent arrives, the memory does not grow, the schedule does not
+// drift, and with skipping on the notes that cannot be kept up with are counted as skipped.
+//
+//   soak [--seconds S] [--skip-seconds S] [--priority LEVEL]
+//
+// The steady run plays a two-note seed with every level on a channel of its own, a step a
+// millisecond (the timers' finest): each step sounds the notes of all the levels that change,
+// 1 + 1/2 + 1/4 + ... of them, about 2000 note-ons a second with their note-offs and bends.
+// The player runs at priority LEVEL (default 5, real time + critical, where permitted).
+// It needs a running JACK server (JACK_DEFAULT_SERVER names it); scripts/soak starts one with
+// the dummy driver and keeps the other core busy. Exit status 0 when every check passes.
+
+#include <RtMidi.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/seed.h"
+#include "corvane/midi/playback.h"
+#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/priority.h"
+#include "corvane/platform/reporter.h"
+#include "corvane/platform/steady_timer_service.h"
+
+namespace {
+
+using namespace corvane;
+using namespace std::chrono_literals;
+
+struct Options {
+    double seconds = 600;
+    double skip_seconds = 30;
+    int priority = 5;
+};
+
+// Counts what the port hands to the device, message by message.
+class CountingOutput final : public platform::MidiOutput {
+public:
+    CountingOutput(std::unique_ptr<platform::MidiOutput> inner, std::atomic<long>& sent)
+        : inner_(std::move(inner)), sent_(sent) {}
+    int send_short(std::uint32_t message) override {
+        const int result = inner_->send_short(message);
+        if (result == platform::kSendOk) sent_.fetch_add(1, std::memory_order_relaxed);
+        return result;
+    }
+    bool lost() const override { return inner_->lost(); }
+
+private:
+    std::unique_ptr<platform::MidiOutput> inner_;
+    std::atomic<long>& sent_;
+};
+
+class CountingOutputSystem final : public platform::MidiOutputSystem {
+public:
+    explicit CountingOutputSystem(platform::MidiOutputSystem& inner) : inner_(inner) {}
+    std::vector<std::string> output_names() override { return inner_.output_names(); }
+    std::string built_in_name() override { return inner_.built_in_name(); }
+    std::unique_ptr<platform::MidiOutput> open_output(int device, std::string& error) override {
+        auto output = inner_.open_output(device, error);
+        return output ? std::make_unique<CountingOutput>(std::move(output), sent) : nullptr;
+    }
+    std::atomic<long> sent{0};
+
+private:
+    platform::MidiOutputSystem& inner_;
+};
+
+// The receiving end: a JACK MIDI input that counts what arrives, without keeping it.
+class CountingCapture {
+public:
+    explicit CountingCapture(const std::string& client) : in_(RtMidi::UNIX_JACK, client) {
+        in_.setCallback(&CountingCapture::arrived, this);
+        in_.openVirtualPort("capture");
+    }
+    long messages() const { return messages_.load(); }
+    long note_ons() const { return note_ons_.load(); }
+
+private:
+    static void arrived(double, std::vector<unsigned char>* message, void* self) {
+        auto& capture = *static_cast<CountingCapture*>(self);
+        capture.messages_.fetch_add(1, std::memory_order_relaxed);
+        if (message->size() == 3 && ((*message)[0] & 0xF0) == 0x90 && (*message)[2] > 0) {
+            capture.note_ons_.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+    RtMidiIn in_;
+    std::atomic<long> messages_{0};
+    std::atomic<long> note_ons_{0};
+};
+
+// A thread at the timer thread's priority that sleeps to absolute deadlines a millisecond
+// apart and notes how late it wakes: what the machine itself does to a real-time thread.
+// Stalls it sees (the virtual machine or the kernel holding a processor) are not play's doing.
+class StallProbe {
+public:
+    explicit StallProbe(bool real_time) : thread_([this, real_time] { run(real_time); }) {}
+    ~StallProbe() {
+        stop_.store(true);
+        thread_.join();
+    }
+    StallProbe(const StallProbe&) = delete;
+    StallProbe& operator=(const StallProbe&) = delete;
+    double longest_ms() const { return static_cast<double>(longest_us_.load()) / 1000; }
+    long over_20_ms() const { return stalls_.load(); }
+
+private:
+    void run(bool real_time) {
+        if (real_time) platform::set_current_thread_priority(platform::ThreadPriority::time_critical);
+        auto due = std::chrono::steady_clock::now();
+        while (!stop_.load()) {
+            due += 1ms;
+            std::this_thread::sleep_until(due);
+            const auto late = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - due);
+            if (late.count() > longest_us_.load()) longest_us_.store(late.count());
+            if (late > 20ms) {
+                stalls_.fetch_add(1);
+                due = std::chrono::steady_clock::now();
+            }
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::atomic<long> longest_us_{0};
+    std::atomic<long> stalls_{0};
+    std::thread thread_;
+};
+
+long resident_kib() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Several levels sound together, one note a channel, so that the note rate can pass the
+// one-event-a-millisecond limit of the timers.
+engine::Composition soak_composition(const char* seed, double step_secs, int channels) {
+    engine::Composition c;
+    engine::set_seed(c, engine::read_seed(seed, engine::SeedStrictness::lenient)->values);
+    c.Levels = 10;
+    c.Note_length = step_secs;
+    c.Channels_in_Play = channels;
+    engine::select_channel_rule(c, 5);
+    return c;
+}
+
+
+bool check(bool condition, const char* what) {
+    std::printf("  %-58s %s\n", what, condition ? "ok" : "FAILED");
+    return condition;
+}
+
+struct Phase {
+    const char* name;
+    double seconds;
+    const char* seed;
+    double step_secs;
+    int channels;
+    bool skipping;
+    int priority;
+};
+
+bool run_phase(const Phase& phase, const std::string& client) {
+    std::printf("%s: %.0f s, seed \"%s\", a step every %.3f ms, %d channels, skipping %s, priority %d\n", phase.name,
+                phase.seconds, phase.seed, phase.step_secs * 1000, phase.channels, phase.skipping ? "on" : "off",
+                phase.priority);
+    CountingCapture capture(client);
+    const StallProbe probe(phase.priority >= 3);
+    engine::Composition composition = soak_composition(phase.seed, phase.step_secs, phase.channels);
+    engine::PlayerSettings settings;
+    settings.ok_to_skip_fast_notes = phase.skipping;
+    settings.uTimerRes = 1;
+    settings.set_high_priority_for_crv = phase.priority;
+    engine::VoiceSettings voice_settings;
+    platform::RtMidiOutputSystem jack(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
+    CountingOutputSystem devices(jack);
+    platform::SteadyClock clock;
+    platform::SteadyTimerService timers;
+    platform::NoKeysHeld keys;
+    platform::RecordingReporter reporter;
+    midi::Playback playback(composition, settings, voice_settings,
+                            midi::PlaybackMachine{devices, timers, clock, keys, reporter});
+    playback.port().enumerate_devices();
+    for (const auto& item : playback.port().out_menu()) {
+        if (item.name == client + ":capture") playback.port().set_device(item.command - midi::kFirstDeviceCommand);
+    }
+    if (!playback.start()) return check(false, "the port opened");
+
+    const std::int64_t start_ms = clock.now_ms();
+    const auto drift_ms = [&] {
+        const double scheduled = static_cast<double>(playback.player().notes_stepped()) * phase.step_secs * 1000;
+        return static_cast<double>(clock.now_ms() - start_ms) - scheduled;
+    };
+    const auto warm_up = std::min(10.0, phase.seconds / 4);
+    long rss_after_warm_up = 0;
+    double max_drift = 0;
+    double drift_after_warm_up = 0;
+    for (int second = 1; second <= static_cast<int>(phase.seconds); ++second) {
+        std::this_thread::sleep_until(std::chrono::steady_clock::time_point{} +
+                                      std::chrono::milliseconds(start_ms + second * 1000));
+        if (!playback.player().playing()) break;
+        const double drift = drift_ms();
+        if (second == static_cast<int>(warm_up)) {
+            rss_after_warm_up = resident_kib();
+            drift_after_warm_up = drift;
+        }
+        if (second > warm_up) max_drift = std::max(max_drift, std::abs(drift - drift_after_warm_up));
+        if (second % 60 == 0 || second == static_cast<int>(phase.seconds)) {
+            std::printf("  %4d s: %ld notes sent, %ld messages, drift %.1f ms, resident %ld KiB\n", second,
+                        playback.player().played_note_count(), devices.sent.load(), drift, resident_kib());
+            std::fflush(stdout);
+        }
+    }
+    const double elapsed = static_cast<double>(clock.now_ms() - start_ms) / 1000;
+    const long stepped = playback.player().notes_stepped();
+    const long played = playback.player().played_note_count();
+    const double final_drift = drift_ms();
+    const long rss_end = resident_kib();
+    const bool still_playing = playback.player().playing();
+    const long note_ons = capture.note_ons();
+    playback.stop();
+    for (int i = 0; i < 200 && !playback.player().stopped(); ++i) std::this_thread::sleep_for(10ms);
+    timers.cancel_all(playback.player());
+    std::this_thread::sleep_for(500ms);  // the last messages cross the server
+    const long sent = devices.sent.load();
+    const long received = capture.messages();
+
+    std::printf("  %.1f s: %ld steps (%.0f a second), %ld of them played, %ld skipped; %.0f note-ons a second\n",
+                elapsed, stepped, static_cast<double>(stepped) / elapsed, played, stepped - played,
+                static_cast<double>(note_ons) / elapsed);
+    std::printf("  messages sent %ld, received %ld; note-ons received %ld\n", sent, received, capture.note_ons());
+    std::printf("  drift after warm-up: at most %.1f ms, at the end %.1f ms; resident %ld KiB -> %ld KiB\n", max_drift,
+                final_drift - drift_after_warm_up, rss_after_warm_up, rss_end);
+    std::printf("  a probe thread beside it woke at worst %.1f ms late, %ld times more than 20 ms\n", probe.longest_ms(),
+                probe.over_20_ms());
+    bool passed = check(still_playing, "played to the end");
+    passed &= check(sent == received, "every message sent arrived");
+    passed &= check(rss_end - rss_after_warm_up < 1024, "resident memory grew by less than 1 MiB");
+    passed &= check(max_drift < 50, "the schedule kept within 50 ms after warm-up");
+    if (max_drift >= 50 && probe.over_20_ms() > 0) {
+        std::printf("  (the machine itself stalled real-time threads: run the soak where the processors are not all "
+                    "saturated)\n");
+    }
+    if (phase.skipping) {
+        passed &= check(stepped - played > 0, "notes that could not be kept up with were skipped");
+        passed &= check(capture.note_ons() <= played * phase.channels, "skipped notes were not sent");
+    } else {
+        passed &= check(static_cast<double>(note_ons) / elapsed >= 1900, "at least 1900 note-ons a second");
+    }
+    return passed;
+}
+
+Options read_options(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const double value = std::atof(argv[i + 1]);
+        if (name == "--seconds") options.seconds = value;
+        else if (name == "--skip-seconds") options.skip_seconds = value;
+        else if (name == "--priority") options.priority = std::clamp(static_cast<int>(value), 0, 5);
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = read_options(argc, argv);
+    if (!platform::jack_server_running()) {
+        std::fprintf(stderr, "soak: no JACK server is running (scripts/soak starts one)\n");
+        return 2;
+    }
+    const std::string client = "corvane-soak-" + std::to_string(::getpid());
+    if (const auto why = platform::set_process_priority(platform::priority_choice(options.priority).process);
+        !why.empty()) {
+        std::printf("(%s)\n", why.c_str());
+    }
+    bool passed = run_phase({"steady", options.seconds, "0 1", 0.001, 12, false, options.priority}, client);
+    if (options.skip_seconds > 0) {
+        // Five steps a millisecond asked of a player whose timers fire once a millisecond.
+        passed &= run_phase({"skipping", options.skip_seconds, "0 2 -1 1", 0.0002, 1, true, options.priority},
+                            client + "-skip");
+    }
+    std::printf(passed ? "soak passed\n" : "soak FAILED\n");
+    return passed ? 0 : 1;
+}
