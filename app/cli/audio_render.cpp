@@ -14,25 +14,6 @@ namespace {
 
 constexpr std::int64_t kRingOutMs = 1500;
 
-// The synthesizer rendering into memory, offered as device -1.
-class RendererDevices final : public platform::MidiOutputSystem {
-public:
-    explicit RendererDevices(platform::FluidSynthRenderer& renderer) : renderer_(renderer) {}
-    std::vector<std::string> output_names() override { return {}; }
-    std::string built_in_name() override { return "Built-in synthesizer (to a file)"; }
-    std::unique_ptr<platform::MidiOutput> open_output(int, std::string&) override {
-        return std::make_unique<Forward>(renderer_);
-    }
-
-private:
-    struct Forward final : platform::MidiOutput {
-        explicit Forward(platform::FluidSynthRenderer& r) : renderer(r) {}
-        int send_short(std::uint32_t message) override { return renderer.send_short(message); }
-        platform::FluidSynthRenderer& renderer;
-    };
-    platform::FluidSynthRenderer& renderer_;
-};
-
 }  // namespace
 
 void render_to_wav(engine::Composition& composition, const engine::PlayerSettings& settings,
@@ -41,7 +22,7 @@ void render_to_wav(engine::Composition& composition, const engine::PlayerSetting
     std::string error;
     auto renderer = platform::FluidSynthRenderer::create(synth, error, &clock);
     if (!renderer) throw Failure(error);
-    RendererDevices devices(*renderer);
+    platform::RendererOutputSystem devices(*renderer);
     platform::ManualTimerService timers(clock);
     platform::NoKeysHeld keys;
     const engine::VoiceSettings voice_settings;

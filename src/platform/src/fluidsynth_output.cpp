@@ -205,4 +205,26 @@ std::string write_wav_file(const std::filesystem::path& path, std::span<const st
     return {};
 }
 
+namespace {
+
+// What the port opens: every message straight on to the renderer, which outlives it.
+class RendererForward final : public MidiOutput {
+public:
+    explicit RendererForward(FluidSynthRenderer& renderer) : renderer_(renderer) {}
+    int send_short(std::uint32_t message) override { return renderer_.send_short(message); }
+
+private:
+    FluidSynthRenderer& renderer_;
+};
+
+}  // namespace
+
+std::unique_ptr<MidiOutput> RendererOutputSystem::open_output(int device, std::string& error) {
+    if (device != kBuiltInSynthDevice) {
+        error = "Only the built-in synthesizer renders into memory.";
+        return nullptr;
+    }
+    return std::make_unique<RendererForward>(renderer_);
+}
+
 }  // namespace corvane::platform

@@ -110,6 +110,19 @@ private:
     std::vector<std::int16_t> samples_;
 };
 
+// A renderer offered as the built-in synthesizer (device -1), so that a tune can be played
+// into memory through the usual MIDI out port.
+class RendererOutputSystem final : public MidiOutputSystem {
+public:
+    explicit RendererOutputSystem(FluidSynthRenderer& renderer) : renderer_(renderer) {}
+    std::vector<std::string> output_names() override { return {}; }
+    std::string built_in_name() override { return "Built-in synthesizer (to a file)"; }
+    std::unique_ptr<MidiOutput> open_output(int device, std::string& error) override;
+
+private:
+    FluidSynthRenderer& renderer_;
+};
+
 // Writes 16-bit PCM as a WAV file. Empty text on success, else what failed.
 std::string write_wav_file(const std::filesystem::path& path, std::span<const std::int16_t> interleaved,
                            int sample_rate, int channels);
