@@ -14,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include "corvane/midi/playback.h"
-#include "corvane/platform/rtmidi_output.h"
-#include "corvane/platform/steady_timer_service.h"
 #include "jack_capture.h"
 #include "midi_test_support.h"
 
@@ -66,17 +64,6 @@ bool wait_for(Condition condition, std::chrono::milliseconds limit) {
     return true;
 }
 
-// Points the port at the capture client's input.
-bool choose_capture_port(MidiOutPort& port, const std::string& client) {
-    port.enumerate_devices();
-    for (const auto& item : port.out_menu()) {
-        if (item.name != client + ":capture") continue;
-        port.set_device(item.command - kFirstDeviceCommand);
-        return true;
-    }
-    return false;
-}
-
 std::size_t note_ons(const std::vector<testing::Arrival>& arrivals) {
     return static_cast<std::size_t>(std::count_if(arrivals.begin(), arrivals.end(), [](const testing::Arrival& a) {
         return (a.bytes[0] & 0xF0) == 0x90 && a.bytes[2] > 0;
@@ -96,15 +83,9 @@ TEST(DeviceLossThroughJack, ServerKilledMidPlayStopsPlayAndPlayResumesWhenItIsBa
     auto capture = std::make_unique<Capture>(client);
     engine::Composition composition;
     composition.Note_length = 0.02;
-    engine::PlayerSettings settings;
-    engine::VoiceSettings voice_settings;
-    platform::RtMidiOutputSystem devices(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
-    platform::SteadyClock clock;
-    platform::SteadyTimerService timers;
-    platform::NoKeysHeld keys;
-    platform::RecordingReporter reporter;
-    Playback playback(composition, settings, voice_settings, PlaybackMachine{devices, timers, clock, keys, reporter});
-    ASSERT_TRUE(choose_capture_port(playback.port(), client));
+    testing::JackPlayback jack(composition, client);
+    Playback& playback = jack.playback;
+    ASSERT_TRUE(jack.choose_capture_port(client));
     const std::string device = playback.port().device_name();
 
     ASSERT_TRUE(playback.start());
@@ -129,12 +110,11 @@ TEST(DeviceLossThroughJack, ServerKilledMidPlayStopsPlayAndPlayResumesWhenItIsBa
 
     ASSERT_TRUE(server.start());
     capture = std::make_unique<Capture>(client);
-    ASSERT_TRUE(choose_capture_port(playback.port(), client));
-    ASSERT_TRUE(playback.start()) << (reporter.entries().empty() ? "" : reporter.entries().back().message);
+    ASSERT_TRUE(jack.choose_capture_port(client));
+    ASSERT_TRUE(playback.start()) << jack.last_report();
     EXPECT_TRUE(wait_for([&] { return note_ons(capture->arrivals()) >= 5; }, 5s)) << "no notes after the restart";
-    playback.stop();
-    EXPECT_TRUE(wait_for([&] { return playback.player().stopped(); }, 2s));
-    timers.cancel_all(playback.player());
+    jack.stop();
+    EXPECT_TRUE(playback.player().stopped());
 }
 
 }  // namespace

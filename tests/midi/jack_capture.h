@@ -6,7 +6,12 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "corvane/midi/playback.h"
+#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/steady_timer_service.h"
 
 namespace corvane::testing {
 
@@ -37,6 +42,42 @@ private:
     RtMidiIn in_;
     std::mutex mutex_;
     std::vector<Arrival> arrivals_;
+};
+
+// Real-time playback of a composition into JACK, in real time, with what it needs around it.
+struct JackPlayback {
+    JackPlayback(engine::Composition& composition, const std::string& client)
+        : devices(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"}),
+          playback(composition, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, reporter}) {}
+
+    // Points the port at the capture port of `client`; false when it is not listed.
+    bool choose_capture_port(const std::string& client) {
+        playback.port().enumerate_devices();
+        for (const auto& item : playback.port().out_menu()) {
+            if (item.name != client + ":capture") continue;
+            playback.port().set_device(item.command - midi::kFirstDeviceCommand);
+            return true;
+        }
+        return false;
+    }
+    std::string last_report() const { return reporter.entries().empty() ? "" : reporter.entries().back().message; }
+    // Stops play and waits until no player event runs any more.
+    void stop() {
+        playback.stop();
+        for (int i = 0; i < 200 && !playback.player().stopped(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        timers.cancel_all(playback.player());
+    }
+
+    engine::PlayerSettings settings;
+    engine::VoiceSettings voice_settings;
+    platform::RtMidiOutputSystem devices;
+    platform::SteadyClock clock;
+    platform::SteadyTimerService timers;
+    platform::NoKeysHeld keys;
+    platform::RecordingReporter reporter;
+    midi::Playback playback;
 };
 
 inline bool jack_server_running() {

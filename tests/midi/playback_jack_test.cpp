@@ -61,25 +61,11 @@ TEST(PlaybackThroughJack, ATuneArrivesInOrderInTuneAndOnTime) {
                                                                tuning::PitchForm::ratio, tuning::ListNotation::absolute,
                                                                composition.Frequency_of_lowest_note)
                                            .entries);
-    engine::PlayerSettings settings;
-    engine::VoiceSettings voice_settings;
-    platform::RtMidiOutputSystem devices(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
-    platform::SteadyClock clock;
-    platform::SteadyTimerService timers;
-    platform::NoKeysHeld keys;
-    platform::RecordingReporter reporter;
-    Playback playback(composition, settings, voice_settings, PlaybackMachine{devices, timers, clock, keys, reporter});
-    playback.port().enumerate_devices();
-    const auto& menu = playback.port().out_menu();
-    const auto target = std::find_if(menu.begin(), menu.end(), [&](const OutMenuItem& i) { return i.name == client + ":capture"; });
-    ASSERT_NE(target, menu.end());
-    playback.port().set_device(target->command - kFirstDeviceCommand);
-
-    ASSERT_TRUE(playback.start()) << (reporter.entries().empty() ? "" : reporter.entries().back().message);
+    testing::JackPlayback jack(composition, client);
+    ASSERT_TRUE(jack.choose_capture_port(client));
+    ASSERT_TRUE(jack.playback.start()) << jack.last_report();
     std::this_thread::sleep_for(2s);
-    playback.stop();
-    for (int i = 0; i < 100 && !playback.player().stopped(); ++i) std::this_thread::sleep_for(10ms);
-    timers.cancel_all(playback.player());
+    jack.stop();
     std::this_thread::sleep_for(50ms);
 
     const auto notes = note_ons_with_bends(capture.arrivals());
