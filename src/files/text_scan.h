@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "corvane/tuning/ascii_text.h"
 #include "corvane/tuning/expression.h"
 
 namespace corvane::files::detail {
@@ -19,32 +20,13 @@ namespace corvane::files::detail {
 inline constexpr std::size_t kMaxTextToken = 100;  // a text value read as one token
 inline constexpr std::size_t kMaxPathText = 260;   // a path read as the rest of a line
 
-inline bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-inline bool is_line_end(char c) { return c == '\r' || c == '\n'; }
-inline char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-inline bool starts_with_any_case(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (ascii_upper(text[i]) != ascii_upper(prefix[i])) return false;
-    }
-    return true;
-}
-
-// Whole-word comparison: the token matches the key only if it ends where the key ends.
-inline bool equals_any_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && starts_with_any_case(a, b);
-}
-
-inline bool ends_with_any_case(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && equals_any_case(text.substr(text.size() - suffix.size()), suffix);
-}
-
-inline std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
-    return text;
-}
+using ascii::ascii_upper;
+using ascii::ends_with_any_case;
+using ascii::equals_any_case;
+using ascii::is_blank;
+using ascii::is_line_end;
+using ascii::starts_with_any_case;
+using ascii::trimmed;
 
 // Walks a text token by token, from a given position; can stay within one line.
 class TokenReader {

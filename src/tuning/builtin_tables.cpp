@@ -121,7 +121,7 @@ constexpr std::array kOtherScaleModeRows{
 };
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && starts_with_word(a, b);
+    return a.size() == b.size() && starts_with_any_case(a, b);
 }
 
 }  // namespace

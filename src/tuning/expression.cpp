@@ -1,5 +1,7 @@
 #include "corvane/tuning/expression.h"
 
+#include "corvane/tuning/ascii_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -14,7 +16,7 @@ constexpr int kMaxNesting = 256;          // deeper nesting reads as 0
 constexpr std::size_t kMaxTokenLength = 4096;
 constexpr double kMaxExponent = 308.0;
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+using ascii::is_blank;
 
 bool is_token_char(char c) {
     if (c >= '0' && c <= '9') return true;

@@ -41,7 +41,7 @@ constexpr std::array<NamePattern, kOctave> kFlatNames{{
     {"G", " Flat"}, {"G", ""}, {"A", " Flat"}, {"A", ""}, {"B", " Flat"}, {"B", ""},
 }};
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using ascii::ascii_lower;
 
 std::string ascii_lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), ascii_lower);

@@ -35,17 +35,17 @@ public:
         std::size_t previous_start = 0;
         while (auto token = cursor.next()) {
             if (token->text.starts_with("//")) break;
-            if (starts_with_word(token->text, "#G") || starts_with_word(token->text, "#H")) {
+            if (starts_with_any_case(token->text, "#G") || starts_with_any_case(token->text, "#H")) {
                 const auto ratio_token = cursor.next();
                 const double r = ratio_token ? evaluate_or_default(ratio_token->text, 1.0, PitchForm::ratio) : 1.0;
-                generate_series(starts_with_word(token->text, "#G"), r);
+                generate_series(starts_with_any_case(token->text, "#G"), r);
                 break;
             }
-            if (!entries_.empty() && starts_with_word(token->text, "CENT")) {
+            if (!entries_.empty() && starts_with_any_case(token->text, "CENT")) {
                 reread_previous_as_cents(text.substr(previous_start, token->start - previous_start));
                 continue;
             }
-            if (!entries_.empty() && (starts_with_word(token->text, "HZ") || starts_with_word(token->text, "HERZ"))) {
+            if (!entries_.empty() && (starts_with_any_case(token->text, "HZ") || starts_with_any_case(token->text, "HERZ"))) {
                 reread_previous_as_hertz(text.substr(previous_start, token->start - previous_start));
                 continue;
             }

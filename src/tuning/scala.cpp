@@ -11,14 +11,14 @@ namespace {
 
 bool is_comment(std::string_view line) {
     for (char c : line) {
-        if (!is_blank_char(c)) return c == '!';
+        if (!is_blank(c)) return c == '!';
     }
     return false;
 }
 
 bool is_empty_line(std::string_view line) {
     for (char c : line) {
-        if (!is_blank_char(c)) return false;
+        if (!is_blank(c)) return false;
     }
     return true;
 }
@@ -66,7 +66,7 @@ ScalaReading read_scala_text(std::string_view text, ListNotation notation) {
         if (result.last_index() >= kMaxListEntries - 1) break;
         const auto word = tokens.next();
         const bool has_point = value->text.find('.') != std::string_view::npos;
-        const bool cents_word = word && starts_with_word(word->text, "CENT");
+        const bool cents_word = word && starts_with_any_case(word->text, "CENT");
         double pitch = scala_pitch(value->text, has_point || cents_word);
         if (notation == ListNotation::steps) pitch = (pitch + 1.0) * (result.entries.back() + 1.0) - 1.0;
         result.entries.push_back(pitch);

@@ -105,10 +105,10 @@ bool is_follow_scale_text(std::string_view text) {
     TokenCursor tokens(text);
     const auto first = tokens.next();
     if (!first) return false;
-    const auto is = [&](std::string_view word) { return first->text.size() == word.size() && starts_with_word(first->text, word); };
+    const auto is = [&](std::string_view word) { return first->text.size() == word.size() && starts_with_any_case(first->text, word); };
     if (is("Use_ratios") || is("Use_intervals") || is("FOLLOW_SCALE") || is("FOLLOW_WAVE_SCALE")) return true;
     const auto second = tokens.next();
-    return is("Use") && second && second->text.size() == 6 && starts_with_word(second->text, "ratios");
+    return is("Use") && second && second->text.size() == 6 && starts_with_any_case(second->text, "ratios");
 }
 
 double wrap_step(long degree, int last_index, std::span<const double> list) {
