@@ -13,22 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class HostileInputCommand : public ::testing::Test {
-protected:
-    HostileInputCommand() : folder_(fs::temp_directory_path() / ("corvane-hostile-" + std::to_string(::getpid()))) {
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "out");
-        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-    }
-    ~HostileInputCommand() override { fs::remove_all(folder_); }
-
-    fs::path file_for(Hostile kind, std::size_t reader, std::string_view ext) const {
-        return folder_ / (std::string(name_of(kind)) + std::to_string(reader) + "." + std::string(ext));
-    }
-
-    fs::path folder_;
-};
-
 bool crashed(const CliResult& r) {
     return r.status < 0 || r.err.find("Sanitizer") != std::string::npos ||
            r.err.find("runtime error") != std::string::npos;
@@ -56,38 +40,57 @@ const std::vector<Reader>& readers() {
     return all;
 }
 
-TEST_F(HostileInputCommand, EveryReaderNamesAFileItCannotReadAndFails) {
-    for (const Hostile kind : {Hostile::folder, Hostile::through_file, Hostile::dangling_link, Hostile::huge_sparse}) {
-        for (std::size_t i = 0; i < readers().size(); ++i) {
-            const Reader& reader = readers()[i];
-            SCOPED_TRACE(std::string(name_of(kind)) + " ." + std::string(reader.ext));
-            const fs::path path = make_hostile(kind, file_for(kind, i, reader.ext));
-            const CliResult r = reader.run(path.string(), (folder_ / "out").string());
-            EXPECT_FALSE(crashed(r)) << r.err;
-            EXPECT_EQ(r.status, 1) << r.err;
-            EXPECT_NE(r.err.find(path.filename().string()), std::string::npos) << r.err;
-            if (kind == Hostile::huge_sparse && (reader.ext == "scl" || reader.ext == "lsc")) {
-                EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+class HostileInputCommand : public ::testing::Test {
+protected:
+    HostileInputCommand() : folder_(fs::temp_directory_path() / ("corvane-hostile-" + std::to_string(::getpid()))) {
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "out");
+        ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    }
+    ~HostileInputCommand() override { fs::remove_all(folder_); }
+
+    fs::path file_for(Hostile kind, std::size_t reader, std::string_view ext) const {
+        return folder_ / (std::string(name_of(kind)) + std::to_string(reader) + "." + std::string(ext));
+    }
+
+    // Runs every reader on a file of each kind; none may crash, `check` judges the rest.
+    void for_each_reader(std::initializer_list<Hostile> kinds,
+                         const std::function<void(Hostile, std::string_view, const fs::path&, const CliResult&)>& check) {
+        for (const Hostile kind : kinds) {
+            for (std::size_t i = 0; i < readers().size(); ++i) {
+                const Reader& reader = readers()[i];
+                SCOPED_TRACE(std::string(name_of(kind)) + " ." + std::string(reader.ext));
+                const fs::path path = make_hostile(kind, file_for(kind, i, reader.ext));
+                const CliResult r = reader.run(path.string(), (folder_ / "out").string());
+                EXPECT_FALSE(crashed(r)) << r.err;
+                check(kind, reader.ext, path, r);
             }
         }
     }
+
+    fs::path folder_;
+};
+
+TEST_F(HostileInputCommand, EveryReaderNamesAFileItCannotReadAndFails) {
+    for_each_reader({Hostile::folder, Hostile::through_file, Hostile::dangling_link, Hostile::huge_sparse},
+                    [](Hostile kind, std::string_view ext, const fs::path& path, const CliResult& r) {
+                        EXPECT_EQ(r.status, 1) << r.err;
+                        EXPECT_NE(r.err.find(path.filename().string()), std::string::npos) << r.err;
+                        if (kind == Hostile::huge_sparse && (ext == "scl" || ext == "lsc")) {
+                            EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+                        }
+                    });
     const auto huge_modes = make_hostile(Hostile::huge_sparse, folder_ / "modename.htm");
     const CliResult r = run_cli({"scales", "make-mode-lists", huge_modes.string(), "-o", (folder_ / "out").string()});
     EXPECT_NE(r.err.find("Couldn't read file into memory\n\nInsufficient memory available"), std::string::npos) << r.err;
 }
 
 TEST_F(HostileInputCommand, EmptyBinaryAndEndlessLinesAreReadWithoutHarm) {
-    for (const Hostile kind : {Hostile::empty, Hostile::binary, Hostile::fifo, Hostile::long_line}) {
-        for (std::size_t i = 0; i < readers().size(); ++i) {
-            const Reader& reader = readers()[i];
-            SCOPED_TRACE(std::string(name_of(kind)) + " ." + std::string(reader.ext));
-            const fs::path path = make_hostile(kind, file_for(kind, i, reader.ext));
-            const CliResult r = reader.run(path.string(), (folder_ / "out").string());
-            EXPECT_FALSE(crashed(r)) << r.err;
-            EXPECT_GE(r.status, 0);
-            EXPECT_LE(r.status, 2);
-        }
-    }
+    for_each_reader({Hostile::empty, Hostile::binary, Hostile::fifo, Hostile::long_line},
+                    [](Hostile, std::string_view, const fs::path&, const CliResult& r) {
+                        EXPECT_GE(r.status, 0);
+                        EXPECT_LE(r.status, 2);
+                    });
 }
 
 // Scala files of every sort in one folder: the unreadable ones are left out, an endless
