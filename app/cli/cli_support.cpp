@@ -1,22 +1,17 @@
 #include "cli_support.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <system_error>
 
+#include "corvane/files/whole_file.h"
 #include "corvane/tuning/expression.h"
 
 namespace corvane::cli {
 
 std::string read_text_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure("cannot read \"" + path + "\": " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw Failure("cannot read \"" + path + "\"");
-    return text.str();
+    auto read = files::read_whole_file_or_error(path);
+    if (!read.text) throw Failure("cannot read \"" + path + "\": " + std::generic_category().message(read.error));
+    return std::move(*read.text);
 }
 
 double expression_argument(std::string_view text, std::string_view what, bool increment_form) {

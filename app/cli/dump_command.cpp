@@ -25,7 +25,9 @@ struct DumpCommand {
         const auto result = midi::hex_dump_midi_file_to(midi_path, output, reporter, abort);
         if (!reporter.entries().empty()) {
             const auto& entry = reporter.entries().front();
-            throw Failure(entry.caption + ": " + entry.message);
+            // The caption names the file when reading it failed, not when it was too large.
+            const bool names_file = entry.caption.find(midi_path) != std::string::npos;
+            throw Failure((names_file ? "" : midi_path + ": ") + entry.caption + ": " + entry.message);
         }
         if (result.status == midi::HexDumpStatus::output_failed) {
             throw Failure("cannot write \"" + output.string() + "\": " + std::generic_category().message(result.error));

@@ -171,7 +171,7 @@ struct ModeListsCommand {
         run_tool(tools::ToolKind::mode_lists, yes, [&](tools::ToolRun& r, platform::Reporter& reporter) {
             result = tools::make_mode_lists_from_scala(job, r, reporter);
         });
-        if (result.failed || result.lsc_path.empty()) throw Failure("no lists of modes were made");
+        if (result.failed || result.lsc_path.empty()) throw Failure("no lists of modes were made from " + modes_file);
     }
 };
 

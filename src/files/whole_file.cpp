@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 
 namespace corvane::files {
@@ -89,6 +90,15 @@ fs::path followed_link(const fs::path& path) {
     return ec ? path : target;
 }
 
+// Opened without waiting for a writer when the path is a pipe; reads then block as usual.
+int open_for_reading(const fs::path& path) {
+    const int fd = open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return fd;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 int write_in_place(const fs::path& path, std::string_view text) {
     FileDescriptor fd(open_retrying(path.c_str(), O_WRONLY | O_TRUNC));
     if (!fd.valid()) return errno;
@@ -137,23 +147,36 @@ std::string error_saving_caption(std::string_view path) {
     return caption;
 }
 
-std::optional<std::string> read_whole_file(const fs::path& path, std::size_t capacity) {
-    FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY));
-    if (!fd.valid()) return std::nullopt;
-    const std::size_t limit = capacity < 2 ? 0 : capacity - 2;
+WholeFileRead read_whole_file_or_error(const fs::path& path, std::size_t capacity) {
+    FileDescriptor fd(open_for_reading(path));
+    if (!fd.valid()) return {std::nullopt, errno};
+    const bool bounded_by_caller = capacity != kNoCapacity;
+    const std::size_t limit = bounded_by_caller ? (capacity < 2 ? 0 : capacity - 2) : kLargestWholeFile;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return {std::nullopt, errno};
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+    if (!bounded_by_caller && size > limit) return {std::nullopt, EFBIG};
     std::string text;
+    text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
     std::array<char, 8192> chunk{};
-    while (text.size() < limit) {
-        const std::size_t wanted = std::min(chunk.size(), limit - text.size());
+    // One byte past the limit tells a file that only claims to be small (a device, a pipe).
+    const std::size_t wanted_in_all = bounded_by_caller ? limit : limit + 1;
+    while (text.size() < wanted_in_all) {
+        const std::size_t wanted = std::min(chunk.size(), wanted_in_all - text.size());
         const ssize_t got = ::read(fd.get(), chunk.data(), wanted);
         if (got < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return {std::nullopt, errno};
         }
         if (got == 0) break;
         text.append(chunk.data(), static_cast<std::size_t>(got));
     }
-    return text;
+    if (text.size() > limit) return {std::nullopt, EFBIG};
+    return {std::move(text), 0};
+}
+
+std::optional<std::string> read_whole_file(const fs::path& path, std::size_t capacity) {
+    return read_whole_file_or_error(path, capacity).text;
 }
 
 bool write_whole_file(const fs::path& path, std::string_view text, platform::Reporter& reporter) {

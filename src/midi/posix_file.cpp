@@ -23,6 +23,32 @@ int create_for_writing(const std::filesystem::path& path, int& fd) {
     return error_or_zero(fd >= 0);
 }
 
+int create_temporary_beside(const std::filesystem::path& target, std::filesystem::path& temporary, int& fd) {
+    const std::string stem = "." + target.filename().string() + ".saving-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0;; ++attempt) {
+        temporary = target.parent_path() / (stem + std::to_string(attempt));
+        do {
+            fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0 || errno != EEXIST || attempt >= 1000) return error_or_zero(fd >= 0);
+    }
+}
+
+int replace_with(const std::filesystem::path& temporary, int fd, const std::filesystem::path& target) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) return errno;
+    if (::fsync(fd) != 0) return errno;
+    return error_or_zero(::rename(temporary.c_str(), target.c_str()) == 0);
+}
+
+int remove_file(const std::filesystem::path& path) { return error_or_zero(::unlink(path.c_str()) == 0); }
+
+bool replaceable_by_rename(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+    return S_ISREG(info.st_mode);
+}
+
 int open_for_update(const std::filesystem::path& path, int& fd) {
     do {
         fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -32,7 +58,8 @@ int open_for_update(const std::filesystem::path& path, int& fd) {
 
 int open_for_reading(const std::filesystem::path& path, int& fd) {
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // A pipe with no writer opens at once (and then reads as empty) instead of waiting.
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return error_or_zero(fd >= 0);
 }

@@ -11,6 +11,15 @@
 namespace corvane::midi::detail {
 
 int create_for_writing(const std::filesystem::path& path, int& fd);  // create or truncate, read-write
+// Creates a new file beside `target`, under a name no one else uses, to be renamed over it.
+int create_temporary_beside(const std::filesystem::path& target, std::filesystem::path& temporary, int& fd);
+// Flushes the finished temporary to the device, gives it the permissions of the file it
+// replaces, and renames it over that file.
+int replace_with(const std::filesystem::path& temporary, int fd, const std::filesystem::path& target);
+int remove_file(const std::filesystem::path& path);
+// Whether a save may go through a temporary: a regular file or one not there yet, not a
+// device, a pipe or a link.
+bool replaceable_by_rename(const std::filesystem::path& path);
 int open_for_update(const std::filesystem::path& path, int& fd);      // an existing file, read-write
 int open_for_reading(const std::filesystem::path& path, int& fd);
 int close_file(int& fd);

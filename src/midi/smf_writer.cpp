@@ -126,7 +126,11 @@ bool SmfWriter::create(const std::filesystem::path& path, SmfTarget target) {
 
 bool SmfWriter::open_fresh(const std::filesystem::path& path, SmfTarget target) {
     reset_state(path, target);
-    if (const int error = detail::create_for_writing(path, fd_)) {
+    const bool through_temporary = target != SmfTarget::playalong && detail::replaceable_by_rename(path);
+    const int error = through_temporary ? detail::create_temporary_beside(path, temporary_, fd_)
+                                        : detail::create_for_writing(path, fd_);
+    if (error != 0) {
+        temporary_.clear();
         reporter_.report(detail::system_error_text(error), "Error saving to " + path.string());
         abort_.store(true);
         return false;
@@ -170,8 +174,18 @@ bool SmfWriter::existing_file_continues(std::uint64_t size) {
 bool SmfWriter::close() {
     if (fd_ < 0) return !write_error_;
     flush_buffer(*active_);
+    if (!temporary_.empty()) finish_temporary();
     if (const int error = detail::close_file(fd_); error != 0 && !write_error_) fail_write(error);
     return !write_error_ && !read_error_;
+}
+
+// The finished file takes the place of the old one; a failed one goes, leaving the old one.
+void SmfWriter::finish_temporary() {
+    if (!write_error_) {
+        if (const int error = detail::replace_with(temporary_, fd_, path_)) fail_write(error);
+    }
+    if (write_error_) detail::remove_file(temporary_);
+    temporary_.clear();
 }
 
 // ---- the file -------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 
 #include "corvane/files/scale_list.h"
@@ -316,8 +317,16 @@ std::optional<Question> replace_question(const fs::path& lsc, const std::vector<
     return std::nullopt;
 }
 
+// A file that opens but is too large to take into memory.
+bool beyond_memory(int error) { return error == EFBIG || error == ENOMEM; }
+
 std::optional<std::string> read_modes_file(fs::path& path, platform::Reporter& reporter) {
-    if (auto text = files::read_whole_file(path)) return text;
+    auto read = files::read_whole_file_or_error(path);
+    if (read.text) return std::move(read.text);
+    if (beyond_memory(read.error)) {
+        reporter.report("Couldn't read file into memory\n\nInsufficient memory available", kModeListsCaption);
+        return std::nullopt;
+    }
     const std::string ext = upper_copy(path.extension().string());
     if (ext == ".HTM" || ext == ".HTML") {
         fs::path other = path;

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kMaxDefinitionText = 20480;
+constexpr std::size_t kMaxDefinitionText = 20480;  // and of the description
 
 std::string no_scala_files_message(const fs::path& folder) {
     return "No SCALA scales found in folder " + folder.string() +
@@ -63,7 +63,8 @@ std::string scale_list_line(std::string_view scala_text, std::string_view file_n
     std::string_view definition = reading.scale_text;  // "1 " and the pitches, each followed by a blank
     definition.remove_prefix(std::min<std::size_t>(2, definition.size()));
     definition = definition.substr(0, kMaxDefinitionText);
-    const std::string title = files::scala_scale_title(reading, file_name, s);
+    std::string title = files::scala_scale_title(reading, file_name, s);
+    if (title.size() > kMaxDefinitionText) title.resize(kMaxDefinitionText);
     std::string line = "1 ";
     line += definition;
     if (files::description_needs_hash(title)) line += " #";

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace corvane::testing {
 
@@ -35,7 +36,7 @@ inline std::string slurp(const std::filesystem::path& path) {
 }
 
 // Runs corvane-cli with the arguments and collects its exit status and both streams.
-inline CliResult run_cli(std::initializer_list<std::string> args) {
+inline CliResult run_cli(const std::vector<std::string>& args) {
     const auto dir = std::filesystem::temp_directory_path() / ("corvane-cli-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string command = CORVANE_CLI;
@@ -49,5 +50,7 @@ inline CliResult run_cli(std::initializer_list<std::string> args) {
     std::filesystem::remove_all(dir);
     return result;
 }
+
+inline CliResult run_cli(std::initializer_list<std::string> args) { return run_cli(std::vector<std::string>(args)); }
 
 }  // namespace corvane::testing

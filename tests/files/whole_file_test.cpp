@@ -2,13 +2,11 @@
 // and the old file surviving a save that cannot be completed.
 #include "corvane/files/whole_file.h"
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <system_error>
 
 #include <gtest/gtest.h>
 
+#include "../hostile_files.h"
 #include "corvane/files/save_buffer.h"
 #include "files_test_support.h"
 
@@ -98,28 +96,6 @@ TEST(WriteWholeFile, TheCaptionIsCutAt260Characters) {
     EXPECT_EQ(error_saving_caption("/a.cv"), "Error saving to /a.cv");
 }
 
-// A file size limit makes the write of the new text fail part way, as a full disk would.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, old_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*old_handler_)(int) = nullptr;
-};
-
 TEST(WriteWholeFile, AnEarlierFileSurvivesASaveThatCannotBeCompleted) {
     TempFolder folder;
     const fs::path path = folder / "Corvane.ini";
@@ -127,7 +103,7 @@ TEST(WriteWholeFile, AnEarlierFileSurvivesASaveThatCannotBeCompleted) {
     platform::RecordingReporter reporter;
     bool written = true;
     {
-        FileSizeLimit limit(1000);
+        corvane::testing::FileSizeLimit limit(1000);
         written = write_whole_file(path, std::string(5000, 'x'), reporter);
     }
     EXPECT_FALSE(written);

@@ -1,7 +1,11 @@
 #include "corvane/platform/fluidsynth_output.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <limits>
 
@@ -70,6 +74,17 @@ void write_samples(std::ostream& out, std::span<const std::int16_t> samples) {
         }
     }
     out.write(block.data(), static_cast<std::streamsize>(used));
+}
+
+// A regular file or one not there yet; not a device (such as /dev/full), a pipe or a link.
+bool replaceable_by_rename(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto type = std::filesystem::symlink_status(path, ec).type();
+    return type == std::filesystem::file_type::regular || type == std::filesystem::file_type::not_found;
+}
+
+std::filesystem::path temporary_beside(const std::filesystem::path& path) {
+    return path.parent_path() / ("." + path.filename().string() + ".saving-" + std::to_string(::getpid()));
 }
 
 }  // namespace
@@ -183,8 +198,12 @@ std::string write_wav_file(const std::filesystem::path& path, std::span<const st
     if (data_bytes > std::numeric_limits<std::uint32_t>::max() - 36) {
         return "The sound is too long for a WAV file (over 4 GB): " + path.string();
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return "Could not create the WAV file " + path.string() + ".";
+    // A regular file is written beside the old one and renamed over it, so that a write that
+    // fails (a full disk) leaves the old file as it was; a device is written in place.
+    const std::filesystem::path written = replaceable_by_rename(path) ? temporary_beside(path) : path;
+    errno = 0;
+    std::ofstream out(written, std::ios::binary | std::ios::trunc);
+    if (!out) return "Could not create the WAV file " + path.string() + ": " + std::strerror(errno) + ".";
     const auto rate = static_cast<std::uint32_t>(sample_rate);
     const auto channel_count = static_cast<std::uint32_t>(channels);
     out.write("RIFF", 4);
@@ -200,8 +219,14 @@ std::string write_wav_file(const std::filesystem::path& path, std::span<const st
     out.write("data", 4);
     put_u32(out, static_cast<std::uint32_t>(data_bytes));
     write_samples(out, interleaved);
-    out.flush();
-    if (!out) return "Could not write the WAV file " + path.string() + ".";
+    out.close();
+    std::error_code ec;
+    if (out.fail()) ec.assign(errno != 0 ? errno : EIO, std::generic_category());
+    if (!ec && written != path) std::filesystem::rename(written, path, ec);
+    if (ec) {
+        if (written != path) std::filesystem::remove(written);
+        return "Could not write the WAV file " + path.string() + ": " + ec.message() + ".";
+    }
     return {};
 }
 

@@ -79,14 +79,17 @@ public:
     SmfWriter(const SmfWriter&) = delete;
     SmfWriter& operator=(const SmfWriter&) = delete;
 
-    // Creates (or truncates) the file and resets the flags and counters. On failure reports
-    // the system's text, captioned "Error saving to " + path, sets the abort flag, false.
+    // Creates the file and resets the flags and counters. On failure reports the system's
+    // text, captioned "Error saving to " + path, sets the abort flag, false. A save (not a
+    // recording) of a regular file is written beside it and renamed over it by close(), so an
+    // earlier file survives a save that fails.
     bool create(const std::filesystem::path& path, SmfTarget target = SmfTarget::save);
     // A play-along recording that continues the file: opens it for reading and writing and
     // takes its size; a missing or empty file is created anew instead. A file that is not a
     // format 0 MIDI file with its track at offset 14 is refused (reported, abort set).
     bool open_to_append(const std::filesystem::path& path);
-    // Flushes what is pending and closes the file; false when any write failed.
+    // Flushes what is pending and closes the file; false when any write failed (an earlier
+    // file written through a temporary is then left as it was).
     bool close();
     // Who to tell when a play-along recording reaches its size limit.
     void set_limit_listener(LimitListener listener) { limit_listener_ = std::move(listener); }
@@ -137,6 +140,7 @@ private:
     };
 
     bool open_fresh(const std::filesystem::path& path, SmfTarget target);
+    void finish_temporary();
     void reset_state(const std::filesystem::path& path, SmfTarget target);
     bool existing_file_continues(std::uint64_t size);
     bool write_header(int format, int header_tracks, int division);
@@ -164,6 +168,7 @@ private:
 
     int fd_ = -1;
     std::filesystem::path path_;
+    std::filesystem::path temporary_;  // what is being written, when not path_ itself
     SmfTarget target_ = SmfTarget::save;
     std::uint64_t existing_size_ = 0;
     bool append_ = false;
