@@ -179,10 +179,13 @@ bool SmfWriter::close() {
     return !write_error_ && !read_error_;
 }
 
-// The finished file takes the place of the old one; a failed one goes, leaving the old one.
+// The finished file takes the place of the old one. A failed one leaves an earlier file as it
+// was; with none, what was written stays under the file's name.
 void SmfWriter::finish_temporary() {
     if (!write_error_) {
         if (const int error = detail::replace_with(temporary_, fd_, path_)) fail_write(error);
+    } else if (!std::filesystem::exists(path_)) {
+        detail::replace_with(temporary_, fd_, path_);
     }
     if (write_error_) detail::remove_file(temporary_);
     temporary_.clear();

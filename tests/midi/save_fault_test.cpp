@@ -90,6 +90,22 @@ TEST_F(SaveFaultTest, AnEarlierFileSurvivesASaveThatFillsTheDisk) {
     EXPECT_EQ(files_in(folder.path()), 1U);  // no half-made file left beside it
 }
 
+// With no earlier file to keep, a save that fills the disk leaves what it wrote, as far as it
+// got.
+TEST_F(SaveFaultTest, ASaveThatFillsTheDiskWithNoEarlierFileKeepsWhatItWrote) {
+    const fs::path path = folder / "tune.mid";
+    {
+        FileSizeLimit limit(4000);
+        EXPECT_FALSE(render(path).written);
+    }
+    EXPECT_EQ(reporter.entries().size(), 1U);
+    const std::string written = slurp(path);
+    EXPECT_EQ(written.substr(0, 4), "MThd");
+    EXPECT_GT(written.size(), 14U);
+    EXPECT_LE(written.size(), 4000U);
+    EXPECT_EQ(files_in(folder.path()), 1U);
+}
+
 TEST_F(SaveFaultTest, AFinishedSaveReplacesTheEarlierFileAndKeepsItsPermissions) {
     const fs::path path = folder / "tune.mid";
     corvane::testing::write_bytes(path, "earlier");

@@ -89,7 +89,8 @@ public:
     // format 0 MIDI file with its track at offset 14 is refused (reported, abort set).
     bool open_to_append(const std::filesystem::path& path);
     // Flushes what is pending and closes the file; false when any write failed (an earlier
-    // file written through a temporary is then left as it was).
+    // file written through a temporary is then left as it was; with none, what was written
+    // stays).
     bool close();
     // Who to tell when a play-along recording reaches its size limit.
     void set_limit_listener(LimitListener listener) { limit_listener_ = std::move(listener); }
