@@ -180,7 +180,10 @@ void MidiInOptionsDialog::show_settings() {
 
 void MidiInOptionsDialog::choose_preset(int preset) {
     auto& ws = context_.workspace();
-    if (!midi::apply_midi_in_preset(preset, ws.settings.play_along, ws.composition)) return;
+    {
+        const auto group = context_.playback().port().hold_group();  // as MIDI in reads the tables
+        if (!midi::apply_midi_in_preset(preset, ws.settings.play_along, ws.composition)) return;
+    }
     ws.settings.needs_save = true;
     show_settings();
     changed_();
@@ -304,7 +307,11 @@ void NoteAssignmentsWindow::remove_selected_row() {
 
 void NoteAssignmentsWindow::store_rows() {
     auto& ws = context_.workspace();
-    write_note_assignments(rows_, ws.settings.play_along);
+    {
+        // MIDI in reads the tables under the port lock.
+        const auto group = context_.playback().port().hold_group();
+        write_note_assignments(rows_, ws.settings.play_along);
+    }
     ws.settings.play_along.iMidiInPresets = midi::matching_midi_in_preset(ws.settings.play_along, ws.composition);
     ws.settings.needs_save = true;
     show_preset();
