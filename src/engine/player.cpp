@@ -237,6 +237,8 @@ Player::StepTiming Player::delays_for(double interval) {
 // ---- start, stop, hold ------------------------------------------------------------------
 
 void Player::start() {
+    // Ticks run under the port lock: the first one cannot begin before the state is set.
+    const platform::SendGroup group(voices_.sender());
     Composition& c = composition_;
     cancel_pending_events();
     priority_level_.store(settings_.set_high_priority_for_crv);

@@ -52,8 +52,24 @@ void MidiInPlay::on_short_message(std::uint32_t message) {
     const auto data2 = static_cast<std::uint8_t>((message >> 16) & 0x7F);
     follow_priority_level();
     dwLastMidiInTime_.store(clock_.now_ms());
-    if (status < kSystem && settings_.OkMidiInChannel[status & 0x0F] == 0) return;
-    handle(status, data1, data2);
+    const Options options = options_for(status);
+    if (!options.channel_on) return;
+    handle(status, data1, data2, options);
+}
+
+MidiInPlay::Options MidiInPlay::options_for(std::uint8_t status) const {
+    const auto group = playback_.port().hold_group();
+    const PlayAlongSettings& s = settings_;
+    return {.channel_on = status >= kSystem || s.OkMidiInChannel[status & 0x0F] != 0,
+            .ignore_pitch_bends = s.ignore_pitch_bends,
+            .open_out_on_event = s.open_midi_out_on_midi_in_event,
+            .use = s.iMidiInFor,
+            .recording_enabled = s.enable_play_along_recording,
+            .record_note = s.nStartRecordingToMidi,
+            .end_seed = s.nEndSeed,
+            .clear_seed = s.nClearSeed,
+            .apply_seed = s.nApplySeed,
+            .play_seed = s.nPlaySeed};
 }
 
 // Sets the driver thread's priority when the level asks for a change (once per change).
@@ -66,13 +82,13 @@ void MidiInPlay::follow_priority_level() {
     thread_time_critical_ = time_critical;
 }
 
-void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, const Options& options) {
     const auto kind = static_cast<std::uint8_t>(status & 0xF0);
     if (kind == kNoteOn || kind == kNoteOff) {
         const bool pressed = kind == kNoteOn && data2 > 0;
-        open_output_for_note();
+        open_output_for_note(options);
         if (pressed && listener_ != nullptr && listener_->capture_note(data1)) return;
-        if (control_note(data1, pressed)) return;
+        if (control_note(data1, pressed, options)) return;
         if (pressed) {
             note_on(data1, data2);
         } else {
@@ -81,7 +97,7 @@ void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t da
         return;
     }
     if (kind == kControlChange) return control_change(data1, data2);
-    if (kind == kPitchBend) return pitch_wheel(settings_.ignore_pitch_bends ? kWheelCentre : data2 << 7 | data1);
+    if (kind == kPitchBend) return pitch_wheel(options.ignore_pitch_bends ? kWheelCentre : data2 << 7 | data1);
     if (kind == kSystem) {
         pass_through(status, data1, data2, 2);
         if (status == kActiveSensing && listener_ != nullptr) listener_->active_sensing();
@@ -92,19 +108,19 @@ void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t da
 }
 
 // A note arriving with nothing playing opens the output, and records that MIDI in holds it.
-void MidiInPlay::open_output_for_note() {
+void MidiInPlay::open_output_for_note(const Options& options) {
     MidiOutPort& port = playback_.port();
-    if (!settings_.open_midi_out_on_midi_in_event || port.opening()) return;
+    if (!options.open_out_on_event || port.opening()) return;
     const bool held = port.held_open();
     if (!held && port.open() == OpenResult::failed) return;
     port.set_open_reason(OpenReason::midi_in, true);
 }
 
 // The recording and New Seed control notes: true when the note was one (it is not played).
-bool MidiInPlay::control_note(int note, bool pressed) {
-    const int use = settings_.iMidiInFor;
-    if ((use == kMidiInForPlayAlong || use == kMidiInForPlayAlongToo) && settings_.enable_play_along_recording &&
-        note == settings_.nStartRecordingToMidi) {
+bool MidiInPlay::control_note(int note, bool pressed, const Options& options) {
+    const int use = options.use;
+    if ((use == kMidiInForPlayAlong || use == kMidiInForPlayAlongToo) && options.recording_enabled &&
+        note == options.record_note) {
         if (pressed) {
             if (recorder_.requested()) {
                 recorder_.stop();
@@ -117,18 +133,19 @@ bool MidiInPlay::control_note(int note, bool pressed) {
     }
     if (use != kMidiInForNewSeed) return false;
     SeedButton button{};
-    if (note == settings_.nEndSeed) {
+    if (note == options.end_seed) {
         button = SeedButton::end_seed;
-    } else if (note == settings_.nClearSeed) {
+    } else if (note == options.clear_seed) {
         button = SeedButton::clear;
         if (pressed) {
             auto group = playback_.port().hold_group();
             playback_.voices().all_notes_off();
         }
-    } else if (note == settings_.nApplySeed) {
+    } else if (note == options.apply_seed) {
         button = SeedButton::apply;
-    } else if (note == settings_.nPlaySeed) {
+    } else if (note == options.play_seed) {
         button = SeedButton::play;
+        const auto group = playback_.port().hold_group();
         if (pressed) saved_sas_mouse_activated_ = settings_.sas_mouse_activated;
         settings_.sas_mouse_activated = pressed ? false : saved_sas_mouse_activated_;
     } else {

@@ -137,19 +137,26 @@ void PitchDialog::move_to(int cents) {
     if (moved == 0) return;
     const double semitones = moved / 100.0;
     auto& ws = context_.workspace();
-    ws.composition.Frequency_of_lowest_note *= std::exp2(semitones / 12.0);
+    {
+        // The player and MIDI in read the tuning under the port lock.
+        const auto group = context_.playback().port().hold_group();
+        ws.composition.Frequency_of_lowest_note *= std::exp2(semitones / 12.0);
+        context_.playback().shift_sounding_notes(semitones, true);
+    }
     ws.settings.use_concert_pitch = false;
     ws.settings.needs_save = true;
-    context_.playback().shift_sounding_notes(semitones, true);
     if (bar_->value() != cents) bar_->setValue(cents);
     show_frequency();
     changed_();
 }
 
 void PitchDialog::show_frequency() {
-    frequency_->setText(tr("%1 cents: lowest note %2 Hz")
-                            .arg(cents_)
-                            .arg(QString::fromStdString(number_text(context_.composition().Frequency_of_lowest_note))));
+    std::string frequency;
+    {
+        const auto group = context_.playback().port().hold_group();  // as MIDI in retunes
+        frequency = number_text(context_.composition().Frequency_of_lowest_note);
+    }
+    frequency_->setText(tr("%1 cents: lowest note %2 Hz").arg(cents_).arg(QString::fromStdString(frequency)));
 }
 
 }  // namespace corvane::ui

@@ -393,16 +393,24 @@ void MainWindow::composition_changed() {
 void MainWindow::show_composition() {
     const auto& ws = context_.workspace();
     const auto& c = ws.composition;
+    std::string scale;
+    std::string frequency;
+    {
+        // MIDI in retunes the composition from its own thread, under the port lock.
+        const auto group = context_.playback().port().hold_group();
+        scale = scale_text(ws);
+        frequency = number_text(c.Frequency_of_lowest_note);
+    }
     seed_->setEditText(QString::fromStdString(seed_text(c)));
     set_field_text(levels_, std::to_string(c.Levels));
     set_field_text(note_length_, number_text(c.Note_length));
     set_field_text(sustain_, number_text(c.Sustain));
     set_field_text(channels_, std::to_string(c.Channels_in_Play));
-    set_field_text(scale_, scale_text(ws));
+    set_field_text(scale_, scale);
     set_field_text(scale_title_, c.Intervals_Title);
     set_field_text(arpeggio_, arpeggio_text(c));
     set_field_text(arpeggio_title_, c.Arpeggio_Title);
-    set_field_text(frequency_, number_text(c.Frequency_of_lowest_note));
+    set_field_text(frequency_, frequency);
     order_->setCurrentIndex(c.Choose_channels_by);
     fill_lists();
     if (!context_.playback().player().playing()) {

@@ -201,6 +201,7 @@ void MainWindow::build_voice_menu() {
             connect(action, &QAction::triggered, this, [this, program] {
                 run(CommandGroup::edit, [this, program] {
                     auto& c = context_.composition();
+                    const auto group = context_.playback().port().hold_group();  // the player moves Channel
                     c.Voices_for_channels[static_cast<std::size_t>(c.Channel)] = program;
                     context_.settings().needs_save = true;
                 });
@@ -240,8 +241,11 @@ void MainWindow::update_ticks() {
         open_in_now_->setText(midi_in.is_open() ? tr("&Close MIDI in now") : tr("&Open MIDI in now"));
     }
     if (voice_menu_ != nullptr) {
-        const auto& c = context_.composition();
-        const int voice = c.Voices_for_channels[static_cast<std::size_t>(c.Channel)];
+        const int voice = [this] {
+            const auto& c = context_.composition();
+            const auto group = context_.playback().port().hold_group();  // the player moves Channel as it plays
+            return c.Voices_for_channels[static_cast<std::size_t>(c.Channel)];
+        }();
         for (QAction* family : voice_menu_->actions()) {
             if (family->menu() == nullptr) continue;
             for (QAction* program : family->menu()->actions()) program->setChecked(program->data().toInt() == voice);

@@ -95,7 +95,6 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
     : QDialog(parent), context_(context), changed_(std::move(changed)) {
     setObjectName("midi_in_options");
     setWindowTitle(tr("MIDI In options"));
-    auto& s = context.settings().play_along;
     auto* layout = new QVBoxLayout(this);
 
     auto* channels = new QGroupBox(tr("Listen to MIDI in &channels"), this);
@@ -103,7 +102,8 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
     for (int ch = 0; ch < 16; ++ch) {
         auto* box = new QCheckBox(QString::number(ch + 1), channels);
         box->setObjectName(QString("in_channel_%1").arg(ch + 1));
-        connect(box, &QCheckBox::toggled, this, [&s, ch](bool on) { s.OkMidiInChannel[static_cast<std::size_t>(ch)] = on; });
+        connect(box, &QCheckBox::toggled, this,
+                [this, ch](bool on) { store([&](auto& s) { s.OkMidiInChannel[static_cast<std::size_t>(ch)] = on; }); });
         grid->addWidget(box, ch / 8, ch % 8);
         channels_.push_back(box);
     }
@@ -113,7 +113,7 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
     midi_in_for_ = new QComboBox(this);
     midi_in_for_->setObjectName("midi_in_for");
     for (const char* use : kMidiInUses) midi_in_for_->addItem(tr(use));
-    connect(midi_in_for_, &QComboBox::activated, this, [&s](int use) { s.iMidiInFor = use; });
+    connect(midi_in_for_, &QComboBox::activated, this, [this](int use) { store([&](auto& s) { s.iMidiInFor = use; }); });
     form->addRow(tr("Notes from MIDI in are &for"), midi_in_for_);
     presets_ = new QComboBox(this);
     presets_->setObjectName("presets");
@@ -148,14 +148,14 @@ QSpinBox* MidiInOptionsDialog::note_box(const char* name, int midi::PlayAlongSet
     box->setObjectName(QLatin1String(name));
     box->setRange(lowest, 127);
     if (lowest == kNoControlNote) box->setSpecialValueText(tr("none"));
-    connect(box, &QSpinBox::valueChanged, this, [this, note](int value) { context_.settings().play_along.*note = value; });
+    connect(box, &QSpinBox::valueChanged, this, [this, note](int value) { store([&](auto& s) { s.*note = value; }); });
     notes_.emplace_back(box, note);
     return box;
 }
 
 QCheckBox* MidiInOptionsDialog::flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag) {
     auto* box = check_box(text, name, false, this);
-    connect(box, &QCheckBox::toggled, this, [this, flag](bool on) { context_.settings().play_along.*flag = on; });
+    connect(box, &QCheckBox::toggled, this, [this, flag](bool on) { store([&](auto& s) { s.*flag = on; }); });
     flags_.emplace_back(box, flag);
     return box;
 }
@@ -180,7 +180,10 @@ void MidiInOptionsDialog::show_settings() {
 
 void MidiInOptionsDialog::choose_preset(int preset) {
     auto& ws = context_.workspace();
-    if (!midi::apply_midi_in_preset(preset, ws.settings.play_along, ws.composition)) return;
+    {
+        const auto group = context_.playback().port().hold_group();  // as MIDI in reads the tables
+        if (!midi::apply_midi_in_preset(preset, ws.settings.play_along, ws.composition)) return;
+    }
     ws.settings.needs_save = true;
     show_settings();
     changed_();
@@ -304,7 +307,11 @@ void NoteAssignmentsWindow::remove_selected_row() {
 
 void NoteAssignmentsWindow::store_rows() {
     auto& ws = context_.workspace();
-    write_note_assignments(rows_, ws.settings.play_along);
+    {
+        // MIDI in reads the tables under the port lock.
+        const auto group = context_.playback().port().hold_group();
+        write_note_assignments(rows_, ws.settings.play_along);
+    }
     ws.settings.play_along.iMidiInPresets = midi::matching_midi_in_preset(ws.settings.play_along, ws.composition);
     ws.settings.needs_save = true;
     show_preset();

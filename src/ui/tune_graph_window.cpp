@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 
 #include "corvane/ui/key_events.h"
 #include "corvane/ui/picture_worker.h"
@@ -150,9 +151,15 @@ void TuneGraphWindow::add_live_note(double midi_pitch, int channel) {
 
 std::vector<GraphNote> TuneGraphWindow::snapshot() const {
     const engine::Player& player = sources_.playback.player();
-    const std::int64_t before = player.history_count();
-    const auto ring = player.history();
-    std::vector<GraphNote> notes = notes_from_history(ring, before, player.history_count());
+    std::int64_t count = 0;
+    std::array<engine::PlayedNote, engine::kRingSize> ring;
+    {
+        // The timer thread writes the history while it holds the port lock.
+        const auto group = sources_.playback.port().hold_group();
+        count = player.history_count();
+        ring = player.history();
+    }
+    std::vector<GraphNote> notes = notes_from_history(ring, count, count);
     notes.insert(notes.end(), live_notes_.begin(), live_notes_.end());
     std::stable_sort(notes.begin(), notes.end(), [](const GraphNote& a, const GraphNote& b) { return a.time < b.time; });
     return notes;
@@ -160,7 +167,10 @@ std::vector<GraphNote> TuneGraphWindow::snapshot() const {
 
 void TuneGraphWindow::refresh() {
     const files::Workspace& ws = sources_.workspace;
-    const TuneView view = tune_view(ws.composition, ws.settings);
+    const TuneView view = [&] {
+        const auto group = sources_.playback.port().hold_group();  // MIDI in retunes from its own thread
+        return tune_view(ws.composition, ws.settings);
+    }();
     std::vector<GraphNote> notes = snapshot();
     const double longest_gap = sources_.playback.player().playing() ? view.seed_secs : 0;
     const double now = tune_time_now(notes, sources_.clock.now_ms(), longest_gap);

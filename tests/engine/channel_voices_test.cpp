@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 namespace corvane::engine {
 namespace {
 
@@ -12,11 +14,15 @@ struct Sent {
     bool operator==(const Sent&) const = default;
 };
 
+// Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
 struct RecordingSender final : platform::MessageSender {
     int send(const SendRequest& r) override {
+        const std::lock_guard lock(group);
         sent.push_back({r.status, r.channel, r.data1, r.data2});
         return 0;
     }
+    void begin_group() override { group.lock(); }
+    void end_group() override { group.unlock(); }
     std::vector<Sent> notes() const {
         std::vector<Sent> out;
         for (const auto& s : sent) {
@@ -25,6 +31,7 @@ struct RecordingSender final : platform::MessageSender {
         return out;
     }
     std::vector<Sent> sent;
+    std::recursive_mutex group;
 };
 
 class VoicesTest : public ::testing::Test {
@@ -192,6 +199,7 @@ TEST_F(VoicesTest, ModulationVibratoAndPortamentoControllers) {
 }
 
 TEST_F(VoicesTest, PitchBendVibratoFollowsASine) {
+    const platform::SendGroup group(sender);  // the vibrato thread waits until the test is done
     composition.iVibrato[0] = 1;
     composition.dVibrato_freq[0] = 1;  // one cycle a second
     composition.dVibrato_amp[0] = 10;

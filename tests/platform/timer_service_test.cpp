@@ -32,12 +32,13 @@ public:
 
     std::function<void(int)> on_fire;
 
+    // Recorded and announced under the lock, last: once a waiter has seen the event, the
+    // timer thread is done with the log, which the waiter may then destroy.
     void on_timer(int event) override {
-        {
-            const std::lock_guard lock(mutex_);
-            fired_.push_back({event, Clock::now(), std::this_thread::get_id()});
-        }
+        const Fired fired{event, Clock::now(), std::this_thread::get_id()};
         if (on_fire) on_fire(event);
+        const std::lock_guard lock(mutex_);
+        fired_.push_back(fired);
         changed_.notify_all();
     }
 

@@ -21,20 +21,6 @@ namespace {
 using namespace corvane::ui::window_testing;
 using platform::Answer;
 
-// The program's current folder is the temporary folder while a test runs.
-class InFolder {
-public:
-    explicit InFolder(const std::filesystem::path& folder) : old_(QDir::currentPath()) {
-        QDir::setCurrent(QString::fromStdString(folder.string()));
-    }
-    ~InFolder() { QDir::setCurrent(old_); }
-    InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
-
-private:
-    QString old_;
-};
-
 using PlayAlongWindowTest = MainWindowTest;
 
 TEST_F(PlayAlongWindowTest, InMenuListsTheDevicesAndOpensAndClosesMidiIn) {

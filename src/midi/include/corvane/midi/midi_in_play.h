@@ -84,10 +84,26 @@ private:
         bool held_by_pedal = false;
     };
 
+    // The options a message is handled by, read once under the port lock: the MIDI In
+    // options window changes them under it.
+    struct Options {
+        bool channel_on = true;
+        bool ignore_pitch_bends = false;
+        bool open_out_on_event = true;
+        int use = 0;
+        bool recording_enabled = false;
+        int record_note = -1;
+        int end_seed = -1;
+        int clear_seed = -1;
+        int apply_seed = -1;
+        int play_seed = -1;
+    };
+
+    Options options_for(std::uint8_t status) const;
     void follow_priority_level();
-    void handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
-    void open_output_for_note();
-    bool control_note(int note, bool pressed);
+    void handle(std::uint8_t status, std::uint8_t data1, std::uint8_t data2, const Options& options);
+    void open_output_for_note(const Options& options);
+    bool control_note(int note, bool pressed, const Options& options);
     void note_on(int note, int velocity);
     void note_off(int note, int off_velocity);
     void release(int note, int off_velocity);

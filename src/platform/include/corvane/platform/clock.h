@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -24,18 +25,18 @@ public:
     }
 };
 
-// Stands still until told to move.
+// Stands still until told to move. Any thread may read or move it.
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(std::int64_t start_ms = 0) : now_(start_ms) {}
-    std::int64_t now_ms() const override { return now_; }
+    std::int64_t now_ms() const override { return now_.load(); }
     // Sleeping on a manual clock just moves it on.
-    void sleep_ms(std::int64_t ms) const override { now_ += ms > 0 ? ms : 0; }
-    void set(std::int64_t ms) { now_ = ms; }
-    void advance(std::int64_t ms) { now_ += ms; }
+    void sleep_ms(std::int64_t ms) const override { now_.fetch_add(ms > 0 ? ms : 0); }
+    void set(std::int64_t ms) { now_.store(ms); }
+    void advance(std::int64_t ms) { now_.fetch_add(ms); }
 
 private:
-    mutable std::int64_t now_;
+    mutable std::atomic<std::int64_t> now_;
 };
 
 }  // namespace corvane::platform

@@ -10,11 +10,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #include "corvane/ui/tune_graph_layout.h"
 
 class QPainter;
-class QThread;
 
 namespace corvane::ui {
 
@@ -23,30 +24,38 @@ void paint_drawing(QPainter& painter, const Drawing& drawing);
 QImage picture_of(const Drawing& drawing);
 
 // Makes each requested picture on its own thread at low priority. A request that has not
-// started when a newer one comes is dropped; each finished picture goes to `deliver` on the
-// receiver's thread.
-class PictureWorker {
+// started when a newer one comes is dropped, and so is a finished one the receiver has not
+// taken yet; each picture taken goes to `deliver` on the receiver's thread.
+class PictureWorker final : public QObject {
+    Q_OBJECT
 public:
     using Make = std::function<Drawing()>;
     using Deliver = std::function<void(QImage, Drawing)>;
 
     PictureWorker(QObject& receiver, Deliver deliver);
-    ~PictureWorker();
+    ~PictureWorker() override;
     PictureWorker(const PictureWorker&) = delete;
     PictureWorker& operator=(const PictureWorker&) = delete;
 
     void request(Make make);
 
-private:
-    void run();
+signals:
+    // From the worker's thread: a picture waits in `finished_`.
+    void picture_finished();
 
-    QObject& receiver_;
+private:
+    using Finished = std::pair<QImage, Drawing>;
+
+    void run();
+    void deliver_finished();
+
     Deliver deliver_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<Make> pending_;
+    std::optional<Finished> finished_;  // the last picture made, until the receiver takes it
     bool quit_ = false;
-    std::unique_ptr<QThread> thread_;
+    std::thread thread_;  // a plain thread, so that the sanitizers see it joined
 };
 
 }  // namespace corvane::ui

@@ -37,6 +37,12 @@ public:
     void show_settings();
 
 private:
+    // Changes the options under the port lock, as MIDI in reads them under it.
+    template <class Change>
+    void store(Change change) {
+        const auto group = context_.playback().port().hold_group();
+        change(context_.settings().play_along);
+    }
     QSpinBox* note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest);
     QCheckBox* flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag);
     void choose_preset(int preset);

@@ -1,0 +1,177 @@
+// Every thread of the desktop program at once: the player's timer thread playing on the real
+// clock, the pitch-bend vibrato thread, notes and the pitch wheel arriving from MIDI in on a
+// thread of their own, a play-along recording writing its file, and the window thread
+// following the player in the tune graph, editing the note assignments and moving the pitch
+// bar. Built with ThreadSanitizer, this is the suite's check that they share state safely.
+
+#include <QSlider>
+#include <QTableWidget>
+#include <chrono>
+#include <thread>
+
+#include "corvane/midi/play_along_recorder.h"
+#include "corvane/ui/display_windows.h"
+#include "corvane/ui/tune_graph_window.h"
+#include "main_window_fixture.h"
+
+namespace corvane::ui {
+namespace {
+
+using namespace corvane::ui::window_testing;
+
+constexpr int kPercussionChannel = 9;
+constexpr int kSnareDrum = 38;
+constexpr int kExpression = 11;
+constexpr auto kBusyTime = std::chrono::milliseconds(1500);
+
+std::uint8_t status_of(const platform::RecordedMessage& m) { return static_cast<std::uint8_t>(m.message & 0xFF); }
+int data1_of(const platform::RecordedMessage& m) { return static_cast<int>((m.message >> 8) & 0x7F); }
+int data2_of(const platform::RecordedMessage& m) { return static_cast<int>((m.message >> 16) & 0x7F); }
+bool is_note_on(std::uint8_t status, int velocity) { return (status & 0xF0) == 0x90 && velocity > 0; }
+
+// A keyboard player on its own thread: a note and a pitch-wheel move every few
+// milliseconds, until told to stop; the wheel ends at its centre.
+class MidiInPlayer {
+public:
+    MidiInPlayer(platform::InjectedInputSystem& inputs, int note)
+        : thread_([this, &inputs, note] { play(inputs, note); }) {}
+    ~MidiInPlayer() { finish(); }
+    MidiInPlayer(const MidiInPlayer&) = delete;
+    MidiInPlayer& operator=(const MidiInPlayer&) = delete;
+
+    void finish() {
+        stop_.store(true);
+        if (thread_.joinable()) thread_.join();
+    }
+    int notes() const { return notes_.load(); }
+
+private:
+    void play(platform::InjectedInputSystem& inputs, int note) {
+        for (int i = 0; !stop_.load(); ++i) {
+            inputs.inject(0x90, static_cast<std::uint8_t>(note), 100);
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
+            inputs.inject(0x80, static_cast<std::uint8_t>(note), 64);
+            const int wheel = 8192 + (i % 2 == 0 ? 1024 : -1024);
+            inputs.inject(0xE0, static_cast<std::uint8_t>(wheel & 0x7F), static_cast<std::uint8_t>(wheel >> 7));
+            notes_.fetch_add(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(8));
+        }
+        inputs.inject(0xE0, 0x00, 0x40);
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<int> notes_{0};
+    std::thread thread_;
+};
+
+class AllThreadsTest : public MainWindowTest {
+protected:
+    // Pitch-bend vibrato, with a swell of the expression that only the vibrato sends, on
+    // every melodic voice.
+    void vibrato_on_every_voice() {
+        auto group = context->playback().port().hold_group();
+        engine::Composition& c = context->composition();
+        for (std::size_t v = 0; v < c.iVibrato.size(); ++v) {
+            c.iVibrato[v] = 1;
+            c.dVibrato_freq[v] = 7;
+            c.dVibrato_amp[v] = 20;
+            c.dVibrato_vol_amp[v] = 40;
+        }
+    }
+    // A single note that sounds the snare drum, so what MIDI in plays is told apart from
+    // the player's notes. Returns the note.
+    int snare_note_assignment(QTableWidget& table) {
+        table.parentWidget()->findChild<QPushButton*>("add_single_note")->click();
+        const int row = table.rowCount() - 1;
+        table.item(row, 5)->setText(QString::number(kSnareDrum));
+        return table.item(row, 1)->text().toInt();
+    }
+    void start_recording() {
+        context->settings().play_along.enable_play_along_recording = true;
+        ASSERT_TRUE(window->open_window('G'));
+        QTest::mouseClick(window->record_dialog()->findChild<QPushButton*>("start_recording"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return context->play_along().recorder().recording_now(); }, 3000));
+    }
+    void end_recording() {
+        auto& recorder = context->play_along().recorder();
+        QTest::mouseClick(window->record_dialog()->findChild<QPushButton*>("start_recording"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !recorder.requested(); }, 3000));
+        recorder.wait();
+    }
+};
+
+TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
+    const InFolder here(folder.path());  // where the recording goes
+    start();
+    vibrato_on_every_voice();
+    menu("&In")->actions()[2]->trigger();
+    ASSERT_TRUE(inputs.is_open());
+    ASSERT_TRUE(window->open_window('2'));
+    auto* assignments = window->findChild<NoteAssignmentsWindow*>("note_assignments")->findChild<QTableWidget*>("assignments");
+    const int snare_note = snare_note_assignment(*assignments);
+    ASSERT_EQ(context->settings().play_along.iNonMelodicPercussionForMidiInNote[static_cast<std::size_t>(snare_note)],
+              kSnareDrum);
+    ASSERT_TRUE(window->open_window('T'));
+    auto* graph = window->findChild<TuneGraphWindow*>("tune_graph_window");
+    ASSERT_TRUE(window->open_window('P'));
+    auto* pitch_bar = window->findChild<PitchDialog*>("pitch")->findChild<QSlider*>("pitch_bar");
+
+    window->play();
+    ASSERT_TRUE(context->playback().player().playing());
+    start_recording();
+    const std::uint64_t pictures_before = graph->pictures_shown();
+    MidiInPlayer keyboard(inputs, snare_note);
+
+    // The window thread's share: edits and moves between its events.
+    const auto busy_until = std::chrono::steady_clock::now() + kBusyTime;
+    for (int i = 0; std::chrono::steady_clock::now() < busy_until; ++i) {
+        pitch_bar->setValue(i % 2 == 0 ? 30 : -30);
+        if (i % 4 == 0) {
+            assignments->parentWidget()->findChild<QPushButton*>("add_range")->click();  // selects the new row
+            assignments->parentWidget()->findChild<QPushButton*>("remove_row")->click();
+        }
+        QTest::qWait(25);
+    }
+    pitch_bar->setValue(0);
+    keyboard.finish();
+    end_recording();
+    context->stop_play_and_wait();
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(context->playback().player().stopped());
+    EXPECT_GT(keyboard.notes(), 10);
+    EXPECT_GT(graph->pictures_shown(), pictures_before);
+
+    const auto sent = outputs.messages();
+    const auto count = [&](auto&& test) { return std::count_if(sent.begin(), sent.end(), test); };
+    const auto player_notes = count([](const auto& m) {
+        return is_note_on(status_of(m), data2_of(m)) && (status_of(m) & 0x0F) != kPercussionChannel;
+    });
+    const auto midi_in_notes = count([](const auto& m) {
+        return is_note_on(status_of(m), data2_of(m)) && (status_of(m) & 0x0F) == kPercussionChannel &&
+               data1_of(m) == kSnareDrum;
+    });
+    const auto vibrato_swells = count([](const auto& m) {
+        return (status_of(m) & 0xF0) == 0xB0 && data1_of(m) == kExpression && data2_of(m) < 127;
+    });
+    EXPECT_GT(player_notes, 0);
+    EXPECT_GT(midi_in_notes, 10);
+    EXPECT_GT(vibrato_swells, 10);
+
+    // The recording is a whole format 0 file holding both the tune and the drum.
+    const auto smf = corvane::testing::read_smf(folder / context->settings().play_along.szPlayAlong);
+    EXPECT_EQ(smf.format, 0);
+    ASSERT_EQ(smf.tracks.size(), 1u);
+    const auto& events = smf.tracks[0].events;
+    const auto recorded = [&](bool drum) {
+        return std::any_of(events.begin(), events.end(), [drum](const corvane::testing::SmfEvent& e) {
+            return e.bytes.size() == 3 && is_note_on(e.bytes[0], e.bytes[2]) &&
+                   ((e.bytes[0] & 0x0F) == kPercussionChannel) == drum;
+        });
+    };
+    EXPECT_TRUE(recorded(true));
+    EXPECT_TRUE(recorded(false));
+}
+
+}  // namespace
+}  // namespace corvane::ui
