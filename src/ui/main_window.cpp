@@ -36,6 +36,9 @@
 namespace corvane::ui {
 namespace {
 
+// How often the window looks at what the player reported while play runs.
+constexpr int kNoticesIntervalMs = 40;
+
 // A menu text without its keyboard marker, for lists that show it plainly.
 QString without_marker(std::string_view text) { return qt_text(text).remove(QLatin1Char('&')); }
 
@@ -106,9 +109,10 @@ MainWindow::MainWindow(ProgramContext& context, QSettings& store, QWidget* paren
     save_progress_timer_ = new QTimer(this);
     save_progress_timer_->setInterval(100);
     connect(save_progress_timer_, &QTimer::timeout, this, &MainWindow::update_save_progress);
-    context_.notices().set_wake([this] {
-        QMetaObject::invokeMethod(this, &MainWindow::take_player_notices, Qt::QueuedConnection);
-    });
+    // The player's notices are looked at while play runs (the player never calls the window).
+    notices_timer_ = new QTimer(this);
+    notices_timer_->setInterval(kNoticesIntervalMs);
+    connect(notices_timer_, &QTimer::timeout, this, &MainWindow::take_player_notices);
     auto* save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
     connect(save, &QShortcut::activated, this, [this] { run(CommandGroup::edit, [this] { save_command(); }); });
     for (const auto& [key, step] : {std::pair{Qt::Key_F5, -1}, std::pair{Qt::Key_F6, 1}}) {
@@ -124,7 +128,6 @@ MainWindow::~MainWindow() {
     // Fields losing their focus while the window goes must not edit anything.
     for (QObject* child : findChildren<QObject*>()) disconnect(child, nullptr, this, nullptr);
     context_.stop_play_and_wait();
-    context_.notices().set_wake({});
 }
 
 void MainWindow::build_fields() {
@@ -501,6 +504,7 @@ void MainWindow::play() {
         update_play_button();
         return;
     }
+    notices_timer_->start();
     update_play_button();
     show_play_status();
 }
@@ -526,6 +530,7 @@ void MainWindow::take_player_notices() {
     }
     if (taken.priority_reset) show_play_status();
     if (taken.stopped) {
+        if (!context_.playback().player().playing()) notices_timer_->stop();
         if (auto failure = context_.playback().take_device_failure()) context_.reporter().report(*failure, "Corvane");
         update_play_button();
         play_status_->clear();

@@ -8,13 +8,7 @@
 namespace corvane::ui {
 
 PlayerNotices::Taken PlayerNotices::take() {
-    waiting_.store(false);
     return {display_.exchange(false), priority_reset_.exchange(false), stopped_.exchange(false)};
-}
-
-void PlayerNotices::raise(std::atomic<bool>& flag) {
-    flag.store(true);
-    if (!waiting_.exchange(true) && wake_) wake_();
 }
 
 ProgramContext::ProgramContext(std::filesystem::path program_folder, platform::MidiOutputSystem& outputs,

@@ -171,6 +171,7 @@ private:
     QMenu* out_menu_ = nullptr;
     QMenu* voice_menu_ = nullptr;
     QTimer* save_progress_timer_ = nullptr;
+    QTimer* notices_timer_ = nullptr;
     QPointer<MidiFileDialog> midi_file_dialog_;
     QPointer<QWidget> channels_dialog_;
     QPointer<QWidget> number_options_;

@@ -42,9 +42,8 @@ private:
     std::atomic<bool> shift_{false};
 };
 
-// What the player reports, kept in flags for the window to pick up. The player's thread
-// only sets a flag; the wake function runs when a flag goes from clear to set, so at
-// most one notice is ever waiting for the window.
+// What the player reports, kept in flags that the window looks at while play runs. The
+// player's thread only sets a flag: no allocation, no call into the window toolkit.
 class PlayerNotices final : public engine::PlayerListener {
 public:
     struct Taken {
@@ -53,22 +52,16 @@ public:
         bool stopped = false;
     };
 
-    // Set before play starts; called on the player's thread.
-    void set_wake(std::function<void()> wake) { wake_ = std::move(wake); }
     Taken take();
 
-    void play_display_update() override { raise(display_); }
-    void priority_reset() override { raise(priority_reset_); }
-    void play_stopped() override { raise(stopped_); }
+    void play_display_update() override { display_.store(true); }
+    void priority_reset() override { priority_reset_.store(true); }
+    void play_stopped() override { stopped_.store(true); }
 
 private:
-    void raise(std::atomic<bool>& flag);
-
     std::atomic<bool> display_{false};
     std::atomic<bool> priority_reset_{false};
     std::atomic<bool> stopped_{false};
-    std::atomic<bool> waiting_{false};
-    std::function<void()> wake_;
 };
 
 // The values kept per user in the platform's settings store.
