@@ -90,6 +90,8 @@ std::string scale_definition(std::string_view text) {
     return definition;
 }
 
+constexpr long long kLargestStep = 1'000'000'000;
+
 // Steps become degrees from 0; a list that already starts at 0 and rises is kept.
 std::string degrees_text(const std::vector<long long>& numbers) {
     const bool are_degrees = numbers.front() == 0 && std::adjacent_find(numbers.begin(), numbers.end(),
@@ -110,7 +112,10 @@ ModeRow mode_row(std::string_view first_cell, std::string_view other_cells) {
     for (const std::string_view token : words_of(first_cell)) {
         if (!is_whole_number(token)) break;
         long long n = 0;
-        std::from_chars(token.data(), token.data() + token.size(), n);
+        const auto read = std::from_chars(token.data(), token.data() + token.size(), n);
+        // No scale has a step this large: such a number begins the name instead, and the
+        // degrees summed from the steps can never overflow.
+        if (read.ec != std::errc{} || n > kLargestStep || n < -kLargestStep) break;
         numbers.push_back(n);
         rest = trimmed(rest.substr(rest.find(token) + token.size()));
     }

@@ -105,6 +105,18 @@ TEST(ModeNamesReader, TheBeginningDecidesBetweenHtmlAndPlainText) {
     EXPECT_EQ(plain.sections[0].rows[1].name, "Minor");
 }
 
+// Found by fuzzing: steps so large that their sum overflowed. A number no step could be
+// begins the name instead.
+TEST(ModeNamesReader, AnImpossiblyLargeStepBeginsTheName) {
+    const ModeNames plain = read_mode_names("Modes\n12 tone modes:\n0 6666666066666666666 6666666066666666666 Big\n"
+                                            "2 1000000000 1 Largest\n", true);
+    ASSERT_EQ(plain.sections.size(), 1U);
+    ASSERT_EQ(plain.sections[0].rows.size(), 2U);
+    EXPECT_EQ(plain.sections[0].rows[0].degrees, "0");
+    EXPECT_EQ(plain.sections[0].rows[0].name, "6666666066666666666 6666666066666666666 Big");
+    EXPECT_EQ(plain.sections[0].rows[1].degrees, "0 2 1000000002 1000000003");
+}
+
 TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
     TempFolder folder;
     write_text(folder / "modename.htm", kOurModeNames);
