@@ -151,7 +151,7 @@ void MainWindow::build_fields() {
     add_row("Musical &seed", seed_);
 
     auto& ws = context_.workspace();
-    auto& reporter = context_.reporter();
+    auto& reporter = edit_reports_;  // shown once the edit is done, outside the port's lock
     levels_ = text_field("levels", central, [&ws, &reporter](std::string_view t) { return edit_levels(ws, t, reporter); });
     add_row("&Levels", levels_);
     note_length_ = text_field("note_length", central, [&ws](std::string_view t) { return edit_note_length(ws, t); });
@@ -301,7 +301,11 @@ QComboBox* MainWindow::list_field(const char* name, QWidget* parent, bool (*choo
 QWidget* MainWindow::arrows(const char* name, QWidget* parent, std::function<void(bool, platform::Reporter&)> step) {
     return spin_arrows(name, parent, [this, step = std::move(step)](bool up) {
         run(CommandGroup::edit, [&] {
-            step(up, context_.reporter());
+            {
+                const auto group = context_.playback().port().hold_group();
+                step(up, edit_reports_);
+            }
+            show_edit_reports();
             composition_changed();
         });
     });
@@ -382,10 +386,24 @@ void MainWindow::field_edited(const std::function<bool()>& edit) {
     if (editing_) return;
     editing_ = true;
     run(CommandGroup::edit, [&] {
-        if (edit()) composition_changed();
+        bool changed = false;
+        {
+            // The player reads the composition as it plays, under the port's lock; what the
+            // edit has to say waits until the lock is let go.
+            const auto group = context_.playback().port().hold_group();
+            changed = edit();
+        }
+        show_edit_reports();
+        if (changed) composition_changed();
     });
     show_composition();
     editing_ = false;
+}
+
+void MainWindow::show_edit_reports() {
+    const auto reports = edit_reports_.entries();
+    edit_reports_.clear();
+    for (const auto& r : reports) context_.reporter().report(r.message, r.caption);
 }
 
 void MainWindow::composition_changed() {

@@ -39,9 +39,10 @@ private:
         const std::lock_guard lock(capture.mutex_);
         capture.arrivals_.push_back({*message, JackClock::now()});
     }
-    RtMidiIn in_;
+    // What JACK's thread uses is made before the input that starts that thread.
     std::mutex mutex_;
     std::vector<Arrival> arrivals_;
+    RtMidiIn in_;
 };
 
 // Real-time playback of a composition into JACK, in real time, with what it needs around it.

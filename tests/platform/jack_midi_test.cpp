@@ -54,11 +54,12 @@ private:
         capture.changed_.notify_all();
     }
 
-    RtMidiIn in_;
+    // What JACK's thread uses is made before the input that starts that thread.
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Bytes> messages_;
     std::vector<std::chrono::steady_clock::time_point> times_;
+    RtMidiIn in_;
 };
 
 // Names unique to this process: ctest may run these tests side by side on one server.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane/platform/reporter.h"
 #include "corvane/ui/commands.h"
 #include "corvane/ui/dialogs.h"
 #include "corvane/ui/play_along_dialogs.h"
@@ -105,6 +106,7 @@ private:
     void choose_seed(int index);
     void choose_order_of_play(int rule);
     void take_player_notices();
+    void show_edit_reports();
     void update_save_progress();
     void show_play_status();
 
@@ -172,6 +174,8 @@ private:
     QMenu* voice_menu_ = nullptr;
     QTimer* save_progress_timer_ = nullptr;
     QTimer* notices_timer_ = nullptr;
+    // What the composition's edits report, kept while they run under the port's lock.
+    platform::RecordingReporter edit_reports_;
     QPointer<MidiFileDialog> midi_file_dialog_;
     QPointer<QWidget> channels_dialog_;
     QPointer<QWidget> number_options_;
