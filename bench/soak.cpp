@@ -197,8 +197,12 @@ bool run_phase(const Phase& phase, const std::string& client) {
     if (!playback.start()) return check(false, "the port opened");
 
     const std::int64_t start_ms = clock.now_ms();
+    // Where play should be: a step length per step, and at each cycle's end one timer period
+    // in which the tune ends and the next cycle's first note is armed.
     const auto drift_ms = [&] {
-        const double scheduled = static_cast<double>(playback.player().notes_stepped()) * phase.step_secs * 1000;
+        const auto& player = playback.player();
+        const double scheduled = static_cast<double>(player.notes_stepped()) * phase.step_secs * 1000 +
+                                 static_cast<double>(player.cycles()) * static_cast<double>(settings.uTimerRes);
         return static_cast<double>(clock.now_ms() - start_ms) - scheduled;
     };
     const auto warm_up = std::min(10.0, phase.seconds / 4);
