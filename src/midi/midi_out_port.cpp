@@ -40,10 +40,11 @@ int MidiOutPort::send(const SendRequest& request) {
     return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
 }
 
-// Under the port lock. A device that refused a message or went away is not tried again.
+// Under the port lock. A device that refused a message or went away (its sends then fail)
+// is not tried again.
 int MidiOutPort::send_to_device(std::uint32_t message) {
     if (device_failed_.load(std::memory_order_relaxed)) return platform::kSendDeviceError;
-    const int result = hMidiOut_->lost() ? platform::kSendDeviceError : hMidiOut_->send_short(message);
+    const int result = hMidiOut_->send_short(message);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
     return result;
 }

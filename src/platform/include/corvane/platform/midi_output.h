@@ -20,7 +20,8 @@ public:
     // Sends one short message; 0 on success, a non-zero device error code otherwise.
     virtual int send_short(std::uint32_t message) = 0;
     // True once the device has gone away under us (its server stopped, it was unplugged):
-    // nothing sent reaches it any more. Cheap and callable from the sending thread.
+    // nothing sent reaches it any more, and send_short fails. Cheap and callable from the
+    // sending thread.
     virtual bool lost() const { return false; }
 };
 
