@@ -122,6 +122,29 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     EXPECT_LT(spread > sending ? spread - sending : sending - spread, 20ms);
 }
 
+// A JACK port buffer holds about 2700 short messages a cycle (256 frames); a held-up player
+// sends more than that at once. What does not fit goes in the next cycles, none dropped.
+TEST_F(JackMidi, MoreMessagesThanACycleHoldsAllArriveInOrder) {
+    Capture capture(unique("corvane-test-in"));
+    capture.input().openVirtualPort("capture");
+    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, unique("corvane-test-out"), "Corvane"});
+    const auto device = device_named(devices, unique("corvane-test-in") + ":capture");
+    ASSERT_TRUE(device.has_value());
+    std::string error;
+    auto output = devices.open_output(*device, error);
+    ASSERT_NE(output, nullptr) << error;
+
+    constexpr int kFlood = 6000;
+    std::vector<Bytes> expected;
+    for (int i = 0; i < kFlood; ++i) {
+        const auto key = static_cast<unsigned char>(i % 128);
+        const auto velocity = static_cast<unsigned char>(1 + i / 128);
+        ASSERT_EQ(output->send_short(pack_short_message(kNoteOn, 0, key, velocity)), kSendOk);
+        expected.push_back({0x90, key, velocity});
+    }
+    EXPECT_EQ(capture.wait_for(expected.size()), expected);
+}
+
 TEST_F(JackMidi, OtherProgramsConnectToTheVirtualPort) {
     const std::string client = unique("corvane-test-out");
     RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, client, "Corvane"});

@@ -1,11 +1,11 @@
 #include "corvane/platform/rtmidi_input.h"
 
-#include <array>
 #include <atomic>
 #include <thread>
 
 #include "corvane/platform/short_message.h"
 #include "rtmidi_support.h"
+#include "short_message_queue.h"
 
 namespace corvane::platform {
 namespace {
@@ -71,10 +71,7 @@ private:
         const auto m = packed(*message);
         if (!m) return;
         auto& input = *static_cast<RtMidiInput*>(self);
-        const std::size_t tail = input.tail_.load(std::memory_order_relaxed);
-        if (tail - input.head_.load(std::memory_order_acquire) >= kQueueSize) return;
-        input.queue_[tail % kQueueSize] = *m;
-        input.tail_.store(tail + 1, std::memory_order_release);
+        if (!input.queue_.push(*m)) return;
         input.sequence_.fetch_add(1, std::memory_order_release);
         input.sequence_.notify_one();
     }
@@ -82,10 +79,9 @@ private:
     void deliver() {
         for (;;) {
             const std::uint32_t seen = sequence_.load(std::memory_order_acquire);
-            std::size_t head = head_.load(std::memory_order_relaxed);
-            while (head != tail_.load(std::memory_order_acquire)) {
-                receiver_.on_short_message(queue_[head % kQueueSize]);
-                head_.store(++head, std::memory_order_release);
+            while (const auto message = queue_.front()) {
+                receiver_.on_short_message(*message);
+                queue_.pop();
             }
             if (quit_.load()) return;
             sequence_.wait(seen, std::memory_order_acquire);
@@ -95,9 +91,7 @@ private:
     std::unique_ptr<RtMidiIn> in_;
     MidiInputReceiver& receiver_;
     std::string last_error_;
-    std::array<std::uint32_t, kQueueSize> queue_{};
-    std::atomic<std::size_t> head_{0};
-    std::atomic<std::size_t> tail_{0};
+    detail::ShortMessageQueue<kQueueSize> queue_;
     std::atomic<std::uint32_t> sequence_{0};
     std::atomic<bool> quit_{false};
     std::thread delivery_;

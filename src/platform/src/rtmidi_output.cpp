@@ -4,26 +4,21 @@
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 
-#include <optional>
-
 #include "corvane/platform/short_message.h"
-#include "jack_server_watch.h"
+#include "jack_midi_output.h"
 #include "quiet_libraries.h"
 #include "rtmidi_support.h"
 
 namespace corvane::platform {
 namespace {
 
+// An output on the ALSA sequencer. (JACK outputs are our own: see jack_midi_output.h.)
 class RtMidiOutput final : public MidiOutput {
 public:
-    RtMidiOutput(std::unique_ptr<RtMidiOut> out, std::unique_ptr<detail::JackServerWatch> watch)
-        : out_(std::move(out)), watch_(std::move(watch)) {
+    explicit RtMidiOutput(std::unique_ptr<RtMidiOut> out) : out_(std::move(out)) {
         out_->setErrorCallback(detail::keep_error_text, &last_error_);
     }
     ~RtMidiOutput() override {
-        // After its server died, libjack complains about every call that closing makes.
-        std::optional<detail::QuietJack> quiet;
-        if (lost()) quiet.emplace();
         try {
             out_->closePort();
         } catch (const RtMidiError&) {
@@ -36,7 +31,6 @@ public:
     int send_short(std::uint32_t message) override {
         const auto bytes = short_message_bytes(message);
         if (!bytes) return kSendInvalidMessage;
-        if (lost()) return kSendDeviceError;
         last_error_.clear();
         try {
             out_->sendMessage(bytes->bytes.data(), bytes->size);
@@ -46,21 +40,12 @@ public:
         return last_error_.empty() ? kSendOk : kSendDeviceError;
     }
 
-    bool lost() const override { return watch_ && watch_->server_gone(); }
-
 private:
     std::unique_ptr<RtMidiOut> out_;
-    std::unique_ptr<detail::JackServerWatch> watch_;
     std::string last_error_;
 };
 
 std::string virtual_port_listing(const RtMidiOptions& options) { return options.virtual_port_name + " (virtual port)"; }
-
-// An output through JACK watches its server, so that a server that dies shows as a lost device.
-std::unique_ptr<MidiOutput> make_output(std::unique_ptr<RtMidiOut> out, MidiApi api, const RtMidiOptions& options) {
-    auto watch = api == MidiApi::jack ? detail::JackServerWatch::start(options.client_name + " watch") : nullptr;
-    return std::make_unique<RtMidiOutput>(std::move(out), std::move(watch));
-}
 
 }  // namespace
 
@@ -129,10 +114,13 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_output(int device, std::str
 }
 
 std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_virtual_port(std::string& error) {
+    if (api_ == MidiApi::jack) {
+        return detail::open_jack_output(options_.client_name, options_.virtual_port_name, "", error);
+    }
     try {
         auto out = std::make_unique<RtMidiOut>(detail::rtmidi_api(*api_), options_.client_name);
         out->openVirtualPort(options_.virtual_port_name);
-        return make_output(std::move(out), *api_, options_);
+        return std::make_unique<RtMidiOutput>(std::move(out));
     } catch (const RtMidiError& e) {
         error = "Could not make the virtual MIDI output port \"" + options_.virtual_port_name + "\": " + e.getMessage();
     }
@@ -150,12 +138,16 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_port(unsigned int port, std
             return nullptr;
         }
         const std::string name = out->getPortName(port);
+        if (api_ == MidiApi::jack) {
+            out.reset();  // only the listing was wanted from it
+            return detail::open_jack_output(options_.client_name, options_.client_name, name, error);
+        }
         out->openPort(port, options_.client_name);
         if (!out->isPortOpen()) {
             error = "Could not connect to the MIDI output \"" + name + "\".";
             return nullptr;
         }
-        return make_output(std::move(out), *api_, options_);
+        return std::make_unique<RtMidiOutput>(std::move(out));
     } catch (const RtMidiError& e) {
         error = "Could not open the MIDI output: " + e.getMessage();
     }

@@ -1,0 +1,113 @@
+#include "jack_midi_output.h"
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <atomic>
+#include <optional>
+
+#include "corvane/platform/short_message.h"
+#include "quiet_libraries.h"
+#include "short_message_queue.h"
+
+namespace corvane::platform::detail {
+namespace {
+
+// About four seconds of a dense tune (4000 messages a second) while the server is held up.
+constexpr std::size_t kQueueCapacity = 16384;
+
+class JackMidiOutput final : public MidiOutput {
+public:
+    explicit JackMidiOutput(jack_client_t* client) : client_(client) {}
+    ~JackMidiOutput() override {
+        // After its server died, libjack complains about every call that closing makes.
+        std::optional<QuietJack> quiet;
+        if (lost()) quiet.emplace();
+        // Closing stops the process callbacks before the queue goes.
+        jack_client_close(client_);
+    }
+    JackMidiOutput(const JackMidiOutput&) = delete;
+    JackMidiOutput& operator=(const JackMidiOutput&) = delete;
+
+    // Registers the port, starts the callbacks and connects; false with the reason in `error`.
+    bool start(const std::string& port_name, const std::string& destination, std::string& error) {
+        port_ = jack_port_register(client_, port_name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        if (port_ == nullptr) {
+            error = "JACK would not make the MIDI port \"" + port_name + "\".";
+            return false;
+        }
+        jack_set_process_callback(client_, &JackMidiOutput::process, this);
+        jack_on_shutdown(client_, &JackMidiOutput::on_shutdown, this);
+        if (jack_activate(client_) != 0) {
+            error = "JACK would not start the MIDI port \"" + port_name + "\".";
+            return false;
+        }
+        if (!destination.empty() && jack_connect(client_, jack_port_name(port_), destination.c_str()) != 0) {
+            error = "Could not connect to the MIDI output \"" + destination + "\".";
+            return false;
+        }
+        return true;
+    }
+
+    int send_short(std::uint32_t message) override {
+        if (!short_message_bytes(message)) return kSendInvalidMessage;
+        // A full queue means the server has taken nothing for seconds: the device is not working.
+        if (lost() || !queue_.push(message)) return kSendDeviceError;
+        return kSendOk;
+    }
+
+    bool lost() const override { return gone_.load(std::memory_order_acquire); }
+
+private:
+    // JACK's real-time thread, once a cycle.
+    static int process(jack_nframes_t frames, void* self) {
+        auto& output = *static_cast<JackMidiOutput*>(self);
+        void* buffer = jack_port_get_buffer(output.port_, frames);
+        jack_midi_clear_buffer(buffer);
+        output.fill(buffer);
+        return 0;
+    }
+
+    // Moves queued messages into this cycle's buffer, all at its first frame, until it is full.
+    void fill(void* buffer) {
+        while (const auto message = queue_.front()) {
+            const auto bytes = short_message_bytes(*message);  // checked when it was queued
+            if (jack_midi_max_event_size(buffer) < bytes->size) return;
+            jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, bytes->size);
+            if (data == nullptr) return;
+            std::copy_n(bytes->bytes.data(), bytes->size, data);
+            queue_.pop();
+        }
+    }
+
+    static void on_shutdown(void* self) {
+        static_cast<JackMidiOutput*>(self)->gone_.store(true, std::memory_order_release);
+    }
+
+    jack_client_t* client_;
+    jack_port_t* port_ = nullptr;
+    ShortMessageQueue<kQueueCapacity> queue_;
+    std::atomic<bool> gone_{false};
+};
+
+}  // namespace
+
+std::unique_ptr<MidiOutput> open_jack_output(const std::string& client_name, const std::string& port_name,
+                                             const std::string& destination, std::string& error) {
+    jack_client_t* client = nullptr;
+    {
+        const QuietJack quiet;
+        jack_status_t status{};
+        client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
+    }
+    if (client == nullptr) {
+        error = "The JACK server does not answer, so the MIDI port \"" + port_name + "\" cannot be made.";
+        return nullptr;
+    }
+    auto output = std::make_unique<JackMidiOutput>(client);
+    if (!output->start(port_name, destination, error)) return nullptr;
+    return output;
+}
+
+}  // namespace corvane::platform::detail
