@@ -12,6 +12,7 @@
 // the dummy driver and keeps the other core busy. Exit status 0 when every check passes.
 
 #include <RtMidi.h>
+#include <jack/jack.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -98,6 +99,32 @@ private:
     std::atomic<long> note_ons_{0};
 };
 
+// Counts the cycles the JACK server itself reports as overrun (xruns): a client that did not
+// finish its cycle in time. What the server drops then is lost to every client alike.
+class XrunCounter {
+public:
+    explicit XrunCounter(const std::string& client) {
+        client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
+        if (client_ == nullptr) return;
+        jack_set_xrun_callback(client_, &XrunCounter::overrun, this);
+        jack_activate(client_);
+    }
+    ~XrunCounter() {
+        if (client_ != nullptr) jack_client_close(client_);
+    }
+    XrunCounter(const XrunCounter&) = delete;
+    XrunCounter& operator=(const XrunCounter&) = delete;
+    long xruns() const { return xruns_.load(); }
+
+private:
+    static int overrun(void* self) {
+        static_cast<XrunCounter*>(self)->xruns_.fetch_add(1);
+        return 0;
+    }
+    jack_client_t* client_ = nullptr;
+    std::atomic<long> xruns_{0};
+};
+
 // A thread at the timer thread's priority that sleeps to absolute deadlines a millisecond
 // apart and notes how late it wakes: what the machine itself does to a real-time thread.
 // Stalls it sees (the virtual machine or the kernel holding a processor) are not play's doing.
@@ -175,6 +202,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
                 phase.seconds, phase.seed, phase.step_secs * 1000, phase.channels, phase.skipping ? "on" : "off",
                 phase.priority);
     CountingCapture capture(client);
+    const XrunCounter overruns(client + "-xruns");
     const StallProbe probe(phase.priority >= 3);
     engine::Composition composition = soak_composition(phase.seed, phase.step_secs, phase.channels);
     engine::PlayerSettings settings;
@@ -245,6 +273,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
     std::printf("  messages sent %ld, received %ld; note-ons received %ld\n", sent, received, capture.note_ons());
     std::printf("  drift after warm-up: at most %.1f ms, at the end %.1f ms; resident %ld KiB -> %ld KiB\n", max_drift,
                 final_drift - drift_after_warm_up, rss_after_warm_up, rss_end);
+    std::printf("  the JACK server reported %ld overrun cycles (xruns)\n", overruns.xruns());
     std::printf("  a probe thread beside it woke at worst %.1f ms late, %ld times more than 20 ms\n", probe.longest_ms(),
                 probe.over_20_ms());
     bool passed = check(still_playing, "played to the end");

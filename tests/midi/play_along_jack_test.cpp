@@ -1,6 +1,5 @@
 // Play-along through a JACK server: a keyboard of the test plays into Corvane's virtual
 // MIDI input, and what Corvane's output port sends arrives at a capture port of the test.
-#include <RtMidi.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "corvane/midi/play_along.h"
+#include "corvane/platform/midi_message.h"
 #include "corvane/platform/rtmidi_input.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/tuning/pitch_list.h"
@@ -24,20 +24,24 @@ using namespace std::chrono_literals;
 // The test's keyboard: an output connected to the input port whose name contains `target`.
 class Keyboard {
 public:
-    Keyboard(const std::string& client, const std::string& target) : out_(RtMidi::UNIX_JACK, client) {
-        for (unsigned int port = 0; port < out_.getPortCount(); ++port) {
-            if (out_.getPortName(port).find(target) != std::string::npos) out_.openPort(port);
+    Keyboard(const std::string& client, const std::string& target)
+        : outputs_(platform::RtMidiOptions{platform::MidiApi::jack, client, "keyboard"}) {
+        const auto names = outputs_.output_names();
+        for (std::size_t device = 0; device < names.size(); ++device) {
+            if (names[device].find(target) == std::string::npos) continue;
+            std::string error;
+            out_ = outputs_.open_output(static_cast<int>(device), error);
         }
     }
-    bool connected() const { return out_.isPortOpen(); }
+    bool connected() const { return out_ != nullptr; }
     void send(unsigned char status, unsigned char data1, unsigned char data2) {
-        const std::vector<unsigned char> message{status, data1, data2};
-        out_.sendMessage(&message);
+        EXPECT_EQ(out_->send_short(platform::pack_short_message(status & 0xF0, status & 0x0F, data1, data2)), platform::kSendOk);
         std::this_thread::sleep_for(40ms);  // in order, one JACK period or more apart
     }
 
 private:
-    RtMidiOut out_;
+    platform::RtMidiOutputSystem outputs_;
+    std::unique_ptr<platform::MidiOutput> out_;
 };
 
 struct NoteOn {

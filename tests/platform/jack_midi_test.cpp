@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -59,6 +61,37 @@ private:
     std::condition_variable changed_;
     std::vector<Bytes> messages_;
     std::vector<std::chrono::steady_clock::time_point> times_;
+    RtMidiIn in_;
+};
+
+// A MIDI input that keeps what arrives in room made beforehand, cheaply enough to take
+// thousands of messages in one cycle without falling behind the server.
+class FloodCapture {
+public:
+    FloodCapture(const std::string& client, std::size_t expected) : kept_(expected), in_(RtMidi::UNIX_JACK, client) {
+        in_.setCallback(&FloodCapture::arrived, this);
+        in_.openVirtualPort("capture");
+    }
+    // Waits until the room is full (or three seconds have passed); what came, packed.
+    std::vector<std::uint32_t> wait_for_all() {
+        for (int i = 0; i < 300 && count_.load() < kept_.size(); ++i) std::this_thread::sleep_for(10ms);
+        const std::size_t count = std::min(count_.load(std::memory_order_acquire), kept_.size());
+        return {kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(count)};
+    }
+
+private:
+    static void arrived(double, Bytes* message, void* self) {
+        auto& capture = *static_cast<FloodCapture*>(self);
+        const std::size_t at = capture.count_.load(std::memory_order_relaxed);
+        if (at < capture.kept_.size() && message->size() == 3) {
+            const auto& bytes = *message;
+            capture.kept_[at] = static_cast<std::uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16);
+        }
+        capture.count_.store(at + 1, std::memory_order_release);
+    }
+
+    std::vector<std::uint32_t> kept_;
+    std::atomic<std::size_t> count_{0};
     RtMidiIn in_;
 };
 
@@ -125,8 +158,8 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
 // A JACK port buffer holds about 2700 short messages a cycle (256 frames); a held-up player
 // sends more than that at once. What does not fit goes in the next cycles, none dropped.
 TEST_F(JackMidi, MoreMessagesThanACycleHoldsAllArriveInOrder) {
-    Capture capture(unique("corvane-test-in"));
-    capture.input().openVirtualPort("capture");
+    constexpr int kFlood = 4000;
+    FloodCapture capture(unique("corvane-test-in"), kFlood);
     RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, unique("corvane-test-out"), "Corvane"});
     const auto device = device_named(devices, unique("corvane-test-in") + ":capture");
     ASSERT_TRUE(device.has_value());
@@ -134,15 +167,15 @@ TEST_F(JackMidi, MoreMessagesThanACycleHoldsAllArriveInOrder) {
     auto output = devices.open_output(*device, error);
     ASSERT_NE(output, nullptr) << error;
 
-    constexpr int kFlood = 6000;
-    std::vector<Bytes> expected;
+    std::vector<std::uint32_t> expected;
     for (int i = 0; i < kFlood; ++i) {
-        const auto key = static_cast<unsigned char>(i % 128);
-        const auto velocity = static_cast<unsigned char>(1 + i / 128);
-        ASSERT_EQ(output->send_short(pack_short_message(kNoteOn, 0, key, velocity)), kSendOk);
-        expected.push_back({0x90, key, velocity});
+        expected.push_back(pack_short_message(kNoteOn, 0, static_cast<std::uint8_t>(i % 128),
+                                              static_cast<std::uint8_t>(1 + i / 128)));
+        ASSERT_EQ(output->send_short(expected.back()), kSendOk);
     }
-    EXPECT_EQ(capture.wait_for(expected.size()), expected);
+    const auto arrived = capture.wait_for_all();
+    EXPECT_EQ(arrived.size(), expected.size());
+    EXPECT_TRUE(arrived == expected) << "the messages arrived out of order or changed";
 }
 
 TEST_F(JackMidi, OtherProgramsConnectToTheVirtualPort) {

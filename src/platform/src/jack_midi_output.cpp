@@ -19,8 +19,9 @@ constexpr std::size_t kQueueCapacity = 16384;
 
 class JackMidiOutput final : public MidiOutput {
 public:
-    explicit JackMidiOutput(jack_client_t* client) : client_(client) {}
+    JackMidiOutput() = default;
     ~JackMidiOutput() override {
+        if (client_ == nullptr) return;
         // After its server died, libjack complains about every call that closing makes.
         std::optional<QuietJack> quiet;
         if (lost()) quiet.emplace();
@@ -30,8 +31,20 @@ public:
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
-    // Registers the port, starts the callbacks and connects; false with the reason in `error`.
-    bool start(const std::string& port_name, const std::string& destination, std::string& error) {
+    // Opens the client, registers the port, starts the callbacks and connects; false with the
+    // reason in `error`. The client is opened only now that the object is whole, since
+    // libjack's threads, which call back into it, start with the client.
+    bool open(const std::string& client_name, const std::string& port_name, const std::string& destination,
+              std::string& error) {
+        {
+            const QuietJack quiet;
+            jack_status_t status{};
+            client_ = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
+        }
+        if (client_ == nullptr) {
+            error = "The JACK server does not answer, so the MIDI port \"" + port_name + "\" cannot be made.";
+            return false;
+        }
         port_ = jack_port_register(client_, port_name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         if (port_ == nullptr) {
             error = "JACK would not make the MIDI port \"" + port_name + "\".";
@@ -85,7 +98,7 @@ private:
         static_cast<JackMidiOutput*>(self)->gone_.store(true, std::memory_order_release);
     }
 
-    jack_client_t* client_;
+    jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     ShortMessageQueue<kQueueCapacity> queue_;
     std::atomic<bool> gone_{false};
@@ -95,18 +108,8 @@ private:
 
 std::unique_ptr<MidiOutput> open_jack_output(const std::string& client_name, const std::string& port_name,
                                              const std::string& destination, std::string& error) {
-    jack_client_t* client = nullptr;
-    {
-        const QuietJack quiet;
-        jack_status_t status{};
-        client = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
-    }
-    if (client == nullptr) {
-        error = "The JACK server does not answer, so the MIDI port \"" + port_name + "\" cannot be made.";
-        return nullptr;
-    }
-    auto output = std::make_unique<JackMidiOutput>(client);
-    if (!output->start(port_name, destination, error)) return nullptr;
+    auto output = std::make_unique<JackMidiOutput>();
+    if (!output->open(client_name, port_name, destination, error)) return nullptr;
     return output;
 }
 

@@ -27,8 +27,10 @@ std::optional<std::uint32_t> packed(const std::vector<unsigned char>& bytes) {
 // system miss a cycle and lose what arrived in it.
 class RtMidiInput final : public MidiInput {
 public:
-    RtMidiInput(std::unique_ptr<RtMidiIn> in, MidiInputReceiver& receiver)
-        : in_(std::move(in)), receiver_(receiver), delivery_([this] { deliver(); }) {
+    RtMidiInput(RtMidi::Api api, const std::string& client_name, MidiInputReceiver& receiver)
+        : receiver_(receiver),
+          in_(std::make_unique<RtMidiIn>(api, client_name)),
+          delivery_([this] { deliver(); }) {
         in_->setErrorCallback(detail::keep_error_text, &last_error_);
         in_->setCallback(&RtMidiInput::arrived, this);
     }
@@ -46,6 +48,8 @@ public:
     }
     RtMidiInput(const RtMidiInput&) = delete;
     RtMidiInput& operator=(const RtMidiInput&) = delete;
+
+    unsigned int port_count() { return in_->getPortCount(); }
 
     // Opens our virtual port (device 0) or the machine's port device - 1; false with the
     // reason in `error` when it did not open.
@@ -88,12 +92,14 @@ private:
         }
     }
 
-    std::unique_ptr<RtMidiIn> in_;
     MidiInputReceiver& receiver_;
     std::string last_error_;
     detail::ShortMessageQueue<kQueueSize> queue_;
     std::atomic<std::uint32_t> sequence_{0};
     std::atomic<bool> quit_{false};
+    // Made after what its thread uses (the MIDI system's thread starts with it), and before
+    // the delivery thread, which must not be left running should it throw.
+    std::unique_ptr<RtMidiIn> in_;
     std::thread delivery_;
 };
 
@@ -127,13 +133,12 @@ std::unique_ptr<MidiInput> RtMidiInputSystem::open_input(int device, MidiInputRe
         return nullptr;
     }
     try {
-        auto in = std::make_unique<RtMidiIn>(detail::rtmidi_api(*api_), options_.client_name);
-        const unsigned int count = in->getPortCount();
+        auto input = std::make_unique<RtMidiInput>(detail::rtmidi_api(*api_), options_.client_name, receiver);
+        const unsigned int count = input->port_count();
         if (device < 0 || device > static_cast<int>(count)) {
             error = device_error(device, count, *api_);
             return nullptr;
         }
-        auto input = std::make_unique<RtMidiInput>(std::move(in), receiver);
         if (input->open(device, options_, error)) return input;
     } catch (const RtMidiError& e) {
         error = "Could not open the MIDI input: " + e.getMessage();
