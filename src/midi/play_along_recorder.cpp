@@ -59,7 +59,7 @@ PlayAlongRecorder::PlayAlongRecorder(RecorderMachine machine, const PlayAlongSet
 PlayAlongRecorder::~PlayAlongRecorder() {
     requested_.store(false);
     wake_.notify_all();
-    if (worker_.joinable()) worker_.join();
+    wait();
 }
 
 void PlayAlongRecorder::set_folder(std::filesystem::path folder) {
@@ -78,6 +78,9 @@ bool PlayAlongRecorder::start(std::string_view caption) {
         machine_.reporter.report(kRecordingSaveRunningMessage, caption);
         return false;
     }
+    // MIDI in's control note and the window's button can both start a recording.
+    const std::lock_guard lock(worker_mutex_);
+    if (requested_.load()) return false;
     if (worker_.joinable()) worker_.join();  // the last recording has closed its file
     if (platform::current_process_priority() == platform::ProcessPriority::real_time) {
         platform::set_process_priority(platform::ProcessPriority::high);
@@ -96,6 +99,7 @@ void PlayAlongRecorder::stop() {
 }
 
 void PlayAlongRecorder::wait() {
+    const std::lock_guard lock(worker_mutex_);
     if (worker_.joinable()) worker_.join();
 }
 

@@ -175,7 +175,10 @@ TEST_F(JackMidi, MoreMessagesThanACycleHoldsAllArriveInOrder) {
     }
     const auto arrived = capture.wait_for_all();
     EXPECT_EQ(arrived.size(), expected.size());
-    EXPECT_TRUE(arrived == expected) << "the messages arrived out of order or changed";
+    const auto first_difference = std::mismatch(arrived.begin(), arrived.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(first_difference.first == arrived.end())
+        << "message " << first_difference.first - arrived.begin() << " of " << kFlood << " is 0x" << std::hex
+        << *first_difference.first << ", not 0x" << *first_difference.second;
 }
 
 TEST_F(JackMidi, OtherProgramsConnectToTheVirtualPort) {

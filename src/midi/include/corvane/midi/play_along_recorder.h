@@ -120,6 +120,7 @@ private:
 
     mutable std::mutex wake_mutex_;
     std::condition_variable wake_;
+    std::mutex worker_mutex_;  // started from MIDI in's thread or the owner's, waited for by the owner
     std::thread worker_;
 };
 
