@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "corvane/platform/short_message.h"
+#include "corvane/platform/thread_handoff.h"
 #include "quiet_libraries.h"
 #include "short_message_queue.h"
 
@@ -77,8 +78,10 @@ private:
     static int process(jack_nframes_t frames, void* self) {
         auto& output = *static_cast<JackMidiOutput*>(self);
         void* buffer = jack_port_get_buffer(output.port_, frames);
+        take_over(buffer);
         jack_midi_clear_buffer(buffer);
         output.fill(buffer);
+        hand_over(buffer);
         return 0;
     }
 
