@@ -219,7 +219,7 @@ ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> ch
 
 void ChannelsDialog::show_channels() {
     filling_ = true;
-    const auto& c = context_.composition();
+    const engine::Composition c = context_.composition_copy();
     for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
         const auto i = static_cast<std::size_t>(ch);
         const std::array<QString, kColumns> texts{
@@ -245,23 +245,27 @@ void ChannelsDialog::cell_edited(int row, int column) {
     auto& c = context_.composition();
     const auto ch = static_cast<std::size_t>(row);
     const QString reader = table_->item(row, column)->text();
-    switch (column) {
-        case kVoice: c.Voices_for_channels[ch] = typed_whole(reader, c.Voices_for_channels[ch], -1, 255); break;
-        case kVolume: c.Volumes_for_channels[ch] = typed_whole(reader, c.Volumes_for_channels[ch], 0, 127); break;
-        case kOctaveShift:
-            c.Octave_shifts_for_channels[ch] = typed_whole(reader, c.Octave_shifts_for_channels[ch], -100, 100);
-            break;
-        case kLowest: c.Min_notes_for_channels[ch] = typed_whole(reader, c.Min_notes_for_channels[ch], 0, 127); break;
-        case kHighest: c.Max_notes_for_channels[ch] = typed_whole(reader, c.Max_notes_for_channels[ch], 0, 127); break;
-        case kOutOfRange: c.iActionIfOutOfRange[ch] = typed_whole(reader, c.iActionIfOutOfRange[ch], 0, 4); break;
-        case kPortamento: c.iPortamento[ch] = typed_whole(reader, c.iPortamento[ch], 0, 1); break;
-        case kSlideTime:
-            c.iPortamento_slide_time[ch] = typed_whole(reader, c.iPortamento_slide_time[ch], 0, 127);
-            break;
-        case kVibrato: c.iVibrato[ch] = typed_whole(reader, c.iVibrato[ch], 0, 1); break;
-        case kVibratoFreq: c.dVibrato_freq[ch] = std::max(0.0, typed_number(reader, c.dVibrato_freq[ch])); break;
-        case kVibratoAmp: c.dVibrato_amp[ch] = std::max(0.0, typed_number(reader, c.dVibrato_amp[ch])); break;
-        default: return;
+    {
+        // The player and MIDI in read and change the channels under the port's lock.
+        const auto group = context_.playback().port().hold_group();
+        switch (column) {
+            case kVoice: c.Voices_for_channels[ch] = typed_whole(reader, c.Voices_for_channels[ch], -1, 255); break;
+            case kVolume: c.Volumes_for_channels[ch] = typed_whole(reader, c.Volumes_for_channels[ch], 0, 127); break;
+            case kOctaveShift:
+                c.Octave_shifts_for_channels[ch] = typed_whole(reader, c.Octave_shifts_for_channels[ch], -100, 100);
+                break;
+            case kLowest: c.Min_notes_for_channels[ch] = typed_whole(reader, c.Min_notes_for_channels[ch], 0, 127); break;
+            case kHighest: c.Max_notes_for_channels[ch] = typed_whole(reader, c.Max_notes_for_channels[ch], 0, 127); break;
+            case kOutOfRange: c.iActionIfOutOfRange[ch] = typed_whole(reader, c.iActionIfOutOfRange[ch], 0, 4); break;
+            case kPortamento: c.iPortamento[ch] = typed_whole(reader, c.iPortamento[ch], 0, 1); break;
+            case kSlideTime:
+                c.iPortamento_slide_time[ch] = typed_whole(reader, c.iPortamento_slide_time[ch], 0, 127);
+                break;
+            case kVibrato: c.iVibrato[ch] = typed_whole(reader, c.iVibrato[ch], 0, 1); break;
+            case kVibratoFreq: c.dVibrato_freq[ch] = std::max(0.0, typed_number(reader, c.dVibrato_freq[ch])); break;
+            case kVibratoAmp: c.dVibrato_amp[ch] = std::max(0.0, typed_number(reader, c.dVibrato_amp[ch])); break;
+            default: return;
+        }
     }
     context_.settings().needs_save = true;
     show_channels();

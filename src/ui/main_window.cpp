@@ -584,7 +584,19 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
     files::OpenResult result;
     {
         auto hold = context_.hold_play();
-        result = files::open_file(ws, path, context_.reporter());
+        // MIDI in reads and changes the workspace from its own thread under the port's lock,
+        // and the open may ask questions, which must not keep that lock: the file is read into
+        // a copy, which then takes the workspace's place under the lock.
+        auto& port = context_.playback().port();
+        files::Workspace opened = [&] {
+            const auto group = port.hold_group();
+            return ws;
+        }();
+        result = files::open_file(opened, path, context_.reporter());
+        {
+            const auto group = port.hold_group();
+            ws = std::move(opened);
+        }
         if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
     }
     composition_changed();

@@ -53,6 +53,11 @@ void ProgramContext::rebuild_tune() {
     engine::build_fractal_tune(*tune_, workspace_.composition.Note_heights, workspace_.composition.Levels, clock_);
 }
 
+engine::Composition ProgramContext::composition_copy() {
+    const auto group = playback().port().hold_group();
+    return workspace_.composition;
+}
+
 bool ProgramContext::start_midi_save(const std::filesystem::path& path) {
     if (midi_save_.running()) return false;
     // A save never runs at real-time priority.
@@ -63,7 +68,7 @@ bool ProgramContext::start_midi_save(const std::filesystem::path& path) {
     save_watch_.saved_secs.store(0);
     save_watch_.file_bytes.store(0);
     const files::Settings& s = workspace_.settings;
-    return midi_save_.start([this, path, composition = workspace_.composition, save = files::midi_save_settings(s),
+    return midi_save_.start([this, path, composition = composition_copy(), save = files::midi_save_settings(s),
                              player = s.player, voices = s.voices](std::atomic<bool>& abort) {
         return midi::render_midi_file(path, composition, save, player, voices, reporter_, abort,
                                       [this](const midi::SaveProgress& p) {

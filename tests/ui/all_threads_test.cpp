@@ -1,8 +1,9 @@
 // Every thread of the desktop program at once: the player's timer thread playing on the real
-// clock, the pitch-bend vibrato thread, notes and the pitch wheel arriving from MIDI in on a
-// thread of their own, a play-along recording writing its file, and the window thread
-// following the player in the tune graph, editing the note assignments and moving the pitch
-// bar. Built with ThreadSanitizer, this is the suite's check that they share state safely.
+// clock, the pitch-bend vibrato thread, notes, the pitch wheel and controllers arriving from
+// MIDI in on a thread of their own, a play-along recording writing its file, and the window
+// thread following the player in the tune graph, editing the note assignments and the
+// channels and moving the pitch bar. Built with ThreadSanitizer, this is the suite's check
+// that they share state safely.
 
 #include <QSlider>
 #include <QTableWidget>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "corvane/midi/play_along_recorder.h"
+#include "corvane/ui/dialogs.h"
 #include "corvane/ui/display_windows.h"
 #include "corvane/ui/tune_graph_window.h"
 #include "main_window_fixture.h"
@@ -22,6 +24,8 @@ using namespace corvane::ui::window_testing;
 constexpr int kPercussionChannel = 9;
 constexpr int kSnareDrum = 38;
 constexpr int kExpression = 11;
+constexpr std::uint8_t kModulationController = 1;
+constexpr std::uint8_t kVolumeController = 7;
 constexpr auto kBusyTime = std::chrono::milliseconds(1500);
 
 std::uint8_t status_of(const platform::RecordedMessage& m) { return static_cast<std::uint8_t>(m.message & 0xFF); }
@@ -29,8 +33,9 @@ int data1_of(const platform::RecordedMessage& m) { return static_cast<int>((m.me
 int data2_of(const platform::RecordedMessage& m) { return static_cast<int>((m.message >> 16) & 0x7F); }
 bool is_note_on(std::uint8_t status, int velocity) { return (status & 0xF0) == 0x90 && velocity > 0; }
 
-// A keyboard player on its own thread: a note and a pitch-wheel move every few
-// milliseconds, until told to stop; the wheel ends at its centre.
+// A keyboard player on its own thread: a note, a pitch-wheel move and the volume and
+// modulation controllers (which change the composition) every few milliseconds, until told
+// to stop; the wheel ends at its centre.
 class MidiInPlayer {
 public:
     MidiInPlayer(platform::InjectedInputSystem& inputs, int note)
@@ -53,6 +58,8 @@ private:
             inputs.inject(0x80, static_cast<std::uint8_t>(note), 64);
             const int wheel = 8192 + (i % 2 == 0 ? 1024 : -1024);
             inputs.inject(0xE0, static_cast<std::uint8_t>(wheel & 0x7F), static_cast<std::uint8_t>(wheel >> 7));
+            inputs.inject(0xB0, kVolumeController, static_cast<std::uint8_t>(90 + i % 30));
+            inputs.inject(0xB0, kModulationController, static_cast<std::uint8_t>(i % 20));
             notes_.fetch_add(1);
             std::this_thread::sleep_for(std::chrono::milliseconds(8));
         }
@@ -115,6 +122,10 @@ TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
     auto* graph = window->findChild<TuneGraphWindow*>("tune_graph_window");
     ASSERT_TRUE(window->open_window('P'));
     auto* pitch_bar = window->findChild<PitchDialog*>("pitch")->findChild<QSlider*>("pitch_bar");
+    ASSERT_TRUE(window->open_window('N'));
+    auto* channels = window->findChild<ChannelsDialog*>("channels_dialog");
+    ASSERT_NE(channels, nullptr);
+    auto* channel_table = channels->findChild<QTableWidget*>();
 
     window->play();
     ASSERT_TRUE(context->playback().player().playing());
@@ -129,6 +140,10 @@ TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
         if (i % 4 == 0) {
             assignments->parentWidget()->findChild<QPushButton*>("add_range")->click();  // selects the new row
             assignments->parentWidget()->findChild<QPushButton*>("remove_row")->click();
+        }
+        if (i % 4 == 2) {
+            channels->show_channels();                                       // what MIDI in changed
+            channel_table->item(1, 2)->setText(QString::number(100 + i % 20));  // a volume typed in
         }
         QTest::qWait(25);
     }

@@ -83,6 +83,9 @@ public:
 
     files::Workspace& workspace() { return workspace_; }
     engine::Composition& composition() { return workspace_.composition; }
+    // A copy taken under the MIDI out port's lock: MIDI in's thread changes the composition
+    // (volumes, vibrato, the lowest frequency) while it plays.
+    engine::Composition composition_copy();
     files::Settings& settings() { return workspace_.settings; }
     platform::Reporter& reporter() { return reporter_; }
     midi::Playback& playback() { return *playback_; }
