@@ -2,7 +2,7 @@
 // that it holds: every message sent arrives, the memory does not grow, the schedule does not
 // drift, and with skipping on the notes that cannot be kept up with are counted as skipped.
 //
-//   soak [--seconds S] [--skip-seconds S] [--priority LEVEL]
+//   soak [--seconds S] [--skip-seconds S] [--priority LEVEL] [--stalls 1]
 //
 // The steady run plays a two-note seed with every level on a channel of its own, a step a
 // millisecond (the timers' finest): each step sounds the notes of all the levels that change,
@@ -13,6 +13,8 @@
 
 #include <RtMidi.h>
 #include <jack/jack.h>
+#include <pthread.h>
+#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,8 +24,10 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/seed.h"
@@ -42,6 +46,7 @@ struct Options {
     double seconds = 600;
     double skip_seconds = 30;
     int priority = 5;
+    bool stalls = false;
 };
 
 // Counts what the port hands to the device, message by message.
@@ -161,6 +166,44 @@ private:
     std::thread thread_;
 };
 
+// With --stalls 1: a thread on each processor, at real-time priority 80 (above JACK's and
+// the player's), that takes it for 8 ms every 300 ms: a machine that now and then holds
+// every real-time thread up past a JACK cycle (5.3 ms), to see what the server does then.
+class StallMaker {
+public:
+    StallMaker() {
+        for (unsigned int cpu = 0; cpu < std::max(1u, std::thread::hardware_concurrency()); ++cpu) {
+            threads_.emplace_back([this, cpu] { run(cpu); });
+        }
+    }
+    ~StallMaker() {
+        stop_.store(true);
+        for (auto& thread : threads_) thread.join();
+    }
+    StallMaker(const StallMaker&) = delete;
+    StallMaker& operator=(const StallMaker&) = delete;
+
+private:
+    void run(unsigned int cpu) {
+        cpu_set_t cpus;
+        CPU_ZERO(&cpus);
+        CPU_SET(cpu, &cpus);
+        pthread_setaffinity_np(pthread_self(), sizeof cpus, &cpus);
+        const sched_param priority{.sched_priority = 80};
+        if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority) != 0 && cpu == 0) {
+            std::printf("(no real-time priority for the stalls: they hold up only what runs beneath them)\n");
+        }
+        while (!stop_.load()) {
+            const auto until = std::chrono::steady_clock::now() + 8ms;
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            std::this_thread::sleep_for(300ms);
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
+
 long resident_kib() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0;
@@ -237,6 +280,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
     long rss_after_warm_up = 0;
     double max_drift = 0;
     double drift_after_warm_up = 0;
+    double last_drift = 0;
     for (int second = 1; second <= static_cast<int>(phase.seconds); ++second) {
         std::this_thread::sleep_until(std::chrono::steady_clock::time_point{} +
                                       std::chrono::milliseconds(start_ms + second * 1000));
@@ -247,6 +291,11 @@ bool run_phase(const Phase& phase, const std::string& client) {
             drift_after_warm_up = drift;
         }
         if (second > warm_up) max_drift = std::max(max_drift, std::abs(drift - drift_after_warm_up));
+        if (std::abs(drift - last_drift) >= 5) {
+            std::printf("  %4d s: the schedule moved %.0f ms in a second (%ld xruns so far, probe's worst %.1f ms)\n",
+                        second, drift - last_drift, overruns.xruns(), probe.longest_ms());
+        }
+        last_drift = drift;
         if (second % 60 == 0 || second == static_cast<int>(phase.seconds)) {
             std::printf("  %4d s: %ld notes sent, %ld messages, drift %.1f ms, resident %ld KiB\n", second,
                         playback.player().played_note_count(), devices.sent.load(), drift, resident_kib());
@@ -254,8 +303,9 @@ bool run_phase(const Phase& phase, const std::string& client) {
         }
     }
     const double elapsed = static_cast<double>(clock.now_ms() - start_ms) / 1000;
-    const long stepped = playback.player().notes_stepped();
+    // Played first: a note is stepped before it is played, so the two never cross.
     const long played = playback.player().played_note_count();
+    const long stepped = playback.player().notes_stepped();
     const double final_drift = drift_ms();
     const long rss_end = resident_kib();
     const bool still_playing = playback.player().playing();
@@ -301,6 +351,7 @@ Options read_options(int argc, char** argv) {
         if (name == "--seconds") options.seconds = value;
         else if (name == "--skip-seconds") options.skip_seconds = value;
         else if (name == "--priority") options.priority = std::clamp(static_cast<int>(value), 0, 5);
+        else if (name == "--stalls") options.stalls = value != 0;
     }
     return options;
 }
@@ -317,6 +368,11 @@ int main(int argc, char** argv) {
     if (const auto why = platform::set_process_priority(platform::priority_choice(options.priority).process);
         !why.empty()) {
         std::printf("(%s)\n", why.c_str());
+    }
+    std::optional<StallMaker> stalls;
+    if (options.stalls) {
+        std::printf("stalls: every processor held for 8 ms every 300 ms\n");
+        stalls.emplace();
     }
     bool passed = run_phase({"steady", options.seconds, "0 1", 0.001, 12, false, options.priority}, client);
     if (options.skip_seconds > 0) {

@@ -3,7 +3,8 @@
 # sound card is needed. Used as a ctest fixture:
 #   jack_fixture.sh start STATE_DIR   (FIXTURES_SETUP)
 #   jack_fixture.sh stop STATE_DIR    (FIXTURES_CLEANUP)
-# The server is named corvane-test, or CORVANE_JACK_SERVER when that is set.
+# The server is named corvane-test, or CORVANE_JACK_SERVER when that is set; it runs
+# synchronous unless CORVANE_JACK_ASYNC=1.
 # Without jackd it does nothing and the tests skip themselves. A server of the same name
 # that is already running is used as it is and left running.
 set -u
@@ -30,7 +31,13 @@ start() {
         return 0
     fi
     # Its output goes to a file so that ctest does not wait for the server to end.
-    jackd -n "$server" -d dummy -r 48000 -p 256 </dev/null >"$log_file" 2>&1 &
+    # Synchronous (-S): each cycle's clients all finish before the next cycle starts. In the
+    # default asynchronous mode a client held up past a cycle (a loaded machine, a sanitizer)
+    # overruns it, and MIDI crossing from client to client in that cycle is lost or doubled.
+    # CORVANE_JACK_ASYNC=1 starts it asynchronous, to see that happen.
+    mode=-S
+    [ "${CORVANE_JACK_ASYNC:-0}" = 1 ] && mode=
+    jackd -n "$server" $mode -d dummy -r 48000 -p 256 </dev/null >"$log_file" 2>&1 &
     echo $! >"$pid_file"
     if jack_wait -s "$server" -w -t 10 >/dev/null 2>&1; then
         echo "JACK server $server started (process $(cat "$pid_file"))"
