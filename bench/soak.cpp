@@ -22,7 +22,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -204,6 +208,42 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// What each thread of this process did: time on a processor and time waiting for one
+// (from /proc/self/task/*/schedstat), and its real-time priority. Taken every second, so that
+// a second in which the schedule jumped shows whether the player's thread ran, waited for a
+// processor, or slept (waiting on something).
+struct ThreadTimes {
+    long long ran_ns = 0;
+    long long waited_ns = 0;
+    int rt_priority = 0;
+};
+std::map<int, ThreadTimes> thread_times() {
+    std::map<int, ThreadTimes> times;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        const int tid = std::atoi(task.path().filename().c_str());
+        ThreadTimes t;
+        std::ifstream(task.path() / "schedstat") >> t.ran_ns >> t.waited_ns;
+        std::ifstream stat(task.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 40 && fields >> field; ++i) {
+            if (i == 40) t.rt_priority = std::atoi(field.c_str());
+        }
+        times[tid] = t;
+    }
+    return times;
+}
+void print_thread_times(const std::map<int, ThreadTimes>& before, const std::map<int, ThreadTimes>& after) {
+    for (const auto& [tid, t] : after) {
+        const auto old = before.find(tid);
+        if (old == before.end()) continue;
+        std::printf("        thread %d (real-time priority %d): ran %.1f ms, waited for a processor %.1f ms\n", tid,
+                    t.rt_priority, static_cast<double>(t.ran_ns - old->second.ran_ns) / 1e6,
+                    static_cast<double>(t.waited_ns - old->second.waited_ns) / 1e6);
+    }
+}
+
 long resident_kib() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0;
@@ -281,6 +321,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
     double max_drift = 0;
     double drift_after_warm_up = 0;
     double last_drift = 0;
+    auto last_times = thread_times();
     for (int second = 1; second <= static_cast<int>(phase.seconds); ++second) {
         std::this_thread::sleep_until(std::chrono::steady_clock::time_point{} +
                                       std::chrono::milliseconds(start_ms + second * 1000));
@@ -291,11 +332,14 @@ bool run_phase(const Phase& phase, const std::string& client) {
             drift_after_warm_up = drift;
         }
         if (second > warm_up) max_drift = std::max(max_drift, std::abs(drift - drift_after_warm_up));
+        auto times = thread_times();
         if (std::abs(drift - last_drift) >= 5) {
             std::printf("  %4d s: the schedule moved %.0f ms in a second (%ld xruns so far, probe's worst %.1f ms)\n",
                         second, drift - last_drift, overruns.xruns(), probe.longest_ms());
+            print_thread_times(last_times, times);
         }
         last_drift = drift;
+        last_times = std::move(times);
         if (second % 60 == 0 || second == static_cast<int>(phase.seconds)) {
             std::printf("  %4d s: %ld notes sent, %ld messages, drift %.1f ms, resident %ld KiB\n", second,
                         playback.player().played_note_count(), devices.sent.load(), drift, resident_kib());
@@ -303,9 +347,8 @@ bool run_phase(const Phase& phase, const std::string& client) {
         }
     }
     const double elapsed = static_cast<double>(clock.now_ms() - start_ms) / 1000;
-    // Played first: a note is stepped before it is played, so the two never cross.
-    const long played = playback.player().played_note_count();
     const long stepped = playback.player().notes_stepped();
+    const long played = playback.player().played_note_count();
     const double final_drift = drift_ms();
     const long rss_end = resident_kib();
     const bool still_playing = playback.player().playing();
@@ -318,7 +361,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
     const long received = capture.messages();
 
     std::printf("  %.1f s: %ld steps (%.0f a second), %ld of them played, %ld skipped; %.0f note-ons a second\n",
-                elapsed, stepped, static_cast<double>(stepped) / elapsed, played, stepped - played,
+                elapsed, stepped, static_cast<double>(stepped) / elapsed, played, std::max(0L, stepped - played),
                 static_cast<double>(note_ons) / elapsed);
     std::printf("  messages sent %ld, received %ld; note-ons received %ld\n", sent, received, capture.note_ons());
     std::printf("  drift after warm-up: at most %.1f ms, at the end %.1f ms; resident %ld KiB -> %ld KiB\n", max_drift,
