@@ -15,9 +15,12 @@
 #include <jack/jack.h>
 #include <pthread.h>
 #include <sched.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -148,9 +151,11 @@ public:
     StallProbe& operator=(const StallProbe&) = delete;
     double longest_ms() const { return static_cast<double>(longest_us_.load()) / 1000; }
     long over_20_ms() const { return stalls_.load(); }
+    int tid() const { return tid_.load(); }
 
 private:
     void run(bool real_time) {
+        tid_.store(static_cast<int>(::gettid()));
         if (real_time) platform::set_current_thread_priority(platform::ThreadPriority::time_critical);
         auto due = std::chrono::steady_clock::now();
         while (!stop_.load()) {
@@ -164,6 +169,7 @@ private:
             }
         }
     }
+    std::atomic<int> tid_{0};
     std::atomic<bool> stop_{false};
     std::atomic<long> longest_us_{0};
     std::atomic<long> stalls_{0};
@@ -244,6 +250,108 @@ void print_thread_times(const std::map<int, ThreadTimes>& before, const std::map
     }
 }
 
+// Watches the player: when it has not stepped for 15 ms, says where each other real-time
+// thread of the player's priority (its timer thread) is at that moment: running, or asleep in
+// which system call, and for a futex whether it is the port's lock or the timer service's.
+class HoldUpWatch {
+public:
+    struct Place {
+        const char* name;
+        const void* object;
+        std::size_t size;
+    };
+    HoldUpWatch(const engine::Player& player, std::vector<Place> places, std::vector<int> ignored)
+        : player_(player), places_(std::move(places)), ignored_(std::move(ignored)),
+          thread_([this] { run(); }) {}
+    ~HoldUpWatch() {
+        stop_.store(true);
+        thread_.join();
+    }
+    HoldUpWatch(const HoldUpWatch&) = delete;
+    HoldUpWatch& operator=(const HoldUpWatch&) = delete;
+
+private:
+    void run() {
+        platform::set_current_thread_priority(platform::ThreadPriority::time_critical);
+        ignored_.push_back(static_cast<int>(::gettid()));
+        auto last_step = player_.notes_stepped();
+        auto last_change = std::chrono::steady_clock::now();
+        bool told = false;
+        while (!stop_.load()) {
+            std::this_thread::sleep_for(1ms);
+            const auto step = player_.notes_stepped();
+            const auto now = std::chrono::steady_clock::now();
+            if (step != last_step) {
+                last_step = step;
+                last_change = now;
+                told = false;
+            } else if (!told && now - last_change > 15ms) {
+                told = true;
+                tell();
+            }
+        }
+    }
+    void tell() {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            const int tid = std::atoi(task.path().filename().c_str());
+            if (std::find(ignored_.begin(), ignored_.end(), tid) != ignored_.end()) continue;
+            std::ifstream stat_file(task.path() / "stat");
+            std::string text((std::istreambuf_iterator<char>(stat_file)), std::istreambuf_iterator<char>());
+            std::istringstream fields(text.substr(text.rfind(')') + 2));
+            std::string state;
+            std::string field;
+            fields >> state;
+            int priority = 0;
+            for (int i = 4; i <= 40 && fields >> field; ++i) {
+                if (i == 40) priority = std::atoi(field.c_str());
+            }
+            if (priority != 40) continue;
+            std::string call;
+            std::getline(std::ifstream(task.path() / "syscall"), call);
+            std::printf("        held up 15 ms: thread %d is %s, system call \"%s\"%s%s\n", tid, state.c_str(),
+                        call.c_str(), futex_place(call).c_str(), timeout_text(call).c_str());
+        }
+        std::fflush(stdout);
+    }
+    // For a futex wait with an absolute monotonic timeout (FUTEX_WAIT_BITSET), how far that
+    // timeout lies from now: the timespec is on the waiting thread's stack, in this process.
+    static std::string timeout_text(const std::string& call) {
+        std::istringstream words(call);
+        long number = -1;
+        std::string address, operation, value, timeout;
+        words >> number >> address >> operation >> value >> timeout;
+        if (number != 202 || (std::strtoul(operation.c_str(), nullptr, 16) & 0x7F) != 9) return "";
+        const auto* deadline = reinterpret_cast<const timespec*>(std::strtoull(timeout.c_str(), nullptr, 16));
+        if (deadline == nullptr) return ", no timeout";
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const double ahead_ms = static_cast<double>(deadline->tv_sec - now.tv_sec) * 1e3 +
+                                static_cast<double>(deadline->tv_nsec - now.tv_nsec) / 1e6;
+        char text[80];
+        std::snprintf(text, sizeof text, ", its timeout %.1f ms from now", ahead_ms);
+        return text;
+    }
+    std::string futex_place(const std::string& call) const {
+        std::istringstream words(call);
+        long number = -1;
+        std::string address_text;
+        words >> number >> address_text;
+        if (number != 202) return "";
+        const auto address = std::strtoull(address_text.c_str(), nullptr, 16);
+        for (const auto& place : places_) {
+            const auto begin = reinterpret_cast<std::uintptr_t>(place.object);
+            if (address >= begin && address < begin + place.size) return std::string(" (a futex in ") + place.name + ")";
+        }
+        return " (a futex elsewhere)";
+    }
+
+    const engine::Player& player_;
+    std::vector<Place> places_;
+    std::vector<int> ignored_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
 long resident_kib() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0;
@@ -307,6 +415,11 @@ bool run_phase(const Phase& phase, const std::string& client) {
     }
     if (!playback.start()) return check(false, "the port opened");
 
+    const HoldUpWatch watch(playback.player(),
+                            {{"the MIDI out port", &playback.port(), sizeof(midi::MidiOutPort)},
+                             {"the timer service", &timers, sizeof(timers)},
+                             {"the player", &playback.player(), sizeof(engine::Player)}},
+                            {probe.tid()});
     const std::int64_t start_ms = clock.now_ms();
     // Where play should be: a step length per step, and at each cycle's end one timer period
     // in which the tune ends and the next cycle's first note is armed.
