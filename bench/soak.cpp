@@ -137,12 +137,13 @@ private:
     std::atomic<long> xruns_{0};
 };
 
-// A thread at the timer thread's priority that sleeps to absolute deadlines a millisecond
-// apart and notes how late it wakes: what the machine itself does to a real-time thread.
-// Stalls it sees (the virtual machine or the kernel holding a processor) are not play's doing.
+// A thread at the timer thread's priority, kept on one processor, that sleeps to absolute
+// deadlines a millisecond apart and notes how late it wakes: what the machine itself does to a
+// real-time thread there. Stalls it sees (the virtual machine or the kernel holding that
+// processor) are not play's doing.
 class StallProbe {
 public:
-    explicit StallProbe(bool real_time) : thread_([this, real_time] { run(real_time); }) {}
+    StallProbe(bool real_time, unsigned int cpu) : thread_([this, real_time, cpu] { run(real_time, cpu); }) {}
     ~StallProbe() {
         stop_.store(true);
         thread_.join();
@@ -150,12 +151,18 @@ public:
     StallProbe(const StallProbe&) = delete;
     StallProbe& operator=(const StallProbe&) = delete;
     double longest_ms() const { return static_cast<double>(longest_us_.load()) / 1000; }
+    // The latest wake-up since the last call.
+    double take_recent_longest_ms() { return static_cast<double>(recent_longest_us_.exchange(0)) / 1000; }
     long over_20_ms() const { return stalls_.load(); }
     int tid() const { return tid_.load(); }
 
 private:
-    void run(bool real_time) {
+    void run(bool real_time, unsigned int cpu) {
         tid_.store(static_cast<int>(::gettid()));
+        cpu_set_t cpus;
+        CPU_ZERO(&cpus);
+        CPU_SET(cpu, &cpus);
+        pthread_setaffinity_np(pthread_self(), sizeof cpus, &cpus);
         if (real_time) platform::set_current_thread_priority(platform::ThreadPriority::time_critical);
         auto due = std::chrono::steady_clock::now();
         while (!stop_.load()) {
@@ -163,6 +170,7 @@ private:
             std::this_thread::sleep_until(due);
             const auto late = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - due);
             if (late.count() > longest_us_.load()) longest_us_.store(late.count());
+            if (late.count() > recent_longest_us_.load()) recent_longest_us_.store(late.count());
             if (late > 20ms) {
                 stalls_.fetch_add(1);
                 due = std::chrono::steady_clock::now();
@@ -172,8 +180,48 @@ private:
     std::atomic<int> tid_{0};
     std::atomic<bool> stop_{false};
     std::atomic<long> longest_us_{0};
+    std::atomic<long> recent_longest_us_{0};
     std::atomic<long> stalls_{0};
     std::thread thread_;
+};
+
+// One probe on each processor.
+class StallProbes {
+public:
+    explicit StallProbes(bool real_time) {
+        for (unsigned int cpu = 0; cpu < std::max(1u, std::thread::hardware_concurrency()); ++cpu) {
+            probes_.push_back(std::make_unique<StallProbe>(real_time, cpu));
+        }
+    }
+    double longest_ms() const {
+        double longest = 0;
+        for (const auto& probe : probes_) longest = std::max(longest, probe->longest_ms());
+        return longest;
+    }
+    long over_20_ms() const {
+        long count = 0;
+        for (const auto& probe : probes_) count += probe->over_20_ms();
+        return count;
+    }
+    std::vector<int> tids() const {
+        std::vector<int> ids;
+        for (const auto& probe : probes_) ids.push_back(probe->tid());
+        return ids;
+    }
+    // Each processor's latest wake-up since the last call, as text.
+    std::string take_recent_longest() {
+        std::string text;
+        for (std::size_t cpu = 0; cpu < probes_.size(); ++cpu) {
+            char part[48];
+            std::snprintf(part, sizeof part, "%sprocessor %zu %.1f ms", cpu == 0 ? "" : ", ", cpu,
+                          probes_[cpu]->take_recent_longest_ms());
+            text += part;
+        }
+        return text;
+    }
+
+private:
+    std::vector<std::unique_ptr<StallProbe>> probes_;
 };
 
 // With --stalls 1: a thread on each processor, at real-time priority 80 (above JACK's and
@@ -302,14 +350,16 @@ private:
             std::string field;
             fields >> state;
             int priority = 0;
+            int processor = -1;
             for (int i = 4; i <= 40 && fields >> field; ++i) {
+                if (i == 39) processor = std::atoi(field.c_str());
                 if (i == 40) priority = std::atoi(field.c_str());
             }
             if (priority != 40) continue;
             std::string call;
             std::getline(std::ifstream(task.path() / "syscall"), call);
-            std::printf("        held up 15 ms: thread %d is %s, system call \"%s\"%s%s\n", tid, state.c_str(),
-                        call.c_str(), futex_place(call).c_str(), timeout_text(call).c_str());
+            std::printf("        held up 15 ms: thread %d is %s on processor %d, system call \"%s\"%s%s\n", tid,
+                        state.c_str(), processor, call.c_str(), futex_place(call).c_str(), timeout_text(call).c_str());
         }
         std::fflush(stdout);
     }
@@ -394,7 +444,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
                 phase.priority);
     CountingCapture capture(client);
     const XrunCounter overruns(client + "-xruns");
-    const StallProbe probe(phase.priority >= 3);
+    StallProbes probe(phase.priority >= 3);
     engine::Composition composition = soak_composition(phase.seed, phase.step_secs, phase.channels);
     engine::PlayerSettings settings;
     settings.ok_to_skip_fast_notes = phase.skipping;
@@ -419,7 +469,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
                             {{"the MIDI out port", &playback.port(), sizeof(midi::MidiOutPort)},
                              {"the timer service", &timers, sizeof(timers)},
                              {"the player", &playback.player(), sizeof(engine::Player)}},
-                            {probe.tid()});
+                            probe.tids());
     const std::int64_t start_ms = clock.now_ms();
     // Where play should be: a step length per step, and at each cycle's end one timer period
     // in which the tune ends and the next cycle's first note is armed.
@@ -446,9 +496,13 @@ bool run_phase(const Phase& phase, const std::string& client) {
         }
         if (second > warm_up) max_drift = std::max(max_drift, std::abs(drift - drift_after_warm_up));
         auto times = thread_times();
+        const double timer_late_ms = static_cast<double>(timers.take_worst_lateness().count()) / 1e6;
+        const std::string probes_late = probe.take_recent_longest();
         if (std::abs(drift - last_drift) >= 5) {
-            std::printf("  %4d s: the schedule moved %.0f ms in a second (%ld xruns so far, probe's worst %.1f ms)\n",
-                        second, drift - last_drift, overruns.xruns(), probe.longest_ms());
+            std::printf("  %4d s: the schedule moved %.0f ms in a second (%ld xruns so far)\n", second,
+                        drift - last_drift, overruns.xruns());
+            std::printf("        in that second: timer events ran at worst %.1f ms late; probes woke at worst %s\n",
+                        timer_late_ms, probes_late.c_str());
             print_thread_times(last_times, times);
         }
         last_drift = drift;
@@ -480,7 +534,8 @@ bool run_phase(const Phase& phase, const std::string& client) {
     std::printf("  drift after warm-up: at most %.1f ms, at the end %.1f ms; resident %ld KiB -> %ld KiB\n", max_drift,
                 final_drift - drift_after_warm_up, rss_after_warm_up, rss_end);
     std::printf("  the JACK server reported %ld overrun cycles (xruns)\n", overruns.xruns());
-    std::printf("  a probe thread beside it woke at worst %.1f ms late, %ld times more than 20 ms\n", probe.longest_ms(),
+    std::printf("  probe threads (one on each processor) woke at worst %.1f ms late, %ld times more than 20 ms\n",
+                probe.longest_ms(),
                 probe.over_20_ms());
     bool passed = check(still_playing, "played to the end");
     passed &= check(sent == received, "every message sent arrived");

@@ -149,6 +149,21 @@ TEST(SteadyTimerService, CancelAllWaitsForARunningCallback) {
     EXPECT_EQ(timers.pending(), 0u);
 }
 
+TEST(SteadyTimerService, KeepsTheWorstLatenessUntilItIsTaken) {
+    // The second event waits behind the first one's 30 ms callback.
+    SteadyTimerService timers;
+    EventLog log;
+    log.on_fire = [&](int event) {
+        if (event == 1) std::this_thread::sleep_for(30ms);
+    };
+    const auto start = Clock::now();
+    timers.arm_at(start + 1ms, log, 1);
+    timers.arm_at(start + 2ms, log, 2);
+    log.wait_for(2);
+    EXPECT_GE(timers.take_worst_lateness(), 28ms);
+    EXPECT_EQ(timers.take_worst_lateness(), 0ns);
+}
+
 TEST(SteadyTimerService, DestructionDropsPendingEvents) {
     EventLog log;
     {

@@ -151,7 +151,8 @@ TEST(TuneGraphScore, MajorModeOnDTakesTwoSharpsOnBothStaves) {
     engine::Composition c;
     c.Frequency_of_lowest_note = 293.6647679174076;  // D4
     c.Arpeggio = tuning::read_step_list("0 2 4 5 7 9 11 12", tuning::ListNotation::absolute);
-    const TuneView view = tune_view(c, files::Settings{});
+    const files::Settings settings;
+    const TuneView view = tune_view(c, settings);
     EXPECT_EQ(view.key.accidentals, 2);
     EXPECT_EQ(view.key.kind, tuning::Accidentals::sharps);
     const Drawing d = draw_score(view, kColours.fractal_score, {}, 0, 600, 360);

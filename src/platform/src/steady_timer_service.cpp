@@ -19,6 +19,12 @@ void keep_wake_ups_tight() { ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL); }
 
 }  // namespace
 
+void SteadyTimerService::note_lateness(std::int64_t lateness_ns) {
+    if (lateness_ns > worst_lateness_ns_.load(std::memory_order_relaxed)) {
+        worst_lateness_ns_.store(lateness_ns, std::memory_order_relaxed);
+    }
+}
+
 SteadyTimerService::SteadyTimerService() : thread_([this] { run(); }) {}
 
 SteadyTimerService::~SteadyTimerService() {
@@ -71,6 +77,10 @@ std::size_t SteadyTimerService::pending() const {
     return slots_.pending();
 }
 
+std::chrono::nanoseconds SteadyTimerService::take_worst_lateness() {
+    return Nanoseconds(worst_lateness_ns_.exchange(0, std::memory_order_relaxed));
+}
+
 std::string SteadyTimerService::set_thread_priority(ThreadPriority priority) {
     return platform::set_thread_priority(thread_.native_handle(), priority);
 }
@@ -84,11 +94,13 @@ void SteadyTimerService::run() {
             wake_.wait(lock);
             continue;
         }
-        const auto due = slots_.take_due(to_ticks(std::chrono::steady_clock::now()));
+        const std::int64_t now = to_ticks(std::chrono::steady_clock::now());
+        const auto due = slots_.take_due(now);
         if (!due) {
             wake_.wait_until(lock, from_ticks(*deadline));
             continue;
         }
+        note_lateness(now - due->deadline);
         running_client_ = due->client;
         lock.unlock();
         due->client->on_timer(due->event);

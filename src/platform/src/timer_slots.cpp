@@ -60,7 +60,7 @@ std::optional<std::int64_t> TimerSlots::earliest_deadline() const {
 std::optional<TimerSlots::Due> TimerSlots::take_due(std::int64_t now) {
     const Slot* slot = earliest();
     if (slot == nullptr || slot->deadline > now) return std::nullopt;
-    const Due due{slot->id, slot->client, slot->event};
+    const Due due{slot->id, slot->client, slot->event, slot->deadline};
     remove(slot->id);
     return due;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -42,9 +43,13 @@ public:
     // Scheduling of the timer thread; empty text when done, else why not (see priority.h).
     std::string set_thread_priority(ThreadPriority priority);
     std::size_t pending() const;
+    // How late the latest-running event started after its deadline, since the last call: a
+    // measure of what the machine does to the timer thread (the soak reads it every second).
+    std::chrono::nanoseconds take_worst_lateness();
 
 private:
     void run();
+    void note_lateness(std::int64_t lateness_ns);
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
@@ -52,6 +57,7 @@ private:
     const TimerClient* running_client_ = nullptr;
     TimerSlots slots_;
     bool stopping_ = false;
+    std::atomic<std::int64_t> worst_lateness_ns_{0};
     std::thread thread_;
 };
 

@@ -20,6 +20,7 @@ public:
         TimerId id = kNoTimer;
         TimerClient* client = nullptr;
         int event = 0;
+        std::int64_t deadline = 0;
     };
 
     // kNoTimer when every slot is taken.
