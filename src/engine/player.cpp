@@ -245,6 +245,7 @@ void Player::start() {
     TimePosition_ = 0;
     step_notes_sounding_ = false;
     CycleCount_ = 0;
+    schedule_moved_ms_.store(0, std::memory_order_relaxed);
     SkippedCount_ = 0;
     PlayedNoteCount_ = 0;
     history_count_ = 0;
@@ -321,7 +322,10 @@ void Player::release() {
 void Player::arm(std::int64_t delay_ms, int event) {
     const std::int64_t now = clock_.now_ms();
     std::int64_t deadline = step_deadline_ms_ + delay_ms;
-    if (deadline < now - kCatchUpLimitMs) deadline = now;
+    if (deadline < now - kCatchUpLimitMs) {
+        if (event != kTickEndNotes) schedule_moved_ms_.fetch_add(now - deadline, std::memory_order_relaxed);
+        deadline = now;
+    }
     if (event != kTickEndNotes) next_step_deadline_ms_ = deadline;
     const platform::TimerId id = timers_.arm_at(deadline, *this, event);
     armed_[static_cast<std::size_t>(armed_next_++ % armed_.size())] = id;

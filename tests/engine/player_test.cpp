@@ -228,11 +228,13 @@ TEST_F(PlayerTest, LateEventsKeepTheScheduleAndAStallMovesIt) {
     clock.set(1007 + 12);  // the step due at 1007 runs 12 ms late
     timers.advance_to(1022);
     EXPECT_EQ(times_from(first), (std::vector<std::int64_t>{1019, 1019, 1019, 1022}));
+    EXPECT_EQ(player.schedule_moved_ms(), 0);
 
     first = sender.notes().size();
     clock.set(1027 + 500);  // a stall of half a second
     timers.advance_to(1537);
     EXPECT_EQ(times_from(first), (std::vector<std::int64_t>{1527, 1527, 1532, 1537}));
+    EXPECT_EQ(player.schedule_moved_ms(), 495);  // the step due at 1032 went at 1527
 }
 
 TEST_F(PlayerTest, ShiftEscapeDropsARaisedPriorityToIdleAndSaysSo) {

@@ -107,6 +107,9 @@ public:
     std::string cycle_text() const;
     std::int64_t notes_stepped() const { return shown_step_.load(); }
     std::int64_t cycles() const { return shown_cycle_.load(); }
+    // Without skipping, how far play has fallen behind its first schedule since it started:
+    // the time lost whenever the machine held play up too long to catch up.
+    std::int64_t schedule_moved_ms() const { return schedule_moved_ms_.load(std::memory_order_relaxed); }
     // The history of the notes played, oldest first once it has wrapped.
     std::array<PlayedNote, kRingSize> history() const;
     std::int64_t history_count() const { return history_count_; }
@@ -211,6 +214,7 @@ private:
     std::atomic<std::int64_t> shown_step_{0};
     std::atomic<std::int64_t> shown_skipped_{0};
     std::atomic<std::int64_t> shown_cycle_{0};
+    std::atomic<std::int64_t> schedule_moved_ms_{0};
     std::int64_t last_display_ms_ = 0;
     std::atomic<int> priority_level_{1};
     bool timer_thread_raised_ = false;
