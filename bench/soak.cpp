@@ -568,8 +568,6 @@ bool run_phase(const Phase& phase, const std::string& client) {
         }
     }
     const double elapsed = static_cast<double>(clock.now_ms() - start_ms) / 1000;
-    const long stepped = playback.player().notes_stepped();
-    const long played = playback.player().played_note_count();
     const double final_drift = drift_ms();
     const long rss_end = resident_kib();
     const bool still_playing = playback.player().playing();
@@ -577,6 +575,9 @@ bool run_phase(const Phase& phase, const std::string& client) {
     playback.stop();
     for (int i = 0; i < 200 && !playback.player().stopped(); ++i) std::this_thread::sleep_for(10ms);
     timers.cancel_all(playback.player());
+    // Counted once play has stopped, so that they cover every note that can still arrive.
+    const long stepped = playback.player().notes_stepped();
+    const long played = playback.player().played_note_count();
     std::this_thread::sleep_for(500ms);  // the last messages cross the server
     const long sent = devices.sent.load();
     const long received = capture.messages();
