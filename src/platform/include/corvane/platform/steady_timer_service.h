@@ -43,8 +43,8 @@ public:
     // Scheduling of the timer thread; empty text when done, else why not (see priority.h).
     std::string set_thread_priority(ThreadPriority priority);
     std::size_t pending() const;
-    // How late the latest-running event started after its deadline, since the last call: a
-    // measure of what the machine does to the timer thread (the soak reads it every second).
+    // The most any event has run after its deadline since the last call: what the machine
+    // does to the timer thread (the soak reads it every second).
     std::chrono::nanoseconds take_worst_lateness();
 
 private:
