@@ -78,13 +78,15 @@ ChannelVoices::~ChannelVoices() {
     if (vibrato_thread_.joinable()) vibrato_thread_.join();
 }
 
-int ChannelVoices::send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length) {
+platform::SendResult ChannelVoices::send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length) {
     return sender_.send({status, static_cast<std::uint8_t>(channel & 15), static_cast<std::uint8_t>(data1 & 0x7F),
                          static_cast<std::uint8_t>(data2 & 0x7F), length, false});
 }
 
 int ChannelVoices::program_of_voice(int voice) const { return composition_.Voices_for_channels[index(voice)]; }
 
+// Any note may come in, 128 and beyond included: only the action "Silent", a range that
+// cannot hold it, or a result outside 0..127 make it kNoNote.
 bool ChannelVoices::apply_range(int& note, int voice) const {
     if (voice < 0 || voice >= kMidiChannels) return false;
     const std::size_t v = index(voice);
@@ -95,9 +97,13 @@ bool ChannelVoices::apply_range(int& note, int voice) const {
     const bool narrow = hi - lo < kNarrowRange;
     const int original = note;
     int used_octaves = -1;
-    for (int round = 0; round < kMaxRangeRounds && note != kNoNote; ++round) {
+    for (int round = 0; round < kMaxRangeRounds; ++round) {
         if (note >= lo && note <= hi) break;
         if (round > 0 && narrow) break;
+        if (action == RangeAction::silent) {
+            note = kNoNote;
+            break;
+        }
         const bool above = note > hi;
         int k = (above ? (note - hi - 1) : (lo - note - 1)) / kOctave + 1;
         if (used_octaves >= 0 && used_octaves <= k) k = k - 1;  // never the same jump twice: it would bounce
@@ -126,59 +132,82 @@ bool ChannelVoices::queue(std::uint8_t status, int channel, int note, int veloci
     return true;
 }
 
-int ChannelVoices::note_on(int channel, int voice, int octave, int note, int velocity) {
+platform::SendResult ChannelVoices::note_on(int channel, int voice, int octave, int note, int velocity) {
     note += kOctave * octave;
-    if (velocity < 0 || velocity > 127 || voice < 0 || voice >= kMidiChannels || muted_.load()) return 0;
+    if (voice < 0 || voice >= kMidiChannels) return platform::SendResult::nothing_done;
     apply_range(note, voice);
+    return sound_note(channel, voice, note, velocity).valid() ? platform::SendResult::sent
+                                                              : platform::SendResult::nothing_done;
+}
+
+platform::SendResult ChannelVoices::note_on_for_voice(int voice, int octave, int note, int velocity) {
+    if (voice < 0 || voice >= kMidiChannels) return platform::SendResult::nothing_done;
+    return note_on(voices_[index(voice)].channel, voice, octave, note, velocity);
+}
+
+SoundingNote ChannelVoices::sound_note(int channel, int voice, int note, int velocity) {
+    if (velocity < 0 || velocity > 127 || voice < 0 || voice >= kMidiChannels || muted_.load()) return {};
     const int program = program_of_voice(voice);
-    if (program == kNoNote) return 0;  // a voice of rests
+    if (program == kNoNote) return {};  // a voice of rests
     if (program > kNoNote) {
         note = program - kNoNote;
         channel = kPercussionChannel;
-    }
-    if (valid_channel(channel) && composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs &&
-        composition_.Sustain <= 1.00001 && valid_note(channels_[index(channel)].sounding_note)) {
-        send(kNoteOff, channel, channels_[index(channel)].sounding_note, 127);
     }
     VoiceState& vs = voices_[index(voice)];
     if (composition_.iPortamento[index(voice)] != 0 && channel != kPercussionChannel && valid_note(vs.last_note)) {
         send(kControlChange, voice, 65, vs.last_note);
     }
-    velocity = faded_velocity(velocity);
-    if (!valid_channel(channel) || !valid_note(note)) return 0;
+    if (!valid_channel(channel) || !valid_note(note)) return {};
+    const int sounding_velocity = faded_velocity(velocity);
+    if (sounding_velocity == 0) return {};  // faded out: a note-on of velocity 0 would be a note-off
+    return start_key(channel, voice, note, sounding_velocity);
+}
+
+// Sends the note-on and records what sounds. A key already sounding on the channel ends first.
+SoundingNote ChannelVoices::start_key(int channel, int voice, int key, int velocity) {
+    if (key_sounds(channel, key)) release_note(channel, key, 127);
     ChannelState& cs = channels_[index(channel)];
+    VoiceState& vs = voices_[index(voice)];
     if (has_bend_vibrato(voice)) {
         cs.note_start_ms = clock_.now_ms();
         ensure_vibrato_thread();
     }
-    int result = 0;
-    if (!(batch_note_ons_ && queue(kNoteOn, channel, note, velocity))) result = send(kNoteOn, channel, note, velocity);
+    platform::SendResult result = platform::SendResult::sent;
+    if (!(batch_note_ons_ && queue(kNoteOn, channel, key, velocity))) result = send(kNoteOn, channel, key, velocity);
     const int previous = cs.sounding_note;
-    if (settings_.legato && channel != kPercussionChannel && valid_note(previous) && previous != note) {
+    if (settings_.legato && channel != kPercussionChannel && valid_note(previous) && previous != key) {
         release_note(channel, previous, 127);
     }
-    const bool failed = result != 0 && result != 1;
-    cs.sounding_note = failed ? -1 : note;
     if (vs.last_channel >= 0 && vs.last_channel != channel) channels_[index(vs.last_channel)].last_note = -1;
-    cs.last_note = note;
+    cs.last_note = key;
     vs.last_channel = channel;
+    vs.last_note = key;
+    if (!platform::delivered(result)) return {};  // nothing sounds: nothing to end later
+    cs.sounding_note = key;
     cs.sounding_velocity = velocity;
-    vs.last_note = note;
-    if (!failed) {
-        note_channels_[static_cast<std::size_t>(note)] |= static_cast<std::uint16_t>(1u << channel);
-        ++cs.notes_on;
+    note_channels_[static_cast<std::size_t>(key)] |= static_cast<std::uint16_t>(1u << channel);
+    ++cs.notes_on;
+    const std::uint32_t serial = next_serial_++;
+    key_serial_[index(channel)][static_cast<std::size_t>(key)] = serial;
+    return {channel, key, serial};
+}
+
+void ChannelVoices::end_note(SoundingNote note) {
+    if (!note.valid() || !key_sounds(note.channel, note.key)) return;
+    if (key_serial_[index(note.channel)][static_cast<std::size_t>(note.key)] != note.serial) return;
+    release_note(note.channel, note.key, 127);
+}
+
+void ChannelVoices::end_channel_notes(int channel) {
+    if (!valid_channel(channel)) return;
+    for (int key = 0; key < 128 && channels_[index(channel)].notes_on > 0; ++key) {
+        if (key_sounds(channel, key)) release_note(channel, key, 127);
     }
-    return result;
 }
 
-int ChannelVoices::note_on_for_voice(int voice, int octave, int note, int velocity) {
-    if (voice < 0 || voice >= kMidiChannels) return 0;
-    return note_on(voices_[index(voice)].channel, voice, octave, note, velocity);
-}
-
-int ChannelVoices::note_off(int channel, int voice, int octave, int note, int velocity) {
+platform::SendResult ChannelVoices::note_off(int channel, int voice, int octave, int note, int velocity) {
     note += kOctave * octave;
-    if (velocity < 0 || velocity > 127) return 0;
+    if (velocity < 0 || velocity > 127) return platform::SendResult::nothing_done;
     if (voice >= 0 && voice < kMidiChannels) {
         apply_range(note, voice);
         const int program = program_of_voice(voice);
@@ -187,20 +216,23 @@ int ChannelVoices::note_off(int channel, int voice, int octave, int note, int ve
             channel = kPercussionChannel;
         }
     }
-    if (!valid_channel(channel)) return 0;
+    if (!valid_channel(channel)) return platform::SendResult::nothing_done;
     // With legato the next note-on stops the previous note, so the bookkeeping stays too.
-    if (settings_.legato && channel != kPercussionChannel) return 0;
+    if (settings_.legato && channel != kPercussionChannel) return platform::SendResult::nothing_done;
     return release_note(channel, note, velocity);
 }
 
-// Sends the note-off and forgets the note.
-int ChannelVoices::release_note(int channel, int note, int velocity) {
+// Sends the note-off of a key the bookkeeping knows to sound, and forgets it. A note-off
+// with velocity 127 goes out as a note-on with velocity 0, as the receiver takes both alike.
+platform::SendResult ChannelVoices::release_note(int channel, int note, int velocity) {
     ChannelState& cs = channels_[index(channel)];
-    int result = 0;
-    if (valid_note(note) && note != cs.shifted_note) {
+    const bool sounds = key_sounds(channel, note);
+    platform::SendResult result = platform::SendResult::nothing_done;
+    if (sounds && note != cs.shifted_note) {
         const bool as_note_on = velocity == 127;
         const std::uint8_t status = as_note_on ? kNoteOn : kNoteOff;
         const int sent_velocity = as_note_on ? 0 : velocity;
+        result = platform::SendResult::sent;
         if (!(batch_note_offs_ && queue(status, channel, note, sent_velocity))) {
             result = send(status, channel, note, sent_velocity);
         }
@@ -209,15 +241,29 @@ int ChannelVoices::release_note(int channel, int note, int velocity) {
         send(kNoteOff, channel, cs.shifted_note, velocity);
         cs.shifted_note = -1;
     }
-    cs.sounding_note = -1;
-    cs.sounding_velocity = 0;
-    if (valid_note(note)) note_channels_[static_cast<std::size_t>(note)] &= static_cast<std::uint16_t>(~(1u << channel));
-    cs.notes_on = std::max(cs.notes_on - 1, 0);
+    if (sounds) forget_key(channel, note);
     return result;
 }
 
-int ChannelVoices::note_off_for_voice(int voice, int octave, int note, int velocity) {
-    if (voice < 0 || voice >= kMidiChannels) return 0;
+// The key no longer sounds on the channel; the channel's sounding note becomes one of the
+// keys still sounding there, if any.
+void ChannelVoices::forget_key(int channel, int key) {
+    ChannelState& cs = channels_[index(channel)];
+    note_channels_[static_cast<std::size_t>(key)] &= static_cast<std::uint16_t>(~(1u << channel));
+    cs.notes_on = std::max(cs.notes_on - 1, 0);
+    if (cs.sounding_note != key) return;
+    cs.sounding_note = -1;
+    for (int other = 0; other < 128 && cs.notes_on > 0; ++other) {
+        if (key_sounds(channel, other)) {
+            cs.sounding_note = other;
+            break;
+        }
+    }
+    if (cs.sounding_note < 0) cs.sounding_velocity = 0;
+}
+
+platform::SendResult ChannelVoices::note_off_for_voice(int voice, int octave, int note, int velocity) {
+    if (voice < 0 || voice >= kMidiChannels) return platform::SendResult::nothing_done;
     return note_off(voices_[index(voice)].channel, voice, octave, note, velocity);
 }
 
@@ -229,31 +275,48 @@ bool ChannelVoices::same_effects(int channel_voice, int voice) const {
            c.dVibrato_freq[a] == c.dVibrato_freq[b] && c.dVibrato_amp[a] == c.dVibrato_amp[b];
 }
 
+std::uint16_t ChannelVoices::in_play_mask() const {
+    std::uint16_t mask = 0;
+    for (const int c : composition_.channels_in_play().list()) mask = static_cast<std::uint16_t>(mask | 1u << index(c));
+    return mask;
+}
+
+// Where the voice's next note at `bend` goes. A channel is given a new bend only when no
+// note sounds on it and it did not play the voice's last note (whose release still rings).
 ChannelVoices::ChannelForBend ChannelVoices::find_channel_for_bend(int voice, int bend) const {
     const int program = program_of_voice(voice);
     const ChannelState& own = channels_[index(voice)];
-    if (own.program < 0 || own.bend == bend || program >= kNoNote) {
+    const bool own_unbent = own.program < 0 && own.notes_on == 0;  // a fresh start
+    if (own_unbent || own.bend == bend || program >= kNoNote) {
         return {voice, program < kNoNote && own.program != program, false};
     }
-    for (int c = std::max(composition_.Channels_in_Play, 0); c < kMidiChannels; ++c) {
+    const std::uint16_t playing = in_play_mask();
+    const auto in_play = [playing](int c) { return (playing & (1u << c)) != 0; };
+    for (int c = 0; c < kMidiChannels; ++c) {  // a spare channel of the voice already at this bend
         const ChannelState& cs = channels_[index(c)];
-        if (c == kPercussionChannel || cs.voice != voice || cs.bend != bend || !same_effects(c, voice)) continue;
+        if (c == kPercussionChannel || c == voice || in_play(c) || cs.voice != voice || cs.bend != bend ||
+            !same_effects(c, voice)) {
+            continue;
+        }
         return {c, cs.program != program, false};
     }
     for (int c = 0; c < kMidiChannels; ++c) {
         const ChannelState& cs = channels_[index(c)];
-        if (c == kPercussionChannel || cs.sounding_note >= 0 || cs.last_note >= 0) continue;
+        if (c == kPercussionChannel || cs.notes_on > 0 || cs.last_note >= 0) continue;
         const int composed = composition_.Voices_for_channels[index(c)];
-        const bool spare = c >= composition_.Channels_in_Play;
+        const bool spare = !in_play(c);
         if (spare || c == voice || composed < 0 || composed > 127) return {c, cs.program != program, false};
     }
     return {voice, false, true};
 }
 
+// With no channel free for the bend, the notes still sounding on the voice's channel end
+// first: a held note cut short is better than a held note put out of tune.
 void ChannelVoices::set_voice_bend(int voice, int bend, bool all_sound_off_allowed) {
     if (voice < 0 || voice >= kMidiChannels || voice == kPercussionChannel) return;
     ChannelForBend choice{voice, channels_[index(voice)].program != program_of_voice(voice), false};
     if (settings_.change_channels_for_pitch_bends) choice = find_channel_for_bend(voice, bend);
+    if (channels_[index(choice.channel)].bend != bend) end_channel_notes(choice.channel);
     voices_[index(voice)].channel = choice.channel;
     send_bend(choice.channel, voice, bend, choice.program_change_needed, all_sound_off_allowed);
 }
@@ -350,20 +413,37 @@ void ChannelVoices::apply_effects_for_voice(int voice, Effects what, bool every_
     }
 }
 
+void ChannelVoices::reset_channel(int channel) {
+    channels_[index(channel)] = ChannelState{};
+    channels_[index(channel)].voice = channel;
+    for (auto& channels : note_channels_) channels = static_cast<std::uint16_t>(channels & ~(1u << index(channel)));
+}
+
 void ChannelVoices::reset_voices() {
     for (int i = 0; i < kMidiChannels; ++i) {
-        channels_[index(i)] = ChannelState{};
-        channels_[index(i)].voice = i;
+        reset_channel(i);
         voices_[index(i)] = VoiceState{};
         voices_[index(i)].channel = i;
     }
-    note_channels_.fill(0);
     queue_.fill(Deferred{});
     queued_ = 0;
 }
 
 void ChannelVoices::start_voices() {
     reset_voices();
+    for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
+    for (int c = 0; c < kMidiChannels; ++c) {
+        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, kBendRangeSemitones, 0);
+    }
+    if (any_bend_vibrato()) ensure_vibrato_thread();
+}
+
+void ChannelVoices::restart_voices() {
+    for (int c = 0; c < kMidiChannels; ++c) {
+        if (channels_[index(c)].notes_on == 0) reset_channel(c);
+        voices_[index(c)] = VoiceState{};
+        voices_[index(c)].channel = c;
+    }
     for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
     for (int c = 0; c < kMidiChannels; ++c) {
         if (!channels_[index(c)].bend_range_sent) send_bend_range(c, kBendRangeSemitones, 0);
@@ -382,17 +462,11 @@ void ChannelVoices::forget_channel_notes(int channel) {
 
 void ChannelVoices::all_notes_off() {
     for (int note = 0; note < 128; ++note) {
-        const std::uint16_t set = note_channels_[static_cast<std::size_t>(note)];
         for (int c = 0; c < kMidiChannels; ++c) {
-            if ((set & (1u << c)) != 0) release_note(c, note, 127);
+            if (key_sounds(c, note)) release_note(c, note, 127);
         }
     }
-    note_channels_.fill(0);
-    for (auto& cs : channels_) {
-        cs.sounding_note = -1;
-        cs.sounding_velocity = 0;
-        cs.notes_on = 0;
-    }
+    for (int c = 0; c < kMidiChannels; ++c) forget_channel_notes(c);
     clear_sustain_ring();
 }
 
@@ -496,40 +570,30 @@ void ChannelVoices::vibrato_loop() {
     }
 }
 
-void ChannelVoices::stop_now(int channel, int voice, int note) { note_off(channel, voice, 0, note, 127); }
-
-void ChannelVoices::stop_note_from_player(int channel, int voice, int note, bool forced, int sustain_slots) {
+// The ring holds the notes that sound on by Sustain: each step puts its note in (a rest
+// puts in nothing, but takes its place all the same) and ends the note that falls out.
+void ChannelVoices::stop_note_from_player(SoundingNote note, bool forced, int sustain_slots) {
     const bool one_note_per_channel = composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs;
     const int ring_length = std::clamp(sustain_slots - 1, 0, kSustainRingSize - 1);
-    // Notes beyond a ring that has shrunk are stopped at once.
+    // Notes beyond a ring that has shrunk end at once.
     for (int i = ring_length; i < ring_length_; ++i) {
-        SustainedNote& s = ring_[static_cast<std::size_t>(i)];
-        if (s.note >= 0) stop_now(s.channel, s.voice, s.note);
-        s = SustainedNote{};
+        end_note(ring_[static_cast<std::size_t>(i)]);
+        ring_[static_cast<std::size_t>(i)] = SoundingNote{};
     }
     ring_length_ = ring_length;
-    if ((composition_.Sustain <= 1.00001 && note >= 0) || forced || ring_length == 0) {
-        if (!one_note_per_channel) stop_now(channel, voice, note);
+    if ((composition_.Sustain <= 1.00001 && note.valid()) || forced || ring_length == 0) {
+        if (!one_note_per_channel) end_note(note);
         return;
     }
-    SustainedNote& slot = ring_[static_cast<std::size_t>(ring_next_ % ring_length)];
-    if (slot.note >= 0) stop_now(slot.channel, slot.voice, slot.note);
-    slot = {channel, voice, note};
+    SoundingNote& slot = ring_[static_cast<std::size_t>(ring_next_ % ring_length)];
+    end_note(slot);
+    slot = note;
+    // Counts on past the ring's length so that a ring that grows keeps its order.
     ring_next_ = (ring_next_ + 1) % (ring_length * 1000);
 }
 
-void ChannelVoices::release_from_ring(int channel, int voice, int note) {
-    for (int i = 0; i < ring_length_; ++i) {
-        SustainedNote& s = ring_[static_cast<std::size_t>(i)];
-        if (s.note == note && s.voice == voice && s.channel == channel) {
-            stop_now(s.channel, s.voice, s.note);
-            s = SustainedNote{};
-        }
-    }
-}
-
 void ChannelVoices::clear_sustain_ring() {
-    ring_.fill(SustainedNote{});
+    ring_.fill(SoundingNote{});
     ring_next_ = 0;
     ring_length_ = 0;
 }

@@ -221,16 +221,22 @@ double Player::step_interval() {
     return interval;
 }
 
+// The notes of a step end after the sustain fraction of the interval, but never sooner than
+// twice the timer resolution after they began; at the latest they end with the step.
 Player::StepTiming Player::delays_for(double interval) {
     const platform::TimerCaps caps = timers_.caps();
     const auto within_caps = [&](std::int64_t ms) {
         return std::clamp<std::int64_t>(ms, caps.min_period_ms, caps.max_period_ms);
     };
+    const std::int64_t shortest_ms = 2 * static_cast<std::int64_t>(settings_.uTimerRes);
+    const double step_secs = std::max(interval, 0.0);
     StepTiming t;
-    t.next_step_ms = within_caps(static_cast<std::int64_t>(std::max(interval, 0.0) * 1000.0));
-    const double off = std::max(interval * composition_.SustainFraction(), 0.0);
-    t.note_off_secs = off;
-    t.note_off_ms = std::max<std::int64_t>(within_caps(static_cast<std::int64_t>(off * 1000.0)), 2 * settings_.uTimerRes);
+    t.next_step_ms = within_caps(static_cast<std::int64_t>(step_secs * 1000.0));
+    const double off = std::max(step_secs * composition_.SustainFraction(), static_cast<double>(shortest_ms) / 1000.0);
+    t.note_off_ms = std::max<std::int64_t>(within_caps(static_cast<std::int64_t>(off * 1000.0)), shortest_ms);
+    t.split = t.note_off_ms < t.next_step_ms;
+    if (!t.split) t.note_off_ms = t.next_step_ms;
+    t.note_off_secs = std::min(off, step_secs);
     return t;
 }
 
@@ -256,8 +262,8 @@ void Player::start() {
     mode_voices_[kRecordSlot].force = 1;
     mode_voices_[kOtherSlot].force = 1;
     voices_.clear_sustain_ring();
-    level_notes_.fill(LevelNote{});
-    last_note_ = LevelNote{};
+    level_notes_.fill(SoundingNote{});
+    last_note_ = SoundingNote{};
     if (!rendering_) {
         voices_.start_voices();
         PlayStartTime_ = clock_.now_ms();
@@ -421,7 +427,7 @@ void Player::tick(int event) {
 
     simultaneous_ = plays_simultaneous_notes(composition_);
     if (simultaneous_ && event != kTickEndNotes) {
-        if (starting) level_notes_.fill(LevelNote{});
+        if (starting) level_notes_.fill(SoundingNote{});
         fetch_step(starting);
     }
     if (event == kTickEndNotes || event == kTickEndAndStep) {
@@ -445,12 +451,15 @@ void Player::tick(int event) {
         finish_cycle();
         return;
     }
-    const bool played = composition_.Note_length > 0 && (simultaneous_ ? play_simultaneous_step() : play_ordinary_step());
-    last_changed_level_ = counter_.ChangedLevel;
+    const bool stepped = composition_.Note_length > 0;
+    if (stepped) {
+        if (simultaneous_) play_simultaneous_step();
+        else play_ordinary_step();
+    }
     shown_step_.store(counter_.NoteStepCount);
     shown_skipped_.store(SkippedCount_);
     SkippedCount_ = 0;
-    arm_next(played, timing);
+    arm_next(stepped, timing);
 }
 
 // The tune came back to its first note: stop, or start it again.
@@ -464,7 +473,7 @@ void Player::finish_cycle() {
     ++CycleCount_;
     shown_cycle_.store(CycleCount_);
     end_notes();
-    voices_.start_voices();
+    voices_.restart_voices();
     // The first note of the new cycle is played without a step: its length is counted here.
     NoteStartTime_ += step_length();
     ScheduledTime_ = NoteStartTime_;
@@ -475,94 +484,84 @@ void Player::finish_cycle() {
     else arm(std::max<std::int64_t>(settings_.uTimerRes, 1), kTickStart);
 }
 
-void Player::arm_next(bool played, StepTiming timing) {
-    const bool split = played && timing.note_off_ms != timing.next_step_ms;
+void Player::arm_next(bool stepped, StepTiming timing) {
+    step_notes_sounding_ = stepped;
     if (rendering_) {
         // No timers: a note-off before the next step is stamped at its own time now.
-        if (played && !simultaneous_ && composition_.SustainFraction() < 1.0) {
+        if (stepped && !simultaneous_ && timing.split) {
             TimePosition_ += timing.note_off_secs;
             end_notes();
         }
-        step_notes_sounding_ = played;
         return;
     }
-    if (simultaneous_) {
-        arm(timing.next_step_ms, played ? kTickEndAndStep : kTickStep);
-    } else if (split) {
+    if (!stepped) {
+        arm(timing.next_step_ms, kTickStep);
+    } else if (timing.split && !simultaneous_) {
         arm(timing.note_off_ms, kTickEndNotes);
         arm(timing.next_step_ms, kTickStep);
     } else {
-        arm(played ? timing.note_off_ms : timing.next_step_ms, played ? kTickEndAndStep : kTickStep);
+        arm(timing.next_step_ms, kTickEndAndStep);
     }
-    step_notes_sounding_ = played;
 }
 
-bool Player::play_ordinary_step() {
+void Player::play_ordinary_step() {
     const int changed = counter_.ChangedLevel;
+    last_note_ = SoundingNote{};
     const auto channel = choose_channel(composition_, chooser_, counter_, value_, changed);
-    last_note_ = LevelNote{};
-    if (!channel) return false;
+    if (!channel) return;  // no channel in play: a rest
     const int level = std::min(changed, composition_.Channels_in_Play);
-    const int note = play_note(value_, *channel, level, true, true);
+    last_note_ = play_note(value_, *channel, level, true);
     composition_.Channel = *channel;
-    if (note < 0) return false;
-    last_note_ = {note, voices_.channel_of_voice(*channel), *channel};
-    return true;
 }
 
-bool Player::play_simultaneous_step() {
+void Player::play_simultaneous_step() {
     const int in_play = composition_.channels_in_play().count;
     const int top = std::min({counter_.ChangedLevel, in_play - 1, kMaxLevels});
     const bool rule5 = composition_.Choose_channels_by == 5;
-    bool any = false;
     for (int level = top; level >= 0; --level) {
         const auto channel = choose_channel(composition_, chooser_, counter_, value_, level);
         if (!channel) continue;
         const bool record = rule5 ? level == 0 : level == top;
-        const int note = play_note(value_, *channel, level, record, true);
+        level_notes_[static_cast<std::size_t>(level)] = play_note(value_, *channel, level, record);
         composition_.Channel = *channel;
-        if (note < 0) continue;
-        level_notes_[static_cast<std::size_t>(level)] = {note, voices_.channel_of_voice(*channel), *channel};
-        any = true;
     }
-    return any;
 }
 
+// Ends the notes of the last step (once: a late note-off event finds nothing to end). In the
+// simultaneous rule the step has already been fetched: the levels it starts again end theirs,
+// the higher levels sound on. A step that sounded nothing still passes through the sustain
+// ring, so a rest takes its turn.
 void Player::end_notes() {
+    if (!step_notes_sounding_) return;
+    step_notes_sounding_ = false;
     const int slots = composition_.SustainSlots();
     if (simultaneous_ && composition_.Choose_channels_by == 5) {
-        const int top = std::min(last_changed_level_, kMaxLevels);
+        const int top = std::min(counter_.ChangedLevel, kMaxLevels);
         for (int level = 0; level <= top; ++level) {
-            LevelNote& ln = level_notes_[static_cast<std::size_t>(level)];
-            if (ln.note < 0 || ln.channel < 0) continue;
-            voices_.stop_note_from_player(ln.channel, ln.voice, ln.note, level > 0, slots);
-            ln = LevelNote{};
+            SoundingNote& note = level_notes_[static_cast<std::size_t>(level)];
+            voices_.stop_note_from_player(note, level > 0, slots);
+            note = SoundingNote{};
         }
-    } else if (!formula_rule_with_sym_chs() && last_note_.note >= 0) {
-        voices_.stop_note_from_player(last_note_.channel, last_note_.voice, last_note_.note, false, slots);
-        last_note_ = LevelNote{};
+    } else if (!formula_rule_with_sym_chs()) {
+        voices_.stop_note_from_player(last_note_, false, slots);
+        last_note_ = SoundingNote{};
     }
-    step_notes_sounding_ = false;
 }
 
 // ---- one note ---------------------------------------------------------------------------
 
-int Player::play_note(int value, int channel, int level, bool record, bool sound) {
+// One note of a channel (voice): its pitch, the bend of its MIDI channel, its volume, and
+// the note itself. Returns the note as it sounds, or an invalid one when nothing sounds.
+SoundingNote Player::play_note(int value, int channel, int level, bool record) {
     channel = std::clamp(channel, 0, kMidiChannels - 1);
-    if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return -1;
+    if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return {};
     check_priority();
     const Composition& c = composition_;
-    tuning::NoteAndBend nb;
-    if (c.seed_has_test) {
-        nb = bend_range_test_note(value);
-    } else {
-        const ValuePitch pitch = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot);
-        nb = channel_shift(pitch.note_and_bend, channel, c);
-    }
+    tuning::NoteAndBend nb = sounding_pitch(value, channel, record);
     if (record && !rendering_) {
         record_note(value, nb.note, nb.bend, channel, tuning::midi_pitch_of(nb));
         if (settings_.iLookAhead > 0) {
-            if (PlayedNoteCount_ < settings_.iLookAhead) return -1;
+            if (PlayedNoteCount_ < settings_.iLookAhead) return {};
             const std::size_t earlier = ring_index(PlayedNoteCount_ - settings_.iLookAhead, kRingSize);
             value = ring_value_[ring_index(PlayedNoteCount_ - settings_.iLookAhead, kTuneRingSize)];
             nb = {ring_note_[earlier], ring_bend_[earlier]};
@@ -570,24 +569,29 @@ int Player::play_note(int value, int channel, int level, bool record, bool sound
         }
         post_display_update(false);
     }
-    if (!sound) return -1;
     const bool one_note_per_channel =
         formula_rule_with_sym_chs() || !c.ccbo_multiple_notes_in_same_channel || c.Choose_channels_by == 5;
-    const int midi_channel = voices_.channel_of_voice(channel);
-    if (one_note_per_channel && voices_.sounding_note(midi_channel) >= 0) {
-        voices_.note_off(midi_channel, -1, 0, voices_.sounding_note(midi_channel), 127);
-    }
+    if (one_note_per_channel) voices_.end_channel_notes(voices_.channel_of_voice(channel));
     const int program = c.Voices_for_channels[static_cast<std::size_t>(channel)];
+    if (program == kNoNote) return {};  // the channel plays rests
+    const int volume = volume_for(value, channel, level);
+    if (nb.note < 0 || nb.note > 127 || volume <= 0) return {};
     if (program >= 0 && program <= 127 &&
         (voices_.bend_of_channel(voices_.channel_of_voice(channel)) != nb.bend || c.Channels_in_Play > 1)) {
         voices_.set_voice_bend(channel, nb.bend, false);
     }
-    if (program == kNoNote) return -1;
-    const int volume = volume_for(value, channel, level);
-    if (nb.note == kNoNote || nb.note < 0 || nb.note > 127 || volume <= 0) return -1;
-    voices_.release_from_ring(voices_.channel_of_voice(channel), channel, nb.note);
-    voices_.note_on_for_voice(channel, 0, nb.note, volume);
-    return nb.note;
+    return voices_.sound_note(voices_.channel_of_voice(channel), channel, nb.note, volume);
+}
+
+// The note and bend a tune value sounds at on a channel: the channel's range first (a note
+// outside 0..127 included), then its shift. kNoNote when the range silences it.
+tuning::NoteAndBend Player::sounding_pitch(int value, int channel, bool record) {
+    const Composition& c = composition_;
+    if (c.seed_has_test) return bend_range_test_note(value);
+    tuning::NoteAndBend nb = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot).note_and_bend;
+    voices_.apply_range(nb.note, channel);
+    if (nb.note == kNoNote) return nb;
+    return channel_shift(nb, channel, c);
 }
 
 // The pitch-bend range test: each note is played alternately two semitones low with the bend

@@ -14,6 +14,7 @@ namespace corvane::midi {
 namespace {
 
 constexpr int kMaxTracks = 16;
+using platform::kMidiChannels;
 
 // No devices: during a render nothing is played.
 class NoDevices final : public platform::MidiOutputSystem {
@@ -75,11 +76,47 @@ private:
     const SmfWriter& writer_;
 };
 
-// One pass of the player over the whole tune, every message into the writer.
-double render_pass(const engine::Composition& composition, const MidiSaveSettings& settings,
+// Which channels a render sounds notes on: a pass that writes nothing down.
+class ChannelSurvey final : public FileEventSink {
+public:
+    int write_channel_event(std::uint32_t, std::uint8_t status, std::uint8_t channel, std::uint8_t,
+                            std::uint8_t data2, int length, int) override {
+        if (status == kNoteOn && data2 > 0) channels_with_notes |= static_cast<std::uint16_t>(1u << (channel & 15));
+        return length;
+    }
+    std::uint16_t channels_with_notes = 0;
+};
+
+// A track for every channel that sounds a note, in channel order; what the other channels
+// carry (their set-up) goes into the first track, so nothing is lost.
+struct TrackLayout {
+    int tracks = 1;
+    TrackOfChannel track_of_channel{};
+};
+
+TrackLayout layout_tracks(std::uint16_t channels_with_notes) {
+    TrackLayout layout;
+    int next = 0;
+    for (int c = 0; c < kMidiChannels; ++c) {
+        const bool sounds = (channels_with_notes & (1u << c)) != 0;
+        layout.track_of_channel[static_cast<std::size_t>(c)] = sounds ? next++ : 0;
+    }
+    layout.tracks = std::max(next, 1);
+    return layout;
+}
+
+// Where a pass got to: the time reached, and each track's last tick.
+struct PassEnd {
+    double reached_secs = 0;
+    std::array<std::uint32_t, kMidiChannels> last_tick_of_track{};
+};
+
+// One pass of the player over the whole tune, every message into `sink`.
+PassEnd render_pass(const engine::Composition& composition, const MidiSaveSettings& settings,
                    const engine::PlayerSettings& player_settings, const engine::VoiceSettings& voice_settings,
-                   platform::Reporter& reporter, std::atomic<bool>& abort, SmfWriter& writer,
-                   ProgressForwarder& forwarder, const engine::Player*& current_player) {
+                   platform::Reporter& reporter, std::atomic<bool>& abort, FileEventSink& sink,
+                   const TrackOfChannel& track_of_channel, engine::PlayerListener* listener,
+                   const engine::Player** current_player) {
     engine::Composition c = composition;  // the player moves Channel and the like as it goes
     NoDevices devices;
     MidiOutPort port(devices, reporter);
@@ -92,24 +129,24 @@ double render_pass(const engine::Composition& composition, const MidiSaveSetting
     platform::ManualTimerService no_timers(no_time);
     platform::SteadyClock real_clock;
     platform::NoKeysHeld keys;
-    engine::Player player(c, player_settings, voices, no_timers, real_clock, keys, &forwarder);
-    current_player = &player;
+    engine::Player player(c, player_settings, voices, no_timers, real_clock, keys, listener);
+    if (current_player != nullptr) *current_player = &player;
     render_clock.bind(player.render_clock());
     const double end = settings.end_secs();
     voices.set_render_fade({player.render_clock(), end});
-    SmfWriterSink sink(writer);
-    const auto ticks_per_second = static_cast<std::uint32_t>(2 * std::max(settings.smf.midi_ticks_per_quarter_note, 1));
     port.begin_render({.sink = &sink,
                        .clock_secs = player.render_clock(),
                        .end_secs = end,
                        .abort = &abort,
                        .midi_file_format = settings.midi_file_format,
+                       .track_of_channel = track_of_channel,
                        .vibrato_step_secs = voice_settings.dtime_step_for_pitch_bend_vibrato / 1000.0,
-                       .ticks_per_second = ticks_per_second});
+                       .ticks_per_second = ticks_per_second(settings.smf)});
     player.render(end, abort);
+    const PassEnd pass_end{player.time_position(), port.file_timing().last_tick_of_track};
     port.end_render();
-    current_player = nullptr;
-    return player.time_position();
+    if (current_player != nullptr) *current_player = nullptr;
+    return pass_end;
 }
 
 void choose_key_for_file(const engine::Composition& c, SmfSettings& smf) {
@@ -127,15 +164,6 @@ std::string plural(unsigned long long n) { return n == 1 ? "" : "s"; }
 
 }  // namespace
 
-int midi_save_track_count(const engine::Composition& composition, int format, bool change_channels_for_pitch_bends) {
-    if (format == 0) return 1;
-    const engine::ChannelsInPlay in_play = composition.channels_in_play();
-    int tracks = std::max(in_play.count, 1);
-    if (change_channels_for_pitch_bends) tracks += in_play.count;
-    if (in_play.count > 0) tracks = std::max(tracks, in_play.list().back() + 1);
-    return std::min(tracks, kMaxTracks);
-}
-
 SaveResult render_midi_file(const std::filesystem::path& path, const engine::Composition& composition,
                             MidiSaveSettings settings, const engine::PlayerSettings& player_settings,
                             const engine::VoiceSettings& voice_settings, platform::Reporter& reporter,
@@ -143,7 +171,15 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
     if (settings.mf_auto_generate_key_signatures) choose_key_for_file(composition, settings.smf);
     const int format = std::clamp(settings.midi_file_format, 0, 2);
     settings.midi_file_format = format;
-    const int tracks = midi_save_track_count(composition, format, voice_settings.change_channels_for_pitch_bends);
+    TrackLayout layout;
+    if (format > 0) {  // a first pass finds the channels that sound
+        ChannelSurvey survey;
+        std::atomic<bool> survey_abort{false};
+        render_pass(composition, settings, player_settings, voice_settings, reporter, survey_abort, survey, {},
+                    nullptr, nullptr);
+        layout = layout_tracks(survey.channels_with_notes);
+    }
+    const int tracks = layout.tracks;
     const bool single_pass = format > 0 && settings.smf.mf_single_pass_recording;
 
     SmfWriter writer(reporter, abort, settings.smf, kDefaultBlockSize);
@@ -157,10 +193,16 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
     writer.write_file(format, tracks, settings.smf.midi_ticks_per_quarter_note, [&](int track) {
         if (track > kMaxTracks || (single_pass && track > 0) || writer.write_error() || abort.load()) return;
         state.track = track;
-        const double reached =
-            render_pass(composition, settings, player_settings, voice_settings, reporter, abort, writer, forwarder,
-                        current_player);
-        result.saved_secs = std::max(result.saved_secs, reached);
+        SmfWriterSink sink(writer);
+        const PassEnd pass = render_pass(composition, settings, player_settings, voice_settings, reporter, abort, sink,
+                                         layout.track_of_channel, &forwarder, &current_player);
+        result.saved_secs = std::max(result.saved_secs, pass.reached_secs);
+        // Every track lasts to the end of the music: a rest or a fade at the end stays too.
+        const std::uint32_t end_tick = file_tick(pass.reached_secs, ticks_per_second(settings.smf));
+        for (int t = 0; t < tracks; ++t) {
+            const std::uint32_t last = pass.last_tick_of_track[static_cast<std::size_t>(t)];
+            writer.set_end_of_track_delta(t, end_tick > last ? end_tick - last : 0);
+        }
     });
     const bool stopped = abort.load() && !writer.write_error() && !stopped_before;
     result.written = writer.close() && !writer.write_error();
@@ -168,7 +210,7 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
     result.file_bytes = writer.file_bytes();
     if (result.written && settings.hex_dump) {
         std::atomic<bool> no_abort{false};
-        hex_dump_midi_file(path, reporter, no_abort, 2.0 * settings.smf.midi_ticks_per_quarter_note);
+        hex_dump_midi_file(path, reporter, no_abort, ticks_per_second(settings.smf));
     }
     return result;
 }

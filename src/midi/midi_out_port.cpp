@@ -12,41 +12,46 @@ constexpr int kMapperCommand = kFirstDeviceCommand - 1;
 constexpr std::uint8_t kAllSoundOff = 120;
 constexpr std::uint8_t kExpression = 11;
 
-std::uint32_t tick_of(double secs, std::uint32_t ticks_per_second) {
-    const double ticks = std::trunc(static_cast<double>(ticks_per_second) * secs);
-    return static_cast<std::uint32_t>(std::clamp(ticks, 0.0, 4294967295.0));
-}
-
 std::uint32_t delta_between(std::uint32_t earlier, std::uint32_t later) { return later >= earlier ? later - earlier : 0; }
+
+SendResult device_result(int result) { return result == platform::kSendOk ? SendResult::sent : SendResult::refused; }
 
 }  // namespace
 
 MidiOutPort::MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter& reporter)
     : devices_(devices), reporter_(reporter) {}
 
-int MidiOutPort::send(const SendRequest& request) {
+SendResult MidiOutPort::send(const SendRequest& request) {
     const bool render = rendering_.load(std::memory_order_acquire);
     const bool record = recording_.load(std::memory_order_acquire);
-    if (!bMidiOutOpen_.load(std::memory_order_acquire) && !render) return 0;
-    if (render && request.record_only) return 0;
-    if (request.status >= 0xF0 && (render || record)) return 0;
+    if (!bMidiOutOpen_.load(std::memory_order_acquire) && !render) return SendResult::nothing_done;
+    if (render && request.record_only) return SendResult::nothing_done;
+    if (request.status >= 0xF0 && (render || record)) return SendResult::nothing_done;
 
     std::lock_guard guard(lock_);
     const double t = event_time_secs();
-    if (render && t > render_.end_secs + 1e-50) return 0;
-    if ((render || record) && request.status < 0xF0) write_to_file(request, t);
-    if (render) return 1;  // a rendered event is written, never played
-    if (!hMidiOut_ || request.record_only) return 0;
+    if (render) return render_event(request, t);  // a rendered event is written, never played
+    if (record) write_to_file(request, t);
+    if (!hMidiOut_ || request.record_only) return SendResult::nothing_done;
     return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
+}
+
+// Under the port lock. The file ends at its end time: a note still sounding there ends there.
+SendResult MidiOutPort::render_event(const SendRequest& request, double t) {
+    if (t > render_.end_secs) {
+        if (!platform::is_note_off(request)) return SendResult::dropped;
+        t = render_.end_secs;
+    }
+    return write_to_file(request, t) ? SendResult::written : SendResult::refused;
 }
 
 // Under the port lock. A device that refused a message or went away (its sends then fail)
 // is not tried again.
-int MidiOutPort::send_to_device(std::uint32_t message) {
-    if (device_failed_.load(std::memory_order_relaxed)) return platform::kSendDeviceError;
+SendResult MidiOutPort::send_to_device(std::uint32_t message) {
+    if (device_failed_.load(std::memory_order_relaxed)) return SendResult::refused;
     const int result = hMidiOut_->send_short(message);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
-    return result;
+    return device_result(result);
 }
 
 double MidiOutPort::event_time_secs() const {
@@ -56,28 +61,22 @@ double MidiOutPort::event_time_secs() const {
     return render_.clock_secs != nullptr ? *render_.clock_secs : 0.0;
 }
 
-// Writes the event into the file being made; false when the write failed.
+// Writes the event into the file being made; false when the write failed. Deltas count
+// from the file's start, so a rest or a timing shift before the first note stays.
 bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
     const bool record = recording_.load(std::memory_order_acquire);
-    const std::uint32_t tick = tick_of(t, timing_.ticks_per_second);
-    if (!record && tick > timing_.uLastEventTick) fill_vibrato(t, request.channel & 0x0F);
+    const std::uint32_t tick = file_tick(t, timing_.ticks_per_second);
+    if (!record && tick > timing_.last_event_tick) fill_vibrato(t, request.channel & 0x0F);
     const int channel = request.channel & 0x0F;
     const bool track_per_channel = !record && render_.midi_file_format > 0;
-    std::uint32_t delta = delta_between(timing_.uLastEventTick, tick);
-    timing_.dLastEventSecs = t;
-    timing_.uLastEventTick = tick;
-    if (track_per_channel) {
-        auto& last = timing_.uLastTickForChannel[static_cast<std::size_t>(channel)];
-        delta = delta_between(last, tick);
-        last = tick;
-    }
-    if (timing_.bZeroNextDelta) {
-        delta = 0;
-        timing_.bZeroNextDelta = false;
-    }
+    const int track = track_per_channel ? render_.track_of_channel[static_cast<std::size_t>(channel)] : 0;
+    timing_.last_event_secs = t;
+    timing_.last_event_tick = tick;
+    auto& last = timing_.last_tick_of_track[static_cast<std::size_t>(std::clamp(track, 0, kMidiChannels - 1))];
+    const std::uint32_t delta = delta_between(last, tick);
+    last = tick;
     FileEventSink* sink = record ? record_.sink : render_.sink;
     if (sink == nullptr) return true;
-    const int track = track_per_channel ? channel : 0;
     const int written = sink->write_channel_event(delta, request.status & 0xF0, static_cast<std::uint8_t>(channel),
                                                   request.data1, request.data2, request.data_length, track);
     if (written >= 0) return true;
@@ -94,7 +93,7 @@ void MidiOutPort::fill_vibrato(double event_secs, int channel) {
     filling_vibrato_ = true;
     const double step = std::max(render_.vibrato_step_secs, 0.0001);
     const double saved_clock = *render_.clock_secs;
-    const double span_start = timing_.dLastEventSecs;
+    const double span_start = timing_.last_event_secs;
     for (double clock = span_start; clock < event_secs; clock += step) {
         if (render_.abort != nullptr && render_.abort->load()) break;
         *render_.clock_secs = clock;
@@ -218,7 +217,7 @@ void MidiOutPort::select(int command) {
 void MidiOutPort::begin_render(const RenderTarget& target) {
     std::lock_guard guard(lock_);
     render_ = target;
-    timing_ = FileTiming{.bZeroNextDelta = true, .ticks_per_second = target.ticks_per_second};
+    timing_ = FileTiming{.ticks_per_second = target.ticks_per_second};
     rendering_.store(true, std::memory_order_release);
 }
 

@@ -138,7 +138,6 @@ bool PlayAlongRecorder::set_up_file(SmfWriter& writer, const std::filesystem::pa
 
 void PlayAlongRecorder::record_track(SmfWriter& writer) {
     SmfWriterSink sink(writer);
-    const auto ticks_per_second = static_cast<std::uint32_t>(2 * std::max(smf_.midi_ticks_per_quarter_note, 1));
     start_ms_.store(machine_.clock.now_ms());
     {
         auto group = machine_.port.hold_group();
@@ -147,7 +146,7 @@ void PlayAlongRecorder::record_track(SmfWriter& writer) {
                                        .clock = &machine_.clock,
                                        .start_ms = start_ms_.load(),
                                        .abort = &abort_,
-                                       .ticks_per_second = ticks_per_second});
+                                       .ticks_per_second = ticks_per_second(smf_)});
         machine_.voices.start_voices();  // the first events of the recording
     }
     mode_in_use_.store(settings_.wReplaceOrAppendPlayAlong);

@@ -199,6 +199,7 @@ bool SmfWriter::write_file(int format, int tracks, int division, const TrackWrit
                                (format != 0 || tracks == 1) && division >= 1 && division <= kMaxDivision &&
                                (!append_ || format == 0);
     if (fd_ < 0 || !arguments_fit) return false;
+    end_of_track_delta_ = {};
     format_ = format;
     tracks_ = tracks;
     single_pass_ = format > 0 && settings_.mf_single_pass_recording;
@@ -250,12 +251,26 @@ bool SmfWriter::write_track_chunk(int track, const TrackWriter* write_track) {
     uBytesInTrack_ = 0;
     uBytesFlushedInTrack_ = 0;
     write_track_body(track, write_track);
-    put_closing(kEndOfTrack);
+    put_end_of_track(track);
     flush_buffer(*active_);
     active_ = &shared_;
     if (write_error_) return false;
     const std::uint64_t end = body_start + uBytesFlushedInTrack_;
     return patch_chunk_length(chunk_start, end - chunk_start - kChunkHeaderSize, end);
+}
+
+void SmfWriter::set_end_of_track_delta(int track, std::uint32_t delta) {
+    if (track >= 0 && track < kMaxTrackBuffers) end_of_track_delta_[static_cast<std::size_t>(track)] = delta;
+}
+
+void SmfWriter::put_end_of_track(int track) {
+    const bool music = track >= 0 && track < kMaxTrackBuffers;
+    std::array<std::uint8_t, 7> bytes{};
+    const std::size_t length =
+        encode_variable_length(music ? end_of_track_delta_[static_cast<std::size_t>(track)] : 0,
+                               std::span<std::uint8_t, 4>(bytes.data(), 4));
+    std::copy(kEndOfTrack.begin() + 1, kEndOfTrack.end(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+    put_closing(std::span<const std::uint8_t>(bytes.data(), length + 3));
 }
 
 // Append mode: reads the old chunk's length, then moves to where its end-of-track stood
@@ -278,7 +293,7 @@ bool SmfWriter::continue_old_track(std::uint64_t chunk_start, std::uint64_t& bod
 
 void SmfWriter::write_track_body(int track, const TrackWriter* write_track) {
     if (track == kTempoTrack) {
-        write_tempo(static_cast<std::uint32_t>(std::clamp<std::int64_t>(settings_.mf_time_duration_of_beat, 0, 0xFFFFFF)));
+        write_tempo(file_tempo(settings_));
         if (settings_.mf_add_time_signature) {
             write_time_signature(settings_.midi_time_sig_numerator, settings_.midi_time_sig_denominator,
                                  settings_.midi_clocks_per_metronome, settings_.midi_32nd_notes_per_quarter_note);
@@ -296,7 +311,7 @@ void SmfWriter::write_track_body(int track, const TrackWriter* write_track) {
         return;
     }
     // A continued track already begins with its key signature.
-    if (settings_.mf_add_key_signature && !append_) write_key_signature(configured_key_signature(settings_));
+    if (!append_) write_music_track_start();
     if (write_track != nullptr && *write_track) {
         accepting_events_ = true;
         (*write_track)(track);
@@ -323,11 +338,17 @@ void SmfWriter::split_block_between_tracks() {
     for (int i = 0; i < track_buffer_count_; ++i) {
         track_buffers_[static_cast<std::size_t>(i)] = {block_.data() + static_cast<std::size_t>(i) * share, share, 0};
     }
-    if (!settings_.mf_add_key_signature) return;
     for (int i = 0; i < track_buffer_count_; ++i) {
         select_track_buffer(i);
-        write_key_signature(configured_key_signature(settings_));
+        write_music_track_start();
     }
+}
+
+// What a music track begins with: its tempo when no tempo track holds it and it is not the
+// tempo every reader assumes, then the key signature.
+void SmfWriter::write_music_track_start() {
+    if (format_ != 1 && file_tempo(settings_) != kDefaultTempo) write_tempo(file_tempo(settings_));
+    if (settings_.mf_add_key_signature) write_key_signature(configured_key_signature(settings_));
 }
 
 void SmfWriter::select_track_buffer(int track) {

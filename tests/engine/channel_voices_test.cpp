@@ -16,10 +16,10 @@ struct Sent {
 
 // Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
 struct RecordingSender final : platform::MessageSender {
-    int send(const SendRequest& r) override {
+    platform::SendResult send(const SendRequest& r) override {
         const std::lock_guard lock(group);
         sent.push_back({r.status, r.channel, r.data1, r.data2});
-        return 0;
+        return platform::SendResult::sent;
     }
     void begin_group() override { group.lock(); }
     void end_group() override { group.unlock(); }
@@ -96,11 +96,12 @@ TEST_F(VoicesTest, PercussionVoicePlaysItsKeyOnChannelTen) {
 
 TEST_F(VoicesTest, RestsAndBadArgumentsSendNothing) {
     composition.Voices_for_channels[1] = 128;
-    EXPECT_EQ(voices.note_on(1, 1, 0, 60, 100), 0);
-    EXPECT_EQ(voices.note_on(0, 16, 0, 60, 100), 0);
-    EXPECT_EQ(voices.note_on(0, 0, 0, 60, 128), 0);
+    using platform::SendResult;
+    EXPECT_EQ(voices.note_on(1, 1, 0, 60, 100), SendResult::nothing_done);
+    EXPECT_EQ(voices.note_on(0, 16, 0, 60, 100), SendResult::nothing_done);
+    EXPECT_EQ(voices.note_on(0, 0, 0, 60, 128), SendResult::nothing_done);
     set_range(0, 0, 127, RangeAction::silent);
-    EXPECT_EQ(voices.note_on(0, 0, 6, 60, 100), 0);  // shifted beyond 127, and silent there
+    EXPECT_EQ(voices.note_on(0, 0, 6, 60, 100), SendResult::nothing_done);  // shifted beyond 127, and silent there
     EXPECT_TRUE(sender.sent.empty());
 }
 
@@ -152,9 +153,10 @@ TEST_F(VoicesTest, AllNotesOffStopsWhatTheBookkeepingHolds) {
 
 TEST_F(VoicesTest, SustainRingHoldsNotesForTheirSlots) {
     composition.Sustain = 2;
+    SoundingNote last;
     for (int note = 60; note < 64; ++note) {
-        voices.note_on(0, 0, 0, note, 100);
-        voices.stop_note_from_player(0, 0, note, false, composition.SustainSlots());
+        last = voices.sound_note(0, 0, note, 100);
+        voices.stop_note_from_player(last, false, composition.SustainSlots());
     }
     // Each note is stopped when the next one enters the ring: one note held over.
     const std::vector<Sent> expected{{0x90, 0, 60, 100}, {0x90, 0, 61, 100}, {0x90, 0, 60, 0},
@@ -162,7 +164,8 @@ TEST_F(VoicesTest, SustainRingHoldsNotesForTheirSlots) {
                                      {0x90, 0, 62, 0}};
     EXPECT_EQ(sender.notes(), expected);
     sender.sent.clear();
-    voices.release_from_ring(0, 0, 63);
+    voices.end_note(last);
+    voices.end_note(last);  // once only
     EXPECT_EQ(sender.notes(), (std::vector<Sent>{{0x90, 0, 63, 0}}));
 }
 

@@ -16,9 +16,9 @@ namespace corvane::engine {
 namespace {
 
 struct CountingSender final : platform::MessageSender {
-    int send(const platform::SendRequest&) override {
+    platform::SendResult send(const platform::SendRequest&) override {
         ++sent;
-        return 0;
+        return platform::SendResult::sent;
     }
     long sent = 0;
 };

@@ -22,9 +22,9 @@ std::ostream& operator<<(std::ostream& os, const Message& m) {
 // Records every message with the simulated time it was sent at.
 struct TimedSender final : platform::MessageSender {
     explicit TimedSender(const platform::Clock& c) : clock(c) {}
-    int send(const platform::SendRequest& r) override {
+    platform::SendResult send(const platform::SendRequest& r) override {
         sent.push_back({clock.now_ms(), r.status, r.channel, r.data1, r.data2});
-        return 0;
+        return platform::SendResult::sent;
     }
     // Note-ons and note-offs only (a note-on with velocity 0 is an off).
     std::vector<Message> notes() const {

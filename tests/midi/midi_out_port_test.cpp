@@ -59,14 +59,14 @@ protected:
     double clock = 0;
     std::atomic<bool> abort{false};
 
-    void start_render(int format, double end = 100) {
+    void start_render(int format, double end = 100, TrackOfChannel tracks = {0, 1, 2, 3}) {
         port.begin_render({.sink = &sink, .clock_secs = &clock, .end_secs = end, .abort = &abort,
-                           .midi_file_format = format, .ticks_per_second = 1000});
+                           .midi_file_format = format, .track_of_channel = tracks, .ticks_per_second = 1000});
     }
 };
 
 TEST_F(PortTest, NothingHappensWithNoPortAndNoRender) {
-    EXPECT_EQ(port.send({kNoteOn, 0, 60, 100}), 0);
+    EXPECT_EQ(port.send({kNoteOn, 0, 60, 100}), SendResult::nothing_done);
     EXPECT_TRUE(devices.sent.empty());
     EXPECT_TRUE(sink.events.empty());
 }
@@ -75,10 +75,10 @@ TEST_F(PortTest, OpenSendsPackedMessagesAndCloseResetsExpression) {
     ASSERT_EQ(port.open(), OpenResult::opened);
     EXPECT_EQ(port.open(), OpenResult::already_open);
     EXPECT_EQ(devices.opened_device, platform::kBuiltInSynthDevice);
-    EXPECT_EQ(port.send({kPitchBend, 3, 0x00, 0x40}), 0);
+    EXPECT_EQ(port.send({kPitchBend, 3, 0x00, 0x40}), SendResult::sent);
     ASSERT_EQ(devices.sent.size(), 1u);
     EXPECT_EQ(devices.sent[0], 0x004000E3u);
-    EXPECT_EQ(port.send({kNoteOn, 0, 60, 100, 2, true}), 0);  // record-only never plays
+    EXPECT_EQ(port.send({kNoteOn, 0, 60, 100, 2, true}), SendResult::nothing_done);  // record-only never plays
     EXPECT_EQ(devices.sent.size(), 1u);
     port.close();
     EXPECT_FALSE(port.is_open());
@@ -89,37 +89,41 @@ TEST_F(PortTest, RenderWritesButNeverPlays) {
     ASSERT_EQ(port.open(), OpenResult::opened);
     start_render(0, 10);
     clock = 0.5;
-    EXPECT_EQ(port.send({kNoteOn, 2, 60, 100}), 1);
-    EXPECT_EQ(port.send({0xF0, 0, 1, 2}), 0);                  // system messages are not written
-    EXPECT_EQ(port.send({kNoteOn, 2, 61, 100, 2, true}), 0);   // record-only is not written
+    EXPECT_EQ(port.send({kNoteOn, 2, 60, 100}), SendResult::written);
+    EXPECT_EQ(port.send({0xF0, 0, 1, 2}), SendResult::nothing_done);                 // system messages are not written
+    EXPECT_EQ(port.send({kNoteOn, 2, 61, 100, 2, true}), SendResult::nothing_done);  // record-only is not written
     clock = 0.75;
-    EXPECT_EQ(port.send({kProgramChange, 2, 5, 0, 1}), 1);
+    EXPECT_EQ(port.send({kProgramChange, 2, 5, 0, 1}), SendResult::written);
     clock = 10.5;
-    EXPECT_EQ(port.send({kNoteOff, 2, 60, 0}), 0);             // beyond the end
+    EXPECT_EQ(port.send({kNoteOn, 2, 62, 100}), SendResult::dropped);  // beyond the end
+    EXPECT_EQ(port.send({kNoteOff, 2, 60, 0}), SendResult::written);    // ends at the end
+    EXPECT_EQ(port.send({kNoteOn, 2, 64, 0}), SendResult::written);     // so does a note-on of velocity 0
     port.end_render();
     EXPECT_TRUE(devices.sent.empty());
-    // The first event after the start gets delta 0 whatever its tick.
-    const std::vector<Event> expected{{0, kNoteOn, 2, 60, 100, 2, 0}, {250, kProgramChange, 2, 5, 0, 1, 0}};
+    // The first event keeps its time from the start: a lead-in stays in the file.
+    const std::vector<Event> expected{{500, kNoteOn, 2, 60, 100, 2, 0},
+                                      {250, kProgramChange, 2, 5, 0, 1, 0},
+                                      {9250, kNoteOff, 2, 60, 0, 2, 0},
+                                      {0, kNoteOn, 2, 64, 0, 2, 0}};
     EXPECT_EQ(sink.events, expected);
 }
 
-TEST_F(PortTest, OneTrackPerChannelTimesEachChannelFromItsOwnLastEvent) {
-    start_render(1);
+TEST_F(PortTest, TracksTakeTheirChannelsEventsEachTimedFromItsOwnLastEvent) {
+    start_render(1, 100, {0, 1, 0});  // channel 2 has no track of its own: its events go into the first
     clock = 0.1;
     port.send({kNoteOn, 0, 60, 100});
     clock = 0.2;
     port.send({kNoteOn, 1, 64, 100});
+    clock = 0.3;
+    port.send({kControlChange, 2, 11, 127});
     clock = 0.5;
     port.send({kNoteOff, 0, 60, 0});
     clock = 0.6;
     port.send({kNoteOff, 1, 64, 0});
-    ASSERT_EQ(sink.events.size(), 4u);
-    EXPECT_EQ(sink.events[0].delta, 0u);
-    EXPECT_EQ(sink.events[1].delta, 200u);
-    EXPECT_EQ(sink.events[1].track, 1);
-    EXPECT_EQ(sink.events[2].delta, 400u);
-    EXPECT_EQ(sink.events[2].track, 0);
-    EXPECT_EQ(sink.events[3].delta, 400u);
+    const std::vector<std::pair<std::uint32_t, int>> expected{{100, 0}, {200, 1}, {200, 0}, {200, 0}, {400, 1}};
+    std::vector<std::pair<std::uint32_t, int>> got;
+    for (const auto& e : sink.events) got.emplace_back(e.delta, e.track);
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(PortTest, AFailedWriteSetsTheAbortFlag) {
@@ -134,9 +138,9 @@ TEST_F(PortTest, RecordingWritesAndPlaysAndTimesByTheClock) {
     ASSERT_EQ(port.open(), OpenResult::opened);
     port.begin_recording({.sink = &sink, .clock = &wall, .start_ms = 5000, .abort = &abort});
     wall.set(5300);
-    EXPECT_EQ(port.send({kNoteOn, 1, 60, 90}), 0);
+    EXPECT_EQ(port.send({kNoteOn, 1, 60, 90}), SendResult::sent);
     wall.set(5400);
-    EXPECT_EQ(port.send({kNoteOn, 1, 62, 90, 2, true}), 0);
+    EXPECT_EQ(port.send({kNoteOn, 1, 62, 90, 2, true}), SendResult::nothing_done);
     port.end_recording();
     EXPECT_EQ(devices.sent.size(), 1u);
     ASSERT_EQ(sink.events.size(), 2u);

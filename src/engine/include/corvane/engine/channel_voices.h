@@ -32,6 +32,16 @@ struct RenderFade {
     double end_secs = 0;
 };
 
+// A note as it sounds: the MIDI channel and key it went out on, and which start of that key
+// it was, so that a stale reference (a sustained note already ended by other means) never
+// ends a later note on the same key.
+struct SoundingNote {
+    int channel = -1;
+    int key = -1;
+    std::uint32_t serial = 0;
+    bool valid() const { return channel >= 0 && key >= 0; }
+};
+
 // Which effects apply_effects sends.
 enum class Effects { all = 1, portamento = 3, vibrato = 5 };
 
@@ -52,10 +62,23 @@ public:
     // Applies the voice's out-of-range action; true when the note was changed.
     bool apply_range(int& note, int voice) const;
 
-    int note_on(int channel, int voice, int octave, int note, int velocity);
-    int note_on_for_voice(int voice, int octave, int note, int velocity);
-    int note_off(int channel, int voice, int octave, int note, int velocity);
-    int note_off_for_voice(int voice, int octave, int note, int velocity);
+    // A note of a voice: its octave and range applied, then sounded as sound_note does.
+    platform::SendResult note_on(int channel, int voice, int octave, int note, int velocity);
+    platform::SendResult note_on_for_voice(int voice, int octave, int note, int velocity);
+    // Stops the note that note_on started with the same arguments. Only notes the bookkeeping
+    // knows to sound are stopped, so nothing gets a second note-off.
+    platform::SendResult note_off(int channel, int voice, int octave, int note, int velocity);
+    platform::SendResult note_off_for_voice(int voice, int octave, int note, int velocity);
+
+    // Sounds a note that is already in the voice's range (the player's): on `channel`, or
+    // on the percussion channel for a percussion voice. A key that still sounds on that
+    // channel is ended first, so every note-on gets exactly one note-off. Returns the note
+    // as it sounds, or an invalid one when nothing sounded.
+    SoundingNote sound_note(int channel, int voice, int note, int velocity);
+    // Ends a note that sound_note started, unless it has already ended.
+    void end_note(SoundingNote note);
+    // Ends every note sounding on a MIDI channel.
+    void end_channel_notes(int channel);
 
     // Chooses the MIDI channel for the voice's next note at `bend` and sends the bend there.
     void set_voice_bend(int voice, int bend, bool all_sound_off_allowed);
@@ -75,6 +98,9 @@ public:
 
     void reset_voices();
     void start_voices();
+    // start_voices for the start of a new cycle: the channels that still sound (notes held
+    // by Sustain) keep their notes, program and bend, so nothing is cut or detuned.
+    void restart_voices();
     void all_notes_off();
     // Sends the queued messages: note-offs first, then the rest. `status` 0 sends all kinds.
     void flush_queue(std::uint8_t status = 0);
@@ -84,10 +110,9 @@ public:
     void pitch_bend_vibrato_step(double elapsed);
     bool channel_has_bend_vibrato(int channel) const;
 
-    // Ends a note of the player: at once, or after `sustain_slots` more notes through the ring.
-    void stop_note_from_player(int channel, int voice, int note, bool forced, int sustain_slots);
-    // Ends any note in the sustain ring with the same note, voice and channel.
-    void release_from_ring(int channel, int voice, int note);
+    // Ends a note of the player: at once, or after `sustain_slots` more steps through the
+    // ring. A step that sounded nothing (a rest) passes an invalid note: it takes its turn.
+    void stop_note_from_player(SoundingNote note, bool forced, int sustain_slots);
     void clear_sustain_ring();
 
     // While a file is rendered, velocities fade over its last seconds.
@@ -108,6 +133,10 @@ public:
     double bend_of_channel(int channel) const { return channels_[index(channel)].bend; }
     int program_of_channel(int channel) const { return channels_[index(channel)].program; }
     int notes_on_channel(int channel) const { return channels_[index(channel)].notes_on; }
+    // True when the key sounds on the channel, as far as the bookkeeping knows.
+    bool key_sounds(int channel, int key) const {
+        return key >= 0 && key <= 127 && (note_channels_[static_cast<std::size_t>(key)] & (1u << index(channel))) != 0;
+    }
     std::uint16_t note_channels(int note) const { return note_channels_[static_cast<std::size_t>(note & 127)]; }
     // The note a pitch shift started in place of the channel's own note (-1 none).
     void set_shifted_note(int channel, int note) { channels_[index(channel)].shifted_note = note; }
@@ -144,23 +173,21 @@ private:
         std::uint8_t velocity = 0;
         bool pending = false;
     };
-    struct SustainedNote {
-        int channel = -1;
-        int voice = -1;
-        int note = -1;
-    };
     static constexpr int kQueueSize = 100;
     static constexpr int kSustainRingSize = 301;
 
     static std::size_t index(int i) { return static_cast<std::size_t>(i & 15); }
-    int send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length = 2);
-    int release_note(int channel, int note, int velocity);
+    platform::SendResult send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length = 2);
+    SoundingNote start_key(int channel, int voice, int key, int velocity);
+    platform::SendResult release_note(int channel, int note, int velocity);
+    void forget_key(int channel, int key);
+    void reset_channel(int channel);
+    std::uint16_t in_play_mask() const;
     int program_of_voice(int voice) const;
     bool same_effects(int channel_voice, int voice) const;
     bool has_bend_vibrato(int voice) const;
     int faded_velocity(int velocity) const;
     bool queue(std::uint8_t status, int channel, int note, int velocity);
-    void stop_now(int channel, int voice, int note);
     void ensure_vibrato_thread();
     void vibrato_loop();
     bool any_bend_vibrato() const;
@@ -177,7 +204,9 @@ private:
     int queued_ = 0;
     bool batch_note_ons_ = false;
     bool batch_note_offs_ = false;
-    std::array<SustainedNote, kSustainRingSize> ring_{};
+    std::array<std::array<std::uint32_t, 128>, kMidiChannels> key_serial_{};  // the start now sounding on each key
+    std::uint32_t next_serial_ = 1;
+    std::array<SoundingNote, kSustainRingSize> ring_{};
     int ring_next_ = 0;
     int ring_length_ = 0;  // the notes the ring holds over now: sustain slots less one
     RenderFade fade_{};

@@ -118,21 +118,17 @@ public:
     std::int64_t played_note_count() const { return PlayedNoteCount_; }
 
 private:
-    struct LevelNote {
-        int note = -1;
-        int channel = -1;
-        int voice = -1;
-    };
     struct StepTiming {
         std::int64_t next_step_ms = 0;
         std::int64_t note_off_ms = 0;
         double note_off_secs = 0;  // exact, for rendering
+        bool split = false;        // the notes end before the next step (a sustain fraction below 1)
     };
 
     void tick(int event);
     bool ready_to_tick();
     void finish_cycle();
-    void arm_next(bool played, StepTiming timing);
+    void arm_next(bool stepped, StepTiming timing);
     void do_stop();
     bool fetch_step(bool starting);
     int step_with_skipping();
@@ -145,12 +141,13 @@ private:
     StepTiming delays_for(double interval);
     bool uses_simultaneous_levels() const;
     void end_notes();
-    int play_note(int value, int channel, int level, bool record, bool sound);
+    SoundingNote play_note(int value, int channel, int level, bool record);
+    tuning::NoteAndBend sounding_pitch(int value, int channel, bool record);
     int volume_for(int value, int channel, int level) const;
     tuning::NoteAndBend bend_range_test_note(int value);
     void record_note(int value, int note, int bend, int channel, double pitch);
-    bool play_ordinary_step();
-    bool play_simultaneous_step();
+    void play_ordinary_step();
+    void play_simultaneous_step();
     void arm(std::int64_t delay_ms, int event);
     void cancel_pending_events();
     double elapsed_secs() const;
@@ -197,9 +194,8 @@ private:
     double skipped_time_sum_ = 0;
     std::int64_t last_sleep_ms_ = 0;
 
-    std::array<LevelNote, kLevelCount> level_notes_{};
-    LevelNote last_note_{};
-    int last_changed_level_ = 0;
+    std::array<SoundingNote, kLevelCount> level_notes_{};  // simultaneous levels: what each sounds
+    SoundingNote last_note_{};
 
     std::array<int, kTuneRingSize> ring_value_{};
     std::array<int, kRingSize> ring_note_{};

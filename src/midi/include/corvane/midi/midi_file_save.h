@@ -48,17 +48,14 @@ using SaveProgressListener = std::function<void(const SaveProgress&)>;
 
 // Renders the composition into a Standard MIDI File: the player runs on a render clock
 // instead of timers, once per track (or once in all in single-pass mode), and everything it
-// sends is written instead of played. Stop (`abort`) ends the pass early and still closes
+// sends is written instead of played. Formats 1 and 2 get a track for every channel that
+// sounds a note (a first pass finds them), so notes moved to spare channels for their bends
+// keep a track; a format 0 and a format 1 file hold the same events at the same ticks. Stop (`abort`) ends the pass early and still closes
 // the file properly. Runs on the caller's thread; MidiSaveWorker runs it on one of its own.
 SaveResult render_midi_file(const std::filesystem::path& path, const engine::Composition& composition,
                             MidiSaveSettings settings, const engine::PlayerSettings& player_settings,
                             const engine::VoiceSettings& voice_settings, platform::Reporter& reporter,
                             std::atomic<bool>& abort, const SaveProgressListener& progress = {});
-
-// How many music tracks a file of this format gets: 1 in format 0; otherwise one per channel
-// in play, as many again for the spare channels of pitch bends, and never fewer than the
-// highest channel in play needs, at most 16.
-int midi_save_track_count(const engine::Composition& composition, int format, bool change_channels_for_pitch_bends);
 
 // "1 hour 1 minute 1.50 sec": days, hours, minutes and seconds, at most `max_parts` of them
 // (0: all).

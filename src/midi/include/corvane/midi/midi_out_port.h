@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -24,6 +26,7 @@ using platform::kPitchBend;
 using platform::kProgramChange;
 using platform::pack_short_message;
 using platform::SendRequest;
+using platform::SendResult;
 
 // Where channel events go while a MIDI file is being made (a render or a recording).
 class FileEventSink {
@@ -50,24 +53,32 @@ public:
     virtual void vibrato_fill_step(double elapsed) = 0;
 };
 
+// The tick of a time in a file: whole ticks, truncated.
+inline std::uint32_t file_tick(double secs, double ticks_per_second) {
+    return static_cast<std::uint32_t>(std::clamp(std::trunc(ticks_per_second * secs), 0.0, 4294967295.0));
+}
+
 // The record of when the last event went into a file, from which deltas are made.
 struct FileTiming {
-    double dLastEventSecs = 0;
-    std::uint32_t uLastEventTick = 0;
-    std::array<std::uint32_t, kMidiChannels> uLastTickForChannel{};
-    bool bZeroNextDelta = false;
-    std::uint32_t ticks_per_second = 1000;
+    double last_event_secs = 0;
+    std::uint32_t last_event_tick = 0;
+    std::array<std::uint32_t, kMidiChannels> last_tick_of_track{};
+    double ticks_per_second = 1000;
 };
+
+// Which music track each MIDI channel's events go into, in a file with a track per channel.
+using TrackOfChannel = std::array<int, kMidiChannels>;
 
 // A render of the tune into a MIDI file, as the send operation sees it.
 struct RenderTarget {
     FileEventSink* sink = nullptr;
     double* clock_secs = nullptr;          // the player's time position, advanced by simulation
-    double end_secs = 0;                   // events after this are dropped
+    double end_secs = 0;                   // the file ends here: later note-offs are written here, the rest dropped
     std::atomic<bool>* abort = nullptr;    // set when a write fails
-    int midi_file_format = 0;              // above 0: one track per channel
+    int midi_file_format = 0;              // above 0: the tracks of track_of_channel
+    TrackOfChannel track_of_channel{};     // used when midi_file_format is above 0
     double vibrato_step_secs = 0.01;       // dtime_step_for_pitch_bend_vibrato, in seconds
-    std::uint32_t ticks_per_second = 1000;
+    double ticks_per_second = 1000;        // division over the tempo's seconds per quarter note
 };
 
 // A play-along recording, timed by the real clock from its start.
@@ -76,7 +87,7 @@ struct RecordingTarget {
     const platform::Clock* clock = nullptr;
     std::int64_t start_ms = 0;
     std::atomic<bool>* abort = nullptr;
-    std::uint32_t ticks_per_second = 1000;
+    double ticks_per_second = 1000;
 };
 
 // An item of the Out menu: the command that selects it and its name.
@@ -107,9 +118,10 @@ public:
 
     void set_observer(PortObserver* observer) { observer_ = observer; }
 
-    // midi_out_send: 0 when nothing was done, 1 when written into a rendered file, else the
-    // device's result (0 success). Callable from any thread; allocates nothing.
-    int send(const SendRequest& request) override;
+    // midi_out_send: callable from any thread; allocates nothing. While a file is rendered
+    // nothing is played: events are written, and those after the file's end are dropped,
+    // except note-offs, which are written at the end so that no note is left hanging.
+    SendResult send(const SendRequest& request) override;
     void begin_group() override { lock_.lock(); }
     void end_group() override { lock_.unlock(); }
     // Set by the first send the open device refuses or the first after it went away (a JACK
@@ -159,10 +171,11 @@ private:
     OpenResult open_device(bool quietly);
     std::optional<std::size_t> device_slot() const;
     std::string open_failure_message() const;
-    int send_to_device(std::uint32_t message);
+    SendResult send_to_device(std::uint32_t message);
     double event_time_secs() const;
     void fill_vibrato(double event_secs, int channel);
     bool write_to_file(const SendRequest& request, double event_secs);
+    SendResult render_event(const SendRequest& request, double event_secs);
 
     platform::MidiOutputSystem& devices_;
     platform::Reporter& reporter_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 namespace corvane::midi {
@@ -22,6 +23,17 @@ struct SmfSettings {
     double max_midi_file_size_for_gallery = 200;    // Kb; 1e-10 or less: no limit
     bool mf_single_pass_recording = false;      // formats 1 and 2: render once into per-track buffers
 };
+
+// The tempo a file is written with: microseconds per quarter note, as a tempo event holds it.
+inline constexpr std::int64_t kDefaultTempo = 500000;  // what a file without a tempo event plays at
+inline std::uint32_t file_tempo(const SmfSettings& s) {
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(s.mf_time_duration_of_beat, 1, 0xFFFFFF));
+}
+
+// Ticks per second of music at that tempo, so that tick stamps and the tempo event agree.
+inline double ticks_per_second(const SmfSettings& s) {
+    return std::max(s.midi_ticks_per_quarter_note, 1) * 1e6 / file_tempo(s);
+}
 
 // A key signature as written in the file: sf sharps (positive) or flats (negative), mi minor.
 struct KeySignature {

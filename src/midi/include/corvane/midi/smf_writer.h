@@ -44,7 +44,8 @@ std::size_t encode_variable_length(std::uint32_t value, std::span<std::uint8_t, 
 //
 // The owner opens the file (create or open_to_append), runs write_file, and closes it.
 // write_file writes the header, in format 1 the tempo track, then one track chunk per music
-// track: the key signature (when mf_add_key_signature is set), whatever the track callback
+// track: in formats 0 and 2 the tempo when it is not 500000 microseconds per quarter note,
+// the key signature (when mf_add_key_signature is set), whatever the track callback
 // writes, end-of-track, and the chunk length patched in. The music comes from channel events,
 // which the owner's send operation passes to write_channel_event while a track callback runs:
 //
@@ -109,6 +110,10 @@ public:
     int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel, std::uint8_t data1,
                             std::uint8_t data2, int length, int track);
 
+    // The delta of a music track's end-of-track event (0 unless set), so that a track lasts
+    // to the end time of its music rather than to its last event. Cleared by write_file.
+    void set_end_of_track_delta(int track, std::uint32_t delta);
+
     // mf_write_tempo, mf_write_time_signature, mf_write_key_signature: meta events with
     // delta 0. False when the event could not be written.
     bool write_tempo(std::uint32_t microseconds_per_quarter);
@@ -150,9 +155,11 @@ private:
     void write_track_body(int track, const TrackWriter* write_track);
     bool patch_chunk_length(std::uint64_t chunk_start, std::uint64_t length, std::uint64_t end);
     void split_block_between_tracks();
+    void write_music_track_start();
     void select_track_buffer(int track);
     bool put_event(std::span<const std::uint8_t> bytes);
     void put_closing(std::span<const std::uint8_t> bytes);
+    void put_end_of_track(int track);
     void store(std::span<const std::uint8_t> bytes);
     void check_size_limits();
     bool flush_buffer(Buffer& buffer);
@@ -193,6 +200,7 @@ private:
     bool overflow_ = false;
     bool size_limit_ = false;
     LimitListener limit_listener_;
+    std::array<std::uint32_t, kMaxTrackBuffers> end_of_track_delta_{};
 };
 
 }  // namespace corvane::midi

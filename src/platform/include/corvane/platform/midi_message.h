@@ -21,6 +21,12 @@ struct SendRequest {
     bool record_only = false;      // only for a running play-along recording
 };
 
+// A note-off, or a note-on with velocity 0, which stops a note the same way.
+constexpr bool is_note_off(const SendRequest& r) {
+    const auto kind = static_cast<std::uint8_t>(r.status & 0xF0);
+    return kind == kNoteOff || (kind == kNoteOn && r.data2 == 0);
+}
+
 // A short message packed status | channel | data1 << 8 | data2 << 16.
 constexpr std::uint32_t pack_short_message(std::uint8_t status, std::uint8_t channel, std::uint8_t data1,
                                            std::uint8_t data2) {
@@ -28,13 +34,26 @@ constexpr std::uint32_t pack_short_message(std::uint8_t status, std::uint8_t cha
            static_cast<std::uint32_t>(data1) << 8 | static_cast<std::uint32_t>(data2) << 16;
 }
 
+// What became of a message given to the single send.
+enum class SendResult {
+    nothing_done,  // no device open and no file being made, or not a message for them
+    sent,          // the device took it
+    written,       // written into the MIDI file being made
+    dropped,       // it fell after the end of the file being made: not written
+    refused,       // the device refused it or has gone away, or the file could not be written
+};
+
+// True when the message reached a device or a file: only then does a note sound.
+[[nodiscard]] constexpr bool delivered(SendResult result) {
+    return result == SendResult::sent || result == SendResult::written;
+}
+
 // The single send operation every sound goes through (the MIDI out port in the program,
 // a recorder in tests). Callable from any thread.
 class MessageSender {
 public:
     virtual ~MessageSender() = default;
-    // 0 when nothing was done, 1 when written into a rendered file, else the device's result.
-    virtual int send(const SendRequest& request) = 0;
+    virtual SendResult send(const SendRequest& request) = 0;
     // Holds back every other thread's sends while this one makes a group of them and keeps
     // its bookkeeping (the MIDI out port's lock). Groups nest. A sender with nothing shared
     // to guard does nothing.
