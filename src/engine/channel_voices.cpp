@@ -205,6 +205,12 @@ void ChannelVoices::end_channel_notes(int channel) {
     }
 }
 
+void ChannelVoices::end_voice_notes(int voice) {
+    if (voice < 0 || voice >= kMidiChannels) return;
+    const int channel = voices_[index(voice)].channel;
+    if (channels_[index(channel)].voice == voice) end_channel_notes(channel);
+}
+
 platform::SendResult ChannelVoices::note_off(int channel, int voice, int octave, int note, int velocity) {
     note += kOctave * octave;
     if (velocity < 0 || velocity > 127) return platform::SendResult::nothing_done;
@@ -439,10 +445,13 @@ void ChannelVoices::start_voices() {
 }
 
 void ChannelVoices::restart_voices() {
+    for (int v = 0; v < kMidiChannels; ++v) {  // a voice still sounding stays where it sounds
+        if (channels_[index(voices_[index(v)].channel)].notes_on > 0) continue;
+        voices_[index(v)] = VoiceState{};
+        voices_[index(v)].channel = v;
+    }
     for (int c = 0; c < kMidiChannels; ++c) {
         if (channels_[index(c)].notes_on == 0) reset_channel(c);
-        voices_[index(c)] = VoiceState{};
-        voices_[index(c)].channel = c;
     }
     for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
     for (int c = 0; c < kMidiChannels; ++c) {

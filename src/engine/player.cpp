@@ -514,16 +514,34 @@ void Player::play_ordinary_step() {
     composition_.Channel = *channel;
 }
 
+// One note per changed level, from the top level down. Where a formula gives two levels the
+// same channel (or two percussion voices the same drum), the lower level's note is the one
+// that sounds there: each would end the one before it at once, so the higher one is not
+// started at all.
 void Player::play_simultaneous_step() {
+    const auto sounds_as = [this](int channel) {
+        const int program = composition_.Voices_for_channels[static_cast<std::size_t>(std::clamp(channel, 0, 15))];
+        return program > kNoNote ? kMidiChannels + program : channel;  // a drum sounds as its key
+    };
     const int in_play = composition_.channels_in_play().count;
     const int top = std::min({counter_.ChangedLevel, in_play - 1, kMaxLevels});
     const bool rule5 = composition_.Choose_channels_by == 5;
+    std::array<int, kLevelCount> channel_of_level{};
     for (int level = top; level >= 0; --level) {
         const auto channel = choose_channel(composition_, chooser_, counter_, value_, level);
-        if (!channel) continue;
+        channel_of_level[static_cast<std::size_t>(level)] = channel.value_or(-1);
+        if (channel) composition_.Channel = *channel;
+    }
+    for (int level = top; level >= 0; --level) {
+        const int channel = channel_of_level[static_cast<std::size_t>(level)];
+        if (channel < 0) continue;
         const bool record = rule5 ? level == 0 : level == top;
-        level_notes_[static_cast<std::size_t>(level)] = play_note(value_, *channel, level, record);
-        composition_.Channel = *channel;
+        bool taken_below = false;
+        for (int lower = level - 1; lower >= 0; --lower) {
+            const int other = channel_of_level[static_cast<std::size_t>(lower)];
+            taken_below = taken_below || (other >= 0 && sounds_as(other) == sounds_as(channel));
+        }
+        level_notes_[static_cast<std::size_t>(level)] = play_note(value_, channel, level, record, !taken_below);
     }
 }
 
@@ -552,7 +570,7 @@ void Player::end_notes() {
 
 // One note of a channel (voice): its pitch, the bend of its MIDI channel, its volume, and
 // the note itself. Returns the note as it sounds, or an invalid one when nothing sounds.
-SoundingNote Player::play_note(int value, int channel, int level, bool record) {
+SoundingNote Player::play_note(int value, int channel, int level, bool record, bool sound) {
     channel = std::clamp(channel, 0, kMidiChannels - 1);
     if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return {};
     check_priority();
@@ -569,9 +587,10 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record) {
         }
         post_display_update(false);
     }
+    if (!sound) return {};
     const bool one_note_per_channel =
         formula_rule_with_sym_chs() || !c.ccbo_multiple_notes_in_same_channel || c.Choose_channels_by == 5;
-    if (one_note_per_channel) voices_.end_channel_notes(voices_.channel_of_voice(channel));
+    if (one_note_per_channel) voices_.end_voice_notes(channel);
     const int program = c.Voices_for_channels[static_cast<std::size_t>(channel)];
     if (program == kNoNote) return {};  // the channel plays rests
     const int volume = volume_for(value, channel, level);

@@ -36,10 +36,13 @@ SendResult MidiOutPort::send(const SendRequest& request) {
     return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
 }
 
-// Under the port lock. The file ends at its end time: a note still sounding there ends there.
+// Under the port lock. The file ends at its end time: a note still sounding there ends
+// there, and no note starts there (it would have no length).
 SendResult MidiOutPort::render_event(const SendRequest& request, double t) {
-    if (t > render_.end_secs) {
-        if (!platform::is_note_off(request)) return SendResult::dropped;
+    const bool note_off = platform::is_note_off(request);
+    const bool note_on = (request.status & 0xF0) == kNoteOn && !note_off;
+    if (t > render_.end_secs || (note_on && t >= render_.end_secs)) {
+        if (!note_off) return SendResult::dropped;
         t = render_.end_secs;
     }
     return write_to_file(request, t) ? SendResult::written : SendResult::refused;

@@ -79,6 +79,9 @@ public:
     void end_note(SoundingNote note);
     // Ends every note sounding on a MIDI channel.
     void end_channel_notes(int channel);
+    // Ends the notes of a voice on the channel it plays on, unless another voice has that
+    // channel now (a voice of rests lends its channel to the bends of others).
+    void end_voice_notes(int voice);
 
     // Chooses the MIDI channel for the voice's next note at `bend` and sends the bend there.
     void set_voice_bend(int voice, int bend, bool all_sound_off_allowed);

@@ -141,7 +141,7 @@ private:
     StepTiming delays_for(double interval);
     bool uses_simultaneous_levels() const;
     void end_notes();
-    SoundingNote play_note(int value, int channel, int level, bool record);
+    SoundingNote play_note(int value, int channel, int level, bool record, bool sound = true);
     tuning::NoteAndBend sounding_pitch(int value, int channel, bool record);
     int volume_for(int value, int channel, int level) const;
     tuning::NoteAndBend bend_range_test_note(int value);

@@ -53,9 +53,10 @@ public:
     virtual void vibrato_fill_step(double elapsed) = 0;
 };
 
-// The tick of a time in a file: whole ticks, truncated.
+// The tick of a time in a file: whole ticks, rounded down. A time that sums many note
+// lengths may fall a hair short of a whole tick it stands for; it still gets that tick.
 inline std::uint32_t file_tick(double secs, double ticks_per_second) {
-    return static_cast<std::uint32_t>(std::clamp(std::trunc(ticks_per_second * secs), 0.0, 4294967295.0));
+    return static_cast<std::uint32_t>(std::clamp(std::floor(ticks_per_second * secs + 1e-6), 0.0, 4294967295.0));
 }
 
 // The record of when the last event went into a file, from which deltas are made.

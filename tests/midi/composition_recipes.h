@@ -1,0 +1,285 @@
+#pragma once
+
+// Generated compositions for the property tests, and what the tune says each of their notes
+// should sound like, worked out here from the composition's own numbers: the tune value of
+// each step, the two forms of the arpeggio, the scale's ratios, the ranges and their actions.
+
+#include <cmath>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <rapidcheck.h>
+
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/composition.h"
+#include "corvane/engine/degree_mapping.h"
+#include "corvane/midi/midi_file_save.h"
+#include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/pitch_mapping.h"
+#include "corvane/tuning/step_list.h"
+#include "corvane/tuning/temperament.h"
+
+namespace corvane::testing {
+
+// A composition and how to save it, as plain values that RapidCheck generates and shrinks.
+struct Recipe {
+    std::vector<int> seed{0, 1};
+    int levels = 1;
+    std::string scale = "1 n(1/12)";  // ratio form, or "eN" for N-tone equal temperament
+    std::string arpeggio = "0 2 4 7 9 12";  // "Use_ratios" follows the scale
+    double frequency = 261.6255653005986;
+    int channels_in_play = 1;
+    std::vector<int> voices = std::vector<int>(16, 73);
+    int rule = 4;
+    std::string formula = "N+H+1";
+    bool sym_chs = false;
+    bool multiple_notes = true;
+    int first_channel = 0;
+    double sustain = 1;
+    std::vector<int> lowest = std::vector<int>(16, 0);
+    std::vector<int> highest = std::vector<int>(16, 127);
+    std::vector<int> actions = std::vector<int>(16, 2);
+    int shift_mode = 0;
+    std::vector<int> shifts = std::vector<int>(16, 0);
+    bool cycle = true;
+    int note_length_128ths = 16;  // Note_length in 1/128 s: exact in binary, so step times add up exactly
+    int format = 0;
+    int seconds = 2;
+
+    double note_length() const { return note_length_128ths / 128.0; }
+};
+
+inline std::ostream& operator<<(std::ostream& os, const std::vector<int>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) os << (i ? " " : "") << values[i];
+    return os;
+}
+
+inline std::ostream& operator<<(std::ostream& os, const Recipe& r) {
+    return os << "seed \"" << r.seed << "\" levels " << r.levels << " scale \"" << r.scale << "\" arpeggio \""
+              << r.arpeggio << "\" frequency " << r.frequency << " channels " << r.channels_in_play << " voices \""
+              << r.voices << "\" rule " << r.rule << " formula \"" << r.formula << "\" sym_chs " << r.sym_chs
+              << " multiple " << r.multiple_notes << " first " << r.first_channel << " sustain " << r.sustain
+              << " lowest \"" << r.lowest << "\" highest \"" << r.highest << "\" actions \"" << r.actions
+              << "\" shift_mode " << r.shift_mode << " shifts \"" << r.shifts << "\" cycle " << r.cycle
+              << " note_length " << r.note_length_128ths << "/128 format " << r.format << " seconds " << r.seconds;
+}
+
+inline engine::Composition composition_of(const Recipe& r) {
+    engine::Composition c;
+    engine::set_seed(c, r.seed);
+    c.Levels = r.levels;
+    if (r.scale.size() > 1 && r.scale[0] == 'e') {
+        engine::set_intervals(c, tuning::make_equal_temperament(std::stoi(r.scale.substr(1))).entries);
+    } else {
+        engine::set_intervals(c, tuning::read_pitch_list(r.scale, tuning::PitchForm::ratio,
+                                                         tuning::ListNotation::absolute, r.frequency)
+                                     .entries);
+    }
+    c.Use_ratios = tuning::is_follow_scale_text(r.arpeggio);
+    if (!c.Use_ratios) c.Arpeggio = tuning::read_step_list(r.arpeggio, tuning::ListNotation::absolute);
+    c.Frequency_of_lowest_note = r.frequency;
+    for (std::size_t i = 0; i < 16; ++i) {
+        c.Voices_for_channels[i] = r.voices[i];
+        c.Min_notes_for_channels[i] = r.lowest[i];
+        c.Max_notes_for_channels[i] = r.highest[i];
+        c.iActionIfOutOfRange[i] = r.actions[i];
+        c.Octave_shifts_for_channels[i] = r.shifts[i];
+    }
+    c.Channels_in_Play = r.channels_in_play;
+    engine::select_channel_rule(c, r.rule);
+    if (r.rule == 2) {
+        engine::set_formula(c, r.formula);
+        c.ccbo_sym_chs = r.sym_chs;
+        c.ccbo_multiple_notes_in_same_channel = r.multiple_notes;
+        c.ccbo_first_channel = r.first_channel;
+    }
+    c.Sustain = r.sustain;
+    c.shift_by_octave_or_arpeggio = r.shift_mode;
+    c.Note_length = r.note_length();
+    return c;
+}
+
+struct SaveSetup {
+    engine::PlayerSettings player;
+    engine::VoiceSettings voices;
+    midi::MidiSaveSettings save;
+};
+
+inline SaveSetup save_setup_of(const Recipe& r) {
+    SaveSetup s;
+    s.player.cycle_melody = r.cycle;
+    s.voices.midi_fade_secs = 0;
+    s.save.midi_file_play_mins = 0;
+    s.save.midi_file_play_secs = r.seconds;
+    s.save.midi_file_format = r.format;
+    s.save.mf_auto_generate_key_signatures = false;
+    return s;
+}
+
+// ---- generators -------------------------------------------------------------------------
+
+inline rc::Gen<int> voice_program() {
+    return rc::gen::weightedOneOf<int>({{12, rc::gen::inRange(0, 128)},
+                                        {2, rc::gen::just(128)},                     // rests
+                                        {2, rc::gen::just(-1)},                      // not in play
+                                        {1, rc::gen::inRange(128 + 35, 128 + 82)}});  // percussion
+}
+
+inline rc::Gen<std::string> scale_text() {
+    return rc::gen::oneOf(
+        rc::gen::just(std::string("1 n(1/12)")), rc::gen::just(std::string("1 9/8 5/4 4/3 3/2 5/3 15/8 2")),
+        rc::gen::just(std::string("1 n(1/19)")), rc::gen::just(std::string("1 63.1579 cents")),
+        rc::gen::map(rc::gen::inRange(5, 44), [](int n) { return "e" + std::to_string(n); }),
+        rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(1, 400)),
+                     [](const std::vector<int>& steps) {  // cents, rising; the last is the period
+                         std::string text = "1";
+                         int cents = 0;
+                         for (int s : steps) text += " " + std::to_string(cents += s) + ".5 cents";
+                         return text;
+                     }));
+}
+
+inline rc::Gen<std::string> arpeggio_text() {
+    const auto rising = [](const std::vector<int>& steps) {
+        std::string text = "0";
+        int degree = 0;
+        for (int s : steps) text += " " + std::to_string(degree += s);
+        return text;
+    };
+    const auto part = rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(1, 5)), rising);
+    return rc::gen::oneOf(rc::gen::just(std::string("Use_ratios")), part,
+                          rc::gen::map(rc::gen::pair(part, part),
+                                       [](const auto& p) { return p.first + " | " + p.second; }));
+}
+
+inline rc::Gen<Recipe> recipes() {
+    return rc::gen::exec([] {
+        Recipe r;
+        r.seed = *rc::gen::resize(5, rc::gen::nonEmpty(rc::gen::container<std::vector<int>>(rc::gen::inRange(-4, 7))));
+        r.levels = *rc::gen::inRange(0, 5);
+        r.scale = *scale_text();
+        r.arpeggio = *arpeggio_text();
+        r.frequency = *rc::gen::element(261.6255653005986, 55.0, 440.0, 1000.0, 3000.0, 20.0, 270.0);
+        r.channels_in_play = *rc::gen::inRange(1, 17);
+        r.voices = *rc::gen::container<std::vector<int>>(16, voice_program());
+        r.rule = *rc::gen::inRange(0, 6);
+        r.formula = *rc::gen::element<std::string>("N+H+1", "2*L", "L", "H", "C+H", "T", "L+1", "N", "L*L+P");
+        r.sym_chs = *rc::gen::arbitrary<bool>();
+        r.multiple_notes = *rc::gen::arbitrary<bool>();
+        r.first_channel = *rc::gen::inRange(0, 4);
+        r.sustain = *rc::gen::inRange(0, 81) / 4.0;
+        const bool ranges = *rc::gen::arbitrary<bool>();
+        if (ranges) {
+            r.lowest = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(0, 90));
+            r.highest = r.lowest;
+            for (int& h : r.highest) h = *rc::gen::inRange(h, 128);
+            r.actions = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(0, 5));
+        }
+        r.shift_mode = *rc::gen::inRange(0, 5);
+        if (*rc::gen::arbitrary<bool>()) r.shifts = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(-2, 3));
+        r.cycle = *rc::gen::arbitrary<bool>();
+        r.note_length_128ths = *rc::gen::inRange(3, 27);
+        r.format = *rc::gen::inRange(0, 3);
+        r.seconds = *rc::gen::inRange(1, 4);
+        return r;
+    });
+}
+
+// ---- what the tune says ------------------------------------------------------------------
+
+// The tune value of step s (counted from the start, across cycles).
+inline int tune_value_at_step(const engine::Composition& c, long long step) {
+    const auto n = static_cast<long long>(c.Note_heights.size());
+    int value = 0;
+    long long rest = step;
+    for (int level = 0; level <= c.Levels; ++level) {
+        value += c.Note_heights[static_cast<std::size_t>(rest % n)];
+        rest /= n;
+    }
+    return value;
+}
+
+inline long long cycle_length(const engine::Composition& c) {
+    long long steps = 1;
+    for (int level = 0; level <= c.Levels; ++level) steps *= static_cast<long long>(c.Note_heights.size());
+    return steps;
+}
+
+// The highest level that starts a new note at step s: how many seed digits turn over.
+inline int changed_level_at_step(const engine::Composition& c, long long step) {
+    const auto n = static_cast<long long>(c.Note_heights.size());
+    if (step % cycle_length(c) == 0) return c.Levels;
+    int level = 0;
+    while (step % n == 0) {
+        step /= n;
+        ++level;
+    }
+    return level;
+}
+
+// A range action, as the ranges dialog describes them: octaves down (or up) until the note
+// fits, twice as many for Rebound, wrapped for Wrap around; a narrow range moves once.
+inline int ranged_note(int note, int lo, int hi, int action) {
+    const bool narrow = hi - lo < 25;
+    int used = -1;
+    for (int round = 0; round < 100; ++round) {
+        if (note >= lo && note <= hi) break;
+        if (round > 0 && narrow) break;
+        if (action == 0) return 128;
+        const bool above = note > hi;
+        int k = (above ? note - hi - 1 : lo - note - 1) / 12 + 1;
+        if (used >= 0 && used <= k) --k;
+        used = k;
+        const int octaves = (action == 1 || narrow) ? k : action == 2 ? 2 * k : action == 4 ? 2 * k - 1 : 0;
+        if (action == 3) {
+            if (above) {
+                int base = (hi - lo + 1) % 12 + lo;
+                const int span = std::max(hi - base + 1, 12);
+                if (hi <= base) base = hi - 12;
+                note = ((note - base) % span + span) % span + base;
+            } else {
+                int top = hi - (hi - lo + 1) % 12;
+                const int span = std::max(top - lo + 1, 12);
+                if (top <= lo) top = lo + 12;
+                note = top - ((top - note) % span + span) % span;
+            }
+        } else {
+            note += above ? -12 * octaves : 12 * octaves;
+        }
+    }
+    return note >= 0 && note <= 127 ? note : 128;
+}
+
+// The pitches, in 1/4096 semitone, at which tune value `value` may sound on `voice`: through
+// either form of the arpeggio, the voice's range, then its shift. Empty when it is silent.
+inline std::vector<int> expected_pitch_units(const engine::Composition& c, int value, int voice) {
+    std::vector<long> degrees;
+    if (c.Use_ratios) {
+        degrees.push_back(value);
+    } else {
+        const auto up = c.Arpeggio.ascending();
+        degrees.push_back(tuning::to_degree(tuning::wrap_step(value, static_cast<int>(up.size()) - 1, up)));
+        if (c.Arpeggio.has_descending_part()) {
+            const auto down = c.Arpeggio.descending();
+            degrees.push_back(tuning::to_degree(tuning::wrap_step(value, static_cast<int>(down.size()) - 1, down)));
+        }
+    }
+    std::vector<int> units;
+    const auto v = static_cast<std::size_t>(voice);
+    for (long degree : degrees) {
+        const double frequency = c.Frequency_of_lowest_note * tuning::degree_ratio(c.Intervals, degree);
+        const double pitch = 12 * std::log2(std::max(frequency / 440.0, 1e-50)) + 69;
+        const int note = static_cast<int>(std::trunc(std::clamp(pitch, -1e6, 1e6) + 0.5));
+        const int bend = static_cast<int>(std::trunc((std::clamp(pitch, -1e6, 1e6) - note) * 4096 + 8192));
+        const int ranged = ranged_note(note, c.Min_notes_for_channels[v], c.Max_notes_for_channels[v],
+                                       c.iActionIfOutOfRange[v]);
+        if (ranged == 128) continue;
+        const tuning::NoteAndBend shifted = engine::channel_shift({ranged, bend}, voice, c);
+        units.push_back(shifted.note * 4096 + shifted.bend - 8192);
+    }
+    return units;
+}
+
+}  // namespace corvane::testing

@@ -1,0 +1,129 @@
+#pragma once
+
+// What a saved MIDI file makes a listener hear, checked from its bytes alone: every note
+// paired with its note-off, the bend in force when each note starts, bends that reach a
+// channel while it sounds. Shares nothing with the writer but the file.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "smf_reader.h"
+
+namespace corvane::testing {
+
+// A channel event of any track, with its absolute tick and the track it came from.
+struct ChannelEvent {
+    std::uint64_t tick = 0;
+    std::uint8_t kind = 0;  // status high nibble: 0x80, 0x90, 0xB0, 0xC0, 0xE0
+    int channel = 0;
+    int data1 = 0;
+    int data2 = 0;
+    int track = 0;
+    auto key() const { return std::make_tuple(tick, channel, kind, data1, data2); }
+};
+
+// The channel events of every track, in time order; within a tick each track keeps its own
+// order (events of one channel are always in one track).
+inline std::vector<ChannelEvent> channel_events(const SmfFile& file) {
+    std::vector<ChannelEvent> events;
+    for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+        for (const SmfEvent& e : file.tracks[t].events) {
+            if (e.bytes.empty() || e.bytes[0] < 0x80 || e.bytes[0] >= 0xF0) continue;
+            ChannelEvent c{e.tick, static_cast<std::uint8_t>(e.bytes[0] & 0xF0), e.bytes[0] & 0x0F,
+                           e.bytes.size() > 1 ? e.bytes[1] : 0, e.bytes.size() > 2 ? e.bytes[2] : 0,
+                           static_cast<int>(t)};
+            events.push_back(c);
+        }
+    }
+    std::stable_sort(events.begin(), events.end(),
+                     [](const ChannelEvent& a, const ChannelEvent& b) { return a.tick < b.tick; });
+    return events;
+}
+
+// The same events as a sorted list, for comparing files whose tracks are laid out differently.
+inline std::vector<std::tuple<std::uint64_t, int, int, int, int>> event_multiset(const SmfFile& file) {
+    std::vector<std::tuple<std::uint64_t, int, int, int, int>> out;
+    for (const auto& e : channel_events(file)) out.emplace_back(e.key());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+inline bool is_note_on(const ChannelEvent& e) { return e.kind == 0x90 && e.data2 > 0; }
+inline bool is_note_off(const ChannelEvent& e) { return e.kind == 0x80 || (e.kind == 0x90 && e.data2 == 0); }
+
+// A note as heard: from its note-on to its note-off, at the bend in force when it began.
+struct HeardNote {
+    int channel = 0;
+    int key = 0;
+    int velocity = 0;
+    int bend = 8192;
+    std::uint64_t on = 0;
+    std::uint64_t off = 0;
+    // The pitch in 1/4096 semitone: key plus the bend in force.
+    int pitch_units() const { return key * 4096 + bend - 8192; }
+};
+
+struct NoteAudit {
+    std::vector<HeardNote> notes;    // in the order their note-ons came
+    std::vector<std::string> faults; // empty when every note is right
+};
+
+// Pairs every note-on with its note-off, channel by channel, and notes what a musician would
+// hear as wrong: a note-on of a key already sounding, a note-off of a key that is not, a
+// note never ended, a note of no length, a bend that changes the pitch of a sounding note.
+inline NoteAudit audit_notes(const std::vector<ChannelEvent>& events) {
+    NoteAudit audit;
+    std::array<int, 16> bend{};
+    bend.fill(8192);
+    std::array<std::map<int, std::size_t>, 16> sounding{};  // key -> index in audit.notes
+    const auto where = [](const ChannelEvent& e) {
+        return " at tick " + std::to_string(e.tick) + " on channel " + std::to_string(e.channel);
+    };
+    for (const ChannelEvent& e : events) {
+        auto& keys = sounding[static_cast<std::size_t>(e.channel)];
+        if (is_note_on(e)) {
+            if (keys.count(e.data1) != 0) audit.faults.push_back("second note-on of key " + std::to_string(e.data1) + where(e));
+            keys[e.data1] = audit.notes.size();
+            audit.notes.push_back({e.channel, e.data1, e.data2, bend[static_cast<std::size_t>(e.channel)], e.tick, 0});
+        } else if (is_note_off(e)) {
+            const auto it = keys.find(e.data1);
+            if (it == keys.end()) {
+                audit.faults.push_back("note-off of key " + std::to_string(e.data1) + " that does not sound" + where(e));
+                continue;
+            }
+            HeardNote& note = audit.notes[it->second];
+            note.off = e.tick;
+            if (note.off == note.on) audit.faults.push_back("key " + std::to_string(e.data1) + " of no length" + where(e));
+            keys.erase(it);
+        } else if (e.kind == 0xE0) {
+            const int value = e.data1 | e.data2 << 7;
+            int& in_force = bend[static_cast<std::size_t>(e.channel)];
+            if (value != in_force && !keys.empty()) {
+                audit.faults.push_back("bend " + std::to_string(value) + " while key " +
+                                       std::to_string(keys.begin()->first) + " sounds" + where(e));
+            }
+            in_force = value;
+        }
+    }
+    for (int c = 0; c < 16; ++c) {
+        for (const auto& [key, index] : sounding[static_cast<std::size_t>(c)]) {
+            audit.faults.push_back("key " + std::to_string(key) + " from tick " +
+                                   std::to_string(audit.notes[index].on) + " on channel " + std::to_string(c) +
+                                   " never ends");
+        }
+    }
+    return audit;
+}
+
+inline std::string joined(const std::vector<std::string>& lines, std::size_t at_most = 8) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size() && i < at_most; ++i) text += lines[i] + "\n";
+    if (lines.size() > at_most) text += "... and " + std::to_string(lines.size() - at_most) + " more\n";
+    return text;
+}
+
+}  // namespace corvane::testing
