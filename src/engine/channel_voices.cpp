@@ -207,6 +207,11 @@ void ChannelVoices::end_channel_notes(int channel) {
 
 void ChannelVoices::end_voice_notes(int voice) {
     if (voice < 0 || voice >= kMidiChannels) return;
+    const int program = program_of_voice(voice);
+    if (program > kNoNote) {  // a drum: its key on the percussion channel
+        if (key_sounds(kPercussionChannel, program - kNoNote)) release_note(kPercussionChannel, program - kNoNote, 127);
+        return;
+    }
     const int channel = voices_[index(voice)].channel;
     if (channels_[index(channel)].voice == voice) end_channel_notes(channel);
 }

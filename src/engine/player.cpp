@@ -22,6 +22,10 @@ constexpr int kOtherSlot = 0;
 
 double clamped_exp(double exponent) { return std::exp(std::clamp(exponent, -308.0, 308.0)); }
 
+// Whole milliseconds of a time in seconds, rounded down; a time that stands for a whole
+// number of milliseconds but falls a hair short of it in binary (0.023 s) still gets it.
+std::int64_t whole_ms(double secs) { return static_cast<std::int64_t>(std::floor(secs * 1000.0 + 1e-6)); }
+
 std::size_t ring_index(std::int64_t i, int size) {
     const std::int64_t m = i % size;
     return static_cast<std::size_t>(m < 0 ? m + size : m);
@@ -231,9 +235,9 @@ Player::StepTiming Player::delays_for(double interval) {
     const std::int64_t shortest_ms = 2 * static_cast<std::int64_t>(settings_.uTimerRes);
     const double step_secs = std::max(interval, 0.0);
     StepTiming t;
-    t.next_step_ms = within_caps(static_cast<std::int64_t>(step_secs * 1000.0));
+    t.next_step_ms = within_caps(whole_ms(step_secs));
     const double off = std::max(step_secs * composition_.SustainFraction(), static_cast<double>(shortest_ms) / 1000.0);
-    t.note_off_ms = std::max<std::int64_t>(within_caps(static_cast<std::int64_t>(off * 1000.0)), shortest_ms);
+    t.note_off_ms = std::max<std::int64_t>(within_caps(whole_ms(off)), shortest_ms);
     t.split = t.note_off_ms < t.next_step_ms;
     if (!t.split) t.note_off_ms = t.next_step_ms;
     t.note_off_secs = std::min(off, step_secs);
@@ -480,8 +484,9 @@ void Player::finish_cycle() {
     if (composition_.has_Note_timing_shift && composition_.iRhythmFractalToLevel == 0) {
         ScheduledTime_ += composition_.Note_timing_shift * next_note_length();
     }
+    // The new cycle keeps time: its first note is due when the step that ended the old one was.
     if (rendering_) tick(kTickStart);
-    else arm(std::max<std::int64_t>(settings_.uTimerRes, 1), kTickStart);
+    else arm(0, kTickStart);
 }
 
 void Player::arm_next(bool stepped, StepTiming timing) {

@@ -140,7 +140,7 @@ TEST_F(PlayerTest, CyclingStartsAgainAndCountsCycles) {
     EXPECT_EQ(player.cycle_text(), "Cycle 3");
     const auto notes = sender.notes();
     ASSERT_GE(notes.size(), 6u);
-    EXPECT_EQ(notes[4], on(1204, 0, 60));  // the restart waits one timer period
+    EXPECT_EQ(notes[4], on(1202, 0, 60));  // the new cycle keeps time: no pause at the restart
 }
 
 TEST_F(PlayerTest, StopSwitchesEveryNoteOff) {

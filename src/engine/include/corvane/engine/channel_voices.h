@@ -80,7 +80,8 @@ public:
     // Ends every note sounding on a MIDI channel.
     void end_channel_notes(int channel);
     // Ends the notes of a voice on the channel it plays on, unless another voice has that
-    // channel now (a voice of rests lends its channel to the bends of others).
+    // channel now (a voice of rests lends its channel to the bends of others); for a
+    // percussion voice, its drum.
     void end_voice_notes(int voice);
 
     // Chooses the MIDI channel for the voice's next note at `bend` and sends the bend there.
