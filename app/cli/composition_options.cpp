@@ -9,6 +9,7 @@
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/degree_mapping.h"
 #include "corvane/engine/seed.h"
+#include "corvane/files/composition_edits.h"
 #include "corvane/files/workspace.h"
 #include "corvane/platform/data_folder.h"
 #include "corvane/platform/terminal_reporter.h"
@@ -51,15 +52,9 @@ bool has_a_number(const std::string& text) {
     return false;
 }
 
-std::vector<double> scale_argument(const std::string& text, Composition& c) {
-    if (const auto steps = tuning::equal_temperament_code(text)) return tuning::make_equal_temperament(*steps).entries;
-    auto reading = tuning::read_pitch_list(text, tuning::PitchForm::ratio, tuning::ListNotation::absolute,
-                                           c.Frequency_of_lowest_note);
-    if (reading.count_read == 0 || !has_a_number(text)) {
-        throw UsageError("--scale: \"" + text + "\" has no pitches in it");
-    }
-    if (reading.lowest_frequency) c.Frequency_of_lowest_note = *reading.lowest_frequency;
-    return reading.entries;
+void check_scale_argument(const std::string& text) {
+    if (tuning::equal_temperament_code(text)) return;
+    if (!has_a_number(text)) throw UsageError("--scale: \"" + text + "\" has no pitches in it");
 }
 
 bool is_composition_file_name(const std::string& path) {
@@ -134,6 +129,7 @@ void CompositionOptions::add_to(CLI::App& command, ConfigurationUse use) {
                                                   "modulate by degree, 4 modulate by arpeggio degree");
 }
 
+// The options change the composition as typing into the main window's fields does.
 StartingPoint CompositionOptions::start(platform::Reporter& reporter) const {
     files::Workspace ws;
     ws.settings.file_named_on_command_line = !composition_file.empty();
@@ -143,20 +139,24 @@ StartingPoint CompositionOptions::start(platform::Reporter& reporter) const {
     if (!seed.empty()) {
         const auto reading = engine::read_seed(seed, engine::SeedStrictness::strict);
         if (!reading) throw UsageError("--seed: \"" + seed + "\" holds a value that is not a number");
-        engine::set_seed(c, reading->values);
-        c.seed_has_test = reading->contains_test;
+        files::edit_seed(ws, seed);
     }
-    if (!levels.empty()) engine::set_levels(c, whole_number_argument(levels, "--levels"), reporter);
-    if (!frequency.empty()) c.Frequency_of_lowest_note = expression_argument(frequency, "--frequency");
-    if (!scale.empty()) engine::set_intervals(c, scale_argument(scale, c));
-    if (!arpeggio.empty()) {
-        if (tuning::is_follow_scale_text(arpeggio)) c.Use_ratios = true;
-        else c.Arpeggio = tuning::read_step_list(arpeggio, tuning::ListNotation::absolute);
+    if (!levels.empty()) files::edit_levels(ws, std::to_string(whole_number_argument(levels, "--levels")), reporter);
+    if (!frequency.empty()) {
+        const double hertz = expression_argument(frequency, "--frequency");
+        if (!(hertz > 0)) throw UsageError("--frequency: " + frequency + " is not above 0 Hz");
+        files::edit_lowest_frequency(ws, frequency);
     }
-    if (use_ratios) c.Use_ratios = true;
+    if (!scale.empty()) {
+        check_scale_argument(scale);
+        files::edit_scale(ws, scale);
+    }
+    if (!arpeggio.empty()) files::edit_arpeggio(ws, arpeggio);
+    if (use_ratios) files::edit_arpeggio(ws, files::kFollowScaleText);
     if (!voices.empty()) read_per_channel(voices, "--voices", c.Voices_for_channels);
     if (!channels_in_play.empty()) {
-        engine::set_channels_in_play(c, whole_number_argument(channels_in_play, "--channels-in-play"), reporter);
+        files::edit_channels_in_play(
+            ws, std::to_string(whole_number_argument(channels_in_play, "--channels-in-play")), reporter);
     }
     if (!choose_channels_by.empty()) {
         engine::select_channel_rule(c, int_argument_in(choose_channels_by, "--choose-channels-by", 0, 5));

@@ -59,7 +59,7 @@ void write_seed_line(SaveBuffer& out, const Composition& c) {
 }
 
 void write_scale(SaveBuffer& out, const Composition& c) {
-    append_formatted(out, {"Intervals_Title ", detail::token_text(c.Intervals_Title), "\r\n"});
+    append_formatted(out, {"Intervals_Title ", detail::title_text(c.Intervals_Title), "\r\n"});
     out.append("Intervals_1 ");
     append_values<double>(out, c.Intervals, [](double entry) { return pitch_text(entry + 1.0); });
     out.append("//\r\n");
@@ -68,7 +68,7 @@ void write_scale(SaveBuffer& out, const Composition& c) {
 // The values of a follow-the-scale arpeggio are not written, so neither is its second part:
 // on reading, a part after "|" with no first part would not be the same arpeggio.
 void write_arpeggio(SaveBuffer& out, const Composition& c) {
-    append_formatted(out, {"Arpeggio_Title ", detail::token_text(c.Arpeggio_Title), "\r\n"});
+    append_formatted(out, {"Arpeggio_Title ", detail::title_text(c.Arpeggio_Title), "\r\n"});
     out.append("Arpeggio ");
     const auto general = [](double v) { return general_text(v); };
     if (c.Use_ratios) {
@@ -352,28 +352,19 @@ private:
         return detail::text_of_token(*token);
     }
 
-    static std::string collapsed_blanks(std::string_view text) {
-        std::string out;
-        for (char ch : text) {
-            if (detail::is_blank(ch)) {
-                if (out.empty() || out.back() != ' ') out += ' ';
-            } else {
-                out += ch;
-            }
-        }
-        return out;
+    // A title is the rest of its line, so that a later word of it is never read as a key.
+    std::string next_title() {
+        return detail::title_of_line(tokens_.rest_of_line(std::string_view::npos), engine::kMaxTitleLength);
     }
 
     bool read_titles(std::string_view key) {
         if (equals_any_case(key, "Intervals_Title") || equals_any_case(key, "Wave_Scale_Title") ||
             equals_any_case(key, "Scale_As_Intervals_Title")) {
-            if (auto title = next_text()) set_scale_title(collapsed_blanks(*title));
+            set_scale_title(next_title());
         } else if (equals_any_case(key, "Arpeggio_Title") || equals_any_case(key, "Voice_Scale_Title") ||
                    equals_any_case(key, "Scale_Title")) {
-            if (auto title = next_text()) {
-                c_.Arpeggio_Title = std::move(*title);
-                result_.arpeggio_title_read = true;
-            }
+            c_.Arpeggio_Title = next_title();
+            result_.arpeggio_title_read = true;
         } else if (equals_any_case(key, "ListOfModesFile=")) {
             c_.ListOfModesFile = std::string(tokens_.rest_of_line());
             result_.list_of_modes_named = true;

@@ -99,6 +99,39 @@ inline std::string token_text(std::string_view text) {
     return token;
 }
 
+// A title as its line of the file holds it: blanks as "_", so that it is one token; an
+// underscore of the title itself as "\_", so that it comes back as written. An empty
+// title is "_".
+inline std::string title_text(std::string_view title) {
+    if (title.empty()) return "_";
+    std::string text;
+    for (const char ch : title) {
+        if (ch == '_') text += "\\_";
+        else text += is_blank(ch) ? '_' : ch;
+    }
+    return text;
+}
+
+// The title a line holds, after its key: the whole rest of the line, so that a title typed
+// into the file by hand in several words is one title. "\_" is an underscore, any other
+// "_" a blank; runs of blanks become one; at most `limit` characters.
+inline std::string title_of_line(std::string_view line, std::size_t limit) {
+    std::string title;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        char ch = line[i];
+        if (ch == '\\' && i + 1 < line.size() && line[i + 1] == '_') {
+            ch = line[++i];
+        } else if (ch == '_' || is_blank(ch)) {
+            ch = ' ';
+        }
+        if (ch == ' ' && !title.empty() && title.back() == ' ') continue;
+        title += ch;
+    }
+    while (title.size() > 1 && title.back() == ' ') title.pop_back();
+    if (title.size() > 1 && title.front() == ' ') title.erase(0, 1);
+    return title.substr(0, limit);
+}
+
 // The text a token stands for: at most 100 characters, each "_" read as a blank.
 inline std::string text_of_token(std::string_view token) {
     std::string text(token.substr(0, kMaxTextToken));

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "corvane/tuning/expression.h"
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 
 namespace corvane::ui {
 
@@ -38,7 +38,7 @@ inline int typed_whole(const QLineEdit* edit, int fallback, int low, int high) {
 }
 
 inline QLineEdit* number_edit(const char* name, double value, QWidget* parent) {
-    auto* edit = new QLineEdit(QString::fromStdString(number_text(value)), parent);
+    auto* edit = new QLineEdit(QString::fromStdString(files::number_text(value)), parent);
     edit->setObjectName(QLatin1String(name));
     return edit;
 }

@@ -28,7 +28,7 @@
 #include "corvane/tuning/expression.h"
 #include "corvane/tuning/note_names.h"
 #include "corvane/tuning/temperament.h"
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 #include "corvane/ui/exit_sequence.h"
 #include "corvane/ui/scale_tools_panel.h"
 #include "dialog_support.h"
@@ -227,8 +227,8 @@ void ChannelsDialog::show_channels() {
             QString::number(c.Volumes_for_channels[i]),  QString::number(c.Octave_shifts_for_channels[i]),
             QString::number(c.Min_notes_for_channels[i]), QString::number(c.Max_notes_for_channels[i]),
             QString::number(c.iActionIfOutOfRange[i]),   QString::number(c.iPortamento[i]),
-            QString::number(c.iPortamento_slide_time[i]), QString::number(c.iVibrato[i]),              QString::fromStdString(number_text(c.dVibrato_freq[i])),
-            QString::fromStdString(number_text(c.dVibrato_amp[i]))};
+            QString::number(c.iPortamento_slide_time[i]), QString::number(c.iVibrato[i]),              QString::fromStdString(files::number_text(c.dVibrato_freq[i])),
+            QString::fromStdString(files::number_text(c.dVibrato_amp[i]))};
         for (int col = 0; col < kColumns; ++col) {
             auto* item = new QTableWidgetItem(texts[static_cast<std::size_t>(col)]);
             if (col == kInstrument) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
@@ -354,7 +354,7 @@ MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> ch
             arrow->setArrowType(up ? Qt::RightArrow : Qt::LeftArrow);
             arrow->setToolTip(to_natural ? tr("To the next natural note") : tr("By a semitone"));
             connect(arrow, &QToolButton::clicked, this, [this, up, natural = to_natural] {
-                wolf_ = step_wolf_note(wolf_, up, natural);
+                wolf_ = files::step_wolf_note(wolf_, up, natural);
                 show_wolf();
             });
             wolf_row->addWidget(arrow);

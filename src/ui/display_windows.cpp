@@ -154,7 +154,7 @@ void PitchDialog::show_frequency() {
     std::string frequency;
     {
         const auto group = context_.playback().port().hold_group();  // as MIDI in retunes
-        frequency = number_text(context_.composition().Frequency_of_lowest_note);
+        frequency = files::number_text(context_.composition().Frequency_of_lowest_note);
     }
     frequency_->setText(tr("%1 cents: lowest note %2 Hz").arg(cents_).arg(QString::fromStdString(frequency)));
 }

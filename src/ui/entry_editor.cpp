@@ -8,7 +8,7 @@
 #include "corvane/tuning/pitch_format.h"
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/pitch_mapping.h"
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 
 namespace corvane::ui {
 namespace {
@@ -108,7 +108,7 @@ std::string entry_text(EntryKind kind, std::span<const double> values, const tun
     if (kind == EntryKind::scale) {
         return joined(values, [&](double v) { return tuning::format_pitch_value(v, tuning::PitchForm::ratio, format); });
     }
-    return joined(values, [](double v) { return number_text(v); });
+    return joined(values, [](double v) { return files::number_text(v); });
 }
 
 std::optional<std::vector<double>> read_entry(EntryKind kind, std::string_view text, double lowest_frequency) {
@@ -138,13 +138,13 @@ std::optional<std::vector<double>> read_entry(EntryKind kind, std::string_view t
 bool apply_entry(EntryKind kind, files::Workspace& ws, std::string_view text) {
     switch (kind) {
         case EntryKind::scale:
-            return edit_scale(ws, text);
+            return files::edit_scale(ws, text);
         case EntryKind::arpeggio:
-            return edit_arpeggio(ws, text);
+            return files::edit_arpeggio(ws, text);
         case EntryKind::seed:
             break;
     }
-    return edit_seed(ws, text);
+    return files::edit_seed(ws, text);
 }
 
 std::vector<PreviewNote> preview_notes(std::span<const double> pitches, Figure figure, Direction direction,

@@ -25,7 +25,7 @@
 #include "corvane/engine/seed.h"
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/platform/priority.h"
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 #include "corvane/ui/dialogs.h"
 #include "corvane/ui/display_windows.h"
 #include "corvane/ui/desktop_program.h"
@@ -145,40 +145,40 @@ void MainWindow::build_fields() {
 
     seed_ = drop_list("seed", true, central);
     connect(seed_->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return edit_seed(context_.workspace(), seed_->currentText().toStdString()); });
+        field_edited([this] { return files::edit_seed(context_.workspace(), seed_->currentText().toStdString()); });
     });
     connect(seed_, &QComboBox::activated, this, &MainWindow::choose_seed);
     add_row("Musical &seed", seed_);
 
     auto& ws = context_.workspace();
     auto& reporter = edit_reports_;  // shown once the edit is done, outside the port's lock
-    levels_ = text_field("levels", central, [&ws, &reporter](std::string_view t) { return edit_levels(ws, t, reporter); });
+    levels_ = text_field("levels", central, [&ws, &reporter](std::string_view t) { return files::edit_levels(ws, t, reporter); });
     add_row("&Levels", levels_);
-    note_length_ = text_field("note_length", central, [&ws](std::string_view t) { return edit_note_length(ws, t); });
+    note_length_ = text_field("note_length", central, [&ws](std::string_view t) { return files::edit_note_length(ws, t); });
     add_row("&Time for one note", note_length_,
-            arrows("note_length_arrows", central, [&ws](bool up, platform::Reporter&) { step_note_length(ws, up); }));
-    sustain_ = text_field("sustain", central, [&ws, &reporter](std::string_view t) { return edit_sustain(ws, t, reporter); });
+            arrows("note_length_arrows", central, [&ws](bool up, platform::Reporter&) { files::step_note_length(ws, up); }));
+    sustain_ = text_field("sustain", central, [&ws, &reporter](std::string_view t) { return files::edit_sustain(ws, t, reporter); });
     add_row("S&ustain", sustain_);
     channels_ = text_field("channels_in_play", central,
-                           [&ws, &reporter](std::string_view t) { return edit_channels_in_play(ws, t, reporter); });
+                           [&ws, &reporter](std::string_view t) { return files::edit_channels_in_play(ws, t, reporter); });
     add_row("C&hannels in Play", channels_, arrows("channels_arrows", central, [&ws](bool up, platform::Reporter& r) {
-                step_channels_in_play(ws, up, r);
+                files::step_channels_in_play(ws, up, r);
             }));
 
-    scale_ = text_field("scale", central, [&ws](std::string_view t) { return edit_scale(ws, t); });
-    scale_title_ = text_field("scale_title", central, [&ws](std::string_view t) { return edit_scale_title(ws, t); });
-    scales_ = list_field("scales", central, choose_scale_entry);
+    scale_ = text_field("scale", central, [&ws](std::string_view t) { return files::edit_scale(ws, t); });
+    scale_title_ = text_field("scale_title", central, [&ws](std::string_view t) { return files::edit_scale_title(ws, t); });
+    scales_ = list_field("scales", central, files::choose_scale_entry);
     grid->addWidget(text_title_and_list(tr("Scale"), scale_, scale_title_, scales_, central, scale_tools(central)), row++,
                     0, 1, 3);
 
-    arpeggio_ = text_field("arpeggio", central, [&ws](std::string_view t) { return edit_arpeggio(ws, t); });
+    arpeggio_ = text_field("arpeggio", central, [&ws](std::string_view t) { return files::edit_arpeggio(ws, t); });
     arpeggio_title_ =
-        text_field("arpeggio_title", central, [&ws](std::string_view t) { return edit_arpeggio_title(ws, t); });
-    modes_ = list_field("modes", central, choose_mode_entry);
+        text_field("arpeggio_title", central, [&ws](std::string_view t) { return files::edit_arpeggio_title(ws, t); });
+    modes_ = list_field("modes", central, files::choose_mode_entry);
     grid->addWidget(text_title_and_list(tr("Arpeggio"), arpeggio_, arpeggio_title_, modes_, central), row++, 0, 1, 3);
 
     frequency_ =
-        text_field("lowest_frequency", central, [&ws](std::string_view t) { return edit_lowest_frequency(ws, t); });
+        text_field("lowest_frequency", central, [&ws](std::string_view t) { return files::edit_lowest_frequency(ws, t); });
     add_row("&Frequency of lowest note", frequency_);
 
     order_ = drop_list("order_of_play", false, central);
@@ -419,17 +419,17 @@ void MainWindow::show_composition() {
     {
         // MIDI in retunes the composition from its own thread, under the port lock.
         const auto group = context_.playback().port().hold_group();
-        scale = scale_text(ws);
-        frequency = number_text(c.Frequency_of_lowest_note);
+        scale = files::scale_text(ws);
+        frequency = files::number_text(c.Frequency_of_lowest_note);
     }
-    seed_->setEditText(QString::fromStdString(seed_text(c)));
+    seed_->setEditText(QString::fromStdString(files::seed_text(c)));
     set_field_text(levels_, std::to_string(c.Levels));
-    set_field_text(note_length_, number_text(c.Note_length));
-    set_field_text(sustain_, number_text(c.Sustain));
+    set_field_text(note_length_, files::number_text(c.Note_length));
+    set_field_text(sustain_, files::number_text(c.Sustain));
     set_field_text(channels_, std::to_string(c.Channels_in_Play));
     set_field_text(scale_, scale);
     set_field_text(scale_title_, c.Intervals_Title);
-    set_field_text(arpeggio_, arpeggio_text(c));
+    set_field_text(arpeggio_, files::arpeggio_text(c));
     set_field_text(arpeggio_title_, c.Arpeggio_Title);
     set_field_text(frequency_, frequency);
     order_->setCurrentIndex(c.Choose_channels_by);
@@ -492,7 +492,7 @@ void MainWindow::choose_seed(int index) {
         run(CommandGroup::edit, [&] { open_file(files::resolve_list_path(ws.program_folder, ws.seeds.files[i])); });
         return;
     }
-    field_edited([this, index] { return edit_seed(context_.workspace(), seed_->itemText(index).toStdString()); });
+    field_edited([this, index] { return files::edit_seed(context_.workspace(), seed_->itemText(index).toStdString()); });
 }
 
 void MainWindow::choose_order_of_play(int rule) {

@@ -441,7 +441,7 @@ void RecordPlayAlongDialog::show_settings() {
     const auto& s = context_.settings();
     file_->setText(QString::fromStdString(s.play_along.szPlayAlong));
     if (QAbstractButton* mode = mode_->button(s.play_along.wReplaceOrAppendPlayAlong == 1 ? 1 : 0)) mode->setChecked(true);
-    max_size_->setText(QString::fromStdString(number_text(s.smf.max_midi_file_size_for_playalong)));
+    max_size_->setText(QString::fromStdString(files::number_text(s.smf.max_midi_file_size_for_playalong)));
     for (const auto& [box, on] : {std::pair{warn_, s.play_along.warn_replace_old_play_along_file},
                                   std::pair{enable_, s.play_along.enable_play_along_recording}}) {
         const QSignalBlocker quiet(box);

@@ -106,11 +106,32 @@ TEST(TuneCommand, ClampsWithTheProgramsMessage) {
 TEST(TuneCommand, AnUnreadableValueNamesItsOption) {
     for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
              {"--seed", "0 x 1"}, {"--levels", "many"}, {"--choose-channels-by", "7"}, {"--shift-mode", "9"},
-             {"--scale", "none"}, {"--voices", "1 2 q"}}) {
+             {"--scale", "none"}, {"--voices", "1 2 q"}, {"--frequency", "0"}, {"--frequency", "-440"}}) {
         const CliRun run = tune({option, value});
         EXPECT_EQ(run.status, 2) << option;
         EXPECT_THAT(run.err, HasSubstr(option)) << option;
     }
+}
+
+// An option changes the composition as typing into its field does: an arpeggio typed over a
+// file whose arpeggio follows the scale takes its place.
+TEST(TuneCommand, AnOptionChangesTheCompositionAsItsFieldDoes) {
+    const std::string file = ::testing::TempDir() + "follow_" + std::to_string(::getpid()) + ".cv";
+    std::FILE* out = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fputs("Arpeggio Use_ratios //\r\n", out);
+    std::fclose(out);
+    const CliRun run = tune({"--no-config", file, "--arpeggio", "0 4 7", "--seed", "0 1 2", "--levels", "0", "-n", "3",
+                             "--json"});
+    std::remove(file.c_str());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto notes = nlohmann::json::parse(run.out);
+    EXPECT_EQ(notes[1]["degree"], 4);
+    EXPECT_EQ(notes[2]["degree"], 7);
+    // "e19" is nineteen equal steps, in a field as on the command line.
+    const CliRun equal = tune({"--no-config", "--scale", "e19", "--use-ratios", "--seed", "0 1", "--levels", "0", "-n",
+                               "2", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(equal.out)[1]["bend"], 6682);
 }
 
 }  // namespace

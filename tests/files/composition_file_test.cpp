@@ -3,6 +3,7 @@
 #include "corvane/files/composition_file.h"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <vector>
 
@@ -10,6 +11,7 @@
 
 #include "composition_test_support.h"
 #include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/step_list.h"
 
 namespace corvane::files {
 namespace {
@@ -120,30 +122,47 @@ TEST(CompositionFileWriting, SixteenVolumesOf127AreNotWrittenAndLeaveVolumesAlon
     EXPECT_EQ(read_into(before, text).Volumes_for_channels, engine::filled(100));
 }
 
-TEST(CompositionFileWriting, ACompositionTooLargeForTheBufferEndsAtItsLastWholeItem) {
+TEST(CompositionFileWriting, ALargeCompositionIsWrittenWholeAndReadsBackWhole) {
     Composition c;
     c.Note_heights.assign(1000, -123456);
     c.times_by_melody_pos.assign(1000, 1.23457);
     c.has_times_by_melody_pos = true;
-    c.volumes_by_melody_pos.assign(1000, 0.654321);
-    c.has_volumes_by_melody_pos = true;
+    std::vector<double> scale;
+    for (int i = 0; i <= 999; ++i) scale.push_back(std::pow(2.0, i / 999.0) - 1);
+    engine::set_intervals(c, scale);
+    c.Arpeggio = tuning::read_step_list("0 3 5 | 0 2 5", tuning::ListNotation::absolute);
+    c.Voices_for_channels[3] = 40;
+    c.Choose_channels_by = 1;
     const std::string text = written(c);
-    ASSERT_LT(text.size(), kSaveBufferSize);
-    EXPECT_GT(text.size(), kSaveBufferSize - 12);  // filled up to within one item
-
+    EXPECT_GT(text.size(), 30000u);  // far beyond the 10240 bytes of a fixed buffer
     const Composition back = read_new(text);
     EXPECT_EQ(back.Note_heights, c.Note_heights);
-    const auto times_written = static_cast<std::size_t>(std::count(back.times_by_melody_pos.begin(),
-                                                                   back.times_by_melody_pos.end(), 1.23457));
-    EXPECT_GT(times_written, 100U);
-    EXPECT_LT(times_written, 1000U);
-    // Positions the file did not reach keep 1; no value was cut in the middle.
-    for (std::size_t i = times_written; i < back.times_by_melody_pos.size(); ++i) {
-        ASSERT_EQ(back.times_by_melody_pos[i], 1.0) << i;
-    }
+    EXPECT_EQ(back.times_by_melody_pos, c.times_by_melody_pos);
+    ASSERT_EQ(back.Intervals.size(), 1000u);
+    for (std::size_t i = 0; i < scale.size(); ++i) EXPECT_NEAR(back.Intervals[i], scale[i], 1e-12) << i;
+    // The items after the scale are there too.
+    EXPECT_EQ(back.Arpeggio.entries, c.Arpeggio.entries);
+    EXPECT_EQ(back.Voices_for_channels[3], 40);
+    EXPECT_EQ(back.Choose_channels_by, 1);
 }
 
-// ---- Round trips
+TEST(CompositionFileTitles, AreTheWholeLineUnderscoresAsWrittenUpToTheirLimit) {
+    Composition c;
+    c.Intervals_Title = "Just_intonation (5-limit) of a_b";
+    c.Arpeggio_Title = std::string(300, 'x');
+    const std::string text = written(c);
+    EXPECT_NE(text.find("Intervals_Title Just\\_intonation_(5-limit)_of_a\\_b\r\n"), std::string::npos);
+    const Composition back = read_new(text);
+    EXPECT_EQ(back.Intervals_Title, c.Intervals_Title);
+    EXPECT_EQ(back.Arpeggio_Title, c.Arpeggio_Title);
+    // A title typed by hand in words: a later word ("scale", an old key) is part of it.
+    Composition just;
+    engine::set_intervals(just, std::vector<double>{0, 0.125, 0.25, 1});
+    const Composition hand = read_into(just, "Intervals_Title Just  intonation scale\r\nLevels 3\r\n");
+    EXPECT_EQ(hand.Intervals_Title, "Just intonation scale");
+    EXPECT_EQ(hand.Intervals, just.Intervals);
+    EXPECT_EQ(hand.Levels, 3);
+}
 
 TEST(CompositionFileRoundTrip, ANewCompositionComesBackTheSame) {
     const Composition fresh;

@@ -11,7 +11,7 @@
 
 #include "corvane/midi/play_along_recorder.h"
 #include "corvane/platform/priority.h"
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 #include "corvane/ui/display_windows.h"
 #include "main_window_fixture.h"
 
@@ -76,7 +76,7 @@ TEST_F(PlayAlongWindowTest, PitchWheelRetunesTheCompositionAndMarksItChanged) {
     EXPECT_NEAR(context->composition().Frequency_of_lowest_note, expected, 1e-9);
     EXPECT_FALSE(context->settings().use_concert_pitch);
     EXPECT_TRUE(context->settings().needs_save);
-    EXPECT_EQ(text("lowest_frequency").toStdString(), number_text(expected));
+    EXPECT_EQ(text("lowest_frequency").toStdString(), files::number_text(expected));
 }
 
 TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFormatZeroFileAndGuardsSaveAndExit) {

@@ -7,16 +7,14 @@
 
 namespace corvane::files {
 
-// Every file is formatted into one buffer of this size and then written whole.
-inline constexpr std::size_t kSaveBufferSize = 10240;
-
-// The text of a file being written, bounded by the buffer size. An item is appended whole
-// or not at all: it goes in only while position + length stays below the capacity (one
-// byte is kept for the terminating NUL of the fixed buffer), so a file that is too large
-// ends at its last whole item. Writers of lists stop at the first value that does not fit.
+// The text of a file being written. Files are written whole, however large: a composition
+// with a scale of a thousand pitches loses nothing. A buffer may be given a capacity; an
+// item is then appended whole or not at all (it goes in only while position + length stays
+// below the capacity), and writers of lists stop at the first value that does not fit.
 class SaveBuffer {
 public:
-    explicit SaveBuffer(std::size_t capacity = kSaveBufferSize) : capacity_(capacity) {}
+    static constexpr std::size_t kUnbounded = static_cast<std::size_t>(-1);
+    explicit SaveBuffer(std::size_t capacity = kUnbounded) : capacity_(capacity) {}
 
     // Appends `item` if it fits; returns its length, or 0 when nothing was appended.
     std::size_t append(std::string_view item) {
@@ -43,8 +41,6 @@ inline std::size_t append_formatted(SaveBuffer& out, std::initializer_list<std::
     return out.append(item);
 }
 
-// A buffer that never drops anything, for the lists of scales and modes, which grow with
-// their entries.
-inline SaveBuffer unbounded_buffer() { return SaveBuffer(static_cast<std::size_t>(-1)); }
+inline SaveBuffer unbounded_buffer() { return SaveBuffer(); }
 
 }  // namespace corvane::files

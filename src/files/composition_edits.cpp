@@ -1,4 +1,4 @@
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 
 #include <array>
 #include <charconv>
@@ -8,8 +8,10 @@
 #include "corvane/tuning/expression.h"
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/step_list.h"
+#include "corvane/tuning/builtin_tables.h"
+#include "corvane/tuning/temperament.h"
 
-namespace corvane::ui {
+namespace corvane::files {
 namespace {
 
 using tuning::PitchForm;
@@ -28,21 +30,21 @@ long long whole_number(double value) {
 
 // Stores `value` in `field` and marks the composition unsaved when it differs.
 template <class T>
-bool store(files::Workspace& ws, T& field, T value) {
+bool store(Workspace& ws, T& field, T value) {
     if (field == value) return false;
     field = std::move(value);
     ws.settings.needs_save = true;
     return true;
 }
 
-bool mark_if(files::Workspace& ws, bool changed) {
+bool mark_if(Workspace& ws, bool changed) {
     if (changed) ws.settings.needs_save = true;
     return changed;
 }
 
 // Reads a number and stores it through `set`, which keeps the field's limits.
 template <class T, class Set>
-bool edit_with_limits(files::Workspace& ws, std::string_view text, const T& field, Set set) {
+bool edit_with_limits(Workspace& ws, std::string_view text, const T& field, Set set) {
     const auto value = read_number(text);
     if (!value) return false;
     const T before = field;
@@ -57,7 +59,7 @@ std::string number_text(double value) {
     return std::string(buffer, result.ptr);
 }
 
-bool edit_seed(files::Workspace& ws, std::string_view text) {
+bool edit_seed(Workspace& ws, std::string_view text) {
     const auto reading = engine::read_seed(text, engine::SeedStrictness::lenient);
     if (!reading || reading->values.empty()) return false;
     auto& c = ws.composition;
@@ -67,30 +69,35 @@ bool edit_seed(files::Workspace& ws, std::string_view text) {
     return mark_if(ws, changed);
 }
 
-bool edit_levels(files::Workspace& ws, std::string_view text, platform::Reporter& reporter) {
+bool edit_levels(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
     return edit_with_limits(ws, text, ws.composition.Levels,
                             [&](double v) { return engine::set_levels(ws.composition, whole_number(v), reporter); });
 }
 
-bool edit_note_length(files::Workspace& ws, std::string_view text) {
+bool edit_note_length(Workspace& ws, std::string_view text) {
     const auto value = read_number(text);
     if (!value || *value <= 0) return false;
     return store(ws, ws.composition.Note_length, *value);
 }
 
-bool edit_sustain(files::Workspace& ws, std::string_view text, platform::Reporter& reporter) {
+bool edit_sustain(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
     return edit_with_limits(ws, text, ws.composition.Sustain,
                             [&](double v) { return engine::set_sustain(ws.composition, v, reporter); });
 }
 
-bool edit_channels_in_play(files::Workspace& ws, std::string_view text, platform::Reporter& reporter) {
+bool edit_channels_in_play(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
     return edit_with_limits(ws, text, ws.composition.Channels_in_Play, [&](double v) {
         return engine::set_channels_in_play(ws.composition, whole_number(v), reporter);
     });
 }
 
-bool edit_scale(files::Workspace& ws, std::string_view text) {
+bool edit_scale(Workspace& ws, std::string_view text) {
     auto& c = ws.composition;
+    if (const auto steps = tuning::equal_temperament_code(text)) {  // "e19": nineteen equal steps
+        const auto before = c.Intervals;
+        engine::set_intervals(c, tuning::make_equal_temperament(*steps).entries);
+        return mark_if(ws, c.Intervals != before);
+    }
     const auto reading =
         tuning::read_pitch_list(text, PitchForm::ratio, tuning::ListNotation::absolute, c.Frequency_of_lowest_note);
     const auto before = c.Intervals;
@@ -100,11 +107,11 @@ bool edit_scale(files::Workspace& ws, std::string_view text) {
     return mark_if(ws, changed);
 }
 
-bool edit_scale_title(files::Workspace& ws, std::string_view text) {
+bool edit_scale_title(Workspace& ws, std::string_view text) {
     return store(ws, ws.composition.Intervals_Title, std::string(text.substr(0, engine::kMaxTitleLength)));
 }
 
-bool edit_arpeggio(files::Workspace& ws, std::string_view text) {
+bool edit_arpeggio(Workspace& ws, std::string_view text) {
     auto& c = ws.composition;
     if (tuning::is_follow_scale_text(text)) return store(ws, c.Use_ratios, true);
     const auto list = tuning::read_step_list(text, tuning::ListNotation::absolute);
@@ -115,32 +122,32 @@ bool edit_arpeggio(files::Workspace& ws, std::string_view text) {
     return mark_if(ws, changed);
 }
 
-bool edit_arpeggio_title(files::Workspace& ws, std::string_view text) {
+bool edit_arpeggio_title(Workspace& ws, std::string_view text) {
     return store(ws, ws.composition.Arpeggio_Title, std::string(text.substr(0, engine::kMaxTitleLength)));
 }
 
-bool edit_lowest_frequency(files::Workspace& ws, std::string_view text) {
+bool edit_lowest_frequency(Workspace& ws, std::string_view text) {
     const auto value = read_number(text);
     if (!value || *value <= 0) return false;
     return store(ws, ws.composition.Frequency_of_lowest_note, *value);
 }
 
-void step_note_length(files::Workspace& ws, bool up) {
+void step_note_length(Workspace& ws, bool up) {
     const double factor = std::sqrt(2.0);
     store(ws, ws.composition.Note_length, up ? ws.composition.Note_length * factor : ws.composition.Note_length / factor);
 }
 
-void step_channels_in_play(files::Workspace& ws, bool up, platform::Reporter& reporter) {
+void step_channels_in_play(Workspace& ws, bool up, platform::Reporter& reporter) {
     const int wanted = ws.composition.Channels_in_Play + (up ? 1 : -1);
     if (wanted < 1 || wanted > engine::kMidiChannels) return;  // the arrows stop at the limits
     edit_channels_in_play(ws, std::to_string(wanted), reporter);
 }
 
-bool choose_scale_entry(files::Workspace& ws, std::size_t index) {
+bool choose_scale_entry(Workspace& ws, std::size_t index) {
     if (index >= ws.scales.entries.size()) return false;
-    const files::ListEntry entry = ws.scales.entries[index];
+    const ListEntry entry = ws.scales.entries[index];
     if (!entry.link.empty()) {
-        return files::load_list_of_scales(ws, files::resolve_list_path(ws.program_folder, entry.link));
+        return load_list_of_scales(ws, resolve_list_path(ws.program_folder, entry.link));
     }
     ws.scales.selected = index;
     if (tuning::is_follow_scale_text(entry.definition)) return edit_arpeggio(ws, entry.definition);
@@ -148,17 +155,17 @@ bool choose_scale_entry(files::Workspace& ws, std::size_t index) {
     edit_scale_title(ws, entry.description);
     if (!ws.settings.synchronise_modes || entry.modes_file.empty()) return false;
     if (entry.modes_file.front() == ':') {
-        ws.modes = files::builtin_mode_list(entry.modes_file);
+        ws.modes = builtin_mode_list(entry.modes_file);
         return true;
     }
-    return files::load_list_of_modes(ws, files::resolve_list_path(ws.program_folder, entry.modes_file), false);
+    return load_list_of_modes(ws, resolve_list_path(ws.program_folder, entry.modes_file), false);
 }
 
-bool choose_mode_entry(files::Workspace& ws, std::size_t index) {
+bool choose_mode_entry(Workspace& ws, std::size_t index) {
     if (index >= ws.modes.entries.size()) return false;
-    const files::ListEntry entry = ws.modes.entries[index];
+    const ListEntry entry = ws.modes.entries[index];
     if (!entry.link.empty()) {
-        return files::load_list_of_modes(ws, files::resolve_list_path(ws.program_folder, entry.link), true);
+        return load_list_of_modes(ws, resolve_list_path(ws.program_folder, entry.link), true);
     }
     ws.modes.selected = index;
     edit_arpeggio(ws, entry.definition);
@@ -189,7 +196,7 @@ std::string seed_text(const engine::Composition& c) {
     return text;
 }
 
-std::string scale_text(const files::Workspace& ws) {
+std::string scale_text(const Workspace& ws) {
     tuning::PitchListWriting how;
     how.lowest_frequency = ws.composition.Frequency_of_lowest_note;
     std::string text = tuning::write_pitch_list(ws.composition.Intervals, ws.settings.format, how);
@@ -204,4 +211,4 @@ std::string arpeggio_text(const engine::Composition& c) {
     return text;
 }
 
-}  // namespace corvane::ui
+}  // namespace corvane::files

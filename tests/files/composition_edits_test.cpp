@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "corvane/ui/composition_edits.h"
+#include "corvane/files/composition_edits.h"
 
-namespace corvane::ui {
+namespace corvane::files {
 namespace {
 
 using platform::RecordingReporter;
 
 TEST(FieldEdits, NumbersGoThroughTheExpressionReader) {
-    files::Workspace ws;
+    Workspace ws;
     EXPECT_TRUE(edit_note_length(ws, "3/16"));
     EXPECT_DOUBLE_EQ(ws.composition.Note_length, 0.1875);
     EXPECT_TRUE(ws.settings.needs_save);
@@ -26,7 +26,7 @@ TEST(FieldEdits, NumbersGoThroughTheExpressionReader) {
 }
 
 TEST(FieldEdits, ClampsReportTheUpperLimitsOnly) {
-    files::Workspace ws;
+    Workspace ws;
     RecordingReporter reporter;
     EXPECT_TRUE(edit_levels(ws, "35", reporter));
     EXPECT_EQ(ws.composition.Levels, 29);
@@ -46,7 +46,7 @@ TEST(FieldEdits, ClampsReportTheUpperLimitsOnly) {
 }
 
 TEST(SpinArrows, NoteLengthBySquareRootOfTwoChannelsWithinOneToSixteen) {
-    files::Workspace ws;
+    Workspace ws;
     RecordingReporter reporter;
     step_note_length(ws, true);
     EXPECT_NEAR(ws.composition.Note_length, 0.1767766953, 1e-10);
@@ -61,7 +61,7 @@ TEST(SpinArrows, NoteLengthBySquareRootOfTwoChannelsWithinOneToSixteen) {
 }
 
 TEST(ScaleAndArpeggio, TextsReadAndShownBack) {
-    files::Workspace ws;
+    Workspace ws;
     EXPECT_EQ(arpeggio_text(ws.composition), "0 2 4 7 9 12");
     EXPECT_TRUE(edit_scale(ws, "9/8 5/4 3/2 2"));
     EXPECT_EQ(ws.composition.Intervals.size(), 4u);
@@ -75,7 +75,7 @@ TEST(ScaleAndArpeggio, TextsReadAndShownBack) {
 }
 
 TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
-    files::Workspace ws;
+    Workspace ws;
     const auto& entries = ws.scales.entries;
     std::size_t index = 0;
     const auto usable = [&](const files::ListEntry& e) {
@@ -103,4 +103,4 @@ TEST(WolfNote, SemitoneStepsAndNaturalStepsWrapWithinTheOctave) {
 }
 
 }  // namespace
-}  // namespace corvane::ui
+}  // namespace corvane::files

@@ -12,41 +12,41 @@
 #include "corvane/files/workspace.h"
 #include "corvane/platform/reporter.h"
 
-namespace corvane::ui {
+namespace corvane::files {
 
 // A number as the fields show it: up to ten significant figures, a point for decimals
 // whatever the locale.
 std::string number_text(double value);
 
 // Each edit returns whether the composition changed.
-bool edit_seed(files::Workspace& ws, std::string_view text);
-bool edit_levels(files::Workspace& ws, std::string_view text, platform::Reporter& reporter);
-bool edit_note_length(files::Workspace& ws, std::string_view text);
-bool edit_sustain(files::Workspace& ws, std::string_view text, platform::Reporter& reporter);
-bool edit_channels_in_play(files::Workspace& ws, std::string_view text, platform::Reporter& reporter);
-bool edit_scale(files::Workspace& ws, std::string_view text);
-bool edit_scale_title(files::Workspace& ws, std::string_view text);
-bool edit_arpeggio(files::Workspace& ws, std::string_view text);
-bool edit_arpeggio_title(files::Workspace& ws, std::string_view text);
-bool edit_lowest_frequency(files::Workspace& ws, std::string_view text);
+bool edit_seed(Workspace& ws, std::string_view text);
+bool edit_levels(Workspace& ws, std::string_view text, platform::Reporter& reporter);
+bool edit_note_length(Workspace& ws, std::string_view text);
+bool edit_sustain(Workspace& ws, std::string_view text, platform::Reporter& reporter);
+bool edit_channels_in_play(Workspace& ws, std::string_view text, platform::Reporter& reporter);
+bool edit_scale(Workspace& ws, std::string_view text);
+bool edit_scale_title(Workspace& ws, std::string_view text);
+bool edit_arpeggio(Workspace& ws, std::string_view text);
+bool edit_arpeggio_title(Workspace& ws, std::string_view text);
+bool edit_lowest_frequency(Workspace& ws, std::string_view text);
 
 // The spin arrows: "Time for one note" times or divided by the square root of 2,
 // "Channels in Play" one up or down within 1 to 16.
-void step_note_length(files::Workspace& ws, bool up);
-void step_channels_in_play(files::Workspace& ws, bool up, platform::Reporter& reporter);
+void step_note_length(Workspace& ws, bool up);
+void step_channels_in_play(Workspace& ws, bool up, platform::Reporter& reporter);
 
 // An entry of the list of scales or of modes: a link loads the list it names, any other
 // entry sets the scale (and its modes) or the arpeggio. Returns whether the list changed.
-bool choose_scale_entry(files::Workspace& ws, std::size_t index);
-bool choose_mode_entry(files::Workspace& ws, std::size_t index);
+bool choose_scale_entry(Workspace& ws, std::size_t index);
+bool choose_mode_entry(Workspace& ws, std::size_t index);
 
 // The wolf note of the mean-tone dialog after one spin step: by a semitone, or to the next
 // natural note in that direction; always a pitch class 0..11.
 int step_wolf_note(int wolf, bool up, bool to_natural);
 
 std::string seed_text(const engine::Composition& c);
-std::string scale_text(const files::Workspace& ws);
+std::string scale_text(const Workspace& ws);
 std::string arpeggio_text(const engine::Composition& c);
 inline constexpr std::string_view kFollowScaleText = "Use ratios";
 
-}  // namespace corvane::ui
+}  // namespace corvane::files
