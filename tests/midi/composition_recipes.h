@@ -148,16 +148,20 @@ inline rc::Gen<std::string> arpeggio_text() {
         for (int s : steps) text += " " + std::to_string(degree += s);
         return text;
     };
-    const auto part = rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(1, 5)), rising);
+    const auto part = rc::gen::map(rc::gen::resize(12, rc::gen::container<std::vector<int>>(rc::gen::inRange(1, 5))),
+                                   rising);
     return rc::gen::oneOf(rc::gen::just(std::string("Use_ratios")), part,
                           rc::gen::map(rc::gen::pair(part, part),
                                        [](const auto& p) { return p.first + " | " + p.second; }));
 }
 
+// Every composition is drawn from the whole of each range (RapidCheck would otherwise start
+// with small values); shrinking still makes a counterexample as small as it can.
 inline rc::Gen<Recipe> recipes() {
-    return rc::gen::exec([] {
+    return rc::gen::resize(100, rc::gen::exec([] {
         Recipe r;
-        r.seed = *rc::gen::resize(5, rc::gen::nonEmpty(rc::gen::container<std::vector<int>>(rc::gen::inRange(-4, 7))));
+        r.seed = *rc::gen::container<std::vector<int>>(static_cast<std::size_t>(*rc::gen::inRange(1, 6)),
+                                                       rc::gen::inRange(-4, 7));
         r.levels = *rc::gen::inRange(0, 5);
         r.scale = *scale_text();
         r.arpeggio = *arpeggio_text();
@@ -179,12 +183,12 @@ inline rc::Gen<Recipe> recipes() {
         }
         r.shift_mode = *rc::gen::inRange(0, 5);
         if (*rc::gen::arbitrary<bool>()) r.shifts = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(-2, 3));
-        r.cycle = *rc::gen::arbitrary<bool>();
-        r.note_length_128ths = *rc::gen::inRange(3, 27);
+        r.cycle = *rc::gen::weightedElement<bool>({{5, true}, {1, false}});
+        r.note_length_128ths = *rc::gen::inRange(3, 17);
         r.format = *rc::gen::inRange(0, 3);
-        r.seconds = *rc::gen::inRange(1, 4);
+        r.seconds = *rc::gen::inRange(2, 5);
         return r;
-    });
+    }));
 }
 
 // ---- what the tune says ------------------------------------------------------------------

@@ -55,6 +55,7 @@ RC_GTEST_PROP(RenderedMusic, EveryNoteEndsOnceAndNoBendDetunesASoundingNote, ())
     const Recipe recipe = *recipes();
     const NoteAudit audit = audit_notes(channel_events(saved(recipe, recipe.format)));
     if (!audit.faults.empty()) RC_FAIL(joined(audit.faults));
+    RC_TAG(audit.notes.size() < 10 ? "under 10 notes" : audit.notes.size() < 100 ? "10-99 notes" : "100 notes or more");
 }
 
 RC_GTEST_PROP(RenderedMusic, EachNoteSoundsAtThePitchTheTuneGivesIt, ()) {
