@@ -287,8 +287,9 @@ bool ChannelVoices::same_effects(int channel_voice, int voice) const {
 }
 
 std::uint16_t ChannelVoices::in_play_mask() const {
+    const ChannelsInPlay playing = composition_.channels_in_play();
     std::uint16_t mask = 0;
-    for (const int c : composition_.channels_in_play().list()) mask = static_cast<std::uint16_t>(mask | 1u << index(c));
+    for (const int c : playing.list()) mask = static_cast<std::uint16_t>(mask | 1u << index(c));
     return mask;
 }
 
@@ -442,6 +443,11 @@ void ChannelVoices::reset_voices() {
 
 void ChannelVoices::start_voices() {
     reset_voices();
+    prepare_channels();
+}
+
+// Full expression on every channel, and the bend range where it has not been sent.
+void ChannelVoices::prepare_channels() {
     for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
     for (int c = 0; c < kMidiChannels; ++c) {
         if (!channels_[index(c)].bend_range_sent) send_bend_range(c, kBendRangeSemitones, 0);
@@ -458,11 +464,7 @@ void ChannelVoices::restart_voices() {
     for (int c = 0; c < kMidiChannels; ++c) {
         if (channels_[index(c)].notes_on == 0) reset_channel(c);
     }
-    for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
-    for (int c = 0; c < kMidiChannels; ++c) {
-        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, kBendRangeSemitones, 0);
-    }
-    if (any_bend_vibrato()) ensure_vibrato_thread();
+    prepare_channels();
 }
 
 void ChannelVoices::forget_channel_notes(int channel) {

@@ -317,6 +317,7 @@ void Player::do_stop() {
 
 void Player::hold() {
     PlayHoldCount_.fetch_add(1);
+    const platform::SendGroup group(voices_.sender());  // after any tick under way
     voices_.all_notes_off();
 }
 

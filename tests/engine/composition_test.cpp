@@ -112,7 +112,8 @@ TEST(DerivedValues, ChannelsInPlaySkipThoseWithoutAVoice) {
     c.Voices_for_channels[1] = -1;
     c.Voices_for_channels[3] = -1;
     c.Channels_in_Play = 2;
-    EXPECT_THAT(c.channels_in_play().list(), ElementsAre(2, 4));
+    const ChannelsInPlay playing = c.channels_in_play();
+    EXPECT_THAT(playing.list(), ElementsAre(2, 4));
     c.Channels_in_Play = 16;
     EXPECT_EQ(c.channels_in_play().count, 12);  // 0, 1, 3 and 9 have no voice
 }

@@ -69,7 +69,8 @@ RC_GTEST_PROP(RenderedMusic, EachNoteSoundsAtThePitchTheTuneGivesIt, ()) {
         RC_ASSERT(step.has_value());
         const int value = tune_value_at_step(c, *step);
         bool found = false;
-        for (const int voice : c.channels_in_play().list()) {
+        const engine::ChannelsInPlay playing = c.channels_in_play();
+        for (const int voice : playing.list()) {
             const int program = c.Voices_for_channels[static_cast<std::size_t>(voice)];
             if (program < 0 || program > 127) continue;
             for (const int units : expected_pitch_units(c, value, voice)) found = found || units == note.pitch_units();

@@ -186,6 +186,7 @@ private:
     platform::SendResult release_note(int channel, int note, int velocity);
     void forget_key(int channel, int key);
     void reset_channel(int channel);
+    void prepare_channels();
     std::uint16_t in_play_mask() const;
     int program_of_voice(int voice) const;
     bool same_effects(int channel_voice, int voice) const;

@@ -49,7 +49,9 @@ struct ChannelsInPlay {
     PerChannel<int> channels{};
     int count = 0;
 
-    std::span<const int> list() const { return std::span<const int>(channels).first(static_cast<std::size_t>(count)); }
+    std::span<const int> list() const& { return std::span<const int>(channels).first(static_cast<std::size_t>(count)); }
+    // A list of a temporary would outlive it: keep the ChannelsInPlay in a variable first.
+    std::span<const int> list() const&& = delete;
 };
 
 // The composition: everything a user shapes and saves. Field names are the keys of the
