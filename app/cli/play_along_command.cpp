@@ -163,6 +163,9 @@ struct PlayAlongCommand {
             for (int waited = 0; waited < 100 && !playback.player().stopped(); ++waited) std::this_thread::sleep_for(10ms);
         }
         timers.cancel_all(playback.player());
+        // The exit: whatever the keyboard, the pedal and the tune left sounding stops.
+        std::this_thread::sleep_for(15ms);
+        playback.port().all_sound_off();
         if (!recorder.path().empty() && std::filesystem::exists(recorder.path())) {
             std::cerr << "Recorded to " << recorder.path().string() << '\n';
         }

@@ -134,6 +134,8 @@ struct PlayCommand {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         timers.cancel_all(playback->player());
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        playback->port().all_sound_off();  // the exit, as the program's own
         if (::isatty(2) != 0) std::cerr << '\n';
         if (priority_level() != 1) platform::restore_normal_priority();
         if (auto failure = playback->take_device_failure()) throw Failure(*failure);

@@ -15,6 +15,7 @@ constexpr std::int64_t kHeldRetryMs = 30;
 // could not keep up, or stood still) the schedule starts again from the present.
 constexpr std::int64_t kCatchUpLimitMs = 20;
 constexpr std::int64_t kMaxInitialWaitMs = 5000;
+constexpr std::int64_t kStopSettleMs = 150;  // after the last note-offs, before a device may close
 constexpr std::int64_t kDisplayIntervalMs = 100;
 constexpr std::int64_t kRenderDisplayIntervalMs = 200;
 constexpr int kRecordSlot = 1;
@@ -260,6 +261,7 @@ void Player::start() {
     PlayedNoteCount_ = 0;
     history_count_ = 0;
     tune_ended_ = false;
+    stopping_.store(false);
     stopped_.store(false);
     playing_.store(true);
     start_channel_choice(c, chooser_);
@@ -294,8 +296,10 @@ void Player::stop() {
     timers_.arm_after(0, *this, kTickStep);
 }
 
+// Every note off and the controllers reset, then a moment for the receiver to take them in
+// before anything may close; only then is play stopped as far as anyone else can see.
 void Player::do_stop() {
-    if (stopped_.exchange(true)) return;
+    if (stopping_.exchange(true)) return;
     if (!rendering_) cancel_pending_events();
     if (timer_thread_raised_) {
         platform::set_current_thread_priority(platform::ThreadPriority::normal);
@@ -308,10 +312,12 @@ void Player::do_stop() {
     } else {
         voices_.all_notes_off();
         voices_.start_voices();
+        clock_.sleep_ms(kStopSettleMs);
     }
     step_notes_sounding_ = false;
     playing_.store(false);
     post_display_update(true);
+    stopped_.store(true);
     if (!rendering_ && listener_ != nullptr) listener_->play_stopped();
 }
 
@@ -360,7 +366,7 @@ void Player::render(double end_secs, const std::atomic<bool>& cancel) {
         tick(event);
         event = kTickStep;
     }
-    if (!stopped_.load()) do_stop();
+    if (!stopping_.load()) do_stop();
     rendering_ = false;
     render_cancel_ = nullptr;
 }

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kMapperCommand = kFirstDeviceCommand - 1;
 constexpr std::uint8_t kAllSoundOff = 120;
+constexpr std::uint8_t kAllNotesOff = 123;
 constexpr std::uint8_t kExpression = 11;
 
 std::uint32_t delta_between(std::uint32_t earlier, std::uint32_t later) { return later >= earlier ? later - earlier : 0; }
@@ -17,6 +18,12 @@ std::uint32_t delta_between(std::uint32_t earlier, std::uint32_t later) { return
 SendResult device_result(int result) { return result == platform::kSendOk ? SendResult::sent : SendResult::refused; }
 
 }  // namespace
+
+std::string unsent_messages_message(std::string_view device) {
+    const std::string named = device.empty() ? std::string{} : " \"" + std::string(device) + "\"";
+    return "Some MIDI messages did not reach the output device" + named +
+           " before it closed, so notes may still be sounding there.";
+}
 
 MidiOutPort::MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter& reporter)
     : devices_(devices), reporter_(reporter) {}
@@ -54,7 +61,30 @@ SendResult MidiOutPort::send_to_device(std::uint32_t message) {
     if (device_failed_.load(std::memory_order_relaxed)) return SendResult::refused;
     const int result = hMidiOut_->send_short(message);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
+    if (result == platform::kSendOk) note_what_sounds(message);
     return device_result(result);
+}
+
+// Under the port lock.
+void MidiOutPort::note_what_sounds(std::uint32_t message) {
+    const auto kind = static_cast<std::uint8_t>(message & 0xF0);
+    auto& keys = keys_on_device_[message & 0x0F];
+    const auto key = static_cast<std::size_t>((message >> 8) & 0x7F);
+    const auto velocity = (message >> 16) & 0x7F;
+    if (kind == kNoteOn) keys.set(key, velocity > 0);
+    if (kind == kNoteOff) keys.reset(key);
+    const auto controller = (message >> 8) & 0x7F;
+    if (kind == kControlChange && (controller == kAllSoundOff || controller == kAllNotesOff)) keys.reset();
+}
+
+// Under the port lock: a note-off for every key the device still sounds.
+void MidiOutPort::end_keys_on_device() {
+    for (std::uint8_t c = 0; c < kMidiChannels; ++c) {
+        for (std::uint8_t key = 0; key < 128; ++key) {
+            if (keys_on_device_[c].test(key)) send_to_device(pack_short_message(kNoteOn, c, key, 0));
+        }
+        keys_on_device_[c].reset();
+    }
 }
 
 double MidiOutPort::event_time_secs() const {
@@ -185,8 +215,18 @@ std::string MidiOutPort::open_failure_message() const {
            "others to try, they will be listed in the Out menu.";
 }
 
+MidiOutPort::~MidiOutPort() { close(); }
+
+// What was sent goes out before the device closes, so the last note-offs are not lost.
 void MidiOutPort::close() {
     if (!bMidiOutOpen_.load()) return;
+    {
+        std::lock_guard guard(lock_);
+        if (hMidiOut_) end_keys_on_device();
+    }
+    if (hMidiOut_ && !device_failed_.load() && !hMidiOut_->finish_sending(kFinishSendingWait)) {
+        reporter_.report(unsent_messages_message(device_name()), "Corvane");
+    }
     {
         std::lock_guard guard(lock_);
         hMidiOut_.reset();
@@ -199,6 +239,8 @@ void MidiOutPort::close() {
 }
 
 void MidiOutPort::all_sound_off() {
+    std::lock_guard guard(lock_);
+    if (hMidiOut_ && bMidiOutOpen_.load()) end_keys_on_device();  // a receiver deaf to 120 still hears these
     for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kAllSoundOff, 0, 2, false});
 }
 

@@ -7,12 +7,14 @@ namespace {
 
 struct FakeDevices final : platform::MidiOutputSystem {
     struct Output final : platform::MidiOutput {
-        explicit Output(std::vector<std::uint32_t>& sent) : sent_(sent) {}
+        Output(std::vector<std::uint32_t>& sent, bool& drains) : sent_(sent), drains_(drains) {}
         int send_short(std::uint32_t message) override {
             sent_.push_back(message);
             return 0;
         }
+        bool finish_sending(std::chrono::milliseconds) override { return drains_; }
         std::vector<std::uint32_t>& sent_;
+        bool& drains_;
     };
 
     std::vector<std::string> output_names() override { return names; }
@@ -23,12 +25,13 @@ struct FakeDevices final : platform::MidiOutputSystem {
             error = "unavailable";
             return nullptr;
         }
-        return std::make_unique<Output>(sent);
+        return std::make_unique<Output>(sent, drains);
     }
 
     std::vector<std::string> names{"Port A", "Port B"};
     std::string built_in = "Built-in synthesizer";
     bool fail_open = false;
+    bool drains = true;  // what was sent leaves for the device in time
     int opened_device = -99;
     std::vector<std::uint32_t> sent;
 };
@@ -83,6 +86,38 @@ TEST_F(PortTest, OpenSendsPackedMessagesAndCloseResetsExpression) {
     port.close();
     EXPECT_FALSE(port.is_open());
     EXPECT_EQ(devices.sent.size(), 1u);  // expression resets reach only a file being written
+}
+
+TEST_F(PortTest, ClosingSwitchesOffEveryKeyTheDeviceStillSounds) {
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    port.send({kNoteOn, 0, 60, 100});
+    port.send({kNoteOn, 9, 38, 100});  // a drum sent straight to the port
+    port.send({kNoteOn, 3, 64, 90});
+    port.send({kNoteOn, 3, 64, 0});    // ended already
+    port.send({kNoteOn, 5, 67, 90});
+    port.send({kControlChange, 5, 120, 0});  // silenced already
+    devices.sent.clear();
+    port.close();
+    const std::vector<std::uint32_t> expected{pack_short_message(kNoteOn, 0, 60, 0), pack_short_message(kNoteOn, 9, 38, 0)};
+    EXPECT_EQ(devices.sent, expected);
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+TEST_F(PortTest, AllSoundOffEndsTheKeysFirstAndAnUnfinishedCloseIsReported) {
+    port.enumerate_devices();
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    port.send({kNoteOn, 2, 61, 100});
+    devices.sent.clear();
+    port.all_sound_off();
+    ASSERT_EQ(devices.sent.size(), 17u);
+    EXPECT_EQ(devices.sent[0], pack_short_message(kNoteOn, 2, 61, 0));
+    EXPECT_EQ(devices.sent[1], pack_short_message(kControlChange, 0, 120, 0));
+    devices.drains = false;
+    port.close();
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message,
+              "Some MIDI messages did not reach the output device \"Built-in synthesizer\" before it closed, so notes "
+              "may still be sounding there.");
 }
 
 TEST_F(PortTest, RenderWritesButNeverPlays) {

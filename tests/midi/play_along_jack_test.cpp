@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -49,44 +51,68 @@ struct NoteOn {
     bool operator==(const NoteOn&) const = default;
 };
 
-TEST(PlayAlongThroughJack, AKeyboardIsRepitchedOnItsChannelsAndRecorded) {
-    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
-    const std::string client = "corvane-play-along-" + std::to_string(::getpid());
-    testing::Capture capture(client);
-    testing::TempFolder folder;
+// Corvane playing along in JACK: its output port into the test's capture, its virtual input
+// port fed by the test's keyboard.
+struct PlayAlongRig {
+    explicit PlayAlongRig(const std::string& name)
+        : client(name + "-" + std::to_string(::getpid())),
+          capture(client),
+          outputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"}),
+          inputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-in", "Corvane"}),
+          playback(composition, player_settings, voice_settings, PlaybackMachine{outputs, timers, clock, keys, reporter}),
+          play_along(playback, composition, settings, smf, PlayAlongMachine{inputs, clock, reporter}, folder.path()) {}
 
+    // Output to the capture, input from our virtual port, and the keyboard connected to it.
+    void connect() {
+        playback.port().enumerate_devices();
+        const auto& menu = playback.port().out_menu();
+        const auto target =
+            std::find_if(menu.begin(), menu.end(), [&](const OutMenuItem& i) { return i.name == client + ":capture"; });
+        ASSERT_NE(target, menu.end());
+        playback.port().set_device(target->command - kFirstDeviceCommand);
+        ASSERT_TRUE(play_along.midi_in().enumerate_devices());
+        ASSERT_EQ(play_along.midi_in().open(), OpenResult::opened);  // device 0: our virtual input
+        keyboard = std::make_unique<Keyboard>(client + "-kbd", client + "-in:Corvane");
+        ASSERT_TRUE(keyboard->connected());
+    }
+
+    std::string client;
+    testing::Capture capture;
+    testing::TempFolder folder;
     engine::Composition composition;
-    engine::set_intervals(composition, tuning::read_pitch_list("1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2",
-                                                               tuning::PitchForm::ratio, tuning::ListNotation::absolute,
-                                                               composition.Frequency_of_lowest_note)
-                                           .entries);
     engine::PlayerSettings player_settings;
     engine::VoiceSettings voice_settings;
-    voice_settings.all_sound_off_before_pitch_bends = false;
     PlayAlongSettings settings;
-    settings.enable_play_along_recording = true;
-    settings.nStartRecordingToMidi = 100;
     SmfSettings smf;
-    const platform::RtMidiOptions in_options{platform::MidiApi::jack, client + "-in", "Corvane"};
-    platform::RtMidiOutputSystem outputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
-    platform::RtMidiInputSystem inputs(in_options);
+    platform::RtMidiOutputSystem outputs;
+    platform::RtMidiInputSystem inputs;
     platform::SteadyClock clock;
     platform::SteadyTimerService timers;
     platform::NoKeysHeld keys;
     platform::RecordingReporter reporter;
-    Playback playback(composition, player_settings, voice_settings, PlaybackMachine{outputs, timers, clock, keys, reporter});
-    PlayAlong play_along(playback, composition, settings, smf, PlayAlongMachine{inputs, clock, reporter}, folder.path());
+    Playback playback;
+    PlayAlong play_along;
+    std::unique_ptr<Keyboard> keyboard;
+};
 
-    playback.port().enumerate_devices();
-    const auto& menu = playback.port().out_menu();
-    const auto target = std::find_if(menu.begin(), menu.end(), [&](const OutMenuItem& i) { return i.name == client + ":capture"; });
-    ASSERT_NE(target, menu.end());
-    playback.port().set_device(target->command - kFirstDeviceCommand);
-    ASSERT_TRUE(play_along.midi_in().enumerate_devices());
-    ASSERT_EQ(play_along.midi_in().open(), OpenResult::opened);  // device 0: our virtual input
-    Keyboard keyboard(client + "-kbd", client + "-in:Corvane");
-    ASSERT_TRUE(keyboard.connected());
+TEST(PlayAlongThroughJack, AKeyboardIsRepitchedOnItsChannelsAndRecorded) {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    PlayAlongRig rig("corvane-play-along");
+    engine::set_intervals(rig.composition,
+                          tuning::read_pitch_list("1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2",
+                                                  tuning::PitchForm::ratio, tuning::ListNotation::absolute,
+                                                  rig.composition.Frequency_of_lowest_note)
+                              .entries);
+    rig.voice_settings.all_sound_off_before_pitch_bends = false;
+    rig.settings.enable_play_along_recording = true;
+    rig.settings.nStartRecordingToMidi = 100;
+    rig.connect();
+    auto& keyboard = *rig.keyboard;
+    auto& play_along = rig.play_along;
+    auto& capture = rig.capture;
+    auto& reporter = rig.reporter;
+    auto& folder = rig.folder;
 
     keyboard.send(0x90, 100, 100);  // the control note starts the recording
     keyboard.send(0x80, 100, 0);
@@ -133,6 +159,38 @@ TEST(PlayAlongThroughJack, AKeyboardIsRepitchedOnItsChannelsAndRecorded) {
     EXPECT_EQ(notes, recorded);
     EXPECT_EQ(file.tracks[0].events.back().bytes, (std::vector<std::uint8_t>{0xFF, 0x2F}));  // one end-of-track, last
     play_along.midi_in().close();
+}
+
+// Leaving play-along as corvane-cli does (MIDI in closed, the exit's all sound off, the port
+// closed) with two keys held and a note held by the pedal leaves nothing sounding.
+TEST(PlayAlongThroughJack, LeavingWithKeysAndThePedalHeldLeavesNothingSounding) {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    PlayAlongRig rig("corvane-leave");
+    rig.connect();
+    ASSERT_EQ(rig.playback.port().open(), OpenResult::opened);
+    rig.keyboard->send(0x90, 60, 100);
+    rig.keyboard->send(0x90, 64, 100);
+    rig.keyboard->send(0xB0, 64, 127);  // pedal down
+    rig.keyboard->send(0x90, 67, 100);
+    rig.keyboard->send(0x80, 67, 0);    // held by the pedal
+    std::this_thread::sleep_for(100ms);
+    rig.play_along.midi_in().close();
+    rig.playback.port().all_sound_off();
+    rig.playback.port().close();
+    std::this_thread::sleep_for(60ms);
+
+    std::array<int, 16> sounding{};
+    std::vector<int> silenced;
+    for (const auto& a : rig.capture.arrivals()) {
+        const int kind = a.bytes[0] & 0xF0, channel = a.bytes[0] & 0x0F;
+        if (kind == 0x90 && a.bytes[2] > 0) ++sounding[static_cast<std::size_t>(channel)];
+        if (kind == 0x80 || (kind == 0x90 && a.bytes[2] == 0)) --sounding[static_cast<std::size_t>(channel)];
+        if (kind == 0xB0 && a.bytes[1] == 120) silenced.push_back(channel);
+    }
+    EXPECT_EQ(sounding, (std::array<int, 16>{}));
+    EXPECT_EQ(silenced.size(), 16u);
+    EXPECT_TRUE(rig.reporter.entries().empty()) << rig.reporter.entries().front().message;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
+#include <thread>
 
 #include "corvane/platform/short_message.h"
 #include "corvane/platform/thread_handoff.h"
@@ -17,12 +18,15 @@ namespace {
 
 // About four seconds of a dense tune (4000 messages a second) while the server is held up.
 constexpr std::size_t kQueueCapacity = 16384;
+// How long closing waits for the queue to run dry when nobody has waited before.
+constexpr std::chrono::milliseconds kCloseWait{1000};
 
 class JackMidiOutput final : public MidiOutput {
 public:
     JackMidiOutput() = default;
     ~JackMidiOutput() override {
         if (client_ == nullptr) return;
+        finish_sending(kCloseWait);
         // After its server died, libjack complains about every call that closing makes.
         std::optional<QuietJack> quiet;
         if (lost()) quiet.emplace();
@@ -73,6 +77,20 @@ public:
 
     bool lost() const override { return gone_.load(std::memory_order_acquire); }
 
+    // The queue is dry once a cycle has taken its last message; the cycle after that one has
+    // begun only when every client has had that cycle's buffers, ours included.
+    bool finish_sending(std::chrono::milliseconds timeout) override {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::optional<std::uint64_t> dry_at;
+        while (!lost()) {
+            if (!dry_at && queue_.empty()) dry_at = cycles_.load(std::memory_order_acquire);
+            if (dry_at && cycles_.load(std::memory_order_acquire) >= *dry_at + 2) return true;
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;  // a server that has gone takes nothing more: there is nothing to wait for
+    }
+
 private:
     // JACK's real-time thread, once a cycle.
     static int process(jack_nframes_t frames, void* self) {
@@ -82,6 +100,7 @@ private:
         jack_midi_clear_buffer(buffer);
         output.fill(buffer);
         hand_over(buffer);
+        output.cycles_.fetch_add(1, std::memory_order_release);
         return 0;
     }
 
@@ -105,6 +124,7 @@ private:
     jack_port_t* port_ = nullptr;
     ShortMessageQueue<kQueueCapacity> queue_;
     std::atomic<bool> gone_{false};
+    std::atomic<std::uint64_t> cycles_{0};  // process callbacks run
 };
 
 }  // namespace

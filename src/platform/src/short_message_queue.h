@@ -31,6 +31,9 @@ public:
         if (head == tail_.load(std::memory_order_acquire)) return std::nullopt;
         return slots_[head % Capacity];
     }
+    // Either end: true when the consumer has taken everything the producer queued.
+    bool empty() const { return head_.load(std::memory_order_acquire) == tail_.load(std::memory_order_acquire); }
+
     // The consumer's end: drops the message front() gave.
     void pop() { head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
 

@@ -88,7 +88,9 @@ public:
     // Asks play to stop; the timer thread stops it at once and switches every note off.
     void stop();
     bool playing() const { return playing_.load(); }
-    // True once a stop has been carried out: every note is off and no event will sound.
+    // True once a stop has been carried out: every note is off, the controllers are reset, the
+    // receiver has had its moment to take them in, and no event will sound. Close nothing
+    // before.
     bool stopped() const { return stopped_.load(); }
     // Raised around modal work: while above 0 nothing sounds and play time stands still.
     void hold();
@@ -164,6 +166,7 @@ private:
     PlayerListener* listener_;
 
     std::atomic<bool> playing_{false};
+    std::atomic<bool> stopping_{true};  // a stop has begun
     std::atomic<bool> stopped_{true};
     std::atomic<int> PlayHoldCount_{0};
     bool rendering_ = false;

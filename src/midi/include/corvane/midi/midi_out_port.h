@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
+#include <chrono>
+#include <string_view>
 #include <cmath>
 #include <atomic>
 #include <cstdint>
@@ -98,6 +101,10 @@ struct OutMenuItem {
 };
 
 inline constexpr int kDeviceSlots = 30;
+// How long closing waits for what was sent to leave for the device.
+inline constexpr std::chrono::milliseconds kFinishSendingWait{1000};
+// Said when that wait ran out.
+std::string unsent_messages_message(std::string_view device);
 inline constexpr int kFirstDeviceCommand = 0x3200;  // device id d is command 0x3200 + d
 inline constexpr int kOpenNowCommand = 1259;
 
@@ -116,6 +123,9 @@ enum class OpenReason : unsigned {
 class MidiOutPort final : public platform::MessageSender {
 public:
     MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter& reporter);
+    ~MidiOutPort() override;
+    MidiOutPort(const MidiOutPort&) = delete;
+    MidiOutPort& operator=(const MidiOutPort&) = delete;
 
     void set_observer(PortObserver* observer) { observer_ = observer; }
 
@@ -140,7 +150,9 @@ public:
 
     OpenResult open();        // midi_out_open: reports a failure
     OpenResult open_quiet();  // midi_out_open_quiet: no message
-    void close();             // midi_out_close
+    // midi_out_close: every key the device still sounds is switched off, and what was sent
+    // leaves for the device (reported when it cannot), before the device closes.
+    void close();
     void select(int command); // midi_out_select: the Out menu command
     void set_kept_open(bool kept) { set_open_reason(OpenReason::kept_open, kept); }
     bool kept_open() const { return has_open_reason(OpenReason::kept_open); }
@@ -152,7 +164,8 @@ public:
     // True while an open is under way (MIDI in then leaves the port alone).
     bool opening() const { return bOpeningMidiOut_.load(); }
 
-    // Sends control change 120 (all sound off) on every channel.
+    // A note-off for every key the device still sounds, then control change 120 (all sound
+    // off) on every channel.
     void all_sound_off();
 
     // While a render or recording runs, events go into its file too.
@@ -173,6 +186,8 @@ private:
     std::optional<std::size_t> device_slot() const;
     std::string open_failure_message() const;
     SendResult send_to_device(std::uint32_t message);
+    void note_what_sounds(std::uint32_t message);
+    void end_keys_on_device();
     double event_time_secs() const;
     void fill_vibrato(double event_secs, int channel);
     bool write_to_file(const SendRequest& request, double event_secs);
@@ -193,6 +208,10 @@ private:
     int device_count_ = 0;
     bool bMidiMapperListed_ = false;
     std::vector<OutMenuItem> out_menu_;
+
+    // The keys the device was sent a note-on for and no note-off since, by channel: whatever
+    // sent them (the tune, MIDI in, the keyboard, an editor), closing switches them off.
+    std::array<std::bitset<128>, kMidiChannels> keys_on_device_{};
 
     std::atomic<bool> rendering_{false};
     std::atomic<bool> recording_{false};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,14 @@ public:
     // nothing sent reaches it any more, and send_short fails. Cheap and callable from the
     // sending thread.
     virtual bool lost() const { return false; }
+    // Waits until every message sent so far has left for the device, at most `timeout`; false
+    // when the time ran out first. An output that hands each message over at once has nothing
+    // to wait for; one that queues (JACK's, a cycle at a time) lets its queue run dry, so that
+    // closing it loses no note-off.
+    virtual bool finish_sending(std::chrono::milliseconds timeout) {
+        (void)timeout;
+        return true;
+    }
 };
 
 // The device number of the built-in synthesizer (where other systems have a MIDI mapper).
