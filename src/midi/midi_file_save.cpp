@@ -47,6 +47,7 @@ public:
     void on_port_opened(bool) override {}
     void on_port_closed() override {}
     void silence_all() override {}
+    void end_all_notes() override {}
     bool channel_has_bend_vibrato(int channel) const override { return voices_.channel_has_bend_vibrato(channel); }
     void vibrato_fill_step(double elapsed) override { voices_.pitch_bend_vibrato_step(elapsed); }
 

@@ -238,18 +238,24 @@ void MidiOutPort::close() {
     if (observer_ != nullptr) observer_->on_port_closed();
 }
 
+// The voices end what they know to sound (and forget it, so nothing is ended twice), then
+// every key sent straight to the port, then controller 120 on every channel.
 void MidiOutPort::all_sound_off() {
     std::lock_guard guard(lock_);
+    if (observer_ != nullptr) observer_->end_all_notes();
     if (hMidiOut_ && bMidiOutOpen_.load()) end_keys_on_device();  // a receiver deaf to 120 still hears these
     for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kAllSoundOff, 0, 2, false});
 }
 
+// Before the device changes, silence, and a moment for the device to take it in; nothing new
+// starts meanwhile, as the port's group is held.
 void MidiOutPort::select(int command) {
     const auto silence = [this] {
         if (!bMidiOutOpen_.load()) return;
+        std::lock_guard guard(lock_);
         if (observer_ != nullptr) observer_->silence_all();
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
         all_sound_off();
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
     };
     silence();
     MidiDevice_ = command - kFirstDeviceCommand;

@@ -88,17 +88,29 @@ void Playback::move_range_with_pitch(int channel, int semitone_change) {
     high = std::max(high, low + 1);
 }
 
+// The channel voices are shared with the player's timer thread and MIDI in: each of these
+// holds the port's group while it changes them.
 void Playback::on_port_opened(bool quietly) {
+    auto group = port_.hold_group();
     voices_.start_voices();
     if (quietly) return;
     for (int c = 0; c < kMidiChannels; ++c) voices_.set_channel_bend(c, 8192.0);
 }
 
-void Playback::on_port_closed() { voices_.reset_voices(); }
+void Playback::on_port_closed() {
+    auto group = port_.hold_group();
+    voices_.reset_voices();
+}
 
 void Playback::silence_all() {
+    auto group = port_.hold_group();
     voices_.all_notes_off();
     voices_.start_voices();
+}
+
+void Playback::end_all_notes() {
+    auto group = port_.hold_group();
+    voices_.all_notes_off();
 }
 
 bool Playback::channel_has_bend_vibrato(int channel) const { return voices_.channel_has_bend_vibrato(channel); }

@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "corvane/platform/rtmidi_output.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/step_list.h"
 #include "jack_capture.h"
 #include "music_audit.h"
 
@@ -148,6 +151,58 @@ TEST(PlaybackThroughJack, StopLeavesNoNoteSounding) {
         const auto audit = testing::audit_notes(as_channel_events(capture.arrivals()), true);
         EXPECT_EQ(testing::joined(audit.faults), "") << "stopped after " << after_ms << " ms";
         EXPECT_GT(audit.notes.size(), 5u);
+    }
+}
+
+// Play stopped at many moments, three ways: Stop (as Escape and Ctrl-C do), the end of a
+// tune that does not cycle, and a change of output device in the middle of play followed by
+// Stop. After each, nothing sounds. CORVANE_STOP_TRIALS sets how many (200 by default).
+TEST(PlaybackThroughJack, StopAtAnyMomentLeavesNothingSounding) {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    if (!jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    const std::string client = "corvane-stops-" + std::to_string(::getpid());
+    Capture capture(client);
+    engine::Composition composition;
+    composition.Note_length = 0.02;
+    composition.Sustain = 2.5;
+    engine::set_seed(composition, engine::read_seed("0 2 -1 1", engine::SeedStrictness::strict)->values);
+    composition.Levels = 2;  // 64 notes, 1.28 s a cycle
+    engine::set_intervals(composition, tuning::read_pitch_list("1 n(1/31)", tuning::PitchForm::ratio,
+                                                               tuning::ListNotation::absolute,
+                                                               composition.Frequency_of_lowest_note)
+                                           .entries);
+    composition.Arpeggio = tuning::read_step_list("0 5 10 13 18 23 28 31", tuning::ListNotation::absolute);
+    composition.Channels_in_Play = 3;
+    composition.Voices_for_channels[1] = 40;
+    composition.Voices_for_channels[2] = 19;
+    composition.Choose_channels_by = 5;
+    testing::JackPlayback jack(composition, client);
+    ASSERT_TRUE(jack.choose_capture_port(client));
+    const int device_command = jack.playback.port().device() + kFirstDeviceCommand;
+    const char* trials_text = std::getenv("CORVANE_STOP_TRIALS");
+    const int trials = trials_text != nullptr ? std::atoi(trials_text) : 200;
+    std::mt19937 random(19);
+    std::uniform_int_distribution<int> moment_ms(5, 250);
+    for (int trial = 0; trial < trials; ++trial) {
+        const int way = trial % 3;
+        jack.settings.cycle_melody = way != 1;
+        composition.Levels = way == 1 ? 1 : 2;  // the tune that ends: 16 notes, 0.32 s
+        ASSERT_TRUE(jack.playback.start()) << jack.last_report();
+        if (way == 1) {
+            for (int i = 0; i < 300 && !jack.playback.player().stopped(); ++i) std::this_thread::sleep_for(10ms);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(moment_ms(random)));
+            if (way == 2) {
+                jack.playback.port().select(device_command);
+                std::this_thread::sleep_for(std::chrono::milliseconds(moment_ms(random) / 4));
+            }
+        }
+        jack.stop();
+        if (trial % 20 == 19 || trial == trials - 1) {
+            std::this_thread::sleep_for(30ms);  // a JACK cycle or two for the last messages
+            const auto audit = testing::audit_notes(as_channel_events(capture.arrivals()), true);
+            ASSERT_EQ(testing::joined(audit.faults), "") << "after trial " << trial;
+        }
     }
 }
 

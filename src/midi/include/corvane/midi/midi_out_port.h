@@ -50,6 +50,9 @@ public:
     virtual void on_port_closed() = 0;
     // Stops every sounding note and resets the channels (before a device change).
     virtual void silence_all() = 0;
+    // Stops every sounding note and forgets it, the channels left as they are (before all
+    // sound off).
+    virtual void end_all_notes() = 0;
     // True when the voice of `channel` has pitch-bend vibrato of some depth.
     virtual bool channel_has_bend_vibrato(int channel) const = 0;
     // Sends the vibrato of all channels as it stands `elapsed` seconds into the span.

@@ -56,6 +56,7 @@ public:
     void on_port_opened(bool quietly) override;
     void on_port_closed() override;
     void silence_all() override;
+    void end_all_notes() override;
     bool channel_has_bend_vibrato(int channel) const override;
     void vibrato_fill_step(double elapsed) override;
 
