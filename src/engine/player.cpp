@@ -296,8 +296,8 @@ void Player::stop() {
     timers_.arm_after(0, *this, kTickStep);
 }
 
-// Every note off and the controllers reset, then a moment for the receiver to take them in
-// before anything may close; only then is play stopped as far as anyone else can see.
+// Every note off and the controllers reset, then (live) a moment for the receiver to take
+// them in before anything may close; only then is play stopped as far as anyone else can see.
 void Player::do_stop() {
     if (stopping_.exchange(true)) return;
     if (!rendering_) cancel_pending_events();
@@ -312,13 +312,22 @@ void Player::do_stop() {
     } else {
         voices_.all_notes_off();
         voices_.start_voices();
-        clock_.sleep_ms(kStopSettleMs);
     }
     step_notes_sounding_ = false;
     playing_.store(false);
     post_display_update(true);
+    if (rendering_) {
+        stopped_.store(true);
+    } else {
+        settling_ = true;  // finished by on_timer once it has let go of the port
+    }
+}
+
+void Player::finish_stop() {
+    settling_ = false;
+    clock_.sleep_ms(kStopSettleMs);
     stopped_.store(true);
-    if (!rendering_ && listener_ != nullptr) listener_->play_stopped();
+    if (listener_ != nullptr) listener_->play_stopped();
 }
 
 void Player::hold() {
@@ -376,8 +385,11 @@ void Player::render(double end_secs, const std::atomic<bool>& cancel) {
 // Each event runs as one group of sends: MIDI in and the keyboard, which share the channel
 // voices, wait for it.
 void Player::on_timer(int event) {
-    const platform::SendGroup group(voices_.sender());
-    tick(event);
+    {
+        const platform::SendGroup group(voices_.sender());
+        tick(event);
+    }
+    if (settling_) finish_stop();  // outside the group: MIDI in and the windows need not wait
 }
 
 bool Player::fetch_step(bool starting) {

@@ -132,6 +132,7 @@ private:
     void finish_cycle();
     void arm_next(bool stepped, StepTiming timing);
     void do_stop();
+    void finish_stop();
     bool fetch_step(bool starting);
     int step_with_skipping();
     double position_factor(const LevelCounter& counter, int level) const;
@@ -167,6 +168,7 @@ private:
 
     std::atomic<bool> playing_{false};
     std::atomic<bool> stopping_{true};  // a stop has begun
+    bool settling_ = false;             // a live stop waits for the receiver, on the timer thread
     std::atomic<bool> stopped_{true};
     std::atomic<int> PlayHoldCount_{0};
     bool rendering_ = false;
