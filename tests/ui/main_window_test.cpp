@@ -1,6 +1,8 @@
 // The main window on the offscreen platform: start-up, fields, arrows, Ctrl+S, the menus,
 // play into a recording device, a MIDI file saved from its dialog, and the exit.
 
+#include <map>
+
 #include "main_window_fixture.h"
 
 namespace corvane::ui {
@@ -174,6 +176,61 @@ TEST_F(MainWindowTest, PlayAndStopThroughTheRecordingDevice) {
     const int after_stop = note_ons();
     QTest::qWait(200);
     EXPECT_EQ(note_ons(), after_stop);
+}
+
+// The keys the recording device still sounds, from what it was sent.
+int keys_left_sounding(const std::vector<platform::RecordedMessage>& messages) {
+    std::map<std::pair<int, int>, int> sounding;
+    for (const auto& m : messages) {
+        const int kind = static_cast<int>(m.message & 0xF0), channel = static_cast<int>(m.message & 0x0F);
+        const int key = static_cast<int>((m.message >> 8) & 0x7F), velocity = static_cast<int>((m.message >> 16) & 0x7F);
+        if (kind == 0x90 && velocity > 0) ++sounding[{channel, key}];
+        if (kind == 0x80 || (kind == 0x90 && velocity == 0)) sounding[{channel, key}] = 0;
+        if (kind == 0xB0 && key == 120) {
+            for (auto& [where, count] : sounding) count = where.first == channel ? 0 : count;
+        }
+    }
+    int left = 0;
+    for (const auto& [where, count] : sounding) left += count > 0 ? 1 : 0;
+    return left;
+}
+
+// Notes held by Sustain in a 19-tone scale, on three channels and their spares: closing MIDI
+// out, changing the device, Stop and Exit each leave nothing sounding.
+TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
+    start();
+    type_into("note_length", "0.02");
+    type_into("sustain", "4");
+    type_into("channels_in_play", "3");
+    type_into("scale", "e19");
+    const auto played_some = [this] {
+        const std::size_t before = outputs.messages().size();
+        return QTest::qWaitFor([&] { return outputs.messages().size() > before + 40; }, 5000);
+    };
+    click("play");
+    ASSERT_TRUE(played_some());
+    QAction* open_now = nullptr;
+    for (QAction* a : menu("&Out")->actions()) open_now = a->text().contains("MIDI out now") ? a : open_now;
+    ASSERT_NE(open_now, nullptr);
+    open_now->trigger();  // "Close MIDI out now", with play going on
+    EXPECT_FALSE(context->playback().port().is_open());
+    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "closing MIDI out";
+    click("play");  // stopped once the port had gone; Play again opens it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
+    click("play");
+    ASSERT_TRUE(played_some());
+    menu("&Out")->actions().front()->trigger();  // another device (the built-in one) mid-play
+    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "changing the device";
+    ASSERT_TRUE(played_some());
+    click("play");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
+    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Stop";
+    click("play");
+    ASSERT_TRUE(played_some());
+    window->close();  // Exit
+    window.reset();
+    context.reset();
+    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Exit";
 }
 
 // The device goes away mid-play: the window says so once, offers Play again, and Play works
