@@ -254,7 +254,8 @@ void MidiInPlay::control_change(int controller, int value) {
     if (controller == kModulation) {
         composition_.dVibrato_amp[voice] = value * kModulationScale;
         if (value != 0) composition_.iVibrato[voice] = 1;
-        playback_.voices().apply_effects_for_voice(play_along_voice_, engine::Effects::vibrato, true);
+        // The play-along voice's channels only: the tune's voices keep their own vibrato.
+        playback_.voices().apply_effects_for_voice(play_along_voice_, engine::Effects::vibrato, false);
     } else if (controller == kVolume) {
         composition_.Volumes_for_channels[voice] = value;
     } else if (controller == kSustainPedal) {

@@ -32,13 +32,12 @@ SendResult MidiOutPort::send(const SendRequest& request) {
     const bool render = rendering_.load(std::memory_order_acquire);
     const bool record = recording_.load(std::memory_order_acquire);
     if (!bMidiOutOpen_.load(std::memory_order_acquire) && !render) return SendResult::nothing_done;
-    if (render && request.record_only) return SendResult::nothing_done;
-    if (request.status >= 0xF0 && (render || record)) return SendResult::nothing_done;
+    if (render && (request.record_only || request.status >= 0xF0)) return SendResult::nothing_done;
 
     std::lock_guard guard(lock_);
     const double t = event_time_secs();
     if (render) return render_event(request, t);  // a rendered event is written, never played
-    if (record) write_to_file(request, t);
+    if (record && request.status < 0xF0) write_to_file(request, t);  // system messages only play
     if (!hMidiOut_ || request.record_only) return SendResult::nothing_done;
     return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
 }

@@ -109,9 +109,13 @@ bool PlayAlongRecorder::refuse_save(platform::Reporter& reporter) const {
     return true;
 }
 
+// What is played along is in no key the settings could know: a recording carries no key
+// signature (the configured one, A major by default, would mislabel a tune in C).
 void PlayAlongRecorder::run() {
     const std::filesystem::path file = path();
-    SmfWriter writer(machine_.reporter, abort_, smf_);
+    SmfSettings recording = smf_;
+    recording.mf_add_key_signature = false;
+    SmfWriter writer(machine_.reporter, abort_, recording);
     writer.set_limit_listener([this](const PlayalongLimitNotice& notice) { limit_reached(notice); });
     if (set_up_file(writer, file, settings_.wReplaceOrAppendPlayAlong == kAppend)) {
         writer.write_file(0, 1, smf_.midi_ticks_per_quarter_note, [&](int) { record_track(writer); });

@@ -26,6 +26,7 @@ class Capture {
 public:
     explicit Capture(const std::string& client) : in_(RtMidi::UNIX_JACK, client) {
         in_.setCallback(&Capture::arrived, this);
+        in_.ignoreTypes(false, false, false);  // everything: clock and active sensing too
         in_.openVirtualPort("capture");
     }
     std::vector<Arrival> arrivals() {

@@ -158,7 +158,38 @@ TEST(PlayAlongThroughJack, AKeyboardIsRepitchedOnItsChannelsAndRecorded) {
     const std::vector<std::vector<std::uint8_t>> recorded{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}, {0x92, 64, 50}};
     EXPECT_EQ(notes, recorded);
     EXPECT_EQ(file.tracks[0].events.back().bytes, (std::vector<std::uint8_t>{0xFF, 0x2F}));  // one end-of-track, last
+    for (const auto& e : file.tracks[0].events) {
+        EXPECT_FALSE(e.bytes.size() >= 2 && e.bytes[0] == 0xFF && e.bytes[1] == 0x59) << "a recording names no key";
+    }
     play_along.midi_in().close();
+}
+
+// MIDI clock, time code and active sensing pass through to the output; the modulation wheel
+// gives vibrato to the play-along voice's channel only, not to the tune's channels.
+TEST(PlayAlongThroughJack, SystemMessagesPassThroughAndTheModWheelStaysWithThePlayAlongVoice) {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    PlayAlongRig rig("corvane-system");
+    rig.settings.iVoiceChannelForMidiInNote.fill(2);  // the keyboard plays voice 2
+    rig.connect();
+    ASSERT_EQ(rig.playback.port().open(), OpenResult::opened);
+    rig.keyboard->send(0x90, 60, 100);
+    rig.keyboard->send(0xB0, 1, 127);  // modulation wheel up
+    rig.keyboard->send(0xF8, 0, 0);    // clock
+    rig.keyboard->send(0xFE, 0, 0);    // active sensing
+    rig.keyboard->send(0xF1, 0x23, 0); // time code quarter frame
+    rig.keyboard->send(0x80, 60, 0);
+    std::this_thread::sleep_for(60ms);
+    std::vector<int> modulated_channels;
+    std::vector<std::vector<unsigned char>> system;
+    for (const auto& a : rig.capture.arrivals()) {
+        if ((a.bytes[0] & 0xF0) == 0xB0 && a.bytes[1] == 1) modulated_channels.push_back(a.bytes[0] & 0x0F);
+        if (a.bytes[0] >= 0xF0) system.push_back(a.bytes);
+    }
+    EXPECT_EQ(modulated_channels, std::vector<int>{2});
+    const std::vector<std::vector<unsigned char>> passed{{0xF8}, {0xFE}, {0xF1, 0x23}};
+    EXPECT_EQ(system, passed);
+    rig.play_along.midi_in().close();
 }
 
 // Leaving play-along as corvane-cli does (MIDI in closed, the exit's all sound off, the port

@@ -33,6 +33,9 @@ public:
           delivery_([this] { deliver(); }) {
         in_->setErrorCallback(detail::keep_error_text, &last_error_);
         in_->setCallback(&RtMidiInput::arrived, this);
+        // MIDI clock, time code and active sensing pass through to the output like any other
+        // system message; system exclusive, of any length, is no short message.
+        in_->ignoreTypes(true, false, false);
     }
     ~RtMidiInput() override {
         try {
