@@ -253,6 +253,8 @@ struct RearrangeCommand {
     std::string list_file;
     int entry = 0;
     bool all = false;
+    bool yes = false;
+    std::size_t max_scales = tools::kDefaultMaxRearrangements;
     std::string output;
 
     void run() const {
@@ -265,9 +267,11 @@ struct RearrangeCommand {
             if (*chosen >= list.entries.size()) throw UsageError("--entry: the list has no entry " + std::to_string(entry));
         }
         const auto format = tuning::PitchFormat::configuration_defaults();
-        run_tool(tools::ToolKind::rearrangements, false, [&](tools::ToolRun& r, platform::Reporter& reporter) {
-            tools::rearrangements_tool(list, chosen, format, r, reporter);
+        tools::RearrangementsResult result;
+        run_tool(tools::ToolKind::rearrangements, yes, [&](tools::ToolRun& r, platform::Reporter& reporter) {
+            result = tools::rearrangements_tool(list, chosen, format, r, reporter, max_scales);
         });
+        if (result.scales.empty()) throw Failure("no re-arrangements were made");
         put_list(list, list.header, output);
     }
 };
@@ -357,6 +361,11 @@ void add_rearrange(CLI::App& scales) {
     auto* entry = sub->add_option("--entry", command->entry, "the entry to use, from 1 (default: the selected one)")
                       ->check(CLI::PositiveNumber);
     sub->add_flag("--all", command->all, "re-arrange every scale of the list")->excludes(entry);
+    sub->add_option("--max-scales", command->max_scales,
+                    "the most re-arrangements to make (default " +
+                        std::to_string(tools::kDefaultMaxRearrangements) + "); a run that would make more asks first")
+        ->check(CLI::PositiveNumber);
+    sub->add_flag("--yes", command->yes, "answer Yes: make as many as --max-scales allows");
     sub->add_option("-o,--output", command->output, "the list to write (default: standard output)");
     sub->callback([command] { command->run(); });
 }

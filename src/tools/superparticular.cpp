@@ -1,5 +1,6 @@
 #include "corvane/tools/superparticular.h"
 
+#include <chrono>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -17,6 +18,50 @@ constexpr double kBytesPerCachedStep = 9;  // one flag byte and one double
 constexpr unsigned kChecksEvery = 4096;    // inner polls between full priority checks
 
 double step_of(long long n) { return static_cast<double>(n + 1) / static_cast<double>(n); }
+
+// 128-bit whole numbers (a GNU extension of g++ and clang) for products of several steps.
+__extension__ typedef __int128 Wide;
+
+// A whole-number ratio in lowest terms.
+struct WideRatio {
+    Wide p = 1;
+    Wide q = 1;
+};
+
+Wide gcd_of(Wide a, Wide b) {
+    while (b != 0) {
+        const Wide r = a % b;
+        a = b;
+        b = r;
+    }
+    return a < 0 ? -a : a;
+}
+
+// The top note as a fraction p/q with q at most a million, when it is one (5/4, 2, 3/2).
+std::optional<WideRatio> exact_top(double top) {
+    for (long long q = 1; q <= 1000000; ++q) {
+        const double p = std::round(top * static_cast<double>(q));
+        if (std::fabs(p / static_cast<double>(q) - top) <= 1e-15 * top) {
+            return WideRatio{static_cast<Wide>(p), q};
+        }
+    }
+    return std::nullopt;
+}
+
+// The product of the steps (n+1)/n, exactly; nothing when it outgrows 128 bits.
+std::optional<WideRatio> product_of_steps(const std::vector<long long>& ns) {
+    WideRatio product;
+    constexpr Wide kLimit = static_cast<Wide>(1) << 100;
+    for (const long long n : ns) {
+        product.p *= n + 1;
+        product.q *= n;
+        const Wide g = gcd_of(product.p, product.q);
+        product.p /= g;
+        product.q /= g;
+        if (product.p > kLimit || product.q > kLimit) return std::nullopt;
+    }
+    return product;
+}
 
 // ln((n+1)/n) for each n up to its size, filled as the search reaches it.
 class StepLogCache {
@@ -56,7 +101,7 @@ class Finder {
 public:
     Finder(const SuperparticularSearch& search, const tuning::PitchFormat& format, ToolRun& run)
         : search_(search), format_(format), run_(run), cache_(search.dsps_max_memory),
-          largest_applies_(search.largest_step > search.smallest_step) {}
+          largest_applies_(search.largest_step > search.smallest_step), exact_top_(exact_top(search.dsps_topnote)) {}
 
     SuperparticularResult run() {
         if (search_.dsps_topnote > kLowestTop && search_.sps_nnotes > 0) superparticular_search(1.0, 0, 1);
@@ -68,7 +113,9 @@ public:
 private:
     bool must_stop() {
         if (result_.halted) return true;
-        const bool stop = ++polls_ % kChecksEvery == 0 ? run_.checkpoint() : run_.stop_requested();
+        const bool full_check = ++polls_ % kChecksEvery == 0;
+        if (full_check) show_progress();
+        const bool stop = full_check ? run_.checkpoint() : run_.stop_requested();
         result_.halted = stop;
         return stop;
     }
@@ -81,6 +128,7 @@ private:
         const double log_to_top = std::log(top / pitch);
         for (long long n = n_from; n <= kLargestN; ++n) {
             if (result_.reached_limit || must_stop()) return;
+            if (depth == 0) largest_step_n_ = n;
             const double step = step_of(n);
             if (step < search_.smallest_step - kTolerance) return;
             if (largest_applies_ && step > search_.largest_step + kTolerance) continue;
@@ -89,12 +137,30 @@ private:
             if (next > top + kTolerance) continue;
             path_.push_back(n);
             if (std::fabs(next - top) <= kTolerance) {
-                if (depth + 1 >= search_.sps_min_nnotes) found();
+                if (depth + 1 >= search_.sps_min_nnotes && reaches_top_exactly()) found();
             } else if (steps_left > 1) {
                 superparticular_search(next, depth + 1, n);
             }
             path_.pop_back();
         }
+    }
+
+    // Near is not there: the steps are exact ratios, and so is a top note such as 5/4.
+    bool reaches_top_exactly() const {
+        if (!exact_top_) return true;  // a top note of no small ratio: within the tolerance is all there is
+        const auto product = product_of_steps(path_);
+        return !product || (product->p == exact_top_->p && product->q == exact_top_->q);
+    }
+
+    // Where the search is (its largest step) and what it has found, a few times a second.
+    void show_progress() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_progress_ < std::chrono::milliseconds(350)) return;
+        last_progress_ = now;
+        const long long n = largest_step_n_;
+        run_.progress({result_.scales.size(), 0,
+                       "largest step " + std::to_string(n + 1) + "/" + std::to_string(n) + ", " +
+                           std::to_string(result_.scales.size()) + " scales found"});
     }
 
     void found() {
@@ -131,6 +197,9 @@ private:
     std::vector<long long> path_;
     SuperparticularResult result_;
     unsigned polls_ = 0;
+    std::optional<WideRatio> exact_top_;
+    long long largest_step_n_ = 1;
+    std::chrono::steady_clock::time_point last_progress_ = std::chrono::steady_clock::now();
 };
 
 std::string memory_text(const SuperparticularResult& r) {
@@ -165,6 +234,10 @@ std::string superparticular_report(const SuperparticularSearch& search, const Su
     const std::string notes_and_top = std::to_string(search.sps_nnotes) + " notes, top note " +
                                       ratio_text(search.dsps_topnote, format) + bounds_text(search, format);
     const std::string time = "\nTime taken: " + midi::format_duration(seconds);
+    if (result.halted) {
+        return "Search for superparticular scales halted: " + std::to_string(result.scales.size()) +
+               " found before it was halted\n\n" + notes_and_top + memory_text(result) + time;
+    }
     if (result.scales.empty()) {
         return "No superparticular scales found for these values:\n\n" + notes_and_top + memory_text(result) + time;
     }

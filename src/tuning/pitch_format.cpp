@@ -195,6 +195,10 @@ PitchFormat PitchFormat::full_precision() {
     return s;
 }
 
+std::string exact_pitch_text(double value, PitchForm form) {
+    return format_pitch_value(value, form, PitchFormat::full_precision(), FormatRequest{.cents_word = true});
+}
+
 PitchFormat PitchFormat::configuration_defaults() {
     PitchFormat s;
     s.iMaxQuotientForIntervals = 1000000;

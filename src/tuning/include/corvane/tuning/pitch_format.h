@@ -44,6 +44,11 @@ struct FormatRequest {
 std::string format_pitch_value(double value, PitchForm form, const PitchFormat& settings,
                                FormatRequest request = {}, const platform::KeyState* keys = nullptr);
 
+// A pitch as a file keeps it: text that the expression reader reads back as the same pitch,
+// to its 14 figures, whatever the user's number settings: a ratio, an octave fraction
+// n(p/q), a decimal, or cents with the word " cents".
+std::string exact_pitch_text(double value, PitchForm form = PitchForm::ratio);
+
 // "%.*Lg" without the locale: the C library's general format with `figures` significant figures.
 std::string format_general(double value, int figures);
 // The shortest text that reads back as exactly `value`, without the locale.
