@@ -171,7 +171,16 @@ struct ModeListsCommand {
         run_tool(tools::ToolKind::mode_lists, yes, [&](tools::ToolRun& r, platform::Reporter& reporter) {
             result = tools::make_mode_lists_from_scala(job, r, reporter);
         });
-        if (result.failed || result.lsc_path.empty()) throw Failure("no lists of modes were made from " + modes_file);
+        if (result.files_written == 0 || result.failed || result.lsc_path.empty()) {
+            throw Failure(result.files_written == 0 ? "no lists of modes were made from " + modes_file
+                                                    : std::to_string(result.files_written) +
+                                                          " lists of modes were made, but not the list of scales for "
+                                                          "them");
+        }
+        if (result.files_failed > 0) {
+            throw Failure(std::to_string(result.files_written) + " lists of modes were made; " +
+                          std::to_string(result.files_failed) + " could not be written");
+        }
     }
 };
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "corvane/platform/temporary_name.h"
+
 namespace corvane::files {
 namespace {
 
@@ -108,7 +110,7 @@ int write_in_place(const fs::path& path, std::string_view text) {
 
 // Creates a temporary file beside `target` that no one else uses; -1 and errno on failure.
 int create_temporary_beside(const fs::path& target, fs::path& temporary) {
-    const std::string stem = "." + target.filename().string() + ".saving-" + std::to_string(::getpid()) + "-";
+    const std::string stem = platform::temporary_stem(target);
     for (int attempt = 0;; ++attempt) {
         temporary = target.parent_path() / (stem + std::to_string(attempt));
         const int fd = open_retrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);

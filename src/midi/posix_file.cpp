@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "corvane/platform/temporary_name.h"
+
 namespace corvane::midi::detail {
 namespace {
 
@@ -24,7 +26,7 @@ int create_for_writing(const std::filesystem::path& path, int& fd) {
 }
 
 int create_temporary_beside(const std::filesystem::path& target, std::filesystem::path& temporary, int& fd) {
-    const std::string stem = "." + target.filename().string() + ".saving-" + std::to_string(::getpid()) + "-";
+    const std::string stem = platform::temporary_stem(target);
     for (int attempt = 0;; ++attempt) {
         temporary = target.parent_path() / (stem + std::to_string(attempt));
         do {

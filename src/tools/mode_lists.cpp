@@ -1,12 +1,14 @@
 #include "corvane/tools/mode_lists.h"
 
 #include <algorithm>
+#include <set>
 #include <array>
 #include <cerrno>
 #include <charconv>
 
 #include "corvane/files/scale_list.h"
 #include "corvane/files/whole_file.h"
+#include "corvane/platform/temporary_name.h"
 #include "corvane/tools/scale_list_maker.h"
 #include "corvane/tools/search_sort.h"
 #include "corvane/tuning/builtin_tables.h"
@@ -20,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kMaxFileName = 256;
+constexpr std::size_t kRoomForSuffix = 12;  // ".lmd" and a "_(NN)" for a heading met again
 constexpr std::size_t kQuotedStart = 60;  // characters shown of a file that begins wrongly
 
 // ---- reading ----
@@ -272,13 +274,19 @@ const std::vector<TableRow>& heading_table() {
     return table;
 }
 
-// The key matches at the heading's start, or at the start of the name after " of "
-// ("7 tone modes of Pelog").
-bool heading_has_key(std::string_view heading, std::string_view key) {
-    if (starts_with_any_case(heading, key)) return true;
-    const std::string upper = upper_copy(heading);
-    const auto of = upper.rfind(" OF ");
-    return of != std::string::npos && starts_with_any_case(heading.substr(of + 4), key);
+// The row of the heading: one whose key begins the heading, else one whose key begins the
+// name after " of " ("7 tone modes of Pelog"). The start comes first: "13 tone modes of
+// Bohlen-Pierce scale" is the 13-step scale's row, not the equal-tempered one's.
+const TableRow* row_of_heading(std::string_view heading) {
+    for (const auto& row : heading_table()) {
+        if (starts_with_any_case(heading, row.key)) return &row;
+    }
+    const auto of = upper_copy(heading).rfind(" OF ");
+    if (of == std::string::npos) return nullptr;
+    for (const auto& row : heading_table()) {
+        if (starts_with_any_case(heading.substr(of + 4), row.key)) return &row;
+    }
+    return nullptr;
 }
 
 std::optional<int> equal_divisions_of(std::string_view heading) {
@@ -400,11 +408,20 @@ bool looks_like_mode_names(std::string_view text) {
            starts_with_any_case(text, "<!DOCTYPE");
 }
 
+// At most `bytes` bytes of UTF-8 text, cut where a character begins.
+std::string utf8_prefix(std::string text, std::size_t bytes) {
+    if (text.size() <= bytes) return text;
+    std::size_t cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+    return text;
+}
+
 std::string lmd_file_name(std::string_view heading) {
     std::string name(trimmed(heading));
     const std::size_t digits = std::min(name.find_first_not_of("0123456789"), name.size());
     if (digits > 0 && digits < 3) name.insert(0, 3 - digits, '_');
-    name = name.substr(0, kMaxFileName - 4) + ".lmd";
+    name = utf8_prefix(name, platform::kMaxFileNameBytes - kRoomForSuffix) + ".lmd";
     for (char& c : name) {
         if (std::string_view("\"*<>?\\|").find(c) != std::string_view::npos) c = ' ';
         else if (c == '/') c = 'o';
@@ -421,9 +438,8 @@ SectionScales scales_for_section(const ModeSection& section) {
         out.scales.push_back({scale.description.empty() ? section.heading : scale.description, scale.definition});
     }
     if (!out.scales.empty()) return out;
-    for (const auto& row : heading_table()) {
-        if (!heading_has_key(section.heading, row.key)) continue;
-        out.scales.assign(row.scales.begin(), row.scales.begin() + row.count);
+    if (const TableRow* row = row_of_heading(section.heading)) {
+        out.scales.assign(row->scales.begin(), row->scales.begin() + row->count);
         out.from_table = true;
         return out;
     }
@@ -478,6 +494,22 @@ fs::path scala_modes_file_path(const files::Settings& s) {
     return fs::path(location).parent_path() / name;
 }
 
+// A file for each section; a heading met again gets "_(2)", "_(3)"... rather than the file of
+// the first.
+std::vector<fs::path> lmd_paths_of(const std::vector<ModeSection>& sections, const fs::path& folder) {
+    std::vector<fs::path> paths;
+    std::set<std::string> taken;
+    for (const auto& section : sections) {
+        const std::string name = lmd_file_name(section.heading);
+        std::string unique = name;
+        for (int n = 2; !taken.insert(upper_copy(unique)).second; ++n) {
+            unique = name.substr(0, name.size() - 4) + "_(" + std::to_string(n) + ").lmd";
+        }
+        paths.push_back(folder / unique);
+    }
+    return paths;
+}
+
 ModeListsResult make_mode_lists_from_scala(const ModeListsJob& job, ToolRun& run, platform::Reporter& reporter) {
     ModeListsResult result;
     fs::path modes_file = job.modes_file;
@@ -508,9 +540,15 @@ ModeListsResult make_mode_lists_from_scala(const ModeListsJob& job, ToolRun& run
         return result;
     }
 
+    if (job.settings.scala_auto_sort_lmds) {
+        if (const auto letter = unknown_sort_letter(job.settings.szLMDSortTokenTemplate)) {
+            reporter.report(unknown_sort_letter_message(*letter), kModeListsCaption);
+            result.failed = true;
+            return result;
+        }
+    }
     result.lsc_path = job.output_folder / job.settings.ScalaModesLSC;
-    std::vector<fs::path> lmd_paths;
-    for (const auto& section : names.sections) lmd_paths.push_back(job.output_folder / lmd_file_name(section.heading));
+    const std::vector<fs::path> lmd_paths = lmd_paths_of(names.sections, job.output_folder);
     if (const auto question = replace_question(result.lsc_path, lmd_paths)) {
         if (reporter.ask_yes_no(question->text, kModeListsCaption) == platform::Answer::no) return result;
     }
@@ -532,8 +570,8 @@ ModeListsResult make_mode_lists_from_scala(const ModeListsJob& job, ToolRun& run
         }
         const std::string lmd_name = lmd_paths[i].filename().string();
         if (!write_or_report(lmd_paths[i], mode_list_text(section, scales, rows), "", reporter)) {
-            result.failed = true;
-            break;
+            ++result.files_failed;  // said; the other sections are still made
+            continue;
         }
         result.lmd_files.push_back(lmd_paths[i]);
         ++result.files_written;
@@ -544,10 +582,13 @@ ModeListsResult make_mode_lists_from_scala(const ModeListsJob& job, ToolRun& run
     const std::string lsc_note = ".\n\nThis is the file for the drop list of all the modes files constructed";
     if (!write_or_report(result.lsc_path, lsc_text, lsc_note, reporter)) result.failed = true;
     if (result.failed) return result;
+    const std::string failed_note =
+        result.files_failed > 0 ? "\n\n" + std::to_string(result.files_failed) + " could not be written (said above)"
+                                : std::string();
     reporter.report(std::to_string(result.files_written) + " LMD files constructed from \"" +
                         modes_file.filename().string() + "\" in folder \"" + modes_file.parent_path().string() +
                         "\" and saved in program's location folder \"" + job.output_folder.string() + "\"" +
-                        names_text(result),
+                        names_text(result) + failed_note,
                     result.halted ? kHaltingModeListsCaption : kModeListsCaption);
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -37,13 +38,22 @@ std::vector<std::string_view> split(std::string_view text, std::string_view sepa
     return words;
 }
 
-bool word_matches(std::string_view entry_word, const SearchWord& w) {
-    switch (w.match) {
-        case SearchWord::Match::whole: return equals_any_case(entry_word, w.word);
-        case SearchWord::Match::begins: return starts_with_any_case(entry_word, w.word);
-        case SearchWord::Match::anywhere: return upper_copy(entry_word).find(w.word) != std::string::npos;
+bool part_matches(std::string_view entry_word, std::string_view part, SearchWord::Match match) {
+    switch (match) {
+        case SearchWord::Match::whole: return equals_any_case(entry_word, part);
+        case SearchWord::Match::begins: return starts_with_any_case(entry_word, part);
+        case SearchWord::Match::anywhere: return upper_copy(entry_word).find(part) != std::string::npos;
     }
     return false;
+}
+
+// Whether the search word's parts match the entry words from `at` on.
+bool word_matches_at(std::span<const std::string_view> entry_words, std::size_t at, const SearchWord& w) {
+    if (w.parts.empty() || at + w.parts.size() > entry_words.size()) return false;
+    for (std::size_t i = 0; i + 1 < w.parts.size(); ++i) {
+        if (!equals_any_case(entry_words[at + i], w.parts[i])) return false;
+    }
+    return part_matches(entry_words[at + w.parts.size() - 1], w.parts.back(), w.match);
 }
 
 SearchWord::Match marker_match(char marker) {
@@ -231,6 +241,20 @@ std::string finished_key(std::string key, std::size_t position) {
     return key;
 }
 
+// Keys compare without letter case, their blanks ("_") before anything else.
+int key_rank(char c) {
+    if (c == '_') return 0;
+    const auto u = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return u + 1;
+}
+
+bool key_less(std::string_view a, std::string_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return key_rank(x) < key_rank(y); });
+}
+
+constexpr std::string_view kSortLetters = "anricst+-~<>ok";
+
 std::string search_report(const files::ScaleList& list, const SearchJob& job, const SearchResult& r, int lists) {
     std::string text = "Searched " + list_part_name(list.kind, job.part) + " in " + job.where +
                        " for any of these:\n" + job.words + "\n\nMatching entries found: " +
@@ -266,15 +290,17 @@ std::vector<SearchWord> read_search_words(std::string_view words, bool exact_mat
         }
         if (!marked) word.match = exact_match ? SearchWord::Match::whole : SearchWord::Match::begins;
         word.word = upper_copy(w);
-        if (!word.word.empty()) found.push_back(std::move(word));
+        for (const std::string_view part : split(word.word, kEntrySeparators)) word.parts.emplace_back(part);
+        if (!word.parts.empty()) found.push_back(std::move(word));
     }
     return found;
 }
 
 bool entry_matches(std::string_view entry_text, std::span<const SearchWord> words) {
-    for (const std::string_view entry_word : split(entry_text, kEntrySeparators)) {
+    const std::vector<std::string_view> entry_words = split(entry_text, kEntrySeparators);
+    for (std::size_t at = 0; at < entry_words.size(); ++at) {
         for (const auto& w : words) {
-            if (word_matches(entry_word, w)) return !w.exclude;
+            if (word_matches_at(entry_words, at, w)) return !w.exclude;
         }
     }
     return std::all_of(words.begin(), words.end(), [](const SearchWord& w) { return w.exclude; });
@@ -282,15 +308,19 @@ bool entry_matches(std::string_view entry_text, std::span<const SearchWord> word
 
 DuplicatesRemoved remove_duplicate_entries(std::vector<ListEntry>& entries) {
     DuplicatesRemoved removed;
-    std::set<std::pair<std::string, std::string>> seen;
+    std::map<std::pair<std::string, std::string>, std::size_t> seen;  // -> its place in `kept`
     std::vector<ListEntry> kept;
     kept.reserve(entries.size());
+    const auto names_modes = [](const ListEntry& e) { return !e.modes_file.empty() && e.modes_file != ":"; };
     for (auto& entry : entries) {
-        if (seen.emplace(entry.description, entry.definition).second) {
+        const auto [it, first] = seen.emplace(std::make_pair(entry.description, entry.definition), kept.size());
+        if (first) {
             kept.push_back(std::move(entry));
             continue;
         }
         ++removed.count;
+        ListEntry& earlier = kept[it->second];
+        if (names_modes(entry) && !names_modes(earlier)) std::swap(earlier, entry);  // keep the one with modes
         removed.last = std::move(entry);
     }
     entries = std::move(kept);
@@ -359,7 +389,7 @@ std::optional<std::size_t> sort_entries(files::ScaleList& list, std::string_view
         if (run.checkpoint()) return std::nullopt;
         keyed.push_back({sort_key(list.entries[i], i - first + 1, sort_template, list.kind, part), i});
     }
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return less_any_case(a.key, b.key); });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return key_less(a.key, b.key); });
     std::vector<ListEntry> sorted(list.entries.begin(), list.entries.begin() + static_cast<std::ptrdiff_t>(first));
     sorted.reserve(list.entries.size());
     for (const auto& k : keyed) sorted.push_back(std::move(list.entries[k.index]));
@@ -367,9 +397,29 @@ std::optional<std::size_t> sort_entries(files::ScaleList& list, std::string_view
     return keyed.size();
 }
 
+std::optional<char> unknown_sort_letter(std::string_view sort_template) {
+    for (const char c : template_letters(sort_template)) {
+        if (!is_blank(c) && kSortLetters.find(c) == std::string_view::npos) return c;
+    }
+    return std::nullopt;
+}
+
+std::string unknown_sort_letter_message(char letter) {
+    return std::string("The sort template holds \"") + letter +
+           "\", which is no sort letter, so the list is left as it was.\n\nKeys: a alphabetical, n number of "
+           "notes, r complexity, i and c step sizes, s superparticular steps, t their number.\nOrder: + ascending, "
+           "- descending, ~ the next sign for the counts only, < > largest or smallest first, o k with or without "
+           "the octave.\nText from ( on is a comment.";
+}
+
 SortResult sort_list(files::ScaleList& list, std::string_view sort_template, ListPart part, bool remove_duplicates,
                      ToolRun& run, platform::Reporter& reporter) {
     SortResult result;
+    if (const auto letter = unknown_sort_letter(sort_template)) {
+        reporter.report(unknown_sort_letter_message(*letter), kSortCaption);
+        result.refused = true;
+        return result;
+    }
     const auto sorted = sort_entries(list, sort_template, part, run);
     if (!sorted) {
         result.halted = true;

@@ -84,6 +84,7 @@ struct ModeListsJob {
 
 struct ModeListsResult {
     int files_written = 0;
+    int files_failed = 0;  // sections whose file could not be written (each said), the rest made
     int names_read = 0;
     std::optional<int> names_expected;
     bool halted = false;
