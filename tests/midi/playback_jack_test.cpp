@@ -1,6 +1,9 @@
 // A fractal tune played in real time through RtMidi into a JACK port, captured by a MIDI
 // input of the test: the messages, their order, the pitch bends and the timing.
 #include <RtMidi.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -203,6 +206,44 @@ TEST(PlaybackThroughJack, StopAtAnyMomentLeavesNothingSounding) {
             const auto audit = testing::audit_notes(as_channel_events(capture.arrivals()), true);
             ASSERT_EQ(testing::joined(audit.faults), "") << "after trial " << trial;
         }
+    }
+}
+
+// corvane-cli play into the capture port, interrupted with Ctrl-C (SIGINT) at several
+// moments: after it exits, nothing sounds, and the stop's note-offs and controller reset and
+// the exit's all sound off all arrived.
+TEST(PlaybackThroughJack, CtrlCEndsCorvaneCliWithNothingSounding) {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    if (!jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    const std::string client = "corvane-cli-stop-" + std::to_string(::getpid());
+    Capture capture(client);
+    for (const int after_ms : {700, 1130, 1460, 1790}) {
+        const std::size_t before = capture.arrivals().size();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            const std::string device = client + ":capture";
+            ::execl(CORVANE_CLI, CORVANE_CLI, "play", "--no-config", "--device", device.c_str(), "--seed", "0 2 -1 1",
+                    "--levels", "3", "--scale", "e31", "--arpeggio", "0 5 10 13 18 23 28 31", "--channels-in-play",
+                    "3", "--voices", "73 40 19", "--choose-channels-by", "0", "--sustain", "2", nullptr);
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(after_ms));
+        ::kill(child, SIGINT);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "after " << after_ms << " ms: " << status;
+        std::this_thread::sleep_for(30ms);
+        const auto all = capture.arrivals();
+        const std::vector<Arrival> run(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        const auto audit = testing::audit_notes(as_channel_events(run), true);
+        EXPECT_EQ(testing::joined(audit.faults), "") << "after " << after_ms << " ms";
+        EXPECT_GT(audit.notes.size(), 3u) << "after " << after_ms << " ms";
+        int silenced = 0;
+        for (const auto& a : run) silenced += (a.bytes[0] & 0xF0) == 0xB0 && a.bytes[1] == 120 ? 1 : 0;
+        EXPECT_EQ(silenced, 16) << "after " << after_ms << " ms";
     }
 }
 
