@@ -54,12 +54,6 @@ constexpr std::string_view kOurFormatTwo = "<HEAD></HEAD>\n<SCALA_MODENAMES_FORM
 constexpr std::string_view kOurPlainNames = "Modes I wrote myself\n12 tone modes:\n2 2 1 2 2 2 1 Major\n"
                                             "2 1 2 2 1 2 2 Minor\n";
 
-ModeListsJob job_for(const TempFolder& folder) {
-    ModeListsJob job;
-    job.modes_file = folder / "modename.htm";
-    job.output_folder = folder.path();
-    return job;
-}
 
 TEST(ModeNamesReader, SectionsScalesAndRowsFromHtml) {
     const ModeNames names = read_mode_names(kOurModeNames, false);
@@ -122,7 +116,7 @@ TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
     write_text(folder / "modename.htm", kOurModeNames);
     DirectRun direct;
     RecordingReporter reporter;
-    const ModeListsResult result = make_mode_lists_from_scala(job_for(folder), direct.run, reporter);
+    const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
     ASSERT_FALSE(result.failed);
     EXPECT_EQ(result.files_written, 4);
     EXPECT_EQ(slurp(folder / "__7_tone_modes_of_Pelog.lmd"),
@@ -160,7 +154,7 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
     write_text(folder / "_15_tone_equal_modes.lmd", "mine");
     DirectRun direct;
     RecordingReporter says_no(Answer::no);
-    make_mode_lists_from_scala(job_for(folder), direct.run, says_no);
+    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_no);
     EXPECT_EQ(says_no.entries().back().message,
               "File \"_15_tone_equal_modes.lmd\" already exists in folder \"" + folder.path().string() +
                   "\"\n\nReplace existing LMD files, and the LSC file \"SCALA Modes.lsc\" with scales for the "
@@ -170,7 +164,7 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
 
     write_text(folder / "SCALA Modes.lsc", "mine");
     says_no.clear();
-    make_mode_lists_from_scala(job_for(folder), direct.run, says_no);
+    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_no);
     EXPECT_TRUE(says_no.entries().back().message.starts_with(
         "File SCALA Modes.lsc already exists in folder " + folder.path().string() +
         "\n\nThis is the index of scales for the modes, which is synchronised with the modes lists."));
@@ -182,7 +176,7 @@ TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
     write_text(folder / "modename.htm", kOurFormatTwo);
     DirectRun direct;
     RecordingReporter reporter;
-    EXPECT_TRUE(make_mode_lists_from_scala(job_for(folder), direct.run, reporter).failed);
+    EXPECT_TRUE(make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter).failed);
     EXPECT_EQ(reporter.entries().back().message,
               "\"" + (folder / "modename.htm").string() +
                   "\" is in format 2\n\nVersion 1.082 of CRV recognises format 1\n\nNew releases of CRV understand "
@@ -190,11 +184,11 @@ TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
 
     write_text(folder / "modename.htm", kOurPlainNames);
     RecordingReporter says_no(Answer::no);
-    make_mode_lists_from_scala(job_for(folder), direct.run, says_no);
+    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_no);
     EXPECT_TRUE(says_no.entries().back().message.starts_with("Expected: file beginning with \"<HEAD>\" or \"!\""));
     EXPECT_FALSE(std::filesystem::exists(folder / "_12_tone_modes.lmd"));
     RecordingReporter says_yes(Answer::yes);
-    make_mode_lists_from_scala(job_for(folder), direct.run, says_yes);
+    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_yes);
     EXPECT_EQ(slurp(folder / "_12_tone_modes.lmd"), " !12 tone modes\r\n+0 2 4 5 7 9 11 12 Major\r\n"
                                                     "0 2 3 5 7 8 10 12 Minor\r\n");
 }
@@ -204,7 +198,7 @@ TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAsking) {
     write_text(folder / "modename.html", kOurModeNames);
     DirectRun direct;
     RecordingReporter says_yes(Answer::yes);
-    const ModeListsResult result = make_mode_lists_from_scala(job_for(folder), direct.run, says_yes);
+    const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_yes);
     EXPECT_EQ(says_yes.entries().front().message, "Can't read from \"" + (folder / "modename.htm").string() +
                                                       "\"\n\nRead from \"" + (folder / "modename.html").string() +
                                                       "\" instead?\n\n(.html instead of .htm)");
@@ -222,7 +216,7 @@ TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
     write_text(folder / "modename.htm", kOurModeNames);
     testing::HaltingRun halting(2);  // the halt is seen before the second section
     RecordingReporter reporter;
-    const ModeListsResult result = make_mode_lists_from_scala(job_for(folder), halting.run, reporter);
+    const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), halting.run, reporter);
     EXPECT_TRUE(result.halted);
     EXPECT_EQ(result.files_written, 1);
     EXPECT_TRUE(std::filesystem::exists(folder / "__7_tone_modes_of_Pelog.lmd"));
@@ -236,7 +230,7 @@ TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
 TEST(ModeListsTool, AutoSortOrdersEachListOfModes) {
     TempFolder folder;
     write_text(folder / "modename.htm", kOurModeNames);
-    ModeListsJob job = job_for(folder);
+    ModeListsJob job = testing::mode_lists_job(folder);
     job.settings.scala_auto_sort_lmds = true;
     job.settings.szLMDSortTokenTemplate = "-n";
     DirectRun direct;

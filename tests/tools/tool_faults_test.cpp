@@ -212,12 +212,6 @@ TEST(DuplicateFaults, TheEntryWithAListOfModesIsTheOneKept) {
 
 // ---- lists of modes ------------------------------------------------------------------------
 
-ModeListsJob job_in(const TempFolder& folder) {
-    ModeListsJob job;
-    job.modes_file = folder / "modename.htm";
-    job.output_folder = folder.path();
-    return job;
-}
 
 TEST(ModeListFaults, TheHeadingsStartDecidesItsScale) {
     TempFolder folder;
@@ -226,7 +220,7 @@ TEST(ModeListFaults, TheHeadingsStartDecidesItsScale) {
                "<TR><TD>2 1 2 1 2 2 1 2</TD><TD>Lambda</TD></TR>\n");
     DirectRun direct;
     RecordingReporter reporter;
-    const auto result = make_mode_lists_from_scala(job_in(folder), direct.run, reporter);
+    const auto result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
     ASSERT_EQ(result.lmd_files.size(), 1u) << (reporter.entries().empty() ? "" : reporter.entries().back().message);
     const std::string lmd = slurp(result.lmd_files[0]);
     EXPECT_EQ(lmd.rfind("1 27/25 25/21 9/7 7/5 75/49 5/3 9/5 49/25 15/7 7/3 63/25 25/9 3/1 ! 13 tone modes of "
@@ -243,7 +237,7 @@ TEST(ModeListFaults, TwoSectionsOfOneHeadingAreBothKept) {
                "<H4>Modes</H4>\n<TR><TD>3 2 2</TD><TD>Second</TD></TR>\n");
     DirectRun direct;
     RecordingReporter reporter;
-    const auto result = make_mode_lists_from_scala(job_in(folder), direct.run, reporter);
+    const auto result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
     EXPECT_EQ(result.files_written, 2);
     EXPECT_NE(slurp(folder / "Modes.lmd").find("First"), std::string::npos);
     EXPECT_NE(slurp(folder / "Modes_(2).lmd").find("Second"), std::string::npos);
@@ -257,7 +251,7 @@ TEST(ModeListFaults, AHeadingTooLongForAFileNameIsShortenedAndTheRunGoesOn) {
                "<H4>Short</H4>\n<TR><TD>3 2 2</TD><TD>Two</TD></TR>\n");
     DirectRun direct;
     RecordingReporter reporter;
-    const auto result = make_mode_lists_from_scala(job_in(folder), direct.run, reporter);
+    const auto result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
     EXPECT_EQ(result.files_written, 2);
     EXPECT_EQ(result.files_failed, 0);
     ASSERT_EQ(result.lmd_files.size(), 2u);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "../files/files_test_support.h"
+#include "corvane/tools/mode_lists.h"
 #include "corvane/tools/tool_protocol.h"
 
 namespace corvane::tools::testing {
@@ -44,6 +45,14 @@ struct HaltingRun {
 
     explicit HaltingRun(int at) : priority(halt, at), run(halt, exit, priority) {}
 };
+
+// Lists of modes made from "modename.htm" in the folder, into the folder.
+inline ModeListsJob mode_lists_job(const TempFolder& folder) {
+    ModeListsJob job;
+    job.modes_file = folder / "modename.htm";
+    job.output_folder = folder.path();
+    return job;
+}
 
 inline std::string shared_scala_folder() { return std::string(CORVANE_SHARED_DATA) + "/scl"; }
 
