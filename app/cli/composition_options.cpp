@@ -43,19 +43,7 @@ void read_per_channel(const std::string& text, std::string_view option, engine::
     }
 }
 
-bool has_a_number(const std::string& text) {
-    std::istringstream words(text);
-    std::string word;
-    while (words >> word) {
-        if (tuning::evaluate_expression(word, tuning::PitchForm::ratio).number_read) return true;
-    }
-    return false;
-}
 
-void check_scale_argument(const std::string& text) {
-    if (tuning::equal_temperament_code(text)) return;
-    if (!has_a_number(text)) throw UsageError("--scale: \"" + text + "\" has no pitches in it");
-}
 
 bool is_composition_file_name(const std::string& path) {
     const auto dot = path.rfind('.');
@@ -129,6 +117,11 @@ void CompositionOptions::add_to(CLI::App& command, ConfigurationUse use) {
                                                   "modulate by degree, 4 modulate by arpeggio degree");
 }
 
+// An option's text taken as its field takes it, or the field's refusal as the option's error.
+void take(const files::EditResult& result, std::string_view option) {
+    if (!result.refused.empty()) throw UsageError(std::string(option) + ": " + result.refused);
+}
+
 // The options change the composition as typing into the main window's fields does.
 StartingPoint CompositionOptions::start(platform::Reporter& reporter) const {
     files::Workspace ws;
@@ -136,28 +129,14 @@ StartingPoint CompositionOptions::start(platform::Reporter& reporter) const {
     if (configuration == ConfigurationUse::start_up && !no_config) start_from_configuration(ws);
     if (!composition_file.empty()) open_composition_file(ws, composition_file, reporter);
     Composition& c = ws.composition;
-    if (!seed.empty()) {
-        const auto reading = engine::read_seed(seed, engine::SeedStrictness::strict);
-        if (!reading) throw UsageError("--seed: \"" + seed + "\" holds a value that is not a number");
-        files::edit_seed(ws, seed);
-    }
-    if (!levels.empty()) files::edit_levels(ws, std::to_string(whole_number_argument(levels, "--levels")), reporter);
-    if (!frequency.empty()) {
-        const double hertz = expression_argument(frequency, "--frequency");
-        if (!(hertz > 0)) throw UsageError("--frequency: " + frequency + " is not above 0 Hz");
-        files::edit_lowest_frequency(ws, frequency);
-    }
-    if (!scale.empty()) {
-        check_scale_argument(scale);
-        files::edit_scale(ws, scale);
-    }
-    if (!arpeggio.empty()) files::edit_arpeggio(ws, arpeggio);
-    if (use_ratios) files::edit_arpeggio(ws, files::kFollowScaleText);
+    if (!seed.empty()) take(files::edit_seed(ws, seed), "--seed");
+    if (!levels.empty()) take(files::edit_levels(ws, levels, reporter), "--levels");
+    if (!frequency.empty()) take(files::edit_lowest_frequency(ws, frequency), "--frequency");
+    if (!scale.empty()) take(files::edit_scale(ws, scale), "--scale");
+    if (!arpeggio.empty()) take(files::edit_arpeggio(ws, arpeggio), "--arpeggio");
+    if (use_ratios) take(files::edit_arpeggio(ws, files::kFollowScaleText), "--use-ratios");
     if (!voices.empty()) read_per_channel(voices, "--voices", c.Voices_for_channels);
-    if (!channels_in_play.empty()) {
-        files::edit_channels_in_play(
-            ws, std::to_string(whole_number_argument(channels_in_play, "--channels-in-play")), reporter);
-    }
+    if (!channels_in_play.empty()) take(files::edit_channels_in_play(ws, channels_in_play, reporter), "--channels-in-play");
     if (!choose_channels_by.empty()) {
         engine::select_channel_rule(c, int_argument_in(choose_channels_by, "--choose-channels-by", 0, 5));
     } else if (!formula.empty()) {

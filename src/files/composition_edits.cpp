@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "corvane/engine/seed.h"
+#include "corvane/tuning/ascii_text.h"
 #include "corvane/tuning/expression.h"
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/step_list.h"
@@ -16,9 +17,10 @@ namespace {
 
 using tuning::PitchForm;
 
+// A number only when the whole text is one: "abc", "3x" and "4/e" are not.
 std::optional<double> read_number(std::string_view text) {
     const auto e = tuning::evaluate_expression(text, PitchForm::ratio);
-    if (!e.number_read || !std::isfinite(e.value)) return std::nullopt;
+    if (!e.complete || !std::isfinite(e.value)) return std::nullopt;
     return e.value;
 }
 
@@ -26,6 +28,15 @@ long long whole_number(double value) {
     if (value > 1e15) return 1000000000000000LL;
     if (value < -1e15) return -1000000000000000LL;
     return static_cast<long long>(value);
+}
+
+std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+EditResult refused(std::string why) { return {false, std::move(why)}; }
+
+EditResult not_a_number(std::string_view text, std::string_view field) {
+    const std::string shown = ascii::trimmed(text).empty() ? std::string("Nothing") : in_quotes(ascii::trimmed(text));
+    return refused(shown + " is not a number, so " + std::string(field) + " is left as it was.");
 }
 
 // Stores `value` in `field` and marks the composition unsaved when it differs.
@@ -37,19 +48,65 @@ bool store(Workspace& ws, T& field, T value) {
     return true;
 }
 
-bool mark_if(Workspace& ws, bool changed) {
+EditResult mark_if(Workspace& ws, bool changed) {
     if (changed) ws.settings.needs_save = true;
-    return changed;
+    return {changed, {}};
 }
 
 // Reads a number and stores it through `set`, which keeps the field's limits.
 template <class T, class Set>
-bool edit_with_limits(Workspace& ws, std::string_view text, const T& field, Set set) {
+EditResult edit_with_limits(Workspace& ws, std::string_view text, std::string_view field_name, const T& field,
+                            Set set) {
     const auto value = read_number(text);
-    if (!value) return false;
+    if (!value) return not_a_number(text, field_name);
     const T before = field;
     return mark_if(ws, set(*value) != before);
 }
+
+// The first word of a seed that is no number (a word beginning "TEST" is the bend test).
+std::optional<std::string> first_unreadable_seed_word(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && ascii::is_blank(text[pos])) ++pos;
+        const std::size_t start = pos;
+        while (pos < text.size() && !ascii::is_blank(text[pos])) ++pos;
+        const std::string_view word = text.substr(start, pos - start);
+        if (word.empty() || ascii::starts_with_any_case(word, "TEST")) continue;
+        if (!tuning::evaluate_expression(word, PitchForm::ratio).complete) return std::string(word);
+    }
+    return std::nullopt;
+}
+
+// A scale text as a list of scales holds it, read as the reader reads files: leniently.
+bool apply_scale_text(Workspace& ws, std::string_view text) {
+    auto& c = ws.composition;
+    const auto before = c.Intervals;
+    if (const auto steps = tuning::equal_temperament_code(text)) {  // "e19": nineteen equal steps
+        engine::set_intervals(c, tuning::make_equal_temperament(*steps).entries);
+        return c.Intervals != before;
+    }
+    const auto reading =
+        tuning::read_pitch_list(text, PitchForm::ratio, tuning::ListNotation::absolute, c.Frequency_of_lowest_note);
+    engine::set_intervals(c, reading.entries);
+    bool changed = c.Intervals != before;
+    if (reading.lowest_frequency) changed |= store(ws, c.Frequency_of_lowest_note, *reading.lowest_frequency);
+    return changed;
+}
+
+bool apply_arpeggio_text(Workspace& ws, std::string_view text) {
+    auto& c = ws.composition;
+    if (tuning::is_follow_scale_text(text)) return store(ws, c.Use_ratios, true);
+    const auto list = tuning::read_step_list(text, tuning::ListNotation::absolute);
+    const bool changed = c.Use_ratios || c.Arpeggio.entries != list.entries ||
+                         c.Arpeggio.ascending_last != list.ascending_last;
+    c.Use_ratios = false;
+    c.Arpeggio = list;
+    return changed;
+}
+
+constexpr double kLowestFrequency = 0.001;   // Hz
+constexpr double kHighestFrequency = 100000;  // Hz: far above hearing, and above MIDI's top note
+constexpr double kLongestNote = 3600;        // seconds
 
 }  // namespace
 
@@ -59,9 +116,12 @@ std::string number_text(double value) {
     return std::string(buffer, result.ptr);
 }
 
-bool edit_seed(Workspace& ws, std::string_view text) {
+EditResult edit_seed(Workspace& ws, std::string_view text) {
+    if (const auto bad = first_unreadable_seed_word(text)) {
+        return refused(in_quotes(*bad) + " is not a number, so the seed is left as it was.");
+    }
     const auto reading = engine::read_seed(text, engine::SeedStrictness::lenient);
-    if (!reading || reading->values.empty()) return false;
+    if (!reading || reading->values.empty()) return refused("The seed is empty, so it is left as it was.");
     auto& c = ws.composition;
     const bool changed = c.Note_heights != reading->values || c.seed_has_test != reading->contains_test;
     engine::set_seed(c, reading->values);
@@ -69,67 +129,70 @@ bool edit_seed(Workspace& ws, std::string_view text) {
     return mark_if(ws, changed);
 }
 
-bool edit_levels(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
-    return edit_with_limits(ws, text, ws.composition.Levels,
+EditResult edit_levels(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
+    return edit_with_limits(ws, text, "Levels", ws.composition.Levels,
                             [&](double v) { return engine::set_levels(ws.composition, whole_number(v), reporter); });
 }
 
-bool edit_note_length(Workspace& ws, std::string_view text) {
+EditResult edit_note_length(Workspace& ws, std::string_view text) {
     const auto value = read_number(text);
-    if (!value || *value <= 0) return false;
-    return store(ws, ws.composition.Note_length, *value);
+    if (!value) return not_a_number(text, "the time for one note");
+    if (*value <= 0 || *value > kLongestNote) {
+        return refused(in_quotes(ascii::trimmed(text)) + " is no time for one note: it must be above 0 and at most " +
+                       number_text(kLongestNote) + " seconds, so it is left as it was.");
+    }
+    return {store(ws, ws.composition.Note_length, *value), {}};
 }
 
-bool edit_sustain(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
-    return edit_with_limits(ws, text, ws.composition.Sustain,
+EditResult edit_sustain(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
+    return edit_with_limits(ws, text, "Sustain", ws.composition.Sustain,
                             [&](double v) { return engine::set_sustain(ws.composition, v, reporter); });
 }
 
-bool edit_channels_in_play(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
-    return edit_with_limits(ws, text, ws.composition.Channels_in_Play, [&](double v) {
+EditResult edit_channels_in_play(Workspace& ws, std::string_view text, platform::Reporter& reporter) {
+    return edit_with_limits(ws, text, "Channels in Play", ws.composition.Channels_in_Play, [&](double v) {
         return engine::set_channels_in_play(ws.composition, whole_number(v), reporter);
     });
 }
 
-bool edit_scale(Workspace& ws, std::string_view text) {
-    auto& c = ws.composition;
-    if (const auto steps = tuning::equal_temperament_code(text)) {  // "e19": nineteen equal steps
-        const auto before = c.Intervals;
-        engine::set_intervals(c, tuning::make_equal_temperament(*steps).entries);
-        return mark_if(ws, c.Intervals != before);
+EditResult edit_scale(Workspace& ws, std::string_view text) {
+    if (!tuning::equal_temperament_code(text)) {
+        if (const auto bad = tuning::first_unreadable_pitch(text)) {
+            return refused(in_quotes(*bad) + " is not a pitch, so the scale is left as it was.");
+        }
+        const auto reading = tuning::read_pitch_list(text, PitchForm::ratio, tuning::ListNotation::absolute, 1.0);
+        if (reading.count_read == 0) return refused("The scale is empty, so it is left as it was.");
     }
-    const auto reading =
-        tuning::read_pitch_list(text, PitchForm::ratio, tuning::ListNotation::absolute, c.Frequency_of_lowest_note);
-    const auto before = c.Intervals;
-    engine::set_intervals(c, reading.entries);
-    bool changed = c.Intervals != before;
-    if (reading.lowest_frequency) changed |= store(ws, c.Frequency_of_lowest_note, *reading.lowest_frequency);
-    return mark_if(ws, changed);
+    return mark_if(ws, apply_scale_text(ws, text));
 }
 
-bool edit_scale_title(Workspace& ws, std::string_view text) {
-    return store(ws, ws.composition.Intervals_Title, std::string(text.substr(0, engine::kMaxTitleLength)));
+EditResult edit_scale_title(Workspace& ws, std::string_view text) {
+    return {store(ws, ws.composition.Intervals_Title, std::string(text.substr(0, engine::kMaxTitleLength))), {}};
 }
 
-bool edit_arpeggio(Workspace& ws, std::string_view text) {
-    auto& c = ws.composition;
-    if (tuning::is_follow_scale_text(text)) return store(ws, c.Use_ratios, true);
-    const auto list = tuning::read_step_list(text, tuning::ListNotation::absolute);
-    const bool changed = c.Use_ratios || c.Arpeggio.entries != list.entries ||
-                         c.Arpeggio.ascending_last != list.ascending_last;
-    c.Use_ratios = false;
-    c.Arpeggio = list;
-    return mark_if(ws, changed);
+EditResult edit_arpeggio(Workspace& ws, std::string_view text) {
+    if (!tuning::is_follow_scale_text(text)) {
+        if (const auto bad = tuning::first_unreadable_step(text)) {
+            return refused(in_quotes(*bad) + " is not a scale degree, so the arpeggio is left as it was.");
+        }
+        if (ascii::trimmed(text).empty()) return refused("The arpeggio is empty, so it is left as it was.");
+    }
+    return mark_if(ws, apply_arpeggio_text(ws, text));
 }
 
-bool edit_arpeggio_title(Workspace& ws, std::string_view text) {
-    return store(ws, ws.composition.Arpeggio_Title, std::string(text.substr(0, engine::kMaxTitleLength)));
+EditResult edit_arpeggio_title(Workspace& ws, std::string_view text) {
+    return {store(ws, ws.composition.Arpeggio_Title, std::string(text.substr(0, engine::kMaxTitleLength))), {}};
 }
 
-bool edit_lowest_frequency(Workspace& ws, std::string_view text) {
+EditResult edit_lowest_frequency(Workspace& ws, std::string_view text) {
     const auto value = read_number(text);
-    if (!value || *value <= 0) return false;
-    return store(ws, ws.composition.Frequency_of_lowest_note, *value);
+    if (!value) return not_a_number(text, "the frequency of the lowest note");
+    if (*value < kLowestFrequency || *value > kHighestFrequency) {
+        return refused(in_quotes(ascii::trimmed(text)) + " Hz is no frequency of the lowest note: it must be from " +
+                       number_text(kLowestFrequency) + " to " + number_text(kHighestFrequency) +
+                       " Hz, so it is left as it was.");
+    }
+    return {store(ws, ws.composition.Frequency_of_lowest_note, *value), {}};
 }
 
 void step_note_length(Workspace& ws, bool up) {
@@ -140,7 +203,7 @@ void step_note_length(Workspace& ws, bool up) {
 void step_channels_in_play(Workspace& ws, bool up, platform::Reporter& reporter) {
     const int wanted = ws.composition.Channels_in_Play + (up ? 1 : -1);
     if (wanted < 1 || wanted > engine::kMidiChannels) return;  // the arrows stop at the limits
-    edit_channels_in_play(ws, std::to_string(wanted), reporter);
+    (void)edit_channels_in_play(ws, std::to_string(wanted), reporter);  // a whole number within the limits
 }
 
 bool choose_scale_entry(Workspace& ws, std::size_t index) {
@@ -150,9 +213,9 @@ bool choose_scale_entry(Workspace& ws, std::size_t index) {
         return load_list_of_scales(ws, resolve_list_path(ws.program_folder, entry.link));
     }
     ws.scales.selected = index;
-    if (tuning::is_follow_scale_text(entry.definition)) return edit_arpeggio(ws, entry.definition);
-    edit_scale(ws, entry.definition);
-    edit_scale_title(ws, entry.description);
+    if (tuning::is_follow_scale_text(entry.definition)) return mark_if(ws, apply_arpeggio_text(ws, entry.definition)).changed;
+    mark_if(ws, apply_scale_text(ws, entry.definition));
+    mark_if(ws, store(ws, ws.composition.Intervals_Title, entry.description.substr(0, engine::kMaxTitleLength)));
     if (!ws.settings.synchronise_modes || entry.modes_file.empty()) return false;
     if (entry.modes_file.front() == ':') {
         ws.modes = builtin_mode_list(entry.modes_file);
@@ -168,8 +231,8 @@ bool choose_mode_entry(Workspace& ws, std::size_t index) {
         return load_list_of_modes(ws, resolve_list_path(ws.program_folder, entry.link), true);
     }
     ws.modes.selected = index;
-    edit_arpeggio(ws, entry.definition);
-    edit_arpeggio_title(ws, entry.description);
+    mark_if(ws, apply_arpeggio_text(ws, entry.definition));
+    mark_if(ws, store(ws, ws.composition.Arpeggio_Title, entry.description.substr(0, engine::kMaxTitleLength)));
     return false;
 }
 

@@ -55,7 +55,10 @@ public:
     explicit Evaluator(PitchForm form) : form_(form) {}
 
     double evaluate(std::string_view s, int depth) {
-        if (s.empty() || is_blank(s.front()) || depth > kMaxNesting) return 0.0;
+        if (s.empty() || is_blank(s.front()) || depth > kMaxNesting) {
+            complete_ = false;  // an operand or an argument is missing
+            return 0.0;
+        }
         if (auto inside = enclosed_by_parentheses(s)) return evaluate(*inside, depth + 1);
         if (auto v = additive(s, depth)) return *v;
         if (auto v = multiplicative(s, depth)) return *v;
@@ -64,6 +67,7 @@ public:
     }
 
     bool number_read() const { return number_read_; }
+    bool complete() const { return complete_; }
 
 private:
     struct Split {
@@ -149,7 +153,9 @@ private:
             case '+': return *left + right;
             case '-': return *left - right;
             case '*': return *left * right;
-            case '/': return right == 0.0 ? *left : *left / right;
+            case '/':
+                if (right == 0.0) complete_ = false;
+                return right == 0.0 ? *left : *left / right;
             default: return right;
         }
     }
@@ -189,6 +195,7 @@ private:
         const std::string_view rest = s.substr(1);
         switch (first) {
             case 'p': case 'P':
+                if (!rest.empty()) complete_ = false;  // "p2": pi is a whole operand
                 return std::numbers::pi;
             case '`': case '\'':
                 return octave_fraction(evaluate(rest, depth + 1) / 1200.0);
@@ -230,7 +237,11 @@ private:
         std::size_t probe = i;
         while (probe < s.size() && s[probe] == '.') ++probe;
         const bool digit_follows = probe < s.size() && s[probe] >= '0' && s[probe] <= '9';
-        if (!digit_follows) return i > 0 && i < s.size() ? sign * evaluate(s.substr(i), depth + 1) : 0.0;
+        if (!digit_follows) {
+            if (i > 0 && i < s.size()) return sign * evaluate(s.substr(i), depth + 1);
+            complete_ = false;
+            return 0.0;
+        }
         double value = 0.0;
         const char* first = s.data() + i;
         const auto [end, ec] = std::from_chars(first, s.data() + s.size(), value);
@@ -240,14 +251,17 @@ private:
             const bool tiny = e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-';
             value = tiny ? 0.0 : 1e308;
         } else if (ec != std::errc()) {
+            complete_ = false;
             return 0.0;
         }
+        if (end != s.data() + s.size()) complete_ = false;  // "2n", "3.2.1": more after the number
         number_read_ = true;
         return sign * value;
     }
 
     PitchForm form_;
     bool number_read_ = false;
+    bool complete_ = true;
 };
 
 }  // namespace
@@ -268,7 +282,13 @@ Evaluation evaluate_token(std::string_view token, PitchForm form) {
     Evaluator evaluator(form);
     double value = evaluator.evaluate(token, 0);
     if (!std::isfinite(value)) value = std::isnan(value) ? 0.0 : std::copysign(1e308, value);
-    return {value, evaluator.number_read()};
+    return {value, evaluator.number_read(), evaluator.complete() && evaluator.number_read()};
+}
+
+// Whether anything but blanks follows the expression token in the text.
+bool more_after(std::string_view text, std::string_view token) {
+    const std::size_t after = static_cast<std::size_t>(token.data() - text.data()) + token.size();
+    return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(after), text.end(), [](char c) { return !is_blank(c); });
 }
 
 }  // namespace
@@ -278,7 +298,9 @@ Evaluation evaluate_expression(std::string_view text, PitchForm form) {
     if (raw.empty()) return {};
     std::string token(raw);
     std::replace(token.begin(), token.end(), ',', '.');  // a decimal comma reads as a point
-    return evaluate_token(token, form);
+    Evaluation e = evaluate_token(token, form);
+    if (more_after(text, raw)) e.complete = false;
+    return e;
 }
 
 Evaluation evaluate_expression(std::string_view text, PitchForm form, std::span<char> scratch) {
@@ -286,7 +308,9 @@ Evaluation evaluate_expression(std::string_view text, PitchForm form, std::span<
     if (raw.empty() || scratch.empty()) return {};
     const std::size_t length = std::min(raw.size(), scratch.size());
     std::replace_copy(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(length), scratch.begin(), ',', '.');
-    return evaluate_token(std::string_view(scratch.data(), length), form);
+    Evaluation e = evaluate_token(std::string_view(scratch.data(), length), form);
+    if (length < raw.size() || more_after(text, raw)) e.complete = false;
+    return e;
 }
 
 double evaluate_or_default(std::string_view text, double fallback, PitchForm form) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "text_tokens.h"
 
@@ -126,6 +127,28 @@ private:
 PitchListReading read_pitch_list(std::string_view text, PitchForm form, ListNotation notation,
                                  double lowest_frequency) {
     return PitchListReader(form, notation, lowest_frequency).read(text);
+}
+
+std::optional<std::string> first_unreadable_pitch(std::string_view text) {
+    TokenCursor cursor(text);
+    bool after_value = false;
+    while (auto token = cursor.next()) {
+        const std::string_view t = token->text;
+        if (t.starts_with("//")) break;
+        if (starts_with_any_case(t, "#G") || starts_with_any_case(t, "#H")) {
+            const auto ratio = cursor.next();
+            if (ratio && !evaluate_expression(ratio->text, PitchForm::ratio).complete) return std::string(ratio->text);
+            break;
+        }
+        if (after_value && (starts_with_any_case(t, "CENT") || starts_with_any_case(t, "HZ") ||
+                            starts_with_any_case(t, "HERZ"))) {
+            after_value = false;
+            continue;
+        }
+        if (!evaluate_expression(t, PitchForm::ratio).complete) return std::string(t);
+        after_value = true;
+    }
+    return std::nullopt;
 }
 
 std::string write_pitch_list(std::span<const double> entries, const PitchFormat& format, const PitchListWriting& how) {

@@ -101,6 +101,21 @@ std::string write_step_list(const StepList& list, ListNotation notation) {
     return out;
 }
 
+std::optional<std::string> first_unreadable_step(std::string_view text) {
+    TokenCursor cursor(text);
+    while (auto token = cursor.next()) {
+        std::string_view rest = token->text;
+        while (!rest.empty()) {
+            const auto bar = rest.find('|');
+            const std::string_view value = rest.substr(0, bar);
+            if (!value.empty() && !evaluate_expression(value, PitchForm::ratio).complete) return std::string(value);
+            if (bar == std::string_view::npos) break;
+            rest.remove_prefix(bar + 1);
+        }
+    }
+    return std::nullopt;
+}
+
 bool is_follow_scale_text(std::string_view text) {
     TokenCursor tokens(text);
     const auto first = tokens.next();

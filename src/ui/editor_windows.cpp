@@ -213,8 +213,12 @@ EntryEditorWindow::EntryEditorWindow(EntryKind kind, DisplaySources sources, Pla
     add_button(tr("&Apply"), "apply", midi::SeedButton::apply);
 
     auto* help = new QLabel(text_of(midi::pc_keys_help(sources_.workspace.settings.play_along.pc_key_1_for_degree_1)), this);
+    problem_ = new QLabel(this);
+    problem_->setObjectName("problem");
+    problem_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_);
+    layout->addWidget(problem_);
     layout->addWidget(display_, 1);
     layout->addWidget(help);
     layout->addLayout(buttons);
@@ -246,10 +250,24 @@ void EntryEditorWindow::show_values() {
 }
 
 void EntryEditorWindow::text_edited() {
+    changed_here_ = true;
     const auto read = read_entry(kind_, text_->text().toStdString(), sources_.workspace.composition.Frequency_of_lowest_note);
     if (!read) return;
     values_ = *read;
     display_->update();
+}
+
+// Shows the composition's entry again, unless the user has changed this one.
+void EntryEditorWindow::follow_composition() {
+    if (changed_here_) return;
+    values_ = entry_values(kind_, sources_.workspace);
+    keys_ = entry_keys(kind_, sources_.workspace.composition);
+    show_values();
+}
+
+void EntryEditorWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) follow_composition();
+    QWidget::changeEvent(event);
 }
 
 void EntryEditorWindow::add_key(int number) {
@@ -257,6 +275,7 @@ void EntryEditorWindow::add_key(int number) {
     if (key == keys_.end()) return;
     if (ended_) values_.clear();
     ended_ = false;
+    changed_here_ = true;
     values_.push_back(key->value);
     marked_ = number;
     preview_->start(preview_notes(std::vector<double>{key->pitch}, Figure::sequence, Direction::ascending, kPreviewNoteMs));
@@ -282,6 +301,7 @@ void EntryEditorWindow::press(midi::SeedButton button) {
             break;
         case midi::SeedButton::clear:
             preview_->stop();
+            changed_here_ = true;
             values_.clear();
             marked_.reset();
             show_values();
@@ -300,8 +320,13 @@ void EntryEditorWindow::press(midi::SeedButton button) {
 }
 
 void EntryEditorWindow::apply() {
-    if (values_.empty()) return;
-    if (apply_entry(kind_, sources_.workspace, text_->text().toStdString()) && applied_) applied_();
+    if (values_.empty() || !changed_here_) return;  // nothing of this window's own to write back
+    const files::EditResult result = apply_entry(kind_, sources_.workspace, text_->text().toStdString());
+    problem_->setText(QString::fromStdString(result.refused));
+    text_->setStyleSheet(result.refused.empty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    if (!result.refused.empty()) return;  // said under the text, which stays for the user to mend
+    changed_here_ = false;
+    if (result.changed && applied_) applied_();
     // The keys of the arpeggio and the seed depend on the scale and the arpeggio.
     keys_ = entry_keys(kind_, sources_.workspace.composition);
     display_->update();

@@ -104,9 +104,13 @@ std::vector<double> entry_values(EntryKind kind, const files::Workspace& ws) {
     return {c.Note_heights.begin(), c.Note_heights.end()};
 }
 
+// Scale pitches as the main window writes them, cents with their word: a bare "63.1579"
+// would read back as a ratio of 63.
 std::string entry_text(EntryKind kind, std::span<const double> values, const tuning::PitchFormat& format) {
     if (kind == EntryKind::scale) {
-        return joined(values, [&](double v) { return tuning::format_pitch_value(v, tuning::PitchForm::ratio, format); });
+        return joined(values, [&](double v) {
+            return tuning::format_pitch_value(v, tuning::PitchForm::ratio, format, tuning::FormatRequest{.cents_word = true});
+        });
     }
     return joined(values, [](double v) { return files::number_text(v); });
 }
@@ -135,7 +139,7 @@ std::optional<std::vector<double>> read_entry(EntryKind kind, std::string_view t
     return values;
 }
 
-bool apply_entry(EntryKind kind, files::Workspace& ws, std::string_view text) {
+files::EditResult apply_entry(EntryKind kind, files::Workspace& ws, std::string_view text) {
     switch (kind) {
         case EntryKind::scale:
             return files::edit_scale(ws, text);

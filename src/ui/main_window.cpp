@@ -36,6 +36,8 @@
 namespace corvane::ui {
 namespace {
 
+constexpr const char* kRefusedProperty = "refused";  // a field holding a text that was not taken
+
 // How often the window looks at what the player reported while play runs.
 constexpr int kNoticesIntervalMs = 40;
 
@@ -94,10 +96,25 @@ std::optional<std::size_t> occasion_of(files::OpenedKind kind) {
     }
 }
 
-void set_field_text(QLineEdit* edit, const std::string& text) {
+// A field shows the composition again, unless it holds a refused text the user is to mend,
+// or what it holds already means the same (what the user typed stays as typed).
+void set_field_text(QLineEdit* edit, const std::string& text, bool same_meaning = false) {
+    if (edit->property(kRefusedProperty).toBool() || same_meaning) return;
     const QString shown = QString::fromStdString(text);
     if (edit->text() != shown) edit->setText(shown);
     edit->setCursorPosition(0);
+}
+
+bool same_scale(const QLineEdit* field, const engine::Composition& c) {
+    if (tuning::first_unreadable_pitch(field->text().toStdString())) return false;
+    const auto read = tuning::read_pitch_list(field->text().toStdString(), tuning::PitchForm::ratio,
+                                              tuning::ListNotation::absolute, c.Frequency_of_lowest_note);
+    return read.count_read > 0 && read.entries == c.Intervals;
+}
+
+bool same_number(const QLineEdit* field, double value) {
+    const auto e = tuning::evaluate_expression(field->text().toStdString(), tuning::PitchForm::ratio);
+    return e.complete && e.value == value;
 }
 
 }  // namespace
@@ -145,7 +162,10 @@ void MainWindow::build_fields() {
 
     seed_ = drop_list("seed", true, central);
     connect(seed_->lineEdit(), &QLineEdit::editingFinished, this, [this] {
-        field_edited([this] { return files::edit_seed(context_.workspace(), seed_->currentText().toStdString()); });
+        QLineEdit* line = seed_->lineEdit();
+        if (!line->isModified()) return;  // left without typing: nothing is read back
+        line->setModified(false);
+        field_edited([this] { return files::edit_seed(context_.workspace(), seed_->currentText().toStdString()); }, line);
     });
     connect(seed_, &QComboBox::activated, this, &MainWindow::choose_seed);
     add_row("Musical &seed", seed_);
@@ -251,11 +271,16 @@ QLabel* MainWindow::active_sensing_light(QWidget* parent) {
     return light;
 }
 
-QLineEdit* MainWindow::text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit) {
+// A field is read back only when the user typed in it: tabbing through the fields or opening
+// a menu leaves the composition exactly as it was.
+QLineEdit* MainWindow::text_field(const char* name, QWidget* parent,
+                                  std::function<files::EditResult(std::string_view)> edit) {
     auto* field = new QLineEdit(parent);
     field->setObjectName(QLatin1String(name));
     connect(field, &QLineEdit::editingFinished, this, [this, field, edit = std::move(edit)] {
-        field_edited([&] { return edit(field->text().toStdString()); });
+        if (!field->isModified()) return;
+        field->setModified(false);
+        field_edited([&] { return edit(field->text().toStdString()); }, field);
     });
     return field;
 }
@@ -292,7 +317,7 @@ QComboBox* MainWindow::list_field(const char* name, QWidget* parent, bool (*choo
     connect(list, &QComboBox::activated, this, [this, choose](int index) {
         field_edited([&] {
             choose(context_.workspace(), static_cast<std::size_t>(index));
-            return true;  // the texts, titles and lists are shown again in any case
+            return files::EditResult{true, {}};  // the texts, titles and lists are shown again in any case
         });
     });
     return list;
@@ -382,22 +407,34 @@ void MainWindow::run(CommandGroup group, const std::function<void()>& command) {
     command();
 }
 
-void MainWindow::field_edited(const std::function<bool()>& edit) {
+void MainWindow::field_edited(const std::function<files::EditResult()>& edit, QLineEdit* field) {
     if (editing_) return;
     editing_ = true;
+    files::EditResult result;
     run(CommandGroup::edit, [&] {
-        bool changed = false;
         {
             // The player reads the composition as it plays, under the port's lock; what the
             // edit has to say waits until the lock is let go.
             const auto group = context_.playback().port().hold_group();
-            changed = edit();
+            result = edit();
         }
         show_edit_reports();
-        if (changed) composition_changed();
+        if (result.changed) composition_changed();
     });
+    if (field != nullptr) {
+        field->setProperty(kRefusedProperty, !result.refused.empty());
+        field->setStyleSheet(result.refused.empty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+        field->setToolTip(QString::fromStdString(result.refused));
+    }
     show_composition();
     editing_ = false;
+    if (!result.refused.empty()) mark_refused(field, result.refused);
+}
+
+// Says what could not be read; the field keeps the text, marked, for the user to mend.
+void MainWindow::mark_refused(QLineEdit* field, const std::string& why) {
+    context_.reporter().report(why, "Corvane");
+    if (field != nullptr) field->setFocus();
 }
 
 void MainWindow::show_edit_reports() {
@@ -424,14 +461,14 @@ void MainWindow::show_composition() {
     }
     seed_->setEditText(QString::fromStdString(files::seed_text(c)));
     set_field_text(levels_, std::to_string(c.Levels));
-    set_field_text(note_length_, files::number_text(c.Note_length));
-    set_field_text(sustain_, files::number_text(c.Sustain));
+    set_field_text(note_length_, files::number_text(c.Note_length), same_number(note_length_, c.Note_length));
+    set_field_text(sustain_, files::number_text(c.Sustain), same_number(sustain_, c.Sustain));
     set_field_text(channels_, std::to_string(c.Channels_in_Play));
-    set_field_text(scale_, scale);
+    set_field_text(scale_, scale, same_scale(scale_, c));
     set_field_text(scale_title_, c.Intervals_Title);
     set_field_text(arpeggio_, files::arpeggio_text(c));
     set_field_text(arpeggio_title_, c.Arpeggio_Title);
-    set_field_text(frequency_, frequency);
+    set_field_text(frequency_, frequency, same_number(frequency_, c.Frequency_of_lowest_note));
     order_->setCurrentIndex(c.Choose_channels_by);
     fill_lists();
     if (!context_.playback().player().playing()) {
@@ -492,7 +529,8 @@ void MainWindow::choose_seed(int index) {
         run(CommandGroup::edit, [&] { open_file(files::resolve_list_path(ws.program_folder, ws.seeds.files[i])); });
         return;
     }
-    field_edited([this, index] { return files::edit_seed(context_.workspace(), seed_->itemText(index).toStdString()); });
+    field_edited([this, index] { return files::edit_seed(context_.workspace(), seed_->itemText(index).toStdString()); },
+                 seed_->lineEdit());
 }
 
 void MainWindow::choose_order_of_play(int rule) {

@@ -34,15 +34,50 @@ TEST(FieldEdits, ClampsReportTheUpperLimitsOnly) {
     EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
     EXPECT_EQ(reporter.entries()[0].caption, "Levels");
     reporter.clear();
-    edit_levels(ws, "-2", reporter);
+    EXPECT_TRUE(edit_levels(ws, "-2", reporter));
     EXPECT_EQ(ws.composition.Levels, 0);
-    edit_sustain(ws, "301", reporter);
+    EXPECT_TRUE(edit_sustain(ws, "301", reporter));
     EXPECT_EQ(ws.composition.Sustain, 300.0);
-    edit_channels_in_play(ws, "2*10", reporter);
+    EXPECT_TRUE(edit_channels_in_play(ws, "2*10", reporter));
     EXPECT_EQ(ws.composition.Channels_in_Play, 16);
     ASSERT_EQ(reporter.entries().size(), 2u);
     EXPECT_EQ(reporter.entries()[0].caption, "Notes in chord");
     EXPECT_EQ(reporter.entries()[1].message, "Maximum of 16 MIDI channels.");
+}
+
+// A typo never replaces what was there: the field's text is refused whole, saying what could
+// not be read, and the composition stays as it was.
+TEST(FieldEdits, TextThatDoesNotReadIsRefusedWholeAndNamed) {
+    Workspace ws;
+    RecordingReporter reporter;
+    ASSERT_FALSE(edit_scale(ws, "1 9/8 5/4 4/3 3/2 5/3 15/8 2").refused.size());
+    const auto scale = ws.composition.Intervals;
+    ws.settings.needs_save = false;
+    const auto expect_refused = [&](const EditResult& r, const std::string& why) {
+        EXPECT_FALSE(r.changed);
+        EXPECT_EQ(r.refused, why);
+        EXPECT_EQ(ws.composition.Intervals, scale);
+        EXPECT_FALSE(ws.settings.needs_save);
+    };
+    expect_refused(edit_scale(ws, "abc"), "\"abc\" is not a pitch, so the scale is left as it was.");
+    expect_refused(edit_scale(ws, ""), "The scale is empty, so it is left as it was.");
+    expect_refused(edit_scale(ws, "1 9/8 5/4 4/e 3/2 2"), "\"4/e\" is not a pitch, so the scale is left as it was.");
+    expect_refused(edit_arpeggio(ws, "abc"), "\"abc\" is not a scale degree, so the arpeggio is left as it was.");
+    expect_refused(edit_arpeggio(ws, "0 2 x4"), "\"x4\" is not a scale degree, so the arpeggio is left as it was.");
+    expect_refused(edit_seed(ws, "0 1 q 2"), "\"q\" is not a number, so the seed is left as it was.");
+    expect_refused(edit_levels(ws, "many", reporter), "\"many\" is not a number, so Levels is left as it was.");
+    expect_refused(edit_note_length(ws, "0"), "\"0\" is no time for one note: it must be above 0 and at most 3600 "
+                                              "seconds, so it is left as it was.");
+    expect_refused(edit_note_length(ws, "2x"), "\"2x\" is not a number, so the time for one note is left as it was.");
+    for (const char* hertz : {"0", "-440", "1e300"}) {
+        expect_refused(edit_lowest_frequency(ws, hertz),
+                       "\"" + std::string(hertz) + "\" Hz is no frequency of the lowest note: it must be from 0.001 "
+                       "to 100000 Hz, so it is left as it was.");
+    }
+    // What reads whole is taken: cents with their word, the bend test, an expression.
+    EXPECT_TRUE(edit_scale(ws, "1 63.1579 cents n(2/19) 2"));
+    EXPECT_TRUE(edit_seed(ws, "0 1 TEST"));
+    EXPECT_TRUE(edit_lowest_frequency(ws, "440*3/4"));
 }
 
 TEST(SpinArrows, NoteLengthBySquareRootOfTwoChannelsWithinOneToSixteen) {

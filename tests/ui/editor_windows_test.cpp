@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -63,7 +64,7 @@ TEST(EntryEditorModel, ScaleTextReadsBackAndAppliesToTheComposition) {
     const auto ratios = read_entry(EntryKind::scale, "1 9/8 5/4 4/3 3/2 2", ws.composition.Frequency_of_lowest_note);
     ASSERT_TRUE(ratios.has_value());
     EXPECT_EQ(entry_text(EntryKind::scale, *ratios, ws.settings.format), "1 9/8 5/4 4/3 3/2 2");
-    EXPECT_TRUE(apply_entry(EntryKind::scale, ws, entry_text(EntryKind::scale, *ratios, ws.settings.format)));
+    EXPECT_TRUE(apply_entry(EntryKind::scale, ws, entry_text(EntryKind::scale, *ratios, ws.settings.format)).changed);
     EXPECT_EQ(entry_values(EntryKind::scale, ws), *ratios);
     EXPECT_TRUE(ws.settings.needs_save);
     EXPECT_FALSE(read_entry(EntryKind::scale, "", 261.6).has_value());
@@ -115,6 +116,39 @@ TEST_F(EditorWindowTest, SeedClickedOnTheKeysIsAppliedIntoTheComposition) {
     click(*window, "apply");
     EXPECT_EQ(m.ws.composition.Note_heights, (std::vector<int>{2, -1, 0}));
     EXPECT_EQ(applied, 1);
+}
+
+// A scale in cents shows with its word, as in the main window; Apply with nothing changed here
+// writes nothing, and after the main window has chosen another scale the window follows it
+// rather than writing its old text back.
+TEST_F(EditorWindowTest, TheScaleEditorNeverChangesAScaleItDidNotChange) {
+    ASSERT_FALSE(files::edit_scale(m.ws, "1 63.1579 cents n(2/19) 2").refused.size());
+    m.ws.settings.format.show_cents = true;
+    const auto nineteen = m.ws.composition.Intervals;
+    m.ws.settings.needs_save = false;
+    auto window = open(EntryKind::scale);
+    auto* entry = window->findChild<QLineEdit*>("entry");
+    EXPECT_NE(entry->text().indexOf(" cents"), -1) << entry->text().toStdString();
+    click(*window, "apply");
+    EXPECT_EQ(m.ws.composition.Intervals, nineteen);
+    EXPECT_FALSE(m.ws.settings.needs_save);
+    EXPECT_EQ(applied, 0);
+    // The main window chooses a just scale; the editor, activated again, shows it.
+    ASSERT_FALSE(files::edit_scale(m.ws, "1 9/8 5/4 2").refused.size());
+    const auto just = m.ws.composition.Intervals;
+    window->activateWindow();
+    QEvent activation(QEvent::ActivationChange);
+    QCoreApplication::sendEvent(window.get(), &activation);
+    click(*window, "apply");
+    EXPECT_EQ(m.ws.composition.Intervals, just);
+    // A typo typed here is refused and said under the text.
+    entry->setText("1 9/8 abc 2");
+    QTest::keyClick(entry, Qt::Key_End);  // an edit by the user
+    QTest::keyClicks(entry, " ");
+    click(*window, "apply");
+    EXPECT_EQ(m.ws.composition.Intervals, just);
+    EXPECT_EQ(window->findChild<QLabel*>("problem")->text().toStdString(),
+              "\"abc\" is not a pitch, so the scale is left as it was.");
 }
 
 TEST_F(EditorWindowTest, ControlNotesFromMidiInPressTheSeedWindowsButtons) {

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "main_window_fixture.h"
+#include "corvane/tuning/temperament.h"
 
 namespace corvane::ui {
 namespace {
@@ -84,7 +85,47 @@ TEST_F(MainWindowTest, SpinArrowsAndTheLimitsOfTheFields) {
     ASSERT_EQ(reporter.entries().size(), 1u);
     EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
     type_into("note_length", "1/4");
-    EXPECT_EQ(text("note_length"), "0.25");
+    EXPECT_EQ(text("note_length"), "1/4");  // what was typed stays as typed
+    EXPECT_EQ(context->composition().Note_length, 0.25);
+}
+
+// Tabbing through every field, and opening and closing a menu, changes nothing: no field is
+// read back unless it was typed in.
+TEST_F(MainWindowTest, TabbingThroughTheFieldsChangesNothing) {
+    files::Workspace ws;
+    engine::set_intervals(ws.composition, tuning::make_equal_temperament(19).entries);
+    const auto path = folder / "nineteen.cv";
+    platform::RecordingReporter quiet;
+    ASSERT_TRUE(files::save_file(ws, path, files::SaveCommand::save_as, quiet));
+    start({.started_with_file = true});
+    window->open_file(path);
+    ASSERT_FALSE(context->settings().needs_save);
+    const auto intervals = context->composition().Intervals;
+    find<QLineEdit>("levels")->setFocus();
+    for (int i = 0; i < 14; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(context->settings().needs_save);
+    EXPECT_FALSE(window->windowTitle().contains('*')) << window->windowTitle().toStdString();
+    EXPECT_EQ(context->composition().Intervals, intervals);
+}
+
+// A typo is refused whole: the scale stays, the field keeps the text, marked, and the message
+// names what could not be read.
+TEST_F(MainWindowTest, ATypoInTheScaleLeavesTheScaleAndSaysWhy) {
+    start();
+    type_into("scale", "1 9/8 5/4 4/3 3/2 5/3 15/8 2");
+    const auto just = context->composition().Intervals;
+    type_into("scale", "1 9/8 5/4 4/e 3/2 5/3 15/8 2");
+    EXPECT_EQ(context->composition().Intervals, just);
+    EXPECT_EQ(text("scale"), "1 9/8 5/4 4/e 3/2 5/3 15/8 2");
+    EXPECT_TRUE(find<QLineEdit>("scale")->property("refused").toBool());
+    EXPECT_TRUE(reporter.said("\"4/e\" is not a pitch, so the scale is left as it was."));
+    type_into("scale", "1 9/8 5/4 4/3 3/2 5/3 15/8 2");
+    EXPECT_FALSE(find<QLineEdit>("scale")->property("refused").toBool());
+    type_into("lowest_frequency", "1e300");
+    EXPECT_NEAR(context->composition().Frequency_of_lowest_note, 261.6256, 1e-3);
 }
 
 TEST_F(MainWindowTest, CtrlSAsksBeforeReplacingAndNoKeepsTheFile) {

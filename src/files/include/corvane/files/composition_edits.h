@@ -18,17 +18,26 @@ namespace corvane::files {
 // whatever the locale.
 std::string number_text(double value);
 
-// Each edit returns whether the composition changed.
-bool edit_seed(Workspace& ws, std::string_view text);
-bool edit_levels(Workspace& ws, std::string_view text, platform::Reporter& reporter);
-bool edit_note_length(Workspace& ws, std::string_view text);
-bool edit_sustain(Workspace& ws, std::string_view text, platform::Reporter& reporter);
-bool edit_channels_in_play(Workspace& ws, std::string_view text, platform::Reporter& reporter);
-bool edit_scale(Workspace& ws, std::string_view text);
-bool edit_scale_title(Workspace& ws, std::string_view text);
-bool edit_arpeggio(Workspace& ws, std::string_view text);
-bool edit_arpeggio_title(Workspace& ws, std::string_view text);
-bool edit_lowest_frequency(Workspace& ws, std::string_view text);
+// What an edit did with the text typed.
+struct EditResult {
+    bool changed = false;  // the composition changed, and is marked unsaved
+    std::string refused;   // why the text was not taken, naming what could not be read; empty when taken
+    explicit operator bool() const { return changed; }
+};
+
+// Each edit takes the whole text or nothing: a text that does not read as what the field
+// holds (a word that is no pitch, a frequency of 0 Hz) leaves the composition as it was
+// and says why.
+[[nodiscard]] EditResult edit_seed(Workspace& ws, std::string_view text);
+[[nodiscard]] EditResult edit_levels(Workspace& ws, std::string_view text, platform::Reporter& reporter);
+[[nodiscard]] EditResult edit_note_length(Workspace& ws, std::string_view text);
+[[nodiscard]] EditResult edit_sustain(Workspace& ws, std::string_view text, platform::Reporter& reporter);
+[[nodiscard]] EditResult edit_channels_in_play(Workspace& ws, std::string_view text, platform::Reporter& reporter);
+[[nodiscard]] EditResult edit_scale(Workspace& ws, std::string_view text);
+[[nodiscard]] EditResult edit_scale_title(Workspace& ws, std::string_view text);
+[[nodiscard]] EditResult edit_arpeggio(Workspace& ws, std::string_view text);
+[[nodiscard]] EditResult edit_arpeggio_title(Workspace& ws, std::string_view text);
+[[nodiscard]] EditResult edit_lowest_frequency(Workspace& ws, std::string_view text);
 
 // The spin arrows: "Time for one note" times or divided by the square root of 2,
 // "Channels in Play" one up or down within 1 to 16.

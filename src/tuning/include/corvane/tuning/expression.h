@@ -12,6 +12,10 @@ enum class PitchForm { ratio, increment };
 struct Evaluation {
     double value = 0.0;
     bool number_read = false;  // at least one number was read
+    // The whole text was one well-formed expression: nothing after it, no operand or
+    // function argument missing ("4/e"), no number with more after it ("2n"), no division by
+    // zero. The reader gives a value either way; a field takes only a complete one.
+    bool complete = false;
 };
 
 // Evaluates the first expression token of `text`: numbers, + - * / ^ ** |, parentheses,

@@ -35,6 +35,11 @@ struct PitchListReading {
 PitchListReading read_pitch_list(std::string_view text, PitchForm form, ListNotation notation,
                                  double lowest_frequency);
 
+// The first token of a scale text that is no pitch ("abc", "4/e"), if any, as the text has
+// it; "//" ends the text, and "cents", "Hz" and the #G/#H series read as read_pitch_list
+// reads them.
+std::optional<std::string> first_unreadable_pitch(std::string_view text);
+
 struct PitchListWriting {
     PitchForm form = PitchForm::ratio;
     ListNotation notation = ListNotation::absolute;

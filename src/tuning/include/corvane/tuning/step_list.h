@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -58,6 +59,10 @@ using ModeVoices = std::array<ModeDirection, kModeVoiceSlots>;
 // The mode value of `degree` for `voice` (clamped to 0..7), choosing the ascending form
 // while the tune rises and the descending form while it falls.
 double choose_mode_form(long degree, const StepList& list, ModeVoices& voices, int voice);
+
+// The first part of an arpeggio text that is no degree ("abc", "2x"), if any; "|" between or
+// beside numbers marks the descending part.
+std::optional<std::string> first_unreadable_step(std::string_view text);
 
 // True for the words that make an arpeggio follow the scale: "Use_ratios", "Use_intervals",
 // "FOLLOW_SCALE", "FOLLOW_WAVE_SCALE" (any case), and the menu's "Use ratios".

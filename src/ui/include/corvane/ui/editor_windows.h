@@ -5,6 +5,7 @@
 // a sequence, a chord or a broken chord, up or down; and the Colours dialog.
 
 #include <QDialog>
+#include <QLabel>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -54,6 +55,8 @@ private:
     void apply();
     void add_played_note(double midi_pitch);
     void update_title();
+    void follow_composition();
+    void changeEvent(QEvent* event) override;
 
     EntryKind kind_;
     DisplaySources sources_;
@@ -62,6 +65,11 @@ private:
     std::vector<double> values_;
     std::optional<int> marked_;
     bool ended_ = false;  // End Seed: the next note starts a new entry
+    // The entry was changed here (typed, clicked, played, cleared) since it last showed the
+    // composition: only then does Apply write it back, and only before that does the window
+    // follow the main window.
+    bool changed_here_ = false;
+    QLabel* problem_ = nullptr;  // what the last Apply could not read
 
     QLineEdit* text_ = nullptr;
     KeyDisplay* display_ = nullptr;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "corvane/files/composition_edits.h"
 #include "corvane/files/workspace.h"
 #include "corvane/ui/tune_graph_layout.h"
 
@@ -39,7 +40,7 @@ std::string entry_text(EntryKind kind, std::span<const double> values, const tun
 // The values of a typed text; nothing when it holds none.
 std::optional<std::vector<double>> read_entry(EntryKind kind, std::string_view text, double lowest_frequency);
 // Puts the text into the composition as the main window's fields do; whether it changed.
-bool apply_entry(EntryKind kind, files::Workspace& ws, std::string_view text);
+files::EditResult apply_entry(EntryKind kind, files::Workspace& ws, std::string_view text);
 
 // Where an entry value sounds, as MIDI pitch.
 double entry_pitch(EntryKind kind, double value, const engine::Composition& c);

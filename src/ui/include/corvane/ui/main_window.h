@@ -4,6 +4,8 @@
 // composition, Play/Stop, the status lines and the tune line, and the menu bar.
 
 #include <QMainWindow>
+
+#include "corvane/files/composition_edits.h"
 #include <QPointer>
 #include <QSettings>
 #include <filesystem>
@@ -69,7 +71,7 @@ protected:
 private:
     void build_fields();
     // A field whose text goes through `edit` when the user finishes typing.
-    QLineEdit* text_field(const char* name, QWidget* parent, std::function<bool(std::string_view)> edit);
+    QLineEdit* text_field(const char* name, QWidget* parent, std::function<files::EditResult(std::string_view)> edit);
     // A volume bar, 0..127, that starts at 64 and hands every move to `set_volume`.
     QSlider* volume_bar(const char* name, QWidget* parent, const std::function<void(int)>& set_volume);
     // Lights for a moment whenever MIDI in reports active sensing.
@@ -101,7 +103,10 @@ private:
     void update_play_button();
     void fill_lists();
 
-    void field_edited(const std::function<bool()>& edit);
+    // Runs an edit of the composition; a refusal marks `field` (which keeps what was typed)
+    // and says why.
+    void field_edited(const std::function<files::EditResult()>& edit, QLineEdit* field = nullptr);
+    void mark_refused(QLineEdit* field, const std::string& why);
     void composition_changed();
     void choose_seed(int index);
     void choose_order_of_play(int rule);
