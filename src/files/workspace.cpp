@@ -175,6 +175,11 @@ bool asks_to_replace(const Workspace& ws, const fs::path& path, SaveCommand comm
 
 }  // namespace
 
+bool opening_replaces_composition(const fs::path& path) {
+    const std::string ext = extension_of(path);
+    return ext.empty() || is_composition_extension(ext);
+}
+
 OpenResult open_file(Workspace& ws, const fs::path& path, platform::Reporter& reporter) {
     OpenResult result;
     const auto text = read_whole_file(path);
@@ -250,9 +255,8 @@ std::string replace_question(std::string_view file_name, std::string_view folder
     return question;
 }
 
-std::string window_title(const Settings& s) {
-    const std::string_view unsaved = s.needs_save ? "*" : "";
-    if (s.File.empty()) return "Corvane - first tune (new file)" + std::string(unsaved);
+std::string composition_name(const Settings& s) {
+    if (s.File.empty()) return "first tune (new file)";
     std::string name = file_name_of(s.File);
     for (const std::string_view ext : {".cv", ".cmp"}) {
         if (detail::ends_with_any_case(name, ext)) {
@@ -260,7 +264,13 @@ std::string window_title(const Settings& s) {
             break;
         }
     }
-    return name + std::string(unsaved) + " - Corvane";
+    return name;
+}
+
+std::string window_title(const Settings& s) {
+    const std::string_view unsaved = s.needs_save ? "*" : "";
+    if (s.File.empty()) return "Corvane - " + composition_name(s) + std::string(unsaved);
+    return composition_name(s) + std::string(unsaved) + " - Corvane";
 }
 
 std::span<const std::string_view> open_dialog_filters() { return kOpenFilters; }

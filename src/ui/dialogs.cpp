@@ -521,8 +521,8 @@ constexpr std::string_view kCommandLineHelp =
     "corvane [file]\n\n"
     "The file may be a composition (.cv, .cmp), a Scala scale (.scl), a list of scales (.lsc) or of "
     "modes (.lmd); its windows open as ticked for its kind.\n\n"
-    "When a copy is already running, the file goes to it, and it takes the file when nothing there is "
-    "unsaved. Without a file, or with Shift held while launching, a new copy starts.\n\n"
+    "When a copy is already running, the file goes to it; where that copy has unsaved changes it asks "
+    "whether to save them first. Without a file, or with Shift held while launching, a new copy starts.\n\n"
     "CORVANE_DATA_FOLDER names another folder for the configuration and the data files.\n\n"
     "corvane-cli plays, saves and converts from a terminal: corvane-cli --help lists its commands.";
 
@@ -571,7 +571,50 @@ void NonMelodicPercussionDialog::choose_sound(int channel, int choice) {
     changed_();
 }
 
-CommandLineOptionsDialog::CommandLineOptionsDialog(QWidget* parent) : QDialog(parent) {
+namespace {
+
+// What each occasion of the window table stands for, in the order of the occasions.
+constexpr std::array<std::string_view, kOccasions.size()> kOccasionTitles{
+    "Composition\nopened", "List of scales\nopened", "List of modes\nopened", "Scala scale\nopened", "Start-up",
+    "Show now"};
+
+// Rows are the windows, columns the occasions; each cell a tick.
+QTableWidget* window_ticks(WindowCodeTable& table, const std::function<void()>& changed, QWidget* parent) {
+    auto* ticks = new QTableWidget(static_cast<int>(kWindowCodeCount), static_cast<int>(kOccasions.size()), parent);
+    ticks->setObjectName("window_ticks");
+    QStringList rows;
+    for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
+        rows << qt_text(kWindowNames[i]) + QStringLiteral(" (") + QChar::fromLatin1(kWindowCodes[i]) + QLatin1Char(')');
+    }
+    QStringList columns;
+    for (const auto title : kOccasionTitles) columns << qt_text(title);
+    ticks->setVerticalHeaderLabels(rows);
+    ticks->setHorizontalHeaderLabels(columns);
+    for (std::size_t row = 0; row < kWindowCodeCount; ++row) {
+        for (std::size_t column = 0; column < kOccasions.size(); ++column) {
+            auto* cell = new QTableWidgetItem;
+            cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            cell->setCheckState(table.occasions[column].test(row) ? Qt::Checked : Qt::Unchecked);
+            ticks->setItem(static_cast<int>(row), static_cast<int>(column), cell);
+        }
+    }
+    ticks->resizeColumnsToContents();
+    QObject::connect(ticks, &QTableWidget::itemChanged, ticks, [&table, changed](QTableWidgetItem* cell) {
+        const auto row = static_cast<std::size_t>(cell->row());
+        const auto column = static_cast<std::size_t>(cell->column());
+        const bool on = cell->checkState() == Qt::Checked;
+        if (table.occasions[column].test(row) == on) return;
+        table.occasions[column].set(row, on);
+        changed();
+    });
+    return ticks;
+}
+
+}  // namespace
+
+CommandLineOptionsDialog::CommandLineOptionsDialog(WindowCodeTable& table, std::function<void()> changed,
+                                                   std::function<void()> show_now, QWidget* parent)
+    : QDialog(parent) {
     setObjectName("command_line_options");
     setWindowTitle(tr("Command line options"));
     auto* layout = new QVBoxLayout(this);
@@ -579,13 +622,24 @@ CommandLineOptionsDialog::CommandLineOptionsDialog(QWidget* parent) : QDialog(pa
     help->setWordWrap(true);
     help->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(help);
-    layout->addWidget(new QLabel(tr("This copy was started as:"), this));
+    auto* started_label = new QLabel(tr("This copy was &started as:"), this);
+    layout->addWidget(started_label);
     auto* started = new QLineEdit(QCoreApplication::arguments().join(QLatin1Char(' ')), this);
     started->setObjectName("started_as");
     started->setReadOnly(true);
+    started_label->setBuddy(started);
     layout->addWidget(started);
-    layout->addWidget(close_button(this));
-    resize(520, 320);
+    auto* ticks_label = new QLabel(tr("&Windows that open on each occasion:"), this);
+    layout->addWidget(ticks_label);
+    QTableWidget* ticks = window_ticks(table, changed, this);
+    ticks_label->setBuddy(ticks);
+    layout->addWidget(ticks, 1);
+    auto* buttons = close_button(this);
+    QPushButton* show = buttons->addButton(tr("Show &now"), QDialogButtonBox::ActionRole);
+    show->setObjectName("show_now");
+    connect(show, &QPushButton::clicked, this, [show_now = std::move(show_now)] { show_now(); });
+    layout->addWidget(buttons);
+    resize(760, 560);
 }
 
 }  // namespace corvane::ui

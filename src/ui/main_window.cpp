@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -136,6 +137,22 @@ MainWindow::MainWindow(ProgramContext& context, QSettings& store, QWidget* paren
         auto* move = new QShortcut(QKeySequence(key), this, nullptr, nullptr, Qt::ApplicationShortcut);
         connect(move, &QShortcut::activated, this, [this, s = step] { focus_next_window(s); });
     }
+    history_ = new CompositionHistory([this](const engine::Composition& c) { restore_composition(c); }, this);
+    connect(&history_->stack(), &QUndoStack::indexChanged, this, [this] {
+        if (!std::exchange(restored_, false)) return;
+        context_.settings().needs_save = !history_->at_saved_state();
+        update_title();
+    });
+    // Undo and Redo reach every window of the program; a field being typed in keeps the
+    // keys for its own text (see eventFilter).
+    undo_ = history_->stack().createUndoAction(this, tr("&Undo"));
+    undo_->setShortcut(QKeySequence::Undo);
+    redo_ = history_->stack().createRedoAction(this, tr("&Redo"));
+    redo_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction* action : {undo_, redo_}) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        addAction(action);
+    }
     connect_play_along();
     QApplication::instance()->installEventFilter(this);
 }
@@ -168,43 +185,43 @@ void MainWindow::build_fields() {
         field_edited([this] { return files::edit_seed(context_.workspace(), seed_->currentText().toStdString()); }, line);
     });
     connect(seed_, &QComboBox::activated, this, &MainWindow::choose_seed);
-    add_row("Musical &seed", seed_);
+    add_row("Musical see&d", seed_);
 
     auto& ws = context_.workspace();
     auto& reporter = edit_reports_;  // shown once the edit is done, outside the port's lock
     levels_ = text_field("levels", central, [&ws, &reporter](std::string_view t) { return files::edit_levels(ws, t, reporter); });
     add_row("&Levels", levels_);
     note_length_ = text_field("note_length", central, [&ws](std::string_view t) { return files::edit_note_length(ws, t); });
-    add_row("&Time for one note", note_length_,
+    add_row("Ti&me for one note", note_length_,
             arrows("note_length_arrows", central, [&ws](bool up, platform::Reporter&) { files::step_note_length(ws, up); }));
     sustain_ = text_field("sustain", central, [&ws, &reporter](std::string_view t) { return files::edit_sustain(ws, t, reporter); });
-    add_row("S&ustain", sustain_);
+    add_row("Sustai&n", sustain_);
     channels_ = text_field("channels_in_play", central,
                            [&ws, &reporter](std::string_view t) { return files::edit_channels_in_play(ws, t, reporter); });
-    add_row("C&hannels in Play", channels_, arrows("channels_arrows", central, [&ws](bool up, platform::Reporter& r) {
+    add_row("Channels in Pla&y", channels_, arrows("channels_arrows", central, [&ws](bool up, platform::Reporter& r) {
                 files::step_channels_in_play(ws, up, r);
             }));
 
     scale_ = text_field("scale", central, [&ws](std::string_view t) { return files::edit_scale(ws, t); });
     scale_title_ = text_field("scale_title", central, [&ws](std::string_view t) { return files::edit_scale_title(ws, t); });
     scales_ = list_field("scales", central, files::choose_scale_entry);
-    grid->addWidget(text_title_and_list(tr("Scale"), scale_, scale_title_, scales_, central, scale_tools(central)), row++,
+    grid->addWidget(text_title_and_list(tr("&Scale"), scale_, scale_title_, scales_, central, scale_tools(central)), row++,
                     0, 1, 3);
 
     arpeggio_ = text_field("arpeggio", central, [&ws](std::string_view t) { return files::edit_arpeggio(ws, t); });
     arpeggio_title_ =
         text_field("arpeggio_title", central, [&ws](std::string_view t) { return files::edit_arpeggio_title(ws, t); });
     modes_ = list_field("modes", central, files::choose_mode_entry);
-    grid->addWidget(text_title_and_list(tr("Arpeggio"), arpeggio_, arpeggio_title_, modes_, central), row++, 0, 1, 3);
+    grid->addWidget(text_title_and_list(tr("Arpe&ggio"), arpeggio_, arpeggio_title_, modes_, central), row++, 0, 1, 3);
 
     frequency_ =
         text_field("lowest_frequency", central, [&ws](std::string_view t) { return files::edit_lowest_frequency(ws, t); });
-    add_row("&Frequency of lowest note", frequency_);
+    add_row("Fre&quency of lowest note", frequency_);
 
     order_ = drop_list("order_of_play", false, central);
     for (const auto text : engine::channel_rule_menu_texts()) order_->addItem(without_marker(text));
     connect(order_, &QComboBox::activated, this, &MainWindow::choose_order_of_play);
-    add_row("&Order of play", order_);
+    add_row("Order of pl&ay", order_);
 
     play_ = new QPushButton(tr("&Play"), central);
     play_->setObjectName("play");
@@ -218,9 +235,9 @@ void MainWindow::build_fields() {
     grid->addWidget(play_, row++, 0, 1, 3);
 
     auto& play_along = context_.play_along();
-    add_row("Volu&me", volume_bar("main_volume", central,
+    add_row("Volume", volume_bar("main_volume", central,
                                   [&play_along](int volume) { play_along.keyboard().set_main_volume(volume); }));
-    add_row("MIDI in volum&e", volume_bar("midi_in_volume", central,
+    add_row("MIDI in volume", volume_bar("midi_in_volume", central,
                                           [&play_along](int volume) { play_along.midi_in_play().set_volume(volume); }),
             active_sensing_light(central));
 
@@ -289,7 +306,7 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
     auto* tools = new QWidget(parent);
     auto* layout = new QHBoxLayout(tools);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* mean_tone = new QPushButton(tr("&Mean-tone..."), tools);
+    auto* mean_tone = new QPushButton(tr("Mean-tone..."), tools);
     mean_tone->setObjectName("open_mean_tone");
     connect(mean_tone, &QPushButton::clicked, this, [this] {
         run(CommandGroup::opens_window, [this] {
@@ -298,7 +315,7 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
             dialog->show();
         });
     });
-    auto* beats = new QPushButton(tr("&Beats..."), tools);
+    auto* beats = new QPushButton(tr("Beats..."), tools);
     beats->setObjectName("open_beats");
     connect(beats, &QPushButton::clicked, this, [this] {
         run(CommandGroup::opens_window, [this] {
@@ -448,17 +465,37 @@ void MainWindow::composition_changed() {
     show_composition();
 }
 
+void MainWindow::restore_composition(const engine::Composition& composition) {
+    restored_ = true;
+    {
+        const auto group = context_.playback().port().hold_group();
+        engine::Composition& c = context_.composition();
+        const int channel = c.Channel;
+        c = composition;
+        c.Channel = channel;
+    }
+    for (QLineEdit* field : findChildren<QLineEdit*>()) {
+        field->setProperty(kRefusedProperty, false);  // the composition shows again, whatever was typed
+        field->setStyleSheet({});
+        field->setToolTip({});
+    }
+    composition_changed();
+}
+
 void MainWindow::show_composition() {
     const auto& ws = context_.workspace();
     const auto& c = ws.composition;
     std::string scale;
     std::string frequency;
+    engine::Composition now;
     {
         // MIDI in retunes the composition from its own thread, under the port lock.
         const auto group = context_.playback().port().hold_group();
         scale = files::scale_text(ws);
         frequency = files::number_text(c.Frequency_of_lowest_note);
+        now = c;
     }
+    history_->notice(now);
     seed_->setEditText(QString::fromStdString(files::seed_text(c)));
     set_field_text(levels_, std::to_string(c.Levels));
     set_field_text(note_length_, files::number_text(c.Note_length), same_number(note_length_, c.Note_length));
@@ -512,14 +549,14 @@ void MainWindow::update_title() {
     if (context_.midi_save().running()) {
         const auto& watch = context_.save_watch();
         setWindowTitle(QString::fromStdString(midi::saving_title(watch.track.load(), s.midi_file_format > 0,
-                                                                 files::window_title(s), s.needs_save)));
+                                                                 files::composition_name(s), s.needs_save)));
         return;
     }
     setWindowTitle(QString::fromStdString(files::window_title(s)));
 }
 
 void MainWindow::update_play_button() {
-    play_->setText(context_.playback().player().playing() ? tr("&Stop") : tr("&Play"));
+    play_->setText(context_.playback().player().playing() ? tr("Sto&p") : tr("&Play"));
 }
 
 void MainWindow::choose_seed(int index) {
@@ -596,6 +633,18 @@ void MainWindow::take_player_notices() {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
+    if (type == QEvent::ShortcutOverride) {
+        // A field keeps Ctrl+Z for its own text while the user types in it; once the text is
+        // taken (or nothing was typed) the keys undo the composition.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const auto* field = qobject_cast<QLineEdit*>(watched);
+        if (field != nullptr && !field->isModified() && !field->isReadOnly() &&
+            (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+             key->keyCombination() == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z))) {
+            event->ignore();
+            return true;
+        }
+    }
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool down = type == QEvent::KeyPress;
@@ -618,6 +667,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Files
 
 void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
+    if (files::opening_replaces_composition(path) && !settle_unsaved_changes("Open")) return;
     auto& ws = context_.workspace();
     files::OpenResult result;
     {
@@ -637,18 +687,38 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
         }
         if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
     }
+    if (result.kind == files::OpenedKind::composition) history_->start_over(context_.composition());
     composition_changed();
     if (const auto occasion = occasion_of(result.kind)) show_windows_for(*occasion);
     if (play_after && result.may_start_playing()) play();
 }
 
 void MainWindow::new_composition() {
+    if (!settle_unsaved_changes("New")) return;
     auto hold = context_.hold_play();
     auto& ws = context_.workspace();
-    ws.composition = engine::new_composition();
+    {
+        const auto group = context_.playback().port().hold_group();
+        ws.composition = engine::new_composition();
+    }
     ws.settings.File.clear();
     ws.settings.needs_save = false;
+    history_->start_over(ws.composition);
     composition_changed();
+}
+
+bool MainWindow::settle_unsaved_changes(std::string_view occasion) {
+    if (!context_.settings().needs_save) return true;
+    const std::string question = "The composition \"" + files::composition_name(context_.settings()) +
+                                 "\" has changes that are not saved.\n\nSave them first?";
+    switch (context_.reporter().ask_save_discard_cancel(question, occasion)) {
+        case platform::SaveChoice::save:
+            save_command();
+            return !context_.settings().needs_save;  // a save that did not happen keeps the work here
+        case platform::SaveChoice::discard: return true;
+        case platform::SaveChoice::cancel: return false;
+    }
+    return false;
 }
 
 namespace {
@@ -697,6 +767,7 @@ void MainWindow::save_command() {
     auto hold = context_.hold_play();
     files::save_file(context_.workspace(), file, files::SaveCommand::save, context_.reporter(),
                      [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    if (!context_.settings().needs_save) history_->mark_saved();
     show_composition();
 }
 
@@ -713,6 +784,7 @@ void MainWindow::save_as_command() {
     const auto name = files::name_for_save_filter(path.toStdString(), static_cast<int>(filter_list.indexOf(selected)) + 1);
     files::save_file(context_.workspace(), name, files::SaveCommand::save_as, context_.reporter(),
                      [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    if (!context_.settings().needs_save) history_->mark_saved();
     show_composition();
 }
 
@@ -825,7 +897,11 @@ void MainWindow::open_scales_options() {
 }
 
 void MainWindow::open_command_line_options() {
-    show_once(command_line_options_, [this] { return new CommandLineOptionsDialog(this); });
+    show_once(command_line_options_, [this] {
+        return new CommandLineOptionsDialog(
+            context_.stored().window_codes, [this] { write_stored_values(store_, context_.stored()); },
+            [this] { show_windows_for(kShowNowOccasion); }, this);
+    });
 }
 
 void MainWindow::open_scales_tool(const char* button) {
@@ -886,6 +962,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::exit_program() {
+    if (!settle_unsaved_changes("Exit")) return false;
     if (!run_exit_sequence(*this, context_.reporter())) return false;
     exiting_ = true;
     QApplication::quit();

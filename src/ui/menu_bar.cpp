@@ -24,8 +24,31 @@ constexpr std::string_view kAboutText =
 constexpr std::string_view kHelpText =
     "Type a seed (steps such as 0 1 2 1), the number of levels and the time for one note, choose a scale "
     "and an arpeggio, and press Play.\n\nEvery number may be an expression: 3/2, n(7/12), 701.955` (cents).\n\n"
-    "Hold Escape to interrupt; Shift+Escape also brings the priority back to normal.\nCtrl+S saves; F5 and F6 "
-    "move between the open windows.";
+    "Hold Escape to interrupt; Shift+Escape also brings the priority back to normal.\nCtrl+S saves, Ctrl+Z undoes "
+    "a change and Ctrl+Shift+Z does it again; F5 and F6 move between the open windows.";
+
+// Menu texts with a keyboard marker on a letter no earlier text has: the first letter of a
+// word where it can, else any letter of the text, else none.
+QStringList with_own_markers(const QStringList& texts) {
+    QString taken;
+    QStringList marked;
+    const auto take = [&](const QString& text, qsizetype at) {
+        taken += text[at].toLower();
+        return QString(text).insert(at, QLatin1Char('&'));
+    };
+    for (const QString& text : texts) {
+        qsizetype chosen = -1;
+        for (qsizetype i = 0; i < text.size() && chosen < 0; ++i) {
+            const bool starts_word = i == 0 || !text[i - 1].isLetter();
+            if (starts_word && text[i].isLetter() && !taken.contains(text[i].toLower())) chosen = i;
+        }
+        for (qsizetype i = 0; i < text.size() && chosen < 0; ++i) {
+            if (text[i].isLetter() && !taken.contains(text[i].toLower())) chosen = i;
+        }
+        marked << (chosen < 0 ? text : take(text, chosen));
+    }
+    return marked;
+}
 
 }  // namespace
 
@@ -45,10 +68,13 @@ void MainWindow::add_option_tick(QMenu& menu, const QString& text, bool files::S
     ticks_.emplace_back(action, flag);
 }
 
+// Every control of the main window has its own Alt letter: the menus take F E O I C V T U R W H B,
+// the fields D L M N Y S G Q A P.
 void MainWindow::build_menu_bar() {
     menuBar()->clear();
     ticks_.clear();
     build_file_menu();
+    build_edit_menu();
     out_menu_ = menuBar()->addMenu(tr("&Out"));
     build_out_menu();
     in_menu_ = menuBar()->addMenu(tr("&In"));
@@ -57,14 +83,15 @@ void MainWindow::build_menu_bar() {
     connect(channels, &QAction::triggered, this, [this] { run(CommandGroup::opens_window, [this] { open_window('N'); }); });
     voice_menu_ = menuBar()->addMenu(tr("&Voice"));
     build_voice_menu();
-    for (const auto& [text, code] : {std::pair{"&Pitch...", 'P'}, std::pair{"&Tune...", 'T'}, std::pair{"&Colours...", 'C'}}) {
+    for (const auto& [text, code] : {std::pair{"Pi&tch...", 'P'}, std::pair{"T&une...", 'T'}, std::pair{"Colou&rs...", 'C'}}) {
         connect(menuBar()->addAction(tr(text)), &QAction::triggered, this,
                 [this, window = code] { run(CommandGroup::opens_window, [this, window] { open_window(window); }); });
     }
+    build_windows_menu();
     QAction* help = menuBar()->addAction(tr("&Help..."));
-    connect(help, &QAction::triggered, this, [this] {
-        run(CommandGroup::help, [this] { QMessageBox::information(this, tr("Help"), qt_text(kHelpText)); });
-    });
+    help->setShortcut(QKeySequence::HelpContents);
+    help->setShortcutContext(Qt::ApplicationShortcut);
+    connect(help, &QAction::triggered, this, [this] { run(CommandGroup::help, [this] { show_help(); }); });
     QAction* about = menuBar()->addAction(tr("A&bout..."));
     connect(about, &QAction::triggered, this, [this] {
         run(CommandGroup::help, [this] { QMessageBox::about(this, tr("About Corvane"), qt_text(kAboutText)); });
@@ -72,11 +99,36 @@ void MainWindow::build_menu_bar() {
     update_ticks();
 }
 
+void MainWindow::build_edit_menu() {
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName("edit_menu");
+    edit->addAction(undo_);
+    edit->addAction(redo_);
+}
+
+// Every window of the program, by name; the window codes open the same windows.
+void MainWindow::build_windows_menu() {
+    QMenu* windows = menuBar()->addMenu(tr("&Windows"));
+    windows->setObjectName("windows_menu");
+    QStringList names;
+    for (const auto name : kWindowNames) names << qt_text(name) + QStringLiteral("...");
+    names << tr("Windows to open...");
+    const QStringList marked = with_own_markers(names);
+    for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
+        add_command(*windows, marked[static_cast<qsizetype>(i)], CommandGroup::opens_window,
+                    [this, code = kWindowCodes[i]] { open_window(code); });
+    }
+    windows->addSeparator();
+    add_command(*windows, marked.back(), CommandGroup::opens_window, [this] { open_command_line_options(); });
+}
+
+void MainWindow::show_help() { QMessageBox::information(this, tr("Help"), qt_text(kHelpText)); }
+
 void MainWindow::build_file_menu() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName("file_menu");
-    add_command(*file, tr("&New"), CommandGroup::edit, [this] { new_composition(); });
-    add_command(*file, tr("&Open"), CommandGroup::edit, [this] { open_command(); });
+    add_command(*file, tr("&New"), CommandGroup::edit, [this] { new_composition(); })->setShortcut(QKeySequence::New);
+    add_command(*file, tr("&Open"), CommandGroup::edit, [this] { open_command(); })->setShortcut(QKeySequence::Open);
     add_command(*file, tr("&Save"), CommandGroup::edit, [this] { save_command(); })
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     file->actions().back()->setShortcutContext(Qt::WidgetShortcut);  // Ctrl+S is the window's own
@@ -123,7 +175,7 @@ void MainWindow::build_file_menu() {
     add_option_tick(*file, tr("New windows on top"), &files::Settings::new_sas_windows_on_top);
     add_option_tick(*file, tr("Play on start up"), &files::Settings::play_on_start_up);
     add_option_tick(*file, tr("Play by file assoc."), &files::Settings::play_on_start_up_with_file);
-    add_command(*file, tr("E&xit"), CommandGroup::exit, [this] { close(); });
+    add_command(*file, tr("E&xit"), CommandGroup::exit, [this] { close(); })->setShortcut(QKeySequence::Quit);
 }
 
 void MainWindow::build_out_menu() {

@@ -41,6 +41,18 @@ platform::Answer QtReporter::ask_yes_no(std::string_view question, std::string_v
     return box.exec() == QMessageBox::Yes ? platform::Answer::yes : platform::Answer::no;
 }
 
+platform::SaveChoice QtReporter::ask_save_discard_cancel(std::string_view question, std::string_view caption) {
+    QMessageBox box(QMessageBox::Warning, text_of(caption), text_of(question),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+        case QMessageBox::Save: return platform::SaveChoice::save;
+        case QMessageBox::Discard: return platform::SaveChoice::discard;
+        default: return platform::SaveChoice::cancel;
+    }
+}
+
 platform::Answer QtReporter::ask_from_worker(std::string_view question, std::string_view caption) {
     // The answer is shared, so that a question never asked (the loop ended) is harmless.
     auto answer = std::make_shared<std::promise<platform::Answer>>();

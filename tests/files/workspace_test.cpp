@@ -166,6 +166,7 @@ TEST(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     EXPECT_EQ(window_title(ws.settings), "first tune - Corvane");
     ws.settings.needs_save = true;
     EXPECT_EQ(window_title(ws.settings), "first tune* - Corvane");
+    EXPECT_EQ(composition_name(ws.settings), "first tune");
 
     Workspace other = workspace_in(folder);
     open_file(other, folder / "first tune.cmp", reporter);

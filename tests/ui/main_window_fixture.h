@@ -46,6 +46,7 @@ using platform::Answer;
 class AnsweringReporter final : public platform::Reporter {
 public:
     std::atomic<Answer> answer{Answer::yes};
+    std::atomic<platform::SaveChoice> save_choice{platform::SaveChoice::cancel};
 
     void report(std::string_view message, std::string_view caption) override {
         const std::lock_guard lock(lock_);
@@ -55,6 +56,11 @@ public:
         const std::lock_guard lock(lock_);
         said_.ask_yes_no(question, caption);
         return answer.load();
+    }
+    platform::SaveChoice ask_save_discard_cancel(std::string_view question, std::string_view caption) override {
+        const std::lock_guard lock(lock_);
+        said_.ask_yes_no(question, caption);
+        return save_choice.load();
     }
     std::vector<platform::RecordingReporter::Entry> entries() const {
         const std::lock_guard lock(lock_);

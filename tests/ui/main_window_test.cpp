@@ -3,6 +3,8 @@
 
 #include <map>
 
+#include <QTableWidget>
+
 #include "main_window_fixture.h"
 #include "corvane/tuning/temperament.h"
 
@@ -152,8 +154,8 @@ TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
     start();
     QStringList bar;
     for (QAction* action : window->menuBar()->actions()) bar << action->text();
-    EXPECT_EQ(bar, (QStringList{"&File", "&Out", "&In", "&Channels...", "&Voice", "&Pitch...", "&Tune...", "&Colours...",
-                                "&Help...", "A&bout..."}));
+    EXPECT_EQ(bar, (QStringList{"&File", "&Edit", "&Out", "&In", "&Channels...", "&Voice", "Pi&tch...", "T&une...",
+                                "Colou&rs...", "&Windows", "&Help...", "A&bout..."}));
     const QStringList file{"&New", "&Open", "&Save", "Save &As", "Replace Old Warning", "Auto save Config.",
                            "Read Config.", "-", "Reset Check boxes etc.", "Reset Modes", "Reset Scales",
                            "Number options...", "Command line options...", "Scales options...",
@@ -187,6 +189,132 @@ TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
     EXPECT_EQ(texts(voice).mid(16), (QStringList{"-", "&Voices...", "&Non M. Perc..."}));
 }
 
+// Every window the program has is in the Windows menu, opened by its code.
+TEST_F(MainWindowTest, TheWindowsMenuOpensEveryWindow) {
+    start();
+    QMenu* windows = menu("&Windows");
+    ASSERT_NE(windows, nullptr);
+    QString letters;
+    int items = 0;
+    for (QAction* action : windows->actions()) {
+        if (action->isSeparator()) continue;
+        ++items;
+        const auto marker = action->text().indexOf('&');
+        if (marker < 0) continue;  // 27 items, and some names have no letter left
+        const QChar letter = action->text()[marker + 1].toLower();
+        EXPECT_FALSE(letters.contains(letter)) << action->text().toStdString();
+        letters += letter;
+    }
+    EXPECT_EQ(items, static_cast<int>(kWindowCodeCount) + 1);
+    EXPECT_GE(letters.size(), 20);
+    EXPECT_EQ(windows->actions()[7]->text(), "&Pitch...");
+    windows->actions()[2]->trigger();  // Scale
+    EXPECT_TRUE(window->findChild<QWidget*>("scale_editor")->isVisible());
+    windows->actions().back()->trigger();  // the windows of each occasion
+    auto* ticks = window->findChild<QTableWidget*>("window_ticks");
+    ASSERT_NE(ticks, nullptr);
+    EXPECT_EQ(ticks->rowCount(), 26);
+    EXPECT_EQ(ticks->verticalHeaderItem(17)->text(), "Note timing (E)");
+    ticks->item(1, 4)->setCheckState(Qt::Checked);  // the tune at start-up
+    EXPECT_TRUE(context->stored().window_codes.occasions[kStartUpOccasion].test(1));
+    QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
+    EXPECT_EQ(written.value("Version " CORVANE_VERSION "/STARTUP").toString(), "T");
+}
+
+TEST_F(MainWindowTest, TheStandardShortcuts) {
+    start();
+    const auto shortcut_of = [this](const QString& text) {
+        for (QAction* action : window->findChildren<QAction*>()) {
+            if (action->text() == text) return action->shortcut();
+        }
+        return QKeySequence();
+    };
+    EXPECT_EQ(shortcut_of("&New"), QKeySequence(QKeySequence::New));
+    EXPECT_EQ(shortcut_of("&Open"), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(shortcut_of("E&xit"), QKeySequence(QKeySequence::Quit));
+    EXPECT_EQ(shortcut_of("&Help..."), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(shortcut_of("&Undo"), QKeySequence(QKeySequence::Undo));
+    EXPECT_EQ(shortcut_of("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    type_into("levels", "5");
+    QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);  // asks; the test's answer is Cancel
+    EXPECT_EQ(context->composition().Levels, 5);
+    EXPECT_TRUE(reporter.said("The composition \"first tune (new file)\" has changes that are not saved.\n\n"
+                              "Save them first?"));
+}
+
+// Any change to the composition, from a field, a list or another window, is one step back
+// with Ctrl+Z and forward again with Ctrl+Shift+Z; back at the saved state nothing is unsaved.
+TEST_F(MainWindowTest, UndoAndRedoTakeBackEveryChange) {
+    const auto path = saved_composition("0 1 2", 6);
+    start({.started_with_file = true});
+    window->open_file(path);
+    ASSERT_FALSE(context->settings().needs_save);
+    type_into("levels", "4");
+    type_into("scale", "1 n(1/19)");
+    const auto nineteen = context->composition().Intervals;
+    EXPECT_EQ(context->composition().Levels, 4);
+    EXPECT_TRUE(context->settings().needs_save);
+
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, Qt::Key_Z, Qt::ControlModifier);  // the field's text is taken: the composition's undo
+    EXPECT_EQ(context->composition().Intervals, engine::Composition{}.Intervals);
+    EXPECT_EQ(text("scale"), "1 100 cents");
+    EXPECT_EQ(context->composition().Levels, 4);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(context->composition().Levels, 6);
+    EXPECT_EQ(text("levels"), "6");
+    EXPECT_FALSE(context->settings().needs_save);
+    EXPECT_FALSE(window->windowTitle().contains('*'));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(context->composition().Levels, 4);
+    EXPECT_EQ(context->composition().Intervals, nineteen);
+    EXPECT_TRUE(context->settings().needs_save);
+    EXPECT_EQ(window->history().stack().undoText(), "Scale");
+
+    // Typing in a field keeps Ctrl+Z for the text being typed.
+    auto* levels = find<QLineEdit>("levels");
+    levels->setFocus();
+    QTest::keyClicks(levels, "7");
+    QTest::keyClick(levels, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(context->composition().Levels, 4);
+    EXPECT_EQ(context->composition().Intervals, nineteen);
+
+    // A change from another window is a step too; opening a composition starts afresh.
+    context->composition().Voices_for_channels[0] = 12;
+    window->show_composition();
+    EXPECT_EQ(window->history().stack().undoText(), "Voices");
+    reporter.save_choice = platform::SaveChoice::discard;
+    window->open_file(path);
+    EXPECT_FALSE(window->history().stack().canUndo());
+}
+
+TEST_F(MainWindowTest, NewOpenAndExitAskBeforeUnsavedChangesGo) {
+    const auto path = saved_composition("0 1 2", 6);
+    start({.started_with_file = true});
+    window->open_file(path);
+    type_into("levels", "4");
+
+    reporter.save_choice = platform::SaveChoice::cancel;
+    window->open_file(path);
+    EXPECT_EQ(context->composition().Levels, 4);
+    EXPECT_FALSE(window->exit_program());
+    EXPECT_EQ(context->composition().Levels, 4);
+
+    reporter.save_choice = platform::SaveChoice::save;  // saved to its file, then opened again
+    window->open_file(path);
+    EXPECT_NE(slurp(path).find("Levels 4"), std::string::npos);
+    EXPECT_EQ(context->composition().Levels, 4);
+    EXPECT_FALSE(context->settings().needs_save);
+
+    type_into("levels", "3");
+    reporter.save_choice = platform::SaveChoice::discard;
+    menu("&File")->actions()[0]->trigger();  // New
+    EXPECT_EQ(context->composition().Levels, engine::Composition{}.Levels);
+    EXPECT_NE(slurp(path).find("Levels 4"), std::string::npos);
+}
+
 TEST_F(MainWindowTest, ExtraDialogSpacePutsTheOptionsInAMoreSubmenu) {
     ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
     std::ofstream(folder / "Corvane.ini") << "need_extra_dialog_space=1\r\n";
@@ -203,7 +331,7 @@ TEST_F(MainWindowTest, PlayAndStopThroughTheRecordingDevice) {
     start();
     type_into("note_length", "0.02");
     click("play");
-    EXPECT_EQ(find<QPushButton>("play")->text(), "&Stop");
+    EXPECT_EQ(find<QPushButton>("play")->text(), "Sto&p");
     const auto note_ons = [this] {
         int count = 0;
         for (const auto& m : outputs.messages()) count += (m.message & 0xF0) == 0x90 && ((m.message >> 16) & 0x7F) > 0;
@@ -321,6 +449,7 @@ TEST_F(MainWindowTest, EditsOnlyRefreshWhileASaveRuns) {
     ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
     click("note_length_arrows_up");
     EXPECT_EQ(text("note_length"), "0.125");
+    EXPECT_EQ(window->windowTitle(), "Saving Midi file (click Stop to interrrupt) - first tune (new file) - Corvane");
     context->midi_save().stop();
     context->midi_save().wait();
 }

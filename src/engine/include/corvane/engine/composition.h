@@ -121,6 +121,7 @@ struct Composition {
     double SustainFraction() const;
     ChannelsInPlay channels_in_play() const;
     int seed_length() const { return static_cast<int>(Note_heights.size()); }
+    bool operator==(const Composition&) const = default;
 };
 
 Composition new_composition();

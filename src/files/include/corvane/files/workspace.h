@@ -55,6 +55,8 @@ struct OpenResult {
 // configuration, SCL a Scala scale, LMD and LSC lists of modes and of scales, TXT the
 // seeds drop list; anything else reads nothing. "Couldn't read from <path>" (caption
 // "Open") when the file cannot be read.
+// Opening this file puts another composition in place of the one being worked on.
+bool opening_replaces_composition(const std::filesystem::path& path);
 OpenResult open_file(Workspace& ws, const std::filesystem::path& path, platform::Reporter& reporter);
 
 // The program's MIDI file save: renders the tune into a Standard MIDI File at the path and
@@ -79,6 +81,9 @@ inline constexpr std::string_view kShortOfMemoryMessage = "Very short of memory 
 inline constexpr std::string_view kSaveFileCaption = "Save File";
 inline constexpr std::string_view kNoMidiFileSaveMessage = "Saving MIDI files is not available in this program";
 
+// The composition's file name without its folder and ".cv" or ".cmp"; "first tune (new file)"
+// before it has one.
+std::string composition_name(const Settings& s);
 // "Corvane - first tune (new file)" or "<name> - Corvane", with "*" while needs_save is set.
 std::string window_title(const Settings& s);
 

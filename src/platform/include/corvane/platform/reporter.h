@@ -7,6 +7,8 @@
 namespace corvane::platform {
 
 enum class Answer { yes, no };
+// What to do with unsaved work before it would be replaced.
+enum class SaveChoice { save, discard, cancel };
 
 // Where the system tells the user about failures and asks its questions:
 // dialogs in the desktop program, the terminal in the CLI, a recorder in tests.
@@ -15,6 +17,10 @@ public:
     virtual ~Reporter() = default;
     virtual void report(std::string_view message, std::string_view caption) = 0;
     virtual Answer ask_yes_no(std::string_view question, std::string_view caption) = 0;
+    // Save, Discard or Cancel; where only yes and no can be answered, yes saves.
+    virtual SaveChoice ask_save_discard_cancel(std::string_view question, std::string_view caption) {
+        return ask_yes_no(question, caption) == Answer::yes ? SaveChoice::save : SaveChoice::discard;
+    }
 };
 
 // Keeps every message and answers every question with a fixed answer.

@@ -27,6 +27,7 @@ struct StepList {
     std::span<const double> descending() const {
         return std::span<const double>(entries).subspan(static_cast<std::size_t>(ascending_last) + 1);
     }
+    bool operator==(const StepList&) const = default;
 };
 
 // Reads "0 2 4 7 9 12" or "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12"; "|" may stand alone or

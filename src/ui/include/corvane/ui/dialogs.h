@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "corvane/ui/launch.h"
 #include "corvane/ui/program_context.h"
 
 class QCheckBox;
@@ -162,11 +163,14 @@ private:
     std::vector<QComboBox*> sounds_;
 };
 
-// "Command line options": how the program is started, and the command line of this copy.
+// "Command line options": how the program is started, the command line of this copy, and
+// which windows open on each occasion (a file of each kind opened, start-up, Show now).
+// `changed` runs after a tick changed the table.
 class CommandLineOptionsDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CommandLineOptionsDialog(QWidget* parent = nullptr);
+    CommandLineOptionsDialog(WindowCodeTable& table, std::function<void()> changed, std::function<void()> show_now,
+                             QWidget* parent = nullptr);
 };
 
 class ScaleToolsPanel;

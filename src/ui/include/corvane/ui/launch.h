@@ -39,8 +39,18 @@ std::string hand_off_file_name(std::string_view hand_off_text);
 
 inline constexpr std::string_view kWindowCodes = "DTSACVNPGMUHRLOBIEXJFKY234";
 inline constexpr std::size_t kWindowCodeCount = kWindowCodes.size();
+// The window each code opens, in the order of the codes.
+inline constexpr std::array<std::string_view, kWindowCodeCount> kWindowNames{
+    "Seed",           "Tune",           "Scale",       "Arpeggio",
+    "Colours",        "Voices",         "Channels",    "Pitch",
+    "Play along",     "MIDI files",     "Superparticular scales", "Search",
+    "Sort",           "Scala",          "Scales options", "Number options",
+    "Options",        "Note timing",    "Non melodic percussion", "Range",
+    "Effects",        "PC keyboard voices", "MIDI in options", "Note assignments",
+    "Note played",    "New scale/arpeggio playback"};
 inline constexpr std::array<std::string_view, 6> kOccasions{"CV", "LSC", "LMD", "SCL", "STARTUP", "SHOWNOW"};
 inline constexpr std::size_t kStartUpOccasion = 4;
+inline constexpr std::size_t kShowNowOccasion = 5;
 inline constexpr std::size_t kMaxWindowCodeText = 199;
 
 using WindowCodes = std::bitset<kWindowCodeCount>;

@@ -16,6 +16,7 @@
 
 #include "corvane/platform/reporter.h"
 #include "corvane/ui/commands.h"
+#include "corvane/ui/composition_history.h"
 #include "corvane/ui/dialogs.h"
 #include "corvane/ui/play_along_dialogs.h"
 #include "corvane/ui/exit_sequence.h"
@@ -56,6 +57,10 @@ public:
     void show_composition();
     // The exit sequence; false when the user stayed.
     bool exit_program();
+    // Unsaved changes are saved or discarded as the user says before `occasion` (New, Open,
+    // Exit, a file from another copy) replaces the composition; false when the user cancelled.
+    bool settle_unsaved_changes(std::string_view occasion);
+    CompositionHistory& history() { return *history_; }
 
     // Opens the window of a window code; false for a window this program does not have.
     bool open_window(char code);
@@ -84,6 +89,11 @@ private:
     QWidget* arrows(const char* name, QWidget* parent, std::function<void(bool up, platform::Reporter&)> step);
     void build_menu_bar();
     void build_file_menu();
+    void build_edit_menu();
+    void build_windows_menu();
+    void show_help();
+    // Puts a composition from the history back in place, keeping the channel the player uses.
+    void restore_composition(const engine::Composition& composition);
     void build_out_menu();
     void build_in_menu();
     // MIDI in at start: the input devices (none is reported and disables Play), and the
@@ -151,6 +161,10 @@ private:
     QSettings& store_;
     bool exiting_ = false;
     bool editing_ = false;
+    CompositionHistory* history_ = nullptr;
+    bool restored_ = false;  // the last history step was an undo or redo, not a new change
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
 
     QComboBox* seed_ = nullptr;
     QLineEdit* levels_ = nullptr;
