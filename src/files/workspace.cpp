@@ -357,6 +357,7 @@ bool load_configuration_file(Workspace& ws, const fs::path& path, const Configur
                              ConfigurationReading* reading) {
     const auto text = read_whole_file(path);
     if (!text) return false;
+    if (path == configuration_path(ws)) ws.configuration_seen = *text;
     const ConfigurationReading result = read_configuration(*text, options, ws.settings, ws.composition, ws.colours);
     if (!result.stopped_by_auto_save_off && !options.reset_file) load_lists_of_configuration(ws, result);
     if (reading != nullptr) *reading = result;
@@ -392,7 +393,20 @@ bool read_configuration_now(Workspace& ws, platform::Reporter& reporter) {
 bool save_configuration_file(Workspace& ws, platform::Reporter& reporter) {
     SaveBuffer out;
     write_configuration(out, ws.settings, ws.composition, ws.colours);
-    return write_whole_file(configuration_path(ws), out.text(), reporter);
+    if (!write_whole_file(configuration_path(ws), out.text(), reporter)) return false;
+    ws.configuration_seen = std::string(out.text());
+    return true;
+}
+
+bool configuration_changed_elsewhere(const Workspace& ws) {
+    const auto now = read_whole_file(configuration_path(ws));
+    return now && now != ws.configuration_seen;
+}
+
+std::string configuration_changed_elsewhere_question(std::string_view file_name, std::string_view folder) {
+    return std::string(file_name) + " in folder " + std::string(folder) +
+           " was saved by another copy of Corvane after this copy read it.\n\nSave this copy's settings and "
+           "fractal melody over it? (No keeps what the other copy saved.)";
 }
 
 std::string exit_save_failed_question(std::string_view file_name, std::string_view folder) {
@@ -406,7 +420,13 @@ std::string exit_save_failed_question(std::string_view file_name, std::string_vi
 }
 
 bool save_configuration_at_exit(Workspace& ws, platform::Reporter& reporter) {
-    if (!ws.settings.Auto_save_to_Corvane_ini_on_exit || save_configuration_file(ws, reporter)) return true;
+    if (!ws.settings.Auto_save_to_Corvane_ini_on_exit) return true;
+    if (configuration_changed_elsewhere(ws)) {
+        const auto question =
+            configuration_changed_elsewhere_question(kConfigurationFileName, folder_text(ws.program_folder));
+        if (reporter.ask_yes_no(question, kConfigurationFileName) == platform::Answer::no) return true;
+    }
+    if (save_configuration_file(ws, reporter)) return true;
     const auto question = exit_save_failed_question(kConfigurationFileName, folder_text(ws.program_folder));
     return reporter.ask_yes_no(question, kErrorWritingCaption) == platform::Answer::yes;
 }

@@ -72,8 +72,8 @@ int run_desktop_program(QApplication& app, const Launch& launch) {
     reporter.set_parent(window.get());
     window->setWindowIcon(QIcon::fromTheme("corvane", QIcon(":/corvane/corvane.svg")));
 
-    InstanceServer server(server_name, *data_folder, [&context, &window](const std::string& handed) {
-        if (!running_copy_takes_file(context.settings().needs_save)) return false;
+    // A handed-off file is always taken; unsaved changes here are asked about before it opens.
+    InstanceServer server(server_name, *data_folder, [&window](const std::string& handed) {
         QMetaObject::invokeMethod(window.get(), [&window, handed] { window->open_file(handed); }, Qt::QueuedConnection);
         return true;
     });

@@ -59,10 +59,12 @@ InstanceServer::InstanceServer(QString server_name, std::filesystem::path progra
 }
 
 bool InstanceServer::listen() {
+    // A copy already listening keeps its name: listening with access options replaces the
+    // socket file, which would cut the first copy off from every later launch.
+    if (running_copy_found(name_)) return false;
     server_.setSocketOptions(QLocalServer::UserAccessOption);
     if (server_.listen(name_)) return true;
-    if (running_copy_found(name_)) return false;
-    QLocalServer::removeServer(name_);
+    QLocalServer::removeServer(name_);  // left behind by a copy that ended without closing it
     return server_.listen(name_);
 }
 

@@ -347,6 +347,40 @@ TEST(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
     EXPECT_TRUE(save_configuration_at_exit(ws, leaves));
 }
 
+// Two copies on one data folder: the later exit asks before writing over the earlier one's.
+TEST(ConfigurationFlows, AnExitAsksBeforeWritingOverAnotherCopysSave) {
+    TempFolder folder;
+    Workspace first = workspace_in(folder);
+    Workspace second = workspace_in(folder);
+    RecordingReporter quiet;
+    Workspace earlier = workspace_in(folder);
+    ASSERT_TRUE(save_configuration_file(earlier, quiet));
+    ASSERT_TRUE(start_up(first));
+    ASSERT_TRUE(start_up(second));
+    first.composition.Levels = 3;
+    ASSERT_TRUE(save_configuration_at_exit(first, quiet));
+    EXPECT_TRUE(quiet.entries().empty());
+    const std::string firsts = slurp(folder / "Corvane.ini");
+    ASSERT_NE(firsts.find("Levels 3"), std::string::npos);
+
+    second.composition.Levels = 7;
+    EXPECT_TRUE(configuration_changed_elsewhere(second));
+    RecordingReporter keeps(Answer::no);
+    EXPECT_TRUE(save_configuration_at_exit(second, keeps));
+    ASSERT_EQ(keeps.entries().size(), 1U);
+    EXPECT_EQ(keeps.entries()[0].message,
+              "Corvane.ini in folder " + folder.path().string() +
+                  "/ was saved by another copy of Corvane after this copy read it.\n\nSave this copy's settings "
+                  "and fractal melody over it? (No keeps what the other copy saved.)");
+    EXPECT_EQ(slurp(folder / "Corvane.ini"), firsts);
+
+    RecordingReporter replaces(Answer::yes);
+    EXPECT_TRUE(save_configuration_at_exit(second, replaces));
+    EXPECT_NE(slurp(folder / "Corvane.ini").find("Levels 7"), std::string::npos);
+    EXPECT_FALSE(configuration_changed_elsewhere(second));  // what it wrote is what it saw
+    EXPECT_TRUE(configuration_changed_elsewhere(first));
+}
+
 TEST(ConfigurationFlows, ResetUsesTheResetFilesOrTheBuiltInOnes) {
     TempFolder folder;
     Workspace ws = workspace_in(folder);

@@ -1,5 +1,5 @@
-// Two real copies of the program on one data folder: the second hands its file to the
-// first and ends, unless the first has unsaved changes.
+// Real copies of the program on one data folder: a launch with a file hands it to the copy
+// running there and ends; a copy started beside it never takes the first copy's place.
 
 #include <QProcess>
 #include <QTest>
@@ -80,15 +80,36 @@ TEST_F(HandOffTest, SecondCopyEndsAtOnceWhenTheFirstTakesTheFile) {
     EXPECT_NE(first_configuration_at_exit().find("File= " + tune.string()), std::string::npos);
 }
 
-TEST_F(HandOffTest, SecondCopyStartsItsOwnWindowWhenTheFirstHasUnsavedChanges) {
-    // Opening a Scala scale changes the composition without saving it.
+TEST_F(HandOffTest, AFileGoesToTheFirstCopyEvenWithUnsavedChangesThere) {
+    // Opening a Scala scale changes the composition without saving it; the first copy asks
+    // what to do with the changes before it opens the handed file.
     std::ofstream(home / "fifths.scl") << "! fifths.scl\r\nFifths\r\n 2\r\n 3/2\r\n 2/1\r\n";
     start_first({QString::fromStdString((home / "fifths.scl").string())});
     const auto tune = composition_file("handed.cv");
     second.start(CORVANE_DESKTOP, {QString::fromStdString(tune.string())});
-    EXPECT_FALSE(second.waitForFinished(3000));
-    EXPECT_EQ(second.state(), QProcess::Running);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();  // it asks about its unsaved changes now
+}
+
+TEST_F(HandOffTest, ACopyStartedBesideTheFirstLeavesItReachable) {
+    start_first({});
+    second.start(CORVANE_DESKTOP, {});  // no file: a copy of its own
+    ASSERT_TRUE(second.waitForStarted());
+    QTest::qWait(1500);
+    second.terminate();
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_TRUE(running_copy_found(instance_server_name(data.path())));
+
+    const auto tune = composition_file("later.cv");
+    QProcess third;
+    third.setProcessEnvironment(first.processEnvironment());
+    third.start(CORVANE_DESKTOP, {QString::fromStdString(tune.string())});
+    ASSERT_TRUE(third.waitForFinished(10000));  // taken by the first copy
+    EXPECT_EQ(third.exitCode(), 0);
+    // The first copy would now ask before writing over the Corvane.ini the second saved.
+    first.kill();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // Workspace; the command line builds one per run.
 
 #include <filesystem>
+#include <optional>
 #include <functional>
 #include <span>
 #include <string>
@@ -32,6 +33,9 @@ struct Workspace {
     ScaleList scales = builtin_scale_list();
     ScaleList modes = builtin_mode_list(tuning::kTwelveToneModesCode);
     SeedsDropList seeds;
+    // Corvane.ini as this copy last read or wrote it (nothing when there was none), so that an
+    // exit does not write over what another copy on the same data folder saved meanwhile.
+    std::optional<std::string> configuration_seen;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -139,7 +143,11 @@ inline constexpr std::string_view kReadNowCaption = "Read from Corvane.ini now";
 // Writes "Corvane.ini" in the program folder.
 bool save_configuration_file(Workspace& ws, platform::Reporter& reporter);
 
-// At exit: saves when auto-save is on; when that fails, asks whether to exit anyway.
+// Corvane.ini differs from what this copy last read or wrote: another copy saved it.
+bool configuration_changed_elsewhere(const Workspace& ws);
+
+// At exit: saves when auto-save is on, asking first when another copy saved the file since
+// (No keeps the other copy's file); when the save fails, asks whether to exit anyway.
 // Returns whether the exit may go on.
 bool save_configuration_at_exit(Workspace& ws, platform::Reporter& reporter);
 std::string exit_save_failed_question(std::string_view file_name, std::string_view folder);

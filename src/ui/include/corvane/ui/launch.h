@@ -25,9 +25,6 @@ enum class LaunchChoice { start_new_copy, hand_off_to_running_copy };
 // new copy always starts.
 LaunchChoice choose_launch(bool has_start_file, bool running_copy_found, bool shift_held);
 
-// The running copy takes a handed-off file only when nothing is unsaved.
-inline bool running_copy_takes_file(bool needs_save) { return !needs_save; }
-
 inline constexpr std::string_view kHandOffFileName = "association.ini";
 inline constexpr std::size_t kMaxPathLength = 260;
 

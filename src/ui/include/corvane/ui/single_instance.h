@@ -35,7 +35,8 @@ public:
     InstanceServer(QString server_name, std::filesystem::path program_folder, Take take, QObject* parent = nullptr);
 
     // Starts listening, clearing a name left behind by a copy that ended without closing
-    // it. False when another copy is listening already (this one then takes no hand-offs).
+    // it. False when another copy is listening already: this one then takes no hand-offs and
+    // leaves the name to the first.
     bool listen();
 
 private:
