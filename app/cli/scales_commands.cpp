@@ -61,6 +61,17 @@ void add_scales_commands(CLI::App& app) {
         write_list_files(*folder, files::twelve_tone_mode_files());
     });
 
+    auto scale_modes_folder = std::make_shared<std::string>(".");
+    auto* scale_modes = scales->add_subcommand(
+        "scale-mode-lists", "Write the lists of modes the scales of other than twelve degrees name (each the "
+                            "moment-of-symmetry modes of its scale) and Modes_for_default_scales.lmd, which opens them");
+    scale_modes->add_option("-o,--output-folder", *scale_modes_folder,
+                            "folder to write into (default: the current folder)");
+    scale_modes->callback([scale_modes_folder] {
+        prepare_output_folder(*scale_modes_folder);
+        write_list_files(*scale_modes_folder, files::scale_mode_list_files());
+    });
+
     auto reset_folder = std::make_shared<std::string>(".");
     auto* reset = scales->add_subcommand(
         "reset-files", "Write the reset files CRV_reset.ini, CRV_reset.lsc and CRV_reset.lmd (the built-in settings "

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "corvane/engine/seed.h"
 #include "corvane/tuning/ascii_text.h"
@@ -102,6 +103,25 @@ bool apply_arpeggio_text(Workspace& ws, std::string_view text) {
     c.Use_ratios = false;
     c.Arpeggio = list;
     return changed;
+}
+
+std::string unreadable_list_message(std::string_view list, const std::filesystem::path& path, std::string_view kept) {
+    return "Couldn't read the " + std::string(list) + " " + in_quotes(path.filename().string()) + " in the folder " +
+           in_quotes(path.parent_path().string()) + ", so " + std::string(kept) + " stays as it was.";
+}
+
+bool load_named_list_of_scales(Workspace& ws, std::string_view name, platform::Reporter& reporter) {
+    const auto path = resolve_list_path(ws.program_folder, name);
+    if (load_list_of_scales(ws, path)) return true;
+    reporter.report(unreadable_list_message("list of scales", path, "the scale list"), kListOfScalesCaption);
+    return false;
+}
+
+bool load_named_list_of_modes(Workspace& ws, std::string_view name, bool set_scale, platform::Reporter& reporter) {
+    const auto path = resolve_list_path(ws.program_folder, name);
+    if (load_list_of_modes(ws, path, set_scale)) return true;
+    reporter.report(unreadable_list_message("list of modes", path, "the arpeggio list"), kListOfModesCaption);
+    return false;
 }
 
 constexpr double kLowestFrequency = 0.001;   // Hz
@@ -206,12 +226,10 @@ void step_channels_in_play(Workspace& ws, bool up, platform::Reporter& reporter)
     (void)edit_channels_in_play(ws, std::to_string(wanted), reporter);  // a whole number within the limits
 }
 
-bool choose_scale_entry(Workspace& ws, std::size_t index) {
+bool choose_scale_entry(Workspace& ws, std::size_t index, platform::Reporter& reporter) {
     if (index >= ws.scales.entries.size()) return false;
     const ListEntry entry = ws.scales.entries[index];
-    if (!entry.link.empty()) {
-        return load_list_of_scales(ws, resolve_list_path(ws.program_folder, entry.link));
-    }
+    if (!entry.link.empty()) return load_named_list_of_scales(ws, entry.link, reporter);
     ws.scales.selected = index;
     if (tuning::is_follow_scale_text(entry.definition)) return mark_if(ws, apply_arpeggio_text(ws, entry.definition)).changed;
     mark_if(ws, apply_scale_text(ws, entry.definition));
@@ -221,15 +239,15 @@ bool choose_scale_entry(Workspace& ws, std::size_t index) {
         ws.modes = builtin_mode_list(entry.modes_file);
         return true;
     }
-    return load_list_of_modes(ws, resolve_list_path(ws.program_folder, entry.modes_file), false);
+    return load_named_list_of_modes(ws, entry.modes_file, false, reporter);
 }
 
-bool choose_mode_entry(Workspace& ws, std::size_t index) {
+bool choose_mode_entry(Workspace& ws, std::size_t index, platform::Reporter& reporter) {
     if (index >= ws.modes.entries.size()) return false;
     const ListEntry entry = ws.modes.entries[index];
-    if (!entry.link.empty()) {
-        return load_list_of_modes(ws, resolve_list_path(ws.program_folder, entry.link), true);
-    }
+    if (!entry.link.empty()) return load_named_list_of_modes(ws, entry.link, true, reporter);
+    // "5 note modes..." and the like stand for the list of modes they name.
+    if (tuning::is_mode_list_file(entry.modes_file)) return load_named_list_of_modes(ws, entry.modes_file, true, reporter);
     ws.modes.selected = index;
     mark_if(ws, apply_arpeggio_text(ws, entry.definition));
     mark_if(ws, store(ws, ws.composition.Arpeggio_Title, entry.description.substr(0, engine::kMaxTitleLength)));

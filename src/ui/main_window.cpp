@@ -329,11 +329,12 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
     return tools;
 }
 
-QComboBox* MainWindow::list_field(const char* name, QWidget* parent, bool (*choose)(files::Workspace&, std::size_t)) {
+QComboBox* MainWindow::list_field(const char* name, QWidget* parent,
+                                   bool (*choose)(files::Workspace&, std::size_t, platform::Reporter&)) {
     auto* list = drop_list(name, false, parent);
     connect(list, &QComboBox::activated, this, [this, choose](int index) {
         field_edited([&] {
-            choose(context_.workspace(), static_cast<std::size_t>(index));
+            choose(context_.workspace(), static_cast<std::size_t>(index), edit_reports_);
             return files::EditResult{true, {}};  // the texts, titles and lists are shown again in any case
         });
     });

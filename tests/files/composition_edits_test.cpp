@@ -1,11 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "corvane/files/composition_edits.h"
+#include "corvane/tuning/pitch_mapping.h"
+#include "files_test_support.h"
 
 namespace corvane::files {
 namespace {
 
 using platform::RecordingReporter;
+using testing::TempFolder;
+using testing::write_text;
+
+std::size_t entry_titled(const ScaleList& list, std::string_view description) {
+    const auto it = std::find_if(list.entries.begin(), list.entries.end(),
+                                 [&](const ListEntry& e) { return e.description == description; });
+    return static_cast<std::size_t>(it - list.entries.begin());
+}
 
 TEST(FieldEdits, NumbersGoThroughTheExpressionReader) {
     Workspace ws;
@@ -118,10 +131,83 @@ TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
     };
     while (index < entries.size() && !usable(entries[index])) ++index;
     ASSERT_LT(index, entries.size());
-    choose_scale_entry(ws, index);
+    RecordingReporter reporter;
+    choose_scale_entry(ws, index, reporter);
     EXPECT_EQ(ws.composition.Intervals_Title, entries[index].description);
     EXPECT_EQ(ws.scales.selected, index);
     EXPECT_TRUE(ws.settings.needs_save);
+}
+
+TEST(ScaleList, AMissingListOfModesIsReportedAndTheArpeggioListKept) {
+    TempFolder folder;  // a data folder without the scale's list of modes
+    Workspace ws;
+    ws.program_folder = folder.path();
+    const ScaleList modes_before = ws.modes;
+    RecordingReporter reporter;
+    const std::size_t row = entry_titled(ws.scales, "19-tone equal temperament (M)");
+    ASSERT_LT(row, ws.scales.entries.size());
+    EXPECT_FALSE(choose_scale_entry(ws, row, reporter));
+    EXPECT_EQ(ws.composition.Intervals_Title, "19-tone equal temperament (M)");  // the scale is taken
+    EXPECT_EQ(ws.modes, modes_before);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read the list of modes \"_19_tone_modes.lmd\" in the folder \"" +
+                                                 folder.path().string() + "\", so the arpeggio list stays as it was.");
+    EXPECT_EQ(reporter.entries()[0].caption, "List of modes");
+}
+
+TEST(ScaleList, AMissingLinkedListOfScalesIsReported) {
+    TempFolder folder;
+    Workspace ws;
+    ws.program_folder = folder.path();
+    const ScaleList scales_before = ws.scales;
+    RecordingReporter reporter;
+    EXPECT_FALSE(choose_scale_entry(ws, entry_titled(ws.scales, "More scales..."), reporter));
+    EXPECT_EQ(ws.scales, scales_before);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read the list of scales \"index.lsc\" in the folder \"" +
+                                                 folder.path().string() + "\", so the scale list stays as it was.");
+    EXPECT_EQ(reporter.entries()[0].caption, "List of scales");
+}
+
+TEST(ModeList, AnEntryNamingAListOfModesOpensItOrSaysItIsMissing) {
+    TempFolder folder;
+    Workspace ws;
+    ws.program_folder = folder.path();
+    write_text(folder / "12_tone_-_5_notes.lmd", " !Twelve tone modes of five notes\r\n+0 2 4 7 9 12 Pentatonic\r\n");
+    const std::string arpeggio_before = arpeggio_text(ws.composition);
+    RecordingReporter reporter;
+    EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "5 note modes..."), reporter));
+    EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_before);  // opening a list leaves the arpeggio alone
+    ASSERT_EQ(ws.modes.entries.size(), 2u);
+    EXPECT_EQ(ws.modes.entries[1].definition, "0 2 4 7 9 12");
+
+    ws.modes = builtin_mode_list(tuning::kTwelveToneModesCode);
+    const ScaleList modes_before = ws.modes;
+    EXPECT_FALSE(choose_mode_entry(ws, entry_titled(ws.modes, "6 note modes..."), reporter));
+    EXPECT_EQ(ws.modes, modes_before);
+    EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_before);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read the list of modes \"12_tone_-_6_notes.lmd\" in the folder \"" +
+                                                 folder.path().string() + "\", so the arpeggio list stays as it was.");
+}
+
+// From a scale without modes to a mode of 19 tones, through the shipped lists.
+TEST(ModeList, TheModesForDefaultScalesOpenEachScalesListWithItsScale) {
+    Workspace ws;
+    ws.program_folder = std::string(CORVANE_SOURCE_DIR) + "/data";
+    RecordingReporter reporter;
+    choose_scale_entry(ws, entry_titled(ws.scales, "Gamelan from South Bali (Slendro)"), reporter);
+    EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "Modes for default scales"), reporter));
+    EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "Modes of 19-tone equal temperament..."), reporter));
+    EXPECT_TRUE(reporter.entries().empty());
+    EXPECT_EQ(ws.composition.Intervals_Title, "Nineteen-tone equal temperament (M)");
+    EXPECT_NEAR(tuning::degree_ratio(ws.composition.Intervals, 19), 2.0, 1e-12);
+    EXPECT_NEAR(tuning::degree_ratio(ws.composition.Intervals, 11), std::pow(2.0, 11.0 / 19), 1e-12);
+
+    const std::size_t pentatonic = entry_titled(ws.modes, "5 notes, generator 8 or 11 of 19  (3 3 5 3 5)");
+    ASSERT_LT(pentatonic, ws.modes.entries.size());
+    choose_mode_entry(ws, pentatonic, reporter);
+    EXPECT_EQ(arpeggio_text(ws.composition), "0 3 6 11 14 19");
 }
 
 TEST(WolfNote, SemitoneStepsAndNaturalStepsWrapWithinTheOctave) {

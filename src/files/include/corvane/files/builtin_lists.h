@@ -34,6 +34,20 @@ struct ListFile {
 // menu names ("12_tone_-_2_to_4_notes.lmd" ... "12_tone.lmd", which holds them all).
 std::vector<ListFile> twelve_tone_mode_files();
 
+// The moment-of-symmetry modes of a scale of `degrees_per_period` degrees: for every
+// generator g and every count k of 5 to 12 notes (fewer than the scale has), the chain
+// 0, g, 2g ... (k-1)g taken within the period, kept when it holds k degrees with at most
+// two sizes of step; then every mode of each, once. Fewest notes first, each count in
+// ascending order of degrees; a mode is written ending with the period ("0 1 2 4 5 7")
+// and described by its notes, its generator and its steps.
+std::vector<ListEntry> moment_of_symmetry_modes(int degrees_per_period);
+
+// The lists of modes the scale rows with other than twelve degrees name, each headed by
+// its scale and holding that scale's moment-of-symmetry modes, then
+// "Modes_for_default_scales.lmd" (the mode menu of the other scales names it), an entry
+// opening each of them.
+std::vector<ListFile> scale_mode_list_files();
+
 // The reset lists "CRV_reset.lsc" and "CRV_reset.lmd", and "index.lsc".
 std::vector<ListFile> shipped_list_files();
 

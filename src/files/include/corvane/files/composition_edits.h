@@ -44,10 +44,14 @@ struct EditResult {
 void step_note_length(Workspace& ws, bool up);
 void step_channels_in_play(Workspace& ws, bool up, platform::Reporter& reporter);
 
-// An entry of the list of scales or of modes: a link loads the list it names, any other
-// entry sets the scale (and its modes) or the arpeggio. Returns whether the list changed.
-bool choose_scale_entry(Workspace& ws, std::size_t index);
-bool choose_mode_entry(Workspace& ws, std::size_t index);
+// An entry of the list of scales or of modes: a link (or, among modes, a list-of-modes
+// file) loads the list it names, any other entry sets the scale (and its modes) or the
+// arpeggio. A named list that cannot be read is reported and the list stays as it was.
+// Returns whether the list changed.
+bool choose_scale_entry(Workspace& ws, std::size_t index, platform::Reporter& reporter);
+bool choose_mode_entry(Workspace& ws, std::size_t index, platform::Reporter& reporter);
+inline constexpr std::string_view kListOfScalesCaption = "List of scales";
+inline constexpr std::string_view kListOfModesCaption = "List of modes";
 
 // The wolf note of the mean-tone dialog after one spin step: by a semitone, or to the next
 // natural note in that direction; always a pitch class 0..11.

@@ -84,7 +84,8 @@ private:
     // The buttons of the scale's tools: the mean-tone and beats dialogs.
     QWidget* scale_tools(QWidget* parent);
     // A list whose chosen entry goes through `choose`.
-    QComboBox* list_field(const char* name, QWidget* parent, bool (*choose)(files::Workspace&, std::size_t));
+    QComboBox* list_field(const char* name, QWidget* parent,
+                          bool (*choose)(files::Workspace&, std::size_t, platform::Reporter&));
     // Spin arrows whose steps change the composition.
     QWidget* arrows(const char* name, QWidget* parent, std::function<void(bool up, platform::Reporter&)> step);
     void build_menu_bar();
