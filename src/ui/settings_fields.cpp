@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -99,6 +101,8 @@ SettingsWindow::SettingsWindow(ProgramContext& context, std::function<void()> co
 }
 
 void SettingsWindow::show_settings(bool forced) {
+    // MIDI in changes the composition from its own thread, under the port's lock.
+    const auto group = context_.playback().port().hold_group();
     for (const auto& show : shows_) show(forced);
 }
 
@@ -144,10 +148,10 @@ QLineEdit* SettingsWindow::typed_field(const char* name, const QString& help, st
 QLineEdit* SettingsWindow::number_field(const char* name, const QString& help, const NumberRule& rule,
                                         std::function<double()> shown, std::function<void(double)> store) {
     return typed_field(
-        name, help, [shown = std::move(shown)] { return files::number_text(shown()); },
-        [rule, store = std::move(store)](std::string_view text) {
+        name, help, [shown] { return files::number_text(shown()); },
+        [rule, shown, store = std::move(store)](std::string_view text) {
             const NumberReading reading = read_setting_number(text, rule);
-            if (reading.refused.empty()) store(reading.value);
+            if (reading.refused.empty() && reading.value != shown()) store(reading.value);
             return reading.refused;
         });
 }
@@ -172,11 +176,11 @@ QComboBox* SettingsWindow::choice_field(const char* name, const QString& help, c
     box->setToolTip(help);
     box->addItems(items);
     box->setPlaceholderText(tr("(other)"));  // a value from a file that none of the items has
-    connect(box, &QComboBox::activated, this, [this, store = std::move(store)](int index) {
-        store(index);
+    connect(box, &QComboBox::activated, this, [this, shown, store = std::move(store)](int index) {
+        if (index != shown()) store(index);
         show_settings();
     });
-    shows_.push_back([box, shown = std::move(shown)](bool) {
+    shows_.push_back([box, shown](bool) {
         const int index = shown();
         box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
     });
@@ -187,15 +191,47 @@ void SettingsWindow::also_show(std::function<void()> show) {
     shows_.push_back([show = std::move(show)](bool) { show(); });
 }
 
-void SettingsWindow::add_close_button(QBoxLayout* layout) {
+QFormLayout* SettingsWindow::add_group(QBoxLayout* into, const QString& title) {
+    auto* box = new QGroupBox(title, this);
+    auto* form = new QFormLayout(box);
+    into->addWidget(box);
+    return form;
+}
+
+namespace {
+
+void add_close_button(QDialog* window, QBoxLayout* layout) {
     auto* row = new QHBoxLayout;
     row->addStretch();
-    auto* close = new QPushButton(tr("Close"), this);
+    auto* close = new QPushButton(QObject::tr("Close"), window);
     close->setObjectName("close");
     close->setAutoDefault(false);  // Return in a field finishes the field, it does not close
-    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    QObject::connect(close, &QPushButton::clicked, window, &QDialog::close);
     row->addWidget(close);
     layout->addLayout(row);
+}
+
+}  // namespace
+
+SettingsWindow::Columns SettingsWindow::two_columns() {
+    auto* layout = new QVBoxLayout(this);
+    auto* columns = new QHBoxLayout;
+    Columns both{new QVBoxLayout, new QVBoxLayout};
+    for (QVBoxLayout* column : {both.left, both.right}) {
+        column->setAlignment(Qt::AlignTop);
+        columns->addLayout(column);
+    }
+    layout->addLayout(columns);
+    add_close_button(this, layout);
+    return both;
+}
+
+QVBoxLayout* SettingsWindow::one_column() {
+    auto* layout = new QVBoxLayout(this);
+    auto* column = new QVBoxLayout;
+    layout->addLayout(column);
+    add_close_button(this, layout);
+    return column;
 }
 
 // Says what is allowed; the field keeps the text, marked, for the user to mend.

@@ -354,6 +354,25 @@ TEST_F(SettingsWindowTest, EffectsChangeTheChosenChannelsPortamentoAndVibrato) {
     EXPECT_EQ(c.iPortamento_slide_time[1], 100);
 }
 
+TEST_F(SettingsWindowTest, AVibratoSwitchedOnWhilePlayingReachesTheChannelAtOnce) {
+    start();
+    type_into("note_length", "0.02");
+    click("play");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return context->playback().player().playing(); }, 5000));
+    open('F', "effects_window");
+    const auto modulation_sent = [this] {
+        const auto all = outputs.messages();
+        return std::any_of(all.begin(), all.end(), [](const auto& m) {
+            return m.message == (0xB0u | (1u << 8) | (12u << 16));  // channel 1, modulation 10 % of 127
+        });
+    };
+    EXPECT_FALSE(modulation_sent());
+    tick("vibrato");
+    EXPECT_TRUE(modulation_sent());
+    click("play");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
+}
+
 TEST_F(SettingsWindowTest, PcKeyboardVoicesChangeTheKeysSettings) {
     start();
     open('K', "pc_keyboard_voices_window");

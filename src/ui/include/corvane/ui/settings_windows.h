@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,9 +21,11 @@
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 
 namespace corvane::ui {
 
@@ -77,7 +80,17 @@ protected:
                             std::function<void(int)> store);
     // Something else to show again with the fields.
     void also_show(std::function<void()> show);
-    void add_close_button(QBoxLayout* layout);
+
+    // A titled group of labelled rows, added to `into`.
+    QFormLayout* add_group(QBoxLayout* into, const QString& title);
+    // The window's layout: two columns to fill, above the Close button.
+    struct Columns {
+        QVBoxLayout* left;
+        QVBoxLayout* right;
+    };
+    Columns two_columns();
+    // The window's layout: one column to fill, above the Close button.
+    QVBoxLayout* one_column();
 
     // A change to the settings, under the port's lock.
     template <class Change>
@@ -116,6 +129,17 @@ class OptionsWindow final : public SettingsWindow {
     Q_OBJECT
 public:
     OptionsWindow(ProgramContext& context, std::function<void()> composition_changed, QWidget* parent = nullptr);
+
+private:
+    void add_playing(QBoxLayout* column);
+    void add_priority(QBoxLayout* column);
+    void add_catching_up(QBoxLayout* column);
+    void add_pitch_bends(QBoxLayout* column);
+    template <class T>
+    QLineEdit* player_number(const char* name, const QString& help, const NumberRule& rule,
+                             T engine::PlayerSettings::*value);
+    QCheckBox* player_flag(const QString& text, const char* name, const QString& help,
+                           bool engine::PlayerSettings::*flag);
 };
 
 // "Note timing": the timing shift, lengths and volumes by height, and the rhythm and volume
@@ -124,6 +148,20 @@ class NoteTimingWindow final : public SettingsWindow {
     Q_OBJECT
 public:
     NoteTimingWindow(ProgramContext& context, std::function<void()> composition_changed, QWidget* parent = nullptr);
+
+private:
+    void add_start(QBoxLayout* column);
+    void add_by_height(QBoxLayout* column);
+    void add_by_position(QBoxLayout* column);
+    // An optional value: its tick switches it on or off, and its field is open while it is on.
+    // A value with no label (a list) goes under its tick, across the group.
+    void add_optional(QFormLayout* form, const QString& tick_text, const char* tick_name, const QString& tick_help,
+                      bool engine::Composition::*on, const QString& value_text, QLineEdit* value);
+    QLineEdit* composition_number(const char* name, const QString& help, const NumberRule& rule,
+                                  double engine::Composition::*field);
+    QLineEdit* position_list(const char* name, const QString& help, const NumberRule& rule,
+                             std::vector<double> engine::Composition::*list,
+                             void (*set)(engine::Composition&, std::span<const double>));
 };
 
 // "Range (compass) for channels": a channel's lowest and highest note and what a note
@@ -134,6 +172,10 @@ public:
     RangeWindow(ProgramContext& context, std::function<void()> composition_changed, QWidget* parent = nullptr);
 
 private:
+    std::size_t channel() const;
+    // The lowest or the highest note, with its name beside it.
+    void add_note(QFormLayout* form, const char* name, const QString& text, const QString& help, bool lowest);
+    std::string store_note(std::string_view typed, bool lowest);
     void apply_to_all_channels();
 };
 
@@ -144,6 +186,18 @@ public:
     EffectsWindow(ProgramContext& context, std::function<void()> composition_changed, QWidget* parent = nullptr);
 
 private:
+    std::size_t channel() const;
+    void add_portamento(QBoxLayout* column);
+    void add_vibrato(QBoxLayout* column);
+    void add_all_channels(QBoxLayout* column);
+    // A flag or a number of the channel's, kept also as the window's last value.
+    QCheckBox* effect_flag(const QString& text, const char* name, const QString& help,
+                           engine::PerChannel<int> engine::Composition::*flag, bool files::Settings::*kept);
+    template <class T, class Kept>
+    QLineEdit* effect_number(const char* name, const QString& help, const NumberRule& rule,
+                             engine::PerChannel<T> engine::Composition::*field, Kept files::Settings::*kept);
+    // A value field is open while its effect is on.
+    void open_while(QWidget* value, engine::PerChannel<int> engine::Composition::*flag);
     void apply_to_all_channels();
     // While play runs the channels of the voice take the change at once.
     void send_effects(int channel);
@@ -156,6 +210,17 @@ class PcKeyboardVoicesWindow final : public SettingsWindow {
 public:
     PcKeyboardVoicesWindow(ProgramContext& context, std::function<void()> composition_changed,
                            QWidget* parent = nullptr);
+
+private:
+    void add_voices(QBoxLayout* column);
+    void add_rows(QFormLayout* form);
+    void add_keys(QBoxLayout* column);
+    QCheckBox* keys_flag(const QString& text, const char* name, const QString& help,
+                         bool midi::PlayAlongSettings::*flag);
+    template <class Change>
+    void change_keys(Change change) {
+        change_settings([&](files::Settings& s) { change(s.play_along); });
+    }
 };
 
 // "Scala": where the Scala program is, and how the lists of modes made from its files are
@@ -164,6 +229,10 @@ class ScalaWindow final : public SettingsWindow {
     Q_OBJECT
 public:
     ScalaWindow(ProgramContext& context, std::function<void()> composition_changed, QWidget* parent = nullptr);
+
+private:
+    void add_program(QBoxLayout* layout);
+    void add_mode_lists(QBoxLayout* layout);
 };
 
 // "New scale/arpeggio playback": how the scale and arpeggio editors play an entry back.
