@@ -3,7 +3,6 @@
 // with a message, leaving everything as it was.
 
 #include <QCheckBox>
-#include <QScreen>
 #include <algorithm>
 #include <regex>
 #include <set>
