@@ -5,6 +5,7 @@
 #include "corvane/ui/editor_windows.h"
 #include "corvane/ui/play_along_events.h"
 #include "corvane/ui/program_context.h"
+#include "corvane/ui/settings_windows.h"
 #include "corvane/ui/tune_graph_window.h"
 
 namespace corvane::ui {
@@ -32,9 +33,17 @@ void show_once(QWidget& main_window, const char* name, Make make) {
 void open_editor(QWidget& main_window, ProgramContext& context, EntryKind kind, const char* name,
                  const std::function<void()>& composition_changed) {
     show_once<EntryEditorWindow>(main_window, name, [&] {
-        return new EntryEditorWindow(kind, sources_of(context), &events_of(main_window, context), composition_changed,
-                                     &main_window);
+        auto* editor = new EntryEditorWindow(kind, sources_of(context), &events_of(main_window, context),
+                                             composition_changed, &main_window);
+        show_playback_settings(*editor, context.settings());  // the scale and arpeggio editors start as set
+        return editor;
     });
+}
+
+template <class Window>
+void open_settings(QWidget& main_window, ProgramContext& context, const char* name,
+                   const std::function<void()>& composition_changed) {
+    show_once<Window>(main_window, name, [&] { return new Window(context, composition_changed, &main_window); });
 }
 
 }  // namespace
@@ -55,6 +64,28 @@ bool open_display_window(QWidget& main_window, ProgramContext& context, char cod
             return true;
         case 'A':
             open_editor(main_window, context, EntryKind::arpeggio, "arpeggio_editor", composition_changed);
+            return true;
+        case 'I':
+            open_settings<OptionsWindow>(main_window, context, "options_window", composition_changed);
+            return true;
+        case 'E':
+            open_settings<NoteTimingWindow>(main_window, context, "note_timing_window", composition_changed);
+            return true;
+        case 'J':
+            open_settings<RangeWindow>(main_window, context, "range_window", composition_changed);
+            return true;
+        case 'F':
+            open_settings<EffectsWindow>(main_window, context, "effects_window", composition_changed);
+            return true;
+        case 'K':
+            open_settings<PcKeyboardVoicesWindow>(main_window, context, "pc_keyboard_voices_window",
+                                                  composition_changed);
+            return true;
+        case 'L':
+            open_settings<ScalaWindow>(main_window, context, "scala_window", composition_changed);
+            return true;
+        case '4':
+            open_settings<EditorPlaybackWindow>(main_window, context, "editor_playback_window", composition_changed);
             return true;
         default:
             return false;
