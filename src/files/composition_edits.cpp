@@ -1,5 +1,6 @@
 #include "corvane/files/composition_edits.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -78,20 +79,60 @@ std::optional<std::string> first_unreadable_seed_word(std::string_view text) {
     return std::nullopt;
 }
 
+struct ScaleReading {
+    std::vector<double> intervals;
+    std::optional<double> lowest_frequency;
+};
+
 // A scale text as a list of scales holds it, read as the reader reads files: leniently.
+ScaleReading read_scale_text(std::string_view text, double lowest_frequency) {
+    engine::Composition scale;
+    if (const auto steps = tuning::equal_temperament_code(text)) {  // "e19": nineteen equal steps
+        engine::set_intervals(scale, tuning::make_equal_temperament(*steps).entries);
+        return {scale.Intervals, std::nullopt};
+    }
+    const auto reading = tuning::read_pitch_list(text, PitchForm::ratio, tuning::ListNotation::absolute, lowest_frequency);
+    engine::set_intervals(scale, reading.entries);
+    return {scale.Intervals, reading.lowest_frequency};
+}
+
 bool apply_scale_text(Workspace& ws, std::string_view text) {
     auto& c = ws.composition;
-    const auto before = c.Intervals;
-    if (const auto steps = tuning::equal_temperament_code(text)) {  // "e19": nineteen equal steps
-        engine::set_intervals(c, tuning::make_equal_temperament(*steps).entries);
-        return c.Intervals != before;
-    }
-    const auto reading =
-        tuning::read_pitch_list(text, PitchForm::ratio, tuning::ListNotation::absolute, c.Frequency_of_lowest_note);
-    engine::set_intervals(c, reading.entries);
-    bool changed = c.Intervals != before;
+    ScaleReading reading = read_scale_text(text, c.Frequency_of_lowest_note);
+    bool changed = store(ws, c.Intervals, std::move(reading.intervals));
     if (reading.lowest_frequency) changed |= store(ws, c.Frequency_of_lowest_note, *reading.lowest_frequency);
     return changed;
+}
+
+// Numbers written to a file and read back differ in their last digits.
+bool nearly_equal(std::span<const double> a, std::span<const double> b) {
+    constexpr double kTolerance = 1e-9;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](double x, double y) {
+        return std::abs(x - y) <= kTolerance * std::max({1.0, std::abs(x), std::abs(y)});
+    });
+}
+
+bool holds_arpeggio(const ListEntry& entry, const engine::Composition& c) {
+    if (tuning::is_follow_scale_text(entry.definition)) return c.Use_ratios;
+    if (c.Use_ratios) return false;
+    const auto list = tuning::read_step_list(entry.definition, tuning::ListNotation::absolute);
+    return list.ascending_last == c.Arpeggio.ascending_last && nearly_equal(list.entries, c.Arpeggio.entries);
+}
+
+template <class Holds>
+std::optional<std::size_t> matching_entry(const ScaleList& list, const std::string& title, Holds holds) {
+    const auto candidate = [&](std::size_t i) {
+        const ListEntry& e = list.entries[i];
+        return e.link.empty() && !e.definition.empty() && holds(e);
+    };
+    if (list.selected < list.entries.size() && candidate(list.selected)) return list.selected;
+    std::optional<std::size_t> first;
+    for (std::size_t i = 0; i < list.entries.size(); ++i) {
+        if (!candidate(i)) continue;
+        if (list.entries[i].description == title) return i;
+        if (!first) first = i;
+    }
+    return first;
 }
 
 bool apply_arpeggio_text(Workspace& ws, std::string_view text) {
@@ -252,6 +293,19 @@ bool choose_mode_entry(Workspace& ws, std::size_t index, platform::Reporter& rep
     mark_if(ws, apply_arpeggio_text(ws, entry.definition));
     mark_if(ws, store(ws, ws.composition.Arpeggio_Title, entry.description.substr(0, engine::kMaxTitleLength)));
     return false;
+}
+
+std::optional<std::size_t> entry_matching_scale(const Workspace& ws) {
+    const auto& c = ws.composition;
+    return matching_entry(ws.scales, c.Intervals_Title, [&c](const ListEntry& e) {
+        return !tuning::is_follow_scale_text(e.definition) &&
+               nearly_equal(read_scale_text(e.definition, c.Frequency_of_lowest_note).intervals, c.Intervals);
+    });
+}
+
+std::optional<std::size_t> entry_matching_arpeggio(const Workspace& ws) {
+    const auto& c = ws.composition;
+    return matching_entry(ws.modes, c.Arpeggio_Title, [&c](const ListEntry& e) { return holds_arpeggio(e, c); });
 }
 
 int step_wolf_note(int wolf, bool up, bool to_natural) {

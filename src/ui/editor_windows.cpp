@@ -213,6 +213,7 @@ EntryEditorWindow::EntryEditorWindow(EntryKind kind, DisplaySources sources, Pla
     add_button(tr("&Apply"), "apply", midi::SeedButton::apply);
 
     auto* help = new QLabel(text_of(midi::pc_keys_help(sources_.workspace.settings.play_along.pc_key_1_for_degree_1)), this);
+    help->setWordWrap(true);
     problem_ = new QLabel(this);
     problem_->setObjectName("problem");
     problem_->setWordWrap(true);

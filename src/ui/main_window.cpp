@@ -541,8 +541,26 @@ void MainWindow::fill_lists() {
         for (const auto& e : list.entries) items << QString::fromStdString(e.description);
         return items;
     };
-    fill(scales_, entries(ws.scales), static_cast<int>(ws.scales.selected));
-    fill(modes_, entries(ws.modes), static_cast<int>(ws.modes.selected));
+    fill(scales_, entries(ws.scales), shown_entry(scale_match_, ws.scales, ws.composition.Intervals_Title,
+                                                  ws.composition.Intervals, files::entry_matching_scale));
+    fill(modes_, entries(ws.modes), shown_entry(mode_match_, ws.modes, ws.composition.Arpeggio_Title,
+                                                ws.composition.Arpeggio.entries, files::entry_matching_arpeggio));
+}
+
+// Matching reads every entry of a list, so the answer is kept until the list or what it is
+// matched against changes.
+int MainWindow::shown_entry(ListMatch& match, const files::ScaleList& list, const std::string& title,
+                            const std::vector<double>& values,
+                            std::optional<std::size_t> (*match_in)(const files::Workspace&)) {
+    const auto& ws = context_.workspace();
+    const bool same = match.entries == list.entries && match.selected == list.selected && match.title == title &&
+                      match.values == values && match.use_ratios == ws.composition.Use_ratios &&
+                      match.lowest_frequency == ws.composition.Frequency_of_lowest_note;
+    if (!same) {
+        match = ListMatch{list.entries, list.selected, title, values, ws.composition.Use_ratios,
+                          ws.composition.Frequency_of_lowest_note, match_in(ws)};
+    }
+    return match.found ? static_cast<int>(*match.found) : -1;
 }
 
 void MainWindow::update_title() {

@@ -90,6 +90,7 @@ TuneGraphWindow::TuneGraphWindow(DisplaySources sources, PlayAlongEvents* events
     picture_ = new Picture(this);
     help_ = new QLabel(this);
     help_->setObjectName("keys_help");
+    help_->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(picture_, 1);

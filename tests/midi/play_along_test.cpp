@@ -333,7 +333,13 @@ TEST(PcKeyNumbers, RowsFromScanCodes) {
     // The key left of "1" joins as degree -25 and "1" plays -24.
     EXPECT_EQ(pc_key_degree(*pc_key_number(41, true), true), -25);
     EXPECT_EQ(pc_key_degree(*pc_key_number(2, true), true), -24);
-    EXPECT_EQ(pc_keys_help(true), "To play along, use p.c. key to left of 1, 1, 2,... (followed by other rows of kbd)");
+    // The help says what the rows play: A is degree 0, Q twelve below, 1 twenty-four below.
+    EXPECT_EQ(pc_key_degree(*pc_key_number(16, false), false), -12);  // Q
+    EXPECT_EQ(pc_key_degree(*pc_key_number(44, false), false), 12);   // Z
+    EXPECT_NE(pc_keys_help(false).find("A, S, D,... play degree 0"), std::string_view::npos);
+    EXPECT_NE(pc_keys_help(false).find("Q, W, E,... play the 12 degrees below 0 and 1, 2, 3,... the 12 below those"),
+              std::string_view::npos);
+    EXPECT_NE(pc_keys_help(true).find("the key to the left of 1 one lower still"), std::string_view::npos);
 }
 
 TEST_F(PlayAlongTest, TabSilencesEveryChannelOnPressAndReleaseAndRepeatsAreIgnored) {

@@ -315,6 +315,34 @@ TEST_F(MainWindowTest, NewOpenAndExitAskBeforeUnsavedChangesGo) {
     EXPECT_NE(slurp(path).find("Levels 4"), std::string::npos);
 }
 
+// The lists show the entry holding the composition's scale and arpeggio, or none, whatever
+// was chosen in them before.
+TEST_F(MainWindowTest, TheListsShowTheEntryThatMatchesTheComposition) {
+    start();
+    auto* scales = find<QComboBox>("scales");
+    auto* modes = find<QComboBox>("modes");
+    EXPECT_EQ(scales->currentText(), "Equal Temperament (M)");
+    EXPECT_EQ(modes->currentText(), "Pentatonic");
+    type_into("arpeggio", "0 1 5");
+    EXPECT_EQ(modes->currentIndex(), -1);
+    type_into("arpeggio", "0 4 7 12");
+    EXPECT_EQ(modes->currentText(), "Major chord");
+
+    const int nineteen = scales->findText("19-tone equal temperament (M)");
+    ASSERT_GE(nineteen, 0);
+    scales->activated(nineteen);
+    EXPECT_EQ(scales->currentText(), "19-tone equal temperament (M)");
+    reporter.save_choice = platform::SaveChoice::discard;
+    menu("&File")->actions()[0]->trigger();  // New: the twelve-tone scale again
+    EXPECT_EQ(scales->currentText(), "Equal Temperament (M)");
+    type_into("scale", "1 9/8 5/4");
+    EXPECT_EQ(scales->currentIndex(), -1);
+
+    // A scale saved and read back keeps its entry, though its numbers lost their last digits.
+    type_into("scale", "1 n(1/19)");
+    EXPECT_EQ(scales->currentText(), "19-tone equal temperament (M)");
+}
+
 TEST_F(MainWindowTest, ExtraDialogSpacePutsTheOptionsInAMoreSubmenu) {
     ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
     std::ofstream(folder / "Corvane.ini") << "need_extra_dialog_space=1\r\n";

@@ -6,6 +6,7 @@
 // shows back.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,11 @@ void step_channels_in_play(Workspace& ws, bool up, platform::Reporter& reporter)
 // Returns whether the list changed.
 bool choose_scale_entry(Workspace& ws, std::size_t index, platform::Reporter& reporter);
 bool choose_mode_entry(Workspace& ws, std::size_t index, platform::Reporter& reporter);
+// The entry of the list of scales that holds the composition's scale, or of modes that holds
+// its arpeggio: the selected entry when it does, else the first with the composition's title,
+// else the first that does; none when no entry does. Links are never the match.
+std::optional<std::size_t> entry_matching_scale(const Workspace& ws);
+std::optional<std::size_t> entry_matching_arpeggio(const Workspace& ws);
 inline constexpr std::string_view kListOfScalesCaption = "List of scales";
 inline constexpr std::string_view kListOfModesCaption = "List of modes";
 

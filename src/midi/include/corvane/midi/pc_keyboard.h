@@ -25,9 +25,15 @@ inline constexpr int kScanSpace = 57;
 inline constexpr int kLastNoteScan = 53;
 
 inline constexpr int kKeySlots = 50;
-inline constexpr std::string_view kPcKeysHelp = "To play along, use p.c. keys 1, 2,... (followed by other rows of kbd)";
+// What the keys play, as the key numbers and degrees below have it.
+inline constexpr std::string_view kPcKeysHelp =
+    "To play along, use the p.c. keys: A, S, D,... play degree 0 of the arpeggio (the note the tune starts from) "
+    "and upwards, going on with Z, X, C,...; Q, W, E,... play the 12 degrees below 0 and 1, 2, 3,... the 12 "
+    "below those. Tab silences every note.";
 inline constexpr std::string_view kPcKeysHelpWithLeftKey =
-    "To play along, use p.c. key to left of 1, 1, 2,... (followed by other rows of kbd)";
+    "To play along, use the p.c. keys: A, S, D,... play degree 0 of the arpeggio (the note the tune starts from) "
+    "and upwards, going on with Z, X, C,...; Q, W, E,... play the 12 degrees below 0, 1, 2, 3,... the 12 below "
+    "those and the key to the left of 1 one lower still. Tab silences every note.";
 
 // The key number of a scan code: the digit row gives 0..11, Q.. 12..23, A.. 24..34, the row
 // below 35..45. None for the keys that play no note. With `key_1_for_degree_1` the key to the

@@ -113,6 +113,18 @@ private:
     void update_title();
     void update_play_button();
     void fill_lists();
+    // The entry a list shows: the one that holds the composition's scale or arpeggio, or none.
+    struct ListMatch {
+        std::vector<files::ListEntry> entries;
+        std::size_t selected = 0;
+        std::string title;
+        std::vector<double> values;
+        bool use_ratios = false;
+        double lowest_frequency = 0;
+        std::optional<std::size_t> found;
+    };
+    int shown_entry(ListMatch& match, const files::ScaleList& list, const std::string& title,
+                    const std::vector<double>& values, std::optional<std::size_t> (*match_in)(const files::Workspace&));
 
     // Runs an edit of the composition; a refusal marks `field` (which keeps what was typed)
     // and says why.
@@ -164,6 +176,8 @@ private:
     bool editing_ = false;
     CompositionHistory* history_ = nullptr;
     bool restored_ = false;  // the last history step was an undo or redo, not a new change
+    ListMatch scale_match_;
+    ListMatch mode_match_;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;
 
