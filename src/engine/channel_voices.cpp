@@ -8,18 +8,11 @@
 namespace corvane::engine {
 namespace {
 
-using platform::kControlChange;
-using platform::kNoteOff;
-using platform::kNoteOn;
-using platform::kPitchBend;
-using platform::kProgramChange;
+namespace controller = platform::controller;
 
 constexpr int kOctave = 12;
 constexpr int kMaxRangeRounds = 100;
 constexpr int kNarrowRange = 25;
-constexpr int kBendRangeSemitones = 2;
-constexpr std::uint8_t kExpression = 11;
-constexpr std::uint8_t kAllSoundOff = 120;
 
 bool valid_channel(int c) { return c >= 0 && c < kMidiChannels; }
 bool valid_note(int n) { return n >= 0 && n <= 127; }
@@ -59,8 +52,6 @@ int move_up(int note, int k, RangeAction action, int lo, int hi, bool narrow) {
     return note;
 }
 
-int clamp_bend_for_sending(double bend) { return static_cast<int>(std::clamp(std::trunc(bend), 0.0, 16383.0)); }
-
 }  // namespace
 
 ChannelVoices::ChannelVoices(const Composition& composition, const VoiceSettings& settings,
@@ -76,11 +67,6 @@ ChannelVoices::~ChannelVoices() {
     }
     vibrato_wake_.notify_all();
     if (vibrato_thread_.joinable()) vibrato_thread_.join();
-}
-
-platform::SendResult ChannelVoices::send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length) {
-    return sender_.send({status, static_cast<std::uint8_t>(channel & 15), static_cast<std::uint8_t>(data1 & 0x7F),
-                         static_cast<std::uint8_t>(data2 & 0x7F), length, false});
 }
 
 int ChannelVoices::program_of_voice(int voice) const { return composition_.Voices_for_channels[index(voice)]; }
@@ -124,11 +110,9 @@ int ChannelVoices::faded_velocity(int velocity) const {
     return std::clamp(velocity, 0, 127);
 }
 
-bool ChannelVoices::queue(std::uint8_t status, int channel, int note, int velocity) {
+bool ChannelVoices::queue(const platform::SendRequest& message) {
     if (queued_ >= kQueueSize) return false;
-    queue_[static_cast<std::size_t>(queued_++)] = {status, static_cast<std::uint8_t>(channel & 15),
-                                                   static_cast<std::uint8_t>(note & 127),
-                                                   static_cast<std::uint8_t>(velocity & 127), true};
+    queue_[static_cast<std::size_t>(queued_++)] = {message, true};
     return true;
 }
 
@@ -155,7 +139,7 @@ SoundingNote ChannelVoices::sound_note(int channel, int voice, int note, int vel
     }
     VoiceState& vs = voices_[index(voice)];
     if (composition_.iPortamento[index(voice)] != 0 && channel != kPercussionChannel && valid_note(vs.last_note)) {
-        send(kControlChange, voice, 65, vs.last_note);
+        send(platform::control_change(voice, controller::kPortamento, vs.last_note));
     }
     if (!valid_channel(channel) || !valid_note(note)) return {};
     const int sounding_velocity = faded_velocity(velocity);
@@ -173,7 +157,8 @@ SoundingNote ChannelVoices::start_key(int channel, int voice, int key, int veloc
         ensure_vibrato_thread();
     }
     platform::SendResult result = platform::SendResult::sent;
-    if (!(batch_note_ons_ && queue(kNoteOn, channel, key, velocity))) result = send(kNoteOn, channel, key, velocity);
+    const auto message = platform::note_on(channel, key, velocity);
+    if (!(batch_note_ons_ && queue(message))) result = send(message);
     const int previous = cs.sounding_note;
     if (settings_.legato && channel != kPercussionChannel && valid_note(previous) && previous != key) {
         release_note(channel, previous, 127);
@@ -240,16 +225,12 @@ platform::SendResult ChannelVoices::release_note(int channel, int note, int velo
     const bool sounds = key_sounds(channel, note);
     platform::SendResult result = platform::SendResult::nothing_done;
     if (sounds && note != cs.shifted_note) {
-        const bool as_note_on = velocity == 127;
-        const std::uint8_t status = as_note_on ? kNoteOn : kNoteOff;
-        const int sent_velocity = as_note_on ? 0 : velocity;
+        const auto message = velocity == 127 ? platform::note_on(channel, note, 0) : platform::note_off(channel, note, velocity);
         result = platform::SendResult::sent;
-        if (!(batch_note_offs_ && queue(status, channel, note, sent_velocity))) {
-            result = send(status, channel, note, sent_velocity);
-        }
+        if (!(batch_note_offs_ && queue(message))) result = send(message);
     }
     if (cs.shifted_note >= 0 && channel != kPercussionChannel) {
-        send(kNoteOff, channel, cs.shifted_note, velocity);
+        send(platform::note_off(channel, cs.shifted_note, velocity));
         cs.shifted_note = -1;
     }
     if (sounds) forget_key(channel, note);
@@ -338,23 +319,19 @@ void ChannelVoices::send_bend(int channel, int voice, int bend, bool program_cha
     if (!valid_channel(channel)) return;
     if (program_change_needed) sync_program(channel, voice, program_of_voice(voice), false);
     ChannelState& cs = channels_[index(channel)];
-    if (!cs.bend_range_sent) send_bend_range(channel, kBendRangeSemitones, 0);
+    if (!cs.bend_range_sent) send_bend_range(channel, platform::kBendRangeSemitones, 0);
     if (cs.bend != bend) {
         if (settings_.all_sound_off_before_pitch_bends && all_sound_off_allowed) {
-            send(kControlChange, channel, kAllSoundOff, 0);
+            send(platform::all_sound_off(channel));
         }
-        const int sent = clamp_bend_for_sending(bend);
-        send(kPitchBend, channel, sent & 0x7F, sent >> 7);
+        send(platform::pitch_bend(channel, bend));
     }
     cs.voice = voice;
     cs.bend = bend;
 }
 
 void ChannelVoices::send_bend_range(int channel, int semitones, int cents) {
-    send(kControlChange, channel, 101, 0);
-    send(kControlChange, channel, 100, 0);
-    send(kControlChange, channel, 6, semitones);
-    send(kControlChange, channel, 38, cents);
+    for (const auto& message : platform::bend_range(channel, semitones, cents)) send(message);
     channels_[index(channel)].bend_range_sent = true;
 }
 
@@ -363,7 +340,7 @@ void ChannelVoices::send_program(int channel, int voice, int program) {
     const auto give_program = [&](int c) {
         ChannelState& cs = channels_[index(c)];
         if (cs.program == program && same_effects(cs.voice, voice)) return;
-        send(kProgramChange, c, program, 0, 1);
+        send(platform::program_change(c, program));
         cs.program = program;
         apply_effects(c, voice, Effects::all);
     };
@@ -392,7 +369,7 @@ void ChannelVoices::apply_effects(int channel, int voice, Effects what) {
     if (what == Effects::all || what == Effects::portamento) {
         const int slide = composition_.iPortamento_slide_time[v];
         if (composition_.iPortamento[v] != 0 && cs.portamento_time_sent != slide) {
-            send(kControlChange, channel, 5, slide);
+            send(platform::control_change(channel, controller::kPortamentoTime, slide));
             cs.portamento_time_sent = slide;
         }
     }
@@ -401,17 +378,17 @@ void ChannelVoices::apply_effects(int channel, int voice, Effects what) {
         if (vibrato && composition_.dVibrato_freq[v] > 0) {
             ensure_vibrato_thread();
         } else if (!vibrato && (cs.modulation_sent != 0 || cs.tremolo_sent != 0)) {
-            send(kControlChange, channel, 1, 0);
-            send(kControlChange, channel, 33, 0);
-            send(kControlChange, channel, 92, 0);
+            send(platform::control_change(channel, controller::kModulationWheel, 0));
+            send(platform::control_change(channel, controller::kModulationWheelFine, 0));
+            send(platform::control_change(channel, controller::kTremoloDepth, 0));
             cs.modulation_sent = cs.tremolo_sent = 0;
         } else if (vibrato) {
             const int modulation = static_cast<int>(composition_.dVibrato_amp[v] * 0.01 * 127);
             const int depth = static_cast<int>(composition_.dVibrato_vol_amp[v] * 0.01 * 127);
             if (modulation != cs.modulation_sent || depth != cs.tremolo_sent) {
-                send(kControlChange, channel, 1, modulation);
-                send(kControlChange, channel, 33, modulation);
-                send(kControlChange, channel, 92, depth);
+                send(platform::control_change(channel, controller::kModulationWheel, modulation));
+                send(platform::control_change(channel, controller::kModulationWheelFine, modulation));
+                send(platform::control_change(channel, controller::kTremoloDepth, depth));
                 cs.modulation_sent = modulation;
                 cs.tremolo_sent = depth;
             }
@@ -448,9 +425,9 @@ void ChannelVoices::start_voices() {
 
 // Full expression on every channel, and the bend range where it has not been sent.
 void ChannelVoices::prepare_channels() {
-    for (int c = 0; c < kMidiChannels; ++c) send(kControlChange, c, kExpression, 127);
+    for (int c = 0; c < kMidiChannels; ++c) send(platform::control_change(c, controller::kExpression, 127));
     for (int c = 0; c < kMidiChannels; ++c) {
-        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, kBendRangeSemitones, 0);
+        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, platform::kBendRangeSemitones, 0);
     }
     if (any_bend_vibrato()) ensure_vibrato_thread();
 }
@@ -492,17 +469,15 @@ void ChannelVoices::set_batching(bool note_ons, bool note_offs) {
 }
 
 void ChannelVoices::flush_queue(std::uint8_t status) {
-    const auto is_note_off = [](const Deferred& d) {
-        return d.status == kNoteOff || (d.status == kNoteOn && d.velocity == 0);
-    };
+    // Note-offs first, each as a note-on of velocity 0, then the note-ons.
     for (auto& d : queue_) {
-        if (!d.pending || !is_note_off(d) || (status != 0 && d.status != status)) continue;
-        send(kNoteOn, d.channel, d.note, 0);
+        if (!d.pending || !platform::is_note_off(d.message) || (status != 0 && d.message.status != status)) continue;
+        send(platform::note_on(d.message.channel, d.message.data1, 0));
         d.pending = false;
     }
     for (auto& d : queue_) {
-        if (!d.pending || (status != 0 && d.status != status)) continue;
-        send(d.status, d.channel, d.note, d.velocity);
+        if (!d.pending || (status != 0 && d.message.status != status)) continue;
+        send(d.message);
         d.pending = false;
     }
     const bool any_left = std::any_of(queue_.begin(), queue_.end(), [](const Deferred& d) { return d.pending; });
@@ -540,12 +515,12 @@ void ChannelVoices::pitch_bend_vibrato_step(double elapsed) {
         const double volume_percent = composition_.dVibrato_vol_amp[v];
         if (volume_percent != 0 && valid_note(cs.sounding_note)) {
             const double factor = 1.0 - (std::cos(phase) + 1.0) / 2.0 * volume_percent / 100.0;
-            send(kControlChange, c, kExpression, std::clamp(static_cast<int>(factor * 127), 2, 127));
+            send(platform::control_change(c, controller::kExpression, std::clamp(static_cast<int>(factor * 127), 2, 127)));
         }
         const double offset = frequency <= 1e-10 ? 0.0 : std::sin(phase) * composition_.dVibrato_amp[v];
-        const double base = cs.bend < 0 ? 8192.0 : cs.bend;
-        const int bend = clamp_bend_for_sending(base + 81.92 * offset);
-        send(kPitchBend, c, bend & 0x7F, bend >> 7);
+        // The amplitude is a percentage of the bend's half range: 8192 steps, two semitones.
+        const double base = cs.bend < 0 ? static_cast<double>(platform::kBendCentre) : cs.bend;
+        send(platform::pitch_bend(c, platform::bend_to_send(base + platform::kBendCentre / 100.0 * offset)));
     }
 }
 

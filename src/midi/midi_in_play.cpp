@@ -16,7 +16,7 @@ constexpr std::uint8_t kActiveSensing = 0xFE;
 constexpr int kModulation = 1;
 constexpr int kVolume = 7;
 constexpr int kSustainPedal = 64;
-constexpr int kWheelCentre = 8192;
+using platform::kBendCentre;
 constexpr double kModulationScale = 100.0 / 127.0;
 constexpr int kMidiInModeSlot = 6;  // the arpeggio direction state kept for MIDI in
 constexpr int kOctaveKeys = 12;
@@ -97,7 +97,7 @@ void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t da
         return;
     }
     if (kind == kControlChange) return control_change(data1, data2);
-    if (kind == kPitchBend) return pitch_wheel(options.ignore_pitch_bends ? kWheelCentre : data2 << 7 | data1);
+    if (kind == kPitchBend) return pitch_wheel(options.ignore_pitch_bends ? kBendCentre : data2 << 7 | data1);
     if (kind == kSystem) {
         pass_through(status, data1, data2, 2);
         if (status == kActiveSensing && listener_ != nullptr) listener_->active_sensing();
@@ -191,8 +191,7 @@ void MidiInPlay::note_on(int note, int input_velocity) {
         played.channel = engine::kPercussionChannel;
         played.note = std::clamp(percussion, 0, 127);
         played.midi_pitch = played.note;
-        playback_.port().send({kNoteOn, static_cast<std::uint8_t>(played.channel), static_cast<std::uint8_t>(played.note),
-                               static_cast<std::uint8_t>(velocity), 2, false});
+        playback_.port().send(platform::note_on(played.channel, played.note, velocity));
         sounding_[at(note)] = {true, -1, played.channel, played.note, velocity, false};
     } else {
         const int position = settings_.iModeForMidiInNotes[at(note)] != kNoFixedAssignment
@@ -231,8 +230,7 @@ void MidiInPlay::release(int note, int off_velocity) {
     s.on = false;
     if (output_note_shared(note)) return;
     if (s.voice < 0) {
-        playback_.port().send({kNoteOff, static_cast<std::uint8_t>(s.channel), static_cast<std::uint8_t>(s.note),
-                               static_cast<std::uint8_t>(off_velocity), 2, false});
+        playback_.port().send(platform::note_off(s.channel, s.note, off_velocity));
     } else {
         playback_.voices().note_off(s.channel, s.voice, 0, s.note, off_velocity);
     }
@@ -280,14 +278,14 @@ void MidiInPlay::release_pedal() {
 // The wheel retunes the composition by up to a semitone each way and moves the sounding
 // notes with it, by their bend alone where that reaches.
 void MidiInPlay::pitch_wheel(int value) {
-    if (value == uLastPitchWheel_) return;
-    const double semitones = static_cast<double>(value - uLastPitchWheel_) / kWheelCentre;
+    if (value == last_pitch_wheel_) return;
+    const double semitones = static_cast<double>(value - last_pitch_wheel_) / kBendCentre;
     {
         auto group = playback_.port().hold_group();
         composition_.Frequency_of_lowest_note *= std::exp2(semitones / 12.0);
         playback_.shift_sounding_notes(semitones, true);
     }
-    uLastPitchWheel_ = value;
+    last_pitch_wheel_ = value;
     if (listener_ != nullptr) listener_->tuning_changed();
 }
 

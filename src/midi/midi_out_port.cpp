@@ -9,9 +9,8 @@ namespace corvane::midi {
 namespace {
 
 constexpr int kMapperCommand = kFirstDeviceCommand - 1;
-constexpr std::uint8_t kAllSoundOff = 120;
-constexpr std::uint8_t kAllNotesOff = 123;
-constexpr std::uint8_t kExpression = 11;
+using platform::controller::kAllNotesOff;
+using platform::controller::kAllSoundOff;
 
 std::uint32_t delta_between(std::uint32_t earlier, std::uint32_t later) { return later >= earlier ? later - earlier : 0; }
 
@@ -232,7 +231,7 @@ void MidiOutPort::close() {
         bMidiOutOpen_.store(false, std::memory_order_release);
         device_failed_.store(false, std::memory_order_release);
     }
-    for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kExpression, 127, 2, false});
+    for (int c = 0; c < kMidiChannels; ++c) send(platform::control_change(c, platform::controller::kExpression, 127));
     open_reasons_.store(0);
     if (observer_ != nullptr) observer_->on_port_closed();
 }
@@ -243,7 +242,7 @@ void MidiOutPort::all_sound_off() {
     std::lock_guard guard(lock_);
     if (observer_ != nullptr) observer_->end_all_notes();
     if (hMidiOut_ && bMidiOutOpen_.load()) end_keys_on_device();  // a receiver deaf to 120 still hears these
-    for (std::uint8_t c = 0; c < kMidiChannels; ++c) send({kControlChange, c, kAllSoundOff, 0, 2, false});
+    for (int c = 0; c < kMidiChannels; ++c) send(platform::all_sound_off(c));
 }
 
 // Before the device changes, silence, and a moment for the device to take it in; nothing new

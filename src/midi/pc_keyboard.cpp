@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "corvane/engine/degree_mapping.h"
+#include "corvane/tuning/pitch_mapping.h"
 
 namespace corvane::midi {
 namespace {
@@ -16,7 +17,6 @@ constexpr int kPcKeyModeSlot = 5;
 constexpr double kKeyDownHold = 2.0;
 constexpr double kHeldThreshold = 0.00001;
 constexpr std::int64_t kSilenceWaitMs = 100;
-constexpr int kNoBend = 8192;
 
 }  // namespace
 
@@ -120,8 +120,9 @@ void PcKeyboard::press(int degree, int row) {
     if (!port.held_open() && port.open() == OpenResult::opened) port.set_open_reason(OpenReason::live_notes, true);
 
     const double pitch = engine::pitch_of_value(degree, composition_, mode_voices_, kPcKeyModeSlot).midi_pitch;
-    const int note = std::clamp(static_cast<int>(pitch + 0.5), 0, 127);
-    const int bend = static_cast<int>((pitch - note) * 4096 + 8192);
+    const tuning::NoteAndBend key = tuning::split_onto_key(pitch);
+    const int note = key.note;
+    const int bend = key.bend;
     Slot& slot = slots_[slot_index(degree)];
     if (!port.is_open()) {
         slot = {kSingleKeyChannel, voice, note, kKeyDownHold};
@@ -175,7 +176,7 @@ std::optional<int> PcKeyboard::free_channel_in(int from, int to, int voice, int 
     }
     for (int c = from; c < to; ++c) {
         if (c == engine::kPercussionChannel || !same_effects(c, voice)) continue;
-        const double current = voices.bend_of_channel(c) > 0 ? voices.bend_of_channel(c) : kNoBend;
+        const double current = voices.bend_of_channel(c) > 0 ? voices.bend_of_channel(c) : platform::kBendCentre;
         if (std::fabs(current - bend) <= 1.0) return c;
     }
     return std::nullopt;
@@ -204,7 +205,7 @@ int PcKeyboard::steal_channel() {
             break;
         }
     }
-    playback_.port().send({kControlChange, static_cast<std::uint8_t>(chosen), 120, 0, 2, false});
+    playback_.port().send(platform::all_sound_off(chosen));
     playback_.voices().forget_channel_notes(chosen);
     return chosen;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "corvane/tuning/pitch_mapping.h"
+
 namespace corvane::midi {
 
 Playback::Playback(engine::Composition& composition, const engine::PlayerSettings& player_settings,
@@ -40,32 +42,33 @@ std::optional<std::string> Playback::take_device_failure() {
 void Playback::stop() { player_.stop(); }
 
 void Playback::shift_sounding_notes(double semitones, bool bend_only_if_possible) {
+    using platform::kBendCentre;
+    constexpr double kStepsPerSemitone = platform::kBendStepsPerSemitone;
     auto group = port_.hold_group();
     for (int c = 0; c < kMidiChannels; ++c) {
         const int note = voices_.sounding_note(c);
         if (c == engine::kPercussionChannel || note < 0 || note > 127) continue;
-        const double bend = voices_.bend_of_channel(c) > 0 ? voices_.bend_of_channel(c) : 8192.0;
+        const double bend = voices_.bend_of_channel(c) > 0 ? voices_.bend_of_channel(c) : kBendCentre;
         int new_note = note;
-        double new_bend = semitones * 4096.0 + bend;
+        double new_bend = semitones * kStepsPerSemitone + bend;
         const int voice = voices_.voice_of_channel(c);
         const double margin =
             voices_.channel_has_bend_vibrato(c) ? composition_.dVibrato_amp[static_cast<std::size_t>(voice & 15)] : 0.0;
-        if (!bend_only_if_possible || new_bend < margin || new_bend >= 16384.0 - margin) {
-            const double pitch = note + (bend - 8192.0) / 4096.0 + semitones;
-            new_note = static_cast<int>(std::trunc(pitch + 0.5));
-            new_bend = (pitch - new_note) * 4096.0 + 8192.0;
+        if (!bend_only_if_possible || new_bend < margin || new_bend >= platform::kBendHighest + 1 - margin) {
+            // Beyond the bend's reach (or asked to): the nearest note, bent the rest of the way.
+            // The bend is kept unrounded, so later shifts add up exactly.
+            const double pitch = note + (bend - kBendCentre) / kStepsPerSemitone + semitones;
+            new_note = tuning::split_midi_pitch(pitch).note;
+            new_bend = (pitch - new_note) * kStepsPerSemitone + kBendCentre;
         }
-        const auto channel = static_cast<std::uint8_t>(c);
         if (port_.is_open()) {
             if (new_note != note) {
-                port_.send({kNoteOff, channel, static_cast<std::uint8_t>(note), 127});
-                if (voice_settings_.all_sound_off_before_pitch_bends) port_.send({kControlChange, channel, 120, 0});
+                port_.send(platform::note_off(c, note, 127));
+                if (voice_settings_.all_sound_off_before_pitch_bends) port_.send(platform::all_sound_off(c));
             }
-            const int sent = static_cast<int>(std::clamp(std::trunc(new_bend), 0.0, 16383.0));
-            port_.send({kPitchBend, channel, static_cast<std::uint8_t>(sent & 0x7F), static_cast<std::uint8_t>(sent >> 7)});
+            port_.send(platform::pitch_bend(c, platform::bend_to_send(new_bend)));
             if (new_note != note && new_note >= 0 && new_note <= 127) {
-                port_.send({kNoteOn, channel, static_cast<std::uint8_t>(new_note),
-                            static_cast<std::uint8_t>(voices_.sounding_velocity(c))});
+                port_.send(platform::note_on(c, new_note, voices_.sounding_velocity(c)));
             }
         }
         voices_.set_channel_bend(c, new_bend);
@@ -94,7 +97,7 @@ void Playback::on_port_opened(bool quietly) {
     auto group = port_.hold_group();
     voices_.start_voices();
     if (quietly) return;
-    for (int c = 0; c < kMidiChannels; ++c) voices_.set_channel_bend(c, 8192.0);
+    for (int c = 0; c < kMidiChannels; ++c) voices_.set_channel_bend(c, platform::kBendCentre);
 }
 
 void Playback::on_port_closed() {

@@ -8,6 +8,7 @@
 
 #include "number_text.h"
 #include "posix_file.h"
+#include "corvane/platform/midi_message.h"
 
 namespace corvane::midi {
 namespace {
@@ -21,7 +22,7 @@ constexpr std::uint64_t kAppendableSize = 22;     // header chunk plus a track c
 constexpr std::uint64_t kEndOfTrackSize = 4;
 constexpr int kMaxDivision = 0x7FFF;               // bit 15 would mean SMPTE timing
 constexpr int kMaxHeaderTracks = 0xFFFF;
-constexpr int kMidiChannels = 16;
+using platform::kMidiChannels;
 constexpr double kNoLimit = 1e-10;
 constexpr std::size_t kPlayalongMinBytes = 30;     // limits apply once more than this is written
 

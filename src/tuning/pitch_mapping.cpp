@@ -63,4 +63,10 @@ NoteAndBend split_midi_pitch(double pitch) {
     return {note, bend};
 }
 
+NoteAndBend split_onto_key(double pitch) {
+    const NoteAndBend split = split_midi_pitch(pitch);
+    const int note = std::clamp(split.note, 0, 127);
+    return {note, split.bend + (split.note - note) * kBendPerSemitone};
+}
+
 }  // namespace corvane::tuning

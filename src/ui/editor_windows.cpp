@@ -1,3 +1,4 @@
+#include "corvane/tuning/pitch_mapping.h"
 #include "corvane/ui/editor_windows.h"
 
 #include <QApplication>
@@ -118,7 +119,7 @@ private:
     struct Sound {
         int channel = 0;
         int note = 0;
-        int bend = 8192;
+        int bend = platform::kBendCentre;
     };
     struct Event {
         int at_ms = 0;
@@ -146,8 +147,9 @@ private:
 
     // Each pitch bend gets a channel of its own, so that notes of a chord keep their tuning.
     static Sound sound_of(double pitch, std::vector<int>& bends) {
-        const int note = std::clamp(static_cast<int>(pitch + 0.5), 0, 127);
-        const int bend = static_cast<int>((pitch - note) * 4096 + 8192);
+        const tuning::NoteAndBend key = tuning::split_onto_key(pitch);
+        const int note = key.note;
+        const int bend = key.bend;
         auto same = std::find_if(bends.begin(), bends.end(), [&](int b) { return std::abs(b - bend) <= 1; });
         if (same == bends.end() && bends.size() < std::size(kPreviewChannels)) same = bends.insert(bends.end(), bend);
         const auto index = std::min(static_cast<std::size_t>(same - bends.begin()), std::size(kPreviewChannels) - 1);

@@ -171,17 +171,14 @@ private:
         int last_note = -1;
     };
     struct Deferred {
-        std::uint8_t status = 0;
-        std::uint8_t channel = 0;
-        std::uint8_t note = 0;
-        std::uint8_t velocity = 0;
+        platform::SendRequest message;
         bool pending = false;
     };
     static constexpr int kQueueSize = 100;
     static constexpr int kSustainRingSize = 301;
 
     static std::size_t index(int i) { return static_cast<std::size_t>(i & 15); }
-    platform::SendResult send(std::uint8_t status, int channel, int data1, int data2, std::uint8_t length = 2);
+    platform::SendResult send(const platform::SendRequest& message) { return sender_.send(message); }
     SoundingNote start_key(int channel, int voice, int key, int velocity);
     platform::SendResult release_note(int channel, int note, int velocity);
     void forget_key(int channel, int key);
@@ -192,7 +189,7 @@ private:
     bool same_effects(int channel_voice, int voice) const;
     bool has_bend_vibrato(int voice) const;
     int faded_velocity(int velocity) const;
-    bool queue(std::uint8_t status, int channel, int note, int velocity);
+    bool queue(const platform::SendRequest& message);
     void ensure_vibrato_thread();
     void vibrato_loop();
     bool any_bend_vibrato() const;

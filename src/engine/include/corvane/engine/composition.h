@@ -6,13 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "corvane/platform/midi_message.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
 
 namespace corvane::engine {
 
-inline constexpr int kMidiChannels = 16;
+using platform::kMidiChannels;
 inline constexpr int kMaxSeedValues = 1000;       // seeds and per-position lists
 inline constexpr int kMaxListValues = 1000;       // scales and arpeggios
 inline constexpr int kMaxLevels = 29;             // the highest level index

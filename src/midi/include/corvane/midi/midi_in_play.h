@@ -24,7 +24,7 @@ struct MidiInNote {
     int voice = 0;
     int channel = 0;
     int note = 0;      // MIDI note sent
-    int bend = 8192;   // pitch bend sent before it
+    int bend = platform::kBendCentre;  // pitch bend sent before it
     double midi_pitch = 0;  // unrounded
     int velocity = 0;
 };
@@ -126,7 +126,7 @@ private:
     std::optional<bool> thread_time_critical_;  // as last set on the driver's thread
     std::atomic<std::int64_t> dwLastMidiInTime_{0};
     bool bSustainPedalDown_ = false;
-    int uLastPitchWheel_ = 8192;
+    int last_pitch_wheel_ = platform::kBendCentre;
     int play_along_voice_ = 0;
     int play_along_channel_ = 0;
     bool saved_sas_mouse_activated_ = true;

@@ -1,15 +1,47 @@
 #pragma once
 
+// The MIDI messages the program sends: their status bytes, the controllers it uses by name,
+// the pitch bend's range, and a factory for each message. Only this header and the readers
+// that decode files and incoming messages deal in raw numbers.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 
 namespace corvane::platform {
 
 inline constexpr int kMidiChannels = 16;
+inline constexpr int kMidiKeys = 128;
 inline constexpr std::uint8_t kNoteOff = 0x80;
 inline constexpr std::uint8_t kNoteOn = 0x90;
 inline constexpr std::uint8_t kControlChange = 0xB0;
 inline constexpr std::uint8_t kProgramChange = 0xC0;
 inline constexpr std::uint8_t kPitchBend = 0xE0;
+
+// Controller numbers.
+namespace controller {
+inline constexpr std::uint8_t kModulationWheel = 1;
+inline constexpr std::uint8_t kPortamentoTime = 5;
+inline constexpr std::uint8_t kDataEntry = 6;
+inline constexpr std::uint8_t kExpression = 11;
+inline constexpr std::uint8_t kModulationWheelFine = 33;
+inline constexpr std::uint8_t kDataEntryFine = 38;
+inline constexpr std::uint8_t kPortamento = 65;
+inline constexpr std::uint8_t kTremoloDepth = 92;
+inline constexpr std::uint8_t kRegisteredParameterFine = 100;
+inline constexpr std::uint8_t kRegisteredParameter = 101;
+inline constexpr std::uint8_t kAllSoundOff = 120;
+inline constexpr std::uint8_t kResetControllers = 121;
+inline constexpr std::uint8_t kAllNotesOff = 123;
+}  // namespace controller
+
+// A pitch bend is 14 bits, 0..16383, with no bend at 8192; the program keeps the receiver's
+// range at two semitones, so 4096 steps are a semitone.
+inline constexpr int kBendCentre = 8192;
+inline constexpr int kBendHighest = 16383;
+inline constexpr int kBendStepsPerSemitone = 4096;
+inline constexpr int kBendRangeSemitones = 2;
 
 // One MIDI message on its way out.
 struct SendRequest {
@@ -20,6 +52,42 @@ struct SendRequest {
     std::uint8_t data_length = 2;  // bytes of data in a MIDI file: 1 for a program change
     bool record_only = false;      // only for a running play-along recording
 };
+
+constexpr std::uint8_t data_byte(int value) { return static_cast<std::uint8_t>(value & 0x7F); }
+constexpr std::uint8_t channel_nibble(int channel) { return static_cast<std::uint8_t>(channel & 0x0F); }
+
+constexpr SendRequest note_on(int channel, int key, int velocity) {
+    return {kNoteOn, channel_nibble(channel), data_byte(key), data_byte(velocity)};
+}
+// Velocity 0 on a note-on is a note-off too; receivers treat both alike.
+constexpr SendRequest note_off(int channel, int key, int velocity) {
+    return {kNoteOff, channel_nibble(channel), data_byte(key), data_byte(velocity)};
+}
+constexpr SendRequest control_change(int channel, std::uint8_t number, int value) {
+    return {kControlChange, channel_nibble(channel), data_byte(number), data_byte(value)};
+}
+// One data byte: a MIDI file writes it so.
+constexpr SendRequest program_change(int channel, int program) {
+    return {kProgramChange, channel_nibble(channel), data_byte(program), 0, 1};
+}
+constexpr SendRequest all_sound_off(int channel) { return control_change(channel, controller::kAllSoundOff, 0); }
+
+// A bend value as sent: truncated and kept to the 14 bits there are.
+inline int bend_to_send(double bend) {
+    return static_cast<int>(std::clamp(std::trunc(bend), 0.0, static_cast<double>(kBendHighest)));
+}
+// The low seven bits go first.
+constexpr SendRequest pitch_bend(int channel, int bend) {
+    const int sent = std::clamp(bend, 0, kBendHighest);
+    return {kPitchBend, channel_nibble(channel), data_byte(sent), data_byte(sent >> 7)};
+}
+// Registered parameter 0, the bend range, set to `semitones` and `cents`.
+constexpr std::array<SendRequest, 4> bend_range(int channel, int semitones, int cents) {
+    return {control_change(channel, controller::kRegisteredParameter, 0),
+            control_change(channel, controller::kRegisteredParameterFine, 0),
+            control_change(channel, controller::kDataEntry, semitones),
+            control_change(channel, controller::kDataEntryFine, cents)};
+}
 
 // A note-off, or a note-on with velocity 0, which stops a note the same way.
 constexpr bool is_note_off(const SendRequest& r) {
