@@ -108,7 +108,7 @@ TEST_F(TuneGraphWindowTest, ViewsSwitchToScoreAndIntervalsAndAreKeptInTheSetting
 TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeat) {
     const auto help = window->findChild<QLabel*>("keys_help");
     ASSERT_NE(help, nullptr);
-    EXPECT_EQ(help->text(), "To play along, use p.c. key to left of 1, 1, 2,... (followed by other rows of kbd)");
+    EXPECT_EQ(help->text(), QString::fromUtf8(midi::kPcKeysHelpWithLeftKey.data(), static_cast<qsizetype>(midi::kPcKeysHelpWithLeftKey.size())));
 
     // With the key left of "1" in use, A plays degree 0: middle C; S degree 1, the
     // pentatonic's D.
@@ -143,7 +143,7 @@ TEST_F(TuneGraphWindowTest, KeyNotesJoinTheViewsAndTheHelpFollowsTheSetting) {
     window->hide();
     window->show();
     EXPECT_EQ(window->findChild<QLabel*>("keys_help")->text(),
-              "To play along, use p.c. keys 1, 2,... (followed by other rows of kbd)");
+              QString::fromUtf8(midi::kPcKeysHelp.data(), static_cast<qsizetype>(midi::kPcKeysHelp.size())));
     key(QEvent::KeyPress, kScanA);
     ASSERT_TRUE(process_until([&] { return window->shown_drawing().notes.size() == 1; }));
     key(QEvent::KeyRelease, kScanA);
