@@ -140,7 +140,7 @@ bool formula_uses_level(std::string_view formula) {
 }
 
 void start_channel_choice(Composition& c, ChannelChooser& chooser) {
-    chooser.previous_channel = c.Choose_channels_by == static_cast<int>(ChannelRule::formula) ? c.ccbo_first_channel : 0;
+    chooser.previous_channel = c.channel_rule() == ChannelRule::formula ? c.ccbo_first_channel : 0;
     if (c.Channels_in_Play > 1) c.Channel = 0;
 }
 
@@ -164,7 +164,7 @@ std::optional<int> choose_channel(Composition& c, ChannelChooser& chooser, const
 
 bool select_channel_rule(Composition& c, int rule) {
     if (rule < 0 || rule >= kChannelRuleCount) return false;
-    const bool was_formula = c.Choose_channels_by == static_cast<int>(ChannelRule::formula);
+    const bool was_formula = c.channel_rule() == ChannelRule::formula;
     c.Choose_channels_by = rule;
     if (rule != static_cast<int>(ChannelRule::formula)) {
         c.ccbo_sym_chs = false;
@@ -187,8 +187,8 @@ bool select_channel_rule(Composition& c, int rule) {
 }
 
 bool plays_simultaneous_notes(const Composition& c) {
-    if (c.Choose_channels_by == static_cast<int>(ChannelRule::by_level_simultaneous)) return true;
-    return c.Choose_channels_by == static_cast<int>(ChannelRule::formula) && c.ccbo_sym_chs &&
+    if (c.channel_rule() == ChannelRule::by_level_simultaneous) return true;
+    return c.channel_rule() == ChannelRule::formula && c.ccbo_sym_chs &&
            formula_uses_level(c.sz_ccbo_formula);
 }
 

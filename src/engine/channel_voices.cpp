@@ -564,7 +564,7 @@ void ChannelVoices::vibrato_loop() {
 // The ring holds the notes that sound on by Sustain: each step puts its note in (a rest
 // puts in nothing, but takes its place all the same) and ends the note that falls out.
 void ChannelVoices::stop_note_from_player(SoundingNote note, bool forced, int sustain_slots) {
-    const bool one_note_per_channel = composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs;
+    const bool one_note_per_channel = composition_.formula_with_one_note_per_channel();
     const int ring_length = std::clamp(sustain_slots - 1, 0, kSustainRingSize - 1);
     // Notes beyond a ring that has shrunk end at once.
     for (int i = ring_length; i < ring_length_; ++i) {

@@ -120,12 +120,12 @@ double Player::next_note_length() const {
 
 bool Player::uses_simultaneous_levels() const {
     const Composition& c = composition_;
-    if (c.Choose_channels_by == 5) return true;
-    if (c.Choose_channels_by == 2 && formula_uses_level(c.sz_ccbo_formula)) return true;
-    return c.Choose_channels_by == 4 && c.seed_length() > 1;
+    if (c.channel_rule() == ChannelRule::by_level_simultaneous) return true;
+    if (c.channel_rule() == ChannelRule::formula && formula_uses_level(c.sz_ccbo_formula)) return true;
+    return c.channel_rule() == ChannelRule::by_level && c.seed_length() > 1;
 }
 
-bool Player::formula_rule_with_sym_chs() const { return composition_.Choose_channels_by == 2 && composition_.ccbo_sym_chs; }
+bool Player::formula_rule_with_sym_chs() const { return composition_.formula_with_one_note_per_channel(); }
 
 // Steps to the next note; when skipping is on, steps past the notes that are too late.
 int Player::step_with_skipping() {
@@ -549,7 +549,7 @@ void Player::play_simultaneous_step() {
     };
     const int in_play = composition_.channels_in_play().count;
     const int top = std::min({counter_.ChangedLevel, in_play - 1, kMaxLevels});
-    const bool rule5 = composition_.Choose_channels_by == 5;
+    const bool rule5 = composition_.channel_rule() == ChannelRule::by_level_simultaneous;
     std::array<int, kLevelCount> channel_of_level{};
     for (int level = top; level >= 0; --level) {
         const auto channel = choose_channel(composition_, chooser_, counter_, value_, level);
@@ -577,7 +577,7 @@ void Player::end_notes() {
     if (!step_notes_sounding_) return;
     step_notes_sounding_ = false;
     const int slots = composition_.SustainSlots();
-    if (simultaneous_ && composition_.Choose_channels_by == 5) {
+    if (simultaneous_ && composition_.channel_rule() == ChannelRule::by_level_simultaneous) {
         const int top = std::min(counter_.ChangedLevel, kMaxLevels);
         for (int level = 0; level <= top; ++level) {
             SoundingNote& note = level_notes_[static_cast<std::size_t>(level)];
@@ -613,7 +613,8 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record, b
     }
     if (!sound) return {};
     const bool one_note_per_channel =
-        formula_rule_with_sym_chs() || !c.ccbo_multiple_notes_in_same_channel || c.Choose_channels_by == 5;
+        formula_rule_with_sym_chs() || !c.ccbo_multiple_notes_in_same_channel ||
+        c.channel_rule() == ChannelRule::by_level_simultaneous;
     if (one_note_per_channel) voices_.end_voice_notes(channel);
     const int program = c.Voices_for_channels[static_cast<std::size_t>(channel)];
     if (program == kNoNote) return {};  // the channel plays rests
@@ -662,7 +663,8 @@ int Player::volume_for(int value, int channel, int level) const {
     };
     if (c.has_volumes_by_melody_pos) volume *= seed_volume(level);
     int result = std::clamp(static_cast<int>(volume), 0, 127);
-    const bool levels_rule = c.Choose_channels_by == 5 || (c.Choose_channels_by == 2 && formula_uses_level(c.sz_ccbo_formula));
+    const bool levels_rule = c.channel_rule() == ChannelRule::by_level_simultaneous ||
+                             (c.channel_rule() == ChannelRule::formula && formula_uses_level(c.sz_ccbo_formula));
     if (levels_rule && c.has_volumes_by_melody_pos && c.iRhythmFractalToLevel > 0 && result > 0) {
         double quieter = result;
         for (int i = std::min({c.Levels, c.iRhythmFractalToLevel, kMaxLevels}); i >= level; --i) {

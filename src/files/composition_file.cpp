@@ -113,7 +113,7 @@ void write_channel_arrays(SaveBuffer& out, const Composition& c) {
 void write_channel_choice(SaveBuffer& out, const Composition& c) {
     append_formatted(out, {"Choose_channels_by ", integer_text(c.Choose_channels_by), "\r\n"});
     if (c.ccbo_first_channel != 0) append_formatted(out, {"ccbo_first_channel ", integer_text(c.ccbo_first_channel), "\r\n"});
-    if (c.Choose_channels_by == static_cast<int>(engine::ChannelRule::formula)) {
+    if (c.channel_rule() == engine::ChannelRule::formula) {
         out.append(c.ccbo_multiple_notes_in_same_channel ? "ccbo_multiple_notes_in_same_channel=1\r\n"
                                                          : "ccbo_multiple_notes_in_same_channel=0\r\n");
     }
@@ -416,7 +416,7 @@ private:
 
     // The formula rule set up as "L" with its options is the rule of simultaneous notes.
     void apply_formula_level_rule() {
-        if (c_.Choose_channels_by == static_cast<int>(engine::ChannelRule::formula) && c_.ccbo_sym_chs &&
+        if (c_.channel_rule() == engine::ChannelRule::formula && c_.ccbo_sym_chs &&
             c_.ccbo_multiple_notes_in_same_channel && equals_any_case(c_.sz_ccbo_formula, "L")) {
             c_.Choose_channels_by = static_cast<int>(engine::ChannelRule::by_level_simultaneous);
         }

@@ -11,15 +11,6 @@
 
 namespace corvane::engine {
 
-// Choose_channels_by: how each note picks its channel among the channels in play.
-enum class ChannelRule {
-    by_note_height = 0,
-    by_time = 1,
-    formula = 2,
-    by_cumulative_note_height = 3,
-    by_level = 4,
-    by_level_simultaneous = 5,
-};
 inline constexpr int kChannelRuleCount = 6;
 // The Order of play menu, in rule order.
 std::span<const std::string_view> channel_rule_menu_texts();

@@ -55,6 +55,16 @@ struct ChannelsInPlay {
     std::span<const int> list() const&& = delete;
 };
 
+// Choose_channels_by: how each note picks its channel among the channels in play.
+enum class ChannelRule {
+    by_note_height = 0,
+    by_time = 1,
+    formula = 2,
+    by_cumulative_note_height = 3,
+    by_level = 4,
+    by_level_simultaneous = 5,
+};
+
 // The composition: everything a user shapes and saves. Field names are the keys of the
 // composition file. A default-constructed record is the New composition.
 struct Composition {
@@ -122,6 +132,10 @@ struct Composition {
     double SustainFraction() const;
     ChannelsInPlay channels_in_play() const;
     int seed_length() const { return static_cast<int>(Note_heights.size()); }
+    ChannelRule channel_rule() const { return static_cast<ChannelRule>(Choose_channels_by); }
+    // The formula rule with "sustain all notes to next note for same voice channel": a
+    // channel holds one note at a time, the next note on it ending the last.
+    bool formula_with_one_note_per_channel() const { return channel_rule() == ChannelRule::formula && ccbo_sym_chs; }
     bool operator==(const Composition&) const = default;
 };
 
