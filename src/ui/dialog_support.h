@@ -10,10 +10,13 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string_view>
 
 #include "corvane/tuning/expression.h"
 #include "corvane/files/composition_edits.h"
+#include "corvane/platform/reporter.h"
+#include "corvane/ui/settings_windows.h"
 
 namespace corvane::ui {
 
@@ -35,6 +38,45 @@ inline int typed_whole(const QString& text, int fallback, int low, int high) {
 }
 inline int typed_whole(const QLineEdit* edit, int fallback, int low, int high) {
     return typed_whole(edit->text(), fallback, low, high);
+}
+
+// A field holding a text that was not taken keeps it, marked red, with the reason as its
+// tooltip, as the main window marks its fields.
+inline constexpr const char* kRefusedFieldProperty = "refused";
+
+inline void mark_field_refused(QLineEdit* field, const QString& why) {
+    field->setProperty(kRefusedFieldProperty, true);
+    field->setStyleSheet(QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    field->setToolTip(why);
+}
+
+inline void clear_field_refusal(QLineEdit* field) {
+    if (!field->property(kRefusedFieldProperty).toBool()) return;
+    field->setProperty(kRefusedFieldProperty, false);
+    field->setStyleSheet({});
+    field->setToolTip({});
+}
+
+// Refuses a field's text: marks the field, says why under `caption` and gives the field the
+// focus for the user to mend.
+inline void refuse_field(QLineEdit* field, const std::string& why, platform::Reporter& reporter,
+                         std::string_view caption) {
+    mark_field_refused(field, QString::fromStdString(why));
+    reporter.report(why, caption);
+    field->setFocus();
+}
+
+// A number field read whole by the rule; a text the rule does not take is refused and gives
+// nothing, never an old value in its place.
+[[nodiscard]] inline std::optional<double> read_number_field(QLineEdit* field, const NumberRule& rule,
+                                                             platform::Reporter& reporter, std::string_view caption) {
+    const NumberReading reading = read_setting_number(field->text().toStdString(), rule);
+    if (!reading.refused.empty()) {
+        refuse_field(field, reading.refused, reporter, caption);
+        return std::nullopt;
+    }
+    clear_field_refusal(field);
+    return reading.value;
 }
 
 inline QLineEdit* number_edit(const char* name, double value, QWidget* parent) {

@@ -126,13 +126,48 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     layout->addWidget(buttons);
 }
 
-void MidiFileDialog::store_settings() {
+namespace {
+
+// A piece longer than a day makes a file of hundreds of megabytes and a save of hours.
+constexpr double kLongestPieceMinutes = 24 * 60;
+constexpr double kLongestPieceSeconds = kLongestPieceMinutes * 60;
+
+constexpr NumberRule kMinutesRule{.what = "The length in minutes", .low = 0, .high = kLongestPieceMinutes,
+                                  .unit = "minutes"};
+constexpr NumberRule kSecondsRule{.what = "The length in seconds", .low = 0, .high = kLongestPieceSeconds,
+                                  .unit = "s"};
+
+std::string length_refusal(double minutes, double seconds) {
+    return "A MIDI file is longer than 0 and at most 24 hours (1440 minutes): " + files::number_text(minutes) +
+           " minutes and " + files::number_text(seconds) + " seconds is not, so nothing was saved.";
+}
+
+}  // namespace
+
+std::optional<MidiFileDialog::Length> MidiFileDialog::typed_length() {
+    const std::string caption = windowTitle().toStdString();
+    const auto minutes = read_number_field(minutes_, kMinutesRule, context_.reporter(), caption);
+    if (!minutes) return std::nullopt;
+    const auto seconds = read_number_field(seconds_, kSecondsRule, context_.reporter(), caption);
+    if (!seconds) return std::nullopt;
+    const double total = *minutes * 60 + *seconds;
+    if (total > 0 && total <= kLongestPieceSeconds) return Length{*minutes, *seconds};
+    // The field that makes the length: the minutes, unless the seconds make more of it.
+    QLineEdit* field = *seconds > *minutes * 60 ? seconds_ : minutes_;
+    refuse_field(field, length_refusal(*minutes, *seconds), context_.reporter(), caption);
+    return std::nullopt;
+}
+
+bool MidiFileDialog::store_settings() {
+    const auto length = typed_length();
+    if (!length) return false;
     auto& s = context_.settings();
-    s.midi_file_play_mins = std::max(0.0, typed_number(minutes_, s.midi_file_play_mins));
-    s.midi_file_play_secs = std::max(0.0, typed_number(seconds_, s.midi_file_play_secs));
+    s.midi_file_play_mins = length->minutes;
+    s.midi_file_play_secs = length->seconds;
     s.midi_file_format = format_->currentIndex();
     s.smf.mf_single_pass_recording = single_pass_->isChecked();
     s.hex_dump = hex_dump_->isChecked();
+    return true;
 }
 
 void MidiFileDialog::save_or_stop() {
@@ -140,8 +175,7 @@ void MidiFileDialog::save_or_stop() {
         context_.midi_save().stop();
         return;
     }
-    store_settings();
-    if (files::midi_save_settings(context_.settings()).end_secs() <= 0) return;
+    if (!store_settings()) return;
     if (start_(file_->text().toStdString())) show_progress();
 }
 

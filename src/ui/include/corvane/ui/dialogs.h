@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,7 +53,15 @@ public:
     void save_or_stop();
 
 private:
-    void store_settings();
+    struct Length {
+        double minutes = 0;
+        double seconds = 0;
+    };
+    // The length typed, or nothing when a field was refused: a text that is not a number,
+    // or a length of nothing or of more than a day.
+    [[nodiscard]] std::optional<Length> typed_length();
+    // Keeps what the fields hold in the settings; false, keeping nothing, when one is refused.
+    [[nodiscard]] bool store_settings();
 
     ProgramContext& context_;
     StartSave start_;
