@@ -451,13 +451,19 @@ BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(par
         connect(edit, &QLineEdit::editingFinished, this, &BeatsDialog::recompute);
     }
     layout->addLayout(form);
+    difference_tone_ = check_box(tr("Show &difference tone"), "show_difference_tone", true, this);
+    connect(difference_tone_, &QCheckBox::toggled, this, &BeatsDialog::recompute);
+    layout->addWidget(difference_tone_);
     text_ = new QPlainTextEdit(this);
     text_->setObjectName("beats_text");
     text_->setReadOnly(true);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);  // the columns stay in line
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(text_, 1);
     layout->addWidget(close_button(this));
-    resize(560, 420);
+    // Wide enough for the table's columns in the fixed-pitch font.
+    constexpr int kTableCharacters = 84;
+    resize(text_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * kTableCharacters, 440);
     for (QSpinBox* degree : {first_, second_}) connect(degree, &QSpinBox::valueChanged, this, &BeatsDialog::recompute);
     recompute();
 }
@@ -475,8 +481,8 @@ void BeatsDialog::recompute() {
         return c.Intervals[static_cast<std::size_t>(degree->value())] + 1.0;
     };
     const tuning::BeatsSettings settings{s.beats_max_harmonic, s.beats_max_beats, s.beats_sig_figs};
-    const auto report = tuning::show_beats(ratio(first_), ratio(second_), c.Frequency_of_lowest_note, settings, s.format);
-    text_->setPlainText(QString::fromStdString(report.text).remove('\r'));
+    text_->setPlainText(QString::fromStdString(tuning::beats_window_text(
+        ratio(first_), ratio(second_), c.Frequency_of_lowest_note, settings, s.format, difference_tone_->isChecked())));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -138,7 +138,8 @@ private:
     QLabel* wolf_end_;
 };
 
-// "Beats": where the harmonics of two degrees of the scale beat, with the three settings.
+// "Beats": where the harmonics of two degrees of the scale beat, with the three settings and
+// whether the difference tone of the two is shown.
 class BeatsDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -152,6 +153,7 @@ private:
     QLineEdit* max_harmonic_;
     QLineEdit* max_beats_;
     QLineEdit* sig_figs_;
+    QCheckBox* difference_tone_;
     QPlainTextEdit* text_;
 };
 
