@@ -76,20 +76,21 @@ struct BeatsHeader {
     std::string limits;
 };
 
-BeatsHeader beats_header_lines(double f1, double f2, const BeatsSettings& settings, const PitchFormat& format) {
+BeatsHeader beats_header_lines(double f1, double f2, const BeatsSettings& settings, const PitchFormat& format,
+                               FormatRequest request) {
     const int figures = settings.beats_sig_figs;
     const double difference = std::fabs(f2 - f1);
     const double lower = std::min(f1, f2);
     const double difference_ratio = lower > 0.0 ? difference / lower : 0.0;
     return {"Frequencies " + format_general(f1, figures) + " Hz, " + format_general(f2, figures) + " Hz.",
             "Difference tone " + format_general(difference, figures) + " Hz, ratio from lowest note " +
-                format_pitch_value(difference_ratio, PitchForm::ratio, format),
+                format_pitch_value(difference_ratio, PitchForm::ratio, format, request),
             "Beats for all harmonics up to " + std::to_string(settings.beats_max_harmonic) + " and up to " +
                 std::to_string(settings.beats_max_beats) + " beats per sec."};
 }
 
 std::string beats_header(double f1, double f2, const BeatsSettings& settings, const PitchFormat& format) {
-    const BeatsHeader lines = beats_header_lines(f1, f2, settings, format);
+    const BeatsHeader lines = beats_header_lines(f1, f2, settings, format, {});
     return lines.frequencies + "\r\n" + lines.difference_tone + "\r\n" + lines.limits + "\r\n";
 }
 
@@ -190,14 +191,14 @@ TableRow beat_row(const BeatLine& line, int figures) {
 std::string beats_window_text(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
                               const PitchFormat& format, bool show_difference_tone) {
     const int figures = settings.beats_sig_figs;
-    const BeatsHeader header =
-        beats_header_lines(lowest_frequency * ratio1, lowest_frequency * ratio2, settings, format);
+    const BeatsHeader header = beats_header_lines(lowest_frequency * ratio1, lowest_frequency * ratio2, settings,
+                                                  format, {.cents_word = true});  // cents say so
     std::string text = header.frequencies + "\n";
     if (show_difference_tone) text += header.difference_tone + "\n";
     text += header.limits + "\n";
     const BeatsReport report = show_beats(ratio1, ratio2, lowest_frequency, settings, format);
     if (report.lines.empty()) return text + "\nNo harmonics beat within these limits.\n";
-    std::vector<TableRow> rows{{"Beats", "Harmonic", "(of upper note)", "Harmonic at", "Upper note's at", "Apart"}};
+    std::vector<TableRow> rows{{"Beats", "Harmonic", "(upper's)", "Harmonic at", "Upper's at", "Apart"}};
     for (const BeatLine& line : report.lines) rows.push_back(beat_row(line, figures));
     return text + "\n" + padded_columns(rows);
 }

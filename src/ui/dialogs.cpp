@@ -462,7 +462,7 @@ BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(par
     layout->addWidget(text_, 1);
     layout->addWidget(close_button(this));
     // Wide enough for the table's columns in the fixed-pitch font.
-    constexpr int kTableCharacters = 84;
+    constexpr int kTableCharacters = 96;
     resize(text_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * kTableCharacters, 440);
     for (QSpinBox* degree : {first_, second_}) connect(degree, &QSpinBox::valueChanged, this, &BeatsDialog::recompute);
     recompute();

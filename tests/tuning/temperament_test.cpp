@@ -138,9 +138,9 @@ TEST(BeatsWindow, AJustFifthBeatsNowhereAndEveryNumberHasItsUnit) {
               "Difference tone 130.8 Hz, ratio from lowest note 1/2\n"
               "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
               "\n"
-              "    Beats  Harmonic  (of upper note)  Harmonic at  Upper note's at    Apart\n"
-              "0 beats/s       3rd            (2nd)     784.8 Hz         784.8 Hz  0 cents\n"
-              "0 beats/s       6th            (4th)    1569.6 Hz        1569.6 Hz  0 cents\n");
+              "    Beats  Harmonic  (upper's)  Harmonic at  Upper's at    Apart\n"
+              "0 beats/s       3rd      (2nd)     784.8 Hz    784.8 Hz  0 cents\n"
+              "0 beats/s       6th      (4th)    1569.6 Hz   1569.6 Hz  0 cents\n");
 }
 
 TEST(BeatsWindow, AnEqualTemperedFifthBeatsInColumnsWithoutTheDifferenceTone) {
@@ -149,9 +149,20 @@ TEST(BeatsWindow, AnEqualTemperedFifthBeatsInColumnsWithoutTheDifferenceTone) {
               "Frequencies 261.6 Hz, 391.96 Hz.\n"
               "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
               "\n"
-              "          Beats  Harmonic  (of upper note)  Harmonic at  Upper note's at        Apart\n"
-              "0.88574 beats/s       3rd            (2nd)     784.8 Hz      783.9143 Hz  1.955 cents\n"
-              " 1.7715 beats/s       6th            (4th)    1569.6 Hz      1567.829 Hz  1.955 cents\n");
+              "          Beats  Harmonic  (upper's)  Harmonic at   Upper's at        Apart\n"
+              "0.88574 beats/s       3rd      (2nd)     784.8 Hz  783.9143 Hz  1.955 cents\n"
+              " 1.7715 beats/s       6th      (4th)    1569.6 Hz  1567.829 Hz  1.955 cents\n");
+}
+
+TEST(BeatsWindow, ADifferenceRatioWrittenInCentsSaysCents) {
+    PitchFormat in_cents;
+    in_cents.show_cents = true;
+    in_cents.show_cents_or_small_ratios = false;
+    const std::string text = beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true);
+    EXPECT_NE(text.find("Difference tone 220 Hz, ratio from lowest note -1200 cents\n"), std::string::npos) << text;
+    // The beats text of the scale window keeps the bare number.
+    EXPECT_NE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text.find("lowest note -1200\r\n"),
+              std::string::npos);
 }
 
 TEST(BeatsWindow, NoHarmonicThatBeatsIsSaid) {

@@ -24,9 +24,9 @@ TEST_F(MainWindowTest, BeatsOfAJustFifthShowInColumnsWithTheirUnits) {
     auto* text = beats->findChild<QPlainTextEdit*>("beats_text");
     const QString table =
         "\n"
-        "    Beats  Harmonic  (of upper note)  Harmonic at  Upper note's at    Apart\n"
-        "0 beats/s       3rd            (2nd)     784.8 Hz         784.8 Hz  0 cents\n"
-        "0 beats/s       6th            (4th)    1569.6 Hz        1569.6 Hz  0 cents\n";
+        "    Beats  Harmonic  (upper's)  Harmonic at  Upper's at    Apart\n"
+        "0 beats/s       3rd      (2nd)     784.8 Hz    784.8 Hz  0 cents\n"
+        "0 beats/s       6th      (4th)    1569.6 Hz   1569.6 Hz  0 cents\n";
     EXPECT_EQ(text->toPlainText(),
               "Frequencies 261.6 Hz, 392.4 Hz.\n"
               "Difference tone 130.8 Hz, ratio from lowest note 1/2\n"

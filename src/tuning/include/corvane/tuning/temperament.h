@@ -55,7 +55,8 @@ BeatsReport show_beats(double ratio1, double ratio2, double lowest_frequency, co
 // The Beats window's text, for reading on screen: the header lines of show_beats (without the
 // difference tone unless `show_difference_tone`), then its lines as a table in columns padded
 // for a fixed-pitch font, each number with its unit: the beat rate, the two harmonics, their
-// frequencies and how far apart they lie in cents. LF line ends.
+// frequencies and how far apart they lie in cents. A difference ratio written in cents says
+// "cents". LF line ends.
 std::string beats_window_text(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
                               const PitchFormat& format, bool show_difference_tone);
 
