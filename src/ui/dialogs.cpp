@@ -493,6 +493,8 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<
     setWindowTitle(qt_text(kScalesOptionsCaption));
     const auto& s = context.settings();
     auto* layout = new QVBoxLayout(this);
+    auto* general = new QWidget(this);
+    auto* general_layout = new QVBoxLayout(general);
     const std::array<std::pair<QString, bool files::Settings::*>, 6> flags{{
         {tr("&Modes follow the scale chosen from a list"), &files::Settings::synchronise_modes},
         {tr("Show the Scala &file name in the scale title"), &files::Settings::scala_show_original_filename},
@@ -504,18 +506,20 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<
         {tr("New scale and arpeggio windows on &top"), &files::Settings::new_sas_windows_on_top},
     }};
     for (const auto& [text, flag] : flags) {
-        auto* box = new QCheckBox(text, this);
+        auto* box = new QCheckBox(text, general);
         box->setChecked(s.*flag);
-        layout->addWidget(box);
+        general_layout->addWidget(box);
         flags_.emplace_back(box, flag);
     }
     auto* form = new QFormLayout;
-    scala_location_ = new QLineEdit(QString::fromStdString(s.ScalaLocation), this);
+    scala_location_ = new QLineEdit(QString::fromStdString(s.ScalaLocation), general);
     scala_location_->setObjectName("scala_location");
-    form->addRow(tr("&Scala program"), scala_location_);
-    layout->addLayout(form);
+    form->addRow(tr("Scala &program"), scala_location_);
+    general_layout->addLayout(form);
+    general_layout->addStretch();
     tools_ = new ScaleToolsPanel(context, std::move(changed), this);
-    layout->addWidget(tools_);
+    tools_->add_first_page(general, tr("General"));
+    layout->addWidget(tools_, 1);
     layout->addWidget(ok_cancel(this));
 }
 

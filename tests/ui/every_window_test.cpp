@@ -3,10 +3,14 @@
 // task bar, at scale 1 and at scale 1.5, both as it opens and at its smallest; no two of
 // its controls share an Alt letter, and no label shows a literal "&".
 //
-// CORVANE_WINDOW_SIZES=1 prints the size and the minimum size of each window.
+// CORVANE_WINDOW_SIZES=1 prints the size and the minimum size of each window;
+// CORVANE_WINDOW_PICTURES=<folder> writes a picture of each there, for a look at the layout.
 
 #include <QApplication>
 #include <QDialog>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTabWidget>
 #include <cctype>
 #include <iostream>
 
@@ -34,11 +38,16 @@ std::string size_text(QSize size) { return std::to_string(size.width()) + "x" + 
 
 // The window shown fits at both scales, as it opens and at its smallest, and its keys are
 // its own.
-void expect_fits_with_unique_keys(const QWidget& shown, const QString& what) {
+void expect_fits_with_unique_keys(QWidget& shown, const QString& what) {
     SCOPED_TRACE(what.toStdString());
     if (qEnvironmentVariableIsSet("CORVANE_WINDOW_SIZES")) {
         std::cout << "[ sizes    ] " << what.toStdString() << ": " << size_text(shown.size()) << ", at least "
                   << size_text(shown.minimumSize()) << '\n';
+    }
+    if (const QString folder = qEnvironmentVariable("CORVANE_WINDOW_PICTURES"); !folder.isEmpty()) {
+        QString name = what;
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+        EXPECT_TRUE(shown.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
     }
     for (const double scale : {1.0, kLargeScale}) {
         EXPECT_TRUE(fits(shown.size(), scale)) << "size " << size_text(shown.size()) << " at scale " << scale;
@@ -104,6 +113,31 @@ std::string code_and_name(const ::testing::TestParamInfo<char>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Codes, EveryWindowTest, ::testing::ValuesIn(kWindowCodes.begin(), kWindowCodes.end()),
                          code_and_name);
+
+// The Scales options keep their tools on pages: each page has its own Alt letters, and the
+// codes of the tools show the page of their tool.
+TEST_F(EveryWindowTest, EachPageOfTheScalesOptionsHasUniqueKeysAndTheToolCodesShowTheirPage) {
+    start();
+    ASSERT_TRUE(window->open_window('O'));
+    QCoreApplication::processEvents();
+    auto* options = window->findChild<QDialog*>("scales_options");
+    ASSERT_NE(options, nullptr);
+    auto* pages = options->findChild<QTabWidget*>("scale_tool_pages");
+    ASSERT_NE(pages, nullptr);
+    ASSERT_EQ(pages->count(), 4);
+    for (int page = 0; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        EXPECT_EQ(mnemonic_clashes(*options), "") << pages->tabText(page).toStdString();
+        EXPECT_EQ(literal_ampersands(*options), QStringList{}) << pages->tabText(page).toStdString();
+    }
+    pages->setCurrentIndex(0);
+    for (const auto& [code, button] : {std::pair{'U', "superparticular"}, std::pair{'H', "search"},
+                                       std::pair{'R', "sort"}, std::pair{'U', "superparticular"}}) {
+        ASSERT_TRUE(window->open_window(code));
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(options->findChild<QPushButton*>(button)->isVisible()) << code;
+    }
+}
 
 TEST_F(EveryWindowTest, TheMainWindowHasUniqueKeysAndFitsTheScreenAtScaleOne) {
     start();
