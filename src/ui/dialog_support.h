@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QSize>
 #include <QString>
 #include <algorithm>
 #include <cmath>
@@ -91,6 +92,13 @@ inline QCheckBox* check_box(const QString& text, const char* name, bool on, QWid
     box->setChecked(on);
     return box;
 }
+
+// The largest size a window opens at: at a scale of 150 % it still fits a 1366x768 screen
+// above its task bar. Windows with more to show scroll or wrap within it.
+inline constexpr QSize kLargestWindowSize{900, 470};
+
+// Opens a window at `wanted`, or as near it as fits the smallest screen.
+inline void resize_within_screen(QWidget* window, QSize wanted) { window->resize(wanted.boundedTo(kLargestWindowSize)); }
 
 inline QDialogButtonBox* ok_cancel(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);

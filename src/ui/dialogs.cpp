@@ -237,17 +237,20 @@ ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> ch
     });
     form->addRow(tr("Octave &shifts move notes by"), shift_mode_);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(tr("Voice: 0 to 127 a General MIDI program, 128 rests, 128 + key a percussion "
-                                    "sound, -1 not in play. Out of range: 0 silent, 1 hover, 2 rebound, 3 wrap "
-                                    "around, 4 hover and rebound. Portamento and vibrato: 1 on, 0 off. A vibrato with a rate "
-                                    "in Hz is made with the pitch wheel, otherwise with the modulation wheel; its "
-                                    "amount is in percent."),
-                                 this));
+    auto* help = new QLabel(tr("Voice: 0 to 127 a General MIDI program, 128 rests, 128 + key a percussion "
+                               "sound, -1 not in play. Out of range: 0 silent, 1 hover, 2 rebound, 3 wrap "
+                               "around, 4 hover and rebound. Portamento and vibrato: 1 on, 0 off. A vibrato with a rate "
+                               "in Hz is made with the pitch wheel, otherwise with the modulation wheel; its "
+                               "amount is in percent."),
+                            this);
+    help->setWordWrap(true);
+    layout->addWidget(help);
     status_ = new QLabel(this);
     status_->setObjectName("channels_status");
+    status_->setWordWrap(true);
     layout->addWidget(status_);
     layout->addWidget(close_button(this));
-    resize(980, 560);
+    resize_within_screen(this, {980, 560});  // the table scrolls
     show_channels();
 }
 
@@ -578,8 +581,15 @@ NonMelodicPercussionDialog::NonMelodicPercussionDialog(ProgramContext& context, 
     setObjectName("non_melodic_percussion");
     setWindowTitle(tr("Non melodic percussion"));
     auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
+    // Two columns of eight channels, so that the window fits a small screen.
+    constexpr int kChannelsPerColumn = 8;
+    auto* columns = new QHBoxLayout;
+    QFormLayout* form = nullptr;
     for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
+        if (ch % kChannelsPerColumn == 0) {
+            form = new QFormLayout;
+            columns->addLayout(form);
+        }
         auto* sound = new QComboBox(this);
         sound->setObjectName(QString("percussion_%1").arg(ch + 1));
         sound->addItem(tr("(an instrument)"), -1);
@@ -588,7 +598,7 @@ NonMelodicPercussionDialog::NonMelodicPercussionDialog(ProgramContext& context, 
         form->addRow(tr("Channel %1").arg(ch + 1), sound);
         sounds_.push_back(sound);
     }
-    layout->addLayout(form);
+    layout->addLayout(columns);
     layout->addWidget(close_button(this));
     show_voices();
 }
@@ -683,7 +693,7 @@ CommandLineOptionsDialog::CommandLineOptionsDialog(WindowCodeTable& table, std::
     show->setObjectName("show_now");
     connect(show, &QPushButton::clicked, this, [show_now = std::move(show_now)] { show_now(); });
     layout->addWidget(buttons);
-    resize(760, 560);
+    resize_within_screen(this, {760, 560});  // the table of windows scrolls
 }
 
 }  // namespace corvane::ui

@@ -206,10 +206,12 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
     table_->horizontalHeader()->setStretchLastSection(true);
     connect(table_, &QTableWidget::cellChanged, this, &NoteAssignmentsWindow::cell_edited);
     layout->addWidget(table_, 1);
-    layout->addWidget(new QLabel(tr("A voice range plays its notes through the scale, counted from its first note. "
-                                    "A single note plays its own scale position (empty: through the scale) or "
-                                    "percussion sound (empty: none), over any range it lies in."),
-                                 this));
+    auto* help = new QLabel(tr("A voice range plays its notes through the scale, counted from its first note. "
+                               "A single note plays its own scale position (empty: through the scale) or "
+                               "percussion sound (empty: none), over any range it lies in."),
+                            this);
+    help->setWordWrap(true);
+    layout->addWidget(help);
     auto* buttons = new QHBoxLayout;
     const auto button = [this, buttons](const QString& text, const char* name) {
         auto* b = new QPushButton(text, this);
@@ -238,7 +240,7 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
     connect(&events, &PlayAlongEvents::note_captured, this, &NoteAssignmentsWindow::take_captured_note);
     connect(&events, &PlayAlongEvents::midi_in_note, this,
             [this](int input_note, int, int) { select_row_of_note(input_note); });
-    resize(620, 480);
+    resize_within_screen(this, {620, 480});
     show_settings();
 }
 
