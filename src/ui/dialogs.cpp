@@ -100,7 +100,9 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     });
     file_row->addWidget(file_, 1);
     file_row->addWidget(browse);
-    form->addRow(tr("F&ile"), file_row);
+    auto* file_label = new QLabel(tr("F&ile"), this);
+    file_label->setBuddy(file_);
+    form->addRow(file_label, file_row);
     layout->addLayout(form);
     single_pass_ = check_box(tr("Single &pass (formats 1 and 2)"), "single_pass", s.smf.mf_single_pass_recording, this);
     hex_dump_ = check_box(tr("Also write the &hex dump"), "hex_dump", s.hex_dump, this);
@@ -334,7 +336,7 @@ NumberOptionsDialog::NumberOptionsDialog(ProgramContext& context, std::function<
         check_box(tr("... but a &ratio when a small one fits"), "small_ratios", f.show_cents_or_small_ratios, this);
     factorise_ = check_box(tr("F&actorise ratios (45/32 as 3^2*5/2^5)"), "factorise", f.bFactoriseRatios, this);
     ratios_over_1_ = check_box(tr("Whole numbers as ratios (&2 as 2/1)"), "ratios_over_1", f.ratios_as_1o1_2o1_etc, this);
-    cents_fixed_ = check_box(tr("Cents with &fixed decimals"), "cents_fixed", f.cents_fixed_point, this);
+    cents_fixed_ = check_box(tr("Cents with fi&xed decimals"), "cents_fixed", f.cents_fixed_point, this);
     for (QCheckBox* box : {show_cents_, cents_or_small_ratios_, factorise_, ratios_over_1_, cents_fixed_}) {
         layout->addWidget(box);
     }
@@ -400,7 +402,9 @@ MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> ch
     wolf_end_ = new QLabel(this);
     wolf_end_->setObjectName("wolf_end");
     wolf_row->addWidget(wolf_end_);
-    form->addRow(tr("&Wolf fifth"), wolf_row);
+    auto* wolf_label = new QLabel(tr("&Wolf fifth"), this);
+    wolf_label->setBuddy(wolf_name_);
+    form->addRow(wolf_label, wolf_row);
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* apply_button = buttons->addButton(tr("&Apply to scale"), QDialogButtonBox::ActionRole);

@@ -132,7 +132,9 @@ PitchDialog::PitchDialog(ProgramContext& context, std::function<void()> changed,
     bar_->setTickInterval(100);
     bar_->setTickPosition(QSlider::TicksBelow);
     connect(bar_, &QSlider::valueChanged, this, &PitchDialog::move_to);
-    layout->addWidget(new QLabel(tr("Move the &pitch, in cents (a semitone for each tick):"), this));
+    auto* bar_label = new QLabel(tr("Move the &pitch, in cents (a semitone for each tick):"), this);
+    bar_label->setBuddy(bar_);
+    layout->addWidget(bar_label);
     layout->addWidget(bar_);
     frequency_ = new QLabel(this);
     frequency_->setObjectName("pitch_frequency");

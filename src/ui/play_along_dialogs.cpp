@@ -125,7 +125,8 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
                  note_box("first_note", &midi::PlayAlongSettings::n1stMidiInNoteForVoiceChannel, 0));
     form->addRow(tr("Control note: start and end &recording"),
                  note_box("record_note", &midi::PlayAlongSettings::nStartRecordingToMidi, kNoControlNote));
-    form->addRow(tr("Control note: New Seed &play"), note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote));
+    form->addRow(tr("Control note: New Seed pla&y"),
+                 note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote));
     form->addRow(tr("Control note: New Seed &Apply"),
                  note_box("apply_seed_note", &midi::PlayAlongSettings::nApplySeed, kNoControlNote));
     form->addRow(tr("Control note: New Seed C&lear"),
