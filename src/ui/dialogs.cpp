@@ -548,25 +548,7 @@ void ScalesOptionsDialog::accept() {
 
 namespace {
 
-// The General MIDI percussion sounds, keys 35 to 81.
-constexpr int kFirstPercussionKey = 35;
-constexpr std::array<std::string_view, 47> kPercussionSounds{
-    "Acoustic Bass Drum", "Bass Drum 1", "Side Stick", "Acoustic Snare", "Hand Clap", "Electric Snare",
-    "Low Floor Tom", "Closed Hi-Hat", "High Floor Tom", "Pedal Hi-Hat", "Low Tom", "Open Hi-Hat",
-    "Low-Mid Tom", "Hi-Mid Tom", "Crash Cymbal 1", "High Tom", "Ride Cymbal 1", "Chinese Cymbal",
-    "Ride Bell", "Tambourine", "Splash Cymbal", "Cowbell", "Crash Cymbal 2", "Vibraslap",
-    "Ride Cymbal 2", "Hi Bongo", "Low Bongo", "Mute Hi Conga", "Open Hi Conga", "Low Conga",
-    "High Timbale", "Low Timbale", "High Agogo", "Low Agogo", "Cabasa", "Maracas",
-    "Short Whistle", "Long Whistle", "Short Guiro", "Long Guiro", "Claves", "Hi Wood Block",
-    "Low Wood Block", "Mute Cuica", "Open Cuica", "Mute Triangle", "Open Triangle"};
-
 constexpr int kPercussionVoice = 128;  // voices above it play key (voice - 128) on channel 10
-
-QString percussion_sound_name(int key) {
-    const int index = key - kFirstPercussionKey;
-    if (index < 0 || index >= static_cast<int>(kPercussionSounds.size())) return QObject::tr("Key %1").arg(key);
-    return QStringLiteral("%1 %2").arg(key).arg(qt_text(kPercussionSounds[static_cast<std::size_t>(index)]));
-}
 
 constexpr std::string_view kCommandLineHelp =
     "corvane [file]\n\n"

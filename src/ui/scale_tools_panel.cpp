@@ -106,8 +106,9 @@ QWidget* ScaleToolsPanel::lists_page() {
     modes_file_ = new QLineEdit(QString::fromStdString(s.ScalaModesListFile), page);
     modes_file_->setObjectName("modes_file");
     form->addRow(tr("Scala's mode &names file"), modes_file_);
-    form->addRow(tool_button("make_mode_lists", tools::ToolKind::mode_lists, tr("Make LM&D files from SCALA list of modes"),
-                             tr("&Halt construction of LMD files"), [this] { return make_mode_lists_work(); }));
+    form->addRow(tool_button("make_mode_lists", tools::ToolKind::mode_lists,
+                             tr("Make LM&D files from SCALA list of modes"), tr("&Halt construction of LMD files"),
+                             [this] { return make_mode_lists_work(); }));
     return page;
 }
 
