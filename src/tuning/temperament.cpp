@@ -69,16 +69,29 @@ std::optional<BeatMatch> nearest_beat(double harmonic_frequency, double upper_fr
     return best;
 }
 
-std::string beats_header(double f1, double f2, const BeatsSettings& settings, const PitchFormat& format) {
+// The three header lines of the beats text, without their line ends.
+struct BeatsHeader {
+    std::string frequencies;
+    std::string difference_tone;
+    std::string limits;
+};
+
+BeatsHeader beats_header_lines(double f1, double f2, const BeatsSettings& settings, const PitchFormat& format,
+                               FormatRequest request) {
     const int figures = settings.beats_sig_figs;
     const double difference = std::fabs(f2 - f1);
     const double lower = std::min(f1, f2);
     const double difference_ratio = lower > 0.0 ? difference / lower : 0.0;
-    return "Frequencies " + format_general(f1, figures) + " Hz, " + format_general(f2, figures) +
-           " Hz.\r\nDifference tone " + format_general(difference, figures) + " Hz, ratio from lowest note " +
-           format_pitch_value(difference_ratio, PitchForm::ratio, format) + "\r\n" +
-           "Beats for all harmonics up to " + std::to_string(settings.beats_max_harmonic) + " and up to " +
-           std::to_string(settings.beats_max_beats) + " beats per sec.\r\n";
+    return {"Frequencies " + format_general(f1, figures) + " Hz, " + format_general(f2, figures) + " Hz.",
+            "Difference tone " + format_general(difference, figures) + " Hz, ratio from lowest note " +
+                format_pitch_value(difference_ratio, PitchForm::ratio, format, request),
+            "Beats for all harmonics up to " + std::to_string(settings.beats_max_harmonic) + " and up to " +
+                std::to_string(settings.beats_max_beats) + " beats per sec."};
+}
+
+std::string beats_header(double f1, double f2, const BeatsSettings& settings, const PitchFormat& format) {
+    const BeatsHeader lines = beats_header_lines(f1, f2, settings, format, {});
+    return lines.frequencies + "\r\n" + lines.difference_tone + "\r\n" + lines.limits + "\r\n";
 }
 
 std::string beat_line(int harmonic, double harmonic_frequency, const BeatMatch& match, double upper_frequency,
@@ -127,10 +140,67 @@ BeatsReport show_beats(double ratio1, double ratio2, double lowest_frequency, co
             if (!match) continue;
             if (!report.first_rate) report.first_rate = match->rate;
             report.text += beat_line(h, harmonic_frequency, *match, f2, settings.beats_sig_figs);
+            report.lines.push_back({match->rate, h, match->upper_harmonic, harmonic_frequency,
+                                    match->upper_harmonic * f2});
         }
     }
     report.text += kBeatsKey;
     return report;
+}
+
+namespace {
+
+using TableRow = std::vector<std::string>;
+
+// The rows in columns, each padded on the left to its widest cell and two blanks apart.
+std::string padded_columns(const std::vector<TableRow>& rows) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
+        for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    }
+    std::string text;
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i > 0) line += "  ";
+            line += std::string(widths[i] - row[i].size(), ' ') + row[i];
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+double cents_apart(double frequency, double other) {
+    return frequency > 0 && other > 0 ? std::fabs(1200.0 * std::log2(frequency / other)) : 0.0;
+}
+
+TableRow beat_row(const BeatLine& line, int figures) {
+    double apart = cents_apart(line.harmonic_frequency, line.upper_frequency);
+    if (line.rate == 0.0) apart = 0.0;  // a rate taken as none is in tune
+    return {format_general(line.rate, figures) + " beats/s",
+            ordinal(line.harmonic),
+            "(" + ordinal(line.upper_harmonic) + ")",
+            format_general(line.harmonic_frequency, figures + 2) + " Hz",
+            format_general(line.upper_frequency, figures + 2) + " Hz",
+            format_general(apart, figures) + " cents"};
+}
+
+}  // namespace
+
+std::string beats_window_text(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
+                              const PitchFormat& format, bool show_difference_tone) {
+    const int figures = settings.beats_sig_figs;
+    const BeatsHeader header = beats_header_lines(lowest_frequency * ratio1, lowest_frequency * ratio2, settings,
+                                                  format, {.cents_word = true});  // cents say so
+    std::string text = header.frequencies + "\n";
+    if (show_difference_tone) text += header.difference_tone + "\n";
+    text += header.limits + "\n";
+    const BeatsReport report = show_beats(ratio1, ratio2, lowest_frequency, settings, format);
+    if (report.lines.empty()) return text + "\nNo harmonics beat within these limits.\n";
+    std::vector<TableRow> rows{{"Beats", "Harmonic", "(upper's)", "Harmonic at", "Upper's at", "Apart"}};
+    for (const BeatLine& line : report.lines) rows.push_back(beat_row(line, figures));
+    return text + "\n" + padded_columns(rows);
 }
 
 std::string ordinal(int n) {

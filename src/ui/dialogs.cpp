@@ -100,7 +100,9 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     });
     file_row->addWidget(file_, 1);
     file_row->addWidget(browse);
-    form->addRow(tr("F&ile"), file_row);
+    auto* file_label = new QLabel(tr("F&ile"), this);
+    file_label->setBuddy(file_);
+    form->addRow(file_label, file_row);
     layout->addLayout(form);
     single_pass_ = check_box(tr("Single &pass (formats 1 and 2)"), "single_pass", s.smf.mf_single_pass_recording, this);
     hex_dump_ = check_box(tr("Also write the &hex dump"), "hex_dump", s.hex_dump, this);
@@ -126,13 +128,48 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     layout->addWidget(buttons);
 }
 
-void MidiFileDialog::store_settings() {
+namespace {
+
+// A piece longer than a day makes a file of hundreds of megabytes and a save of hours.
+constexpr double kLongestPieceMinutes = 24 * 60;
+constexpr double kLongestPieceSeconds = kLongestPieceMinutes * 60;
+
+constexpr NumberRule kMinutesRule{.what = "The length in minutes", .low = 0, .high = kLongestPieceMinutes,
+                                  .unit = "minutes"};
+constexpr NumberRule kSecondsRule{.what = "The length in seconds", .low = 0, .high = kLongestPieceSeconds,
+                                  .unit = "s"};
+
+std::string length_refusal(double minutes, double seconds) {
+    return "A MIDI file is longer than 0 and at most 24 hours (1440 minutes): " + files::number_text(minutes) +
+           " minutes and " + files::number_text(seconds) + " seconds is not, so nothing was saved.";
+}
+
+}  // namespace
+
+std::optional<MidiFileDialog::Length> MidiFileDialog::typed_length() {
+    const std::string caption = windowTitle().toStdString();
+    const auto minutes = read_number_field(minutes_, kMinutesRule, context_.reporter(), caption);
+    if (!minutes) return std::nullopt;
+    const auto seconds = read_number_field(seconds_, kSecondsRule, context_.reporter(), caption);
+    if (!seconds) return std::nullopt;
+    const double total = *minutes * 60 + *seconds;
+    if (total > 0 && total <= kLongestPieceSeconds) return Length{*minutes, *seconds};
+    // The field that makes the length: the minutes, unless the seconds make more of it.
+    QLineEdit* field = *seconds > *minutes * 60 ? seconds_ : minutes_;
+    refuse_field(field, length_refusal(*minutes, *seconds), context_.reporter(), caption);
+    return std::nullopt;
+}
+
+bool MidiFileDialog::store_settings() {
+    const auto length = typed_length();
+    if (!length) return false;
     auto& s = context_.settings();
-    s.midi_file_play_mins = std::max(0.0, typed_number(minutes_, s.midi_file_play_mins));
-    s.midi_file_play_secs = std::max(0.0, typed_number(seconds_, s.midi_file_play_secs));
+    s.midi_file_play_mins = length->minutes;
+    s.midi_file_play_secs = length->seconds;
     s.midi_file_format = format_->currentIndex();
     s.smf.mf_single_pass_recording = single_pass_->isChecked();
     s.hex_dump = hex_dump_->isChecked();
+    return true;
 }
 
 void MidiFileDialog::save_or_stop() {
@@ -140,8 +177,7 @@ void MidiFileDialog::save_or_stop() {
         context_.midi_save().stop();
         return;
     }
-    store_settings();
-    if (files::midi_save_settings(context_.settings()).end_secs() <= 0) return;
+    if (!store_settings()) return;
     if (start_(file_->text().toStdString())) show_progress();
 }
 
@@ -203,17 +239,20 @@ ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> ch
     });
     form->addRow(tr("Octave &shifts move notes by"), shift_mode_);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(tr("Voice: 0 to 127 a General MIDI program, 128 rests, 128 + key a percussion "
-                                    "sound, -1 not in play. Out of range: 0 silent, 1 hover, 2 rebound, 3 wrap "
-                                    "around, 4 hover and rebound. Portamento and vibrato: 1 on, 0 off. A vibrato with a rate "
-                                    "in Hz is made with the pitch wheel, otherwise with the modulation wheel; its "
-                                    "amount is in percent."),
-                                 this));
+    auto* help = new QLabel(tr("Voice: 0 to 127 a General MIDI program, 128 rests, 128 + key a percussion "
+                               "sound, -1 not in play. Out of range: 0 silent, 1 hover, 2 rebound, 3 wrap "
+                               "around, 4 hover and rebound. Portamento and vibrato: 1 on, 0 off. A vibrato with a rate "
+                               "in Hz is made with the pitch wheel, otherwise with the modulation wheel; its "
+                               "amount is in percent."),
+                            this);
+    help->setWordWrap(true);
+    layout->addWidget(help);
     status_ = new QLabel(this);
     status_->setObjectName("channels_status");
+    status_->setWordWrap(true);
     layout->addWidget(status_);
     layout->addWidget(close_button(this));
-    resize(980, 560);
+    resize_within_screen(this, {980, 560});  // the table scrolls
     show_channels();
 }
 
@@ -297,7 +336,7 @@ NumberOptionsDialog::NumberOptionsDialog(ProgramContext& context, std::function<
         check_box(tr("... but a &ratio when a small one fits"), "small_ratios", f.show_cents_or_small_ratios, this);
     factorise_ = check_box(tr("F&actorise ratios (45/32 as 3^2*5/2^5)"), "factorise", f.bFactoriseRatios, this);
     ratios_over_1_ = check_box(tr("Whole numbers as ratios (&2 as 2/1)"), "ratios_over_1", f.ratios_as_1o1_2o1_etc, this);
-    cents_fixed_ = check_box(tr("Cents with &fixed decimals"), "cents_fixed", f.cents_fixed_point, this);
+    cents_fixed_ = check_box(tr("Cents with fi&xed decimals"), "cents_fixed", f.cents_fixed_point, this);
     for (QCheckBox* box : {show_cents_, cents_or_small_ratios_, factorise_, ratios_over_1_, cents_fixed_}) {
         layout->addWidget(box);
     }
@@ -363,7 +402,9 @@ MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> ch
     wolf_end_ = new QLabel(this);
     wolf_end_->setObjectName("wolf_end");
     wolf_row->addWidget(wolf_end_);
-    form->addRow(tr("&Wolf fifth"), wolf_row);
+    auto* wolf_label = new QLabel(tr("&Wolf fifth"), this);
+    wolf_label->setBuddy(wolf_name_);
+    form->addRow(wolf_label, wolf_row);
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* apply_button = buttons->addButton(tr("&Apply to scale"), QDialogButtonBox::ActionRole);
@@ -417,13 +458,19 @@ BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(par
         connect(edit, &QLineEdit::editingFinished, this, &BeatsDialog::recompute);
     }
     layout->addLayout(form);
+    difference_tone_ = check_box(tr("Show &difference tone"), "show_difference_tone", true, this);
+    connect(difference_tone_, &QCheckBox::toggled, this, &BeatsDialog::recompute);
+    layout->addWidget(difference_tone_);
     text_ = new QPlainTextEdit(this);
     text_->setObjectName("beats_text");
     text_->setReadOnly(true);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);  // the columns stay in line
     text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(text_, 1);
     layout->addWidget(close_button(this));
-    resize(560, 420);
+    // Wide enough for the table's columns in the fixed-pitch font.
+    constexpr int kTableCharacters = 96;
+    resize(text_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * kTableCharacters, 440);
     for (QSpinBox* degree : {first_, second_}) connect(degree, &QSpinBox::valueChanged, this, &BeatsDialog::recompute);
     recompute();
 }
@@ -441,8 +488,8 @@ void BeatsDialog::recompute() {
         return c.Intervals[static_cast<std::size_t>(degree->value())] + 1.0;
     };
     const tuning::BeatsSettings settings{s.beats_max_harmonic, s.beats_max_beats, s.beats_sig_figs};
-    const auto report = tuning::show_beats(ratio(first_), ratio(second_), c.Frequency_of_lowest_note, settings, s.format);
-    text_->setPlainText(QString::fromStdString(report.text).remove('\r'));
+    text_->setPlainText(QString::fromStdString(tuning::beats_window_text(
+        ratio(first_), ratio(second_), c.Frequency_of_lowest_note, settings, s.format, difference_tone_->isChecked())));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -453,6 +500,8 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<
     setWindowTitle(qt_text(kScalesOptionsCaption));
     const auto& s = context.settings();
     auto* layout = new QVBoxLayout(this);
+    auto* general = new QWidget(this);
+    auto* general_layout = new QVBoxLayout(general);
     const std::array<std::pair<QString, bool files::Settings::*>, 6> flags{{
         {tr("&Modes follow the scale chosen from a list"), &files::Settings::synchronise_modes},
         {tr("Show the Scala &file name in the scale title"), &files::Settings::scala_show_original_filename},
@@ -464,18 +513,20 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<
         {tr("New scale and arpeggio windows on &top"), &files::Settings::new_sas_windows_on_top},
     }};
     for (const auto& [text, flag] : flags) {
-        auto* box = new QCheckBox(text, this);
+        auto* box = new QCheckBox(text, general);
         box->setChecked(s.*flag);
-        layout->addWidget(box);
+        general_layout->addWidget(box);
         flags_.emplace_back(box, flag);
     }
     auto* form = new QFormLayout;
-    scala_location_ = new QLineEdit(QString::fromStdString(s.ScalaLocation), this);
+    scala_location_ = new QLineEdit(QString::fromStdString(s.ScalaLocation), general);
     scala_location_->setObjectName("scala_location");
-    form->addRow(tr("&Scala program"), scala_location_);
-    layout->addLayout(form);
+    form->addRow(tr("Scala &program"), scala_location_);
+    general_layout->addLayout(form);
+    general_layout->addStretch();
     tools_ = new ScaleToolsPanel(context, std::move(changed), this);
-    layout->addWidget(tools_);
+    tools_->add_first_page(general, tr("General"));
+    layout->addWidget(tools_, 1);
     layout->addWidget(ok_cancel(this));
 }
 
@@ -497,25 +548,7 @@ void ScalesOptionsDialog::accept() {
 
 namespace {
 
-// The General MIDI percussion sounds, keys 35 to 81.
-constexpr int kFirstPercussionKey = 35;
-constexpr std::array<std::string_view, 47> kPercussionSounds{
-    "Acoustic Bass Drum", "Bass Drum 1", "Side Stick", "Acoustic Snare", "Hand Clap", "Electric Snare",
-    "Low Floor Tom", "Closed Hi-Hat", "High Floor Tom", "Pedal Hi-Hat", "Low Tom", "Open Hi-Hat",
-    "Low-Mid Tom", "Hi-Mid Tom", "Crash Cymbal 1", "High Tom", "Ride Cymbal 1", "Chinese Cymbal",
-    "Ride Bell", "Tambourine", "Splash Cymbal", "Cowbell", "Crash Cymbal 2", "Vibraslap",
-    "Ride Cymbal 2", "Hi Bongo", "Low Bongo", "Mute Hi Conga", "Open Hi Conga", "Low Conga",
-    "High Timbale", "Low Timbale", "High Agogo", "Low Agogo", "Cabasa", "Maracas",
-    "Short Whistle", "Long Whistle", "Short Guiro", "Long Guiro", "Claves", "Hi Wood Block",
-    "Low Wood Block", "Mute Cuica", "Open Cuica", "Mute Triangle", "Open Triangle"};
-
 constexpr int kPercussionVoice = 128;  // voices above it play key (voice - 128) on channel 10
-
-QString percussion_sound_name(int key) {
-    const int index = key - kFirstPercussionKey;
-    if (index < 0 || index >= static_cast<int>(kPercussionSounds.size())) return QObject::tr("Key %1").arg(key);
-    return QStringLiteral("%1 %2").arg(key).arg(qt_text(kPercussionSounds[static_cast<std::size_t>(index)]));
-}
 
 constexpr std::string_view kCommandLineHelp =
     "corvane [file]\n\n"
@@ -534,8 +567,15 @@ NonMelodicPercussionDialog::NonMelodicPercussionDialog(ProgramContext& context, 
     setObjectName("non_melodic_percussion");
     setWindowTitle(tr("Non melodic percussion"));
     auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
+    // Two columns of eight channels, so that the window fits a small screen.
+    constexpr int kChannelsPerColumn = 8;
+    auto* columns = new QHBoxLayout;
+    QFormLayout* form = nullptr;
     for (int ch = 0; ch < engine::kMidiChannels; ++ch) {
+        if (ch % kChannelsPerColumn == 0) {
+            form = new QFormLayout;
+            columns->addLayout(form);
+        }
         auto* sound = new QComboBox(this);
         sound->setObjectName(QString("percussion_%1").arg(ch + 1));
         sound->addItem(tr("(an instrument)"), -1);
@@ -544,7 +584,7 @@ NonMelodicPercussionDialog::NonMelodicPercussionDialog(ProgramContext& context, 
         form->addRow(tr("Channel %1").arg(ch + 1), sound);
         sounds_.push_back(sound);
     }
-    layout->addLayout(form);
+    layout->addLayout(columns);
     layout->addWidget(close_button(this));
     show_voices();
 }
@@ -639,7 +679,7 @@ CommandLineOptionsDialog::CommandLineOptionsDialog(WindowCodeTable& table, std::
     show->setObjectName("show_now");
     connect(show, &QPushButton::clicked, this, [show_now = std::move(show_now)] { show_now(); });
     layout->addWidget(buttons);
-    resize(760, 560);
+    resize_within_screen(this, {760, 560});  // the table of windows scrolls
 }
 
 }  // namespace corvane::ui

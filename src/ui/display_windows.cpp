@@ -59,6 +59,10 @@ QIcon swatch(Rgb colour) {
     return QIcon(square);
 }
 
+// The column of each window's group, in the order of the elements, evening out the columns:
+// the volume bar over the editors, the pitch bar over the graph, the score alone.
+constexpr std::array<int, 5> kColumnOfGroup{0, 1, 1, 2, 0};
+
 constexpr int kOctaveCents = 1200;
 
 }  // namespace
@@ -67,16 +71,23 @@ ColoursDialog::ColoursDialog(ProgramContext& context, std::function<void()> chan
     : QDialog(parent), context_(context), changed_(std::move(changed)) {
     setObjectName("colours");
     setWindowTitle(tr("Colours"));
+    // The windows' groups in three columns, so that the window fits a small screen.
     auto* layout = new QHBoxLayout;
+    std::array<QVBoxLayout*, 3> columns{new QVBoxLayout, new QVBoxLayout, new QVBoxLayout};
+    for (QVBoxLayout* column : columns) {
+        column->setAlignment(Qt::AlignTop);
+        layout->addLayout(column);
+    }
     QFormLayout* form = nullptr;
     QString window;
+    int groups = 0;
     for (std::size_t i = 0; i < kColourElements.size(); ++i) {
         const ColourElement& element = kColourElements[i];
         if (window != QLatin1String(element.window)) {
             window = QLatin1String(element.window);
             auto* group = new QGroupBox(window, this);
             form = new QFormLayout(group);
-            layout->addWidget(group);
+            columns[static_cast<std::size_t>(kColumnOfGroup[static_cast<std::size_t>(groups++)])]->addWidget(group);
         }
         auto* choice = new QComboBox(this);
         choice->setObjectName(QString("colour_%1").arg(i));
@@ -121,7 +132,9 @@ PitchDialog::PitchDialog(ProgramContext& context, std::function<void()> changed,
     bar_->setTickInterval(100);
     bar_->setTickPosition(QSlider::TicksBelow);
     connect(bar_, &QSlider::valueChanged, this, &PitchDialog::move_to);
-    layout->addWidget(new QLabel(tr("Move the &pitch, in cents (a semitone for each tick):"), this));
+    auto* bar_label = new QLabel(tr("Move the &pitch, in cents (a semitone for each tick):"), this);
+    bar_label->setBuddy(bar_);
+    layout->addWidget(bar_label);
     layout->addWidget(bar_);
     frequency_ = new QLabel(this);
     frequency_->setObjectName("pitch_frequency");

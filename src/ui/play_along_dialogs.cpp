@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <optional>
 
 #include "corvane/midi/midi_in_presets.h"
 #include "corvane/ui/play_along_events.h"
@@ -32,16 +34,25 @@ constexpr std::array<const char*, 4> kMidiInUses{
 
 enum AssignmentColumn { kKind, kFirstNote, kTopNote, kVoice, kScalePosition, kPercussion, kAssignmentColumns };
 
-// The cells a row shows; voices are counted from 1 as the channels are, and an empty
-// position or percussion cell means through the scale, or no sound.
+// The cells a row shows: notes by name and number, voices counted from 1 as the channels
+// are, percussion by its sound; an empty position or percussion cell means through the
+// scale, or no sound.
 std::array<QString, kAssignmentColumns> assignment_texts(const NoteAssignment& row) {
     const bool single = row.kind == AssignmentKind::single_note;
     return {single ? QObject::tr("Single note") : QObject::tr("Voice range"),
-            QString::number(row.first_note),
-            single ? QString() : QString::number(row.top_note),
+            note_with_number(row.first_note),
+            single ? QString() : note_with_number(row.top_note),
             QString::number(row.voice + 1),
             single && row.mode != midi::kNoFixedAssignment ? QString::number(row.scale_position) : QString(),
-            single && row.percussion != midi::kNoPercussion ? QString::number(row.percussion) : QString()};
+            single && row.percussion != midi::kNoPercussion ? percussion_sound_name(row.percussion) : QString()};
+}
+
+// The whole number a cell starts with ("38" of "38 Acoustic Snare").
+std::optional<int> leading_number(const QString& text) {
+    static const QRegularExpression number(QStringLiteral(R"(^-?\d+)"));
+    const auto match = number.match(text);
+    if (!match.hasMatch()) return std::nullopt;
+    return match.captured().toInt();
 }
 
 bool editable_cell(const NoteAssignment& row, int column) {
@@ -60,19 +71,18 @@ bool edit_assignment(NoteAssignment& row, int column, const QString& text) {
         row.percussion = midi::kNoPercussion;
         return true;
     }
-    bool ok = false;
-    const int value = typed.toInt(&ok);
+    if (column == kFirstNote || column == kTopNote) {
+        const auto note = typed_note(typed);  // a name, a number, or the two
+        if (!note) return false;
+        capture_note(row, column == kFirstNote ? CaptureTarget::first_note : CaptureTarget::top_note, *note);
+        return true;
+    }
+    const auto number = column == kPercussion ? leading_number(typed) : std::optional<int>();
+    bool ok = number.has_value();
+    const int value = ok ? *number : typed.toInt(&ok);
     if (!ok) return false;
     const auto within = [value](int low, int high) { return value >= low && value <= high; };
     switch (column) {
-        case kFirstNote:
-            if (!within(0, 127)) return false;
-            capture_note(row, CaptureTarget::first_note, value);
-            return true;
-        case kTopNote:
-            if (!within(0, 127)) return false;
-            capture_note(row, CaptureTarget::top_note, value);
-            return true;
         case kVoice:
             if (!within(1, engine::kMidiChannels)) return false;
             row.voice = value - 1;
@@ -125,7 +135,8 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
                  note_box("first_note", &midi::PlayAlongSettings::n1stMidiInNoteForVoiceChannel, 0));
     form->addRow(tr("Control note: start and end &recording"),
                  note_box("record_note", &midi::PlayAlongSettings::nStartRecordingToMidi, kNoControlNote));
-    form->addRow(tr("Control note: New Seed &play"), note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote));
+    form->addRow(tr("Control note: New Seed pla&y"),
+                 note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote));
     form->addRow(tr("Control note: New Seed &Apply"),
                  note_box("apply_seed_note", &midi::PlayAlongSettings::nApplySeed, kNoControlNote));
     form->addRow(tr("Control note: New Seed C&lear"),
@@ -144,7 +155,7 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
 }
 
 QSpinBox* MidiInOptionsDialog::note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest) {
-    auto* box = new QSpinBox(this);
+    auto* box = new NoteSpinBox(this);
     box->setObjectName(QLatin1String(name));
     box->setRange(lowest, 127);
     if (lowest == kNoControlNote) box->setSpecialValueText(tr("none"));
@@ -206,10 +217,12 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
     table_->horizontalHeader()->setStretchLastSection(true);
     connect(table_, &QTableWidget::cellChanged, this, &NoteAssignmentsWindow::cell_edited);
     layout->addWidget(table_, 1);
-    layout->addWidget(new QLabel(tr("A voice range plays its notes through the scale, counted from its first note. "
-                                    "A single note plays its own scale position (empty: through the scale) or "
-                                    "percussion sound (empty: none), over any range it lies in."),
-                                 this));
+    auto* help = new QLabel(tr("A voice range plays its notes through the scale, counted from its first note. "
+                               "A single note plays its own scale position (empty: through the scale) or "
+                               "percussion sound (empty: none), over any range it lies in."),
+                            this);
+    help->setWordWrap(true);
+    layout->addWidget(help);
     auto* buttons = new QHBoxLayout;
     const auto button = [this, buttons](const QString& text, const char* name) {
         auto* b = new QPushButton(text, this);
@@ -238,7 +251,7 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
     connect(&events, &PlayAlongEvents::note_captured, this, &NoteAssignmentsWindow::take_captured_note);
     connect(&events, &PlayAlongEvents::midi_in_note, this,
             [this](int input_note, int, int) { select_row_of_note(input_note); });
-    resize(620, 480);
+    resize_within_screen(this, {620, 480});
     show_settings();
 }
 
@@ -368,10 +381,13 @@ MidiInNoteDetailsWindow::MidiInNoteDetailsWindow(ProgramContext& context, QWidge
 
 void MidiInNoteDetailsWindow::show_note(const midi::MidiInNote& note) {
     // Voices and channels are counted from 1, as everywhere in the windows.
-    const std::array<QString, 7> texts{
-        QString::number(note.input_note), QString::number(note.voice + 1), QString::number(note.channel + 1),
-        QString::number(note.note),       QString::number(note.bend),      QString::number(note.midi_pitch * 100, 'f', 1),
-        QString::number(note.velocity)};
+    const std::array<QString, 7> texts{note_with_number(note.input_note),
+                                       QString::number(note.voice + 1),
+                                       QString::number(note.channel + 1),
+                                       note_with_number(note.note),
+                                       QString::number(note.bend),
+                                       QString::number(note.midi_pitch * 100, 'f', 1),
+                                       QString::number(note.velocity)};
     for (std::size_t i = 0; i < values_.size(); ++i) values_[i]->setText(texts[i]);
 }
 

@@ -1,12 +1,13 @@
 #include "corvane/ui/scale_tools_panel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -55,72 +56,15 @@ QComboBox* choice_box(const char* name, std::span<const char* const> items, int 
 ScaleToolsPanel::ScaleToolsPanel(ProgramContext& context, std::function<void()> changed, QWidget* parent)
     : QWidget(parent), context_(context), changed_(std::move(changed)) {
     setObjectName("scale_tools");
-    const auto& s = context.settings();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-
-    auto* lists = new QGroupBox(tr("Lists of scales and modes from Scala"), this);
-    auto* lists_form = new QFormLayout(lists);
-    list_name_ = new QLineEdit(QString::fromStdString(s.szLSC), lists);
-    list_name_->setObjectName("list_name");
-    lists_form->addRow(tr("List of scales to &make"), list_name_);
-    lists_form->addRow(tool_button("make_scale_list", tools::ToolKind::scale_list,
-                                   tr("&Make List of scales (LSC file), from all SCL files in current folder"),
-                                   tr("&Halt construction of list of scales"), [this] { return make_scale_list_work(); }));
-    modes_file_ = new QLineEdit(QString::fromStdString(s.ScalaModesListFile), lists);
-    modes_file_->setObjectName("modes_file");
-    lists_form->addRow(tr("Scala's mode &names file"), modes_file_);
-    lists_form->addRow(tool_button("make_mode_lists", tools::ToolKind::mode_lists,
-                                   tr("&Make LMD files from SCALA list of modes"), tr("&Halt construction of LMD files"),
-                                   [this] { return make_mode_lists_work(); }));
-    layout->addWidget(lists);
-
-    auto* search = new QGroupBox(tr("Search and sort the main window's lists"), this);
-    auto* search_form = new QFormLayout(search);
-    words_ = new QLineEdit(QString::fromStdString(s.szWordsToFind), search);
-    words_->setObjectName("words");
-    search_form->addRow(tr("&Words to find"), words_);
-    exact_match_ = check_box(tr("E&xact match of whole words"), "exact_match", s.exact_match, search);
-    what_to_search_ = choice_box("what_to_search", kListParts, std::clamp(s.wWhatToSearch, 0, 3), search);
-    search_form->addRow(exact_match_, what_to_search_);
-    search_form->addRow(tool_button("search", tools::ToolKind::search, tr("&Search now"), tr("&Halt search"),
-                                    [this] { return make_search_work(); }));
-    sort_template_ = choice_box("sort_template", kSortTemplates, -1, search);
-    sort_template_->setEditable(true);
-    sort_template_->setEditText(QString::fromStdString(s.szSortTokenTemplate));
-    search_form->addRow(tr("Sort &template"), sort_template_);
-    what_to_sort_ = choice_box("what_to_sort", kListParts, std::clamp(s.wWhichToSort, 0, 3), search);
-    search_form->addRow(tr("Sort the"), what_to_sort_);
-    search_form->addRow(tool_button("sort", tools::ToolKind::sort, tr("&Sort Now"), tr("&Halt sort"),
-                                    [this] { return make_sort_work(); }));
-    layout->addWidget(search);
-
-    auto* generate = new QGroupBox(tr("New scales"), this);
-    auto* generate_form = new QFormLayout(generate);
-    most_steps_ = number_edit("most_steps", s.sps_nnotes, generate);
-    fewest_steps_ = number_edit("fewest_steps", s.sps_min_nnotes, generate);
-    top_note_ = number_edit("top_note", s.dsps_topnote, generate);
-    most_scales_ = number_edit("most_scales", s.sps_maxscales, generate);
-    smallest_step_ = new QLineEdit("1.0125", generate);
-    smallest_step_->setObjectName("smallest_step");
-    largest_step_ = new QLineEdit("5/4", generate);
-    largest_step_->setObjectName("largest_step");
-    generate_form->addRow(tr("Most steps"), most_steps_);
-    generate_form->addRow(tr("Fewest steps"), fewest_steps_);
-    generate_form->addRow(tr("Top note"), top_note_);
-    generate_form->addRow(tr("Most scales to find"), most_scales_);
-    generate_form->addRow(tr("Smallest step"), smallest_step_);
-    generate_form->addRow(tr("Largest step (when above the smallest)"), largest_step_);
-    generate_form->addRow(tool_button("superparticular", tools::ToolKind::superparticular,
-                                      tr("&Find all superparticular scales"), tr("&Halt search"),
-                                      [this] { return make_superparticular_work(); }));
-    generate_form->addRow(tool_button("rearrange_selected", tools::ToolKind::rearrangements,
-                                      tr("&Find all re-arrangements of selected scale's steps"), tr("&Halt search"),
-                                      [this] { return make_rearrangements_work(false); }));
-    generate_form->addRow(tool_button("rearrange_all", tools::ToolKind::rearrangements,
-                                      tr("&Find all re-arrangements of ALL scale's steps"), tr("&Halt search"),
-                                      [this] { return make_rearrangements_work(true); }));
-    layout->addWidget(generate);
+    pages_ = new QTabWidget(this);
+    pages_->setObjectName("scale_tool_pages");
+    // Ctrl+Tab moves between the pages; their titles take no Alt letter from the controls.
+    pages_->addTab(lists_page(), tr("Lists from Scala"));
+    pages_->addTab(search_page(), tr("Search and sort"));
+    pages_->addTab(new_scales_page(), tr("New scales"));
+    layout->addWidget(pages_, 1);
 
     progress_item_ = new QLabel(this);
     progress_item_->setObjectName("tool_progress_item");
@@ -134,6 +78,91 @@ ScaleToolsPanel::ScaleToolsPanel(ProgramContext& context, std::function<void()> 
     auto& runner = context.scale_tools();
     connect(&runner, &ScaleToolRunner::progress, this, &ScaleToolsPanel::show_progress);
     connect(&runner, &ScaleToolRunner::finished, this, &ScaleToolsPanel::tool_finished);
+    // A tool's button given the focus (window codes U, H and R) shows its page.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { show_page_of(now); });
+}
+
+void ScaleToolsPanel::add_first_page(QWidget* page, const QString& title) {
+    pages_->insertTab(0, page, title);
+    pages_->setCurrentIndex(0);
+}
+
+void ScaleToolsPanel::show_page_of(const QWidget* control) {
+    for (int i = 0; i < pages_->count(); ++i) {
+        if (control != nullptr && pages_->widget(i)->isAncestorOf(control)) pages_->setCurrentIndex(i);
+    }
+}
+
+QWidget* ScaleToolsPanel::lists_page() {
+    const auto& s = context_.settings();
+    auto* page = new QWidget(this);
+    auto* form = new QFormLayout(page);
+    list_name_ = new QLineEdit(QString::fromStdString(s.szLSC), page);
+    list_name_->setObjectName("list_name");
+    form->addRow(tr("&List of scales to make"), list_name_);
+    form->addRow(tool_button("make_scale_list", tools::ToolKind::scale_list,
+                             tr("&Make List of scales (LSC file), from all SCL files in current folder"),
+                             tr("&Halt construction of list of scales"), [this] { return make_scale_list_work(); }));
+    modes_file_ = new QLineEdit(QString::fromStdString(s.ScalaModesListFile), page);
+    modes_file_->setObjectName("modes_file");
+    form->addRow(tr("Scala's mode &names file"), modes_file_);
+    form->addRow(tool_button("make_mode_lists", tools::ToolKind::mode_lists,
+                             tr("Make LM&D files from SCALA list of modes"), tr("&Halt construction of LMD files"),
+                             [this] { return make_mode_lists_work(); }));
+    return page;
+}
+
+QWidget* ScaleToolsPanel::search_page() {
+    const auto& s = context_.settings();
+    auto* page = new QWidget(this);
+    auto* form = new QFormLayout(page);
+    words_ = new QLineEdit(QString::fromStdString(s.szWordsToFind), page);
+    words_->setObjectName("words");
+    form->addRow(tr("&Words to find"), words_);
+    exact_match_ = check_box(tr("E&xact match of whole words"), "exact_match", s.exact_match, page);
+    what_to_search_ = choice_box("what_to_search", kListParts, std::clamp(s.wWhatToSearch, 0, 3), page);
+    form->addRow(exact_match_, what_to_search_);
+    form->addRow(tool_button("search", tools::ToolKind::search, tr("&Search now"), tr("&Halt search"),
+                             [this] { return make_search_work(); }));
+    sort_template_ = choice_box("sort_template", kSortTemplates, -1, page);
+    sort_template_->setEditable(true);
+    sort_template_->setEditText(QString::fromStdString(s.szSortTokenTemplate));
+    form->addRow(tr("Sort &template"), sort_template_);
+    what_to_sort_ = choice_box("what_to_sort", kListParts, std::clamp(s.wWhichToSort, 0, 3), page);
+    form->addRow(tr("Sort the"), what_to_sort_);
+    form->addRow(tool_button("sort", tools::ToolKind::sort, tr("Sort &Now"), tr("&Halt sort"),
+                             [this] { return make_sort_work(); }));
+    return page;
+}
+
+QWidget* ScaleToolsPanel::new_scales_page() {
+    const auto& s = context_.settings();
+    auto* page = new QWidget(this);
+    auto* form = new QFormLayout(page);
+    most_steps_ = number_edit("most_steps", s.sps_nnotes, page);
+    fewest_steps_ = number_edit("fewest_steps", s.sps_min_nnotes, page);
+    top_note_ = number_edit("top_note", s.dsps_topnote, page);
+    most_scales_ = number_edit("most_scales", s.sps_maxscales, page);
+    smallest_step_ = new QLineEdit("1.0125", page);
+    smallest_step_->setObjectName("smallest_step");
+    largest_step_ = new QLineEdit("5/4", page);
+    largest_step_->setObjectName("largest_step");
+    form->addRow(tr("Most steps"), most_steps_);
+    form->addRow(tr("Fewest steps"), fewest_steps_);
+    form->addRow(tr("Top note"), top_note_);
+    form->addRow(tr("Most scales to find"), most_scales_);
+    form->addRow(tr("Smallest step"), smallest_step_);
+    form->addRow(tr("Largest step (when above the smallest)"), largest_step_);
+    form->addRow(tool_button("superparticular", tools::ToolKind::superparticular,
+                             tr("&Find all superparticular scales"), tr("&Halt search"),
+                             [this] { return make_superparticular_work(); }));
+    form->addRow(tool_button("rearrange_selected", tools::ToolKind::rearrangements,
+                             tr("Find all re-arrangements of &selected scale's steps"), tr("&Halt search"),
+                             [this] { return make_rearrangements_work(false); }));
+    form->addRow(tool_button("rearrange_all", tools::ToolKind::rearrangements,
+                             tr("Find all re-arrangements of &ALL scale's steps"), tr("&Halt search"),
+                             [this] { return make_rearrangements_work(true); }));
+    return page;
 }
 
 QPushButton* ScaleToolsPanel::tool_button(const char* name, tools::ToolKind kind, const QString& start_text,

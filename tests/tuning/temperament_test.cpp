@@ -131,6 +131,59 @@ TEST(Beats, NoHarmonicsGivesOnlyTheHeaderAndKey) {
     EXPECT_FALSE(report.first_rate.has_value());
 }
 
+TEST(BeatsWindow, AJustFifthBeatsNowhereAndEveryNumberHasItsUnit) {
+    const std::string text = beats_window_text(1.0, 1.5, 261.6, beats_settings(6, 20), {}, true);
+    EXPECT_EQ(text,
+              "Frequencies 261.6 Hz, 392.4 Hz.\n"
+              "Difference tone 130.8 Hz, ratio from lowest note 1/2\n"
+              "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
+              "\n"
+              "    Beats  Harmonic  (upper's)  Harmonic at  Upper's at    Apart\n"
+              "0 beats/s       3rd      (2nd)     784.8 Hz    784.8 Hz  0 cents\n"
+              "0 beats/s       6th      (4th)    1569.6 Hz   1569.6 Hz  0 cents\n");
+}
+
+TEST(BeatsWindow, AnEqualTemperedFifthBeatsInColumnsWithoutTheDifferenceTone) {
+    const std::string text = beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, beats_settings(6, 20), {}, false);
+    EXPECT_EQ(text,
+              "Frequencies 261.6 Hz, 391.96 Hz.\n"
+              "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
+              "\n"
+              "          Beats  Harmonic  (upper's)  Harmonic at   Upper's at        Apart\n"
+              "0.88574 beats/s       3rd      (2nd)     784.8 Hz  783.9143 Hz  1.955 cents\n"
+              " 1.7715 beats/s       6th      (4th)    1569.6 Hz  1567.829 Hz  1.955 cents\n");
+}
+
+TEST(BeatsWindow, ADifferenceRatioWrittenInCentsSaysCents) {
+    PitchFormat in_cents;
+    in_cents.show_cents = true;
+    in_cents.show_cents_or_small_ratios = false;
+    const std::string text = beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true);
+    EXPECT_NE(text.find("Difference tone 220 Hz, ratio from lowest note -1200 cents\n"), std::string::npos) << text;
+    // The beats text of the scale window keeps the bare number.
+    EXPECT_NE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text.find("lowest note -1200\r\n"),
+              std::string::npos);
+}
+
+TEST(BeatsWindow, NoHarmonicThatBeatsIsSaid) {
+    EXPECT_EQ(beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true),
+              "Frequencies 440 Hz, 660 Hz.\n"
+              "Difference tone 220 Hz, ratio from lowest note 1/2\n"
+              "Beats for all harmonics up to 0 and up to 10 beats per sec.\n"
+              "\n"
+              "No harmonics beat within these limits.\n");
+}
+
+TEST(Beats, TheLinesAreKeptForTheWindowToo) {
+    const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(3, 10), {});
+    ASSERT_EQ(report.lines.size(), 1u);
+    EXPECT_EQ(report.lines[0].harmonic, 3);
+    EXPECT_EQ(report.lines[0].upper_harmonic, 2);
+    EXPECT_EQ(report.lines[0].rate, 0.0);
+    EXPECT_DOUBLE_EQ(report.lines[0].harmonic_frequency, 1320.0);
+    EXPECT_DOUBLE_EQ(report.lines[0].upper_frequency, 1320.0);
+}
+
 TEST(Ordinal, EnglishSuffixes) {
     EXPECT_EQ(ordinal(1), "1st");
     EXPECT_EQ(ordinal(2), "2nd");

@@ -91,7 +91,7 @@ protected:
         table.parentWidget()->findChild<QPushButton*>("add_single_note")->click();
         const int row = table.rowCount() - 1;
         table.item(row, 5)->setText(QString::number(kSnareDrum));
-        return table.item(row, 1)->text().toInt();
+        return table.item(row, 1)->text().section(QLatin1Char('('), 1).chopped(1).toInt();  // "C4 (60)"
     }
     void start_recording() {
         context->settings().play_along.enable_play_along_recording = true;

@@ -28,9 +28,19 @@ struct BeatsSettings {
     int beats_sig_figs = 5;
 };
 
+// Where one harmonic of the first note beats against the nearest harmonic of the second.
+struct BeatLine {
+    double rate = 0;                  // beats per second
+    int harmonic = 0;                 // of the first note
+    int upper_harmonic = 0;           // of the second note
+    double harmonic_frequency = 0;    // Hz
+    double upper_frequency = 0;       // Hz, of the second note's harmonic
+};
+
 struct BeatsReport {
-    std::string text;               // the beats window's text, CR LF line ends
+    std::string text;               // the beats text, CR LF line ends
     std::optional<double> first_rate;  // the first beat rate listed, drawn beside the notes
+    std::vector<BeatLine> lines;    // the harmonics that beat, in the order of the text
 };
 
 // Where the harmonics of two notes (ratios to the lowest note) come close enough to beat:
@@ -41,6 +51,14 @@ struct BeatsReport {
 // format_general(rate, 3).
 BeatsReport show_beats(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
                        const PitchFormat& format);
+
+// The Beats window's text, for reading on screen: the header lines of show_beats (without the
+// difference tone unless `show_difference_tone`), then its lines as a table in columns padded
+// for a fixed-pitch font, each number with its unit: the beat rate, the two harmonics, their
+// frequencies and how far apart they lie in cents. A difference ratio written in cents says
+// "cents". LF line ends.
+std::string beats_window_text(double ratio1, double ratio2, double lowest_frequency, const BeatsSettings& settings,
+                              const PitchFormat& format, bool show_difference_tone);
 
 // "1st", "2nd", "3rd", "4th", "11th", "21st", ...
 std::string ordinal(int n);

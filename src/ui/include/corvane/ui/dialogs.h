@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,7 +53,15 @@ public:
     void save_or_stop();
 
 private:
-    void store_settings();
+    struct Length {
+        double minutes = 0;
+        double seconds = 0;
+    };
+    // The length typed, or nothing when a field was refused: a text that is not a number,
+    // or a length of nothing or of more than a day.
+    [[nodiscard]] std::optional<Length> typed_length();
+    // Keeps what the fields hold in the settings; false, keeping nothing, when one is refused.
+    [[nodiscard]] bool store_settings();
 
     ProgramContext& context_;
     StartSave start_;
@@ -129,7 +138,8 @@ private:
     QLabel* wolf_end_;
 };
 
-// "Beats": where the harmonics of two degrees of the scale beat, with the three settings.
+// "Beats": where the harmonics of two degrees of the scale beat, with the three settings and
+// whether the difference tone of the two is shown.
 class BeatsDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -143,6 +153,7 @@ private:
     QLineEdit* max_harmonic_;
     QLineEdit* max_beats_;
     QLineEdit* sig_figs_;
+    QCheckBox* difference_tone_;
     QPlainTextEdit* text_;
 };
 

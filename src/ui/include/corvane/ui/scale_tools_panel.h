@@ -1,7 +1,7 @@
 #pragma once
 
-// The scale library tools in the Scales options window: making lists of scales and of
-// modes, searching and sorting the main window's lists, superparticular scales and the
+// The scale library tools in the Scales options window, a page each: making lists of scales
+// and of modes, searching and sorting the main window's lists, superparticular scales and the
 // re-arrangements of a scale's steps. Each start button halts its own tool while it runs.
 
 #include <QString>
@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTabWidget;
 
 namespace corvane::ui {
 
@@ -28,6 +29,8 @@ public:
 
     // Stores the fields in the settings (before a tool starts, and when the dialog closes).
     void store_settings();
+    // A page of the window's own before the tools' pages, shown first.
+    void add_first_page(QWidget* page, const QString& title);
 
 private:
     struct ToolButton {
@@ -39,6 +42,11 @@ private:
 
     QPushButton* tool_button(const char* name, tools::ToolKind kind, const QString& start_text,
                              const QString& halt_text, std::function<ScaleToolRunner::Work()> make_work);
+    QWidget* lists_page();
+    QWidget* search_page();
+    QWidget* new_scales_page();
+    // Shows the page that holds the control, if one does.
+    void show_page_of(const QWidget* control);
     ScaleToolRunner::Work make_scale_list_work();
     ScaleToolRunner::Work make_mode_lists_work();
     ScaleToolRunner::Work make_search_work();
@@ -51,6 +59,7 @@ private:
     ProgramContext& context_;
     std::function<void()> changed_;
     std::vector<ToolButton> buttons_;
+    QTabWidget* pages_;
     QLineEdit* list_name_;
     QLineEdit* modes_file_;
     QLineEdit* words_;
