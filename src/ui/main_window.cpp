@@ -167,14 +167,25 @@ MainWindow::~MainWindow() {
 void MainWindow::build_fields() {
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
+    // Two fields to a row, so that the window fits a laptop screen at a scale of 1.5: each
+    // field takes a caption, the field and an optional extra (arrows, a light) in its half.
     int row = 0;
-    const auto add_row = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
+    int column = 0;
+    constexpr int kColumns = 6;
+    const auto add_field = [&](const char* label, QWidget* field, QWidget* extra = nullptr) {
+        auto* caption = new QLabel(tr(label), central);
+        caption->setBuddy(field);
+        grid->addWidget(caption, row, column);
+        grid->addWidget(field, row, column + 1, 1, extra != nullptr ? 1 : 2);
+        if (extra != nullptr) grid->addWidget(extra, row, column + 2);
+        column = column == 0 ? kColumns / 2 : 0;
+        if (column == 0) ++row;
+    };
+    const auto add_row = [&](const char* label, QWidget* field) {
         auto* caption = new QLabel(tr(label), central);
         caption->setBuddy(field);
         grid->addWidget(caption, row, 0);
-        grid->addWidget(field, row, 1, 1, extra != nullptr ? 1 : 2);
-        if (extra != nullptr) grid->addWidget(extra, row, 2);
-        ++row;
+        grid->addWidget(field, row++, 1, 1, kColumns - 1);
     };
 
     seed_ = drop_list("seed", true, central);
@@ -190,15 +201,15 @@ void MainWindow::build_fields() {
     auto& ws = context_.workspace();
     auto& reporter = edit_reports_;  // shown once the edit is done, outside the port's lock
     levels_ = text_field("levels", central, [&ws, &reporter](std::string_view t) { return files::edit_levels(ws, t, reporter); });
-    add_row("&Levels", levels_);
+    add_field("&Levels", levels_);
     note_length_ = text_field("note_length", central, [&ws](std::string_view t) { return files::edit_note_length(ws, t); });
-    add_row("Ti&me for one note", note_length_,
-            arrows("note_length_arrows", central, [&ws](bool up, platform::Reporter&) { files::step_note_length(ws, up); }));
     sustain_ = text_field("sustain", central, [&ws, &reporter](std::string_view t) { return files::edit_sustain(ws, t, reporter); });
-    add_row("Sustai&n", sustain_);
+    add_field("Sustai&n", sustain_);
+    add_field("Ti&me for one note", note_length_,
+            arrows("note_length_arrows", central, [&ws](bool up, platform::Reporter&) { files::step_note_length(ws, up); }));
     channels_ = text_field("channels_in_play", central,
                            [&ws, &reporter](std::string_view t) { return files::edit_channels_in_play(ws, t, reporter); });
-    add_row("Channels in Pla&y", channels_, arrows("channels_arrows", central, [&ws](bool up, platform::Reporter& r) {
+    add_field("Channels in Pla&y", channels_, arrows("channels_arrows", central, [&ws](bool up, platform::Reporter& r) {
                 files::step_channels_in_play(ws, up, r);
             }));
 
@@ -206,22 +217,22 @@ void MainWindow::build_fields() {
     scale_title_ = text_field("scale_title", central, [&ws](std::string_view t) { return files::edit_scale_title(ws, t); });
     scales_ = list_field("scales", central, files::choose_scale_entry);
     grid->addWidget(text_title_and_list(tr("&Scale"), scale_, scale_title_, scales_, central, scale_tools(central)), row++,
-                    0, 1, 3);
+                    0, 1, kColumns);
 
     arpeggio_ = text_field("arpeggio", central, [&ws](std::string_view t) { return files::edit_arpeggio(ws, t); });
     arpeggio_title_ =
         text_field("arpeggio_title", central, [&ws](std::string_view t) { return files::edit_arpeggio_title(ws, t); });
     modes_ = list_field("modes", central, files::choose_mode_entry);
-    grid->addWidget(text_title_and_list(tr("Arpe&ggio"), arpeggio_, arpeggio_title_, modes_, central), row++, 0, 1, 3);
+    grid->addWidget(text_title_and_list(tr("Arpe&ggio"), arpeggio_, arpeggio_title_, modes_, central), row++, 0, 1, kColumns);
 
     frequency_ =
         text_field("lowest_frequency", central, [&ws](std::string_view t) { return files::edit_lowest_frequency(ws, t); });
-    add_row("Fre&quency of lowest note", frequency_);
+    add_field("Fre&quency of lowest note", frequency_);
 
     order_ = drop_list("order_of_play", false, central);
     for (const auto text : engine::channel_rule_menu_texts()) order_->addItem(without_marker(text));
     connect(order_, &QComboBox::activated, this, &MainWindow::choose_order_of_play);
-    add_row("Order of pl&ay", order_);
+    add_field("Order of pl&ay", order_);
 
     play_ = new QPushButton(tr("&Play"), central);
     play_->setObjectName("play");
@@ -232,12 +243,12 @@ void MainWindow::build_fields() {
             run(CommandGroup::edit, [this] { play(); });
         }
     });
-    grid->addWidget(play_, row++, 0, 1, 3);
+    grid->addWidget(play_, row++, 0, 1, kColumns);
 
     auto& play_along = context_.play_along();
-    add_row("Volume", volume_bar("main_volume", central,
+    add_field("Volume", volume_bar("main_volume", central,
                                   [&play_along](int volume) { play_along.keyboard().set_main_volume(volume); }));
-    add_row("MIDI in volume", volume_bar("midi_in_volume", central,
+    add_field("MIDI in volume", volume_bar("midi_in_volume", central,
                                           [&play_along](int volume) { play_along.midi_in_play().set_volume(volume); }),
             active_sensing_light(central));
 
@@ -249,8 +260,9 @@ void MainWindow::build_fields() {
     tune_line_->setObjectName("tune_line");
     tune_line_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     tune_line_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    for (QLabel* line : {status_, play_status_, tune_line_}) grid->addWidget(line, row++, 0, 1, 3);
+    for (QLabel* line : {status_, play_status_, tune_line_}) grid->addWidget(line, row++, 0, 1, kColumns);
     grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
     grid->setRowStretch(row, 1);
     setCentralWidget(central);
 }
