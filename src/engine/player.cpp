@@ -261,6 +261,7 @@ void Player::start() {
     PlayedNoteCount_ = 0;
     history_count_ = 0;
     tune_ended_ = false;
+    starts_.fetch_add(1);
     stopping_.store(false);
     stopped_.store(false);
     playing_.store(true);
@@ -320,13 +321,19 @@ void Player::do_stop() {
         stopped_.store(true);
     } else {
         settling_ = true;  // finished by on_timer once it has let go of the port
+        settling_start_ = starts_.load();
     }
 }
 
 void Player::finish_stop() {
     settling_ = false;
     clock_.sleep_ms(kStopSettleMs);
-    stopped_.store(true);
+    {
+        // start() holds the group too, so a Play pressed meanwhile is seen here or not at all.
+        const platform::SendGroup group(voices_.sender());
+        if (starts_.load() != settling_start_) return;  // that play is not stopped
+        stopped_.store(true);
+    }
     if (listener_ != nullptr) listener_->play_stopped();
 }
 

@@ -170,6 +170,10 @@ private:
     std::atomic<bool> stopping_{true};  // a stop has begun
     bool settling_ = false;             // a live stop waits for the receiver, on the timer thread
     std::atomic<bool> stopped_{true};
+    // Counts the starts: a stop that settles after Play was pressed again must not mark the
+    // new play stopped.
+    std::atomic<std::uint64_t> starts_{0};
+    std::uint64_t settling_start_ = 0;
     std::atomic<int> PlayHoldCount_{0};
     bool rendering_ = false;
     double render_end_ = 0;
