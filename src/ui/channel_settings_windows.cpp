@@ -399,10 +399,12 @@ void PcKeyboardVoicesWindow::add_keys(QBoxLayout* column) {
     form->addRow(keys_flag(tr("Show the keys' notes in the sco&re"), "keys_in_score",
                            tr("Notes played from the keys are drawn in the score of the tune's window"),
                            &midi::PlayAlongSettings::cShowKbdInScore));
+    // What the keys play, under both columns: it wraps to a few lines there, not a dozen.
     auto* help = new QLabel(this);
     help->setObjectName("keys_help");
     help->setWordWrap(true);
-    form->addRow(help);
+    auto* window_layout = static_cast<QBoxLayout*>(layout());
+    window_layout->insertWidget(window_layout->count() - 1, help);
     also_show([this, help] {
         help->setText(qt_text(midi::pc_keys_help(context_.settings().play_along.pc_key_1_for_degree_1)));
     });

@@ -3,8 +3,8 @@
 // with a message, leaving everything as it was.
 
 #include <QCheckBox>
+#include <QRegularExpression>
 #include <algorithm>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -84,9 +84,11 @@ protected:
         files::write_configuration(out, context->settings(), context->composition(), context->workspace().colours);
         // The timer resolution has no line end of its own, and the seed's line carries the
         // per-position lists: each is given a line of its own.
-        std::string text =
-            std::regex_replace(std::string(out.text()), std::regex("uTimerRes ([0-9]+) "), "uTimerRes $1\n");
-        text = std::regex_replace(text, std::regex(" (times_by_melody_pos|volumes_by_melody_pos) "), " //\n$1 ");
+        QString written = QString::fromStdString(std::string(out.text()));
+        written.replace(QRegularExpression(QStringLiteral("uTimerRes ([0-9]+) ")), QStringLiteral("uTimerRes \\1\n"));
+        written.replace(QRegularExpression(QStringLiteral(" (times_by_melody_pos|volumes_by_melody_pos) ")),
+                        QStringLiteral(" //\n\\1 "));
+        const std::string text = written.toStdString();
         std::set<std::string> lines;
         std::istringstream in(text);
         for (std::string line; std::getline(in, line);) {
