@@ -25,6 +25,12 @@
 
 namespace corvane::ui {
 
+// Fields losing their focus while a window goes must not reach the half-destroyed window:
+// its destructor cuts its children's connections to it first.
+inline void disconnect_children(QObject& window) {
+    for (QObject* child : window.findChildren<QObject*>()) QObject::disconnect(child, nullptr, &window, nullptr);
+}
+
 inline QString qt_text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }

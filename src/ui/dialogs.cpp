@@ -368,6 +368,8 @@ QString pitch_class_name(int pitch_class, tuning::Accidentals accidentals) {
 
 }  // namespace
 
+MeanToneDialog::~MeanToneDialog() { disconnect_children(*this); }
+
 MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent)
     : QDialog(parent), context_(context), changed_(std::move(changed)) {
     setObjectName("mean_tone");

@@ -393,6 +393,8 @@ void MidiInNoteDetailsWindow::show_note(const midi::MidiInNote& note) {
 
 // ---------------------------------------------------------------------------------------
 
+RecordPlayAlongDialog::~RecordPlayAlongDialog() { disconnect_children(*this); }
+
 RecordPlayAlongDialog::RecordPlayAlongDialog(ProgramContext& context, QWidget* parent)
     : QDialog(parent), context_(context) {
     setObjectName("record_play_along");

@@ -213,6 +213,8 @@ void add_close_button(QDialog* window, QBoxLayout* layout) {
 
 }  // namespace
 
+SettingsWindow::~SettingsWindow() { disconnect_children(*this); }
+
 SettingsWindow::Columns SettingsWindow::two_columns() {
     auto* layout = new QVBoxLayout(this);
     auto* columns = new QHBoxLayout;

@@ -124,6 +124,7 @@ class MeanToneDialog final : public QDialog {
     Q_OBJECT
 public:
     MeanToneDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    ~MeanToneDialog() override;
     void apply();
 
 private:

@@ -111,6 +111,7 @@ class RecordPlayAlongDialog final : public QDialog {
     Q_OBJECT
 public:
     RecordPlayAlongDialog(ProgramContext& context, QWidget* parent = nullptr);
+    ~RecordPlayAlongDialog() override;
 
     void start_or_end();
     // The title, the button and the status as the recording stands.

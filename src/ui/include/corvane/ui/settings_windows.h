@@ -60,6 +60,7 @@ ListReading read_setting_list(std::string_view text, const NumberRule& rule, std
 class SettingsWindow : public QDialog {
     Q_OBJECT
 public:
+    ~SettingsWindow() override;
     // Every field shows its setting again, except one that is being typed in or holds a
     // refused text; `forced` shows those too and drops the refusal.
     void show_settings(bool forced = false);
