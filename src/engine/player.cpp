@@ -49,7 +49,7 @@ Player::~Player() { playing_.store(false); }
 
 // ---- timing -----------------------------------------------------------------------------
 
-double Player::elapsed_secs() const { return static_cast<double>(clock_.now_ms() - PlayStartTime_) / 1000.0; }
+double Player::elapsed_secs() const { return static_cast<double>(clock_.now_ms() - play_start_time_) / 1000.0; }
 
 // The factor by which a note of `level` is longer than Note_length, before its height.
 double Player::position_factor(const LevelCounter& counter, int level) const {
@@ -132,7 +132,7 @@ int Player::step_with_skipping() {
     const Composition& c = composition_;
     const std::int64_t entry_ms = clock_.now_ms();
     double allowance = settings_.smallest_max_time_for_calc;
-    TimePosition_ = ScheduledTime_;
+    time_position_ = scheduled_time_;
     skipped_time_sum_ = 0;
     int skipped_here = 0;
     for (;;) {
@@ -149,25 +149,25 @@ int Player::step_with_skipping() {
             extra = note_length(counter_, changed) - note_length(counter_, 0);
         }
         skipped_time_sum_ += length;
-        NoteStartTime_ += length;
-        ScheduledTime_ = NoteStartTime_;
+        note_start_time_ += length;
+        scheduled_time_ = note_start_time_;
         if (c.has_Note_timing_shift && c.iRhythmFractalToLevel == 0) {
-            ScheduledTime_ += c.Note_timing_shift * next_note_length();
+            scheduled_time_ += c.Note_timing_shift * next_note_length();
         }
         if (!settings_.ok_to_skip_fast_notes) return value;
         if (rendering_) {
             const double resolution = settings_.midi_save_time_resolution;
             if (resolution != 0 && extra + skipped_time_sum_ <= resolution) {
-                ++SkippedCount_;
+                ++skipped_count_;
                 continue;
             }
             return value;
         }
         double correction = 0;
         if (settings_.iLookAhead > 0 && history_count_ > settings_.iLookAhead) {
-            correction = NoteStartTime_ - history_[ring_index(history_count_ - settings_.iLookAhead, kRingSize)].time;
+            correction = note_start_time_ - history_[ring_index(history_count_ - settings_.iLookAhead, kRingSize)].time;
         }
-        const double late = (extra + ScheduledTime_ + correction) - elapsed_secs();
+        const double late = (extra + scheduled_time_ + correction) - elapsed_secs();
         if (late < -settings_.delay_for_calc_smallest_max_time) {
             const double growth = std::min(-settings_.delay_for_calc_smallest_max_time - late,
                                            settings_.delay_for_calc_largest_max_time) -
@@ -176,7 +176,7 @@ int Player::step_with_skipping() {
                         (settings_.largest_max_time_for_calc - settings_.smallest_max_time_for_calc) * growth;
         }
         if (late < -kLateLimitSecs) {
-            ++SkippedCount_;
+            ++skipped_count_;
             ++skipped_here;
             const int every = std::max(settings_.min_calcs_for_min_time, 1);
             const int check_every = changed > 0 ? std::max(2, static_cast<int>(std::sqrt(every))) : every;
@@ -195,7 +195,7 @@ int Player::step_with_skipping() {
             continue;
         }
         if (static_cast<double>(settings_.uTimerRes) / 1000.0 - kLateLimitSecs < extra + skipped_time_sum_) return value;
-        ++SkippedCount_;
+        ++skipped_count_;
     }
 }
 
@@ -214,13 +214,13 @@ double Player::step_interval() {
     }
     if (c.has_Top_note_length) interval *= height_factor(value_, 0.00001);
     if (settings_.ok_to_skip_fast_notes && !rendering_ && settings_.iLookAhead == 0) {
-        interval = ScheduledTime_ - elapsed_secs();
+        interval = scheduled_time_ - elapsed_secs();
     }
     if (settings_.iLookAhead > 0 && !rendering_) {
-        const std::size_t here = ring_index(PlayedNoteCount_ - 1, kRingSize);
+        const std::size_t here = ring_index(played_note_count_ - 1, kRingSize);
         ring_length_[here] = static_cast<float>(interval);
         ring_sustain_[here] = static_cast<float>(c.SustainFraction());
-        const std::int64_t earlier = PlayedNoteCount_ - settings_.iLookAhead;
+        const std::int64_t earlier = played_note_count_ - settings_.iLookAhead;
         if (earlier >= 0) interval = ring_length_[ring_index(earlier, kRingSize)];
     }
     return interval;
@@ -253,12 +253,12 @@ void Player::start() {
     Composition& c = composition_;
     cancel_pending_events();
     priority_level_.store(settings_.set_high_priority_for_crv);
-    TimePosition_ = 0;
+    time_position_ = 0;
     step_notes_sounding_ = false;
-    CycleCount_ = 0;
+    cycle_count_ = 0;
     schedule_moved_ms_.store(0, std::memory_order_relaxed);
-    SkippedCount_ = 0;
-    PlayedNoteCount_ = 0;
+    skipped_count_ = 0;
+    played_note_count_ = 0;
     history_count_ = 0;
     tune_ended_ = false;
     starts_.fetch_add(1);
@@ -273,16 +273,16 @@ void Player::start() {
     last_note_ = SoundingNote{};
     if (!rendering_) {
         voices_.start_voices();
-        PlayStartTime_ = clock_.now_ms();
-        step_deadline_ms_ = PlayStartTime_;
+        play_start_time_ = clock_.now_ms();
+        step_deadline_ms_ = play_start_time_;
     }
     counter_.reset(c.Levels);
-    NoteStartTime_ = ScheduledTime_ = step_length();
+    note_start_time_ = scheduled_time_ = step_length();
     initial_wait_ms_ = 0;
     if (c.has_Note_timing_shift && c.Note_timing_shift > 0) {
-        TimePosition_ = c.Note_timing_shift * NoteStartTime_;
-        initial_wait_ms_ = std::min(static_cast<std::int64_t>(TimePosition_ * 1000.0), kMaxInitialWaitMs);
-        ScheduledTime_ = NoteStartTime_ + c.Note_timing_shift * next_note_length();
+        time_position_ = c.Note_timing_shift * note_start_time_;
+        initial_wait_ms_ = std::min(static_cast<std::int64_t>(time_position_ * 1000.0), kMaxInitialWaitMs);
+        scheduled_time_ = note_start_time_ + c.Note_timing_shift * next_note_length();
     }
     first_event_ = true;
     shown_step_.store(0);
@@ -308,7 +308,7 @@ void Player::do_stop() {
     }
     if (rendering_) {
         // The last notes end at the end time, not after it, so their note-offs are written.
-        TimePosition_ = std::min(TimePosition_, render_end_);
+        time_position_ = std::min(time_position_, render_end_);
         voices_.all_notes_off();
     } else {
         voices_.all_notes_off();
@@ -338,14 +338,14 @@ void Player::finish_stop() {
 }
 
 void Player::hold() {
-    PlayHoldCount_.fetch_add(1);
+    play_hold_count_.fetch_add(1);
     const platform::SendGroup group(voices_.sender());  // after any tick under way
     voices_.all_notes_off();
 }
 
 void Player::release() {
-    int held = PlayHoldCount_.load();
-    while (held > 0 && !PlayHoldCount_.compare_exchange_weak(held, held - 1)) {
+    int held = play_hold_count_.load();
+    while (held > 0 && !play_hold_count_.compare_exchange_weak(held, held - 1)) {
     }
 }
 
@@ -413,7 +413,7 @@ bool Player::fetch_step(bool starting) {
 bool Player::ready_to_tick() {
     if (rendering_) {
         if (render_cancel_ != nullptr && render_cancel_->load()) return false;
-        if (TimePosition_ > render_end_) {
+        if (time_position_ > render_end_) {
             do_stop();
             return false;
         }
@@ -431,14 +431,14 @@ bool Player::ready_to_tick() {
         do_stop();
         return false;
     }
-    if (PlayHoldCount_.load() > 0) {
+    if (play_hold_count_.load() > 0) {
         if (hold_started_ms_ < 0) hold_started_ms_ = clock_.now_ms();
         step_deadline_ms_ = clock_.now_ms();
         arm(kHeldRetryMs, kTickStep);
         return false;
     }
     if (hold_started_ms_ >= 0) {  // play time stood still while held
-        PlayStartTime_ += clock_.now_ms() - hold_started_ms_;
+        play_start_time_ += clock_.now_ms() - hold_started_ms_;
         hold_started_ms_ = -1;
     }
     return true;
@@ -461,8 +461,8 @@ void Player::tick(int event) {
         fetch_step(starting);
     }
     if (event == kTickEndNotes || event == kTickEndAndStep) {
-        if (rendering_ && !simultaneous_) TimePosition_ = ScheduledTime_;
-        if (rendering_ && TimePosition_ > render_end_) {
+        if (rendering_ && !simultaneous_) time_position_ = scheduled_time_;
+        if (rendering_ && time_position_ > render_end_) {
             do_stop();  // the notes still sounding end at the end time
             return;
         }
@@ -487,8 +487,8 @@ void Player::tick(int event) {
         else play_ordinary_step();
     }
     shown_step_.store(counter_.NoteStepCount);
-    shown_skipped_.store(SkippedCount_);
-    SkippedCount_ = 0;
+    shown_skipped_.store(skipped_count_);
+    skipped_count_ = 0;
     arm_next(stepped, timing);
 }
 
@@ -500,15 +500,15 @@ void Player::finish_cycle() {
         do_stop();
         return;
     }
-    ++CycleCount_;
-    shown_cycle_.store(CycleCount_);
+    ++cycle_count_;
+    shown_cycle_.store(cycle_count_);
     end_notes();
     voices_.restart_voices();
     // The first note of the new cycle is played without a step: its length is counted here.
-    NoteStartTime_ += step_length();
-    ScheduledTime_ = NoteStartTime_;
+    note_start_time_ += step_length();
+    scheduled_time_ = note_start_time_;
     if (composition_.has_Note_timing_shift && composition_.iRhythmFractalToLevel == 0) {
-        ScheduledTime_ += composition_.Note_timing_shift * next_note_length();
+        scheduled_time_ += composition_.Note_timing_shift * next_note_length();
     }
     // The new cycle keeps time: its first note is due when the step that ended the old one was.
     if (rendering_) tick(kTickStart);
@@ -520,7 +520,7 @@ void Player::arm_next(bool stepped, StepTiming timing) {
     if (rendering_) {
         // No timers: a note-off before the next step is stamped at its own time now.
         if (stepped && !simultaneous_ && timing.split) {
-            TimePosition_ += timing.note_off_secs;
+            time_position_ += timing.note_off_secs;
             end_notes();
         }
         return;
@@ -603,16 +603,16 @@ void Player::end_notes() {
 // the note itself. Returns the note as it sounds, or an invalid one when nothing sounds.
 SoundingNote Player::play_note(int value, int channel, int level, bool record, bool sound) {
     channel = std::clamp(channel, 0, kMidiChannels - 1);
-    if ((!rendering_ && !playing_.load()) || PlayHoldCount_.load() > 0) return {};
+    if ((!rendering_ && !playing_.load()) || play_hold_count_.load() > 0) return {};
     check_priority();
     const Composition& c = composition_;
     tuning::NoteAndBend nb = sounding_pitch(value, channel, record);
     if (record && !rendering_) {
         record_note(value, nb.note, nb.bend, channel, tuning::midi_pitch_of(nb));
         if (settings_.iLookAhead > 0) {
-            if (PlayedNoteCount_ < settings_.iLookAhead) return {};
-            const std::size_t earlier = ring_index(PlayedNoteCount_ - settings_.iLookAhead, kRingSize);
-            value = ring_value_[ring_index(PlayedNoteCount_ - settings_.iLookAhead, kTuneRingSize)];
+            if (played_note_count_ < settings_.iLookAhead) return {};
+            const std::size_t earlier = ring_index(played_note_count_ - settings_.iLookAhead, kRingSize);
+            value = ring_value_[ring_index(played_note_count_ - settings_.iLookAhead, kTuneRingSize)];
             nb = {ring_note_[earlier], ring_bend_[earlier]};
             channel = ring_channel_[earlier];
         }
@@ -684,16 +684,16 @@ int Player::volume_for(int value, int channel, int level) const {
 
 void Player::record_note(int value, int note, int bend, int channel, double pitch) {
     PlayedNote& h = history_[ring_index(history_count_, kRingSize)];
-    h = {value, static_cast<float>(TimePosition_), channel, counter_.SeedCycleCount, counter_.NoteStepCount,
+    h = {value, static_cast<float>(time_position_), channel, counter_.SeedCycleCount, counter_.NoteStepCount,
          static_cast<float>(pitch), clock_.now_ms()};
     ++history_count_;
-    ring_value_[ring_index(PlayedNoteCount_, kTuneRingSize)] = value;
-    const std::size_t i = ring_index(PlayedNoteCount_, kRingSize);
+    ring_value_[ring_index(played_note_count_, kTuneRingSize)] = value;
+    const std::size_t i = ring_index(played_note_count_, kRingSize);
     ring_note_[i] = note;
     ring_bend_[i] = bend;
     ring_channel_[i] = channel;
     ring_changed_level_[i] = counter_.ChangedLevel;
-    PlayedNoteCount_ = PlayedNoteCount_ == 2147483647 ? 0 : PlayedNoteCount_ + 1;
+    played_note_count_ = played_note_count_ == 2147483647 ? 0 : played_note_count_ + 1;
 }
 
 void Player::post_display_update(bool force) {

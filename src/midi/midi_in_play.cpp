@@ -43,7 +43,7 @@ MidiInPlay::MidiInPlay(Playback& playback, engine::Composition& composition, Pla
 void MidiInPlay::on_input_opened() {
     auto group = playback_.port().hold_group();
     sounding_.fill({});
-    bSustainPedalDown_ = false;
+    sustain_pedal_down_ = false;
 }
 
 void MidiInPlay::on_short_message(std::uint32_t message) {
@@ -217,7 +217,7 @@ void MidiInPlay::note_off(int note, int off_velocity) {
     auto group = playback_.port().hold_group();
     Sounding& s = sounding_[at(note)];
     if (!s.on) return;
-    if (bSustainPedalDown_) {
+    if (sustain_pedal_down_) {
         s.held_by_pedal = true;
         return;
     }
@@ -257,9 +257,9 @@ void MidiInPlay::control_change(int controller, int value) {
     } else if (controller == kVolume) {
         composition_.Volumes_for_channels[voice] = value;
     } else if (controller == kSustainPedal) {
-        const bool was_down = bSustainPedalDown_;
-        bSustainPedalDown_ = value > 63;
-        if (was_down && !bSustainPedalDown_) release_pedal();
+        const bool was_down = sustain_pedal_down_;
+        sustain_pedal_down_ = value > 63;
+        if (was_down && !sustain_pedal_down_) release_pedal();
     } else {
         pass_through(kControlChange, static_cast<std::uint8_t>(controller), static_cast<std::uint8_t>(value), 2);
     }

@@ -27,26 +27,26 @@ bool MidiInPort::enumerate_devices() {
 
 OpenResult MidiInPort::open() {
     const std::lock_guard guard(lock_);
-    if (bMidiInOpen_.load()) return OpenResult::already_open;
+    if (open_.load()) return OpenResult::already_open;
     handler_.on_input_opened();
     std::string error;
-    hMidiIn_ = devices_.open_input(MidiInDevice_, handler_, error);
-    if (!hMidiIn_) {
+    input_ = devices_.open_input(device_, handler_, error);
+    if (!input_) {
         reporter_.report(open_failure_message(), "Corvane");
         if (observer_ != nullptr) observer_->midi_in_open_changed(false);
         return OpenResult::failed;
     }
-    bMidiInOpen_.store(true);
+    open_.store(true);
     if (observer_ != nullptr) observer_->midi_in_open_changed(true);
     return OpenResult::opened;
 }
 
 std::string MidiInPort::open_failure_message() const {
-    if (MidiInDevice_ < 0 || MidiInDevice_ >= device_count_) {
+    if (device_ < 0 || device_ >= device_count_) {
         return "Cannot open MIDI input device for sequencing.\n\nIf there are any others to try, they will be listed "
                "in the In menu.";
     }
-    const auto slot = static_cast<std::size_t>(std::min(MidiInDevice_, kDeviceSlots - 1));
+    const auto slot = static_cast<std::size_t>(std::min(device_, kDeviceSlots - 1));
     return "Cannot open MIDI input device \"" + device_names_[slot] +
            "\" for sequencing. It may not be available, or in use by another application\n\n.If there are any "
            "others to try, they will be listed in the In menu.";
@@ -56,9 +56,9 @@ void MidiInPort::close() {
     std::unique_ptr<platform::MidiInput> input;
     {
         const std::lock_guard guard(lock_);
-        if (!bMidiInOpen_.load()) return;
-        input = std::move(hMidiIn_);
-        bMidiInOpen_.store(false);
+        if (!open_.load()) return;
+        input = std::move(input_);
+        open_.store(false);
     }
     input.reset();  // stops the driver's callbacks before the flags are seen closed elsewhere
     if (observer_ != nullptr) observer_->midi_in_open_changed(false);

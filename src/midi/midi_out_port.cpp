@@ -30,14 +30,14 @@ MidiOutPort::MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter
 SendResult MidiOutPort::send(const SendRequest& request) {
     const bool render = rendering_.load(std::memory_order_acquire);
     const bool record = recording_.load(std::memory_order_acquire);
-    if (!bMidiOutOpen_.load(std::memory_order_acquire) && !render) return SendResult::nothing_done;
+    if (!open_.load(std::memory_order_acquire) && !render) return SendResult::nothing_done;
     if (render && (request.record_only || request.status >= 0xF0)) return SendResult::nothing_done;
 
     std::lock_guard guard(lock_);
     const double t = event_time_secs();
     if (render) return render_event(request, t);  // a rendered event is written, never played
     if (record && request.status < 0xF0) write_to_file(request, t);  // system messages only play
-    if (!hMidiOut_ || request.record_only) return SendResult::nothing_done;
+    if (!output_ || request.record_only) return SendResult::nothing_done;
     return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
 }
 
@@ -57,7 +57,7 @@ SendResult MidiOutPort::render_event(const SendRequest& request, double t) {
 // is not tried again.
 SendResult MidiOutPort::send_to_device(std::uint32_t message) {
     if (device_failed_.load(std::memory_order_relaxed)) return SendResult::refused;
-    const int result = hMidiOut_->send_short(message);
+    const int result = output_->send_short(message);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
     if (result == platform::kSendOk) note_what_sounds(message);
     return device_result(result);
@@ -139,17 +139,17 @@ void MidiOutPort::enumerate_devices() {
     const std::string built_in = devices_.built_in_name();
     out_menu_.clear();
     device_count_ = 0;
-    bMidiMapperListed_ = false;
+    mapper_listed_ = false;
     if (names.empty() && built_in.empty()) {
         reporter_.report("No MIDI output devices found; the \"Play Voice\" button will be disabled.", "Corvane");
     }
     if (!built_in.empty()) {
         device_names_[0] = built_in;
         out_menu_.push_back({kMapperCommand, built_in});
-        bMidiMapperListed_ = true;
+        mapper_listed_ = true;
         device_count_ = 1;
-    } else if (MidiDevice_ == platform::kBuiltInSynthDevice) {
-        MidiDevice_ = 0;
+    } else if (device_ == platform::kBuiltInSynthDevice) {
+        device_ = 0;
     }
     for (std::size_t i = 0; i < names.size(); ++i) {
         device_names_[static_cast<std::size_t>(device_count_)] = names[i];
@@ -171,19 +171,19 @@ void MidiOutPort::set_open_reason(OpenReason reason, bool held) {
 }
 
 OpenResult MidiOutPort::open_device(bool quietly) {
-    if (bMidiOutOpen_.load()) return OpenResult::already_open;
+    if (open_.load()) return OpenResult::already_open;
     std::string error;
-    bOpeningMidiOut_.store(true);
-    auto output = devices_.open_output(MidiDevice_, error);
-    bOpeningMidiOut_.store(false);
+    opening_.store(true);
+    auto output = devices_.open_output(device_, error);
+    opening_.store(false);
     if (!output) {
         if (!quietly) reporter_.report(open_failure_message(), "Corvane");
         return OpenResult::failed;
     }
     {
         std::lock_guard guard(lock_);
-        hMidiOut_ = std::move(output);
-        bMidiOutOpen_.store(true, std::memory_order_release);
+        output_ = std::move(output);
+        open_.store(true, std::memory_order_release);
     }
     if (observer_ != nullptr) observer_->on_port_opened(quietly);
     return OpenResult::opened;
@@ -191,9 +191,9 @@ OpenResult MidiOutPort::open_device(bool quietly) {
 
 // The device table slot of the chosen device; none when it is not in the table.
 std::optional<std::size_t> MidiOutPort::device_slot() const {
-    const int real_devices = device_count_ - (bMidiMapperListed_ ? 1 : 0);
-    if (MidiDevice_ >= real_devices || (MidiDevice_ < 0 && !bMidiMapperListed_)) return std::nullopt;
-    const int slot = MidiDevice_ < 0 ? 0 : MidiDevice_ + (bMidiMapperListed_ ? 1 : 0);
+    const int real_devices = device_count_ - (mapper_listed_ ? 1 : 0);
+    if (device_ >= real_devices || (device_ < 0 && !mapper_listed_)) return std::nullopt;
+    const int slot = device_ < 0 ? 0 : device_ + (mapper_listed_ ? 1 : 0);
     return static_cast<std::size_t>(std::min(slot, kDeviceSlots - 1));
 }
 
@@ -217,18 +217,18 @@ MidiOutPort::~MidiOutPort() { close(); }
 
 // What was sent goes out before the device closes, so the last note-offs are not lost.
 void MidiOutPort::close() {
-    if (!bMidiOutOpen_.load()) return;
+    if (!open_.load()) return;
     {
         std::lock_guard guard(lock_);
-        if (hMidiOut_) end_keys_on_device();
+        if (output_) end_keys_on_device();
     }
-    if (hMidiOut_ && !device_failed_.load() && !hMidiOut_->finish_sending(kFinishSendingWait)) {
+    if (output_ && !device_failed_.load() && !output_->finish_sending(kFinishSendingWait)) {
         reporter_.report(unsent_messages_message(device_name()), "Corvane");
     }
     {
         std::lock_guard guard(lock_);
-        hMidiOut_.reset();
-        bMidiOutOpen_.store(false, std::memory_order_release);
+        output_.reset();
+        open_.store(false, std::memory_order_release);
         device_failed_.store(false, std::memory_order_release);
     }
     for (int c = 0; c < kMidiChannels; ++c) send(platform::control_change(c, platform::controller::kExpression, 127));
@@ -241,7 +241,7 @@ void MidiOutPort::close() {
 void MidiOutPort::all_sound_off() {
     std::lock_guard guard(lock_);
     if (observer_ != nullptr) observer_->end_all_notes();
-    if (hMidiOut_ && bMidiOutOpen_.load()) end_keys_on_device();  // a receiver deaf to 120 still hears these
+    if (output_ && open_.load()) end_keys_on_device();  // a receiver deaf to 120 still hears these
     for (int c = 0; c < kMidiChannels; ++c) send(platform::all_sound_off(c));
 }
 
@@ -249,14 +249,14 @@ void MidiOutPort::all_sound_off() {
 // starts meanwhile, as the port's group is held.
 void MidiOutPort::select(int command) {
     const auto silence = [this] {
-        if (!bMidiOutOpen_.load()) return;
+        if (!open_.load()) return;
         std::lock_guard guard(lock_);
         if (observer_ != nullptr) observer_->silence_all();
         all_sound_off();
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
     };
     silence();
-    MidiDevice_ = command - kFirstDeviceCommand;
+    device_ = command - kFirstDeviceCommand;
     if (!kept_open()) return;
     silence();
     close();

@@ -110,9 +110,9 @@ void SmfWriter::reset_state(const std::filesystem::path& path, SmfTarget target)
     track_buffers_ = {};
     track_buffer_count_ = 0;
     active_ = &shared_;
-    uBytesInTrack_ = 0;
-    uBytesFlushedInTrack_ = 0;
-    uMidiFileBytes_ = 0;
+    bytes_in_track_ = 0;
+    bytes_flushed_in_track_ = 0;
+    file_bytes_ = 0;
     last_two_bytes_ = {};
     write_error_ = false;
     read_error_ = false;
@@ -249,14 +249,14 @@ bool SmfWriter::write_track_chunk(int track, const TrackWriter* write_track) {
     std::uint64_t body_start = chunk_start + kChunkHeaderSize;
     if (append_ && !continue_old_track(chunk_start, body_start)) return false;
     if (!append_) write_raw(track_chunk_header(0));
-    uBytesInTrack_ = 0;
-    uBytesFlushedInTrack_ = 0;
+    bytes_in_track_ = 0;
+    bytes_flushed_in_track_ = 0;
     write_track_body(track, write_track);
     put_end_of_track(track);
     flush_buffer(*active_);
     active_ = &shared_;
     if (write_error_) return false;
-    const std::uint64_t end = body_start + uBytesFlushedInTrack_;
+    const std::uint64_t end = body_start + bytes_flushed_in_track_;
     return patch_chunk_length(chunk_start, end - chunk_start - kChunkHeaderSize, end);
 }
 
@@ -450,8 +450,8 @@ void SmfWriter::put_closing(std::span<const std::uint8_t> bytes) {
 void SmfWriter::store(std::span<const std::uint8_t> bytes) {
     std::memcpy(active_->data + active_->fill, bytes.data(), bytes.size());
     active_->fill += bytes.size();
-    uBytesInTrack_ += bytes.size();
-    uMidiFileBytes_ += bytes.size();
+    bytes_in_track_ += bytes.size();
+    file_bytes_ += bytes.size();
     if (bytes.size() >= 2) {
         last_two_bytes_ = {bytes[bytes.size() - 2], bytes.back()};
     } else if (!bytes.empty()) {
@@ -462,17 +462,17 @@ void SmfWriter::store(std::span<const std::uint8_t> bytes) {
 
 void SmfWriter::check_size_limits() {
     if (target_ == SmfTarget::playalong && settings_.max_midi_file_size_for_playalong > kNoLimit &&
-        uMidiFileBytes_ > kPlayalongMinBytes &&
-        exceeds_kb(existing_size_ + uMidiFileBytes_, settings_.max_midi_file_size_for_playalong) && !size_limit_) {
+        file_bytes_ > kPlayalongMinBytes &&
+        exceeds_kb(existing_size_ + file_bytes_, settings_.max_midi_file_size_for_playalong) && !size_limit_) {
         size_limit_ = true;
         if (limit_listener_) {
-            limit_listener_({path_, static_cast<double>(existing_size_ + uMidiFileBytes_) / 1024.0,
+            limit_listener_({path_, static_cast<double>(existing_size_ + file_bytes_) / 1024.0,
                              settings_.max_midi_file_size_for_playalong});
         }
     }
     if (target_ == SmfTarget::gallery_clip && settings_.max_midi_file_size_for_gallery > kNoLimit &&
-        uMidiFileBytes_ > kPlayalongMinBytes &&
-        exceeds_kb(uMidiFileBytes_, settings_.max_midi_file_size_for_gallery)) {
+        file_bytes_ > kPlayalongMinBytes &&
+        exceeds_kb(file_bytes_, settings_.max_midi_file_size_for_gallery)) {
         size_limit_ = true;
     }
 }
@@ -489,7 +489,7 @@ bool SmfWriter::flush_buffer(Buffer& buffer) {
         fail_write(error);
         return false;
     }
-    uBytesFlushedInTrack_ += pending;
+    bytes_flushed_in_track_ += pending;
     return true;
 }
 
@@ -499,7 +499,7 @@ bool SmfWriter::write_raw(std::span<const std::uint8_t> bytes) {
         fail_write(error);
         return false;
     }
-    uMidiFileBytes_ += bytes.size();
+    file_bytes_ += bytes.size();
     return true;
 }
 

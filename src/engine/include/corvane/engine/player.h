@@ -99,8 +99,8 @@ public:
     // Renders without timers until `end_secs` of tune time or `cancel`; every message goes
     // out stamped with time_position().
     void render(double end_secs, const std::atomic<bool>& cancel);
-    double time_position() const { return TimePosition_; }
-    double* render_clock() { return &TimePosition_; }
+    double time_position() const { return time_position_; }
+    double* render_clock() { return &time_position_; }
 
     void on_timer(int event) override;
 
@@ -117,7 +117,7 @@ public:
     std::int64_t history_count() const { return history_count_; }
     // The tune value ring (the tune line during play).
     int tune_value_at(std::int64_t index) const { return ring_value_[static_cast<std::size_t>(index % kTuneRingSize)]; }
-    std::int64_t played_note_count() const { return PlayedNoteCount_; }
+    std::int64_t played_note_count() const { return played_note_count_; }
 
 private:
     struct StepTiming {
@@ -174,7 +174,7 @@ private:
     // new play stopped.
     std::atomic<std::uint64_t> starts_{0};
     std::uint64_t settling_start_ = 0;
-    std::atomic<int> PlayHoldCount_{0};
+    std::atomic<int> play_hold_count_{0};
     bool rendering_ = false;
     double render_end_ = 0;
     const std::atomic<bool>* render_cancel_ = nullptr;
@@ -193,13 +193,13 @@ private:
     int value_ = 0;
     bool tune_ended_ = false;
     bool simultaneous_ = false;
-    std::int64_t CycleCount_ = 0;
-    std::int64_t SkippedCount_ = 0;
-    std::int64_t PlayedNoteCount_ = 0;
-    std::int64_t PlayStartTime_ = 0;
-    double NoteStartTime_ = 0;
-    double ScheduledTime_ = 0;
-    double TimePosition_ = 0;
+    std::int64_t cycle_count_ = 0;
+    std::int64_t skipped_count_ = 0;
+    std::int64_t played_note_count_ = 0;
+    std::int64_t play_start_time_ = 0;
+    double note_start_time_ = 0;
+    double scheduled_time_ = 0;
+    double time_position_ = 0;
     double skipped_time_sum_ = 0;
     std::int64_t last_sleep_ms_ = 0;
 

@@ -69,7 +69,7 @@ public:
     int play_along_channel() const { return play_along_channel_; }
     int play_along_voice() const { return play_along_voice_; }
     std::int64_t last_event_ms() const { return dwLastMidiInTime_.load(); }
-    bool pedal_down() const { return bSustainPedalDown_; }
+    bool pedal_down() const { return sustain_pedal_down_; }
 
     // The scale position an input note plays when it has no fixed assignment.
     int scale_position(int note) const;
@@ -125,7 +125,7 @@ private:
     std::atomic<int> priority_level_{1};
     std::optional<bool> thread_time_critical_;  // as last set on the driver's thread
     std::atomic<std::int64_t> dwLastMidiInTime_{0};
-    bool bSustainPedalDown_ = false;
+    bool sustain_pedal_down_ = false;
     int last_pitch_wheel_ = platform::kBendCentre;
     int play_along_voice_ = 0;
     int play_along_channel_ = 0;

@@ -47,14 +47,14 @@ public:
     // there is no input device.
     bool enumerate_devices();
     const std::vector<OutMenuItem>& in_menu() const { return in_menu_; }
-    int device() const { return MidiInDevice_; }
-    void set_device(int device) { MidiInDevice_ = device; }
+    int device() const { return device_; }
+    void set_device(int device) { device_ = device; }
     // midi_in_select: the In menu command; the new device is used from the next open.
-    void select(int command) { MidiInDevice_ = command - kFirstInDeviceCommand; }
+    void select(int command) { device_ = command - kFirstInDeviceCommand; }
 
     OpenResult open();  // midi_in_open: reports a failure
     void close();       // midi_in_close
-    bool is_open() const { return bMidiInOpen_.load(); }
+    bool is_open() const { return open_.load(); }
 
 private:
     std::string open_failure_message() const;
@@ -65,9 +65,9 @@ private:
     MidiInPortObserver* observer_ = nullptr;
 
     std::mutex lock_;
-    std::unique_ptr<platform::MidiInput> hMidiIn_;
-    std::atomic<bool> bMidiInOpen_{false};
-    int MidiInDevice_ = 0;
+    std::unique_ptr<platform::MidiInput> input_;
+    std::atomic<bool> open_{false};
+    int device_ = 0;
     std::array<std::string, kDeviceSlots> device_names_{};
     int device_count_ = 0;
     std::vector<OutMenuItem> in_menu_;

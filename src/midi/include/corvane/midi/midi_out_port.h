@@ -148,8 +148,8 @@ public:
     // devices, sharing the last of the 30 slots beyond. Reports when there is no device.
     void enumerate_devices();
     const std::vector<OutMenuItem>& out_menu() const { return out_menu_; }
-    int device() const { return MidiDevice_; }
-    void set_device(int device) { MidiDevice_ = device; }
+    int device() const { return device_; }
+    void set_device(int device) { device_ = device; }
 
     OpenResult open();        // midi_out_open: reports a failure
     OpenResult open_quiet();  // midi_out_open_quiet: no message
@@ -163,9 +163,9 @@ public:
     bool has_open_reason(OpenReason reason) const { return (open_reasons_.load() & static_cast<unsigned>(reason)) != 0; }
     bool held_open() const { return open_reasons_.load() != 0; }
     bool held_only_for(OpenReason reason) const { return open_reasons_.load() == static_cast<unsigned>(reason); }
-    bool is_open() const { return bMidiOutOpen_.load(); }
+    bool is_open() const { return open_.load(); }
     // True while an open is under way (MIDI in then leaves the port alone).
-    bool opening() const { return bOpeningMidiOut_.load(); }
+    bool opening() const { return opening_.load(); }
 
     // A note-off for every key the device still sounds, then control change 120 (all sound
     // off) on every channel.
@@ -201,15 +201,15 @@ private:
     PortObserver* observer_ = nullptr;
 
     std::recursive_mutex lock_;
-    std::unique_ptr<platform::MidiOutput> hMidiOut_;
-    std::atomic<bool> bMidiOutOpen_{false};
-    std::atomic<bool> bOpeningMidiOut_{false};
+    std::unique_ptr<platform::MidiOutput> output_;
+    std::atomic<bool> open_{false};
+    std::atomic<bool> opening_{false};
     std::atomic<bool> device_failed_{false};
     std::atomic<unsigned> open_reasons_{0};
-    int MidiDevice_ = platform::kBuiltInSynthDevice;
+    int device_ = platform::kBuiltInSynthDevice;
     std::array<std::string, kDeviceSlots> device_names_{};
     int device_count_ = 0;
-    bool bMidiMapperListed_ = false;
+    bool mapper_listed_ = false;
     std::vector<OutMenuItem> out_menu_;
 
     // The keys the device was sent a note-on for and no note-off since, by channel: whatever

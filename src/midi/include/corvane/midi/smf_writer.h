@@ -130,7 +130,7 @@ public:
     bool write_error() const { return write_error_; }
     bool overflow() const { return overflow_; }
     bool size_limit_reached() const { return size_limit_; }
-    std::uint64_t file_bytes() const { return uMidiFileBytes_; }  // bytes put since the file was opened
+    std::uint64_t file_bytes() const { return file_bytes_; }  // bytes put since the file was opened
     std::uint64_t existing_size() const { return existing_size_; }
     bool appending() const { return append_; }
     bool single_pass() const { return single_pass_; }
@@ -191,9 +191,9 @@ private:
     int track_buffer_count_ = 0;
     Buffer* active_ = &shared_;
 
-    std::uint64_t uBytesInTrack_ = 0;         // bytes put since the current chunk header
-    std::uint64_t uBytesFlushedInTrack_ = 0;  // bytes of the current body that reached the file
-    std::uint64_t uMidiFileBytes_ = 0;
+    std::uint64_t bytes_in_track_ = 0;         // bytes put since the current chunk header
+    std::uint64_t bytes_flushed_in_track_ = 0;  // bytes of the current body that reached the file
+    std::uint64_t file_bytes_ = 0;
     std::array<std::uint8_t, 2> last_two_bytes_{};
     bool write_error_ = false;
     bool read_error_ = false;
