@@ -1,37 +1,22 @@
 #pragma once
 
-// Numbers written the same whatever the user's locale.
+// Numbers in the MIDI texts (hex dump, messages), written the same whatever the user's locale
+// by the program's one formatter.
 
-#include <array>
-#include <charconv>
 #include <string>
+
+#include "corvane/tuning/pitch_format.h"
 
 namespace corvane::midi::detail {
 
-// Appends "%g": six significant figures, the C library's general format.
-inline void append_general(std::string& out, double value) {
-    std::array<char, 48> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                         std::chars_format::general, 6);
-    if (ec != std::errc()) {
-        out += '0';
-        return;
-    }
-    out.append(buffer.data(), end);
-}
+// "%g": six significant figures, the C library's general format.
+inline std::string general_text(double value) { return tuning::format_general(value, 6); }
+inline void append_general(std::string& out, double value) { out += general_text(value); }
 
-inline std::string general_text(double value) {
-    std::string out;
-    append_general(out, value);
-    return out;
-}
-
-// Appends a whole number in decimal.
+// A whole number in decimal (std::to_string of a whole number ignores the locale).
 template <typename Integer>
 void append_integer(std::string& out, Integer value) {
-    std::array<char, 24> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    out.append(buffer.data(), ec == std::errc() ? end : buffer.data());
+    out += std::to_string(value);
 }
 
 }  // namespace corvane::midi::detail

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/midi/smf_writer_sink.h"
 #include "corvane/platform/priority.h"
+#include "corvane/tuning/pitch_format.h"
 
 namespace corvane::midi {
 namespace {
@@ -23,11 +23,8 @@ std::string overwrite_question(const std::filesystem::path& path) {
            "want to see this message again.";
 }
 
-std::string kb_text(double kb) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4g", kb);
-    return text;
-}
+// "%.4g" without the locale: "Saved: 1.206 Kb" under any number settings.
+std::string kb_text(double kb) { return tuning::format_general(kb, 4); }
 
 // Whether a new file can be made at the path; it is not left behind.
 bool can_create(const std::filesystem::path& path) {
