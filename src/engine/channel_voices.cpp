@@ -501,8 +501,8 @@ bool ChannelVoices::any_bend_vibrato() const {
     return false;
 }
 
-void ChannelVoices::pitch_bend_vibrato_step(double elapsed) {
-    (void)elapsed;  // each channel's phase runs from its own note's start
+// Each channel's phase runs from its own note's start.
+void ChannelVoices::pitch_bend_vibrato_step() {
     const std::int64_t now = clock_.now_ms();
     for (int c = 0; c < kMidiChannels; ++c) {
         ChannelState& cs = channels_[index(c)];
@@ -530,7 +530,6 @@ void ChannelVoices::ensure_vibrato_thread() {
         std::lock_guard guard(vibrato_mutex_);
         vibrato_wanted_ = true;
         if (!vibrato_thread_.joinable()) {
-            vibrato_start_ms_ = clock_.now_ms();
             vibrato_thread_ = std::thread([this] { vibrato_loop(); });
         }
     }
@@ -547,9 +546,8 @@ void ChannelVoices::vibrato_loop() {
         lock.unlock();
         {
             const platform::SendGroup group(sender_);
-            const bool wanted = any_bend_vibrato();
-            pitch_bend_vibrato_step(wanted ? static_cast<double>(clock_.now_ms() - vibrato_start_ms_) / 1000.0 : 0);
-            still_wanted = wanted;
+            still_wanted = any_bend_vibrato();
+            pitch_bend_vibrato_step();
         }
         lock.lock();
         if (!still_wanted) {

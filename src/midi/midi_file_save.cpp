@@ -49,7 +49,7 @@ public:
     void silence_all() override {}
     void end_all_notes() override {}
     bool channel_has_bend_vibrato(int channel) const override { return voices_.channel_has_bend_vibrato(channel); }
-    void vibrato_fill_step(double elapsed) override { voices_.pitch_bend_vibrato_step(elapsed); }
+    void vibrato_fill_step() override { voices_.pitch_bend_vibrato_step(); }
 
 private:
     engine::ChannelVoices& voices_;

@@ -128,7 +128,7 @@ void MidiOutPort::fill_vibrato(double event_secs, int channel) {
     for (double clock = span_start; clock < event_secs; clock += step) {
         if (render_.abort != nullptr && render_.abort->load()) break;
         *render_.clock_secs = clock;
-        observer_->vibrato_fill_step(clock - span_start);
+        observer_->vibrato_fill_step();
     }
     *render_.clock_secs = saved_clock;
     filling_vibrato_ = false;

@@ -118,6 +118,6 @@ void Playback::end_all_notes() {
 
 bool Playback::channel_has_bend_vibrato(int channel) const { return voices_.channel_has_bend_vibrato(channel); }
 
-void Playback::vibrato_fill_step(double elapsed) { voices_.pitch_bend_vibrato_step(elapsed); }
+void Playback::vibrato_fill_step() { voices_.pitch_bend_vibrato_step(); }
 
 }  // namespace corvane::midi

@@ -211,7 +211,7 @@ TEST_F(VoicesTest, PitchBendVibratoFollowsASine) {
     voices.note_on(0, 0, 0, 60, 100);
     sender.sent.clear();
     clock.advance(250);  // a quarter cycle: the top of the sine
-    voices.pitch_bend_vibrato_step(0.25);
+    voices.pitch_bend_vibrato_step();
     ASSERT_FALSE(sender.sent.empty());
     const Sent bend = sender.sent.back();
     EXPECT_EQ(bend.status, 0xE0);

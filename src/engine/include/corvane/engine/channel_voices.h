@@ -111,7 +111,7 @@ public:
     void set_batching(bool note_ons, bool note_offs);
 
     // One step of the pitch-bend vibrato over all channels, `elapsed` seconds into it.
-    void pitch_bend_vibrato_step(double elapsed);
+    void pitch_bend_vibrato_step();
     bool channel_has_bend_vibrato(int channel) const;
 
     // Ends a note of the player: at once, or after `sustain_slots` more steps through the
@@ -220,7 +220,6 @@ private:
     std::condition_variable vibrato_wake_;
     bool vibrato_wanted_ = false;
     bool vibrato_quit_ = false;
-    std::int64_t vibrato_start_ms_ = 0;
 };
 
 }  // namespace corvane::engine

@@ -56,7 +56,7 @@ public:
     // True when the voice of `channel` has pitch-bend vibrato of some depth.
     virtual bool channel_has_bend_vibrato(int channel) const = 0;
     // Sends the vibrato of all channels as it stands `elapsed` seconds into the span.
-    virtual void vibrato_fill_step(double elapsed) = 0;
+    virtual void vibrato_fill_step() = 0;
 };
 
 // The tick of a time in a file: whole ticks, rounded down. A time that sums many note

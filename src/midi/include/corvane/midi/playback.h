@@ -58,7 +58,7 @@ public:
     void silence_all() override;
     void end_all_notes() override;
     bool channel_has_bend_vibrato(int channel) const override;
-    void vibrato_fill_step(double elapsed) override;
+    void vibrato_fill_step() override;
 
 private:
     void move_range_with_pitch(int channel, int semitone_change);
