@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "temp_folder.h"
+
 namespace corvane::testing {
 
 enum class Hostile {
@@ -62,11 +64,6 @@ inline std::vector<Hostile> all_hostile_kinds() {
 inline std::string binary_bytes() {
     using namespace std::string_literals;
     return "1 2\0\0 3\x80\x81\xfe\xff\xc3\x28\xe2\x82\r\r!\r4/3\r\x9f\0"s;
-}
-
-inline void write_bytes(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Makes `kind` at `path` (whose folder exists) and returns the path a reader is given.

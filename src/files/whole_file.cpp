@@ -1,6 +1,5 @@
 #include "corvane/files/whole_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,9 +7,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
 
-#include "corvane/platform/temporary_name.h"
+#include "corvane/platform/file_save.h"
 
 namespace corvane::files {
 namespace {
@@ -19,53 +17,22 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxCaptionLength = 260;
 
-// Closes the descriptor when it goes out of scope unless it was closed on purpose.
-class FileDescriptor {
+// Closes the descriptor when it goes out of scope.
+class ReadDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
+    explicit ReadDescriptor(int fd) : fd_(fd) {}
+    ~ReadDescriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ReadDescriptor(const ReadDescriptor&) = delete;
+    ReadDescriptor& operator=(const ReadDescriptor&) = delete;
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    // Closes now; returns 0 or the errno of the failure.
-    int close_now() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
 
 private:
     int fd_;
 };
-
-int open_retrying(const char* path, int flags, mode_t mode = 0) {
-    int fd = -1;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// The outcome of writing: 0 success, an errno value, or kShortWrite when a write call
-// reported success but wrote nothing more.
-constexpr int kShortWrite = -1;
-
-int write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (written == 0) return kShortWrite;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
 
 bool is_device_full(int error) { return error == ENOSPC || error == EDQUOT; }
 
@@ -73,64 +40,15 @@ void report_failure(int error, const std::string& path, platform::Reporter& repo
     if (is_device_full(error)) {
         reporter.report(incomplete_save_message(path), kErrorWritingCaption);
     } else {
-        reporter.report(std::generic_category().message(error), error_saving_caption(path));
+        reporter.report(platform::system_error_text(error), error_saving_caption(path));
     }
 }
 
-// A file that is not a regular file (a device, a pipe) cannot be replaced by renaming.
-bool is_special_file(const fs::path& path) {
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    return !ec && fs::exists(status) && !fs::is_regular_file(status);
-}
-
-// A link is followed, so that the file it names is replaced and the link stays.
-fs::path followed_link(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
-    const fs::path target = fs::canonical(path, ec);
-    return ec ? path : target;
-}
-
-// Opened without waiting for a writer when the path is a pipe; reads then block as usual.
-int open_for_reading(const fs::path& path) {
-    const int fd = open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) return fd;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
-}
-
-int write_in_place(const fs::path& path, std::string_view text) {
-    FileDescriptor fd(open_retrying(path.c_str(), O_WRONLY | O_TRUNC));
-    if (!fd.valid()) return errno;
-    if (const int error = write_all(fd.get(), text)) return error;
-    return fd.close_now();
-}
-
-// Creates a temporary file beside `target` that no one else uses; -1 and errno on failure.
-int create_temporary_beside(const fs::path& target, fs::path& temporary) {
-    const std::string stem = platform::temporary_stem(target);
-    for (int attempt = 0;; ++attempt) {
-        temporary = target.parent_path() / (stem + std::to_string(attempt));
-        const int fd = open_retrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0 || errno != EEXIST || attempt >= 1000) return fd;
-    }
-}
-
-int write_and_replace(const fs::path& target, std::string_view text) {
-    fs::path temporary;
-    FileDescriptor fd(create_temporary_beside(target, temporary));
-    if (!fd.valid()) return errno;
-    struct stat old {};
-    int error = 0;
-    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) error = errno;
-    if (error == 0) error = write_all(fd.get(), text);
-    if (error == 0 && ::fsync(fd.get()) != 0) error = errno;
-    if (const int close_error = fd.close_now(); error == 0) error = close_error;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temporary.c_str());
-    return error;
+int save(const fs::path& path, std::string_view text) {
+    platform::FileSave file;
+    if (const int error = file.open(path)) return error;
+    if (const int error = file.write(text)) return error;
+    return file.commit();
 }
 
 }  // namespace
@@ -150,7 +68,7 @@ std::string error_saving_caption(std::string_view path) {
 }
 
 WholeFileRead read_whole_file_or_error(const fs::path& path, std::size_t capacity) {
-    FileDescriptor fd(open_for_reading(path));
+    ReadDescriptor fd(platform::open_for_reading(path));
     if (!fd.valid()) return {std::nullopt, errno};
     const bool bounded_by_caller = capacity != kNoCapacity;
     const std::size_t limit = bounded_by_caller ? (capacity < 2 ? 0 : capacity - 2) : kLargestWholeFile;
@@ -182,11 +100,9 @@ std::optional<std::string> read_whole_file(const fs::path& path, std::size_t cap
 }
 
 bool write_whole_file(const fs::path& path, std::string_view text, platform::Reporter& reporter) {
-    const fs::path target = followed_link(path);
-    const int error = is_special_file(target) ? write_in_place(target, text) : write_and_replace(target, text);
-    if (error == 0) return true;
-    if (error != kShortWrite) report_failure(error, path.string(), reporter);
-    return false;
+    const int error = save(path, text);
+    if (error != 0) report_failure(error, path.string(), reporter);
+    return error == 0;
 }
 
 }  // namespace corvane::files

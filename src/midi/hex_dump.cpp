@@ -1,8 +1,10 @@
 #include "corvane/midi/hex_dump.h"
 
+#include <cerrno>
 #include <memory>
 #include <new>
 
+#include "corvane/platform/file_save.h"
 #include "hex_dump_writer.h"
 #include "posix_file.h"
 
@@ -19,11 +21,11 @@ struct FileInMemory {
 
 HexDumpStatus read_whole_file(const std::filesystem::path& path, platform::Reporter& reporter, FileInMemory& file) {
     const auto report_read_error = [&](int error) {
-        reporter.report(detail::system_error_text(error), "Error reading from " + path.string());
+        reporter.report(platform::system_error_text(error), "Error reading from " + path.string());
         return HexDumpStatus::read_failed;
     };
-    int fd = -1;
-    if (const int error = detail::open_for_reading(path, fd)) return report_read_error(error);
+    int fd = platform::open_for_reading(path);
+    if (fd < 0) return report_read_error(errno);
     std::uint64_t size = 0;
     int error = detail::file_size(fd, size);
     if (error == 0 && size <= kLargestDumpedFile) {
@@ -62,16 +64,13 @@ HexDumpResult hex_dump_midi_file_to(const std::filesystem::path& midi_path, cons
     result.status = read_whole_file(midi_path, reporter, file);
     if (result.status != HexDumpStatus::written) return result;
 
-    int fd = -1;
-    if (const int error = detail::create_for_writing(output, fd)) {
-        return {HexDumpStatus::output_failed, output, error};
-    }
-    detail::DumpOutput out(fd);
+    platform::FileSave save;
+    if (const int error = save.open(output)) return {HexDumpStatus::output_failed, output, error};
+    detail::DumpOutput out(&save);
     const bool complete = detail::write_hex_dump(std::span(file.bytes.get(), file.size), midi_path.string(),
                                                  ticks_per_second, &abort, out);
-    const bool written = out.finish();
-    const int close_error = detail::close_file(fd);
-    if (!written || close_error != 0) return {HexDumpStatus::output_failed, output, written ? close_error : out.error()};
+    if (!out.finish()) return {HexDumpStatus::output_failed, output, out.error()};
+    if (const int error = save.commit()) return {HexDumpStatus::output_failed, output, error};
     if (!complete) result.status = HexDumpStatus::interrupted;
     return result;
 }

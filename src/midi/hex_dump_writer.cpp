@@ -7,7 +7,6 @@
 
 #include "midi_event_text.h"
 #include "number_text.h"
-#include "posix_file.h"
 
 namespace corvane::midi::detail {
 namespace {
@@ -446,17 +445,17 @@ private:
 }  // namespace
 
 void DumpOutput::pass_on_if_large() {
-    if (fd_ >= 0 && text_.size() >= kPassOnSize) pass_on();
+    if (file_ != nullptr && text_.size() >= kPassOnSize) pass_on();
 }
 
 bool DumpOutput::finish() {
-    if (fd_ >= 0) pass_on();
+    if (file_ != nullptr) pass_on();
     return error_ == 0;
 }
 
 void DumpOutput::pass_on() {
     if (error_ == 0) {
-        error_ = write_all(fd_, std::span(reinterpret_cast<const std::uint8_t*>(text_.data()), text_.size()));
+        error_ = file_->write(text_);
     }
     text_.clear();
 }

@@ -9,13 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "corvane/platform/file_save.h"
+
 namespace corvane::midi::detail {
 
-// Gathers the dump text and, when it has a file descriptor, passes it on in large pieces
-// so that the memory used does not grow with the file.
+// Gathers the dump text and, when it has a file, passes it on in large pieces so that the
+// memory used does not grow with the file.
 class DumpOutput {
 public:
-    explicit DumpOutput(int fd = -1) : fd_(fd) {}
+    explicit DumpOutput(platform::FileSave* file = nullptr) : file_(file) {}
     std::string& text() { return text_; }
     void pass_on_if_large();
     // Writes what is left; false when any write failed.
@@ -25,7 +27,7 @@ public:
 private:
     void pass_on();
 
-    int fd_;
+    platform::FileSave* file_;
     std::string text_;
     int error_ = 0;
 };

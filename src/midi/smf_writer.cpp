@@ -127,12 +127,10 @@ bool SmfWriter::create(const std::filesystem::path& path, SmfTarget target) {
 
 bool SmfWriter::open_fresh(const std::filesystem::path& path, SmfTarget target) {
     reset_state(path, target);
-    const bool through_temporary = target != SmfTarget::playalong && detail::replaceable_by_rename(path);
-    const int error = through_temporary ? detail::create_temporary_beside(path, temporary_, fd_)
-                                        : detail::create_for_writing(path, fd_);
-    if (error != 0) {
-        temporary_.clear();
-        reporter_.report(detail::system_error_text(error), "Error saving to " + path.string());
+    // A recording is written in place, so that it can be continued while it grows.
+    const auto way = target == SmfTarget::playalong ? platform::SaveWay::in_place_emptied : platform::SaveWay::replace;
+    if (const int error = file_.open(path, way)) {
+        reporter_.report(platform::system_error_text(error), "Error saving to " + path.string());
         abort_.store(true);
         return false;
     }
@@ -141,21 +139,19 @@ bool SmfWriter::open_fresh(const std::filesystem::path& path, SmfTarget target) 
 
 bool SmfWriter::open_to_append(const std::filesystem::path& path) {
     close();
-    int fd = -1;
     std::uint64_t size = 0;
-    if (detail::open_for_update(path, fd) != 0) return open_fresh(path, SmfTarget::playalong);
-    if (detail::file_size(fd, size) != 0 || size == 0) {
-        detail::close_file(fd);
+    if (file_.open(path, platform::SaveWay::in_place_kept) != 0) return open_fresh(path, SmfTarget::playalong);
+    if (detail::file_size(file_.descriptor(), size) != 0 || size == 0) {
+        file_.abandon();
         return open_fresh(path, SmfTarget::playalong);
     }
     reset_state(path, SmfTarget::playalong);
-    fd_ = fd;
     if (!existing_file_continues(size)) {
         reporter_.report("Can't continue recording to " + path.string() +
                              ".\n\nIt is not a MIDI file of format 0 with its track at the start.",
                          "Error writing MIDI file");
         abort_.store(true);
-        detail::close_file(fd_);
+        file_.abandon();
         return false;
     }
     existing_size_ = size;
@@ -166,30 +162,27 @@ bool SmfWriter::open_to_append(const std::filesystem::path& path) {
 // A recording continues only a format 0 file whose single track starts at offset 14.
 bool SmfWriter::existing_file_continues(std::uint64_t size) {
     std::array<std::uint8_t, kAppendableSize> start{};
-    if (size < kAppendableSize || detail::read_at(fd_, 0, start) != 0) return false;
+    if (size < kAppendableSize || detail::read_at(file_.descriptor(), 0, start) != 0) return false;
     const auto bytes = std::span<const std::uint8_t>(start);
     return std::equal(kHeaderId.begin(), kHeaderId.end(), start.begin()) && big_endian(bytes.subspan(4, 4)) == 6 &&
            big_endian(bytes.subspan(8, 2)) == 0 && std::equal(kTrackId.begin(), kTrackId.end(), start.begin() + 14);
 }
 
 bool SmfWriter::close() {
-    if (fd_ < 0) return !write_error_;
+    if (!file_.is_open()) return !write_error_;
     flush_buffer(*active_);
-    if (!temporary_.empty()) finish_temporary();
-    if (const int error = detail::close_file(fd_); error != 0 && !write_error_) fail_write(error);
+    finish_file();
     return !write_error_ && !read_error_;
 }
 
 // The finished file takes the place of the old one. A failed one leaves an earlier file as it
 // was; with none, what was written stays under the file's name.
-void SmfWriter::finish_temporary() {
-    if (!write_error_) {
-        if (const int error = detail::replace_with(temporary_, fd_, path_)) fail_write(error);
-    } else if (!std::filesystem::exists(path_)) {
-        detail::replace_with(temporary_, fd_, path_);
+void SmfWriter::finish_file() {
+    if (write_error_ && std::filesystem::exists(path_)) {
+        file_.abandon();
+    } else if (const int error = file_.commit(); error != 0 && !write_error_) {
+        fail_write(error);
     }
-    if (write_error_) detail::remove_file(temporary_);
-    temporary_.clear();
 }
 
 // ---- the file -------------------------------------------------------------------------
@@ -199,7 +192,7 @@ bool SmfWriter::write_file(int format, int tracks, int division, const TrackWrit
     const bool arguments_fit = format >= 0 && format <= 2 && tracks >= 1 && header_tracks <= kMaxHeaderTracks &&
                                (format != 0 || tracks == 1) && division >= 1 && division <= kMaxDivision &&
                                (!append_ || format == 0);
-    if (fd_ < 0 || !arguments_fit) return false;
+    if (!file_.is_open() || !arguments_fit) return false;
     end_of_track_delta_ = {};
     format_ = format;
     tracks_ = tracks;
@@ -219,8 +212,8 @@ bool SmfWriter::write_file(int format, int tracks, int division, const TrackWrit
     if (append_ && !write_error_ && !read_error_) {
         // A continued track may end before the old file did: nothing old may follow it.
         std::uint64_t end = 0;
-        const int error = detail::current_position(fd_, end);
-        if (const int e = error != 0 ? error : detail::truncate_at(fd_, end)) fail_write(e);
+        const int error = detail::current_position(file_.descriptor(), end);
+        if (const int e = error != 0 ? error : detail::truncate_at(file_.descriptor(), end)) fail_write(e);
     }
     return !write_error_ && !read_error_;
 }
@@ -242,7 +235,7 @@ bool SmfWriter::write_track_chunk(int track, const TrackWriter* write_track) {
     flush_buffer(shared_);
     std::uint64_t chunk_start = 0;
     if (write_error_ || read_error_) return false;
-    if (const int error = detail::current_position(fd_, chunk_start)) {
+    if (const int error = detail::current_position(file_.descriptor(), chunk_start)) {
         fail_write(error);
         return false;
     }
@@ -279,7 +272,7 @@ void SmfWriter::put_end_of_track(int track) {
 // overwrite it and follow the old ones.
 bool SmfWriter::continue_old_track(std::uint64_t chunk_start, std::uint64_t& body_start) {
     std::array<std::uint8_t, 4> length_bytes{};
-    if (const int error = detail::read_at(fd_, chunk_start + 4, length_bytes)) {
+    if (const int error = detail::read_at(file_.descriptor(), chunk_start + 4, length_bytes)) {
         fail_read(error);
         return false;
     }
@@ -324,7 +317,7 @@ bool SmfWriter::patch_chunk_length(std::uint64_t chunk_start, std::uint64_t leng
     const auto length32 = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, 0xFFFFFFFF));
     if (!seek(chunk_start)) return false;
     const auto header = track_chunk_header(length32);
-    if (const int error = detail::write_all(fd_, header)) {
+    if (const int error = file_.write(header)) {
         fail_write(error);
         return false;
     }
@@ -483,9 +476,9 @@ bool SmfWriter::flush() { return flush_buffer(*active_); }
 bool SmfWriter::flush_buffer(Buffer& buffer) {
     const std::size_t pending = buffer.fill;
     buffer.fill = 0;
-    if (write_error_ || fd_ < 0) return !write_error_;
+    if (write_error_ || !file_.is_open()) return !write_error_;
     if (pending == 0) return true;
-    if (const int error = detail::write_all(fd_, std::span<const std::uint8_t>(buffer.data, pending))) {
+    if (const int error = file_.write(std::span<const std::uint8_t>(buffer.data, pending))) {
         fail_write(error);
         return false;
     }
@@ -495,7 +488,7 @@ bool SmfWriter::flush_buffer(Buffer& buffer) {
 
 bool SmfWriter::write_raw(std::span<const std::uint8_t> bytes) {
     if (write_error_) return false;
-    if (const int error = detail::write_all(fd_, bytes)) {
+    if (const int error = file_.write(bytes)) {
         fail_write(error);
         return false;
     }
@@ -505,7 +498,7 @@ bool SmfWriter::write_raw(std::span<const std::uint8_t> bytes) {
 
 bool SmfWriter::seek(std::uint64_t position) {
     if (write_error_) return false;
-    if (const int error = detail::seek_to(fd_, position)) {
+    if (const int error = detail::seek_to(file_.descriptor(), position)) {
         fail_write(error);
         return false;
     }
@@ -517,7 +510,7 @@ void SmfWriter::fail_write(int error) {
     write_error_ = true;
     abort_.store(true);
     if (first) {
-        reporter_.report(detail::system_error_text(error),
+        reporter_.report(platform::system_error_text(error),
                          "Error saving to " + path_.filename().string() + "in Folder " + folder_text(path_));
     }
 }
@@ -525,7 +518,7 @@ void SmfWriter::fail_write(int error) {
 void SmfWriter::fail_read(int error) {
     read_error_ = true;
     abort_.store(true);
-    reporter_.report(detail::system_error_text(error), "Error reading from " + path_.string());
+    reporter_.report(platform::system_error_text(error), "Error reading from " + path_.string());
 }
 
 }  // namespace corvane::midi

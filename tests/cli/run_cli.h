@@ -4,12 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+#include "../temp_folder.h"
 
 namespace corvane::testing {
 
@@ -28,12 +28,6 @@ inline std::string shell_quoted(const std::string& arg) {
     return quoted + "'";
 }
 
-inline std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Runs corvane-cli with the arguments and collects its exit status and both streams.
 inline CliResult run_cli(const std::vector<std::string>& args) {

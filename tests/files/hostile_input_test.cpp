@@ -125,37 +125,6 @@ TEST(HostileInput, AnIndexOfScalesThatCannotBeReadIsReportedAndLeftAlone) {
     }
 }
 
-// Every kind of file the File menu saves, written through a link onto the full device: the
-// incomplete-save message, then the save's own. Into a folder that is gone: the system's text.
-TEST(SaveFaults, EveryKindOfFileOnAFullDeviceOrInAMissingFolderIsReported) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    for (const std::string_view ext : {"cv", "cmp", "bth", "clr", "ini", "scl", "lsc", "lmd"}) {
-        SCOPED_TRACE(ext);
-        TempFolder folder;
-        const fs::path full = folder / ("full." + std::string(ext));
-        fs::create_symlink("/dev/full", full);
-        Workspace ws;
-        ws.program_folder = folder.path();
-        RecordingReporter reporter;
-        EXPECT_FALSE(save_file(ws, full, SaveCommand::save_as, reporter));
-        ASSERT_EQ(reporter.entries().size(), 2U);
-        EXPECT_EQ(reporter.entries()[0].message, incomplete_save_message(full.string()));
-        EXPECT_EQ(reporter.entries()[0].caption, "Error writing to this file");
-        EXPECT_EQ(reporter.entries()[1].message, "Error writing to this file");
-        EXPECT_EQ(reporter.entries()[1].caption, full.string());
-        EXPECT_TRUE(fs::is_symlink(full));
-
-        const fs::path gone = folder / "gone" / ("tune." + std::string(ext));
-        RecordingReporter gone_reporter;
-        EXPECT_FALSE(save_file(ws, gone, SaveCommand::save_as, gone_reporter));
-        ASSERT_EQ(gone_reporter.entries().size(), 2U);
-        EXPECT_EQ(gone_reporter.entries()[0].message, std::generic_category().message(ENOENT));
-        EXPECT_EQ(gone_reporter.entries()[0].caption, "Error saving to " + gone.string());
-        EXPECT_NE(ws.settings.File, gone.string());
-    }
-    EXPECT_TRUE(corvane::testing::dev_full_is_intact());
-}
-
 // The configuration written at exit onto a full device: the message, then the question
 // whether to exit anyway.
 TEST(SaveFaults, TheConfigurationAtExitOnAFullDeviceAsksWhetherToExitAnyway) {

@@ -1,14 +1,11 @@
 #include "corvane/platform/fluidsynth_output.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <limits>
 
+#include "corvane/platform/file_save.h"
 #include "corvane/platform/rtmidi_output.h"
 #include "quiet_libraries.h"
 #include "synth_core.h"
@@ -50,41 +47,53 @@ std::string no_audio_device_text(const std::vector<std::string>& attempts) {
     return text + ". The sound can be written to a WAV file instead.";
 }
 
-void put_u16(std::ostream& out, std::uint32_t value) {
-    const std::array<char, 2> bytes{static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
-    out.write(bytes.data(), bytes.size());
+void put_u16(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
 }
 
-void put_u32(std::ostream& out, std::uint32_t value) {
+void put_u32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     put_u16(out, value & 0xFFFF);
     put_u16(out, value >> 16);
 }
 
-// Little-endian whatever the machine, a block at a time.
-void write_samples(std::ostream& out, std::span<const std::int16_t> samples) {
-    std::array<char, 8192> block{};
+void put_text(std::vector<std::uint8_t>& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+
+constexpr std::uint32_t kBytesPerSample = 2;
+
+std::vector<std::uint8_t> wav_header(std::uint32_t data_bytes, int sample_rate, int channels) {
+    const auto rate = static_cast<std::uint32_t>(sample_rate);
+    const auto channel_count = static_cast<std::uint32_t>(channels);
+    std::vector<std::uint8_t> header;
+    put_text(header, "RIFF");
+    put_u32(header, 36 + data_bytes);
+    put_text(header, "WAVEfmt ");
+    put_u32(header, 16);  // size of the format block
+    put_u16(header, 1);   // PCM
+    put_u16(header, channel_count);
+    put_u32(header, rate);
+    put_u32(header, rate * channel_count * kBytesPerSample);
+    put_u16(header, channel_count * kBytesPerSample);
+    put_u16(header, 8 * kBytesPerSample);
+    put_text(header, "data");
+    put_u32(header, data_bytes);
+    return header;
+}
+
+// Little-endian whatever the machine, a block at a time; 0 or the errno of a failed write.
+int write_samples(FileSave& file, std::span<const std::int16_t> samples) {
+    std::array<std::uint8_t, 8192> block{};
     std::size_t used = 0;
     for (const std::int16_t sample : samples) {
         const auto bits = static_cast<std::uint16_t>(sample);
-        block[used++] = static_cast<char>(bits & 0xFF);
-        block[used++] = static_cast<char>(bits >> 8);
+        block[used++] = static_cast<std::uint8_t>(bits & 0xFF);
+        block[used++] = static_cast<std::uint8_t>(bits >> 8);
         if (used == block.size()) {
-            out.write(block.data(), static_cast<std::streamsize>(used));
+            if (const int error = file.write(block)) return error;
             used = 0;
         }
     }
-    out.write(block.data(), static_cast<std::streamsize>(used));
-}
-
-// A regular file or one not there yet; not a device (such as /dev/full), a pipe or a link.
-bool replaceable_by_rename(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto type = std::filesystem::symlink_status(path, ec).type();
-    return type == std::filesystem::file_type::regular || type == std::filesystem::file_type::not_found;
-}
-
-std::filesystem::path temporary_beside(const std::filesystem::path& path) {
-    return path.parent_path() / ("." + path.filename().string() + ".saving-" + std::to_string(::getpid()));
+    return file.write(std::span(block.data(), used));
 }
 
 }  // namespace
@@ -193,40 +202,18 @@ std::string FluidSynthRenderer::write_wav(const std::filesystem::path& path) con
 
 std::string write_wav_file(const std::filesystem::path& path, std::span<const std::int16_t> interleaved,
                            int sample_rate, int channels) {
-    constexpr std::uint32_t kBytesPerSample = 2;
     const std::uint64_t data_bytes = interleaved.size() * kBytesPerSample;
     if (data_bytes > std::numeric_limits<std::uint32_t>::max() - 36) {
         return "The sound is too long for a WAV file (over 4 GB): " + path.string();
     }
-    // A regular file is written beside the old one and renamed over it, so that a write that
-    // fails (a full disk) leaves the old file as it was; a device is written in place.
-    const std::filesystem::path written = replaceable_by_rename(path) ? temporary_beside(path) : path;
-    errno = 0;
-    std::ofstream out(written, std::ios::binary | std::ios::trunc);
-    if (!out) return "Could not create the WAV file " + path.string() + ": " + std::strerror(errno) + ".";
-    const auto rate = static_cast<std::uint32_t>(sample_rate);
-    const auto channel_count = static_cast<std::uint32_t>(channels);
-    out.write("RIFF", 4);
-    put_u32(out, static_cast<std::uint32_t>(36 + data_bytes));
-    out.write("WAVEfmt ", 8);
-    put_u32(out, 16);  // size of the format block
-    put_u16(out, 1);   // PCM
-    put_u16(out, channel_count);
-    put_u32(out, rate);
-    put_u32(out, rate * channel_count * kBytesPerSample);
-    put_u16(out, channel_count * kBytesPerSample);
-    put_u16(out, 8 * kBytesPerSample);
-    out.write("data", 4);
-    put_u32(out, static_cast<std::uint32_t>(data_bytes));
-    write_samples(out, interleaved);
-    out.close();
-    std::error_code ec;
-    if (out.fail()) ec.assign(errno != 0 ? errno : EIO, std::generic_category());
-    if (!ec && written != path) std::filesystem::rename(written, path, ec);
-    if (ec) {
-        if (written != path) std::filesystem::remove(written);
-        return "Could not write the WAV file " + path.string() + ": " + ec.message() + ".";
+    FileSave file;
+    if (const int error = file.open(path)) {
+        return "Could not create the WAV file " + path.string() + ": " + system_error_text(error) + ".";
     }
+    int error = file.write(wav_header(static_cast<std::uint32_t>(data_bytes), sample_rate, channels));
+    if (error == 0) error = write_samples(file, interleaved);
+    if (error == 0) error = file.commit();
+    if (error != 0) return "Could not write the WAV file " + path.string() + ": " + system_error_text(error) + ".";
     return {};
 }
 

@@ -32,13 +32,10 @@ WholeFileRead read_whole_file_or_error(const std::filesystem::path& path, std::s
 // The same, with nothing when the file cannot be opened or read.
 std::optional<std::string> read_whole_file(const std::filesystem::path& path, std::size_t capacity = kNoCapacity);
 
-// Replaces the content of `path` by `text`. The text is written to a temporary file in the
-// same folder, flushed to the device, and renamed over the old file, so an earlier file
-// survives a save that cannot be completed. Devices and pipes (such as /dev/full) are
-// written in place. Returns true only if every byte was written. Failures of the system
-// are reported: a full device with the incomplete-save message, anything else with the
-// system's text under the caption "Error saving to <path>". A write that stops short
-// without an error returns false without a report.
+// Replaces the content of `path` by `text` through platform::FileSave, so an earlier file
+// survives a save that cannot be completed. Returns true only if every byte was written.
+// Failures are reported: a full device with the incomplete-save message, anything else with
+// the system's text under the caption "Error saving to <path>".
 bool write_whole_file(const std::filesystem::path& path, std::string_view text, platform::Reporter& reporter);
 
 inline constexpr std::string_view kErrorWritingCaption = "Error writing to this file";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "corvane/midi/smf_settings.h"
+#include "corvane/platform/file_save.h"
 #include "corvane/platform/reporter.h"
 
 namespace corvane::midi {
@@ -146,7 +147,7 @@ private:
     };
 
     bool open_fresh(const std::filesystem::path& path, SmfTarget target);
-    void finish_temporary();
+    void finish_file();
     void reset_state(const std::filesystem::path& path, SmfTarget target);
     bool existing_file_continues(std::uint64_t size);
     bool write_header(int format, int header_tracks, int division);
@@ -174,9 +175,8 @@ private:
     SmfSettings settings_;
     std::vector<std::uint8_t> block_;
 
-    int fd_ = -1;
+    platform::FileSave file_;
     std::filesystem::path path_;
-    std::filesystem::path temporary_;  // what is being written, when not path_ itself
     SmfTarget target_ = SmfTarget::save;
     std::uint64_t existing_size_ = 0;
     bool append_ = false;

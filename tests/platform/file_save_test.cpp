@@ -1,0 +1,123 @@
+// The one safe save every writer goes through: what is on disk before, during and after.
+#include "corvane/platform/file_save.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+#include "../hostile_files.h"
+
+namespace corvane::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using corvane::testing::files_in;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
+using corvane::testing::write_bytes;
+
+TEST(FileSave, TheEarlierFileStaysUntilTheCommitThenTheNewOneTakesItsPlaceAndPermissions) {
+    TempFolder folder;
+    const fs::path path = folder / "tune.mid";
+    write_bytes(path, "earlier");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    FileSave save;
+    ASSERT_EQ(save.open(path), 0);
+    ASSERT_EQ(save.write("new"), 0);
+    EXPECT_EQ(slurp(path), "earlier");
+    EXPECT_EQ(files_in(folder.path()), 2U);  // the temporary beside it
+    ASSERT_EQ(save.commit(), 0);
+    EXPECT_FALSE(save.is_open());
+    EXPECT_EQ(slurp(path), "new");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(files_in(folder.path()), 1U);
+}
+
+TEST(FileSave, AnAbandonedOrUnfinishedSaveLeavesTheEarlierFileAndNothingBeside) {
+    TempFolder folder;
+    const fs::path path = folder / "tune.cv";
+    write_bytes(path, "earlier");
+    {
+        FileSave save;
+        ASSERT_EQ(save.open(path), 0);
+        ASSERT_EQ(save.write("half"), 0);
+        save.abandon();
+        EXPECT_FALSE(save.is_open());
+    }
+    {
+        FileSave save;
+        ASSERT_EQ(save.open(path), 0);
+        ASSERT_EQ(save.write("half"), 0);
+    }  // gone without a commit
+    EXPECT_EQ(slurp(path), "earlier");
+    EXPECT_EQ(files_in(folder.path()), 1U);
+}
+
+TEST(FileSave, ALinkIsFollowedAndStays) {
+    TempFolder folder;
+    write_bytes(folder / "real.ini", "old");
+    fs::create_symlink(folder / "real.ini", folder / "link.ini");
+    FileSave save;
+    ASSERT_EQ(save.open(folder / "link.ini"), 0);
+    ASSERT_EQ(save.write("new"), 0);
+    ASSERT_EQ(save.commit(), 0);
+    EXPECT_TRUE(fs::is_symlink(folder / "link.ini"));
+    EXPECT_EQ(slurp(folder / "real.ini"), "new");
+}
+
+TEST(FileSave, ADeviceIsWrittenInPlaceAndItsErrorComesBack) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    FileSave save;
+    ASSERT_EQ(save.open("/dev/full"), 0);
+    EXPECT_EQ(save.write("text"), ENOSPC);
+    EXPECT_EQ(save.commit(), 0);
+    EXPECT_TRUE(corvane::testing::dev_full_is_intact());
+}
+
+TEST(FileSave, AFileThatGrowsTooLargeFailsAndTheCommitIsNotNeeded) {
+    TempFolder folder;
+    const fs::path path = folder / "sound.wav";
+    write_bytes(path, "earlier");
+    int error = 0;
+    {
+        corvane::testing::FileSizeLimit limit(100);
+        FileSave save;
+        ASSERT_EQ(save.open(path), 0);
+        error = save.write(std::string(500, 'x'));
+    }
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(slurp(path), "earlier");
+    EXPECT_EQ(files_in(folder.path()), 1U);
+}
+
+TEST(FileSave, AMissingFolderIsAnErrorAtOpen) {
+    TempFolder folder;
+    FileSave save;
+    EXPECT_EQ(save.open(folder / "gone" / "tune.cv"), ENOENT);
+    EXPECT_FALSE(save.is_open());
+    EXPECT_EQ(save.commit(), EBADF);
+}
+
+TEST(FileSave, ARecordingIsWrittenInPlaceEmptiedOrContinued) {
+    TempFolder folder;
+    const fs::path path = folder / "take.mid";
+    write_bytes(path, "earlier take");
+    FileSave save;
+    ASSERT_EQ(save.open(path, SaveWay::in_place_kept), 0);
+    EXPECT_EQ(slurp(path), "earlier take");
+    ASSERT_EQ(::lseek(save.descriptor(), 0, SEEK_END), 12);
+    ASSERT_EQ(save.write(" and more"), 0);
+    EXPECT_EQ(slurp(path), "earlier take and more");  // visible while it grows
+    ASSERT_EQ(save.commit(), 0);
+    ASSERT_EQ(save.open(path, SaveWay::in_place_emptied), 0);
+    EXPECT_EQ(slurp(path), "");
+    save.abandon();
+    EXPECT_EQ(files_in(folder.path()), 1U);
+    EXPECT_EQ(save.open(folder / "none.mid", SaveWay::in_place_kept), ENOENT);
+}
+
+}  // namespace
+}  // namespace corvane::platform
