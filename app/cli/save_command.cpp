@@ -113,7 +113,7 @@ struct SaveCommand {
         const midi::SaveResult result = worker.wait();
         if (on_terminal) std::cerr << '\n';
         if (!result.written) throw Failure("the MIDI file " + output + " was not saved");
-        std::cerr << "corvane-cli: saved " << midi::format_duration(result.saved_secs) << " to " << output << " ("
+        std::cerr << "corvane-cli: saved " << tuning::format_duration(result.saved_secs) << " to " << output << " ("
                   << midi::file_size_text(result.file_bytes) << ")" << (result.stopped ? ", stopped early" : "")
                   << '\n';
     }

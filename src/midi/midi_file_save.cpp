@@ -161,7 +161,6 @@ void choose_key_for_file(const engine::Composition& c, SmfSettings& smf) {
     smf.mf_sharps_or_flats = key.kind == tuning::Accidentals::flats;
 }
 
-std::string plural(unsigned long long n) { return n == 1 ? "" : "s"; }
 
 }  // namespace
 
@@ -216,40 +215,6 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
     return result;
 }
 
-std::string format_duration(double seconds, int max_parts) {
-    const double whole = std::floor(seconds);
-    const double fraction = seconds - whole;
-    const double days = std::floor(std::floor(std::floor(whole / 60) / 60) / 24);
-    const double rest = whole - days * 86400;
-    std::string text;
-    int parts = 0;
-    const auto room = [&] { return max_parts == 0 || parts < max_parts; };
-    if (days > 0 && room()) {
-        text += tuning::format_general(days, 15) + " day" + (days > 1 ? "s" : "") + " ";
-        ++parts;
-    }
-    if (rest >= 0 && rest <= 86400) {
-        const auto r = static_cast<unsigned long long>(rest);
-        const unsigned long long hours = r / 3600;
-        const unsigned long long minutes = r / 60 % 60;
-        const unsigned long long secs = r % 60;
-        if (hours != 0 && room()) {
-            text += std::to_string(hours) + " hour" + plural(hours) + " ";
-            ++parts;
-        }
-        if (minutes != 0 && room()) {
-            text += std::to_string(minutes) + " minute" + plural(minutes) + " ";
-            ++parts;
-        }
-        if ((fraction != 0 || secs != 0) && room()) {
-            text += tuning::format_fixed(static_cast<double>(secs) + fraction, 2) + " sec" + plural(secs);
-            ++parts;
-        }
-    }
-    if (text.empty()) text = "0 secs";
-    return text;
-}
-
 std::string saving_title(int track, bool format_has_tracks, std::string_view composition_name, bool needs_save) {
     std::string text = "Saving Midi file ";
     if (format_has_tracks) text += ": track " + std::to_string(track + 1) + " ";
@@ -260,7 +225,7 @@ std::string saving_title(int track, bool format_has_tracks, std::string_view com
     return text;
 }
 
-std::string saved_time_text(double seconds) { return "Saved time " + format_duration(seconds); }
+std::string saved_time_text(double seconds) { return "Saved time " + tuning::format_duration(seconds); }
 
 std::string file_size_text(std::uint64_t bytes) {
     return "File size: " + tuning::format_general(static_cast<double>(bytes) / 1024.0, 6) + " Kb";

@@ -205,7 +205,7 @@ std::string PlayAlongRecorder::status_text() const {
     const double secs = static_cast<double>(machine_.clock.now_ms() - start_ms_.load()) / 1000.0;
     std::string text = "Saved: " + kb_text(static_cast<double>(written) / 1024.0) + " Kb\n";
     if (existing > 0) text += "Total: " + kb_text(static_cast<double>(existing + written) / 1024.0) + " Kb\n";
-    return text + "Time: " + format_duration(secs);
+    return text + "Time: " + tuning::format_duration(secs);
 }
 
 }  // namespace corvane::midi

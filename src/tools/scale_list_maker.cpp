@@ -6,7 +6,7 @@
 #include "corvane/files/scala_file.h"
 #include "corvane/files/scale_list.h"
 #include "corvane/files/whole_file.h"
-#include "corvane/midi/midi_file_save.h"
+#include "corvane/tuning/number_text.h"
 #include "corvane/tuning/scala.h"
 #include "tool_text.h"
 
@@ -105,7 +105,7 @@ ScaleListResult make_scale_list_from_folder(const ScaleListJob& job, ToolRun& ru
         files::add_to_index(job.program_folder, result.list_path, result.list_path.stem().string(), reporter);
     }
     reporter.report("List of " + std::to_string(result.scales_written) + " scales completed\nfile name " +
-                        result.list_path.string() + "\n\nTime taken " + midi::format_duration(run.elapsed_seconds()),
+                        result.list_path.string() + "\n\nTime taken " + tuning::format_duration(run.elapsed_seconds()),
                     kListOfScalesCaption);
     return result;
 }

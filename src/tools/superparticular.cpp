@@ -5,7 +5,7 @@
 #include <numeric>
 #include <optional>
 
-#include "corvane/midi/midi_file_save.h"
+#include "corvane/tuning/number_text.h"
 #include "ratio_text.h"
 
 namespace corvane::tools {
@@ -233,7 +233,7 @@ std::string superparticular_report(const SuperparticularSearch& search, const Su
                                    const tuning::PitchFormat& format, double seconds) {
     const std::string notes_and_top = std::to_string(search.sps_nnotes) + " notes, top note " +
                                       ratio_text(search.dsps_topnote, format) + bounds_text(search, format);
-    const std::string time = "\nTime taken: " + midi::format_duration(seconds);
+    const std::string time = "\nTime taken: " + tuning::format_duration(seconds);
     if (result.halted) {
         return "Search for superparticular scales halted: " + std::to_string(result.scales.size()) +
                " found before it was halted\n\n" + notes_and_top + memory_text(result) + time;

@@ -180,7 +180,6 @@ std::string cents_text(double cents, const PitchFormat& s, bool cents_word) {
     return out;
 }
 
-int clamp_figures(int figures) { return figures < 0 ? 6 : std::min(figures, 40); }
 
 }  // namespace
 
@@ -207,30 +206,6 @@ PitchFormat PitchFormat::configuration_defaults() {
     s.show_cents = true;
     s.show_cents_or_small_ratios = true;
     return s;
-}
-
-std::string format_general(double value, int figures) {
-    std::array<char, 64> buffer{};
-    const auto [end, ec] =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::general,
-                      clamp_figures(figures));
-    if (ec != std::errc()) return "0";
-    return std::string(buffer.data(), end);
-}
-
-std::string format_shortest(double value) {
-    std::array<char, 64> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    if (ec != std::errc()) return "0";
-    return std::string(buffer.data(), end);
-}
-
-std::string format_fixed(double value, int decimals) {
-    std::array<char, 400> buffer{};
-    const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                         std::chars_format::fixed, clamp_figures(decimals));
-    if (ec != std::errc()) return format_general(value, decimals);
-    return std::string(buffer.data(), end);
 }
 
 std::string format_pitch_value(double value, PitchForm form, const PitchFormat& settings, FormatRequest request,

@@ -108,6 +108,14 @@ TEST(PitchFormat, SignificantFigures) {
     EXPECT_EQ(format_general(1234567.0, 6), "1.23457e+06");
 }
 
+TEST(NumberText, DurationsInWords) {
+    EXPECT_EQ(format_duration(3661.5), "1 hour 1 minute 1.50 sec");
+    EXPECT_EQ(format_duration(120), "2 minutes ");
+    EXPECT_EQ(format_duration(0), "0 secs");
+    EXPECT_EQ(format_duration(2 * 86400 + 7322, 2), "2 days 2 hours ");
+    EXPECT_EQ(format_duration(62), "1 minute 2.00 secs");
+}
+
 TEST(PitchFormat, FullPrecisionKeepsEveryDigit) {
     const PitchFormat full = PitchFormat::full_precision();
     EXPECT_EQ(ratio_text(0.125, full), "1/8");

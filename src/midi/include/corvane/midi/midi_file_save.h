@@ -57,9 +57,6 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
                             const engine::VoiceSettings& voice_settings, platform::Reporter& reporter,
                             std::atomic<bool>& abort, const SaveProgressListener& progress = {});
 
-// "1 hour 1 minute 1.50 sec": days, hours, minutes and seconds, at most `max_parts` of them
-// (0: all).
-std::string format_duration(double seconds, int max_parts = 0);
 
 // The main window's title while saving, and the two status lines.
 std::string saving_title(int track, bool format_has_tracks, std::string_view composition_name, bool needs_save);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "corvane/tuning/expression.h"
+#include "corvane/tuning/number_text.h"
 
 namespace corvane::platform {
 class KeyState;
@@ -48,12 +49,5 @@ std::string format_pitch_value(double value, PitchForm form, const PitchFormat& 
 // to its 14 figures, whatever the user's number settings: a ratio, an octave fraction
 // n(p/q), a decimal, or cents with the word " cents".
 std::string exact_pitch_text(double value, PitchForm form = PitchForm::ratio);
-
-// "%.*Lg" without the locale: the C library's general format with `figures` significant figures.
-std::string format_general(double value, int figures);
-// The shortest text that reads back as exactly `value`, without the locale.
-std::string format_shortest(double value);
-// "%.*Lf" without the locale.
-std::string format_fixed(double value, int decimals);
 
 }  // namespace corvane::tuning
