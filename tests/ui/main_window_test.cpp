@@ -375,7 +375,7 @@ TEST_F(MainWindowTest, PlayAndStopThroughTheRecordingDevice) {
     EXPECT_EQ(note_ons(), after_stop);
 }
 
-// The keys the recording device still sounds, from what it was sent.
+// The keys the recording devices still sound, from what they were sent.
 int keys_left_sounding(const std::vector<platform::RecordedMessage>& messages) {
     std::map<std::pair<int, int>, int> sounding;
     for (const auto& m : messages) {
@@ -417,7 +417,10 @@ TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
     click("play");
     ASSERT_TRUE(played_some());
     menu("&Out")->actions().front()->trigger();  // another device (the built-in one) mid-play
-    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "changing the device";
+    const auto sent = outputs.messages();  // the new device may already sound the next notes
+    const auto closed_at = static_cast<std::ptrdiff_t>(outputs.messages_at_last_close());
+    const auto sent_before_the_change = std::vector(sent.begin(), sent.begin() + closed_at);
+    EXPECT_EQ(keys_left_sounding(sent_before_the_change), 0) << "changing the device";
     ASSERT_TRUE(played_some());
     click("play");
     EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));

@@ -59,7 +59,10 @@ std::unique_ptr<MidiOutput> RecordingOutputSystem::open_output(int device, std::
     }
     auto output = std::make_unique<RecordingMidiOutput>(clock_, recording_, lost_);
     output->set_send_result(send_result_);
-    output->on_close([count = close_count_] { ++*count; });
+    output->on_close([count = close_count_, at_close = messages_at_last_close_, recording = recording_] {
+        ++*count;
+        at_close->store(recording->size());
+    });
     last_opened_device_ = device;
     ++open_count_;
     return output;

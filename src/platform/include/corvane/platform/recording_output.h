@@ -92,6 +92,9 @@ public:
     std::optional<int> last_opened_device() const { return last_opened_device_; }
     int open_count() const { return open_count_; }
     int close_count() const { return *close_count_; }
+    // How many messages had been recorded when an output last closed: what the devices
+    // before a change of device were sent.
+    std::size_t messages_at_last_close() const { return messages_at_last_close_->load(); }
 
 private:
     const Clock& clock_;
@@ -104,6 +107,7 @@ private:
     std::optional<int> last_opened_device_;
     int open_count_ = 0;
     std::shared_ptr<std::atomic<int>> close_count_ = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<std::size_t>> messages_at_last_close_ = std::make_shared<std::atomic<std::size_t>>(0);
 };
 
 }  // namespace corvane::platform
