@@ -139,12 +139,12 @@ bool formula_uses_level(std::string_view formula) {
     return std::any_of(formula.begin(), formula.end(), [](char c) { return ascii_upper(c) == 'L'; });
 }
 
-void start_channel_choice(Composition& c, ChannelChooser& chooser) {
+void start_channel_choice(const Composition& c, ChannelChooser& chooser) {
     chooser.previous_channel = c.channel_rule() == ChannelRule::formula ? c.ccbo_first_channel : 0;
-    if (c.Channels_in_Play > 1) c.Channel = 0;
+    chooser.channel_in_use = c.Channels_in_Play > 1 ? 0 : c.Channel;
 }
 
-std::optional<int> choose_channel(Composition& c, ChannelChooser& chooser, const LevelCounter& counter,
+std::optional<int> choose_channel(const Composition& c, ChannelChooser& chooser, const LevelCounter& counter,
                                   std::int64_t height, int level) {
     const ChannelsInPlay in_play = c.channels_in_play();
     if (in_play.count == 0) return std::nullopt;
@@ -158,7 +158,7 @@ std::optional<int> choose_channel(Composition& c, ChannelChooser& chooser, const
     }
     if (channel >= kMidiChannels) channel = 0;
     chooser.previous_channel = channel;
-    c.Channel = channel;
+    chooser.channel_in_use = channel;
     return channel;
 }
 

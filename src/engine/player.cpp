@@ -34,7 +34,7 @@ std::size_t ring_index(std::int64_t i, int size) {
 
 }  // namespace
 
-Player::Player(Composition& composition, const PlayerSettings& settings, ChannelVoices& voices,
+Player::Player(const Composition& composition, const PlayerSettings& settings, ChannelVoices& voices,
                platform::TimerService& timers, const platform::Clock& clock, const platform::KeyState& keys,
                PlayerListener* listener)
     : composition_(composition),
@@ -250,7 +250,7 @@ Player::StepTiming Player::delays_for(double interval) {
 void Player::start() {
     // Ticks run under the port lock: the first one cannot begin before the state is set.
     const platform::SendGroup group(voices_.sender());
-    Composition& c = composition_;
+    const Composition& c = composition_;
     cancel_pending_events();
     priority_level_.store(settings_.set_high_priority_for_crv);
     time_position_ = 0;
@@ -266,6 +266,7 @@ void Player::start() {
     stopped_.store(false);
     playing_.store(true);
     start_channel_choice(c, chooser_);
+    channel_in_use_.store(chooser_.channel_in_use, std::memory_order_relaxed);
     mode_voices_[kRecordSlot].force = 1;
     mode_voices_[kOtherSlot].force = 1;
     voices_.clear_sustain_ring();
@@ -542,7 +543,7 @@ void Player::play_ordinary_step() {
     if (!channel) return;  // no channel in play: a rest
     const int level = std::min(changed, composition_.Channels_in_Play);
     last_note_ = play_note(value_, *channel, level, true);
-    composition_.Channel = *channel;
+    channel_in_use_.store(chooser_.channel_in_use, std::memory_order_relaxed);
 }
 
 // One note per changed level, from the top level down. Where a formula gives two levels the
@@ -561,8 +562,8 @@ void Player::play_simultaneous_step() {
     for (int level = top; level >= 0; --level) {
         const auto channel = choose_channel(composition_, chooser_, counter_, value_, level);
         channel_of_level[static_cast<std::size_t>(level)] = channel.value_or(-1);
-        if (channel) composition_.Channel = *channel;
     }
+    channel_in_use_.store(chooser_.channel_in_use, std::memory_order_relaxed);
     for (int level = top; level >= 0; --level) {
         const int channel = channel_of_level[static_cast<std::size_t>(level)];
         if (channel < 0) continue;

@@ -118,7 +118,7 @@ PassEnd render_pass(const engine::Composition& composition, const MidiSaveSettin
                    platform::Reporter& reporter, std::atomic<bool>& abort, FileEventSink& sink,
                    const TrackOfChannel& track_of_channel, engine::PlayerListener* listener,
                    const engine::Player** current_player) {
-    engine::Composition c = composition;  // the player moves Channel and the like as it goes
+    const engine::Composition& c = composition;
     NoDevices devices;
     MidiOutPort port(devices, reporter);
     RenderClock render_clock;

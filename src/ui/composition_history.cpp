@@ -35,13 +35,6 @@ private:
 
 }  // namespace
 
-bool same_music(const engine::Composition& a, const engine::Composition& b) {
-    if (a.Channel == b.Channel) return a == b;
-    engine::Composition moved = b;
-    moved.Channel = a.Channel;
-    return a == moved;
-}
-
 QString change_name(const engine::Composition& before, const engine::Composition& after) {
     const auto& a = before;
     const auto& b = after;
@@ -67,7 +60,7 @@ CompositionHistory::CompositionHistory(std::function<void(const engine::Composit
       }) {}
 
 void CompositionHistory::notice(const engine::Composition& now) {
-    if (same_music(seen_, now)) return;
+    if (seen_ == now) return;
     engine::Composition before = std::exchange(seen_, now);
     stack_.push(new CompositionChange(std::move(before), now, restore_));
 }

@@ -482,10 +482,7 @@ void MainWindow::restore_composition(const engine::Composition& composition) {
     restored_ = true;
     {
         const auto group = context_.playback().port().hold_group();
-        engine::Composition& c = context_.composition();
-        const int channel = c.Channel;
-        c = composition;
-        c.Channel = channel;
+        context_.composition() = composition;
     }
     for (QLineEdit* field : findChildren<QLineEdit*>()) {
         field->setProperty(kRefusedProperty, false);  // the composition shows again, whatever was typed

@@ -253,8 +253,9 @@ void MainWindow::build_voice_menu() {
             connect(action, &QAction::triggered, this, [this, program] {
                 run(CommandGroup::edit, [this, program] {
                     auto& c = context_.composition();
-                    const auto group = context_.playback().port().hold_group();  // the player moves Channel
-                    c.Voices_for_channels[static_cast<std::size_t>(c.Channel)] = program;
+                    const int channel = context_.playback().player().channel_in_use();
+                    const auto group = context_.playback().port().hold_group();  // the player reads the voices
+                    c.Voices_for_channels[static_cast<std::size_t>(channel)] = program;
                     context_.settings().needs_save = true;
                 });
                 show_composition();
@@ -295,8 +296,7 @@ void MainWindow::update_ticks() {
     if (voice_menu_ != nullptr) {
         const int voice = [this] {
             const auto& c = context_.composition();
-            const auto group = context_.playback().port().hold_group();  // the player moves Channel as it plays
-            return c.Voices_for_channels[static_cast<std::size_t>(c.Channel)];
+            return c.Voices_for_channels[static_cast<std::size_t>(context_.playback().player().channel_in_use())];
         }();
         for (QAction* family : voice_menu_->actions()) {
             if (family->menu() == nullptr) continue;

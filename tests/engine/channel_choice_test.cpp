@@ -33,7 +33,8 @@ TEST_F(ChannelChoiceTest, ByNoteHeightTakesTheHeightInClockArithmetic) {
     use_rule(ChannelRule::by_note_height, 3);
     EXPECT_EQ(choose(-1), 2);
     EXPECT_EQ(choose(4), 1);
-    EXPECT_EQ(c.Channel, 1);
+    EXPECT_EQ(chooser.channel_in_use, 1);
+    EXPECT_EQ(c.Channel, 0);  // the composition is only read
 }
 
 TEST_F(ChannelChoiceTest, ByTimeCountsFromTheChannelNumberNotItsPosition) {
@@ -94,8 +95,9 @@ TEST_F(ChannelChoiceTest, WithNoChannelInPlayTheNoteIsARest) {
     c.Voices_for_channels.fill(-1);
     c.Channel = 7;
     chooser.previous_channel = 7;
+    chooser.channel_in_use = 7;
     EXPECT_EQ(choose(3), std::nullopt);
-    EXPECT_EQ(c.Channel, 7);
+    EXPECT_EQ(chooser.channel_in_use, 7);
     EXPECT_EQ(chooser.previous_channel, 7);
 }
 
@@ -103,7 +105,7 @@ TEST_F(ChannelChoiceTest, TheFormulaRuleStartsFromItsFirstChannel) {
     c.ccbo_first_channel = 4;
     use_rule(ChannelRule::formula, 3);
     EXPECT_EQ(chooser.previous_channel, 4);
-    EXPECT_EQ(c.Channel, 0);
+    EXPECT_EQ(chooser.channel_in_use, 0);
     use_rule(ChannelRule::by_time, 3);
     EXPECT_EQ(chooser.previous_channel, 0);
 }

@@ -188,6 +188,28 @@ TEST_F(PlayerTest, RuleFiveSoundsOneNotePerChangedLevel) {
     EXPECT_EQ(count_ons(1302), 1);
 }
 
+// The channel in use is the player's: the composition it plays is never written, and the Voice
+// menu follows the last note while playing and the composition's Channel once stopped.
+TEST_F(PlayerTest, TheChannelInUseFollowsTheNotesAndTheCompositionStaysAsItWas) {
+    set_seed_text("0 1 2");
+    composition.Levels = 1;
+    composition.Channels_in_Play = 3;
+    composition.Channel = 5;
+    select_channel_rule(composition, static_cast<int>(ChannelRule::by_note_height));
+    const Composition before = composition;
+    player.start();
+    for (const std::int64_t ms : {1002, 1102, 1202, 1302}) {
+        timers.advance_to(ms);
+        const auto& notes = sender.notes();
+        ASSERT_FALSE(notes.empty());
+        EXPECT_EQ(player.channel_in_use(), notes.back().channel) << ms;
+    }
+    player.stop();
+    timers.advance_to(3000);
+    EXPECT_EQ(player.channel_in_use(), 5);
+    EXPECT_TRUE(composition == before);
+}
+
 TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
     settings.ok_to_skip_fast_notes = true;
     settings.cycle_melody = true;

@@ -57,20 +57,22 @@ struct FormulaValue {
 FormulaValue evaluate_formula(std::string_view formula, const FormulaLetters& letters);
 bool formula_uses_level(std::string_view formula);
 
-// The remembered C: the channel the rule chose last.
+// The state of channel choice while a tune plays; the composition itself is only read.
 struct ChannelChooser {
-    int previous_channel = 0;
+    int previous_channel = 0;  // the remembered C: the channel the rule chose last
+    int channel_in_use = 0;    // the channel of the last note, where the Voice menu acts
 };
 
 // What a start of play does for channel choice: C starts at 0, or at ccbo_first_channel
-// under the formula rule, and with several channels in play Channel goes back to 0.
-void start_channel_choice(Composition& c, ChannelChooser& chooser);
+// under the formula rule; the channel in use is the composition's Channel, or 0 with
+// several channels in play.
+void start_channel_choice(const Composition& c, ChannelChooser& chooser);
 
 // The channel (0..15) that plays a note of height `height` at which levels 0..`level`
-// change; stores it as C and as the composition's Channel. Allocation-free.
+// change; remembered as C and as the channel in use. Allocation-free.
 // With no channel in play (every voice negative) there is none to give: the answer is
-// nothing, the note is a rest, and C and Channel stay as they were.
-std::optional<int> choose_channel(Composition& c, ChannelChooser& chooser, const LevelCounter& counter,
+// nothing, the note is a rest, and the chooser stays as it was.
+std::optional<int> choose_channel(const Composition& c, ChannelChooser& chooser, const LevelCounter& counter,
                                   std::int64_t height, int level);
 
 // The menu command: sets the rule and the fields that go with it. The formula rule keeps

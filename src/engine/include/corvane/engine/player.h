@@ -76,7 +76,7 @@ inline constexpr int kTuneRingSize = 10240;
 // lock but the port's. The same stepping renders a MIDI file with no timer at all.
 class Player final : public platform::TimerClient {
 public:
-    Player(Composition& composition, const PlayerSettings& settings, ChannelVoices& voices,
+    Player(const Composition& composition, const PlayerSettings& settings, ChannelVoices& voices,
            platform::TimerService& timers, const platform::Clock& clock, const platform::KeyState& keys,
            PlayerListener* listener = nullptr);
     ~Player() override;
@@ -107,6 +107,11 @@ public:
     // The display: "Note %Ld", "Note %Ld (%ld skipped)", "Cycle %Ld".
     std::string note_text() const;
     std::string cycle_text() const;
+    // Where the Voice menu acts: while playing, the channel of the last note; stopped, the
+    // composition's Channel.
+    int channel_in_use() const {
+        return playing() ? channel_in_use_.load(std::memory_order_relaxed) : composition_.Channel;
+    }
     std::int64_t notes_stepped() const { return shown_step_.load(); }
     std::int64_t cycles() const { return shown_cycle_.load(); }
     // Without skipping, how far play has fallen behind its first schedule since it started:
@@ -158,7 +163,7 @@ private:
     void check_priority();
     bool formula_rule_with_sym_chs() const;
 
-    Composition& composition_;
+    const Composition& composition_;
     const PlayerSettings& settings_;
     ChannelVoices& voices_;
     platform::TimerService& timers_;
@@ -219,6 +224,7 @@ private:
     std::atomic<std::int64_t> shown_step_{0};
     std::atomic<std::int64_t> shown_skipped_{0};
     std::atomic<std::int64_t> shown_cycle_{0};
+    std::atomic<int> channel_in_use_{0};
     std::atomic<std::int64_t> schedule_moved_ms_{0};
     std::int64_t last_display_ms_ = 0;
     std::atomic<int> priority_level_{1};

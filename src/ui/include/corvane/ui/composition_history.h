@@ -37,7 +37,4 @@ private:
 // What a change did, for the Undo and Redo menu items: "Levels", "Scale", ... or "Change".
 QString change_name(const engine::Composition& before, const engine::Composition& after);
 
-// Equal apart from what the player itself moves while it plays (the channel in use).
-bool same_music(const engine::Composition& a, const engine::Composition& b);
-
 }  // namespace corvane::ui
