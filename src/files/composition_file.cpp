@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <type_traits>
+#include <variant>
 
 #include "corvane/engine/channel_choice.h"
 #include "corvane/tuning/builtin_tables.h"
@@ -26,6 +28,32 @@ using engine::PerChannel;
 
 // ---------------------------------------------------------------------------------------
 // Writing
+
+// The composition's per-channel keys, in the order they are written: a key is left out when
+// every channel has its neutral value. On reading, channels not given get 0.
+struct ChannelKey {
+    std::string_view key;
+    std::variant<PerChannel<int> Composition::*, PerChannel<bool> Composition::*, PerChannel<double> Composition::*>
+        member;
+    double neutral;
+    bool empty_list_ends_reading = false;  // the file is read no further
+};
+
+const std::array<ChannelKey, 13> kChannelKeys{{
+    {"Octave_shifts_for_channels", &Composition::Octave_shifts_for_channels, 0},
+    {"Volumes_for_channels", &Composition::Volumes_for_channels, 127},
+    {"Min_notes_for_channels", &Composition::Min_notes_for_channels, 0},
+    {"Max_notes_for_channels", &Composition::Max_notes_for_channels, 127},
+    {"Sync_to_pitch", &Composition::Sync_to_pitch, 0},
+    {"iActionIfOutOfRange", &Composition::iActionIfOutOfRange, 0},
+    {"iPitch_for_sync_to_pitch", &Composition::iPitch_for_sync_to_pitch, 0},
+    {"iVibrato", &Composition::iVibrato, 0},
+    {"dVibrato_freq", &Composition::dVibrato_freq, 0},
+    {"dVibrato_amp", &Composition::dVibrato_amp, 10, true},
+    {"dVibrato_vol_amp", &Composition::dVibrato_vol_amp, 0},
+    {"iPortamento", &Composition::iPortamento, 0},
+    {"iPortamento_slide_time", &Composition::iPortamento_slide_time, 64},
+}};
 
 std::string pitch_text(double value) { return detail::composition_pitch_text(value); }
 
@@ -83,31 +111,22 @@ void write_arpeggio(SaveBuffer& out, const Composition& c) {
     out.append("//\r\n");
 }
 
-template <class T, class Text>
-void write_channel_array(SaveBuffer& out, std::string_view key, const PerChannel<T>& values, T neutral, Text text) {
-    if (std::all_of(values.begin(), values.end(), [&](const T& v) { return v == neutral; })) return;
+template <class T>
+void write_channel_array(SaveBuffer& out, std::string_view key, const PerChannel<T>& values, double neutral) {
+    if (std::all_of(values.begin(), values.end(), [&](const T& v) { return v == static_cast<T>(neutral); })) return;
     append_formatted(out, {key, " "});
-    append_values<T>(out, values, text);
+    append_values<T>(out, values, [](T v) {
+        if constexpr (std::is_same_v<T, double>) return general_text(v);
+        else return integer_text(static_cast<int>(v));
+    });
     out.append("//\r\n");
 }
 
 void write_channel_arrays(SaveBuffer& out, const Composition& c) {
-    const auto integer = [](int v) { return integer_text(v); };
-    const auto flag = [](bool v) { return integer_text(v ? 1 : 0); };
-    const auto general = [](double v) { return general_text(v); };
-    write_channel_array(out, "Octave_shifts_for_channels", c.Octave_shifts_for_channels, 0, integer);
-    write_channel_array(out, "Volumes_for_channels", c.Volumes_for_channels, 127, integer);
-    write_channel_array(out, "Min_notes_for_channels", c.Min_notes_for_channels, 0, integer);
-    write_channel_array(out, "Max_notes_for_channels", c.Max_notes_for_channels, 127, integer);
-    write_channel_array(out, "Sync_to_pitch", c.Sync_to_pitch, false, flag);
-    write_channel_array(out, "iActionIfOutOfRange", c.iActionIfOutOfRange, 0, integer);
-    write_channel_array(out, "iPitch_for_sync_to_pitch", c.iPitch_for_sync_to_pitch, 0.0, general);
-    write_channel_array(out, "iVibrato", c.iVibrato, 0, integer);
-    write_channel_array(out, "dVibrato_freq", c.dVibrato_freq, 0.0, general);
-    write_channel_array(out, "dVibrato_amp", c.dVibrato_amp, 10.0, general);
-    write_channel_array(out, "dVibrato_vol_amp", c.dVibrato_vol_amp, 0.0, general);
-    write_channel_array(out, "iPortamento", c.iPortamento, 0, integer);
-    write_channel_array(out, "iPortamento_slide_time", c.iPortamento_slide_time, 64, integer);
+    for (const ChannelKey& channel_key : kChannelKeys) {
+        std::visit([&](auto member) { write_channel_array(out, channel_key.key, c.*member, channel_key.neutral); },
+                   channel_key.member);
+    }
 }
 
 void write_channel_choice(SaveBuffer& out, const Composition& c) {
@@ -439,23 +458,20 @@ private:
     }
 
     bool read_channel_arrays(std::string_view key) {
-        const auto integer = [](double v) { return detail::truncated<int>(v); };
-        const auto flag = [](double v) { return detail::truncated<int>(v) != 0; };
-        const auto real = [](double v) { return v; };
-        if (equals_any_case(key, "Octave_shifts_for_channels")) read_channel_array(c_.Octave_shifts_for_channels, integer);
-        else if (equals_any_case(key, "Volumes_for_channels")) read_channel_array(c_.Volumes_for_channels, integer);
-        else if (equals_any_case(key, "Min_notes_for_channels")) read_channel_array(c_.Min_notes_for_channels, integer);
-        else if (equals_any_case(key, "Max_notes_for_channels")) read_channel_array(c_.Max_notes_for_channels, integer);
-        else if (equals_any_case(key, "Sync_to_pitch")) read_channel_array(c_.Sync_to_pitch, flag);
-        else if (equals_any_case(key, "iActionIfOutOfRange")) read_channel_array(c_.iActionIfOutOfRange, integer);
-        else if (equals_any_case(key, "iPitch_for_sync_to_pitch")) read_channel_array(c_.iPitch_for_sync_to_pitch, real);
-        else if (equals_any_case(key, "iVibrato")) read_channel_array(c_.iVibrato, integer);
-        else if (equals_any_case(key, "dVibrato_freq")) read_channel_array(c_.dVibrato_freq, real);
-        else if (equals_any_case(key, "dVibrato_amp")) done_ = !read_channel_array(c_.dVibrato_amp, real);
-        else if (equals_any_case(key, "dVibrato_vol_amp")) read_channel_array(c_.dVibrato_vol_amp, real);
-        else if (equals_any_case(key, "iPortamento")) read_channel_array(c_.iPortamento, integer);
-        else if (equals_any_case(key, "iPortamento_slide_time")) read_channel_array(c_.iPortamento_slide_time, integer);
-        else return false;
+        const auto found = std::find_if(kChannelKeys.begin(), kChannelKeys.end(),
+                                        [&](const ChannelKey& channel_key) { return equals_any_case(key, channel_key.key); });
+        if (found == kChannelKeys.end()) return false;
+        const bool given = std::visit(
+            [&](auto member) {
+                using T = typename std::remove_reference_t<decltype(c_.*member)>::value_type;
+                return read_channel_array(c_.*member, [](double v) {
+                    if constexpr (std::is_same_v<T, double>) return v;
+                    else if constexpr (std::is_same_v<T, bool>) return detail::truncated<int>(v) != 0;
+                    else return detail::truncated<int>(v);
+                });
+            },
+            found->member);
+        if (!given && found->empty_list_ends_reading) done_ = true;
         if (done_) result_.ended_early = true;
         return true;
     }
