@@ -27,6 +27,9 @@ double clamped_exp(double exponent) { return std::exp(std::clamp(exponent, -308.
 // number of milliseconds but falls a hair short of it in binary (0.023 s) still gets it.
 std::int64_t whole_ms(double secs) { return static_cast<std::int64_t>(std::floor(secs * 1000.0 + 1e-6)); }
 
+// The slot of the i-th entry in a ring of `size` slots. The count runs on forever, so entry i
+// lives in slot i mod size; a look-back before the first entry gives a negative i, which C++'s
+// remainder keeps negative, so it is brought up into 0..size-1.
 std::size_t ring_index(std::int64_t i, int size) {
     const std::int64_t m = i % size;
     return static_cast<std::size_t>(m < 0 ? m + size : m);
@@ -127,76 +130,105 @@ bool Player::uses_simultaneous_levels() const {
 
 bool Player::formula_rule_with_sym_chs() const { return composition_.formula_with_one_note_per_channel(); }
 
-// Steps to the next note; when skipping is on, steps past the notes that are too late.
+// Steps to the next note. With skipping on, notes are passed over while play is behind:
+//  - rendering a file, a note that with the notes passed over before it lasts no longer than
+//    the file's time resolution (nothing a file could hold);
+//  - playing, a note more than kLateLimitSecs late. The further behind play is, the longer
+//    the search for a note still on time may take (its allowance grows from the smallest to
+//    the largest search time); a long search pauses now and then so that the rest of the
+//    machine keeps running, and once the allowance is spent the note reached is played.
 int Player::step_with_skipping() {
-    const Composition& c = composition_;
-    const std::int64_t entry_ms = clock_.now_ms();
-    double allowance = settings_.smallest_max_time_for_calc;
+    SkipSearch search{clock_.now_ms(), settings_.smallest_max_time_for_calc, 0};
     time_position_ = scheduled_time_;
     skipped_time_sum_ = 0;
-    int skipped_here = 0;
     for (;;) {
-        const bool ended = counter_.step(c.seed_length(), c.Levels);
-        const int value = value_at_counter(counter_, c.Note_heights, c.Levels);
-        if (ended) {
+        const AdvancedStep step = advance_one_step();
+        if (step.ended) {
             tune_ended_ = true;
-            return value;
+            return step.value;
         }
-        const double length = step_length();
-        const int changed = counter_.ChangedLevel;
-        double extra = 0;
-        if (changed >= 1 && changed < c.Channels_in_Play && uses_simultaneous_levels()) {
-            extra = note_length(counter_, changed) - note_length(counter_, 0);
-        }
-        skipped_time_sum_ += length;
-        note_start_time_ += length;
-        scheduled_time_ = note_start_time_;
-        if (c.has_Note_timing_shift && c.iRhythmFractalToLevel == 0) {
-            scheduled_time_ += c.Note_timing_shift * next_note_length();
-        }
-        if (!settings_.ok_to_skip_fast_notes) return value;
+        if (!settings_.ok_to_skip_fast_notes) return step.value;
+        const double passed = step.extra + skipped_time_sum_;
         if (rendering_) {
             const double resolution = settings_.midi_save_time_resolution;
-            if (resolution != 0 && extra + skipped_time_sum_ <= resolution) {
-                ++skipped_count_;
-                continue;
-            }
-            return value;
-        }
-        double correction = 0;
-        if (settings_.iLookAhead > 0 && history_count_ > settings_.iLookAhead) {
-            correction = note_start_time_ - history_[ring_index(history_count_ - settings_.iLookAhead, kRingSize)].time;
-        }
-        const double late = (extra + scheduled_time_ + correction) - elapsed_secs();
-        if (late < -settings_.delay_for_calc_smallest_max_time) {
-            const double growth = std::min(-settings_.delay_for_calc_smallest_max_time - late,
-                                           settings_.delay_for_calc_largest_max_time) -
-                                  settings_.delay_for_calc_smallest_max_time;
-            allowance = settings_.smallest_max_time_for_calc +
-                        (settings_.largest_max_time_for_calc - settings_.smallest_max_time_for_calc) * growth;
-        }
-        if (late < -kLateLimitSecs) {
+            if (resolution == 0 || passed > resolution) return step.value;
             ++skipped_count_;
-            ++skipped_here;
-            const int every = std::max(settings_.min_calcs_for_min_time, 1);
-            const int check_every = changed > 0 ? std::max(2, static_cast<int>(std::sqrt(every))) : every;
-            if (skipped_here % check_every == 1 || check_every == 1) {
-                const std::int64_t now = clock_.now_ms();
-                const std::int64_t spent = now - entry_ms;
-                if (static_cast<double>(spent) > allowance * 500.0) {
-                    clock_.sleep_ms(std::max<std::int64_t>(spent / 2, 2));
-                    return value;  // played although late: the search has had its time
-                }
-                if (now - last_sleep_ms_ > 100) {
-                    clock_.sleep_ms(2);
-                    last_sleep_ms_ = clock_.now_ms();
-                }
-            }
             continue;
         }
-        if (static_cast<double>(settings_.uTimerRes) / 1000.0 - kLateLimitSecs < extra + skipped_time_sum_) return value;
+        const double late = lateness(step.extra);
+        search.allowance = widened_allowance(late, search.allowance);
+        if (late < -kLateLimitSecs) {
+            ++skipped_count_;
+            ++search.skipped;
+            if (search_time_spent(search, step.changed)) return step.value;  // played although late
+            continue;
+        }
+        // On time: a step shorter than the timer's resolution would be merged into the next.
+        if (static_cast<double>(settings_.uTimerRes) / 1000.0 - kLateLimitSecs < passed) return step.value;
         ++skipped_count_;
     }
+}
+
+// One step of the counter, with the times it moves: the note's start, its scheduled time
+// (shifted by the timing shift) and the time passed over since the search began.
+Player::AdvancedStep Player::advance_one_step() {
+    const Composition& c = composition_;
+    AdvancedStep step;
+    step.ended = counter_.step(c.seed_length(), c.Levels);
+    step.value = value_at_counter(counter_, c.Note_heights, c.Levels);
+    if (step.ended) return step;
+    const double length = step_length();
+    step.changed = counter_.ChangedLevel;
+    // Where the levels sound together, the changed level's longer note counts too.
+    if (step.changed >= 1 && step.changed < c.Channels_in_Play && uses_simultaneous_levels()) {
+        step.extra = note_length(counter_, step.changed) - note_length(counter_, 0);
+    }
+    skipped_time_sum_ += length;
+    note_start_time_ += length;
+    scheduled_time_ = note_start_time_;
+    if (c.has_Note_timing_shift && c.iRhythmFractalToLevel == 0) {
+        scheduled_time_ += c.Note_timing_shift * next_note_length();
+    }
+    return step;
+}
+
+// How far ahead of the clock the step is (negative: late), in seconds. With look-ahead the
+// note that sounds now is the one computed that many notes ago.
+double Player::lateness(double extra) const {
+    double correction = 0;
+    if (settings_.iLookAhead > 0 && history_count_ > settings_.iLookAhead) {
+        correction = note_start_time_ - history_[ring_index(history_count_ - settings_.iLookAhead, kRingSize)].time;
+    }
+    return (extra + scheduled_time_ + correction) - elapsed_secs();
+}
+
+// The search time allowed grows with the lateness beyond the smallest delay, up to the largest.
+double Player::widened_allowance(double late, double allowance) const {
+    const double smallest_delay = settings_.delay_for_calc_smallest_max_time;
+    if (late >= -smallest_delay) return allowance;
+    const double growth = std::min(-smallest_delay - late, settings_.delay_for_calc_largest_max_time) - smallest_delay;
+    return settings_.smallest_max_time_for_calc +
+           (settings_.largest_max_time_for_calc - settings_.smallest_max_time_for_calc) * growth;
+}
+
+// Looks at the clock every so many skipped notes (fewer when higher levels change, as those
+// steps cost more): true once the search has used its allowance, after a pause of half the
+// time spent; otherwise a short pause at most every 100 ms.
+bool Player::search_time_spent(const SkipSearch& search, int changed) {
+    const int every = std::max(settings_.min_calcs_for_min_time, 1);
+    const int check_every = changed > 0 ? std::max(2, static_cast<int>(std::sqrt(every))) : every;
+    if (search.skipped % check_every != 1 && check_every != 1) return false;
+    const std::int64_t now = clock_.now_ms();
+    const std::int64_t spent = now - search.started_ms;
+    if (static_cast<double>(spent) > search.allowance * 500.0) {
+        clock_.sleep_ms(std::max<std::int64_t>(spent / 2, 2));
+        return true;
+    }
+    if (now - last_sleep_ms_ > 100) {
+        clock_.sleep_ms(2);
+        last_sleep_ms_ = clock_.now_ms();
+    }
+    return false;
 }
 
 // The time from this step to the next, in seconds.

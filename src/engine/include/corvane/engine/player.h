@@ -132,6 +132,18 @@ private:
         bool split = false;        // the notes end before the next step (a sustain fraction below 1)
     };
 
+    struct AdvancedStep {
+        int value = 0;
+        bool ended = false;  // the tune has ended
+        int changed = 0;     // the highest level the step changed
+        double extra = 0;    // seconds the changed level's note outlasts level 0's
+    };
+    struct SkipSearch {
+        std::int64_t started_ms = 0;
+        double allowance = 0;  // seconds the search may take
+        int skipped = 0;
+    };
+
     void tick(int event);
     bool ready_to_tick();
     void finish_cycle();
@@ -140,6 +152,10 @@ private:
     void finish_stop();
     bool fetch_step(bool starting);
     int step_with_skipping();
+    AdvancedStep advance_one_step();
+    double lateness(double extra) const;
+    double widened_allowance(double late, double allowance) const;
+    bool search_time_spent(const SkipSearch& search, int changed);
     double position_factor(const LevelCounter& counter, int level) const;
     double height_factor(int height, double floor_for_top) const;
     double note_length(const LevelCounter& counter, int level) const;

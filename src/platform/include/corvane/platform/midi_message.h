@@ -72,11 +72,13 @@ constexpr SendRequest program_change(int channel, int program) {
 }
 constexpr SendRequest all_sound_off(int channel) { return control_change(channel, controller::kAllSoundOff, 0); }
 
-// A bend value as sent: truncated and kept to the 14 bits there are.
+// A bend value as sent: truncated and clamped to 0..16383. A pitch beyond the bend range
+// then sounds at the range's edge; cut to 14 bits instead, it would wrap round to a bend the
+// other way.
 inline int bend_to_send(double bend) {
     return static_cast<int>(std::clamp(std::trunc(bend), 0.0, static_cast<double>(kBendHighest)));
 }
-// The low seven bits go first.
+// Clamped like bend_to_send; the low seven bits go first.
 constexpr SendRequest pitch_bend(int channel, int bend) {
     const int sent = std::clamp(bend, 0, kBendHighest);
     return {kPitchBend, channel_nibble(channel), data_byte(sent), data_byte(sent >> 7)};
