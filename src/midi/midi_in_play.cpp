@@ -51,7 +51,7 @@ void MidiInPlay::on_short_message(std::uint32_t message) {
     const auto data1 = static_cast<std::uint8_t>((message >> 8) & 0x7F);
     const auto data2 = static_cast<std::uint8_t>((message >> 16) & 0x7F);
     follow_priority_level();
-    dwLastMidiInTime_.store(clock_.now_ms());
+    last_event_ms_.store(clock_.now_ms());
     const Options options = options_for(status);
     if (!options.channel_on) return;
     handle(status, data1, data2, options);

@@ -68,7 +68,7 @@ public:
     // modulation and volume controllers change.
     int play_along_channel() const { return play_along_channel_; }
     int play_along_voice() const { return play_along_voice_; }
-    std::int64_t last_event_ms() const { return dwLastMidiInTime_.load(); }
+    std::int64_t last_event_ms() const { return last_event_ms_.load(); }
     bool pedal_down() const { return sustain_pedal_down_; }
 
     // The scale position an input note plays when it has no fixed assignment.
@@ -124,7 +124,7 @@ private:
     std::atomic<int> volume_{64};
     std::atomic<int> priority_level_{1};
     std::optional<bool> thread_time_critical_;  // as last set on the driver's thread
-    std::atomic<std::int64_t> dwLastMidiInTime_{0};
+    std::atomic<std::int64_t> last_event_ms_{0};
     bool sustain_pedal_down_ = false;
     int last_pitch_wheel_ = platform::kBendCentre;
     int play_along_voice_ = 0;
