@@ -11,7 +11,7 @@ namespace {
 using namespace corvane;
 
 struct CountingSender final : platform::MessageSender {
-    platform::SendResult send(const platform::SendRequest&) override {
+    platform::SendResult send(const platform::SendRequest&) noexcept override {
         ++sent;
         return platform::SendResult::sent;
     }

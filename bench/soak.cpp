@@ -63,7 +63,7 @@ class CountingOutput final : public platform::MidiOutput {
 public:
     CountingOutput(std::unique_ptr<platform::MidiOutput> inner, std::atomic<long>& sent)
         : inner_(std::move(inner)), sent_(sent) {}
-    int send_short(std::uint32_t message) override {
+    int send_short(std::uint32_t message) noexcept override {
         const int result = inner_->send_short(message);
         if (result == platform::kSendOk) sent_.fetch_add(1, std::memory_order_relaxed);
         return result;

@@ -27,7 +27,7 @@ std::string unsent_messages_message(std::string_view device) {
 MidiOutPort::MidiOutPort(platform::MidiOutputSystem& devices, platform::Reporter& reporter)
     : devices_(devices), reporter_(reporter) {}
 
-SendResult MidiOutPort::send(const SendRequest& request) {
+SendResult MidiOutPort::send(const SendRequest& request) noexcept {
     const bool render = rendering_.load(std::memory_order_acquire);
     const bool record = recording_.load(std::memory_order_acquire);
     if (!open_.load(std::memory_order_acquire) && !render) return SendResult::nothing_done;

@@ -16,7 +16,7 @@ struct Sent {
 
 // Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
 struct RecordingSender final : platform::MessageSender {
-    platform::SendResult send(const SendRequest& r) override {
+    platform::SendResult send(const SendRequest& r) noexcept override {
         const std::lock_guard lock(group);
         sent.push_back({r.status, r.channel, r.data1, r.data2});
         return platform::SendResult::sent;

@@ -16,7 +16,7 @@ namespace corvane::engine {
 namespace {
 
 struct CountingSender final : platform::MessageSender {
-    platform::SendResult send(const platform::SendRequest&) override {
+    platform::SendResult send(const platform::SendRequest&) noexcept override {
         ++sent;
         return platform::SendResult::sent;
     }

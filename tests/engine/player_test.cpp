@@ -22,7 +22,7 @@ std::ostream& operator<<(std::ostream& os, const Message& m) {
 // Records every message with the simulated time it was sent at.
 struct TimedSender final : platform::MessageSender {
     explicit TimedSender(const platform::Clock& c) : clock(c) {}
-    platform::SendResult send(const platform::SendRequest& r) override {
+    platform::SendResult send(const platform::SendRequest& r) noexcept override {
         sent.push_back({clock.now_ms(), r.status, r.channel, r.data1, r.data2});
         return platform::SendResult::sent;
     }

@@ -128,7 +128,7 @@ RC_GTEST_PROP(RenderedMusic, EveryFormatHoldsTheSameEventsAtTheSameTicks, ()) {
 // Live play on a simulated clock: every message with the millisecond it was sent at.
 struct LiveTake final : platform::MessageSender {
     explicit LiveTake(const platform::Clock& c) : clock(c) {}
-    platform::SendResult send(const platform::SendRequest& r) override {
+    platform::SendResult send(const platform::SendRequest& r) noexcept override {
         events.push_back({static_cast<std::uint64_t>(clock.now_ms()), static_cast<std::uint8_t>(r.status & 0xF0),
                           r.channel, r.data1, r.data2, 0});
         return platform::SendResult::sent;

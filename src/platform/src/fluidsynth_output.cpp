@@ -141,7 +141,7 @@ FluidSynthOutput::FluidSynthOutput(std::unique_ptr<detail::SynthCore> core, std:
 // The driver goes first: it calls into the synthesizer until it is deleted.
 FluidSynthOutput::~FluidSynthOutput() { driver_.reset(); }
 
-int FluidSynthOutput::send_short(std::uint32_t message) { return core_->play(message); }
+int FluidSynthOutput::send_short(std::uint32_t message) noexcept { return core_->play(message); }
 
 // ---- rendering into memory ------------------------------------------------------------
 
@@ -186,7 +186,7 @@ int FluidSynthRenderer::send_at(std::int64_t time_ms, std::uint32_t message) {
     return core_->play(message);
 }
 
-int FluidSynthRenderer::send_short(std::uint32_t message) {
+int FluidSynthRenderer::send_short(std::uint32_t message) noexcept {
     if (clock_ == nullptr) return core_->play(message);
     return send_at(clock_->now_ms() - clock_origin_ms_, message);
 }
@@ -223,7 +223,7 @@ namespace {
 class RendererForward final : public MidiOutput {
 public:
     explicit RendererForward(FluidSynthRenderer& renderer) : renderer_(renderer) {}
-    int send_short(std::uint32_t message) override { return renderer_.send_short(message); }
+    int send_short(std::uint32_t message) noexcept override { return renderer_.send_short(message); }
 
 private:
     FluidSynthRenderer& renderer_;

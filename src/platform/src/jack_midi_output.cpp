@@ -68,7 +68,7 @@ public:
         return true;
     }
 
-    int send_short(std::uint32_t message) override {
+    int send_short(std::uint32_t message) noexcept override {
         if (!short_message_bytes(message)) return kSendInvalidMessage;
         // A full queue means the server has taken nothing for seconds: the device is not working.
         if (lost() || !queue_.push(message)) return kSendDeviceError;

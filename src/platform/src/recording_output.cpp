@@ -34,7 +34,7 @@ RecordingMidiOutput::~RecordingMidiOutput() {
     if (closed_) closed_();
 }
 
-int RecordingMidiOutput::send_short(std::uint32_t message) {
+int RecordingMidiOutput::send_short(std::uint32_t message) noexcept {
     if (lost()) return kSendDeviceError;
     const int result = send_result_.load();
     if (result == kSendOk) recording_->add({clock_.now_ms(), message});

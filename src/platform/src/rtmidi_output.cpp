@@ -28,7 +28,7 @@ public:
     RtMidiOutput(const RtMidiOutput&) = delete;
     RtMidiOutput& operator=(const RtMidiOutput&) = delete;
 
-    int send_short(std::uint32_t message) override {
+    int send_short(std::uint32_t message) noexcept override {
         const auto bytes = short_message_bytes(message);
         if (!bytes) return kSendInvalidMessage;
         last_error_.clear();

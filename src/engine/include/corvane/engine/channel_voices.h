@@ -178,7 +178,7 @@ private:
     static constexpr int kSustainRingSize = 301;
 
     static std::size_t index(int i) { return static_cast<std::size_t>(i & 15); }
-    platform::SendResult send(const platform::SendRequest& message) { return sender_.send(message); }
+    platform::SendResult send(const platform::SendRequest& message) noexcept { return sender_.send(message); }
     SoundingNote start_key(int channel, int voice, int key, int velocity);
     platform::SendResult release_note(int channel, int note, int velocity);
     void forget_key(int channel, int key);

@@ -135,7 +135,7 @@ public:
     // midi_out_send: callable from any thread; allocates nothing. While a file is rendered
     // nothing is played: events are written, and those after the file's end are dropped,
     // except note-offs, which are written at the end so that no note is left hanging.
-    SendResult send(const SendRequest& request) override;
+    SendResult send(const SendRequest& request) noexcept override;
     void begin_group() override { lock_.lock(); }
     void end_group() override { lock_.unlock(); }
     // Set by the first send the open device refuses or the first after it went away (a JACK

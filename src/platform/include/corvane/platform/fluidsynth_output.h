@@ -52,7 +52,7 @@ public:
     FluidSynthOutput& operator=(const FluidSynthOutput&) = delete;
 
     // Safe from any thread: FluidSynth locks its own state.
-    int send_short(std::uint32_t message) override;
+    int send_short(std::uint32_t message) noexcept override;
     const std::string& audio_driver() const { return driver_name_; }
 
 private:
@@ -86,7 +86,7 @@ public:
     FluidSynthRenderer(const FluidSynthRenderer&) = delete;
     FluidSynthRenderer& operator=(const FluidSynthRenderer&) = delete;
 
-    int send_short(std::uint32_t message) override;
+    int send_short(std::uint32_t message) noexcept override;
     // A time before the end of what has been rendered plays at that end.
     int send_at(std::int64_t time_ms, std::uint32_t message);
     // Plays the messages, which must be in time order, and renders on to `end_ms`.

@@ -123,7 +123,7 @@ enum class SendResult {
 class MessageSender {
 public:
     virtual ~MessageSender() = default;
-    virtual SendResult send(const SendRequest& request) = 0;
+    virtual SendResult send(const SendRequest& request) noexcept = 0;
     // Holds back every other thread's sends while this one makes a group of them and keeps
     // its bookkeeping (the MIDI out port's lock). Groups nest. A sender with nothing shared
     // to guard does nothing.

@@ -19,7 +19,7 @@ class MidiOutput {
 public:
     virtual ~MidiOutput() = default;
     // Sends one short message; 0 on success, a non-zero device error code otherwise.
-    virtual int send_short(std::uint32_t message) = 0;
+    virtual int send_short(std::uint32_t message) noexcept = 0;
     // True once the device has gone away under us (its server stopped, it was unplugged):
     // nothing sent reaches it any more, and send_short fails. Cheap and callable from the
     // sending thread.

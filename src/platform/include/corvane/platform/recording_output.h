@@ -50,7 +50,7 @@ public:
     RecordingMidiOutput(const RecordingMidiOutput&) = delete;
     RecordingMidiOutput& operator=(const RecordingMidiOutput&) = delete;
 
-    int send_short(std::uint32_t message) override;
+    int send_short(std::uint32_t message) noexcept override;
     // Every later send returns `result` (kSendOk to accept again).
     void set_send_result(int result);
     // Once the system loses its outputs, sends fail and nothing more is recorded.
