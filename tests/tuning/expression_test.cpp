@@ -1,7 +1,9 @@
 #include "corvane/tuning/expression.h"
 
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +109,21 @@ TEST(Expression, DeepNestingAndLongTokensStayBounded) {
     for (int i = 0; i < 20000; ++i) chain += "+1";
     EXPECT_TRUE(std::isfinite(ratio_value(chain)));
     EXPECT_TRUE(std::isfinite(ratio_value(std::string(5000, 'n') + "1")));
+}
+
+TEST(ExpressionInABuffer, ReadsAsTheAllocatingEvaluation) {
+    std::array<char, 64> scratch{};
+    for (const std::string_view text : {"3/2", "n(7/12)", "1,5*2", "  -7/2 rest", "`1200", "x", ""}) {
+        const Evaluation in_buffer = evaluate_expression(text, PitchForm::ratio, scratch);
+        const Evaluation own = evaluate_expression(text, PitchForm::ratio);
+        EXPECT_EQ(in_buffer.value, own.value) << text;
+        EXPECT_EQ(in_buffer.number_read, own.number_read) << text;
+    }
+}
+
+TEST(ExpressionInABuffer, CutsATokenLongerThanTheBuffer) {
+    std::array<char, 3> scratch{};
+    EXPECT_EQ(evaluate_expression("12+34", PitchForm::ratio, scratch).value, 12.0);  // read as "12+"
 }
 
 }  // namespace

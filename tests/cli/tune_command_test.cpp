@@ -1,50 +1,22 @@
 // corvane-cli tune, run as the user runs it.
-#include <array>
-#include <cstdio>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "run_cli.h"
+
+namespace corvane::testing {
 namespace {
 
 using ::testing::HasSubstr;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string read_all(std::FILE* f) {
-    std::string text;
-    std::array<char, 4096> buffer{};
-    while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f)) text.append(buffer.data(), n);
-    return text;
-}
-
-// Arguments are single-quoted for the shell; none of them hold a quote.
-CliRun tune(const std::vector<std::string>& args) {
-    // One file per process: ctest runs the tests of this suite side by side.
-    const std::string err_path = ::testing::TempDir() + "tune_command_stderr_" + std::to_string(::getpid()) + ".txt";
-    std::string command = std::string("'") + CORVANE_CLI_PATH + "' tune";
-    for (const auto& a : args) command += " '" + a + "'";
-    command += " 2>'" + err_path + "'";
-    CliRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    run.out = read_all(pipe);
-    run.status = WEXITSTATUS(pclose(pipe));
-    if (std::FILE* err = std::fopen(err_path.c_str(), "r")) {
-        run.err = read_all(err);
-        std::fclose(err);
-    }
-    return run;
+CliResult tune(std::vector<std::string> args) {
+    args.insert(args.begin(), "tune");
+    return run_cli(args);
 }
 
 std::vector<std::vector<std::string>> rows(const std::string& out) {
@@ -60,7 +32,7 @@ std::vector<std::vector<std::string>> rows(const std::string& out) {
 }
 
 TEST(TuneCommand, ListsNotesWithCounterChannelAndPitch) {
-    const CliRun run = tune({"--seed", "0 1 2 1", "--levels", "1", "-n", "6", "--channels-in-play", "3",
+    const CliResult run = tune({"--seed", "0 1 2 1", "--levels", "1", "-n", "6", "--channels-in-play", "3",
                           "--choose-channels-by", "0"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto table = rows(run.out);
@@ -73,7 +45,7 @@ TEST(TuneCommand, ListsNotesWithCounterChannelAndPitch) {
 }
 
 TEST(TuneCommand, JsonGivesTheSameAsObjects) {
-    const CliRun run = tune({"--seed", "0 -1", "--levels", "1", "-n", "5", "--json", "--octave-shifts", "1",
+    const CliResult run = tune({"--seed", "0 -1", "--levels", "1", "-n", "5", "--json", "--octave-shifts", "1",
                           "--shift-mode", "0"});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto notes = nlohmann::json::parse(run.out);
@@ -86,7 +58,7 @@ TEST(TuneCommand, JsonGivesTheSameAsObjects) {
 }
 
 TEST(TuneCommand, ArrayShowsTheShiftedTuneAndItsFlags) {
-    CliRun run = tune({"--seed", "0 -1", "--levels", "1", "--array", "--json"});
+    CliResult run = tune({"--seed", "0 -1", "--levels", "1", "--array", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     auto array = nlohmann::json::parse(run.out);
     EXPECT_EQ(array["values"], nlohmann::json::parse("[2, 1, 1, 0]"));
@@ -96,7 +68,7 @@ TEST(TuneCommand, ArrayShowsTheShiftedTuneAndItsFlags) {
 }
 
 TEST(TuneCommand, ClampsWithTheProgramsMessage) {
-    const CliRun run = tune({"--levels", "35", "--channels-in-play", "20", "-n", "1", "--json"});
+    const CliResult run = tune({"--levels", "35", "--channels-in-play", "20", "-n", "1", "--json"});
     ASSERT_EQ(run.status, 0);
     EXPECT_THAT(run.err, HasSubstr("Levels: Maximum of 30 levels"));
     EXPECT_THAT(run.err, HasSubstr("Number of MIDI channels to use: Maximum of 16 MIDI channels."));
@@ -107,7 +79,7 @@ TEST(TuneCommand, AnUnreadableValueNamesItsOption) {
     for (const auto& [option, value] : std::vector<std::pair<std::string, std::string>>{
              {"--seed", "0 x 1"}, {"--levels", "many"}, {"--choose-channels-by", "7"}, {"--shift-mode", "9"},
              {"--scale", "none"}, {"--voices", "1 2 q"}, {"--frequency", "0"}, {"--frequency", "-440"}}) {
-        const CliRun run = tune({option, value});
+        const CliResult run = tune({option, value});
         EXPECT_EQ(run.status, 2) << option;
         EXPECT_THAT(run.err, HasSubstr(option)) << option;
     }
@@ -116,22 +88,20 @@ TEST(TuneCommand, AnUnreadableValueNamesItsOption) {
 // An option changes the composition as typing into its field does: an arpeggio typed over a
 // file whose arpeggio follows the scale takes its place.
 TEST(TuneCommand, AnOptionChangesTheCompositionAsItsFieldDoes) {
-    const std::string file = ::testing::TempDir() + "follow_" + std::to_string(::getpid()) + ".cv";
-    std::FILE* out = std::fopen(file.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    std::fputs("Arpeggio Use_ratios //\r\n", out);
-    std::fclose(out);
-    const CliRun run = tune({"--no-config", file, "--arpeggio", "0 4 7", "--seed", "0 1 2", "--levels", "0", "-n", "3",
+    const TempFolder folder;
+    const std::string file = (folder / "follow.cv").string();
+    write_bytes(file, "Arpeggio Use_ratios //\r\n");
+    const CliResult run = tune({"--no-config", file, "--arpeggio", "0 4 7", "--seed", "0 1 2", "--levels", "0", "-n", "3",
                              "--json"});
-    std::remove(file.c_str());
     ASSERT_EQ(run.status, 0) << run.err;
     const auto notes = nlohmann::json::parse(run.out);
     EXPECT_EQ(notes[1]["degree"], 4);
     EXPECT_EQ(notes[2]["degree"], 7);
     // "e19" is nineteen equal steps, in a field as on the command line.
-    const CliRun equal = tune({"--no-config", "--scale", "e19", "--use-ratios", "--seed", "0 1", "--levels", "0", "-n",
+    const CliResult equal = tune({"--no-config", "--scale", "e19", "--use-ratios", "--seed", "0 1", "--levels", "0", "-n",
                                "2", "--json"});
     EXPECT_EQ(nlohmann::json::parse(equal.out)[1]["bend"], 6682);
 }
 
 }  // namespace
+}  // namespace corvane::testing
