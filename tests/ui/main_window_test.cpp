@@ -535,25 +535,5 @@ TEST_F(MainWindowTest, MeanToneDialogMakesTheQuarterCommaScale) {
     EXPECT_TRUE(beats->findChild<QPlainTextEdit*>("beats_text")->toPlainText().startsWith("Frequencies "));
 }
 
-// Writes the pictures of the main window and of the play-along windows where
-// CORVANE_SCREENSHOT names (a .png path; the others get a suffix), for a look at the layout.
-TEST_F(MainWindowTest, Screenshot) {
-    const char* out = std::getenv("CORVANE_SCREENSHOT");
-    if (out == nullptr) GTEST_SKIP() << "set CORVANE_SCREENSHOT to a .png path";
-    start();
-    window->resize(640, 560);
-    QCoreApplication::processEvents();
-    const QString path = QString::fromLocal8Bit(out);
-    EXPECT_TRUE(window->grab().save(path));
-    for (const auto& [code, suffix] : {std::pair{'Y', "-midi-in.png"}, std::pair{'G', "-record.png"},
-                                       std::pair{'O', "-scales-options.png"}}) {
-        ASSERT_TRUE(window->open_window(code));
-        QCoreApplication::processEvents();
-        QWidget* shown = QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget()
-                                                                       : window->findChildren<QDialog*>().last();
-        EXPECT_TRUE(shown->grab().save(QString(path).replace(".png", suffix)));
-    }
-}
-
 }  // namespace
 }  // namespace corvane::ui
