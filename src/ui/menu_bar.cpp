@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 #include "corvane/midi/general_midi.h"
 #include "corvane/ui/main_window.h"
@@ -50,16 +51,25 @@ QStringList with_own_markers(const QStringList& texts) {
     return marked;
 }
 
+// The object name of a menu item, from its text as first shown: "Save &As" is save_as,
+// "&Open MIDI out now" open_midi_out_now (whatever the text says later).
+QString item_name(QString text) {
+    text.remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+    return text.trimmed().toLower().replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("_"));
+}
+
 }  // namespace
 
 QAction* MainWindow::add_command(QMenu& menu, const QString& text, CommandGroup group, std::function<void()> command) {
     QAction* action = menu.addAction(text);
+    action->setObjectName(item_name(text));
     connect(action, &QAction::triggered, this, [this, group, command = std::move(command)] { run(group, command); });
     return action;
 }
 
 void MainWindow::add_option_tick(QMenu& menu, const QString& text, bool files::Settings::*flag) {
     QAction* action = menu.addAction(text);
+    action->setObjectName(item_name(text));
     action->setCheckable(true);
     connect(action, &QAction::triggered, this, [this, flag](bool on) {
         run(CommandGroup::options, [this, flag, on] { context_.settings().*flag = on; });
@@ -184,6 +194,7 @@ void MainWindow::build_out_menu() {
     auto* devices = new QActionGroup(out_menu_);
     for (const auto& item : port.out_menu()) {
         QAction* action = out_menu_->addAction(QString::fromStdString(item.name));
+        action->setObjectName(QStringLiteral("device_%1").arg(item.command - midi::kFirstDeviceCommand));
         action->setCheckable(true);
         action->setChecked(item.command - midi::kFirstDeviceCommand == port.device());
         devices->addAction(action);
@@ -215,6 +226,7 @@ void MainWindow::build_in_menu() {
     const auto& items = midi_in.in_menu();
     for (std::size_t i = 0; i < items.size() && i < static_cast<std::size_t>(midi::kDeviceSlots); ++i) {
         QAction* action = in_menu_->addAction(QString::fromStdString(items[i].name));
+        action->setObjectName(QStringLiteral("device_%1").arg(i));
         action->setCheckable(true);
         devices->addAction(action);
         connect(action, &QAction::triggered, this, [this, command = items[i].command] {
@@ -245,6 +257,7 @@ void MainWindow::build_voice_menu() {
     auto* programs = new QActionGroup(voice_menu_);
     for (int family = 0; family < 16; ++family) {
         QMenu* sub = voice_menu_->addMenu(qt_text(kInstrumentFamilies[static_cast<std::size_t>(family)]));
+        sub->menuAction()->setObjectName(item_name(sub->title()));
         for (int program = family * 8; program < family * 8 + 8; ++program) {
             QAction* action = sub->addAction(qt_text(midi::general_midi_instrument(program)));
             action->setCheckable(true);

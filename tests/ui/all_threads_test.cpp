@@ -111,7 +111,7 @@ TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
     const InFolder here(folder.path());  // where the recording goes
     start();
     vibrato_on_every_voice();
-    menu("&In")->actions()[2]->trigger();
+    item("&In", "open_midi_in_now")->trigger();
     ASSERT_TRUE(inputs.is_open());
     ASSERT_TRUE(window->open_window('2'));
     auto* assignments = window->findChild<NoteAssignmentsWindow*>("note_assignments")->findChild<QTableWidget*>("assignments");

@@ -141,6 +141,13 @@ protected:
         }
         return nullptr;
     }
+    // A menu item by its object name (see item_name in menu_bar.cpp), in the menu or its submenus.
+    QAction* item(const QString& title, const QString& name) const {
+        QMenu* m = menu(title);
+        QAction* found = m != nullptr ? m->findChild<QAction*>(name) : nullptr;
+        EXPECT_NE(found, nullptr) << title.toStdString() << " > " << name.toStdString();
+        return found;
+    }
     static QStringList texts(const QMenu* m) {
         QStringList all;
         for (QAction* action : m->actions()) all << (action->isSeparator() ? QStringLiteral("-") : action->text());

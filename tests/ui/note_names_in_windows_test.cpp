@@ -95,7 +95,7 @@ TEST_F(NoteNamesTest, TheNoteAssignmentsShowNotesAndPercussionByNameAndTakeThemT
 
 TEST_F(NoteNamesTest, TheNotePlayedFromMidiInIsNamed) {
     start();
-    menu("&In")->actions()[2]->trigger();
+    item("&In", "open_midi_in_now")->trigger();
     ASSERT_TRUE(inputs.is_open());
     ASSERT_TRUE(window->open_window('3'));
     auto* details = window->findChild<QDialog*>("midi_in_note_details");

@@ -21,7 +21,7 @@ protected:
     void start_with_midi_in() {
         start();
         QCoreApplication::processEvents();
-        menu("&In")->actions()[2]->trigger();
+        item("&In", "open_midi_in_now")->trigger();
         ASSERT_TRUE(inputs.is_open());
     }
     NoteAssignmentsWindow* open_assignments() {
@@ -168,7 +168,7 @@ TEST_F(NoteWindowsTest, WindowCodesUHAndROpenTheScalesOptionsAtTheirTool) {
 
 TEST_F(NoteWindowsTest, NonMelodicPercussionAndCommandLineOptionsOpenFromTheirMenus) {
     start();
-    QAction* percussion = menu("&Voice")->actions().back();
+    QAction* percussion = item("&Voice", "non_m_perc");
     ASSERT_EQ(percussion->text(), "&Non M. Perc...");
     ASSERT_TRUE(percussion->isEnabled());
     percussion->trigger();

@@ -29,14 +29,14 @@ TEST_F(PlayAlongWindowTest, InMenuListsTheDevicesAndOpensAndClosesMidiIn) {
     QMenu* in = menu("&In");
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(texts(in), (QStringList{"Test keyboard", "-", "&Open MIDI in now", "Options..."}));
-    EXPECT_TRUE(in->actions()[0]->isChecked());
-    in->actions()[2]->trigger();
+    EXPECT_TRUE(item("&In", "device_0")->isChecked());
+    item("&In", "open_midi_in_now")->trigger();
     EXPECT_TRUE(inputs.is_open());
-    EXPECT_EQ(in->actions()[2]->text(), "&Close MIDI in now");
-    in->actions()[2]->trigger();
+    EXPECT_EQ(item("&In", "open_midi_in_now")->text(), "&Close MIDI in now");
+    item("&In", "open_midi_in_now")->trigger();
     EXPECT_FALSE(inputs.is_open());
-    EXPECT_EQ(in->actions()[2]->text(), "&Open MIDI in now");
-    in->actions()[3]->trigger();
+    EXPECT_EQ(item("&In", "open_midi_in_now")->text(), "&Open MIDI in now");
+    item("&In", "options")->trigger();
     auto* options = window->findChild<MidiInOptionsDialog*>("midi_in_options");
     ASSERT_NE(options, nullptr);
     EXPECT_TRUE(options->isVisible());
@@ -48,7 +48,7 @@ TEST_F(PlayAlongWindowTest, MidiInOpensAtStartWhenTheConfigurationAsks) {
     std::ofstream(folder / "Corvane.ini") << "open_midi_in_at_start_of_session=1\r\n";
     start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return inputs.is_open(); }, 2000));
-    EXPECT_EQ(menu("&In")->actions()[2]->text(), "&Close MIDI in now");
+    EXPECT_EQ(item("&In", "open_midi_in_now")->text(), "&Close MIDI in now");
     window->exit_program();
     QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
     EXPECT_EQ(written.value("Version " CORVANE_VERSION "/MidiInDevice").toString(), "0");
@@ -69,7 +69,7 @@ TEST_F(PlayAlongWindowTest, PitchWheelRetunesTheCompositionAndMarksItChanged) {
     start();
     QCoreApplication::processEvents();
     const double before = context->composition().Frequency_of_lowest_note;
-    menu("&In")->actions()[2]->trigger();
+    item("&In", "open_midi_in_now")->trigger();
     ASSERT_TRUE(inputs.inject(0xE0, 0x7F, 0x7F));  // the wheel right up: 16383
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle().endsWith('*'); }, 2000));
     const double expected = before * std::exp2((16383.0 - 8192.0) / 8192.0 / 12.0);
@@ -93,7 +93,7 @@ TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFormatZeroFileAndGuardsSaveAndE
     EXPECT_TRUE(reporter.entries().back().message.starts_with("Tick Enable recording first."));
 
     dialog->findChild<QCheckBox*>("enable_recording")->setChecked(true);
-    menu("&Out")->actions()[3]->trigger();  // a recording hears only what goes to an open port
+    item("&Out", "open_midi_out_now")->trigger();  // a recording hears only what goes to an open port
     QTest::mouseClick(button, Qt::LeftButton);
     auto& recorder = context->play_along().recorder();
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.recording_now(); }, 3000));
