@@ -100,6 +100,11 @@ TEST(Expression, NumberReadFlagAndDefault) {
     EXPECT_FALSE(evaluate_expression("hello", PitchForm::ratio).number_read);
     EXPECT_DOUBLE_EQ(evaluate_or_default("xyz", 7.0, PitchForm::ratio), 7.0);
     EXPECT_DOUBLE_EQ(evaluate_or_default("3", 7.0, PitchForm::ratio), 3.0);
+    // A sign or points with no number after them leave the expression incomplete.
+    for (const std::string_view incomplete : {"-", "3*-", "..5", "2+.-"}) {
+        EXPECT_FALSE(evaluate_expression(incomplete, PitchForm::ratio).complete) << incomplete;
+    }
+    EXPECT_TRUE(evaluate_expression("-.5", PitchForm::ratio).complete);
 }
 
 TEST(Expression, DeepNestingAndLongTokensStayBounded) {

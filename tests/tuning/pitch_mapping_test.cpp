@@ -23,6 +23,8 @@ TEST(DegreeRatio, ArithmeticAndOneEntryScales) {
     const std::vector<double> arithmetic{0.5, 0.75, 1};
     EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, 2), 3.0);
     EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, 1), 1.75);
+    EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, 0), 1.5);   // the first entry: no period down
+    EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, -2), 0.0);  // a whole period down
     const std::vector<double> one{1};
     EXPECT_DOUBLE_EQ(degree_ratio(one, 3), 4.0);
     EXPECT_DOUBLE_EQ(degree_ratio(one, -3), 0.25);

@@ -82,8 +82,10 @@ TEST(ChooseModeForm, VoicesAreIndependentAndClamped) {
     const auto minor = read_absolute("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
     ModeVoices voices{};
     voices[7].force = 2;
-    EXPECT_EQ(choose_mode_form(5, minor, voices, 42), 8);  // voice 42 shares slot 7
+    EXPECT_EQ(choose_mode_form(5, minor, voices, 42), 8);  // voice 42 shares slot 7, forced down
     EXPECT_EQ(choose_mode_form(5, minor, voices, 0), 9);
+    voices[7].force = 1;
+    EXPECT_EQ(choose_mode_form(5, minor, voices, 7), 9);  // forced up, though the last went down
     const auto pentatonic = read_absolute("0 2 4 7 9 12");
     EXPECT_EQ(choose_mode_form(-1, pentatonic, voices, 3), -3);
 }
