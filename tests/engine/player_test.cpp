@@ -107,6 +107,23 @@ TEST_F(PlayerTest, FirstNoteSendsProgramAndBendBeforeTheNote) {
     EXPECT_EQ(first, expected);
 }
 
+// Play starts one timer resolution after Play; a channel at volume 0 sounds nothing (a
+// note-on of velocity 0 would be a note-off).
+TEST_F(PlayerTest, PlayStartsAfterOneTimerResolutionAndSilentChannelsSoundNothing) {
+    settings.uTimerRes = 1;
+    player.start();
+    timers.advance_to(1001);
+    ASSERT_FALSE(sender.notes().empty());
+    EXPECT_EQ(sender.notes().front(), on(1001, 0, 60));
+    player.stop();
+    timers.advance_to(2000);
+    sender.sent.clear();
+    composition.Volumes_for_channels[0] = 0;
+    player.start();
+    timers.advance_to(2300);
+    EXPECT_EQ(sender.notes(), std::vector<Message>{});
+}
+
 TEST_F(PlayerTest, LookAheadSoundsEachNoteTwoComputedNotesLater) {
     settings.iLookAhead = 3;
     set_seed_text("0 1 2 3 4");
