@@ -3,14 +3,15 @@
 #include <cmath>
 
 #include "corvane/midi/general_midi.h"
+#include "corvane/platform/midi_message.h"
 #include "number_text.h"
 
 namespace corvane::midi::detail {
 namespace {
 
 constexpr double kPercentPerStep = 100.0 / 127.0;
-constexpr double kCentsPerBendStep = 0.0244140625;  // 200 cents over 8192 steps
-constexpr int kBendCentre = 8192;
+// The dump reads a bend as at the usual range of two semitones either way.
+constexpr double kCentsPerBendStep = 100.0 / platform::kBendStepsPerSemitone;
 constexpr std::size_t kMaxShownText = 9999;
 
 // How a controller's value is written after its label.
@@ -205,7 +206,7 @@ void append_channel(std::string& out, std::string_view prefix, int channel) {
 }
 
 void append_pitch_bend(std::string& out, int channel, int data1, int data2) {
-    const int value = (data2 << 7 | data1) - kBendCentre;
+    const int value = (data2 << 7 | data1) - platform::kBendCentre;
     double cents = value * kCentsPerBendStep;
     if (std::fabs(cents) < 1e-50) cents = 0;
     append_channel(out, "ch. ", channel);
