@@ -1,13 +1,16 @@
 // Every tick of the player runs on the timer thread, where nothing may be allocated: this
-// suite counts global allocations while a player plays on a simulated clock.
+// suite counts global allocations while a player plays on a simulated clock, under every
+// channel rule, a formula of every letter, every channel shift and a seed of 1000 values.
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "../allocation_counter.h"
 
+#include "corvane/engine/degree_mapping.h"
 #include "corvane/engine/player.h"
 #include "corvane/engine/seed.h"
 #include "corvane/platform/manual_timer_service.h"
@@ -31,18 +34,34 @@ struct QuietListener final : PlayerListener {
 
 struct Setup {
     std::string_view seed = "0 2 -1 1";
+    int seed_length = 0;  // when not 0, a long seed of this many values instead
     int channels = 1;
     int rule = 4;
     std::string_view formula = "N+H+1";
     double sustain = 1;
     bool skip = false;
     int look_ahead = 0;
+    ShiftMode shift = ShiftMode::octave;
 };
+
+long allocations_while(const auto& work) {
+    const long before = testing::allocations_on_this_thread();
+    work();
+    return testing::allocations_on_this_thread() - before;
+}
 
 long allocations_while_playing(const Setup& setup) {
     Composition composition;
     composition.Note_length = 0.01;
     set_seed(composition, read_seed(setup.seed, SeedStrictness::lenient)->values);
+    if (setup.seed_length > 0) {
+        std::vector<int> values;
+        for (int i = 0; i < setup.seed_length; ++i) values.push_back((i * 7) % 23 - 11);
+        set_seed(composition, values);
+    }
+    composition.shift_by_octave_or_arpeggio = static_cast<int>(setup.shift);
+    composition.Arpeggio =
+        tuning::read_step_list("0 2 4 5 7 9 11 12 | 0 1 3 5 7 8 10 12", tuning::ListNotation::absolute);
     composition.Levels = 6;
     composition.Sustain = setup.sustain;
     composition.Channels_in_Play = setup.channels;
@@ -62,16 +81,24 @@ long allocations_while_playing(const Setup& setup) {
     Player player(composition, settings, voices, timers, clock, keys, &listener);
     player.start();
     timers.advance_to(50);  // past the start
-    const long before = testing::allocations_on_this_thread();
-    timers.advance_to(60'000);
-    const long during = testing::allocations_on_this_thread() - before;
+    const long during = allocations_while([&] { timers.advance_to(60'000); });
     EXPECT_GT(sender.sent, 1000);
     EXPECT_TRUE(player.playing());
     return during;
 }
 
 TEST(PlayerAllocation, TicksAllocateNothing) {
+    EXPECT_EQ(allocations_while([] { ::operator delete(::operator new(16)); }), 1);  // the counter counts
     EXPECT_EQ(allocations_while_playing({}), 0);
+    EXPECT_EQ(allocations_while_playing({.channels = 5, .rule = 2, .formula = "(N+H+1)*2-L+S+P+M+Y+C+T/3",
+                                         .shift = ShiftMode::arpeggio}),
+              0);
+    for (const int rule : {0, 1, 3, 4, 5}) {
+        EXPECT_EQ(allocations_while_playing({.seed_length = 1000, .channels = 16, .rule = rule,
+                                             .shift = ShiftMode::modulate_by_arpeggio_degree}),
+                  0)
+            << rule;
+    }
     EXPECT_EQ(allocations_while_playing({.channels = 3, .rule = 5}), 0);
     EXPECT_EQ(allocations_while_playing({.channels = 4, .rule = 2, .formula = "N+H*2+C"}), 0);
     EXPECT_EQ(allocations_while_playing({.channels = 3, .rule = 2, .formula = "L*2"}), 0);
