@@ -1,6 +1,7 @@
 #include "corvane/engine/composition.h"
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -24,54 +25,39 @@ TEST(NewComposition, ParsesItsScaleAndArpeggioAndLeavesChannelNineSilent) {
     }
 }
 
-TEST(NewComposition, OptionalFieldsAreOffWithTheirFirstValues) {
-    const Composition c;
-    EXPECT_FALSE(c.has_Top_note_length || c.has_Top_note_volume || c.has_Note_timing_shift ||
-                 c.has_times_by_melody_pos || c.has_volumes_by_melody_pos || c.Use_ratios);
-    EXPECT_EQ(c.Top_note_length, 0.0625);
-    EXPECT_EQ(c.Note_timing_shift, 0.5);
-    EXPECT_EQ(c.Top_note_volume, 0.5);
-    EXPECT_THAT(c.times_by_melody_pos, ElementsAre(1, 1, 1));
-    EXPECT_THAT(c.volumes_by_melody_pos, ElementsAre(1, 1, 1));
-    EXPECT_EQ(c.SustainSlots(), 1);
-}
-
-TEST(Limits, LevelsAboveTheTopAreReportedBelowZeroSilently) {
-    Composition c;
-    platform::RecordingReporter reporter;
-    EXPECT_EQ(set_levels(c, 35, reporter), 29);
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
-    EXPECT_EQ(reporter.entries()[0].caption, "Levels");
-    reporter.clear();
-    EXPECT_EQ(set_levels(c, -2, reporter), 0);
-    EXPECT_EQ(set_levels(c, 29, reporter), 29);
-    EXPECT_TRUE(reporter.entries().empty());
-}
-
-TEST(Limits, SustainIsKeptWithinZeroToThreeHundred) {
-    Composition c;
-    platform::RecordingReporter reporter;
-    EXPECT_EQ(set_sustain(c, 301, reporter), 300.0);
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message,
-              "Maximum of 300 notes to be played simultaneously.\n\nSustain can't exceed this value.");
-    EXPECT_EQ(reporter.entries()[0].caption, "Notes in chord");
-    reporter.clear();
-    EXPECT_EQ(set_sustain(c, -1, reporter), 0.0);
-    EXPECT_TRUE(reporter.entries().empty());
-}
-
-TEST(Limits, ChannelsInPlayAreOneToSixteen) {
-    Composition c;
-    platform::RecordingReporter reporter;
-    EXPECT_EQ(set_channels_in_play(c, 17, reporter), 16);
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 16 MIDI channels.");
-    EXPECT_EQ(reporter.entries()[0].caption, "Number of MIDI channels to use");
-    reporter.clear();
-    EXPECT_EQ(set_channels_in_play(c, 0, reporter), 1);
-    EXPECT_TRUE(reporter.entries().empty());
+// Too large is held at the top and said; too small is held at the bottom without a word.
+TEST(Limits, LevelsSustainAndChannelsAreHeldWithinTheirRanges) {
+    struct Case {
+        std::function<double(Composition&, double, platform::Reporter&)> set;
+        double too_large, top;
+        const char* message;
+        const char* caption;
+        double too_small, bottom;
+    };
+    const std::vector<Case> cases{
+        {[](Composition& c, double v, platform::Reporter& r) { return set_levels(c, static_cast<long long>(v), r); },
+         35, 29, "Maximum of 30 levels", "Levels", -2, 0},
+        {[](Composition& c, double v, platform::Reporter& r) { return set_sustain(c, v, r); }, 301, 300,
+         "Maximum of 300 notes to be played simultaneously.\n\nSustain can't exceed this value.", "Notes in chord", -1,
+         0},
+        {[](Composition& c, double v, platform::Reporter& r) {
+             return set_channels_in_play(c, static_cast<long long>(v), r);
+         },
+         17, 16, "Maximum of 16 MIDI channels.", "Number of MIDI channels to use", 0, 1},
+    };
+    for (const Case& limit : cases) {
+        SCOPED_TRACE(limit.caption);
+        Composition c;
+        platform::RecordingReporter reporter;
+        EXPECT_EQ(limit.set(c, limit.too_large, reporter), limit.top);
+        ASSERT_EQ(reporter.entries().size(), 1u);
+        EXPECT_EQ(reporter.entries()[0].message, limit.message);
+        EXPECT_EQ(reporter.entries()[0].caption, limit.caption);
+        reporter.clear();
+        EXPECT_EQ(limit.set(c, limit.too_small, reporter), limit.bottom);
+        EXPECT_EQ(limit.set(c, limit.top, reporter), limit.top);
+        EXPECT_TRUE(reporter.entries().empty());
+    }
 }
 
 TEST(Limits, ListsAreCutToAThousandValues) {
