@@ -1,6 +1,7 @@
 // The one safe save every writer goes through: what is on disk before, during and after.
 #include "corvane/platform/file_save.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -75,6 +76,24 @@ TEST(FileSave, ADeviceIsWrittenInPlaceAndItsErrorComesBack) {
     EXPECT_EQ(save.write("text"), ENOSPC);
     EXPECT_EQ(save.commit(), 0);
     EXPECT_TRUE(corvane::testing::dev_full_is_intact());
+}
+
+// "-o /dev/stdout" with the output redirected to a file writes into that file.
+TEST(FileSave, AFileAlreadyOpenIsWrittenInPlaceThroughItsDeviceName) {
+    TempFolder folder;
+    const fs::path path = folder / "dump.hex";
+    write_bytes(path, "earlier");
+    const int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    FileSave save;
+    ASSERT_EQ(save.open("/dev/fd/" + std::to_string(fd)), 0);
+    ASSERT_EQ(save.write("new"), 0);
+    ASSERT_EQ(save.commit(), 0);
+    std::string seen(3, ' ');
+    EXPECT_EQ(::pread(fd, seen.data(), seen.size(), 0), 3);
+    ::close(fd);
+    EXPECT_EQ(seen, "new");  // the open file itself, not one put in its place
+    EXPECT_EQ(files_in(folder.path()), 1U);
 }
 
 TEST(FileSave, AFileThatGrowsTooLargeFailsAndTheCommitIsNotNeeded) {

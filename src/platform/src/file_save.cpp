@@ -45,6 +45,13 @@ fs::path followed_link(const fs::path& path) {
     return ec ? path : target;
 }
 
+// /dev/stdout, /dev/fd/3 and the like name a file already open, perhaps a regular file the
+// shell redirected to: replacing what they lead to would leave the open file behind.
+bool names_an_open_file(const fs::path& path) {
+    const std::string text = path.lexically_normal().string();
+    return text.rfind("/dev/", 0) == 0 || text.rfind("/proc/", 0) == 0;
+}
+
 // A new file beside `target` under a name no one else uses.
 int create_temporary_beside(const fs::path& target, fs::path& temporary) {
     const std::string stem = temporary_stem(target);
@@ -67,7 +74,8 @@ FileSave::~FileSave() { abandon(); }
 
 int FileSave::open(const fs::path& target, SaveWay way) {
     abandon();
-    target_ = followed_link(target);
+    if (names_an_open_file(target)) way = way == SaveWay::replace ? SaveWay::in_place_emptied : way;
+    target_ = names_an_open_file(target) ? target : followed_link(target);
     temporary_.clear();
     if (way == SaveWay::replace && replaceable_by_rename(target_)) {
         fd_ = create_temporary_beside(target_, temporary_);
