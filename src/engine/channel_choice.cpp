@@ -188,8 +188,7 @@ bool select_channel_rule(Composition& c, int rule) {
 
 bool plays_simultaneous_notes(const Composition& c) {
     if (c.channel_rule() == ChannelRule::by_level_simultaneous) return true;
-    return c.channel_rule() == ChannelRule::formula && c.ccbo_sym_chs &&
-           formula_uses_level(c.sz_ccbo_formula);
+    return c.formula_with_one_note_per_channel() && formula_uses_level(c.sz_ccbo_formula);
 }
 
 std::string channels_in_play_status(const Composition& c) {

@@ -128,8 +128,6 @@ bool Player::uses_simultaneous_levels() const {
     return c.channel_rule() == ChannelRule::by_level && c.seed_length() > 1;
 }
 
-bool Player::formula_rule_with_sym_chs() const { return composition_.formula_with_one_note_per_channel(); }
-
 // Steps to the next note. With skipping on, notes are passed over while play is behind:
 //  - rendering a file, a note that with the notes passed over before it lasts no longer than
 //    the file's time resolution (nothing a file could hold);
@@ -624,7 +622,7 @@ void Player::end_notes() {
             voices_.stop_note_from_player(note, level > 0, slots);
             note = SoundingNote{};
         }
-    } else if (!formula_rule_with_sym_chs()) {
+    } else if (!composition_.formula_with_one_note_per_channel()) {
         voices_.stop_note_from_player(last_note_, false, slots);
         last_note_ = SoundingNote{};
     }
@@ -653,7 +651,7 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record, b
     }
     if (!sound) return {};
     const bool one_note_per_channel =
-        formula_rule_with_sym_chs() || !c.ccbo_multiple_notes_in_same_channel ||
+        c.formula_with_one_note_per_channel() || !c.ccbo_multiple_notes_in_same_channel ||
         c.channel_rule() == ChannelRule::by_level_simultaneous;
     if (one_note_per_channel) voices_.end_voice_notes(channel);
     const int program = c.Voices_for_channels[static_cast<std::size_t>(channel)];

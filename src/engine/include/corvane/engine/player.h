@@ -177,7 +177,6 @@ private:
     double elapsed_secs() const;
     void post_display_update(bool force);
     void check_priority();
-    bool formula_rule_with_sym_chs() const;
 
     const Composition& composition_;
     const PlayerSettings& settings_;
