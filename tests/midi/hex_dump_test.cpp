@@ -159,6 +159,16 @@ TEST(HexDump, RegisteredParametersNameTheDataEntryThatFollows) {
     EXPECT_TRUE(has_line(text, ":00b36401;channel 4 controller  - fine rpn 1 (fine tuning)"));
     EXPECT_TRUE(has_line(text, ":00b30640;channel 4 controller - Data Entry, MSB 64"));
     EXPECT_TRUE(has_line(text, ":00b36409;channel 4 controller  - fine rpn 9 (not recognised)"));
+    const std::string names = dump(cat({header(0, 1, 96), track_chunk(cat({{0x00, 0xB0, 100, 2}, {0x00, 0xB0, 100, 3},
+                                                                           {0x00, 0xB0, 100, 4}, {0x00, 0xB0, 100, 5},
+                                                                           {0x00, 0xB0, 123, 0}, kEndOfTrack}))}));
+    for (const char* line : {":00b06402;channel 1 controller  - fine rpn 2 (coarse tuning)",
+                             ":00b06403;channel 1 controller  - fine rpn 3 (tuning program select)",
+                             ":00b06404;channel 1 controller  - fine rpn 4 (tuning bank select)",
+                             ":00b06405;channel 1 controller  - fine rpn 5 (not recognised)",
+                             ":00b07b00;channel 1 controller  - All notes off"}) {
+        EXPECT_TRUE(has_line(names, line)) << line << "\n" << names;
+    }
 }
 
 TEST(HexDump, ControllersChannelMessagesAndMetaEvents) {
@@ -222,6 +232,11 @@ TEST(HexDump, TimesFollowTheGivenRateOrTheFilesTempo) {
     const std::string text = dump(cat({header(1, 2, 100), tempo_track, music}));
     EXPECT_TRUE(has_line(text, ":8148903c01;ch. 1 note on 60 vel. 1 ...time 2 delta time 2")) << text;
     EXPECT_TRUE(has_line(text, ":8148803c00;ch. 1 note off 60 vel. 0 ...time 3 delta time 1")) << text;
+
+    // A header too short to give the division: 1000 ticks a second.
+    const std::string short_header =
+        dump(cat({{'M', 'T', 'h', 'd', 0, 0, 0, 4, 0, 0, 0, 1}, track_chunk(cat({{0x87, 0x68, 0x90, 60, 1}, kEndOfTrack}))}));
+    EXPECT_TRUE(has_line(short_header, ":8768903c01;ch. 1 note on 60 vel. 1 ...time 1 delta time 1")) << short_header;
 }
 
 // ---- files that are not well formed ---------------------------------------------------
