@@ -101,17 +101,15 @@ protected:
         std::array<int, 16> bend{};
         bend.fill(8192);
         std::vector<NoteWithBend> notes;
-        for (const Sent& s : sent_since(0)) {
+        const auto all = sent_since(0);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const Sent& s = all[i];
             if (s.kind == 0xE0) bend[static_cast<std::size_t>(s.channel)] = s.data2 << 7 | s.data1;
-            if (s.kind == 0x90 && s.data2 > 0) notes.push_back({s.channel, s.data1, s.data2, bend[static_cast<std::size_t>(s.channel)]});
+            if (i >= first && s.kind == 0x90 && s.data2 > 0) {
+                notes.push_back({s.channel, s.data1, s.data2, bend[static_cast<std::size_t>(s.channel)]});
+            }
         }
-        const std::size_t before = [&] {
-            std::size_t n = 0;
-            const auto all = sent_since(0);
-            for (std::size_t i = 0; i < first && i < all.size(); ++i) n += (all[i].kind == 0x90 && all[i].data2 > 0) ? 1 : 0;
-            return n;
-        }();
-        return {notes.begin() + static_cast<std::ptrdiff_t>(before), notes.end()};
+        return notes;
     }
     std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) const {
         std::vector<Sent> out;
@@ -545,6 +543,9 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
     play(0x90, 60, 100);
     play(0x90, 61, 100);
     play(0x80, 61, 0);
+    play(0xB0, 64, 127);  // the pedal holds 62 (output 64) past the stop
+    play(0x90, 62, 100);
+    play(0x80, 62, 0);
     std::this_thread::sleep_for(520ms);
     const std::string status = recorder.status_text();
     EXPECT_EQ(status.rfind("Saved: ", 0), 0u);
@@ -562,11 +563,13 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
                                                   [](const SmfEvent& e) { return e.bytes[0] < 0xF0; });
     ASSERT_NE(first_channel_event, track.events.end());
     EXPECT_EQ(first_channel_event->bytes, (std::vector<std::uint8_t>{0xB0, 11, 127}));
-    const std::vector<std::vector<std::uint8_t>> expected{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}};
+    const std::vector<std::vector<std::uint8_t>> expected{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}, {0x92, 64, 50}};
     std::vector<std::vector<std::uint8_t>> got;
     for (const auto& e : notes(track)) got.push_back(e.bytes);
-    EXPECT_EQ(got, expected);  // no note 100, no note-off for the held 60
+    EXPECT_EQ(got, expected);  // no note 100, no note-off for the held 60 and 64
     EXPECT_EQ(end_of_tracks(track), 1);
+    EXPECT_EQ(track.events.back().bytes, (std::vector<std::uint8_t>{0xFF, 0x2F}));
+    for (const auto& e : track.events) EXPECT_NE(e.bytes[0] == 0xFF ? e.bytes[1] : 0, 0x59) << "a recording names no key";
     for (std::size_t i = 1; i < track.events.size(); ++i) EXPECT_LE(track.events[i - 1].tick, track.events[i].tick);
 }
 
