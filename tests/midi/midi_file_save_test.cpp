@@ -151,14 +151,6 @@ TEST_F(MidiFileSaveTest, StopLeavesAValidShorterFileAndLaterTracksAsEmptyChunks)
     for (std::size_t t = 3; t < file.tracks.size(); ++t) EXPECT_TRUE(note_ons(file.tracks[t]).empty());
 }
 
-TEST_F(MidiFileSaveTest, AFolderThatDoesNotExistIsReported) {
-    result = render_midi_file(folder / "no" / "such" / "x.mid", composition, settings, player, voices, reporter, abort);
-    EXPECT_FALSE(result.written);
-    ASSERT_FALSE(reporter.entries().empty());
-    EXPECT_EQ(reporter.entries()[0].caption.rfind("Error saving to ", 0), 0u);
-    EXPECT_TRUE(abort.load());
-}
-
 TEST_F(MidiFileSaveTest, AutomaticKeySignatureFollowsTheMode) {
     settings.mf_auto_generate_key_signatures = true;
     const SmfFile file = save();

@@ -14,6 +14,7 @@
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/platform/recording_output.h"
 #include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/step_list.h"
 #include "midi_test_support.h"
 #include "smf_reader.h"
 
@@ -37,6 +38,9 @@ struct Sent {
     int data1 = 0;
     int data2 = 0;
     bool operator==(const Sent&) const = default;
+    friend void PrintTo(const Sent& s, std::ostream* os) {
+        *os << std::hex << "{" << s.kind << " " << s.channel << " " << std::dec << s.data1 << " " << s.data2 << "}";
+    }
 };
 
 struct NoteWithBend {
@@ -97,17 +101,15 @@ protected:
         std::array<int, 16> bend{};
         bend.fill(8192);
         std::vector<NoteWithBend> notes;
-        for (const Sent& s : sent_since(0)) {
+        const auto all = sent_since(0);
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const Sent& s = all[i];
             if (s.kind == 0xE0) bend[static_cast<std::size_t>(s.channel)] = s.data2 << 7 | s.data1;
-            if (s.kind == 0x90 && s.data2 > 0) notes.push_back({s.channel, s.data1, s.data2, bend[static_cast<std::size_t>(s.channel)]});
+            if (i >= first && s.kind == 0x90 && s.data2 > 0) {
+                notes.push_back({s.channel, s.data1, s.data2, bend[static_cast<std::size_t>(s.channel)]});
+            }
         }
-        const std::size_t before = [&] {
-            std::size_t n = 0;
-            const auto all = sent_since(0);
-            for (std::size_t i = 0; i < first && i < all.size(); ++i) n += (all[i].kind == 0x90 && all[i].data2 > 0) ? 1 : 0;
-            return n;
-        }();
-        return {notes.begin() + static_cast<std::ptrdiff_t>(before), notes.end()};
+        return notes;
     }
     std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) const {
         std::vector<Sent> out;
@@ -283,25 +285,102 @@ TEST_F(PlayAlongTest, ACapturedNoteGoesToTheEditorAndIsNeitherPlayedNorTakenAsAC
     EXPECT_EQ(notes_since(before).size(), 1U);
 }
 
+// Two keys that play one output note: it ends only when both are up.
+TEST_F(PlayAlongTest, AnOutputNoteSharedByTwoKeysEndsWithTheLastOfThem) {
+    for (const int note : {60, 72}) settings.iModeForMidiInNotes[static_cast<std::size_t>(note)] = 0;
+    settings.iScalePosForMidiInNote[72] = 0;  // both keys play position 0
+    playback.port().open();
+    const std::size_t before = mark();
+    play(0x90, 60, 100);
+    play(0x90, 72, 100);
+    play(0x80, 60, 0);
+    play(0x80, 72, 0);
+    play(0x90, 72, 100);
+    play(0x80, 72, 0);
+    // The second key strikes the note again; the first key's release leaves it sounding.
+    const Sent on{0x90, 0, 60, 50}, off{0x90, 0, 60, 0};
+    EXPECT_EQ(sent_since(before), (std::vector<Sent>{{0xC0, 0, 73, 0}, on, off, on, off, on, off}));
+}
+
+// System messages pass through whole; only active sensing is told to the listener.
+TEST_F(PlayAlongTest, SystemMessagesPassThroughAndActiveSensingIsTold) {
+    struct Sensing : MidiInListener {
+        int told = 0;
+        void active_sensing() override { ++told; }
+    } listener;
+    play_along.midi_in_play().set_listener(&listener);
+    playback.port().open();
+    const std::size_t before = mark();
+    play(0xF8, 0, 0);
+    play(0xFE, 0, 0);
+    play(0xF2, 5, 6);
+    EXPECT_EQ(sent_since(before), (std::vector<Sent>{{0xF0, 8, 0, 0}, {0xF0, 14, 0, 0}, {0xF0, 2, 5, 6}}));
+    EXPECT_EQ(listener.told, 1);
+}
+
 // ---------------------------------------------------------------------------------------
 // Keyboard presets
 
-TEST(MidiInPresets, ThirteenNamedPresetsEachRecognisedAfterItIsApplied) {
-    ASSERT_EQ(midi_in_preset_names().size(), 13u);
-    EXPECT_EQ(midi_in_preset_names()[0], "Two channels, left and right");
-    EXPECT_EQ(midi_in_preset_names()[11], "Acoustic Grand Piano, equal temperament");
-    for (int preset = 0; preset < kMidiInPresetCount; ++preset) {
+// Each preset: its name, the voices of keys 0, 47, 59, 60 and 127, the first note, the
+// programs of voices 0..2 (-1: left as they were), the scale, and whether it has the drums.
+TEST(MidiInPresets, EachPresetSetsItsKeysProgramsAndScaleAndIsRecognisedAfterwards) {
+    struct Preset {
+        std::string_view name;
+        std::array<int, 5> voices;
+        int first_note;
+        std::array<int, 3> programs;
+        std::string_view scale;
+        bool percussion = false;
+    };
+    const std::vector<Preset> presets{
+        {"Two channels, left and right", {1, 1, 1, 0, 0}, 60, {-1, -1, -1}, ""},
+        {"New channel every two octaves", {0, 1, 2, 2, 5}, 60, {-1, -1, -1}, ""},
+        {"New channel for each octave", {0, 3, 4, 5, 10}, 60, {-1, -1, -1}, ""},
+        {"Channel 1, middle C as first note", {0, 0, 0, 0, 0}, 60, {-1, -1, -1}, ""},
+        {"Channel 1", {0, 0, 0, 0, 0}, 0, {-1, -1, -1}, ""},
+        {"All non melodic percussion + vibraphone", {0, 0, 0, 0, 0}, 60, {11, -1, -1}, "Equal Temperament (M)", true},
+        {"Marimba, Just intonation, Modulation array", {0, 3, 4, 5, 10}, 60, {12, 12, 12}, "Just temperament twelve tone (M)"},
+        {"Shanai and Oboe, Arabic 17 tone pythagorean", {1, 1, 1, 0, 0}, 60, {111, 68, -1}, "Arabic 17-tone Pythagorean (M)"},
+        {"Church organ, quarter comma mean tone", {0, 0, 0, 0, 0}, 60, {19, -1, -1}, "Quarter comma Mean-tone (M)"},
+        {"Kalimba and whistle, Pygmie scale", {1, 1, 1, 0, 0}, 61, {78, 108, -1}, "Pygmie scale"},
+        {"Sitar, Indian Shruti scale", {0, 0, 0, 0, 0}, 60, {104, -1, -1}, "Indian Shruti scale (M)"},
+        {"Acoustic Grand Piano, equal temperament", {0, 0, 0, 0, 0}, 48, {0, -1, -1}, "Equal Temperament (M)"},
+        {"String trio, well temperament of the later 18th century", {2, 2, 1, 0, 0}, 60, {40, 41, 42},
+         "Well temperament, later 18th century (M)"},
+    };
+    ASSERT_EQ(midi_in_preset_names().size(), presets.size());
+    MidiInTable drums{};
+    for (int note = 35; note <= 81; ++note) drums[static_cast<std::size_t>(note)] = note;
+    const KeyPattern black_keys{false, true, false, true, false, false, true, false, true, false, true, false};
+    for (int i = 0; i < kMidiInPresetCount; ++i) {
+        const Preset& p = presets[static_cast<std::size_t>(i)];
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(midi_in_preset_names()[static_cast<std::size_t>(i)], p.name);
         PlayAlongSettings settings;
+        settings.iModeForMidiInNotes[5] = 3;
         engine::Composition composition;
-        ASSERT_TRUE(apply_midi_in_preset(preset, settings, composition));
-        EXPECT_EQ(settings.iMidiInPresets, preset);
-        EXPECT_EQ(matching_midi_in_preset(settings, composition), preset) << midi_in_preset_names()[static_cast<std::size_t>(preset)];
+        composition.Intervals_Title = "mine";
+        const auto before = composition.Voices_for_channels;
+        ASSERT_TRUE(apply_midi_in_preset(i, settings, composition));
+        EXPECT_EQ(settings.iMidiInPresets, i);
+        const auto& v = settings.iVoiceChannelForMidiInNote;
+        EXPECT_EQ((std::array<int, 5>{v[0], v[47], v[59], v[60], v[127]}), p.voices);
+        EXPECT_EQ(settings.n1stMidiInNoteForVoiceChannel, p.first_note);
+        EXPECT_EQ(settings.key_pattern, i == 9 ? black_keys : kEveryKey);
+        EXPECT_EQ(settings.iNonMelodicPercussionForMidiInNote, p.percussion ? drums : MidiInTable{});
+        EXPECT_EQ(settings.iModeForMidiInNotes, default_midi_in_table(MidiInTableKind::mode));
+        for (std::size_t voice = 0; voice < 3; ++voice) {
+            EXPECT_EQ(composition.Voices_for_channels[voice], p.programs[voice] < 0 ? before[voice] : p.programs[voice]);
+        }
+        EXPECT_EQ(composition.Intervals_Title, p.scale.empty() ? "mine" : p.scale);
+        EXPECT_EQ(matching_midi_in_preset(settings, composition), i);
     }
     PlayAlongSettings settings;
     engine::Composition composition;
+    EXPECT_FALSE(apply_midi_in_preset(kMidiInPresetCount, settings, composition));
+    EXPECT_FALSE(apply_midi_in_preset(-1, settings, composition));
+    EXPECT_EQ(settings.iMidiInPresets, -1);
     apply_midi_in_preset(10, settings, composition);
-    EXPECT_EQ(composition.Intervals_Title, "Indian Shruti scale (M)");
-    EXPECT_EQ(composition.Voices_for_channels[0], 104);
     composition.Voices_for_channels[0] = 0;  // another instrument: no longer that preset
     EXPECT_NE(matching_midi_in_preset(settings, composition), 10);
     settings.iVoiceChannelForMidiInNote[5] = 7;
@@ -319,6 +398,15 @@ TEST_F(PlayAlongTest, AKeyPatternCountsOnlyItsKeys) {
     settings.start_at_same_note_for_sa_repeat = true;
     EXPECT_EQ(play_along.midi_in_play().scale_position(72), 5);
     EXPECT_EQ(play_along.midi_in_play().scale_position(71), 6);
+}
+
+// A cycle of one arpeggio step over twelve keys: each octave of keys moves one step on.
+TEST_F(PlayAlongTest, StartingEachOctaveOnTheSameNoteFollowsTheArpeggioLength) {
+    settings.start_at_same_note_for_sa_repeat = true;
+    composition.Arpeggio = tuning::read_step_list("0 12", tuning::ListNotation::absolute);
+    const MidiInPlay& in = play_along.midi_in_play();
+    EXPECT_EQ((std::vector<int>{in.scale_position(60), in.scale_position(72), in.scale_position(73), in.scale_position(59)}),
+              (std::vector<int>{0, 1, 2, 10}));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -455,6 +543,9 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
     play(0x90, 60, 100);
     play(0x90, 61, 100);
     play(0x80, 61, 0);
+    play(0xB0, 64, 127);  // the pedal holds 62 (output 64) past the stop
+    play(0x90, 62, 100);
+    play(0x80, 62, 0);
     std::this_thread::sleep_for(520ms);
     const std::string status = recorder.status_text();
     EXPECT_EQ(status.rfind("Saved: ", 0), 0u);
@@ -472,11 +563,13 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
                                                   [](const SmfEvent& e) { return e.bytes[0] < 0xF0; });
     ASSERT_NE(first_channel_event, track.events.end());
     EXPECT_EQ(first_channel_event->bytes, (std::vector<std::uint8_t>{0xB0, 11, 127}));
-    const std::vector<std::vector<std::uint8_t>> expected{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}};
+    const std::vector<std::vector<std::uint8_t>> expected{{0x90, 60, 50}, {0x91, 62, 50}, {0x91, 62, 0}, {0x92, 64, 50}};
     std::vector<std::vector<std::uint8_t>> got;
     for (const auto& e : notes(track)) got.push_back(e.bytes);
-    EXPECT_EQ(got, expected);  // no note 100, no note-off for the held 60
+    EXPECT_EQ(got, expected);  // no note 100, no note-off for the held 60 and 64
     EXPECT_EQ(end_of_tracks(track), 1);
+    EXPECT_EQ(track.events.back().bytes, (std::vector<std::uint8_t>{0xFF, 0x2F}));
+    for (const auto& e : track.events) EXPECT_NE(e.bytes[0] == 0xFF ? e.bytes[1] : 0, 0x59) << "a recording names no key";
     for (std::size_t i = 1; i < track.events.size(); ++i) EXPECT_LE(track.events[i - 1].tick, track.events[i].tick);
 }
 

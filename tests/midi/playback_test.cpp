@@ -11,17 +11,33 @@
 namespace corvane::midi {
 namespace {
 
+// A clock whose next sleep runs a hook: something happens while the player waits.
+class SleepHookClock final : public platform::Clock {
+public:
+    explicit SleepHookClock(platform::ManualClock& inner) : inner_(inner) {}
+    std::int64_t now_ms() const override { return inner_.now_ms(); }
+    void sleep_ms(std::int64_t ms) const override {
+        inner_.sleep_ms(ms);
+        if (auto hook = std::exchange(on_sleep, {})) hook();
+    }
+    mutable std::function<void()> on_sleep;
+
+private:
+    platform::ManualClock& inner_;
+};
+
 class PlaybackTest : public ::testing::Test {
 protected:
     engine::Composition composition;
     engine::PlayerSettings settings;
     engine::VoiceSettings voice_settings;
     platform::ManualClock clock{0};
+    SleepHookClock player_clock{clock};
     platform::ManualTimerService timers{clock};
     platform::RecordingOutputSystem devices{clock};
     platform::NoKeysHeld keys;
     platform::RecordingReporter reporter;
-    Playback playback{composition, settings, voice_settings, PlaybackMachine{devices, timers, clock, keys, reporter}};
+    Playback playback{composition, settings, voice_settings, PlaybackMachine{devices, timers, player_clock, keys, reporter}};
 
     std::vector<std::uint32_t> sent_since(std::size_t first) const {
         std::vector<std::uint32_t> out;
@@ -134,41 +150,9 @@ TEST_F(PlaybackTest, PlayReopensAFailedDevice) {
     timers.advance_to(1100);
 }
 
-}  // namespace
-}  // namespace corvane::midi
-
-namespace corvane::midi {
-namespace {
-
-// A clock whose next sleep runs a hook: something happens while the player waits.
-class SleepHookClock final : public platform::Clock {
-public:
-    explicit SleepHookClock(platform::ManualClock& inner) : inner_(inner) {}
-    std::int64_t now_ms() const override { return inner_.now_ms(); }
-    void sleep_ms(std::int64_t ms) const override {
-        inner_.sleep_ms(ms);
-        if (auto hook = std::exchange(on_sleep, {})) hook();
-    }
-    mutable std::function<void()> on_sleep;
-
-private:
-    platform::ManualClock& inner_;
-};
-
 // Play pressed again while a stop lets the receiver take in its note-offs: the new play is
 // not marked stopped when the old stop settles, so a later Stop is waited for in full.
-TEST(PlaybackSettle, PlayPressedWhileAStopSettlesIsNotMarkedStopped) {
-    engine::Composition composition;
-    engine::PlayerSettings settings;
-    engine::VoiceSettings voice_settings;
-    platform::ManualClock clock{0};
-    SleepHookClock player_clock{clock};
-    platform::ManualTimerService timers{clock};
-    platform::RecordingOutputSystem devices{clock};
-    platform::NoKeysHeld keys;
-    platform::RecordingReporter reporter;
-    Playback playback{composition, settings, voice_settings,
-                      PlaybackMachine{devices, timers, player_clock, keys, reporter}};
+TEST_F(PlaybackTest, PlayPressedWhileAStopSettlesIsNotMarkedStopped) {
     ASSERT_TRUE(playback.start());
     timers.advance_to(500);
     player_clock.on_sleep = [&] { ASSERT_TRUE(playback.start()); };
