@@ -138,6 +138,33 @@ TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
     EXPECT_TRUE(ws.settings.needs_save);
 }
 
+// A scale whose modes are the built-in twelve-tone menu puts that menu back and says the
+// list of modes changed.
+TEST(ScaleList, AScaleWithTheBuiltInModesBringsThatMenuBack) {
+    Workspace ws;
+    ws.modes = ScaleList{};
+    const std::size_t row = entry_titled(ws.scales, "7 limit twelve tone (M)");
+    ASSERT_LT(row, ws.scales.entries.size());
+    ASSERT_EQ(ws.scales.entries[row].modes_file, ":12");
+    RecordingReporter reporter;
+    EXPECT_TRUE(choose_scale_entry(ws, row, reporter));
+    EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+// The arpeggio is found in the list of modes only when every degree matches, not just its length.
+TEST(ModeList, TheEntryMatchingTheArpeggioHoldsTheSameDegrees) {
+    Workspace ws;
+    ws.modes = builtin_mode_list(":12");
+    const std::size_t pentatonic = entry_titled(ws.modes, "Pentatonic");
+    ASSERT_LT(pentatonic, ws.modes.entries.size());
+    ASSERT_EQ(ws.modes.entries[pentatonic].definition, "0 2 4 7 9 12");
+    ASSERT_EQ(arpeggio_text(ws.composition), "0 2 4 7 9 12");
+    EXPECT_EQ(entry_matching_arpeggio(ws), pentatonic);
+    ASSERT_TRUE(edit_arpeggio(ws, "0 1 2 3 4 12").changed);  // six degrees, as the pentatonic has
+    EXPECT_EQ(entry_matching_arpeggio(ws), std::nullopt);
+}
+
 TEST(ScaleList, AMissingListOfModesIsReportedAndTheArpeggioListKept) {
     TempFolder folder;  // a data folder without the scale's list of modes
     Workspace ws;

@@ -223,12 +223,10 @@ TEST(ConfigurationRoundTrip, DefaultsReadBackAsDefaults) {
     const std::string text = written(defaults);
     const Read back = read(text);
     EXPECT_EQ(listing(back.settings), listing(defaults));
-    EXPECT_NE(text.find("File= *\r\nDirectory= *\r\n"), std::string::npos);
 }
 
 TEST(ConfigurationRoundTrip, ATextSettingEqualToItsDefaultIsNotWrittenAndComesBackAsTheDefault) {
     Settings s;
-    EXPECT_EQ(written(s).find("szPlayAlong"), std::string::npos);
     s.play_along.szPlayAlong = "Recording.mid";
     EXPECT_NE(written(s).find("szPlayAlong Recording.mid\r\n"), std::string::npos);
     Settings reader_state = s;
@@ -284,8 +282,6 @@ TEST(ConfigurationForms, TheOpenFlagsUseTheFormThatKeepsTheirState) {
     EXPECT_TRUE(back.smf.mf_sharps_or_flats);
     EXPECT_EQ(back.midi_file_format, 2);
     EXPECT_TRUE(back.play_on_start_up_with_file);
-    const Settings defaults;
-    EXPECT_NE(written(defaults).find("play_on_start_up_with_file=0\r\n"), std::string::npos);
 }
 
 TEST(ConfigurationForms, ThePriorityIsKeptOnlyWhenPrioritySavingIsOn) {
@@ -323,22 +319,6 @@ TEST(ConfigurationForms, TheTimerResolutionIsFollowedByABlankAndWrittenOnlyWhenS
     EXPECT_EQ(back.settings.beats_sig_figs, 7);
     s.player.uTimerRes = 2;
     EXPECT_EQ(written(s).find("uTimerRes"), std::string::npos);
-}
-
-TEST(ConfigurationForms, NumbersUseTheirFormats) {
-    const Settings defaults;
-    const std::string text = written(defaults);
-    for (const std::string_view item :
-         {"fine_tune_step          0.1\r\n", "dMaxFileForKbReport         -1\r\n", "dsps_max_memory 100\r\n",
-          "midi_save_time_resolution      0.001\r\n", "mf_time_duration_of_beat 500000\r\n",
-          "iMaxQuotientForIntervals 1000000\r\n", "smallest_max_time_for_calc 0.01\r\n"}) {
-        EXPECT_NE(text.find(item), std::string::npos) << item;
-    }
-    for (const std::string_view absent :
-         {"max_midi_file_size_for_playalong", "dtime_step_for_pitch_bend_vibrato", "iSAPlaybackMethod",
-          "CRV_Gallery_mins", "labels_font", "OkMidiInChannel", "voices_for_pc_keyboard_rows"}) {
-        EXPECT_EQ(text.find(absent), std::string::npos) << absent;
-    }
 }
 
 TEST(ConfigurationForms, TheLabelsFontHasItsFourteenFields) {
@@ -465,6 +445,7 @@ TEST(DefaultConfiguration, KeepsTheCommandLineFileAndClearsTheListsAndOptionalVa
 
 // ---- The reset file
 
+// Also pins the written form of every default: number formats, flags, what is left out.
 TEST(ResetFile, TheShippedFileIsTheBuiltInSettingsWithoutAComposition) {
     const auto shipped = read_whole_file(std::string(CORVANE_SOURCE_DIR) + "/data/CRV_reset.ini");
     ASSERT_TRUE(shipped.has_value());

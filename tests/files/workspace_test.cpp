@@ -60,16 +60,6 @@ TEST(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
     EXPECT_EQ(ws.settings.File, "");
 }
 
-TEST(OpenFile, AnUnreadableFileIsReported) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
-    EXPECT_FALSE(open_file(ws, folder / "missing.cv", reporter).read);
-    ASSERT_EQ(reporter.entries().size(), 1U);
-    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read from " + (folder / "missing.cv").string());
-    EXPECT_EQ(reporter.entries()[0].caption, "Open");
-}
-
 TEST(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
     TempFolder folder;
     write_text(folder / "just.scl", "! just.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
@@ -160,6 +150,8 @@ TEST(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     ws.settings.needs_save = true;
     EXPECT_EQ(window_title(ws.settings), "Corvane - first tune (new file)*");
     RecordingReporter reporter;
+    EXPECT_FALSE(save_file(ws, folder / "gone" / "first tune.cmp", SaveCommand::save_as, reporter));
+    EXPECT_EQ(ws.settings.File, "");  // a failed save does not become the file
     ASSERT_TRUE(save_file(ws, folder / "first tune.cmp", SaveCommand::save_as, reporter));
     EXPECT_EQ(ws.settings.File, (folder / "first tune.cmp").string());
     EXPECT_FALSE(ws.settings.needs_save);
@@ -232,19 +224,6 @@ TEST(SaveFile, AMidiFileGoesToTheMidiSave) {
     EXPECT_TRUE(reporter.entries().empty());  // no question for a gallery MIDI file
     EXPECT_FALSE(save_file(ws, folder / "tune.mid", SaveCommand::save, reporter));
     EXPECT_EQ(reporter.entries().back().message, kNoMidiFileSaveMessage);
-}
-
-TEST(SaveFile, AFailedSaveIsReportedTwice) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
-    const fs::path path = folder / "missing" / "a.cv";
-    EXPECT_FALSE(save_file(ws, path, SaveCommand::save_as, reporter));
-    ASSERT_EQ(reporter.entries().size(), 2U);
-    EXPECT_EQ(reporter.entries()[0].caption, "Error saving to " + path.string());
-    EXPECT_EQ(reporter.entries()[1].message, "Error writing to this file");
-    EXPECT_EQ(reporter.entries()[1].caption, path.string());
-    EXPECT_EQ(ws.settings.File, "");
 }
 
 // ---- Dialogs
