@@ -103,23 +103,5 @@ TEST(ScaleListMaker, HaltingHalfWayWritesAValidListOfTheFilesReached) {
     EXPECT_TRUE(reporter.entries().back().message.starts_with("List of 11 scales completed"));
 }
 
-// The whole Scala archive: every file listed, and the list reads back entry for entry.
-TEST(ScaleListMaker, TheWholeScalaArchiveListsAndReadsBack) {
-    const std::filesystem::path archive = testing::shared_scala_folder();
-    if (!std::filesystem::is_directory(archive)) GTEST_SKIP() << "no Scala archive at " << archive;
-    TempFolder out;
-    ScaleListJob job;
-    job.folder = archive;
-    job.list_name = (out / "all.lsc").string();
-    DirectRun direct;
-    RecordingReporter reporter;
-    const ScaleListResult result = make_scale_list_from_folder(job, direct.run, reporter);
-    const auto files_count = scala_files_in(archive).size();
-    ASSERT_GT(files_count, 1000U);
-    EXPECT_EQ(static_cast<std::size_t>(result.scales_written), files_count);
-    const auto back = files::read_scale_list(slurp(out / "all.lsc"), files::ListKind::scales).list;
-    EXPECT_EQ(back.entries.size() - 2, files_count);
-}
-
 }  // namespace
 }  // namespace corvane::tools
