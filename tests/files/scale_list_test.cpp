@@ -185,16 +185,6 @@ TEST(IndexOfLists, AListIsAddedOnceWithAPathRelativeToTheProgramFolder) {
                                            " @/elsewhere/other.lsc@ Other\r\n");
 }
 
-TEST(IndexOfLists, AMissingIndexIsReported) {
-    TempFolder folder;
-    platform::RecordingReporter reporter;
-    EXPECT_FALSE(add_to_index(folder.path(), folder / "a.lsc", "A", reporter));
-    ASSERT_EQ(reporter.entries().size(), 1U);
-    EXPECT_EQ(reporter.entries()[0].message,
-              "Couldn't read from index of scales \"" + (folder / "index.lsc").string() + "\" to append new entry \"a.lsc\"");
-    EXPECT_EQ(reporter.entries()[0].caption, "Add list of scales to index on save");
-}
-
 TEST(ListPaths, AHeldPathIsFoundFromTheProgramFolderOrByItsName) {
     TempFolder folder;
     write_text(folder / "modes.lmd", "");
