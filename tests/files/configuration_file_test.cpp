@@ -2,6 +2,7 @@
 // read, the special items, the auto-save stop rule, the trailing composition, the reset file.
 #include "corvane/files/configuration_file.h"
 
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -371,24 +372,37 @@ TEST(ConfigurationReading, FileAndDirectoryTakeTheirLinesUnlessStar) {
     EXPECT_EQ(started_with_file.File, "given.cv");
 }
 
-TEST(ConfigurationReading, KeyboardRowListsFillWhatIsMissing) {
-    const Read r = read("vols_for_pc_keyboard_rows 100 90\r\nvoices_for_pc_keyboard_rows 5\r\n7 7\r\n");
-    EXPECT_EQ(r.settings.play_along.vols_for_pc_keyboard_rows, (KeyboardRows{100, 90, 127, 127}));
-    EXPECT_EQ(r.settings.play_along.voices_for_pc_keyboard_rows, (KeyboardRows{5, 0, 0, 0}));
-}
-
-TEST(ConfigurationReading, MidiInListsAndGalleryMinutesFillWhatIsMissing) {
-    const Read r = read("OkMidiInChannel 0 1 0 //\r\nCRV_Gallery_mins 2 8 //\r\niScalePosForMidiInNote 5 //\r\n");
-    std::array<int, 16> channels{};
-    channels.fill(1);
-    channels[0] = 0;
-    channels[2] = 0;
-    EXPECT_EQ(r.settings.play_along.OkMidiInChannel, channels);
-    EXPECT_EQ(r.settings.CRV_Gallery_mins[0], 2);
-    EXPECT_EQ(r.settings.CRV_Gallery_mins[1], 8);
-    EXPECT_EQ(r.settings.CRV_Gallery_mins[15], 0.5);
-    EXPECT_EQ(r.settings.play_along.iScalePosForMidiInNote[0], 5);
-    EXPECT_EQ(r.settings.play_along.iScalePosForMidiInNote[61], 1);  // note - 60
+// Each text read changes the settings it names and nothing else; short lists keep the rest.
+TEST(ConfigurationReading, ItemsSetTheirSettingsAndNothingElse) {
+    struct Case {
+        std::string_view text;
+        std::function<void(Settings&)> expect;
+    };
+    const std::vector<Case> cases{
+        {"vols_for_pc_keyboard_rows 100 90\r\nvoices_for_pc_keyboard_rows 5\r\n7 7\r\n", [](Settings& s) {
+             s.play_along.vols_for_pc_keyboard_rows = {100, 90, 127, 127};
+             s.play_along.voices_for_pc_keyboard_rows = {5, 0, 0, 0};  // a list is read from its own line
+         }},
+        {"OkMidiInChannel 0 1 0 //\r\nCRV_Gallery_mins 2 8 //\r\niScalePosForMidiInNote 5 //\r\n", [](Settings& s) {
+             s.play_along.OkMidiInChannel[0] = 0;
+             s.play_along.OkMidiInChannel[2] = 0;
+             s.CRV_Gallery_mins[0] = 2;
+             s.CRV_Gallery_mins[1] = 8;
+             s.play_along.iScalePosForMidiInNote[0] = 5;
+         }},
+        // An older key, an expression and a decimal comma.
+        {"bFGShowAsScore 0 fine_tune_step 1/8 sps_nnotes 6,7", [](Settings& s) {
+             s.iFGShowAsScore = 0;
+             s.fine_tune_step = 0.125;
+             s.sps_nnotes = 6;
+         }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.text));
+        Settings expected;
+        k.expect(expected);
+        EXPECT_EQ(listing(read(k.text).settings), listing(expected));
+    }
 }
 
 TEST(ConfigurationReading, NewMidiInTablesHoldTheirFixedValues) {
@@ -397,13 +411,6 @@ TEST(ConfigurationReading, NewMidiInTablesHoldTheirFixedValues) {
     EXPECT_EQ(s.play_along.iScalePosForMidiInNote[0], -60);
     EXPECT_EQ(s.play_along.iModeForMidiInNotes[64], 128);
     EXPECT_EQ(s.play_along.iVoiceChannelForMidiInNote[64], 0);
-}
-
-TEST(ConfigurationReading, OlderAndExpressionValuesRead) {
-    const Read r = read("bFGShowAsScore 0 fine_tune_step 1/8 sps_nnotes 6,7");
-    EXPECT_EQ(r.settings.iFGShowAsScore, 0);
-    EXPECT_EQ(r.settings.fine_tune_step, 0.125);
-    EXPECT_EQ(r.settings.sps_nnotes, 6);
 }
 
 TEST(ConfigurationReading, TheCompositionKeysAmongTheSettingsSetTheirValues) {
