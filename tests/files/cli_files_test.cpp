@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../cli/run_cli.h"
 #include "corvane/files/composition_file.h"
 #include "files_test_support.h"
 
@@ -19,23 +20,14 @@ using testing::slurp;
 using testing::TempFolder;
 using testing::write_text;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using CliRun = corvane::testing::CliResult;
+using corvane::testing::shell_quoted;
 
 // Runs the program (corvane-cli, or a copy of it) from `folder`.
 CliRun run_in(const TempFolder& folder, const fs::path& program, std::initializer_list<std::string> args) {
-    std::string command = "cd " + quoted(folder.path().string()) + " && " + quoted(program.string());
-    for (const auto& a : args) command += " " + quoted(a);
-    command += " >" + quoted((folder / ".out").string()) + " 2>" + quoted((folder / ".err").string()) + " </dev/null";
+    std::string command = "cd " + shell_quoted(folder.path().string()) + " && " + shell_quoted(program.string());
+    for (const auto& a : args) command += " " + shell_quoted(a);
+    command += " >" + shell_quoted((folder / ".out").string()) + " 2>" + shell_quoted((folder / ".err").string()) + " </dev/null";
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

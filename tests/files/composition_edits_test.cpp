@@ -20,8 +20,15 @@ std::size_t entry_titled(const ScaleList& list, std::string_view description) {
     return static_cast<std::size_t>(it - list.entries.begin());
 }
 
-TEST(FieldEdits, NumbersGoThroughTheExpressionReader) {
+// A New workspace and a reporter that records what it is told.
+struct OnNewWorkspace : ::testing::Test {
     Workspace ws;
+    RecordingReporter reporter;
+};
+using FieldEdits = OnNewWorkspace;
+using ModeList = OnNewWorkspace;
+
+TEST_F(FieldEdits, NumbersGoThroughTheExpressionReader) {
     EXPECT_TRUE(edit_note_length(ws, "3/16"));
     EXPECT_DOUBLE_EQ(ws.composition.Note_length, 0.1875);
     EXPECT_TRUE(ws.settings.needs_save);
@@ -38,9 +45,7 @@ TEST(FieldEdits, NumbersGoThroughTheExpressionReader) {
     EXPECT_EQ(number_text(261.6255653005986), "261.6255653");
 }
 
-TEST(FieldEdits, ClampsReportTheUpperLimitsOnly) {
-    Workspace ws;
-    RecordingReporter reporter;
+TEST_F(FieldEdits, ClampsReportTheUpperLimitsOnly) {
     EXPECT_TRUE(edit_levels(ws, "35", reporter));
     EXPECT_EQ(ws.composition.Levels, 29);
     ASSERT_EQ(reporter.entries().size(), 1u);
@@ -60,9 +65,7 @@ TEST(FieldEdits, ClampsReportTheUpperLimitsOnly) {
 
 // A typo never replaces what was there: the field's text is refused whole, saying what could
 // not be read, and the composition stays as it was.
-TEST(FieldEdits, TextThatDoesNotReadIsRefusedWholeAndNamed) {
-    Workspace ws;
-    RecordingReporter reporter;
+TEST_F(FieldEdits, TextThatDoesNotReadIsRefusedWholeAndNamed) {
     ASSERT_FALSE(edit_scale(ws, "1 9/8 5/4 4/3 3/2 5/3 15/8 2").refused.size());
     const auto scale = ws.composition.Intervals;
     ws.settings.needs_save = false;
@@ -138,6 +141,32 @@ TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
     EXPECT_TRUE(ws.settings.needs_save);
 }
 
+// A scale whose modes are the built-in twelve-tone menu puts that menu back and says the
+// list of modes changed.
+TEST(ScaleList, AScaleWithTheBuiltInModesBringsThatMenuBack) {
+    Workspace ws;
+    ws.modes = ScaleList{};
+    const std::size_t row = entry_titled(ws.scales, "7 limit twelve tone (M)");
+    ASSERT_LT(row, ws.scales.entries.size());
+    ASSERT_EQ(ws.scales.entries[row].modes_file, ":12");
+    RecordingReporter reporter;
+    EXPECT_TRUE(choose_scale_entry(ws, row, reporter));
+    EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+// The arpeggio is found in the list of modes only when every degree matches, not just its length.
+TEST_F(ModeList, TheEntryMatchingTheArpeggioHoldsTheSameDegrees) {
+    ws.modes = builtin_mode_list(":12");
+    const std::size_t pentatonic = entry_titled(ws.modes, "Pentatonic");
+    ASSERT_LT(pentatonic, ws.modes.entries.size());
+    ASSERT_EQ(ws.modes.entries[pentatonic].definition, "0 2 4 7 9 12");
+    ASSERT_EQ(arpeggio_text(ws.composition), "0 2 4 7 9 12");
+    EXPECT_EQ(entry_matching_arpeggio(ws), pentatonic);
+    ASSERT_TRUE(edit_arpeggio(ws, "0 1 2 3 4 12").changed);  // six degrees, as the pentatonic has
+    EXPECT_EQ(entry_matching_arpeggio(ws), std::nullopt);
+}
+
 TEST(ScaleList, AMissingListOfModesIsReportedAndTheArpeggioListKept) {
     TempFolder folder;  // a data folder without the scale's list of modes
     Workspace ws;
@@ -169,13 +198,11 @@ TEST(ScaleList, AMissingLinkedListOfScalesIsReported) {
     EXPECT_EQ(reporter.entries()[0].caption, "List of scales");
 }
 
-TEST(ModeList, AnEntryNamingAListOfModesOpensItOrSaysItIsMissing) {
+TEST_F(ModeList, AnEntryNamingAListOfModesOpensItOrSaysItIsMissing) {
     TempFolder folder;
-    Workspace ws;
     ws.program_folder = folder.path();
     write_text(folder / "12_tone_-_5_notes.lmd", " !Twelve tone modes of five notes\r\n+0 2 4 7 9 12 Pentatonic\r\n");
     const std::string arpeggio_before = arpeggio_text(ws.composition);
-    RecordingReporter reporter;
     EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "5 note modes..."), reporter));
     EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_before);  // opening a list leaves the arpeggio alone
     ASSERT_EQ(ws.modes.entries.size(), 2u);
@@ -192,10 +219,8 @@ TEST(ModeList, AnEntryNamingAListOfModesOpensItOrSaysItIsMissing) {
 }
 
 // From a scale without modes to a mode of 19 tones, through the shipped lists.
-TEST(ModeList, TheModesForDefaultScalesOpenEachScalesListWithItsScale) {
-    Workspace ws;
+TEST_F(ModeList, TheModesForDefaultScalesOpenEachScalesListWithItsScale) {
     ws.program_folder = std::string(CORVANE_SOURCE_DIR) + "/data";
-    RecordingReporter reporter;
     choose_scale_entry(ws, entry_titled(ws.scales, "Gamelan from South Bali (Slendro)"), reporter);
     EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "Modes for default scales"), reporter));
     EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "Modes of 19-tone equal temperament..."), reporter));

@@ -108,6 +108,7 @@ TEST(HostileInput, LoadersOfTheProgramFolderFailOrReadWithoutHarm) {
     }
 }
 
+// A missing index is the link to nothing.
 TEST(HostileInput, AnIndexOfScalesThatCannotBeReadIsReportedAndLeftAlone) {
     for (const Hostile kind : {Hostile::folder, Hostile::huge_sparse, Hostile::dangling_link}) {
         SCOPED_TRACE(std::string(name_of(kind)));
@@ -119,6 +120,7 @@ TEST(HostileInput, AnIndexOfScalesThatCannotBeReadIsReportedAndLeftAlone) {
         EXPECT_EQ(reporter.entries()[0].message, "Couldn't read from index of scales \"" +
                                                      (folder / "index.lsc").string() +
                                                      "\" to append new entry \"mine.lsc\"");
+        EXPECT_EQ(reporter.entries()[0].caption, "Add list of scales to index on save");
         if (kind == Hostile::huge_sparse) {
             EXPECT_EQ(fs::file_size(folder / "index.lsc"), corvane::testing::kHugeSparseSize);
         }

@@ -23,6 +23,12 @@ TEST(ScalaWriting, AScaleFromUnisonIsWrittenFromItsSecondPitch) {
     EXPECT_EQ(written("Mixed", scale), "! test.scl\r\n!\r\nMixed\r\n 4\r\n!\r\n 9/8\r\n 5/4\r\n 700.0\r\n 2/1\r\n");
 }
 
+// A first pitch within 1e-12 of unison still counts as the unison; a little more does not.
+TEST(ScalaWriting, AFirstPitchCloseToUnisonCountsAsIt) {
+    EXPECT_EQ(written("Near", {5e-13, 0.5, 1}), "! test.scl\r\n!\r\nNear\r\n 2\r\n!\r\n 3/2\r\n 2/1\r\n");
+    EXPECT_TRUE(written("Off", {2e-12, 0.5, 1}).starts_with("! test.scl\r\n!\r\nOff\r\n 100\r\n"));
+}
+
 TEST(ScalaWriting, AScaleNotFromUnisonIsACycleOfHundredSteps) {
     const std::string text = written("Harmonics", {1});  // the harmonic series: each step adds the lowest note
     EXPECT_TRUE(text.starts_with("! test.scl\r\n!\r\nHarmonics\r\n 100\r\n!\r\n 2/1\r\n 3/1\r\n 4/1\r\n"));

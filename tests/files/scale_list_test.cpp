@@ -54,10 +54,31 @@ TEST(ListReading, LoadedListsStartWithTheirFixedEntries) {
     EXPECT_EQ(m.entries[0], (ListEntry{"Clear", "1", ":", ""}));
 }
 
-TEST(ListReading, AHashInFrontOfTheDescriptionIsDropped) {
-    const ScaleList list = scales("1 n(1/19) #19 tone equal temperament\r\n");
-    EXPECT_EQ(list.entries[2].definition, "1 n(1/19)");
-    EXPECT_EQ(list.entries[2].description, "19 tone equal temperament");
+// Each entry's definition as the list holds it, after the directives that shape it.
+TEST(ListReading, DefinitionsAreShapedByTheDirectivesBeforeThem) {
+    struct Case {
+        ListKind kind;
+        std::string_view text;
+        std::string definition;
+        std::string description;
+    };
+    const std::vector<Case> cases{
+        {ListKind::scales, "1 n(1/19) #19 tone equal temperament\r\n", "1 n(1/19)", "19 tone equal temperament"},
+        {ListKind::modes, "*NEEDS_1\r\n3 5 Triad\r\n", "1 3 5", "Triad"},
+        {ListKind::scales, "*NEEDS_OCTAVE*\r\n9/8 5/4 Third\r\n", "9/8 5/4 2", "Third"},
+        {ListKind::scales, "*STEPS\r\n9/8 10/9 16/15 Tetrachord\r\n", "9/8 5/4 4/3", "Tetrachord"},
+        {ListKind::modes, "*STEPS* the rest is ignored\r\n0 2 2 1 2 Five\r\n", "0 2 4 5 7", "Five"},
+        {ListKind::modes, "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 Melodic minor\r\n",
+         "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12", "Melodic minor"},
+        {ListKind::modes, "0 CENTS 700 Fifth\r\n", "0 CENTS 700", "Fifth"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text));
+        const ScaleList list = read_scale_list(c.text, c.kind).list;
+        ASSERT_EQ(list.entries.size(), files::fixed_first_entries(c.kind).size() + 1);
+        EXPECT_EQ(list.entries.back().definition, c.definition);
+        EXPECT_EQ(list.entries.back().description, c.description);
+    }
 }
 
 TEST(ListReading, ModesFilesLinksAndTildeNamesGoToTheirLists) {
@@ -76,20 +97,6 @@ TEST(ListReading, AllGivesEveryFollowingEntryItsModesFileUnlessItNamesItsOwn) {
     EXPECT_EQ(list.entries[3].modes_file, "own.lmd");
 }
 
-TEST(ListReading, NeedsOneAndNeedsOctaveShapeTheDefinitions) {
-    const ScaleList m = modes("*NEEDS_1\r\n3 5 Triad\r\n");
-    EXPECT_EQ(m.entries[1].definition, "1 3 5");
-    const ScaleList s = scales("*NEEDS_OCTAVE*\r\n9/8 5/4 Third\r\n");
-    EXPECT_EQ(s.entries[2].definition, "9/8 5/4 2");
-}
-
-TEST(ListReading, StepsBecomeCumulativeValues) {
-    const ScaleList s = scales("*STEPS\r\n9/8 10/9 16/15 Tetrachord\r\n");
-    EXPECT_EQ(s.entries[2].definition, "9/8 5/4 4/3");
-    const ScaleList m = modes("*STEPS* the rest is ignored\r\n0 2 2 1 2 Five\r\n");
-    EXPECT_EQ(m.entries[1].definition, "0 2 4 5 7");
-}
-
 TEST(ListReading, TheFirstCommentOfAListOfModesNamesItsScale) {
     auto reading = read_scale_list(" !Equal Temperament (M) 1 n(1/12)\r\n! another comment\r\n0 4 7 12 Major\r\n",
                                    ListKind::modes);
@@ -102,12 +109,6 @@ TEST(ListReading, TheFirstCommentOfAListOfModesNamesItsScale) {
     EXPECT_FALSE(reading.header_scale.has_value());
     reading = read_scale_list("!Equal 1 n(1/12)\r\n", ListKind::scales);
     EXPECT_FALSE(reading.header_scale.has_value());
-}
-
-TEST(ListReading, ModeTextsKeepTheirDescendingPartAndCents) {
-    const ScaleList m = modes("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 Melodic minor\r\n0 CENTS 700 Fifth\r\n");
-    EXPECT_EQ(m.entries[1].definition, "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
-    EXPECT_EQ(m.entries[2].definition, "0 CENTS 700");
 }
 
 TEST(ListReading, OverLongTextsAreCut) {
@@ -184,16 +185,6 @@ TEST(IndexOfLists, AListIsAddedOnceWithAPathRelativeToTheProgramFolder) {
                                            " @/elsewhere/other.lsc@ Other\r\n");
 }
 
-TEST(IndexOfLists, AMissingIndexIsReported) {
-    TempFolder folder;
-    platform::RecordingReporter reporter;
-    EXPECT_FALSE(add_to_index(folder.path(), folder / "a.lsc", "A", reporter));
-    ASSERT_EQ(reporter.entries().size(), 1U);
-    EXPECT_EQ(reporter.entries()[0].message,
-              "Couldn't read from index of scales \"" + (folder / "index.lsc").string() + "\" to append new entry \"a.lsc\"");
-    EXPECT_EQ(reporter.entries()[0].caption, "Add list of scales to index on save");
-}
-
 TEST(ListPaths, AHeldPathIsFoundFromTheProgramFolderOrByItsName) {
     TempFolder folder;
     write_text(folder / "modes.lmd", "");
@@ -211,6 +202,10 @@ TEST(SeedsDropList, HoldsSeedsAndFileEntries) {
                                               "0 3\r\nALL_FILES:a_b.cv\r\nc.cv\r\nFILE:d.cv\r\n");
     EXPECT_EQ(list.seeds, (std::vector<std::string>{"0 1 2 1", "0 2 -1", "my first tune", "0 3", "a b", "c", "d"}));
     EXPECT_EQ(list.files, (std::vector<std::string>{"", "", "tunes/my_first_tune.cv", "", "a_b.cv", "c.cv", "d.cv"}));
+    // Single line ends and a last line without one lose no character.
+    const SeedsDropList bare = read_drop_list("0 1\nfile:x_y.cv\r2 3\n\n4 5");
+    EXPECT_EQ(bare.seeds, (std::vector<std::string>{"0 1", "x y", "2 3", "4 5"}));
+    EXPECT_EQ(bare.files, (std::vector<std::string>{"", "x_y.cv", "", ""}));
 }
 
 // ---- The shipped lists

@@ -35,15 +35,6 @@ TEST(SaveBuffer, AFormattedItemGoesInWholeOrNotAtAll) {
     EXPECT_EQ(out.capacity(), 12U);
 }
 
-TEST(ReadWholeFile, ReadsEverythingOrAtMostTheCallersBufferLessTwo) {
-    TempFolder folder;
-    write_text(folder / "a.txt", "0123456789");
-    EXPECT_EQ(read_whole_file(folder / "a.txt"), "0123456789");
-    EXPECT_EQ(read_whole_file(folder / "a.txt", 6), "0123");
-    EXPECT_FALSE(read_whole_file(folder / "missing.txt").has_value());
-    EXPECT_FALSE(read_whole_file(folder.path()).has_value());
-}
-
 TEST(WriteWholeFile, TheCaptionIsCutAt260Characters) {
     const std::string long_path = "/" + std::string(400, 'x') + "/tune.cv";
     EXPECT_EQ(error_saving_caption(long_path).size(), 260U);

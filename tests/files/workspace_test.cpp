@@ -28,16 +28,23 @@ void copy_shipped(const TempFolder& folder, std::string_view name) {
     fs::copy_file(fs::path(CORVANE_SOURCE_DIR) / "data" / name, folder / name);
 }
 
+// A test's own data folder, a workspace on it, and a reporter that records what it is told.
+struct InFolder : ::testing::Test {
+    TempFolder folder;
+    Workspace ws = workspace_in(folder);
+    RecordingReporter reporter;
+};
+using OpenFile = InFolder;
+using SaveFile = InFolder;
+using ConfigurationFlows = InFolder;
+
 // ---- Open
 
-TEST(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
-    TempFolder folder;
+TEST_F(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
     write_text(folder / "tune.CV", "Levels 4\r\nNote_heights 0 3 //\r\n");
-    Workspace ws = workspace_in(folder);
     ws.composition.Choose_channels_by = 2;
     ws.composition.sz_ccbo_formula = "T";
     ws.settings.needs_save = true;
-    RecordingReporter reporter;
     const auto result = open_file(ws, folder / "tune.CV", reporter);
     EXPECT_TRUE(result.read);
     EXPECT_EQ(result.kind, OpenedKind::composition);
@@ -50,43 +57,24 @@ TEST(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
     EXPECT_EQ(window_title(ws.settings), "tune - Corvane");
 }
 
-TEST(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
-    TempFolder folder;
+TEST_F(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
     write_text(folder / "plain", "Levels 5");
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
     EXPECT_EQ(open_file(ws, folder / "plain", reporter).kind, OpenedKind::composition);
     EXPECT_EQ(ws.composition.Levels, 5);
     EXPECT_EQ(ws.settings.File, "");
 }
 
-TEST(OpenFile, AnUnreadableFileIsReported) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
-    EXPECT_FALSE(open_file(ws, folder / "missing.cv", reporter).read);
-    ASSERT_EQ(reporter.entries().size(), 1U);
-    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read from " + (folder / "missing.cv").string());
-    EXPECT_EQ(reporter.entries()[0].caption, "Open");
-}
-
-TEST(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
-    TempFolder folder;
+TEST_F(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
     write_text(folder / "just.scl", "! just.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
-    Workspace ws = workspace_in(folder);
     ws.settings.scala_show_original_filename = true;
-    RecordingReporter reporter;
     EXPECT_EQ(open_file(ws, folder / "just.scl", reporter).kind, OpenedKind::scale);
     EXPECT_EQ(ws.composition.Intervals, (std::vector<double>{0, 0.25, 0.5, 1}));
     EXPECT_EQ(ws.composition.Intervals_Title, "just.scl | Just triad");
     EXPECT_TRUE(ws.settings.needs_save);
 }
 
-TEST(OpenFile, AListOfModesBecomesTheListAndNamesItsScale) {
-    TempFolder folder;
+TEST_F(OpenFile, AListOfModesBecomesTheListAndNamesItsScale) {
     write_text(folder / "triads.lmd", " !Just triad 1 5/4 3/2 2\r\n0 1 2 3 Triad\r\n");
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
     EXPECT_EQ(open_file(ws, folder / "triads.lmd", reporter).kind, OpenedKind::list_of_modes);
     EXPECT_EQ(ws.modes.entries.size(), 2U);
     EXPECT_EQ(ws.composition.ListOfModesFile, "triads.lmd");
@@ -94,34 +82,25 @@ TEST(OpenFile, AListOfModesBecomesTheListAndNamesItsScale) {
     EXPECT_EQ(ws.composition.Intervals, (std::vector<double>{0, 0.25, 0.5, 1}));
 }
 
-TEST(OpenFile, AListOfScalesIsAddedToTheIndexWhenAsked) {
-    TempFolder folder;
+TEST_F(OpenFile, AListOfScalesIsAddedToTheIndexWhenAsked) {
     copy_shipped(folder, "index.lsc");
     write_text(folder / "mine.lsc", " !My scales\r\n1 9/8 Tone\r\n");
-    Workspace ws = workspace_in(folder);
     ws.settings.add_lsc_files_to_index_lsc_on_save_or_open = true;
-    RecordingReporter reporter;
     EXPECT_EQ(open_file(ws, folder / "mine.lsc", reporter).kind, OpenedKind::list_of_scales);
     EXPECT_EQ(ws.settings.ListOfScalesFile, "mine.lsc");
     EXPECT_EQ(ws.scales.entries.size(), 3U);
     EXPECT_NE(slurp(folder / "index.lsc").find(" @mine.lsc@ My scales\r\n"), std::string::npos);
 }
 
-TEST(OpenFile, ATextFileIsTheSeedsDropList) {
-    TempFolder folder;
+TEST_F(OpenFile, ATextFileIsTheSeedsDropList) {
     write_text(folder / "seeds.txt", "0 1\r\nFILE:x.cv\r\n");
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
     EXPECT_EQ(open_file(ws, folder / "seeds.txt", reporter).kind, OpenedKind::seeds);
     EXPECT_EQ(ws.seeds.seeds, (std::vector<std::string>{"0 1", "x"}));
 }
 
-TEST(OpenFile, ABuiltInScaleTitleBringsItsModes) {
-    TempFolder folder;
+TEST_F(OpenFile, ABuiltInScaleTitleBringsItsModes) {
     write_text(folder / "t.cv", "Intervals_Title Equal_Temperament_(M)\r\n");
-    Workspace ws = workspace_in(folder);
     ws.modes = ScaleList{};
-    RecordingReporter reporter;
     open_file(ws, folder / "t.cv", reporter);
     EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
 
@@ -134,10 +113,7 @@ TEST(OpenFile, ABuiltInScaleTitleBringsItsModes) {
 
 // ---- Save
 
-TEST(SaveFile, ColoursAndBothAreWrittenAndOpeningThemReadsNothing) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
+TEST_F(SaveFile, ColoursAndBothAreWrittenAndOpeningThemReadsNothing) {
     ASSERT_TRUE(save_file(ws, folder / "look.clr", SaveCommand::save_as, reporter));
     ASSERT_TRUE(save_file(ws, folder / "all.BTH", SaveCommand::save_as, reporter));
     const std::string colours = slurp(folder / "look.clr");
@@ -154,12 +130,11 @@ TEST(SaveFile, ColoursAndBothAreWrittenAndOpeningThemReadsNothing) {
     EXPECT_EQ(ws.composition.Levels, 2);
 }
 
-TEST(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
+TEST_F(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     ws.settings.needs_save = true;
     EXPECT_EQ(window_title(ws.settings), "Corvane - first tune (new file)*");
-    RecordingReporter reporter;
+    EXPECT_FALSE(save_file(ws, folder / "gone" / "first tune.cmp", SaveCommand::save_as, reporter));
+    EXPECT_EQ(ws.settings.File, "");  // a failed save does not become the file
     ASSERT_TRUE(save_file(ws, folder / "first tune.cmp", SaveCommand::save_as, reporter));
     EXPECT_EQ(ws.settings.File, (folder / "first tune.cmp").string());
     EXPECT_FALSE(ws.settings.needs_save);
@@ -173,10 +148,7 @@ TEST(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     testing::expect_same_composition(other.composition, ws.composition, 1e-5);
 }
 
-TEST(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
+TEST_F(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
     ASSERT_TRUE(save_file(ws, folder / "c.ini", SaveCommand::save_as, reporter));
     ASSERT_TRUE(save_file(ws, folder / "s.scl", SaveCommand::save_as, reporter));
     ASSERT_TRUE(save_file(ws, folder / "l.lsc", SaveCommand::save_as, reporter));
@@ -191,10 +163,8 @@ TEST(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
     EXPECT_TRUE(reporter.entries().empty());
 }
 
-TEST(SaveFile, SavingOntoAnExistingFileAsksFirst) {
-    TempFolder folder;
+TEST_F(SaveFile, SavingOntoAnExistingFileAsksFirst) {
     write_text(folder / "old.cv", "old");
-    Workspace ws = workspace_in(folder);
     RecordingReporter says_no(Answer::no);
     EXPECT_FALSE(save_file(ws, folder / "old.cv", SaveCommand::save, says_no));
     EXPECT_EQ(slurp(folder / "old.cv"), "old");
@@ -216,35 +186,20 @@ TEST(SaveFile, SavingOntoAnExistingFileAsksFirst) {
     EXPECT_TRUE(quiet.entries().empty());
 }
 
-TEST(SaveFile, AMidiFileGoesToTheMidiSave) {
-    TempFolder folder;
+TEST_F(SaveFile, AMidiFileGoesToTheMidiSave) {
     write_text(folder / "tune.mid", "old");
-    Workspace ws = workspace_in(folder);
     ws.settings.mf_add_to_gallery = true;
     fs::path saved;
     const MidiFileSave save_midi = [&](const fs::path& path) {
         saved = path;
         return true;
     };
-    RecordingReporter reporter(Answer::no);
-    EXPECT_TRUE(save_file(ws, folder / "tune.mid", SaveCommand::save, reporter, save_midi));
+    RecordingReporter says_no(Answer::no);
+    EXPECT_TRUE(save_file(ws, folder / "tune.mid", SaveCommand::save, says_no, save_midi));
     EXPECT_EQ(saved, folder / "tune.mid");
-    EXPECT_TRUE(reporter.entries().empty());  // no question for a gallery MIDI file
-    EXPECT_FALSE(save_file(ws, folder / "tune.mid", SaveCommand::save, reporter));
-    EXPECT_EQ(reporter.entries().back().message, kNoMidiFileSaveMessage);
-}
-
-TEST(SaveFile, AFailedSaveIsReportedTwice) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
-    const fs::path path = folder / "missing" / "a.cv";
-    EXPECT_FALSE(save_file(ws, path, SaveCommand::save_as, reporter));
-    ASSERT_EQ(reporter.entries().size(), 2U);
-    EXPECT_EQ(reporter.entries()[0].caption, "Error saving to " + path.string());
-    EXPECT_EQ(reporter.entries()[1].message, "Error writing to this file");
-    EXPECT_EQ(reporter.entries()[1].caption, path.string());
-    EXPECT_EQ(ws.settings.File, "");
+    EXPECT_TRUE(says_no.entries().empty());  // no question for a gallery MIDI file
+    EXPECT_FALSE(save_file(ws, folder / "tune.mid", SaveCommand::save, says_no));
+    EXPECT_EQ(says_no.entries().back().message, kNoMidiFileSaveMessage);
 }
 
 // ---- Dialogs
@@ -272,21 +227,15 @@ TEST(FileDialogs, PreselectTheFilterOfTheCurrentFile) {
 
 // ---- The configuration file
 
-TEST(ConfigurationFlows, StartUpWithoutAFileKeepsTheDefaultsAndAutoSave) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
+TEST_F(ConfigurationFlows, StartUpWithoutAFileKeepsTheDefaultsAndAutoSave) {
     ws.composition.Levels = 3;
-    RecordingReporter reporter;
     EXPECT_FALSE(start_up(ws));
     EXPECT_TRUE(ws.settings.Auto_save_to_Corvane_ini_on_exit);
     EXPECT_EQ(ws.composition.Levels, 10);
     EXPECT_TRUE(reporter.entries().empty());
 }
 
-TEST(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
+TEST_F(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
     start_up(ws);
     ws.composition.Note_heights = {0, 4, 2};
     ws.settings.beats_sig_figs = 8;
@@ -301,10 +250,7 @@ TEST(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
     EXPECT_TRUE(reporter.entries().empty());
 }
 
-TEST(ConfigurationFlows, AutoSaveOffIsRecordedAndKeepsTheFileFromBeingApplied) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
+TEST_F(ConfigurationFlows, AutoSaveOffIsRecordedAndKeepsTheFileFromBeingApplied) {
     ws.settings.beats_sig_figs = 8;
     ASSERT_TRUE(toggle_auto_save(ws, reporter));
     EXPECT_TRUE(slurp(folder / "Corvane.ini").starts_with("Auto_save_to_Corvane.ini_on_exit=0\r\n"));
@@ -318,10 +264,7 @@ TEST(ConfigurationFlows, AutoSaveOffIsRecordedAndKeepsTheFileFromBeingApplied) {
     EXPECT_EQ(next.settings.beats_sig_figs, 8);
 }
 
-TEST(ConfigurationFlows, ReadNowReportsAMissingFile) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
+TEST_F(ConfigurationFlows, ReadNowReportsAMissingFile) {
     EXPECT_FALSE(read_configuration_now(ws, reporter));
     ASSERT_EQ(reporter.entries().size(), 1U);
     EXPECT_EQ(reporter.entries()[0].caption, "Read from Corvane.ini now");
@@ -331,9 +274,7 @@ TEST(ConfigurationFlows, ReadNowReportsAMissingFile) {
                   "Exit\" (File menu).");
 }
 
-TEST(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
-    TempFolder folder;
-    Workspace ws;
+TEST_F(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
     ws.program_folder = folder / "gone";
     RecordingReporter stays(Answer::no);
     EXPECT_FALSE(save_configuration_at_exit(ws, stays));
@@ -348,8 +289,7 @@ TEST(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
 }
 
 // Two copies on one data folder: the later exit asks before writing over the earlier one's.
-TEST(ConfigurationFlows, AnExitAsksBeforeWritingOverAnotherCopysSave) {
-    TempFolder folder;
+TEST_F(ConfigurationFlows, AnExitAsksBeforeWritingOverAnotherCopysSave) {
     Workspace first = workspace_in(folder);
     Workspace second = workspace_in(folder);
     RecordingReporter quiet;
@@ -381,9 +321,7 @@ TEST(ConfigurationFlows, AnExitAsksBeforeWritingOverAnotherCopysSave) {
     EXPECT_TRUE(configuration_changed_elsewhere(first));
 }
 
-TEST(ConfigurationFlows, ResetUsesTheResetFilesOrTheBuiltInOnes) {
-    TempFolder folder;
-    Workspace ws = workspace_in(folder);
+TEST_F(ConfigurationFlows, ResetUsesTheResetFilesOrTheBuiltInOnes) {
     ws.settings.beats_sig_figs = 8;
     ws.settings.File = "/tunes/a.cv";
     ws.scales = ScaleList{};
@@ -404,15 +342,12 @@ TEST(ConfigurationFlows, ResetUsesTheResetFilesOrTheBuiltInOnes) {
     EXPECT_EQ(ws.modes.entries.size(), 16U);
 }
 
-TEST(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
-    TempFolder folder;
+TEST_F(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
     write_text(folder / "mine.lsc", "1 9/8 Tone\r\n");
     write_text(folder / "mine.lmd", "0 2 Steps\r\n");
     write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nListOfScalesFile= mine.lsc\r\n"
                                        "synchronise_modes=0\r\nComposition_and_Colours\r\n\r\n"
                                        "ListOfModesFile= mine.lmd\r\n");
-    Workspace ws = workspace_in(folder);
-    RecordingReporter reporter;
     EXPECT_TRUE(start_up(ws));
     ASSERT_EQ(ws.scales.entries.size(), 3U);
     EXPECT_EQ(ws.scales.entries[2].description, "Tone");

@@ -37,15 +37,12 @@ TEST(Superparticular, TwoNotesToTheOctaveIsFifthAndFourthOnce) {
                       "speed search: 100.0 Kb, actually used 0.0 Kb\nTime taken: 0.50 secs");
 }
 
-TEST(Superparticular, EveryScaleSumsToTheTopWithStepsLargestFirst) {
+TEST(Superparticular, TheLargestStepsComeFirst) {
     SuperparticularSearch s = search_for(4, 2);
     s.sps_min_nnotes = 3;
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
     ASSERT_FALSE(result.scales.empty());
-    for (const auto& scale : result.scales) {
-        EXPECT_TRUE(scale.definition.ends_with(" 2 ")) << scale.definition;
-    }
     // Within the default range of 81/80 to 5/4, the largest steps come first.
     EXPECT_EQ(result.scales.front().description, "5/4 5/4 6/5 16/15 ");
 }
@@ -115,14 +112,6 @@ TEST(Rearrangements, AllScalesSkipScalesMadeBefore) {
               "new scales for a single entry in original list\n\nDuplicate scales found and skipped: 3\n\nMax "
               "duplicates of prev. scales skipped for single scale 3");
     EXPECT_EQ(reporter.entries().back().caption, "Find all re-arrangements");
-}
-
-TEST(Rearrangements, HaltingBetweenOrderingsKeepsThoseMade) {
-    const ListEntry twelve{"Twelve", "1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2", "", ""};
-    testing::HaltingRun halting(5);
-    const RearrangementsResult result = find_rearrangements({twelve}, kFormat, halting.run);
-    EXPECT_TRUE(result.halted);
-    EXPECT_EQ(result.scales.size(), 4U);
 }
 
 }  // namespace

@@ -55,28 +55,6 @@ constexpr std::string_view kOurPlainNames = "Modes I wrote myself\n12 tone modes
                                             "2 1 2 2 1 2 2 Minor\n";
 
 
-TEST(ModeNamesReader, SectionsScalesAndRowsFromHtml) {
-    const ModeNames names = read_mode_names(kOurModeNames, false);
-    EXPECT_EQ(names.format, 1);
-    EXPECT_EQ(names.declared_names, 6);
-    ASSERT_EQ(names.sections.size(), 4U);
-    const ModeSection& pelog = names.sections[0];
-    EXPECT_EQ(pelog.heading, "7 tone modes of Pelog");
-    ASSERT_EQ(pelog.rows.size(), 2U);
-    EXPECT_EQ(pelog.rows[0].degrees, "0 1 3 7 8 9 11 12");  // steps become degrees
-    EXPECT_EQ(pelog.rows[0].name, "Pelog & Selisir");
-    const ModeSection& slendro = names.sections[1];
-    ASSERT_EQ(slendro.scales.size(), 2U);
-    EXPECT_EQ(slendro.scales[0].description, "Slendro, Bali & Java");
-    // Comments in brackets go; values with a point are cents.
-    EXPECT_EQ(slendro.scales[0].definition, "231.0 cents 474.0 cents 717.0 cents 955.0 cents 2/1");
-    EXPECT_EQ(slendro.scales[1].definition, "9/8 21/16 3/2 7/4 2/1");
-    ASSERT_EQ(slendro.rows.size(), 2U);
-    EXPECT_EQ(slendro.rows[0].degrees, "0 2 3 5");  // already degrees
-    EXPECT_EQ(slendro.rows[1].degrees, "");
-    EXPECT_EQ(slendro.rows[1].name, "Just a comment row");
-}
-
 TEST(ModeNamesReader, FileNamesFromHeadings) {
     EXPECT_EQ(lmd_file_name("7 tone modes of pelog"), "__7_tone_modes_of_pelog.lmd");
     EXPECT_EQ(lmd_file_name("15 tone equal modes"), "_15_tone_equal_modes.lmd");
@@ -113,10 +91,8 @@ TEST(ModeNamesReader, AnImpossiblyLargeStepBeginsTheName) {
 
 TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
     TempFolder folder;
-    write_text(folder / "modename.htm", kOurModeNames);
-    DirectRun direct;
     RecordingReporter reporter;
-    const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
+    const ModeListsResult result = testing::mode_lists_from(folder, kOurModeNames, reporter);
     ASSERT_FALSE(result.failed);
     EXPECT_EQ(result.files_written, 4);
     EXPECT_EQ(slurp(folder / "__7_tone_modes_of_Pelog.lmd"),
@@ -150,11 +126,9 @@ TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
 
 TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
     TempFolder folder;
-    write_text(folder / "modename.htm", kOurModeNames);
     write_text(folder / "_15_tone_equal_modes.lmd", "mine");
-    DirectRun direct;
     RecordingReporter says_no(Answer::no);
-    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_no);
+    testing::mode_lists_from(folder, kOurModeNames, says_no);
     EXPECT_EQ(says_no.entries().back().message,
               "File \"_15_tone_equal_modes.lmd\" already exists in folder \"" + folder.path().string() +
                   "\"\n\nReplace existing LMD files, and the LSC file \"SCALA Modes.lsc\" with scales for the "
@@ -164,7 +138,7 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
 
     write_text(folder / "SCALA Modes.lsc", "mine");
     says_no.clear();
-    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_no);
+    testing::mode_lists_from(folder, kOurModeNames, says_no);
     EXPECT_TRUE(says_no.entries().back().message.starts_with(
         "File SCALA Modes.lsc already exists in folder " + folder.path().string() +
         "\n\nThis is the index of scales for the modes, which is synchronised with the modes lists."));
@@ -173,22 +147,19 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
 
 TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
     TempFolder folder;
-    write_text(folder / "modename.htm", kOurFormatTwo);
-    DirectRun direct;
     RecordingReporter reporter;
-    EXPECT_TRUE(make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter).failed);
+    EXPECT_TRUE(testing::mode_lists_from(folder, kOurFormatTwo, reporter).failed);
     EXPECT_EQ(reporter.entries().back().message,
               "\"" + (folder / "modename.htm").string() +
                   "\" is in format 2\n\nVersion 1.082 of CRV recognises format 1\n\nNew releases of CRV understand "
                   "the most recent SCALA mode names format.");
 
-    write_text(folder / "modename.htm", kOurPlainNames);
     RecordingReporter says_no(Answer::no);
-    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_no);
+    testing::mode_lists_from(folder, kOurPlainNames, says_no);
     EXPECT_TRUE(says_no.entries().back().message.starts_with("Expected: file beginning with \"<HEAD>\" or \"!\""));
     EXPECT_FALSE(std::filesystem::exists(folder / "_12_tone_modes.lmd"));
     RecordingReporter says_yes(Answer::yes);
-    make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_yes);
+    testing::mode_lists_from(folder, kOurPlainNames, says_yes);
     EXPECT_EQ(slurp(folder / "_12_tone_modes.lmd"), " !12 tone modes\r\n+0 2 4 5 7 9 11 12 Major\r\n"
                                                     "0 2 3 5 7 8 10 12 Minor\r\n");
 }

@@ -33,18 +33,6 @@ const ListEntry kMeantone{"Meantone-ish major", "1 193 cents 386 cents 503 cents
                           ""};
 const ListEntry kLink{"More lists", "other.lsc", "", "other.lsc"};
 
-TEST(SearchWords, MarkersSetHowAWordMatches) {
-    const auto words = read_search_words("!minor #Major *penta ~tone plain", true);
-    ASSERT_EQ(words.size(), 5U);
-    EXPECT_TRUE(words[0].exclude);
-    EXPECT_EQ(words[0].word, "MINOR");
-    EXPECT_EQ(words[1].match, SearchWord::Match::whole);
-    EXPECT_EQ(words[2].match, SearchWord::Match::begins);
-    EXPECT_EQ(words[3].match, SearchWord::Match::anywhere);
-    EXPECT_EQ(words[4].match, SearchWord::Match::whole);  // exact_match on
-    EXPECT_EQ(read_search_words("plain", false)[0].match, SearchWord::Match::begins);
-}
-
 TEST(SearchWords, ExactMatchDecidesForUnmarkedWords) {
     const auto begins = read_search_words("penta", false);
     const auto whole = read_search_words("penta", true);
@@ -54,6 +42,8 @@ TEST(SearchWords, ExactMatchDecidesForUnmarkedWords) {
     EXPECT_TRUE(entry_matches("Pentatonic scale", marked));
     EXPECT_TRUE(entry_matches("(penta)", whole));  // separators part the entry's words
     EXPECT_TRUE(entry_matches("Heptatonic", read_search_words("~TONIC", true)));
+    EXPECT_FALSE(entry_matches("Pentatonic scale", read_search_words("#penta", false)));  // "#": whole words
+    EXPECT_TRUE(entry_matches("PENTA scale", read_search_words("#penta", false)));
 }
 
 TEST(SearchWords, TheFirstMatchingPairDecides) {

@@ -103,6 +103,7 @@ TEST(RearrangementFaults, AHaltIsSaidToBeOne) {
     testing::HaltingRun halting(3);
     const auto result = find_rearrangements({{"four", "1 9/8 5/4 4/3 2", "", ""}}, kFormat, halting.run);
     EXPECT_TRUE(result.halted);
+    EXPECT_EQ(result.scales.size(), 2u);  // the orderings made before the halt are kept
     EXPECT_EQ(rearrangements_report(result, false).rfind("List of 2 re-arrangements of selected scale's intervals "
                                                          "halted", 0),
               0u);
@@ -215,12 +216,10 @@ TEST(DuplicateFaults, TheEntryWithAListOfModesIsTheOneKept) {
 
 TEST(ModeListFaults, TheHeadingsStartDecidesItsScale) {
     TempFolder folder;
-    write_text(folder / "modename.htm",
-               "<HEAD></HEAD>\n<H4>13 tone modes of Bohlen-Pierce scale, octave is 3/1</H4>\n"
-               "<TR><TD>2 1 2 1 2 2 1 2</TD><TD>Lambda</TD></TR>\n");
-    DirectRun direct;
     RecordingReporter reporter;
-    const auto result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
+    const auto result = testing::mode_lists_from(
+        folder, "<HEAD></HEAD>\n<H4>13 tone modes of Bohlen-Pierce scale, octave is 3/1</H4>\n"
+        "<TR><TD>2 1 2 1 2 2 1 2</TD><TD>Lambda</TD></TR>\n", reporter);
     ASSERT_EQ(result.lmd_files.size(), 1u) << (reporter.entries().empty() ? "" : reporter.entries().back().message);
     const std::string lmd = slurp(result.lmd_files[0]);
     EXPECT_EQ(lmd.rfind("1 27/25 25/21 9/7 7/5 75/49 5/3 9/5 49/25 15/7 7/3 63/25 25/9 3/1 ! 13 tone modes of "
@@ -232,12 +231,10 @@ TEST(ModeListFaults, TheHeadingsStartDecidesItsScale) {
 
 TEST(ModeListFaults, TwoSectionsOfOneHeadingAreBothKept) {
     TempFolder folder;
-    write_text(folder / "modename.htm",
-               "<HEAD></HEAD>\n<H4>Modes</H4>\n<TR><TD>2 2 3</TD><TD>First</TD></TR>\n"
-               "<H4>Modes</H4>\n<TR><TD>3 2 2</TD><TD>Second</TD></TR>\n");
-    DirectRun direct;
     RecordingReporter reporter;
-    const auto result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
+    const auto result = testing::mode_lists_from(
+        folder, "<HEAD></HEAD>\n<H4>Modes</H4>\n<TR><TD>2 2 3</TD><TD>First</TD></TR>\n"
+        "<H4>Modes</H4>\n<TR><TD>3 2 2</TD><TD>Second</TD></TR>\n", reporter);
     EXPECT_EQ(result.files_written, 2);
     EXPECT_NE(slurp(folder / "Modes.lmd").find("First"), std::string::npos);
     EXPECT_NE(slurp(folder / "Modes_(2).lmd").find("Second"), std::string::npos);
@@ -246,12 +243,10 @@ TEST(ModeListFaults, TwoSectionsOfOneHeadingAreBothKept) {
 TEST(ModeListFaults, AHeadingTooLongForAFileNameIsShortenedAndTheRunGoesOn) {
     TempFolder folder;
     const std::string long_heading = "Modes of " + std::string(300, 'x') + " \xC3\xA9t\xC3\xA9";  // and UTF-8
-    write_text(folder / "modename.htm",
-               "<HEAD></HEAD>\n<H4>" + long_heading + "</H4>\n<TR><TD>2 2 3</TD><TD>One</TD></TR>\n"
-               "<H4>Short</H4>\n<TR><TD>3 2 2</TD><TD>Two</TD></TR>\n");
-    DirectRun direct;
     RecordingReporter reporter;
-    const auto result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter);
+    const auto result = testing::mode_lists_from(
+        folder, "<HEAD></HEAD>\n<H4>" + long_heading + "</H4>\n<TR><TD>2 2 3</TD><TD>One</TD></TR>\n"
+        "<H4>Short</H4>\n<TR><TD>3 2 2</TD><TD>Two</TD></TR>\n", reporter);
     EXPECT_EQ(result.files_written, 2);
     EXPECT_EQ(result.files_failed, 0);
     ASSERT_EQ(result.lmd_files.size(), 2u);

@@ -1,5 +1,6 @@
 // What the scale tools write holds for any scale: every definition reads back as the pitches
-// it was made from, and a sort by note count orders the whole Scala archive by number.
+// it was made from; the whole Scala archive is listed file for file, and a sort by note count
+// orders it by number.
 
 #include <algorithm>
 #include <cmath>
@@ -113,9 +114,9 @@ RC_GTEST_PROP(ToolOutput, EverySuperparticularScaleReadsBackAsItsSteps, ()) {
     }
 }
 
-// The whole Scala archive sorted by number of notes: counts rise, as numbers, and scales of
-// one count keep the archive's order.
-TEST(ToolOutput, TheWholeArchiveSortsByNoteCountAsNumbers) {
+// The whole Scala archive listed, every file once, then sorted by number of notes: counts
+// rise, as numbers, and scales of one count keep the archive's order.
+TEST(ToolOutput, TheWholeArchiveListsAndSortsByNoteCountAsNumbers) {
     const std::filesystem::path archive = testing::shared_scala_folder();
     if (!std::filesystem::is_directory(archive)) GTEST_SKIP() << "no Scala archive at " << archive;
     testing::TempFolder out;
@@ -124,8 +125,13 @@ TEST(ToolOutput, TheWholeArchiveSortsByNoteCountAsNumbers) {
     job.list_name = (out / "all.lsc").string();
     DirectRun direct;
     platform::RecordingReporter reporter;
-    ASSERT_TRUE(make_scale_list_from_folder(job, direct.run, reporter).written);
+    const ScaleListResult made = make_scale_list_from_folder(job, direct.run, reporter);
+    ASSERT_TRUE(made.written);
+    const std::size_t files_count = scala_files_in(archive).size();
+    ASSERT_GT(files_count, 1000U);
+    EXPECT_EQ(static_cast<std::size_t>(made.scales_written), files_count);
     files::ScaleList list = files::read_scale_list(testing::slurp(out / "all.lsc"), files::ListKind::scales).list;
+    EXPECT_EQ(list.entries.size() - 2, files_count);  // after "Clear" and "Follow scale"
     // The count of each entry, worked out here, and where it stood.
     struct Counted {
         std::size_t notes;

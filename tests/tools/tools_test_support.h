@@ -54,6 +54,14 @@ inline ModeListsJob mode_lists_job(const TempFolder& folder) {
     return job;
 }
 
+// Lists of modes made into the folder from `modes_file`, written there as "modename.htm".
+inline ModeListsResult mode_lists_from(const TempFolder& folder, std::string_view modes_file,
+                                       platform::Reporter& reporter) {
+    write_text(folder / "modename.htm", modes_file);
+    DirectRun direct;
+    return make_mode_lists_from_scala(mode_lists_job(folder), direct.run, reporter);
+}
+
 inline std::string shared_scala_folder() { return std::string(CORVANE_SHARED_DATA) + "/scl"; }
 
 }  // namespace corvane::tools::testing
