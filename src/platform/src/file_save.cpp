@@ -74,8 +74,9 @@ FileSave::~FileSave() { abandon(); }
 
 int FileSave::open(const fs::path& target, SaveWay way) {
     abandon();
-    if (names_an_open_file(target)) way = way == SaveWay::replace ? SaveWay::in_place_emptied : way;
-    target_ = names_an_open_file(target) ? target : followed_link(target);
+    const bool open_elsewhere = names_an_open_file(target);
+    if (open_elsewhere && way == SaveWay::replace) way = SaveWay::in_place_emptied;
+    target_ = open_elsewhere ? target : followed_link(target);
     temporary_.clear();
     if (way == SaveWay::replace && replaceable_by_rename(target_)) {
         fd_ = create_temporary_beside(target_, temporary_);
