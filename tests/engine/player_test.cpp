@@ -1,5 +1,8 @@
 #include "corvane/engine/player.h"
 
+#include <algorithm>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "corvane/engine/seed.h"
@@ -33,6 +36,12 @@ struct TimedSender final : platform::MessageSender {
             if (m.status == 0x90 || m.status == 0x80) out.push_back(m);
         }
         return out;
+    }
+    // How many notes started, at one time or in all.
+    int note_ons(std::optional<std::int64_t> at = std::nullopt) const {
+        return static_cast<int>(std::count_if(sent.begin(), sent.end(), [&](const Message& m) {
+            return m.status == 0x90 && m.data2 > 0 && (!at || m.ms == *at);
+        }));
     }
     const platform::Clock& clock;
     std::vector<Message> sent;
@@ -79,21 +88,20 @@ protected:
     Player player{composition, settings, voices, timers, clock, keys, &listener};
 };
 
-TEST_F(PlayerTest, SustainOneEndsEachNoteAsTheNextBegins) {
-    player.start();
-    timers.advance_to(1000 + 1000);
-    const std::vector<Message> expected{on(1002, 0, 60), off(1102, 0, 60), on(1102, 0, 62), off(1202, 0, 62)};
-    EXPECT_EQ(sender.notes(), expected);
-    EXPECT_FALSE(player.playing());
-    EXPECT_EQ(listener.stopped, 1);
-}
-
-TEST_F(PlayerTest, SustainHalfEndsEachNoteHalfWay) {
-    composition.Sustain = 0.5;
-    player.start();
-    timers.advance_to(3000);
-    const std::vector<Message> expected{on(1002, 0, 60), off(1052, 0, 60), on(1102, 0, 62), off(1152, 0, 62)};
-    EXPECT_EQ(sender.notes(), expected);
+// Sustain 1 ends each note as the next begins, 0.5 half-way; without cycling play stops.
+TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStep) {
+    for (const auto& [sustain, end] : {std::pair{1.0, 100}, std::pair{0.5, 50}}) {
+        composition.Sustain = sustain;
+        sender.sent.clear();
+        player.start();
+        timers.advance_to(clock.now_ms() + 1000);
+        const std::int64_t first = clock.now_ms() - 998;
+        const std::vector<Message> expected{on(first, 0, 60), off(first + end, 0, 60), on(first + 100, 0, 62),
+                                            off(first + 100 + end, 0, 62)};
+        EXPECT_EQ(sender.notes(), expected) << sustain;
+        EXPECT_FALSE(player.playing());
+    }
+    EXPECT_EQ(listener.stopped, 2);
 }
 
 TEST_F(PlayerTest, FirstNoteSendsProgramAndBendBeforeTheNote) {
@@ -140,9 +148,7 @@ TEST_F(PlayerTest, WithoutCyclingPlayStopsAfterOneCycle) {
     composition.Levels = 1;
     player.start();
     timers.advance_to(10000);
-    int note_ons = 0;
-    for (const auto& m : sender.notes()) note_ons += m.data2 > 0 ? 1 : 0;
-    EXPECT_EQ(note_ons, 9);
+    EXPECT_EQ(sender.note_ons(), 9);
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(listener.stopped, 1);
     EXPECT_EQ(timers.pending(), 0u);
@@ -192,17 +198,11 @@ TEST_F(PlayerTest, RuleFiveSoundsOneNotePerChangedLevel) {
     composition.Channels_in_Play = 3;
     select_channel_rule(composition, 5);
     player.start();
-    timers.advance_to(1001 + 1);
-    auto count_ons = [&](std::int64_t ms) {
-        int n = 0;
-        for (const auto& m : sender.notes()) n += (m.ms == ms && m.data2 > 0) ? 1 : 0;
-        return n;
-    };
     timers.advance_to(1000 + 350);
-    EXPECT_EQ(count_ons(1002), 3);  // levels 2, 1 and 0 start together
-    EXPECT_EQ(count_ons(1102), 1);
-    EXPECT_EQ(count_ons(1202), 2);
-    EXPECT_EQ(count_ons(1302), 1);
+    EXPECT_EQ(sender.note_ons(1002), 3);  // levels 2, 1 and 0 start together
+    EXPECT_EQ(sender.note_ons(1102), 1);
+    EXPECT_EQ(sender.note_ons(1202), 2);
+    EXPECT_EQ(sender.note_ons(1302), 1);
 }
 
 // The channel in use is the player's: the composition it plays is never written, and the Voice
@@ -325,10 +325,8 @@ TEST_F(PlayerTest, RenderRunsWithoutTimersOnTheTuneClock) {
     player.render(0.45, cancel);
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(timers.pending(), 0u);
-    int note_ons = 0;
-    for (const auto& m : sender.notes()) note_ons += m.data2 > 0 ? 1 : 0;
-    EXPECT_GE(note_ons, 4);
-    EXPECT_LE(note_ons, 6);
+    EXPECT_GE(sender.note_ons(), 4);
+    EXPECT_LE(sender.note_ons(), 6);
 }
 
 }  // namespace
