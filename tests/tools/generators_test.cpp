@@ -7,22 +7,16 @@
 namespace corvane::tools {
 namespace {
 
-using files::ListEntry;
+using files::ListKind;
+using platform::Answer;
 using platform::RecordingReporter;
 using testing::DirectRun;
-
-const tuning::PitchFormat kFormat = tuning::PitchFormat::configuration_defaults();
-
-SuperparticularSearch search_for(int notes, double top) {
-    SuperparticularSearch s;
-    s.sps_nnotes = notes;
-    s.sps_min_nnotes = notes;
-    s.dsps_topnote = top;
-    return s;
-}
+using testing::kFormat;
+using testing::list_of;
+using testing::superparticular_search;
 
 TEST(Superparticular, TwoNotesToTheOctaveIsFifthAndFourthOnce) {
-    SuperparticularSearch s = search_for(2, 2);
+    SuperparticularSearch s = superparticular_search(2, 2);
     s.largest_step = 1;  // not above the smallest: no upper bound
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
@@ -38,7 +32,7 @@ TEST(Superparticular, TwoNotesToTheOctaveIsFifthAndFourthOnce) {
 }
 
 TEST(Superparticular, TheLargestStepsComeFirst) {
-    SuperparticularSearch s = search_for(4, 2);
+    SuperparticularSearch s = superparticular_search(4, 2);
     s.sps_min_nnotes = 3;
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
@@ -47,8 +41,24 @@ TEST(Superparticular, TheLargestStepsComeFirst) {
     EXPECT_EQ(result.scales.front().description, "5/4 5/4 6/5 16/15 ");
 }
 
+// A search whose tolerance once let through near misses by the dozen: every scale found ends
+// on the top note itself.
+TEST(Superparticular, EveryScaleReachesTheTopExactly) {
+    SuperparticularSearch search = superparticular_search(5, 1.25);
+    search.smallest_step = 1;
+    search.largest_step = 1.125;
+    search.sps_maxscales = 6;
+    DirectRun direct;
+    const auto result = find_superparticular_scales(search, kFormat, direct.run);
+    ASSERT_EQ(result.scales.size(), 6u);
+    for (const auto& scale : result.scales) {
+        const std::string& d = scale.definition;
+        EXPECT_EQ(d.substr(d.rfind(' ', d.size() - 2) + 1), "5/4 ") << d;
+    }
+}
+
 TEST(Superparticular, TheLimitStopsTheSearchAndIsReported) {
-    SuperparticularSearch s = search_for(7, 2);
+    SuperparticularSearch s = superparticular_search(7, 2);
     s.sps_maxscales = 1;
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
@@ -58,32 +68,46 @@ TEST(Superparticular, TheLimitStopsTheSearchAndIsReported) {
                   "\nStopped search at this point - reached max number of scales to find\n"),
               std::string::npos);
 
-    const SuperparticularResult none = find_superparticular_scales(search_for(2, 1), kFormat, direct.run);
+    const SuperparticularResult none = find_superparticular_scales(superparticular_search(2, 1), kFormat, direct.run);
     EXPECT_TRUE(none.scales.empty());
-    EXPECT_TRUE(superparticular_report(search_for(2, 1), none, kFormat, 0)
+    EXPECT_TRUE(superparticular_report(superparticular_search(2, 1), none, kFormat, 0)
                     .starts_with("No superparticular scales found for these values:\n\n2 notes, top note 1, range "
                                  "of intervals for search 81/80 - 5/4\nExtra memory"));
 }
 
+TEST(Superparticular, AHaltIsSaidToBeOneAndProgressIsShown) {
+    SuperparticularSearch search = superparticular_search(9, 2);  // a long search
+    search.smallest_step = 1;
+    std::vector<ToolProgress> shown;
+    DirectRun direct([&](const ToolProgress& p) {
+        shown.push_back(p);
+        direct.halt = true;  // the halt button, pressed when the first progress shows
+    });
+    const auto result = find_superparticular_scales(search, kFormat, direct.run);
+    EXPECT_TRUE(result.halted);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(shown[0].item.starts_with("largest step ")) << shown[0].item;
+    EXPECT_TRUE(
+        superparticular_report(search, result, kFormat, 1).starts_with("Search for superparticular scales halted"));
+}
+
 TEST(Superparticular, TheToolFillsTheListAndHaltsWithWhatItFound) {
-    files::ScaleList list;
-    list.entries = files::fixed_first_entries(list.kind);
-    list.entries.push_back({"Old", "1 2", "", ""});
+    files::ScaleList list = list_of(ListKind::scales, {{"Old", "1 2", "", ""}});
     testing::HaltingRun halting(1);
     halting.halt = true;
     RecordingReporter reporter;
-    const auto halted = superparticular_tool(list, search_for(7, 2), kFormat, halting.run, reporter);
+    const auto halted = superparticular_tool(list, superparticular_search(7, 2), kFormat, halting.run, reporter);
     EXPECT_TRUE(halted.halted);
     EXPECT_EQ(list.entries.size(), 3U);  // nothing found: the list stays
     DirectRun direct;
-    superparticular_tool(list, search_for(5, 2), kFormat, direct.run, reporter);
+    superparticular_tool(list, superparticular_search(5, 2), kFormat, direct.run, reporter);
     EXPECT_GT(list.entries.size(), 3U);
     EXPECT_EQ(list.entries[2].modes_file, ":");
     EXPECT_EQ(reporter.entries().back().caption, "Find all superparticular scales");
 }
 
 TEST(Rearrangements, EqualStepsGiveOnlyTheDistinctOrders) {
-    const ListEntry scale{"Steps", "1 9/8 81/64 45/32", "", ""};  // 9/8 9/8 10/9
+    const files::ListEntry scale{"Steps", "1 9/8 81/64 45/32", "", ""};  // 9/8 9/8 10/9
     DirectRun direct;
     const RearrangementsResult result = find_rearrangements({scale}, kFormat, direct.run);
     ASSERT_EQ(result.scales.size(), 3U);
@@ -92,15 +116,18 @@ TEST(Rearrangements, EqualStepsGiveOnlyTheDistinctOrders) {
     EXPECT_EQ(result.scales[1].description, "9/8 10/9 9/8 ");
     EXPECT_EQ(result.scales[2].definition, "1 9/8 81/64 45/32 ");
     EXPECT_EQ(result.duplicates, 0);
-    EXPECT_EQ(rearrangements_report(result, false), "List of 3 re-arrangements of selected scale's intervals completed");
+    EXPECT_EQ(rearrangements_report(result, false),
+              "List of 3 re-arrangements of selected scale's intervals completed");
+    // Three steps of 400 cents, written as a list keeps them: each pitch rounded to 1e-5 cents.
+    const auto augmented =
+        find_rearrangements({{"augmented", "1 400.00001 cents 799.99999 cents 2", "", ""}}, kFormat, direct.run);
+    EXPECT_EQ(augmented.scales.size(), 1u);
 }
 
-TEST(Rearrangements, AllScalesSkipScalesMadeBefore) {
-    files::ScaleList list;
-    list.entries = files::fixed_first_entries(list.kind);
-    list.entries.push_back({"A", "1 9/8 81/64 45/32", "", ""});
-    list.entries.push_back({"B", "1 10/9 5/4 45/32", "", ""});  // the same steps again
-    list.entries.push_back({"Link", "x.lsc", "", "x.lsc"});
+TEST(Rearrangements, AllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
+    files::ScaleList list = list_of(ListKind::scales, {{"A", "1 9/8 81/64 45/32", "", ""},
+                                                       {"B", "1 10/9 5/4 45/32", "", ""},  // the same steps again
+                                                       {"Link", "x.lsc", "", "x.lsc"}});
     DirectRun direct;
     RecordingReporter reporter;
     const RearrangementsResult result = rearrangements_tool(list, std::nullopt, kFormat, direct.run, reporter);
@@ -112,6 +139,41 @@ TEST(Rearrangements, AllScalesSkipScalesMadeBefore) {
               "new scales for a single entry in original list\n\nDuplicate scales found and skipped: 3\n\nMax "
               "duplicates of prev. scales skipped for single scale 3");
     EXPECT_EQ(reporter.entries().back().caption, "Find all re-arrangements");
+
+    files::ScaleList modes = list_of(ListKind::modes, {{"Major", "0 2 4 5 7 9 11 12", "", ""}});
+    const auto before = modes.entries;
+    reporter.clear();
+    EXPECT_TRUE(rearrangements_tool(modes, std::nullopt, kFormat, direct.run, reporter).scales.empty());
+    EXPECT_EQ(modes.entries, before);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, kModesNotRearrangedMessage);
+}
+
+TEST(Rearrangements, MoreThanTheLimitAsksFirstAndMakesNoMore) {
+    // Sixteen different steps: 16! orderings.
+    std::string definition = "1";
+    double cents = 0;
+    for (int i = 1; i <= 16; ++i) definition += " " + std::to_string(static_cast<int>(cents += 60 + i)) + " cents";
+    files::ScaleList list = list_of(ListKind::scales, {{"sixteen", definition, "", ""}});
+    DirectRun direct;
+    RecordingReporter no(Answer::no);
+    EXPECT_TRUE(rearrangements_tool(list, list.entries.size() - 1, kFormat, direct.run, no, 500).scales.empty());
+    EXPECT_EQ(no.entries()[0].message, too_many_rearrangements_question(2.0922789888e13, 500));
+    RecordingReporter yes(Answer::yes);
+    const auto made = rearrangements_tool(list, list.entries.size() - 1, kFormat, direct.run, yes, 500);
+    EXPECT_EQ(made.scales.size(), 500u);
+    EXPECT_TRUE(made.reached_limit);
+    EXPECT_EQ(yes.entries().back().message, "List of 500 re-arrangements of selected scale's intervals stopped at the "
+                                            "limit");
+}
+
+TEST(Rearrangements, AHaltIsSaidToBeOne) {
+    testing::HaltingRun halting(3);
+    const auto result = find_rearrangements({{"four", "1 9/8 5/4 4/3 2", "", ""}}, kFormat, halting.run);
+    EXPECT_TRUE(result.halted);
+    EXPECT_EQ(result.scales.size(), 2u);  // the orderings made before the halt are kept
+    EXPECT_TRUE(rearrangements_report(result, false)
+                    .starts_with("List of 2 re-arrangements of selected scale's intervals halted"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ namespace {
 using platform::Answer;
 using platform::RecordingReporter;
 using testing::DirectRun;
+using testing::mode_lists_from;
 using testing::slurp;
 using testing::TempFolder;
 using testing::write_text;
@@ -17,21 +18,22 @@ using testing::write_text;
 // OUR OWN FIXTURE, written from the reading rules (no copy of Scala's mode names file is at
 // hand): sections with and without a scale, a heading the built-in table knows, an equal
 // temperament, rows on one line and spread over several, HTML as real files write it
-// (tags in any case, attributes, entities).
+// (tags in any case, attributes, entities named and numbered), a definition followed by words,
+// and two modes of one name.
 constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scales</TITLE></HEAD>
 <BODY>
 <SCALA_MODENAMES_FORMAT> = 1
-<P>Number of names: 6</P>
+<P>Number of names: 7</P>
 <h4 class="section">7 tone modes of Pelog</h4>
 <table border=1>
 <tr><td>1 2 4 1 1 2 1</td><td>Pelog &amp; Selisir</td></tr>
 <TR><TD ALIGN=left>2 4 1 1 2 1 1</TD><TD>Tembung</TD></TR>
 </table>
 <H4>Gamelan scale: slendro</H4>
-<SCALA_SCALE_DESCR> = Slendro, Bali &amp; Java
+<SCALA_SCALE_DESCR> = Slendro, Bali &#38; Java
 <SCALA_SCALE_DEF> = 231.0 474.0 (approx.) 717.0 955.0 2/1 (period)
 <SCALA_SCALE_DESCR> = Slendro, Surakarta
-<SCALA_SCALE_DEF> = 9/8 21/16 3/2 7/4 2/1
+<SCALA_SCALE_DEF> = 9/8 21/16 3/2 7/4 2/1 7-limit
 <TABLE>
 <TR>
 <TD>0 2 3 5</TD>
@@ -43,6 +45,7 @@ constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scal
 <TR><TD>3 3 3 3 3</TD><TD>Pentatonic</TD></TR>
 <TR><TD>2 2 2 2 2 2 3</TD><TD>Heptatonic</TD></TR>
 <H4>Modes without a scale</H4>
+<TR><TD>3 4</TD><TD>Three</TD></TR>
 <TR><TD>2 2 2</TD><TD>Three</TD></TR>
 </BODY>
 )";
@@ -69,12 +72,6 @@ TEST(ModeNamesReader, TheBeginningDecidesBetweenHtmlAndPlainText) {
     EXPECT_TRUE(looks_like_mode_names("<!DOCTYPE html><html>"));
     EXPECT_TRUE(looks_like_mode_names("! modes"));
     EXPECT_FALSE(looks_like_mode_names("Modes I wrote myself"));
-    const ModeNames plain = read_mode_names(kOurPlainNames, true);
-    ASSERT_EQ(plain.sections.size(), 1U);
-    EXPECT_EQ(plain.sections[0].heading, "12 tone modes");
-    ASSERT_EQ(plain.sections[0].rows.size(), 2U);
-    EXPECT_EQ(plain.sections[0].rows[1].degrees, "0 2 3 5 7 8 10 12");
-    EXPECT_EQ(plain.sections[0].rows[1].name, "Minor");
 }
 
 // Found by fuzzing: steps so large that their sum overflowed. A number no step could be
@@ -92,7 +89,7 @@ TEST(ModeNamesReader, AnImpossiblyLargeStepBeginsTheName) {
 TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
     TempFolder folder;
     RecordingReporter reporter;
-    const ModeListsResult result = testing::mode_lists_from(folder, kOurModeNames, reporter);
+    const ModeListsResult result = mode_lists_from(folder, kOurModeNames, reporter);
     ASSERT_FALSE(result.failed);
     EXPECT_EQ(result.files_written, 4);
     EXPECT_EQ(slurp(folder / "__7_tone_modes_of_Pelog.lmd"),
@@ -102,7 +99,10 @@ TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
               "1 231.0 cents 474.0 cents 717.0 cents 955.0 cents 2/1 ! Slendro, Bali & Java\r\n"
               "+0 2 3 5 Four notes\r\n0 (comment) Just a comment row\r\n");
     EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
-              "1 n(1/15) ! 15-tone equal temperament\r\n+0 3 6 9 12 15 Pentatonic\r\n0 2 4 6 8 10 12 15 Heptatonic\r\n");
+              "1 n(1/15) ! 15-tone equal temperament\r\n"
+              "+0 3 6 9 12 15 Pentatonic\r\n0 2 4 6 8 10 12 15 Heptatonic\r\n");
+    EXPECT_EQ(slurp(folder / "Modes_without_a_scale.lmd"),
+              " !Modes without a scale\r\n+0 3 7 Three\r\n0 2 4 6 Three\r\n");
     EXPECT_EQ(slurp(folder / "SCALA Modes.lsc"),
               "@index.lsc@ Index of lists of scales\r\n"
               "+1 122 cents 271 cents 571 cents 677 cents 785 cents 947 cents 2 *__7_tone_modes_of_Pelog.lmd* "
@@ -115,7 +115,7 @@ TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
     EXPECT_EQ(reporter.entries().back().message,
               "4 LMD files constructed from \"modename.htm\" in folder \"" + folder.path().string() +
                   "\" and saved in program's location folder \"" + folder.path().string() +
-                  "\"\n\n6 names read, as expected.");
+                  "\"\n\n7 names read, as expected.");
 
     // The list of scales leads to the lists of modes.
     const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
@@ -128,7 +128,7 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
     TempFolder folder;
     write_text(folder / "_15_tone_equal_modes.lmd", "mine");
     RecordingReporter says_no(Answer::no);
-    testing::mode_lists_from(folder, kOurModeNames, says_no);
+    mode_lists_from(folder, kOurModeNames, says_no);
     EXPECT_EQ(says_no.entries().back().message,
               "File \"_15_tone_equal_modes.lmd\" already exists in folder \"" + folder.path().string() +
                   "\"\n\nReplace existing LMD files, and the LSC file \"SCALA Modes.lsc\" with scales for the "
@@ -138,7 +138,7 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
 
     write_text(folder / "SCALA Modes.lsc", "mine");
     says_no.clear();
-    testing::mode_lists_from(folder, kOurModeNames, says_no);
+    mode_lists_from(folder, kOurModeNames, says_no);
     EXPECT_TRUE(says_no.entries().back().message.starts_with(
         "File SCALA Modes.lsc already exists in folder " + folder.path().string() +
         "\n\nThis is the index of scales for the modes, which is synchronised with the modes lists."));
@@ -148,18 +148,18 @@ TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
 TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
     TempFolder folder;
     RecordingReporter reporter;
-    EXPECT_TRUE(testing::mode_lists_from(folder, kOurFormatTwo, reporter).failed);
+    EXPECT_TRUE(mode_lists_from(folder, kOurFormatTwo, reporter).failed);
     EXPECT_EQ(reporter.entries().back().message,
               "\"" + (folder / "modename.htm").string() +
                   "\" is in format 2\n\nVersion 1.082 of CRV recognises format 1\n\nNew releases of CRV understand "
                   "the most recent SCALA mode names format.");
 
     RecordingReporter says_no(Answer::no);
-    testing::mode_lists_from(folder, kOurPlainNames, says_no);
+    mode_lists_from(folder, kOurPlainNames, says_no);
     EXPECT_TRUE(says_no.entries().back().message.starts_with("Expected: file beginning with \"<HEAD>\" or \"!\""));
     EXPECT_FALSE(std::filesystem::exists(folder / "_12_tone_modes.lmd"));
     RecordingReporter says_yes(Answer::yes);
-    testing::mode_lists_from(folder, kOurPlainNames, says_yes);
+    mode_lists_from(folder, kOurPlainNames, says_yes);
     EXPECT_EQ(slurp(folder / "_12_tone_modes.lmd"), " !12 tone modes\r\n+0 2 4 5 7 9 11 12 Major\r\n"
                                                     "0 2 3 5 7 8 10 12 Minor\r\n");
 }
@@ -195,9 +195,10 @@ TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
     const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
     EXPECT_EQ(scales.entries.size(), 2U + 2U);  // the index link and the one scale
     EXPECT_EQ(reporter.entries().back().caption, "Halting construction of LMD files");
-    EXPECT_TRUE(reporter.entries().back().message.ends_with("2 names read, 6 names expected."));
+    EXPECT_TRUE(reporter.entries().back().message.ends_with("2 names read, 7 names expected."));
 }
 
+// Rows are matched back to their names and degrees together: two modes of one name stay two.
 TEST(ModeListsTool, AutoSortOrdersEachListOfModes) {
     TempFolder folder;
     write_text(folder / "modename.htm", kOurModeNames);
@@ -208,7 +209,36 @@ TEST(ModeListsTool, AutoSortOrdersEachListOfModes) {
     RecordingReporter reporter;
     make_mode_lists_from_scala(job, direct.run, reporter);
     EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
-              "1 n(1/15) ! 15-tone equal temperament\r\n+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
+              "1 n(1/15) ! 15-tone equal temperament\r\n"
+              "+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
+    EXPECT_EQ(slurp(folder / "Modes_without_a_scale.lmd"),
+              " !Modes without a scale\r\n+0 2 4 6 Three\r\n0 3 7 Three\r\n");
+}
+
+// A heading's start decides its scale before the name after " of " does; a heading met again
+// gets a file of its own; one too long for a file name is shortened, and the run goes on.
+TEST(ModeListsTool, HeadingsOfEveryKindGetAFileEach) {
+    TempFolder folder;
+    const std::string long_heading = "Modes of " + std::string(300, 'x') + " \xC3\xA9t\xC3\xA9";  // and UTF-8
+    RecordingReporter reporter;
+    const auto result = mode_lists_from(folder,
+                                        "<HEAD></HEAD>\n<H4>13 tone modes of Bohlen-Pierce scale, octave is 3/1</H4>\n"
+                                        "<TR><TD>2 1 2 1 2 2 1 2</TD><TD>Lambda</TD></TR>\n"
+                                        "<H4>Modes</H4>\n<TR><TD>2 2 3</TD><TD>First</TD></TR>\n"
+                                        "<H4>Modes</H4>\n<TR><TD>3 2 2</TD><TD>Second</TD></TR>\n"
+                                        "<H4>" + long_heading + "</H4>\n<TR><TD>2 2 3</TD><TD>One</TD></TR>\n",
+                                        reporter);
+    EXPECT_EQ(result.files_written, 4);
+    EXPECT_EQ(result.files_failed, 0);
+    ASSERT_EQ(result.lmd_files.size(), 4u);
+    EXPECT_EQ(slurp(result.lmd_files[0]),
+              "1 27/25 25/21 9/7 7/5 75/49 5/3 9/5 49/25 15/7 7/3 63/25 25/9 3/1 ! 13 tone modes of "
+              "Bohlen-Pierce scale, octave is 3/1\r\n+0 2 3 5 6 8 10 11 13 Lambda\r\n");
+    EXPECT_EQ(slurp(folder / "Modes.lmd"), " !Modes\r\n+0 2 4 7 First\r\n");
+    EXPECT_EQ(slurp(folder / "Modes_(2).lmd"), " !Modes\r\n+0 3 5 7 Second\r\n");
+    EXPECT_LE(result.lmd_files[3].filename().string().size(), 255u);
+    EXPECT_EQ(slurp(result.lmd_files[3]), " !" + long_heading + "\r\n+0 2 4 7 One\r\n");
+    EXPECT_TRUE(reporter.entries().back().message.starts_with("4 LMD files constructed"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "../cli/run_cli.h"
 #include "corvane/files/scale_list.h"
+#include "corvane/tools/scale_list_maker.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
@@ -68,19 +69,14 @@ TEST(ScaleToolCommands, SuperparticularAndModeListsFromOurOwnFixture) {
 
     TempFolder folder;
     // OUR OWN FIXTURE, from the reading rules: one section of a built-in heading.
-    write_text(folder / "modes.htm", "<head></head>\n<h4>Persian modes</h4>\n<tr><td>2 2 1</td><td>Dastgah</td></tr>\n");
+    write_text(folder / "modes.htm",
+               "<head></head>\n<h4>Persian modes</h4>\n<tr><td>2 2 1</td><td>Dastgah</td></tr>\n");
     const auto made = run_cli({"scales", "make-mode-lists", (folder / "modes.htm").string(), "-o",
                                (folder / "out").string()});
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_TRUE(slurp(folder / "out" / "Persian_modes.lmd").starts_with("1 256/243 27/25 9/8"));
     EXPECT_NE(slurp(folder / "out" / "SCALA Modes.lsc").find("*Persian_modes.lmd* Persian 17 note scale (M)"),
               std::string::npos);
-}
-
-std::size_t scala_files_count(const std::string& folder) {
-    std::size_t count = 0;
-    for (const auto& item : std::filesystem::directory_iterator(folder)) count += item.path().extension() == ".scl";
-    return count;
 }
 
 // Whether the process has a handler of its own for SIGINT (from /proc/<pid>/status).
@@ -131,7 +127,7 @@ TEST(ScaleToolCommands, CtrlCHaltsMakeListAndLeavesAValidList) {
     const std::size_t written = std::stoul(messages.substr(at + opening.size()));
     const auto back = files::read_scale_list(slurp(list), files::ListKind::scales).list;
     EXPECT_EQ(back.entries.size(), 2 + written);
-    EXPECT_LT(written, scala_files_count(archive));
+    EXPECT_LT(written, scala_files_in(archive).size());
 }
 
 }  // namespace

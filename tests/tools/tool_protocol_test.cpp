@@ -77,6 +77,8 @@ TEST(ToolProtocol, TheExitFlagStopsAToolAndClosingAsksFirst) {
     PriorityChecks none;
     ToolBoard board(exit_flag, none);
     RecordingReporter says_no(platform::Answer::no);
+    EXPECT_TRUE(board.ask_to_close(says_no));  // nothing runs: closing asks nothing
+    EXPECT_TRUE(says_no.entries().empty());
     BlockingTool tool;
     board.press(ToolKind::mode_lists, tool.work(), says_no);
     EXPECT_FALSE(board.ask_to_close(says_no));

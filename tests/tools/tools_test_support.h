@@ -4,10 +4,15 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "../files/files_test_support.h"
+#include "corvane/files/scale_list.h"
 #include "corvane/tools/mode_lists.h"
+#include "corvane/tools/superparticular.h"
 #include "corvane/tools/tool_protocol.h"
+#include "corvane/tuning/pitch_format.h"
+#include "corvane/tuning/pitch_list.h"
 
 namespace corvane::tools::testing {
 
@@ -60,6 +65,45 @@ inline ModeListsResult mode_lists_from(const TempFolder& folder, std::string_vie
     write_text(folder / "modename.htm", modes_file);
     DirectRun direct;
     return make_mode_lists_from_scala(mode_lists_job(folder), direct.run, reporter);
+}
+
+// The pitch format the tools write with unless told otherwise.
+inline const tuning::PitchFormat kFormat = tuning::PitchFormat::configuration_defaults();
+
+// A list of `kind` holding its fixed first entries, then `entries`.
+inline files::ScaleList list_of(files::ListKind kind, const std::vector<files::ListEntry>& entries) {
+    files::ScaleList list;
+    list.kind = kind;
+    list.entries = files::fixed_first_entries(kind);
+    list.entries.insert(list.entries.end(), entries.begin(), entries.end());
+    return list;
+}
+
+// The descriptions of the entries after the fixed ones, in order.
+inline std::vector<std::string> descriptions(const files::ScaleList& list) {
+    std::vector<std::string> out;
+    for (const auto& e : list.entries) {
+        if (!files::is_fixed_entry(e)) out.push_back(e.description);
+    }
+    return out;
+}
+
+// Pitches as ratios (1 first) from a definition, as the program reads it back.
+inline std::vector<double> ratios_of(const std::string& definition) {
+    const auto read =
+        tuning::read_pitch_list(definition, tuning::PitchForm::ratio, tuning::ListNotation::absolute, 261.63);
+    std::vector<double> ratios;
+    for (const double increment : read.entries) ratios.push_back(increment + 1.0);
+    return ratios;
+}
+
+// A search for scales of exactly `notes` steps up to `top`.
+inline SuperparticularSearch superparticular_search(int notes, double top) {
+    SuperparticularSearch search;
+    search.sps_nnotes = notes;
+    search.sps_min_nnotes = notes;
+    search.dsps_topnote = top;
+    return search;
 }
 
 inline std::string shared_scala_folder() { return std::string(CORVANE_SHARED_DATA) + "/scl"; }

@@ -68,15 +68,5 @@ TEST(BuiltinTables, TwelveToneTablesAgreeAcrossMenus) {
     for (std::size_t i = 0; i < 13; ++i) EXPECT_DOUBLE_EQ(increment[i], ratio[i]);
 }
 
-TEST(BuiltinTables, EqualTemperamentAndHarmonicSeriesDegrees) {
-    const auto et31 = load("1 n(1/31)", PitchForm::ratio);
-    ASSERT_EQ(et31.size(), 2u);
-    EXPECT_NEAR(degree_ratio(et31, 31), 2.0, 1e-14);
-    EXPECT_NEAR(degree_ratio(et31, -62), 0.25, 1e-14);
-    const auto harmonic = load("2", PitchForm::ratio);
-    ASSERT_EQ(harmonic.size(), 1u);
-    EXPECT_DOUBLE_EQ(degree_ratio(harmonic, 3), 4.0);
-}
-
 }  // namespace
 }  // namespace corvane::tuning

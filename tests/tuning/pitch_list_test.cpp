@@ -1,5 +1,6 @@
 #include "corvane/tuning/pitch_list.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -13,38 +14,51 @@ PitchListReading read_ratio(std::string_view text, double lowest = kLowest) {
     return read_pitch_list(text, PitchForm::ratio, ListNotation::absolute, lowest);
 }
 
-TEST(PitchList, BothFormsStoreIncrements) {
-    EXPECT_DOUBLE_EQ(read_ratio("9/8").entries[0], 0.125);
-    EXPECT_DOUBLE_EQ(read_pitch_list("1/8", PitchForm::increment, ListNotation::absolute, kLowest).entries[0], 0.125);
-    const auto semitone = read_ratio("1 n(1/12)");
-    ASSERT_EQ(semitone.last_index(), 1);
-    EXPECT_EQ(semitone.entries[0], 0.0);
-    EXPECT_DOUBLE_EQ(semitone.entries[1], std::exp2(1.0 / 12) - 1);
+// Both forms store increments; "cents" rereads the value before it; "Hz" sets the lowest note
+// when it comes first and reads relative to it after; step notation accumulates.
+TEST(PitchList, EntriesReadInEachFormAndNotation) {
+    constexpr auto ratio = PitchForm::ratio;
+    constexpr auto increment = PitchForm::increment;
+    constexpr auto absolute = ListNotation::absolute;
+    constexpr auto steps = ListNotation::steps;
+    struct Case {
+        std::string_view text;
+        PitchForm form;
+        ListNotation notation;
+        double lowest;
+        std::vector<double> entries;
+    };
+    const Case cases[] = {
+        {"9/8", ratio, absolute, kLowest, {0.125}},
+        {"1/8", increment, absolute, kLowest, {0.125}},
+        {"1 n(1/12)", ratio, absolute, kLowest, {0, std::exp2(1.0 / 12) - 1}},
+        {"1 94.135 cents 2", ratio, absolute, kLowest, {0, std::exp2(94.135 / 1200) - 1, 1}},
+        {"0 700 Cents", increment, absolute, kLowest, {0, std::exp2(700.0 / 1200) - 1}},
+        {"440 Hz 660 Hz 880 herz", ratio, absolute, kLowest, {0, 0.5, 1}},
+        {"1 330 Hz", ratio, absolute, 220.0, {0, 0.5}},
+        {"1 9/8 10/9 16/15", ratio, steps, kLowest, {0, 0.125, 0.25, 1.0 / 3}},
+        // A list that starts away from the lowest note adds its steps.
+        {"1 2 3", increment, steps, kLowest, {1, 3, 6}},
+        // A reread value is accumulated too.
+        {"1 100 cents 100 cents", ratio, steps, kLowest, {0, std::exp2(100.0 / 1200) - 1, std::exp2(200.0 / 1200) - 1}},
+        // Nothing read is the lowest note alone; a comment ends the list.
+        {"   ", ratio, absolute, kLowest, {0}},
+        {"1 3/2 // 5/4 and words", ratio, absolute, kLowest, {0, 0.5}},
+    };
+    for (const Case& c : cases) {
+        const auto read = read_pitch_list(c.text, c.form, c.notation, c.lowest).entries;
+        ASSERT_EQ(read.size(), c.entries.size()) << c.text;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const double tolerance = 1e-15 * std::max(1.0, std::fabs(c.entries[i]));
+            EXPECT_NEAR(read[i], c.entries[i], tolerance) << c.text << ", entry " << i;
+        }
+    }
+    EXPECT_EQ(read_ratio("440 Hz 660 Hz").lowest_frequency, 440.0);
+    EXPECT_FALSE(read_ratio("1 330 Hz", 220.0).lowest_frequency.has_value());
+    EXPECT_EQ(read_ratio("   ").count_read, 0);
 }
 
-TEST(PitchList, CentsWordRereadsThePreviousValue) {
-    const auto r = read_ratio("1 94.135 cents 2");
-    ASSERT_EQ(r.last_index(), 2);
-    EXPECT_DOUBLE_EQ(r.entries[1], std::exp2(94.135 / 1200) - 1);
-    EXPECT_DOUBLE_EQ(r.entries[2], 1.0);
-    const auto inc = read_pitch_list("0 700 Cents", PitchForm::increment, ListNotation::absolute, kLowest);
-    EXPECT_DOUBLE_EQ(inc.entries[1], std::exp2(700.0 / 1200) - 1);
-}
-
-TEST(PitchList, HertzSetsTheLowestNoteThenReadsRelativeToIt) {
-    const auto r = read_ratio("440 Hz 660 Hz 880 herz");
-    ASSERT_TRUE(r.lowest_frequency.has_value());
-    EXPECT_DOUBLE_EQ(*r.lowest_frequency, 440.0);
-    ASSERT_EQ(r.last_index(), 2);
-    EXPECT_EQ(r.entries[0], 0.0);
-    EXPECT_DOUBLE_EQ(r.entries[1], 0.5);
-    EXPECT_DOUBLE_EQ(r.entries[2], 1.0);
-    const auto later = read_ratio("1 330 Hz", 220.0);
-    EXPECT_FALSE(later.lowest_frequency.has_value());
-    EXPECT_DOUBLE_EQ(later.entries[1], 0.5);
-}
-
-TEST(PitchList, SeriesGenerators) {
+TEST(PitchList, SeriesGeneratorsAndTheLimitOfAThousandEntries) {
     const auto g = read_ratio("#G 2");
     ASSERT_EQ(g.last_index(), 999);
     EXPECT_EQ(g.entries[0], 0.0);
@@ -55,29 +69,9 @@ TEST(PitchList, SeriesGenerators) {
     ASSERT_EQ(h.last_index(), 999);
     for (int k : {0, 1, 2, 3, 998}) EXPECT_DOUBLE_EQ(h.entries[k], k);
     for (double e : read_ratio("#H 10").entries) EXPECT_TRUE(std::isfinite(e));
-}
-
-TEST(PitchList, StepNotationAccumulates) {
-    const auto ratios = read_pitch_list("1 9/8 10/9 16/15", PitchForm::ratio, ListNotation::steps, kLowest);
-    ASSERT_EQ(ratios.last_index(), 3);
-    EXPECT_DOUBLE_EQ(ratios.entries[2], 0.25);
-    EXPECT_DOUBLE_EQ(ratios.entries[3], 1.0 / 3);
-    // A list that starts away from the lowest note adds its steps.
-    const auto sums = read_pitch_list("1 2 3", PitchForm::increment, ListNotation::steps, kLowest);
-    EXPECT_DOUBLE_EQ(sums.entries[2], 6.0);
-    // A reread value is accumulated too.
-    const auto cents = read_pitch_list("1 100 cents 100 cents", PitchForm::ratio, ListNotation::steps, kLowest);
-    EXPECT_NEAR(cents.entries[2], std::exp2(200.0 / 1200) - 1, 1e-15);
-}
-
-TEST(PitchList, LimitsAndOddInput) {
     std::string many;
     for (int i = 0; i < 1200; ++i) many += "3/2 ";
     EXPECT_EQ(read_ratio(many).last_index(), 999);
-    const auto empty = read_ratio("   ");
-    EXPECT_EQ(empty.count_read, 0);
-    EXPECT_EQ(empty.last_index(), 0);
-    EXPECT_EQ(read_ratio("1 3/2 // 5/4 and words").last_index(), 1);
 }
 
 TEST(PitchList, WriteThenReadGivesTheSameEntries) {

@@ -10,24 +10,33 @@
 namespace corvane::tuning {
 namespace {
 
-TEST(DegreeRatio, OctaveScaleRepeatsByMultiplying) {
+TEST(DegreeRatio, ScalesRepeatAtTheirPeriod) {
     const std::vector<double> just{0, 0.125, 0.25, 1.0 / 3, 0.5, 2.0 / 3, 0.875, 1};
-    EXPECT_DOUBLE_EQ(degree_ratio(just, 4), 1.5);
-    EXPECT_DOUBLE_EQ(degree_ratio(just, 11), 3.0);
-    EXPECT_DOUBLE_EQ(degree_ratio(just, -3), 0.75);
-    EXPECT_DOUBLE_EQ(degree_ratio(just, -7), 0.5);
-    EXPECT_DOUBLE_EQ(degree_ratio(just, -14), 0.25);
-}
-
-TEST(DegreeRatio, ArithmeticAndOneEntryScales) {
     const std::vector<double> arithmetic{0.5, 0.75, 1};
-    EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, 2), 3.0);
-    EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, 1), 1.75);
-    EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, 0), 1.5);   // the first entry: no period down
-    EXPECT_DOUBLE_EQ(degree_ratio(arithmetic, -2), 0.0);  // a whole period down
-    const std::vector<double> one{1};
-    EXPECT_DOUBLE_EQ(degree_ratio(one, 3), 4.0);
-    EXPECT_DOUBLE_EQ(degree_ratio(one, -3), 0.25);
+    const std::vector<double> harmonic{1};
+    const std::vector<double> et31 =
+        read_pitch_list("1 n(1/31)", PitchForm::ratio, ListNotation::absolute, kMiddleCFrequency).entries;
+    struct Case {
+        const std::vector<double>& scale;
+        long degree;
+        double ratio;
+    };
+    const Case cases[] = {
+        // An octave scale repeats by multiplying, up and down.
+        {just, 4, 1.5}, {just, 11, 3.0}, {just, -3, 0.75}, {just, -7, 0.5}, {just, -14, 0.25},
+        // A first entry above the lowest note: no period down from it, a whole period below.
+        {arithmetic, 2, 3.0}, {arithmetic, 1, 1.75}, {arithmetic, 0, 1.5}, {arithmetic, -2, 0.0},
+        // One entry repeats itself: the harmonic series, an equal temperament.
+        {harmonic, 3, 4.0}, {harmonic, -3, 0.25}, {et31, 31, 2.0}, {et31, -62, 0.25},
+    };
+    for (const Case& c : cases) {
+        // Powers of the 31st root of 2 carry rounding; the others agree to the last bits.
+        if (&c.scale == &et31) {
+            EXPECT_NEAR(degree_ratio(c.scale, c.degree), c.ratio, 1e-14) << c.degree;
+        } else {
+            EXPECT_DOUBLE_EQ(degree_ratio(c.scale, c.degree), c.ratio) << c.degree;
+        }
+    }
     EXPECT_EQ(degree_ratio(std::vector<double>{-2}, 1), 0.0);
 }
 

@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
+
+#include "../temp_folder.h"
 
 namespace corvane::tuning {
 namespace {
@@ -52,13 +52,12 @@ TEST(ScalaText, NegativeCentsHugeRatiosAndLoneCarriageReturns) {
     EXPECT_NEAR(s.entries[2], 1709671705179880612640625.0 / 1208925819614629174706176.0 - 1, 1e-15);
 }
 
-TEST(ScalaText, ANoteCountBeyondAnyIntIsHeldAtTheLimit) {
+// A note count beyond any int is held at the limit; an empty description is kept, and steps
+// accumulate when asked.
+TEST(ScalaText, HugeCountsEmptyDescriptionsAndSteps) {
     const ScalaReading r = read_scala_text("huge\n-8882030549448\n3/2\n");
     EXPECT_EQ(r.expected_notes, -2147483647 - 1);
     EXPECT_EQ(r.entries.size(), 2u);
-}
-
-TEST(ScalaText, EmptyDescriptionAndStepFlag) {
     const auto s = read_scala_text("\n2\n9/8\n9/8\n", ListNotation::steps);
     EXPECT_EQ(s.description, "");
     EXPECT_DOUBLE_EQ(s.entries[2], 81.0 / 64 - 1);
@@ -67,13 +66,6 @@ TEST(ScalaText, EmptyDescriptionAndStepFlag) {
 TEST(ScalaText, CycleRoundEntries) {
     EXPECT_EQ(cycle_round_entries_arpeggio(3), "0 1 2 3 0");
     EXPECT_EQ(cycle_round_entries_message(3), "Cycle round entries 0 to 3");
-}
-
-std::string whole_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // Every scale of the public archive, written by many hands, reads with its stated count.
@@ -85,7 +77,7 @@ TEST(ScalaArchive, EveryFileReadsWithItsStatedNoteCount) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().extension() != ".scl") continue;
         ++files;
-        const auto s = read_scala_text(whole_file(entry.path()));
+        const auto s = read_scala_text(corvane::testing::slurp(entry.path()));
         for (double e : s.entries) ASSERT_TRUE(std::isfinite(e)) << entry.path();
         if (s.notes_read != s.expected_notes) mismatched.push_back(entry.path().filename().string());
     }

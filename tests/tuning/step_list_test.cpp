@@ -7,12 +7,14 @@ namespace {
 
 StepList read_absolute(std::string_view text) { return read_step_list(text, ListNotation::absolute); }
 
-TEST(StepList, MelodicMinorHasTwoParts) {
+TEST(StepList, MelodicMinorHasTwoPartsAndIsWrittenWithTheBar) {
     const auto list = read_absolute("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
     EXPECT_EQ(list.ascending_last, 7);
     EXPECT_EQ(list.last_index(), 15);
     EXPECT_EQ(list.entries[8], 0);
     EXPECT_EQ(list.entries[13], 8);
+    EXPECT_EQ(write_step_list(list, ListNotation::absolute), "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 ");
+    EXPECT_EQ(truncated_steps(read_absolute("2.7 -1.5")), (std::vector<int>{2, -1}));
 }
 
 TEST(StepList, BarGluedOrAloneGivesTheSameParts) {
@@ -24,7 +26,7 @@ TEST(StepList, BarGluedOrAloneGivesTheSameParts) {
     }
 }
 
-TEST(StepList, NoBarMeansOnePartAndNothingMeansDegreeZero) {
+TEST(StepList, NoBarMeansOnePartNothingMeansDegreeZeroAndAThousandIsTheMost) {
     const auto one = read_absolute("0 2 4 7 9 12");
     EXPECT_EQ(one.ascending_last, 5);
     EXPECT_FALSE(one.has_descending_part());
@@ -32,24 +34,15 @@ TEST(StepList, NoBarMeansOnePartAndNothingMeansDegreeZero) {
     EXPECT_EQ(nothing.entries, std::vector<double>{0});
     EXPECT_EQ(read_absolute("| 3 4").ascending_last, 0);
     EXPECT_EQ(read_absolute("x 4").entries, (std::vector<double>{0, 4}));
+    std::string many;
+    for (int i = 0; i < 1500; ++i) many += "1 ";
+    EXPECT_EQ(read_absolute(many).last_index(), 999);
 }
 
 TEST(StepList, StepNotationRestartsInTheDescendingPart) {
     const auto list = read_step_list("0 2 2 1 | 12 -2 -2", ListNotation::steps);
     EXPECT_EQ(list.entries, (std::vector<double>{0, 2, 4, 5, 12, 10, 8}));
     EXPECT_EQ(write_step_list(list, ListNotation::steps), "0 2 2 1 | 12 -2 -2 ");
-}
-
-TEST(StepList, WritesWithTheBar) {
-    const auto list = read_absolute("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
-    EXPECT_EQ(write_step_list(list, ListNotation::absolute), "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 ");
-    EXPECT_EQ(truncated_steps(read_absolute("2.7 -1.5")), (std::vector<int>{2, -1}));
-}
-
-TEST(StepList, CapsAtAThousandEntries) {
-    std::string many;
-    for (int i = 0; i < 1500; ++i) many += "1 ";
-    EXPECT_EQ(read_absolute(many).last_index(), 999);
 }
 
 TEST(WrapStep, RepeatsAtThePeriod) {

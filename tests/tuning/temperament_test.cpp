@@ -11,16 +11,13 @@ namespace {
 
 double cents(double increment) { return 1200.0 * std::log2(increment + 1.0); }
 
-TEST(EqualTemperament, TwelveSteps) {
+TEST(EqualTemperament, StepsTakenIntoOneTo999) {
     const GeneratedScale scale = make_equal_temperament(12);
     ASSERT_EQ(scale.entries.size(), 13u);
     EXPECT_EQ(scale.entries[0], 0.0);
     EXPECT_NEAR(scale.entries[7], std::exp2(7.0 / 12.0) - 1.0, 1e-15);
     EXPECT_NEAR(scale.entries[12], 1.0, 1e-15);
     EXPECT_EQ(scale.title, "12-tone equal temperament");
-}
-
-TEST(EqualTemperament, StepsTakenIntoOneTo999) {
     EXPECT_EQ(make_equal_temperament(5000).entries.size(), 1000u);
     EXPECT_EQ(make_equal_temperament(5000).title, "999-tone equal temperament");
     const GeneratedScale one = make_equal_temperament(0);
@@ -41,7 +38,7 @@ TEST(MeanTone, PythagoreanFifthsWithTheWolfOnGSharp) {
     EXPECT_EQ(scale.title, "0 comma Mean-tone");
 }
 
-TEST(MeanTone, QuarterCommaMatchesTheBuiltInTable) {
+TEST(MeanTone, QuarterCommaMatchesTheBuiltInTableWhereverTheWolfNoteIsWritten) {
     const GeneratedScale scale = make_mean_tone(0.25, 8, {});
     EXPECT_NEAR(scale.entries[4], 0.25, 1e-12);  // a pure 5/4
     EXPECT_NEAR(scale.entries[8], 25.0 / 16 - 1, 1e-12);
@@ -51,6 +48,9 @@ TEST(MeanTone, QuarterCommaMatchesTheBuiltInTable) {
     for (std::size_t i = 0; i < builtin_cents.size(); ++i) {
         EXPECT_NEAR(cents(scale.entries[i]), builtin_cents[i], i < 10 ? 0.001 : 0.01) << "entry " << i;
     }
+    // The wolf note is taken into the octave.
+    EXPECT_EQ(make_mean_tone(0.25, 8 + 12, {}).entries, scale.entries);
+    EXPECT_EQ(make_mean_tone(0.25, 8 - 12, {}).entries, scale.entries);
 }
 
 TEST(MeanTone, WolfFifthLiesBetweenTheWolfNoteAndTheFifthAboveIt) {
@@ -70,11 +70,6 @@ TEST(MeanTone, WolfFifthLiesBetweenTheWolfNoteAndTheFifthAboveIt) {
     }
 }
 
-TEST(MeanTone, WolfNoteTakenIntoTheOctave) {
-    EXPECT_EQ(make_mean_tone(0.25, 8 + 12, {}).entries, make_mean_tone(0.25, 8, {}).entries);
-    EXPECT_EQ(make_mean_tone(0.25, 8 - 12, {}).entries, make_mean_tone(0.25, 8, {}).entries);
-}
-
 BeatsSettings beats_settings(int max_harmonic, int max_beats, int sig_figs = 5) {
     BeatsSettings settings;
     settings.beats_max_harmonic = max_harmonic;
@@ -86,17 +81,22 @@ BeatsSettings beats_settings(int max_harmonic, int max_beats, int sig_figs = 5) 
 constexpr const char* kKeyLines =
     "Key:\r\nbeats  harmonic  (harmonic of upper note)  freq of harmonic  freq of upper note harmonic.\r\n";
 
+// The text and the lines kept for the window.
 TEST(Beats, FifthAt440HzBeatsOnlyAtTheThirdHarmonic) {
     const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(3, 10), {});
-    const std::string expected = std::string(
-                                     "Frequencies 440 Hz, 660 Hz.\r\n"
-                                     "Difference tone 220 Hz, ratio from lowest note 1/2\r\n"
-                                     "Beats for all harmonics up to 3 and up to 10 beats per sec.\r\n"
-                                     "0\t3rd\t(2nd)\t1320 Hz\t1320 Hz\r\n") +
-                                 kKeyLines;
-    EXPECT_EQ(report.text, expected);
+    EXPECT_EQ(report.text, std::string("Frequencies 440 Hz, 660 Hz.\r\n"
+                                       "Difference tone 220 Hz, ratio from lowest note 1/2\r\n"
+                                       "Beats for all harmonics up to 3 and up to 10 beats per sec.\r\n"
+                                       "0\t3rd\t(2nd)\t1320 Hz\t1320 Hz\r\n") +
+                               kKeyLines);
     ASSERT_TRUE(report.first_rate.has_value());
     EXPECT_EQ(*report.first_rate, 0.0);
+    ASSERT_EQ(report.lines.size(), 1u);
+    EXPECT_EQ(report.lines[0].harmonic, 3);
+    EXPECT_EQ(report.lines[0].upper_harmonic, 2);
+    EXPECT_EQ(report.lines[0].rate, 0.0);
+    EXPECT_DOUBLE_EQ(report.lines[0].harmonic_frequency, 1320.0);
+    EXPECT_DOUBLE_EQ(report.lines[0].upper_frequency, 1320.0);
 }
 
 TEST(Beats, WideLimitListsEveryHarmonicWithItsNearestUpperHarmonic) {
@@ -110,18 +110,18 @@ TEST(Beats, WideLimitListsEveryHarmonicWithItsNearestUpperHarmonic) {
 TEST(Beats, SlightlyMistunedUnisonShowsSignificantFigures) {
     // 440 and 441 Hz: the nth harmonics beat n times a second.
     const BeatsReport report = show_beats(1.0, 441.0 / 440.0, 440.0, beats_settings(3, 2, 3), {});
-    const std::string expected = std::string(
-                                     "Frequencies 440 Hz, 441 Hz.\r\n"
-                                     "Difference tone 1 Hz, ratio from lowest note 1/440\r\n"
-                                     "Beats for all harmonics up to 3 and up to 2 beats per sec.\r\n"
-                                     "1\t1st\t(1st)\t440 Hz\t441 Hz\r\n"
-                                     "2\t2nd\t(2nd)\t880 Hz\t882 Hz\r\n") +
-                                 kKeyLines;
-    EXPECT_EQ(report.text, expected);
+    EXPECT_EQ(report.text, std::string("Frequencies 440 Hz, 441 Hz.\r\n"
+                                       "Difference tone 1 Hz, ratio from lowest note 1/440\r\n"
+                                       "Beats for all harmonics up to 3 and up to 2 beats per sec.\r\n"
+                                       "1\t1st\t(1st)\t440 Hz\t441 Hz\r\n"
+                                       "2\t2nd\t(2nd)\t880 Hz\t882 Hz\r\n") +
+                               kKeyLines);
     EXPECT_NEAR(*report.first_rate, 1.0, 1e-9);
 }
 
-TEST(Beats, NoHarmonicsGivesOnlyTheHeaderAndKey) {
+// With no harmonics the text is the header and the key; the window says so. A difference ratio
+// written in cents says "cents" in the window, and the text of the scale window keeps the bare number.
+TEST(Beats, NoHarmonicsGivesOnlyTheHeader) {
     const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), {});
     EXPECT_EQ(report.text,
               std::string("Frequencies 440 Hz, 660 Hz.\r\n"
@@ -129,11 +129,23 @@ TEST(Beats, NoHarmonicsGivesOnlyTheHeaderAndKey) {
                           "Beats for all harmonics up to 0 and up to 10 beats per sec.\r\n") +
                   kKeyLines);
     EXPECT_FALSE(report.first_rate.has_value());
+    EXPECT_EQ(beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true),
+              "Frequencies 440 Hz, 660 Hz.\n"
+              "Difference tone 220 Hz, ratio from lowest note 1/2\n"
+              "Beats for all harmonics up to 0 and up to 10 beats per sec.\n"
+              "\n"
+              "No harmonics beat within these limits.\n");
+    PitchFormat in_cents;
+    in_cents.show_cents = true;
+    in_cents.show_cents_or_small_ratios = false;
+    const std::string text = beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true);
+    EXPECT_NE(text.find("Difference tone 220 Hz, ratio from lowest note -1200 cents\n"), std::string::npos) << text;
+    EXPECT_NE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text.find("lowest note -1200\r\n"),
+              std::string::npos);
 }
 
 TEST(BeatsWindow, AJustFifthBeatsNowhereAndEveryNumberHasItsUnit) {
-    const std::string text = beats_window_text(1.0, 1.5, 261.6, beats_settings(6, 20), {}, true);
-    EXPECT_EQ(text,
+    EXPECT_EQ(beats_window_text(1.0, 1.5, 261.6, beats_settings(6, 20), {}, true),
               "Frequencies 261.6 Hz, 392.4 Hz.\n"
               "Difference tone 130.8 Hz, ratio from lowest note 1/2\n"
               "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
@@ -144,8 +156,7 @@ TEST(BeatsWindow, AJustFifthBeatsNowhereAndEveryNumberHasItsUnit) {
 }
 
 TEST(BeatsWindow, AnEqualTemperedFifthBeatsInColumnsWithoutTheDifferenceTone) {
-    const std::string text = beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, beats_settings(6, 20), {}, false);
-    EXPECT_EQ(text,
+    EXPECT_EQ(beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, beats_settings(6, 20), {}, false),
               "Frequencies 261.6 Hz, 391.96 Hz.\n"
               "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
               "\n"
@@ -154,49 +165,10 @@ TEST(BeatsWindow, AnEqualTemperedFifthBeatsInColumnsWithoutTheDifferenceTone) {
               " 1.7715 beats/s       6th      (4th)    1569.6 Hz  1567.829 Hz  1.955 cents\n");
 }
 
-TEST(BeatsWindow, ADifferenceRatioWrittenInCentsSaysCents) {
-    PitchFormat in_cents;
-    in_cents.show_cents = true;
-    in_cents.show_cents_or_small_ratios = false;
-    const std::string text = beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true);
-    EXPECT_NE(text.find("Difference tone 220 Hz, ratio from lowest note -1200 cents\n"), std::string::npos) << text;
-    // The beats text of the scale window keeps the bare number.
-    EXPECT_NE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text.find("lowest note -1200\r\n"),
-              std::string::npos);
-}
-
-TEST(BeatsWindow, NoHarmonicThatBeatsIsSaid) {
-    EXPECT_EQ(beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true),
-              "Frequencies 440 Hz, 660 Hz.\n"
-              "Difference tone 220 Hz, ratio from lowest note 1/2\n"
-              "Beats for all harmonics up to 0 and up to 10 beats per sec.\n"
-              "\n"
-              "No harmonics beat within these limits.\n");
-}
-
-TEST(Beats, TheLinesAreKeptForTheWindowToo) {
-    const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(3, 10), {});
-    ASSERT_EQ(report.lines.size(), 1u);
-    EXPECT_EQ(report.lines[0].harmonic, 3);
-    EXPECT_EQ(report.lines[0].upper_harmonic, 2);
-    EXPECT_EQ(report.lines[0].rate, 0.0);
-    EXPECT_DOUBLE_EQ(report.lines[0].harmonic_frequency, 1320.0);
-    EXPECT_DOUBLE_EQ(report.lines[0].upper_frequency, 1320.0);
-}
-
 TEST(Ordinal, EnglishSuffixes) {
-    EXPECT_EQ(ordinal(1), "1st");
-    EXPECT_EQ(ordinal(2), "2nd");
-    EXPECT_EQ(ordinal(3), "3rd");
-    EXPECT_EQ(ordinal(4), "4th");
-    EXPECT_EQ(ordinal(11), "11th");
-    EXPECT_EQ(ordinal(12), "12th");
-    EXPECT_EQ(ordinal(13), "13th");
-    EXPECT_EQ(ordinal(21), "21st");
-    EXPECT_EQ(ordinal(22), "22nd");
-    EXPECT_EQ(ordinal(23), "23rd");
-    EXPECT_EQ(ordinal(111), "111th");
-    EXPECT_EQ(ordinal(101), "101st");
+    std::string written;
+    for (const int n : {1, 2, 3, 4, 11, 12, 13, 21, 22, 23, 101, 111, 112, 113}) written += ordinal(n) + " ";
+    EXPECT_EQ(written, "1st 2nd 3rd 4th 11th 12th 13th 21st 22nd 23rd 101st 111th 112th 113th ");
 }
 
 }  // namespace
