@@ -123,10 +123,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, EveryWindowTest, ::testing::ValuesIn(kWindowCode
 // codes of the tools show the page of their tool, its button taking the keyboard.
 TEST_F(EveryWindowTest, EachPageOfTheScalesOptionsHasUniqueKeysAndTheToolCodesShowTheirPage) {
     start();
-    ASSERT_TRUE(window->open_window('O'));
+    auto* options = open_window<QDialog>('O', "scales_options");
     QCoreApplication::processEvents();
-    auto* options = window->findChild<QDialog*>("scales_options");
-    ASSERT_NE(options, nullptr);
     auto* pages = options->findChild<QTabWidget*>("scale_tool_pages");
     ASSERT_NE(pages, nullptr);
     ASSERT_EQ(pages->count(), 4);

@@ -467,8 +467,7 @@ TEST_F(MainWindowTest, AConfigurationThatCannotBeSavedAsksAndNoStays) {
 TEST_F(MainWindowTest, MeanToneDialogMakesTheQuarterCommaScale) {
     start();
     click("open_mean_tone");
-    auto* dialog = window->findChild<MeanToneDialog*>("mean_tone");
-    ASSERT_NE(dialog, nullptr);
+    auto* dialog = find<MeanToneDialog>("mean_tone");
     EXPECT_EQ(dialog->findChild<QLabel*>("wolf_end")->text(), "to E Flat");
     QTest::mouseClick(dialog->findChild<QPushButton*>("apply"), Qt::LeftButton);
     const auto& c = context->composition();
@@ -486,8 +485,7 @@ TEST_F(MainWindowTest, BeatsOfAJustFifthShowInColumnsWithTheirUnits) {
     context->composition().Frequency_of_lowest_note = 261.6;
     context->settings().beats_max_harmonic = 6;
     click("open_beats");
-    auto* beats = window->findChild<BeatsDialog*>("beats");
-    ASSERT_NE(beats, nullptr);
+    auto* beats = find<BeatsDialog>("beats");
     beats->findChild<QSpinBox*>("second_degree")->setValue(1);
     auto* text = beats->findChild<QPlainTextEdit*>("beats_text");
     const QString table =

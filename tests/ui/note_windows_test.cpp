@@ -54,7 +54,7 @@ TEST_F(NoteWindowsTest, TheMidiInOptionsShowNotesByNameAndTakeANameOrANumber) {
     for (const auto& [typed, note, name] : typed_notes) {
         type(box("first_note"), typed);
         EXPECT_EQ(play_along().n1stMidiInNoteForVoiceChannel, note) << typed;
-        EXPECT_EQ(box("first_note")->text(), name);
+        EXPECT_EQ(box("first_note")->text(), QString::fromLatin1(name));
     }
     box("first_note")->stepUp();
     EXPECT_EQ(box("first_note")->text(), "C5 Sharp (73)");
