@@ -22,14 +22,11 @@ TEST_F(MainWindowTest, StartsWithTheNewCompositionAndTheFirstTuneTitle) {
     start();
     EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)");
     EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 1 0");
-    EXPECT_EQ(text("levels"), "10");
-    EXPECT_EQ(text("note_length"), "0.125");
-    EXPECT_EQ(text("sustain"), "1");
-    EXPECT_EQ(text("channels_in_play"), "1");
-    EXPECT_EQ(text("arpeggio"), "0 2 4 7 9 12");
-    EXPECT_EQ(text("arpeggio_title"), "Pentatonic");
-    EXPECT_EQ(text("scale_title"), "Equal Temperament (M)");
-    EXPECT_EQ(text("lowest_frequency"), "261.6255653");
+    const std::pair<const char*, const char*> fields[] = {
+        {"levels", "10"},         {"note_length", "0.125"},         {"sustain", "1"},
+        {"channels_in_play", "1"}, {"arpeggio", "0 2 4 7 9 12"},     {"arpeggio_title", "Pentatonic"},
+        {"scale_title", "Equal Temperament (M)"}, {"lowest_frequency", "261.6255653"}};
+    for (const auto& [name, shown] : fields) EXPECT_EQ(text(name), shown) << name;
     EXPECT_EQ(find<QComboBox>("order_of_play")->currentText(), "By Level");
     EXPECT_TRUE(find<QLabel>("tune_line")->text().startsWith("Fractal tune:"));
     EXPECT_TRUE(find<QPushButton>("play")->isEnabled());
@@ -365,7 +362,8 @@ int keys_left_sounding(const std::vector<platform::RecordedMessage>& messages) {
 
 // Notes held by Sustain in a 19-tone scale, on three channels and their spares: closing MIDI
 // out, changing the device, Stop and Exit each leave nothing sounding, and after Stop no
-// note starts.
+// note starts. A device that goes away mid-play stops play with one message, and Play works
+// on the same device once it is back.
 TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
     start();
     type_into("note_length", "0.02");
@@ -402,19 +400,6 @@ TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
     EXPECT_EQ(note_ons(), after_stop);
     click("play");
     ASSERT_TRUE(played_some());
-    window->close();  // Exit
-    window.reset();
-    context.reset();
-    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Exit";
-}
-
-// The device goes away mid-play: the window says so once, offers Play again, and Play works
-// on the same device once it is back.
-TEST_F(MainWindowTest, ADeviceThatGoesAwayStopsPlayWithAMessage) {
-    start();
-    type_into("note_length", "0.02");
-    click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return outputs.recording()->size() > 100; }, 5000));
     outputs.lose_open_outputs();
     EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
     const auto said = reporter.entries();
@@ -423,11 +408,12 @@ TEST_F(MainWindowTest, ADeviceThatGoesAwayStopsPlayWithAMessage) {
     });
     EXPECT_EQ(lost, 1);
     EXPECT_FALSE(context->playback().port().is_open());
-    const std::size_t before = outputs.recording()->size();
     click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return outputs.recording()->size() > before + 100; }, 5000));
-    click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
+    ASSERT_TRUE(played_some());
+    window->close();  // Exit
+    window.reset();
+    context.reset();
+    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Exit";
 }
 
 // While a MIDI file save runs, edits wait and the title says so; Exit asks first.
