@@ -8,6 +8,8 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <chrono>
+#include <functional>
+#include <stop_token>
 #include <thread>
 
 #include "corvane/midi/play_along_recorder.h"
@@ -35,41 +37,22 @@ bool is_note_on(std::uint8_t status, int velocity) { return (status & 0xF0) == 0
 
 // A keyboard player on its own thread: a note, a pitch-wheel move and the volume and
 // modulation controllers (which change the composition) every few milliseconds, until told
-// to stop; the wheel ends at its centre.
-class MidiInPlayer {
-public:
-    MidiInPlayer(platform::InjectedInputSystem& inputs, int note)
-        : thread_([this, &inputs, note] { play(inputs, note); }) {}
-    ~MidiInPlayer() { finish(); }
-    MidiInPlayer(const MidiInPlayer&) = delete;
-    MidiInPlayer& operator=(const MidiInPlayer&) = delete;
-
-    void finish() {
-        stop_.store(true);
-        if (thread_.joinable()) thread_.join();
+// to stop; the wheel ends at its centre. Counts the notes it played.
+void play_midi_in(const std::stop_token& stop, platform::InjectedInputSystem& inputs, int note,
+                  std::atomic<int>& notes) {
+    for (int i = 0; !stop.stop_requested(); ++i) {
+        inputs.inject(0x90, static_cast<std::uint8_t>(note), 100);
+        std::this_thread::sleep_for(std::chrono::milliseconds(8));
+        inputs.inject(0x80, static_cast<std::uint8_t>(note), 64);
+        const int wheel = 8192 + (i % 2 == 0 ? 1024 : -1024);
+        inputs.inject(0xE0, static_cast<std::uint8_t>(wheel & 0x7F), static_cast<std::uint8_t>(wheel >> 7));
+        inputs.inject(0xB0, kVolumeController, static_cast<std::uint8_t>(90 + i % 30));
+        inputs.inject(0xB0, kModulationController, static_cast<std::uint8_t>(i % 20));
+        notes.fetch_add(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(8));
     }
-    int notes() const { return notes_.load(); }
-
-private:
-    void play(platform::InjectedInputSystem& inputs, int note) {
-        for (int i = 0; !stop_.load(); ++i) {
-            inputs.inject(0x90, static_cast<std::uint8_t>(note), 100);
-            std::this_thread::sleep_for(std::chrono::milliseconds(8));
-            inputs.inject(0x80, static_cast<std::uint8_t>(note), 64);
-            const int wheel = 8192 + (i % 2 == 0 ? 1024 : -1024);
-            inputs.inject(0xE0, static_cast<std::uint8_t>(wheel & 0x7F), static_cast<std::uint8_t>(wheel >> 7));
-            inputs.inject(0xB0, kVolumeController, static_cast<std::uint8_t>(90 + i % 30));
-            inputs.inject(0xB0, kModulationController, static_cast<std::uint8_t>(i % 20));
-            notes_.fetch_add(1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(8));
-        }
-        inputs.inject(0xE0, 0x00, 0x40);
-    }
-
-    std::atomic<bool> stop_{false};
-    std::atomic<int> notes_{0};
-    std::thread thread_;
-};
+    inputs.inject(0xE0, 0x00, 0x40);
+}
 
 class AllThreadsTest : public MainWindowTest {
 protected:
@@ -111,19 +94,14 @@ TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
     const InFolder here(folder.path());  // where the recording goes
     start();
     vibrato_on_every_voice();
-    item("&In", "open_midi_in_now")->trigger();
-    ASSERT_TRUE(inputs.is_open());
-    ASSERT_TRUE(window->open_window('2'));
-    auto* assignments = window->findChild<NoteAssignmentsWindow*>("note_assignments")->findChild<QTableWidget*>("assignments");
+    open_midi_in();
+    auto* assignments = open_window<QTableWidget>('2', "assignments");
     const int snare_note = snare_note_assignment(*assignments);
     ASSERT_EQ(context->settings().play_along.iNonMelodicPercussionForMidiInNote[static_cast<std::size_t>(snare_note)],
               kSnareDrum);
-    ASSERT_TRUE(window->open_window('T'));
-    auto* graph = window->findChild<TuneGraphWindow*>("tune_graph_window");
-    ASSERT_TRUE(window->open_window('P'));
-    auto* pitch_bar = window->findChild<PitchDialog*>("pitch")->findChild<QSlider*>("pitch_bar");
-    ASSERT_TRUE(window->open_window('N'));
-    auto* channels = window->findChild<ChannelsDialog*>("channels_dialog");
+    auto* graph = open_window<TuneGraphWindow>('T', "tune_graph_window");
+    auto* pitch_bar = open_window<QSlider>('P', "pitch_bar");
+    auto* channels = open_window<ChannelsDialog>('N', "channels_dialog");
     ASSERT_NE(channels, nullptr);
     auto* channel_table = channels->findChild<QTableWidget*>();
 
@@ -131,7 +109,8 @@ TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
     ASSERT_TRUE(context->playback().player().playing());
     start_recording();
     const std::uint64_t pictures_before = graph->pictures_shown();
-    MidiInPlayer keyboard(inputs, snare_note);
+    std::atomic<int> keyboard_notes{0};
+    std::jthread keyboard(play_midi_in, std::ref(inputs), snare_note, std::ref(keyboard_notes));
 
     // The window thread's share: edits and moves between its events.
     const auto busy_until = std::chrono::steady_clock::now() + kBusyTime;
@@ -148,13 +127,14 @@ TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
         QTest::qWait(25);
     }
     pitch_bar->setValue(0);
-    keyboard.finish();
+    keyboard.request_stop();
+    keyboard.join();
     end_recording();
     context->stop_play_and_wait();
     QCoreApplication::processEvents();
 
     EXPECT_TRUE(context->playback().player().stopped());
-    EXPECT_GT(keyboard.notes(), 10);
+    EXPECT_GT(keyboard_notes.load(), 10);
     EXPECT_GT(graph->pictures_shown(), pictures_before);
 
     const auto sent = outputs.messages();

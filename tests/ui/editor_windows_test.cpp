@@ -102,7 +102,8 @@ TEST_F(EditorWindowTest, SeedClickedOnTheKeysIsAppliedIntoTheComposition) {
     QWidget* keys = window->findChild<QWidget*>("keys");
     const auto all = entry_keys(EntryKind::seed, m.ws.composition);
     const auto x_of = [&](int number) {
-        const auto i = std::find_if(all.begin(), all.end(), [&](const EntryKey& k) { return k.number == number; }) - all.begin();
+        const auto key = std::find_if(all.begin(), all.end(), [&](const EntryKey& k) { return k.number == number; });
+        const auto i = key - all.begin();
         return static_cast<int>((static_cast<double>(i) + 0.5) * keys->width() / static_cast<double>(all.size()));
     };
     QTest::mouseClick(keys, Qt::LeftButton, Qt::NoModifier, QPoint(x_of(2), keys->height() - 10));

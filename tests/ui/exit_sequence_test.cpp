@@ -11,13 +11,14 @@ namespace corvane::ui {
 namespace {
 
 using platform::Answer;
+using Calls = std::vector<std::string>;
 
 // Records what the exit does, in order.
 class Program final : public ExitParticipants {
 public:
     std::set<Work> running_work;
     bool configuration_saves = true;
-    std::vector<std::string> calls;
+    Calls calls;
 
     void silence() override { calls.push_back("silence"); }
     bool running(Work work) const override { return running_work.contains(work); }
@@ -31,46 +32,49 @@ public:
     void restore_priority() override { calls.push_back("priority"); }
 };
 
-TEST(ExitSequence, NothingRunningSavesAfterAShortWait) {
-    Program program;
-    platform::RecordingReporter reporter;
-    EXPECT_TRUE(run_exit_sequence(program, reporter));
-    EXPECT_EQ(program.calls, (std::vector<std::string>{"silence", "stop flag", "wait 20", "save", "priority"}));
-    EXPECT_TRUE(reporter.entries().empty());
-}
+// The work running, the user's answer and whether the configuration saves; then whether
+// the program exits, the one question asked (if any) with its caption, and the calls in order.
+struct ExitCase {
+    const char* what;
+    std::set<Work> running;
+    Answer answer;
+    bool configuration_saves;
+    bool exits;
+    std::string question;
+    std::string caption;
+    Calls calls;
+};
 
-TEST(ExitSequence, RecordingAndSaveShareOneQuestionWithTheRecordingsText) {
-    Program program;
-    program.running_work = {Work::play_along_recording, Work::midi_file_save};
-    platform::RecordingReporter reporter(Answer::yes);
-    EXPECT_TRUE(run_exit_sequence(program, reporter));
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, kRecordingQuestion);
-    EXPECT_EQ(reporter.entries()[0].caption, "Exit");
-    EXPECT_EQ(program.calls, (std::vector<std::string>{"silence", "stop 2", "stop 3", "stop flag", "wait 200", "save",
-                                                       "priority"}));
-}
+const ExitCase kExitCases[] = {
+    {"nothing running saves after a short wait", {}, Answer::yes, true, true, "", "",
+     {"silence", "stop flag", "wait 20", "save", "priority"}},
+    {"recording and save share one question with the recording's text",
+     {Work::play_along_recording, Work::midi_file_save}, Answer::yes, true, true, std::string(kRecordingQuestion),
+     "Exit", {"silence", "stop 2", "stop 3", "stop flag", "wait 200", "save", "priority"}},
+    {"no to a question cancels before anything stops", {Work::scale_search, Work::midi_file_save}, Answer::no, true,
+     false, "Search of scales in drop down list in progress.\n\nClose dialog anyway?", "Scales options for Corvane",
+     {"silence"}},
+    {"a failed configuration save cancels", {Work::midi_file_save}, Answer::yes, false, false,
+     std::string(midi::kSaveInProgressQuestion), "Exit", {"silence", "stop 3", "stop flag", "wait 200", "save"}},
+};
 
-TEST(ExitSequence, NoToAQuestionCancelsBeforeAnythingStops) {
-    Program program;
-    program.running_work = {Work::scale_search, Work::midi_file_save};
-    platform::RecordingReporter reporter(Answer::no);
-    EXPECT_FALSE(run_exit_sequence(program, reporter));
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Search of scales in drop down list in progress.\n\nClose dialog anyway?");
-    EXPECT_EQ(reporter.entries()[0].caption, "Scales options for Corvane");
-    EXPECT_EQ(program.calls, std::vector<std::string>{"silence"});
-}
-
-TEST(ExitSequence, SaveQuestionAloneAndAFailedConfigurationSaveCancels) {
-    Program program;
-    program.running_work = {Work::midi_file_save};
-    program.configuration_saves = false;
-    platform::RecordingReporter reporter(Answer::yes);
-    EXPECT_FALSE(run_exit_sequence(program, reporter));
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, midi::kSaveInProgressQuestion);
-    EXPECT_EQ(program.calls.back(), "save");
+TEST(ExitSequence, QuestionsStopsAndTheSaveInOrder) {
+    for (const ExitCase& c : kExitCases) {
+        SCOPED_TRACE(c.what);
+        Program program;
+        program.running_work = c.running;
+        program.configuration_saves = c.configuration_saves;
+        platform::RecordingReporter reporter(c.answer);
+        EXPECT_EQ(run_exit_sequence(program, reporter), c.exits);
+        if (c.question.empty()) {
+            EXPECT_TRUE(reporter.entries().empty());
+        } else {
+            ASSERT_EQ(reporter.entries().size(), 1u);
+            EXPECT_EQ(reporter.entries()[0].message, c.question);
+            EXPECT_EQ(reporter.entries()[0].caption, c.caption);
+        }
+        EXPECT_EQ(program.calls, c.calls);
+    }
 }
 
 }  // namespace

@@ -94,12 +94,49 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void start(StartUp start_up = {}) { start_with(inputs, start_up); }
     void start_with(platform::MidiInputSystem& input_system, StartUp start_up = {}) {
-        ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
+        prepare_data_folder();
         context = std::make_unique<ProgramContext>(folder.path(), outputs, input_system, reporter);
         window = std::make_unique<MainWindow>(*context, store);
         window->initialise(start_up);
         window->show();
         QCoreApplication::processEvents();
+    }
+    void prepare_data_folder() {
+        ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
+    }
+    // Starts on a configuration file holding the one item given.
+    void start_configured(const std::string& line) {
+        prepare_data_folder();
+        std::ofstream(folder / "Corvane.ini") << line << "\r\n";
+        start();
+    }
+    void open_midi_in() {
+        item("&In", "open_midi_in_now")->trigger();
+        ASSERT_TRUE(inputs.is_open());
+    }
+    // A MIDI file save long enough to be running whatever the test does meanwhile.
+    void start_long_midi_save() {
+        context->settings().midi_file_play_mins = 600;
+        ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
+    }
+    // Opens the window of a code and finds it by its object name.
+    template <class T>
+    T* open_window(char code, const char* name) {
+        EXPECT_TRUE(window->open_window(code)) << code;
+        T* opened = window->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(opened, nullptr) << name;
+        return opened;
+    }
+    // A value the program keeps in its settings store, as written there.
+    QString stored(const char* key) const {
+        const QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
+        return written.value(QStringLiteral("Version " CORVANE_VERSION "/") + QLatin1String(key)).toString();
+    }
+    int note_ons() const {
+        const auto all = outputs.messages();
+        return static_cast<int>(std::count_if(all.begin(), all.end(), [](const platform::RecordedMessage& m) {
+            return (m.message & 0xF0) == 0x90 && ((m.message >> 16) & 0x7F) > 0;
+        }));
     }
     void TearDown() override {
         window.reset();

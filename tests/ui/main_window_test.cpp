@@ -3,6 +3,9 @@
 
 #include <map>
 
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QSpinBox>
 #include <QTableWidget>
 
 #include "main_window_fixture.h"
@@ -19,30 +22,16 @@ TEST_F(MainWindowTest, StartsWithTheNewCompositionAndTheFirstTuneTitle) {
     start();
     EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)");
     EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 1 0");
-    EXPECT_EQ(text("levels"), "10");
-    EXPECT_EQ(text("note_length"), "0.125");
-    EXPECT_EQ(text("sustain"), "1");
-    EXPECT_EQ(text("channels_in_play"), "1");
-    EXPECT_EQ(text("arpeggio"), "0 2 4 7 9 12");
-    EXPECT_EQ(text("arpeggio_title"), "Pentatonic");
-    EXPECT_EQ(text("scale_title"), "Equal Temperament (M)");
-    EXPECT_EQ(text("lowest_frequency"), "261.6255653");
+    const std::pair<const char*, const char*> fields[] = {
+        {"levels", "10"},         {"note_length", "0.125"},         {"sustain", "1"},
+        {"channels_in_play", "1"}, {"arpeggio", "0 2 4 7 9 12"},     {"arpeggio_title", "Pentatonic"},
+        {"scale_title", "Equal Temperament (M)"}, {"lowest_frequency", "261.6255653"}};
+    for (const auto& [name, shown] : fields) EXPECT_EQ(text(name), shown) << name;
     EXPECT_EQ(find<QComboBox>("order_of_play")->currentText(), "By Level");
     EXPECT_TRUE(find<QLabel>("tune_line")->text().startsWith("Fractal tune:"));
     EXPECT_TRUE(find<QPushButton>("play")->isEnabled());
     EXPECT_GT(find<QComboBox>("seed")->count(), 3);
     EXPECT_GT(find<QComboBox>("scales")->count(), 2);
-}
-
-TEST_F(MainWindowTest, AFileOpenedAtStartFillsTheFieldsAndTheTitle) {
-    const auto path = saved_composition("0 2 1", 5);
-    start({.started_with_file = true});
-    window->open_file(path);
-    EXPECT_EQ(window->windowTitle(), "my tune - Corvane");
-    EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 2 1");
-    EXPECT_EQ(text("levels"), "5");
-    type_into("levels", "4");
-    EXPECT_EQ(window->windowTitle(), "my tune* - Corvane");
 }
 
 TEST_F(MainWindowTest, WindowsOfTheStartUpOccasionOpenOnlyWithoutAFile) {
@@ -57,8 +46,7 @@ TEST_F(MainWindowTest, WindowsOfTheStartUpOccasionOpenOnlyWithoutAFile) {
     EXPECT_EQ(window->findChild<QWidget*>("channels_dialog"), nullptr);
     window->open_file(saved_composition("0 1", 2));
     QCoreApplication::processEvents();
-    ASSERT_NE(window->findChild<QWidget*>("channels_dialog"), nullptr);
-    EXPECT_TRUE(window->findChild<QWidget*>("channels_dialog")->isVisible());
+    EXPECT_TRUE(find<QWidget>("channels_dialog")->isVisible());
 }
 
 TEST_F(MainWindowTest, NoStartUpWindowsWhenStartedWithAFile) {
@@ -130,10 +118,14 @@ TEST_F(MainWindowTest, ATypoInTheScaleLeavesTheScaleAndSaysWhy) {
     EXPECT_NEAR(context->composition().Frequency_of_lowest_note, 261.6256, 1e-3);
 }
 
+// A file opened at start fills the fields and the title; Ctrl+S asks before replacing it.
 TEST_F(MainWindowTest, CtrlSAsksBeforeReplacingAndNoKeepsTheFile) {
-    const auto path = saved_composition("0 1", 3);
+    const auto path = saved_composition("0 2 1", 5);
     start({.started_with_file = true});
     window->open_file(path);
+    EXPECT_EQ(window->windowTitle(), "my tune - Corvane");
+    EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 2 1");
+    EXPECT_EQ(text("levels"), "5");
     type_into("levels", "6");
     const std::string before = slurp(path);
     reporter.answer = Answer::no;
@@ -162,7 +154,6 @@ TEST_F(MainWindowTest, MenuBarAsTheTableHasItWithTicksMirroringSettings) {
                            "Midi file options...", "-", "New windows on top", "Play on start up",
                            "Play by file assoc.", "E&xit"};
     EXPECT_EQ(texts(menu("&File")), file);
-    EXPECT_EQ(item("&File", "save")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
     EXPECT_EQ(texts(menu("&Out")), (QStringList{"Recording synthesizer", "Recorder", "-", "&Open MIDI out now"}));
     EXPECT_TRUE(item("&Out", "device_-1")->isChecked());
     item("&File", "scales_options")->trigger();
@@ -215,29 +206,25 @@ TEST_F(MainWindowTest, TheWindowsMenuOpensEveryWindow) {
     EXPECT_EQ(ticks->verticalHeaderItem(17)->text(), "Note timing (E)");
     ticks->item(1, 4)->setCheckState(Qt::Checked);  // the tune at start-up
     EXPECT_TRUE(context->stored().window_codes.occasions[kStartUpOccasion].test(1));
-    QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
-    EXPECT_EQ(written.value("Version " CORVANE_VERSION "/STARTUP").toString(), "T");
+    EXPECT_EQ(stored("STARTUP"), "T");
 }
 
+// Items by their object name; Help... on the bar and Undo and Redo from the history have
+// none, and are found by their text.
 TEST_F(MainWindowTest, TheStandardShortcuts) {
     start();
-    const auto shortcut_of = [this](const QString& text) {
-        for (QAction* action : window->findChildren<QAction*>()) {
-            if (action->text() == text) return action->shortcut();
-        }
-        return QKeySequence();
-    };
-    EXPECT_EQ(shortcut_of("&New"), QKeySequence(QKeySequence::New));
-    EXPECT_EQ(shortcut_of("&Open"), QKeySequence(QKeySequence::Open));
-    EXPECT_EQ(shortcut_of("E&xit"), QKeySequence(QKeySequence::Quit));
-    EXPECT_EQ(shortcut_of("&Help..."), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(shortcut_of("&Undo"), QKeySequence(QKeySequence::Undo));
-    EXPECT_EQ(shortcut_of("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    type_into("levels", "5");
-    QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);  // asks; the test's answer is Cancel
-    EXPECT_EQ(context->composition().Levels, 5);
-    EXPECT_TRUE(reporter.said("The composition \"first tune (new file)\" has changes that are not saved.\n\n"
-                              "Save them first?"));
+    const std::pair<const char*, QKeySequence> shortcuts[] = {
+        {"new", QKeySequence::New},     {"open", QKeySequence::Open}, {"save", Qt::CTRL | Qt::Key_S},
+        {"exit", QKeySequence::Quit},   {"&Help...", Qt::Key_F1},     {"&Undo", QKeySequence::Undo},
+        {"&Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z}};
+    const auto actions = window->findChildren<QAction*>();
+    for (const auto& [name, keys] : shortcuts) {
+        const auto found = std::find_if(actions.begin(), actions.end(), [name = QString(name)](QAction* a) {
+            return a->objectName() == name || a->text() == name;
+        });
+        ASSERT_NE(found, actions.end()) << name;
+        EXPECT_EQ((*found)->shortcut(), keys) << name;
+    }
 }
 
 // Any change to the composition, from a field, a list or another window, is one step back
@@ -295,6 +282,9 @@ TEST_F(MainWindowTest, NewOpenAndExitAskBeforeUnsavedChangesGo) {
     type_into("levels", "4");
 
     reporter.save_choice = platform::SaveChoice::cancel;
+    QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(reporter.said("The composition \"my tune\" has changes that are not saved.\n\nSave them first?"));
+    EXPECT_EQ(context->composition().Levels, 4);
     window->open_file(path);
     EXPECT_EQ(context->composition().Levels, 4);
     EXPECT_FALSE(window->exit_program());
@@ -342,9 +332,7 @@ TEST_F(MainWindowTest, TheListsShowTheEntryThatMatchesTheComposition) {
 }
 
 TEST_F(MainWindowTest, ExtraDialogSpacePutsTheOptionsInAMoreSubmenu) {
-    ASSERT_EQ(platform::prepare_data_folder(folder.path(), std::filesystem::path(CORVANE_SOURCE_DIR) / "data"), "");
-    std::ofstream(folder / "Corvane.ini") << "need_extra_dialog_space=1\r\n";
-    start();
+    start_configured("need_extra_dialog_space=1");
     const QStringList file = texts(menu("&File"));
     EXPECT_EQ(file.mid(8, 3), (QStringList{"Reset Check boxes etc.", "&More", "-"}));
     const QMenu* more = menu("&File")->findChild<QMenu*>("more_menu");
@@ -353,32 +341,14 @@ TEST_F(MainWindowTest, ExtraDialogSpacePutsTheOptionsInAMoreSubmenu) {
                                         "Scales options...", "Midi file options..."}));
 }
 
-TEST_F(MainWindowTest, PlayAndStopThroughTheRecordingDevice) {
-    start();
-    type_into("note_length", "0.02");
-    click("play");
-    EXPECT_EQ(find<QPushButton>("play")->text(), "Sto&p");
-    const auto note_ons = [this] {
-        int count = 0;
-        for (const auto& m : outputs.messages()) count += (m.message & 0xF0) == 0x90 && ((m.message >> 16) & 0x7F) > 0;
-        return count;
-    };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return note_ons() >= 3; }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QLabel>("status")->text().startsWith("Note "); }, 5000));
-    click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
-    const int after_stop = note_ons();
-    QTest::qWait(200);
-    EXPECT_EQ(note_ons(), after_stop);
-}
-
 // The keys the recording devices still sound, from what they were sent.
 int keys_left_sounding(const std::vector<platform::RecordedMessage>& messages) {
     std::map<std::pair<int, int>, int> sounding;
     for (const auto& m : messages) {
-        const int kind = static_cast<int>(m.message & 0xF0), channel = static_cast<int>(m.message & 0x0F);
-        const int key = static_cast<int>((m.message >> 8) & 0x7F), velocity = static_cast<int>((m.message >> 16) & 0x7F);
+        const int kind = static_cast<int>(m.message & 0xF0);
+        const int channel = static_cast<int>(m.message & 0x0F);
+        const int key = static_cast<int>((m.message >> 8) & 0x7F);
+        const int velocity = static_cast<int>((m.message >> 16) & 0x7F);
         if (kind == 0x90 && velocity > 0) ++sounding[{channel, key}];
         if (kind == 0x80 || (kind == 0x90 && velocity == 0)) sounding[{channel, key}] = 0;
         if (kind == 0xB0 && key == 120) {
@@ -391,7 +361,9 @@ int keys_left_sounding(const std::vector<platform::RecordedMessage>& messages) {
 }
 
 // Notes held by Sustain in a 19-tone scale, on three channels and their spares: closing MIDI
-// out, changing the device, Stop and Exit each leave nothing sounding.
+// out, changing the device, Stop and Exit each leave nothing sounding, and after Stop no
+// note starts. A device that goes away mid-play stops play with one message, and Play works
+// on the same device once it is back.
 TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
     start();
     type_into("note_length", "0.02");
@@ -403,11 +375,10 @@ TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
         return QTest::qWaitFor([&] { return outputs.messages().size() > before + 40; }, 5000);
     };
     click("play");
+    EXPECT_EQ(find<QPushButton>("play")->text(), "Sto&p");
     ASSERT_TRUE(played_some());
-    QAction* open_now = nullptr;
-    for (QAction* a : menu("&Out")->actions()) open_now = a->text().contains("MIDI out now") ? a : open_now;
-    ASSERT_NE(open_now, nullptr);
-    open_now->trigger();  // "Close MIDI out now", with play going on
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QLabel>("status")->text().startsWith("Note "); }, 5000));
+    item("&Out", "open_midi_out_now")->trigger();  // "Close MIDI out now", with play going on
     EXPECT_FALSE(context->playback().port().is_open());
     EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "closing MIDI out";
     click("play");  // stopped once the port had gone; Play again opens it
@@ -423,21 +394,12 @@ TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
     click("play");
     EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
     EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Stop";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
+    const int after_stop = note_ons();
+    QTest::qWait(200);
+    EXPECT_EQ(note_ons(), after_stop);
     click("play");
     ASSERT_TRUE(played_some());
-    window->close();  // Exit
-    window.reset();
-    context.reset();
-    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Exit";
-}
-
-// The device goes away mid-play: the window says so once, offers Play again, and Play works
-// on the same device once it is back.
-TEST_F(MainWindowTest, ADeviceThatGoesAwayStopsPlayWithAMessage) {
-    start();
-    type_into("note_length", "0.02");
-    click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return outputs.recording()->size() > 100; }, 5000));
     outputs.lose_open_outputs();
     EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>("play")->text() == "&Play"; }, 5000));
     const auto said = reporter.entries();
@@ -446,47 +408,21 @@ TEST_F(MainWindowTest, ADeviceThatGoesAwayStopsPlayWithAMessage) {
     });
     EXPECT_EQ(lost, 1);
     EXPECT_FALSE(context->playback().port().is_open());
-    const std::size_t before = outputs.recording()->size();
     click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return outputs.recording()->size() > before + 100; }, 5000));
-    click("play");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return context->playback().player().stopped(); }, 5000));
+    ASSERT_TRUE(played_some());
+    window->close();  // Exit
+    window.reset();
+    context.reset();
+    EXPECT_EQ(keys_left_sounding(outputs.messages()), 0) << "Exit";
 }
 
-TEST_F(MainWindowTest, MidiFileOptionsSaveMakesAValidFileAndEditsWaitMeanwhile) {
+// While a MIDI file save runs, edits wait and the title says so; Exit asks first.
+TEST_F(MainWindowTest, ASaveRunningHoldsEditsAndExitAsksAndNoStays) {
     start();
-    ASSERT_TRUE(window->open_window('M'));
-    MidiFileDialog* dialog = window->midi_file_dialog();
-    const auto path = folder / "saved.mid";
-    dialog->findChild<QLineEdit*>("minutes")->setText("0");
-    dialog->findChild<QLineEdit*>("seconds")->setText("20");
-    dialog->findChild<QLineEdit*>("file")->setText(QString::fromStdString(path.string()));
-    QTest::mouseClick(dialog->findChild<QPushButton*>("save"), Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->midi_save().running(); }, 20000));
-    QTest::qWait(250);
-    const auto smf = testing::read_smf(path);
-    EXPECT_EQ(smf.format, 0);
-    ASSERT_EQ(smf.tracks.size(), 1u);
-    EXPECT_GT(smf.tracks[0].events.size(), 20u);
-    EXPECT_EQ(dialog->findChild<QPushButton*>("save")->text(), "&Save");
-    EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)");
-}
-
-TEST_F(MainWindowTest, EditsOnlyRefreshWhileASaveRuns) {
-    start();
-    context->settings().midi_file_play_mins = 600;
-    ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
+    start_long_midi_save();
     click("note_length_arrows_up");
     EXPECT_EQ(text("note_length"), "0.125");
     EXPECT_EQ(window->windowTitle(), "Saving Midi file (click Stop to interrrupt) - first tune (new file) - Corvane");
-    context->midi_save().stop();
-    context->midi_save().wait();
-}
-
-TEST_F(MainWindowTest, ExitAsksAboutARunningSaveAndNoStays) {
-    start();
-    context->settings().midi_file_play_mins = 600;
-    ASSERT_TRUE(context->start_midi_save(folder / "long.mid"));
     reporter.answer = Answer::no;
     EXPECT_FALSE(window->exit_program());
     ASSERT_EQ(reporter.entries().size(), 1u);
@@ -499,8 +435,7 @@ TEST_F(MainWindowTest, ExitAsksAboutARunningSaveAndNoStays) {
     EXPECT_TRUE(window->exit_program());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !context->midi_save().running(); }, 5000));
     EXPECT_NE(slurp(folder / "Corvane.ini").find("Levels"), std::string::npos);
-    QSettings written(QString::fromStdString((folder / "stored.ini").string()), QSettings::IniFormat);
-    EXPECT_EQ(written.value("Version " CORVANE_VERSION "/MidiDevice").toString(), "-1");
+    EXPECT_EQ(stored("MidiDevice"), "-1");
 }
 
 TEST_F(MainWindowTest, AConfigurationThatCannotBeSavedAsksAndNoStays) {
@@ -518,8 +453,7 @@ TEST_F(MainWindowTest, AConfigurationThatCannotBeSavedAsksAndNoStays) {
 TEST_F(MainWindowTest, MeanToneDialogMakesTheQuarterCommaScale) {
     start();
     click("open_mean_tone");
-    auto* dialog = window->findChild<MeanToneDialog*>("mean_tone");
-    ASSERT_NE(dialog, nullptr);
+    auto* dialog = find<MeanToneDialog>("mean_tone");
     EXPECT_EQ(dialog->findChild<QLabel*>("wolf_end")->text(), "to E Flat");
     QTest::mouseClick(dialog->findChild<QPushButton*>("apply"), Qt::LeftButton);
     const auto& c = context->composition();
@@ -527,10 +461,42 @@ TEST_F(MainWindowTest, MeanToneDialogMakesTheQuarterCommaScale) {
     EXPECT_NEAR(c.Intervals[4], 0.25, 1e-12);  // a pure major third
     EXPECT_EQ(text("scale_title"), "1/4 comma Mean-tone");
     EXPECT_EQ(window->windowTitle(), "Corvane - first tune (new file)*");
+}
+
+// The Beats window (the main window's "Beats..."): its table in columns, each number with its
+// unit, and the "Show difference tone" box.
+TEST_F(MainWindowTest, BeatsOfAJustFifthShowInColumnsWithTheirUnits) {
+    start();
+    context->composition().Intervals = {0.0, 0.5, 1.0};  // 1, 3/2, 2
+    context->composition().Frequency_of_lowest_note = 261.6;
+    context->settings().beats_max_harmonic = 6;
     click("open_beats");
-    auto* beats = window->findChild<BeatsDialog*>("beats");
-    ASSERT_NE(beats, nullptr);
-    EXPECT_TRUE(beats->findChild<QPlainTextEdit*>("beats_text")->toPlainText().startsWith("Frequencies "));
+    auto* beats = find<BeatsDialog>("beats");
+    beats->findChild<QSpinBox*>("second_degree")->setValue(1);
+    auto* text = beats->findChild<QPlainTextEdit*>("beats_text");
+    const QString table =
+        "\n"
+        "    Beats  Harmonic  (upper's)  Harmonic at  Upper's at    Apart\n"
+        "0 beats/s       3rd      (2nd)     784.8 Hz    784.8 Hz  0 cents\n"
+        "0 beats/s       6th      (4th)    1569.6 Hz   1569.6 Hz  0 cents\n";
+    EXPECT_EQ(text->toPlainText(),
+              "Frequencies 261.6 Hz, 392.4 Hz.\n"
+              "Difference tone 130.8 Hz, ratio from lowest note 1/2\n"
+              "Beats for all harmonics up to 6 and up to 20 beats per sec.\n" +
+                  table);
+    EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
+    const QFontMetrics font(text->font());  // a fixed-pitch font, whatever it reports of itself
+    EXPECT_EQ(font.horizontalAdvance(QLatin1Char('i')), font.horizontalAdvance(QLatin1Char('M')));
+
+    auto* difference_tone = beats->findChild<QCheckBox*>("show_difference_tone");
+    ASSERT_NE(difference_tone, nullptr);
+    EXPECT_EQ(difference_tone->text(), "Show &difference tone");
+    EXPECT_TRUE(difference_tone->isChecked());
+    difference_tone->click();
+    EXPECT_EQ(text->toPlainText(),
+              "Frequencies 261.6 Hz, 392.4 Hz.\n"
+              "Beats for all harmonics up to 6 and up to 20 beats per sec.\n" +
+                  table);
 }
 
 }  // namespace

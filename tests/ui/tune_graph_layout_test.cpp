@@ -170,7 +170,8 @@ TEST(TuneGraphIntervals, IntervalsOfTheFollowedChannelAsRatiosByLine) {
     const double major_third = 60 + 12 * std::log2(5.0 / 4.0);
     const double fifth = 60 + 12 * std::log2(3.0 / 2.0);
     const std::vector<GraphNote> notes{
-        {0.0, 60, 0, 0, 0}, {0.05, 72, 3, 0, 0}, {0.1, major_third, 0, 0, 0}, {0.2, fifth, 0, 0, 0}, {0.3, 60, 0, 0, 0}};
+        {0.0, 60, 0, 0, 0}, {0.05, 72, 3, 0, 0}, {0.1, major_third, 0, 0, 0}, {0.2, fifth, 0, 0, 0},
+        {0.3, 60, 0, 0, 0}};
     const auto lines = interval_lines(view, notes);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "C4 to E4: 5/4    E4 to G4: 6/5");

@@ -22,6 +22,8 @@ constexpr std::uint32_t kX11Offset = 8;
 constexpr int kScanA = 30;
 constexpr int kScanS = 31;
 
+QString qt_text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
 class TuneGraphWindowTest : public ::testing::Test {
 protected:
     testing::DisplayMachine m;
@@ -95,8 +97,10 @@ TEST_F(TuneGraphWindowTest, ViewsSwitchToScoreAndIntervalsAndAreKeptInTheSetting
     m.timers.advance_to(m.clock.now_ms() + 400);
     window->set_view(TuneViewKind::score);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 1);
-    ASSERT_TRUE(process_until([&] { return window->shown_drawing().background == m.ws.colours.fractal_score.Background &&
-                                            !window->shown_drawing().labels.empty(); }));
+    ASSERT_TRUE(process_until([&] {
+        const Drawing& d = window->shown_drawing();
+        return d.background == m.ws.colours.fractal_score.Background && !d.labels.empty();
+    }));
     window->set_view(TuneViewKind::intervals);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 2);
     ASSERT_TRUE(process_until([&] {
@@ -108,7 +112,7 @@ TEST_F(TuneGraphWindowTest, ViewsSwitchToScoreAndIntervalsAndAreKeptInTheSetting
 TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeat) {
     const auto help = window->findChild<QLabel*>("keys_help");
     ASSERT_NE(help, nullptr);
-    EXPECT_EQ(help->text(), QString::fromUtf8(midi::kPcKeysHelpWithLeftKey.data(), static_cast<qsizetype>(midi::kPcKeysHelpWithLeftKey.size())));
+    EXPECT_EQ(help->text(), qt_text(midi::kPcKeysHelpWithLeftKey));
 
     // With the key left of "1" in use, A plays degree 0: middle C; S degree 1, the
     // pentatonic's D.
@@ -142,8 +146,7 @@ TEST_F(TuneGraphWindowTest, KeyNotesJoinTheViewsAndTheHelpFollowsTheSetting) {
     m.ws.settings.play_along.pc_key_1_for_degree_1 = false;
     window->hide();
     window->show();
-    EXPECT_EQ(window->findChild<QLabel*>("keys_help")->text(),
-              QString::fromUtf8(midi::kPcKeysHelp.data(), static_cast<qsizetype>(midi::kPcKeysHelp.size())));
+    EXPECT_EQ(window->findChild<QLabel*>("keys_help")->text(), qt_text(midi::kPcKeysHelp));
     key(QEvent::KeyPress, kScanA);
     ASSERT_TRUE(process_until([&] { return window->shown_drawing().notes.size() == 1; }));
     key(QEvent::KeyRelease, kScanA);
