@@ -192,6 +192,10 @@ TEST(HexDump, TimesFollowTheGivenRateOrTheFilesTempo) {
     EXPECT_TRUE(has_line(text, ":8148903c01;ch. 1 note on 60 vel. 1 ...time 2 delta time 2")) << text;
     EXPECT_TRUE(has_line(text, ":8148803c00;ch. 1 note off 60 vel. 0 ...time 3 delta time 1")) << text;
 
+    // The smallest division, one tick a quarter note: two ticks a second.
+    const Bytes slowest = cat({smf_header(0, 1, 1), track_chunk(cat({{0x01, 0x90, 60, 1}, kEndOfTrack}))});
+    EXPECT_TRUE(has_line(dump(slowest), ":01903c01;ch. 1 note on 60 vel. 1 ...time 0.5 delta time 0.5"));
+
     // A header too short to give the division: 1000 ticks a second.
     const std::string short_header =
         dump(cat({{'M', 'T', 'h', 'd', 0, 0, 0, 4, 0, 0, 0, 1}, track_chunk(cat({{0x87, 0x68, 0x90, 60, 1}, kEndOfTrack}))}));

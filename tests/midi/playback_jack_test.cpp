@@ -32,7 +32,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using testing::Arrival;
 using testing::Capture;
-using testing::jack_server_running;
+using testing::as_channel_events;
 
 struct SoundingNote {
     int note;
@@ -55,8 +55,7 @@ std::vector<SoundingNote> note_ons_with_bends(const std::vector<Arrival>& arriva
 }
 
 TEST(PlaybackThroughJack, ATuneArrivesInOrderInTuneAndOnTime) {
-    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    if (!jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    if (!testing::fixture_server_running()) GTEST_SKIP() << testing::kNoJackServer;
     const std::string client = "corvane-playback-test-" + std::to_string(::getpid());
     Capture capture(client);
 
@@ -110,24 +109,11 @@ TEST(PlaybackThroughJack, ATuneArrivesInOrderInTuneAndOnTime) {
     EXPECT_LE(schedule_error(notes.size() - 1), 30.0);
 }
 
-// What arrived, as channel events in order, for the audit of what sounds.
-std::vector<testing::ChannelEvent> as_channel_events(const std::vector<Arrival>& arrivals) {
-    std::vector<testing::ChannelEvent> events;
-    for (std::size_t i = 0; i < arrivals.size(); ++i) {
-        const auto& b = arrivals[i].bytes;
-        if (b.empty() || b[0] < 0x80 || b[0] >= 0xF0) continue;
-        events.push_back({i, static_cast<std::uint8_t>(b[0] & 0xF0), b[0] & 0x0F, b.size() > 1 ? b[1] : 0,
-                          b.size() > 2 ? b[2] : 0, 0});
-    }
-    return events;
-}
-
 // Play stopped at many moments, three ways: Stop (as Escape and Ctrl-C do), the end of a
 // tune that does not cycle, and a change of output device in the middle of play followed by
 // Stop. After each, nothing sounds. CORVANE_STOP_TRIALS sets how many (200 by default).
 TEST(PlaybackThroughJack, StopAtAnyMomentLeavesNothingSounding) {
-    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    if (!jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    if (!testing::fixture_server_running()) GTEST_SKIP() << testing::kNoJackServer;
     const std::string client = "corvane-stops-" + std::to_string(::getpid());
     Capture capture(client);
     engine::Composition composition;
@@ -178,8 +164,7 @@ TEST(PlaybackThroughJack, StopAtAnyMomentLeavesNothingSounding) {
 // moments: after it exits, nothing sounds, and the stop's note-offs and controller reset and
 // the exit's all sound off all arrived.
 TEST(PlaybackThroughJack, CtrlCEndsCorvaneCliWithNothingSounding) {
-    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    if (!jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+    if (!testing::fixture_server_running()) GTEST_SKIP() << testing::kNoJackServer;
     const std::string client = "corvane-cli-stop-" + std::to_string(::getpid());
     Capture capture(client);
     for (const int after_ms : {900, 1230, 1560, 1890}) {
@@ -206,9 +191,7 @@ TEST(PlaybackThroughJack, CtrlCEndsCorvaneCliWithNothingSounding) {
         const auto audit = testing::audit_notes(as_channel_events(run), true);
         EXPECT_EQ(testing::joined(audit.faults), "") << "after " << after_ms << " ms";
         EXPECT_GT(audit.notes.size(), 0u) << "after " << after_ms << " ms";  // it had begun to play
-        int silenced = 0;
-        for (const auto& a : run) silenced += (a.bytes[0] & 0xF0) == 0xB0 && a.bytes[1] == 120 ? 1 : 0;
-        EXPECT_EQ(silenced, 16) << "after " << after_ms << " ms";
+        EXPECT_EQ(testing::silenced_channels(run), 16) << "after " << after_ms << " ms";
     }
 }
 
