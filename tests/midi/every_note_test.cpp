@@ -5,7 +5,6 @@
 
 #include "composition_recipes.h"
 #include "corvane/midi/midi_out_port.h"
-#include "corvane/platform/reporter.h"
 #include "midi_test_support.h"
 #include "music_audit.h"
 
@@ -34,13 +33,8 @@ struct Saved {
 class EveryNote : public ::testing::Test {
 protected:
     Saved save(const Recipe& recipe, const Tweak& tweak = {}) {
-        engine::Composition composition = composition_of(recipe);
-        SaveSetup setup = save_setup_of(recipe);
-        if (tweak) tweak(composition, setup);
-        std::atomic<bool> abort{false};
         const auto path = folder / "tune.mid";
-        EXPECT_TRUE(midi::render_midi_file(path, composition, setup.save, setup.player, setup.voices, reporter, abort)
-                        .written);
+        EXPECT_TRUE(save_recipe(recipe, path, tweak));
         Saved saved{read_smf(path), {}};
         saved.audit = audit_notes(channel_events(saved.file));
         return saved;
@@ -58,7 +52,6 @@ protected:
     }
 
     TempFolder folder;
-    platform::RecordingReporter reporter;
 };
 
 // A value for channel 0 and another for the other fifteen.
@@ -171,7 +164,7 @@ TEST_F(EveryNote, EachExampleSoundsAsItShould) {
         }
         const auto notes = saved.notes();
         for (const auto& [place, note] : example.notes) {
-            const auto at = place < 0 ? notes.size() - static_cast<std::size_t>(-place) : static_cast<std::size_t>(place);
+            const auto at = static_cast<std::size_t>(place < 0 ? static_cast<int>(notes.size()) + place : place);
             ASSERT_LT(at, notes.size()) << "note " << place;
             EXPECT_EQ(notes[at], note) << "note " << place;
         }

@@ -123,15 +123,7 @@ TEST_F(SmfWriterTest, DeltaTimesAreVariableLengthQuantitiesCappedAtFourBytes) {
 
 // ---- meta events ----------------------------------------------------------------------
 
-TEST_F(SmfWriterTest, KeySignatureThreeFlatsMinorIsFdZeroOne) {
-    SmfSettings settings;
-    settings.mf_sharps_or_flats = true;
-    settings.mf_use_minor_key = true;
-    const Bytes file = write("flats.mid", 0, 1, {}, settings);
-    EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(cat({{0x00, 0xFF, 0x59, 0x02, 0xFD, 0x01}, kEndOfTrack}))}));
-}
-
-TEST_F(SmfWriterTest, MetaEventsFromTheTrackCallbackCarryDeltaZero) {
+TEST_F(SmfWriterTest, MetaEventsCarryDeltaZeroAndTheKeySignatureFollowsTheSettings) {
     SmfSettings settings;
     settings.mf_add_key_signature = false;
     SmfWriter writer(reporter, abort, settings);
@@ -147,6 +139,12 @@ TEST_F(SmfWriterTest, MetaEventsFromTheTrackCallbackCarryDeltaZero) {
                                                        {0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8},
                                                        {0x00, 0xFF, 0x59, 0x02, 0xF9, 0x00},
                                                        kEndOfTrack}))}));
+    // A key signature from the settings: three flats, minor.
+    settings.mf_add_key_signature = true;
+    settings.mf_sharps_or_flats = true;
+    settings.mf_use_minor_key = true;
+    EXPECT_EQ(write("flats.mid", 0, 1, {}, settings),
+              cat({header(0, 1, 250), track_chunk(cat({{0x00, 0xFF, 0x59, 0x02, 0xFD, 0x01}, kEndOfTrack}))}));
 }
 
 // ---- appending (play-along recordings) -----------------------------------------------
