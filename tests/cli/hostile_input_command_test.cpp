@@ -128,6 +128,7 @@ TEST_F(HostileInputCommand, EveryWriterOntoAFullDeviceSaysSoAndFails) {
         {"convert", full("in.cv"), full("full.mid")},
         {"convert", full("in.lsc"), full("full.lsc")},
         {"save", "--no-config", "-o", full("full.wav"), "--minutes", "0", "--seconds", "1"},
+        {"save", "--no-config", "-o", full("full.mid"), "--minutes", "0", "--seconds", "1"},
         {"dump", full("in.mid"), "-o", "/dev/full"},
         {"scales", "sort", full("in.lsc"), "-o", "/dev/full"},
         {"scales", "superparticular", "--notes", "2", "--top", "3/2", "-o", "/dev/full"},

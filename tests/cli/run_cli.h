@@ -28,7 +28,6 @@ inline std::string shell_quoted(const std::string& arg) {
     return quoted + "'";
 }
 
-
 // Runs corvane-cli with the arguments and collects its exit status and both streams.
 inline CliResult run_cli(const std::vector<std::string>& args) {
     const auto dir = std::filesystem::temp_directory_path() / ("corvane-cli-test-" + std::to_string(::getpid()));

@@ -44,27 +44,36 @@ TEST(TuneCommand, ListsNotesWithCounterChannelAndPitch) {
     EXPECT_THAT(table[5], ::testing::ElementsAre("4", "10", "1", "1", "1", "2", "293.66477", "62", "8192"));
 }
 
-TEST(TuneCommand, JsonGivesTheSameAsObjects) {
-    const CliResult run = tune({"--seed", "0 -1", "--levels", "1", "-n", "5", "--json", "--octave-shifts", "1",
-                          "--shift-mode", "0"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto notes = nlohmann::json::parse(run.out);
-    ASSERT_EQ(notes.size(), 5u);
-    EXPECT_EQ(notes[3]["value"], -2);
-    EXPECT_EQ(notes[3]["counter"], nlohmann::json::parse("[1, 1]"));
-    EXPECT_EQ(notes[3]["degree"], -5);
-    EXPECT_EQ(notes[3]["midi_note"], 55 + 12);  // the G below middle C, one octave up
-    EXPECT_EQ(notes[4]["changed_level"], 1);    // the cycle starts again
-}
-
-TEST(TuneCommand, ArrayShowsTheShiftedTuneAndItsFlags) {
-    CliResult run = tune({"--seed", "0 -1", "--levels", "1", "--array", "--json"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    auto array = nlohmann::json::parse(run.out);
-    EXPECT_EQ(array["values"], nlohmann::json::parse("[2, 1, 1, 0]"));
-    EXPECT_EQ(array["count"], 4);
-    run = tune({"--seed", "0 1 2 1", "--levels", "6", "--array"});
-    EXPECT_THAT(run.out, HasSubstr("count\t10240\ntune_full\tyes\ntune_truncated\tyes\n"));
+// JSON output of runs, by JSON pointer: notes as objects, the array with its flags.
+TEST(TuneCommand, JsonGivesNotesAndTheArrayAsObjects) {
+    const TempFolder folder;
+    const std::string follow = (folder / "follow.cv").string();
+    write_bytes(follow, "Arpeggio Use_ratios //\r\n");
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::pair<std::string, nlohmann::json>>>> runs{
+        // The G below middle C, one octave up; the cycle starts again at note 4.
+        {{"--seed", "0 -1", "--levels", "1", "-n", "5", "--octave-shifts", "1", "--shift-mode", "0"},
+         {{"/3/value", -2}, {"/3/counter", {1, 1}}, {"/3/degree", -5}, {"/3/midi_note", 55 + 12},
+          {"/4/changed_level", 1}}},
+        {{"--seed", "0 -1", "--levels", "1", "--array"}, {{"/values", {2, 1, 1, 0}}, {"/count", 4}}},
+        // An arpeggio typed over a file whose arpeggio follows the scale takes its place, as
+        // typing into its field does.
+        {{"--no-config", follow, "--arpeggio", "0 4 7", "--seed", "0 1 2", "--levels", "0", "-n", "3"},
+         {{"/1/degree", 4}, {"/2/degree", 7}}},
+        // "e19" is nineteen equal steps, in a field as on the command line.
+        {{"--no-config", "--scale", "e19", "--use-ratios", "--seed", "0 1", "--levels", "0", "-n", "2"},
+         {{"/1/bend", 6682}}},
+    };
+    for (auto [args, values] : runs) {
+        args.push_back("--json");
+        const CliResult run = tune(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto out = nlohmann::json::parse(run.out);
+        for (const auto& [pointer, value] : values) {
+            EXPECT_EQ(out.at(nlohmann::json::json_pointer(pointer)), value) << pointer;
+        }
+    }
+    EXPECT_THAT(tune({"--seed", "0 1 2 1", "--levels", "6", "--array"}).out,
+                HasSubstr("count\t10240\ntune_full\tyes\ntune_truncated\tyes\n"));
 }
 
 TEST(TuneCommand, ClampsWithTheProgramsMessage) {
@@ -83,24 +92,6 @@ TEST(TuneCommand, AnUnreadableValueNamesItsOption) {
         EXPECT_EQ(run.status, 2) << option;
         EXPECT_THAT(run.err, HasSubstr(option)) << option;
     }
-}
-
-// An option changes the composition as typing into its field does: an arpeggio typed over a
-// file whose arpeggio follows the scale takes its place.
-TEST(TuneCommand, AnOptionChangesTheCompositionAsItsFieldDoes) {
-    const TempFolder folder;
-    const std::string file = (folder / "follow.cv").string();
-    write_bytes(file, "Arpeggio Use_ratios //\r\n");
-    const CliResult run = tune({"--no-config", file, "--arpeggio", "0 4 7", "--seed", "0 1 2", "--levels", "0", "-n", "3",
-                             "--json"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto notes = nlohmann::json::parse(run.out);
-    EXPECT_EQ(notes[1]["degree"], 4);
-    EXPECT_EQ(notes[2]["degree"], 7);
-    // "e19" is nineteen equal steps, in a field as on the command line.
-    const CliResult equal = tune({"--no-config", "--scale", "e19", "--use-ratios", "--seed", "0 1", "--levels", "0", "-n",
-                               "2", "--json"});
-    EXPECT_EQ(nlohmann::json::parse(equal.out)[1]["bend"], 6682);
 }
 
 }  // namespace

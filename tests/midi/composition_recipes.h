@@ -4,7 +4,10 @@
 // should sound like, worked out here from the composition's own numbers: the tune value of
 // each step, the two forms of the arpeggio, the scale's ratios, the ranges and their actions.
 
+#include <atomic>
 #include <cmath>
+#include <filesystem>
+#include <functional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -16,6 +19,7 @@
 #include "corvane/engine/composition.h"
 #include "corvane/engine/degree_mapping.h"
 #include "corvane/midi/midi_file_save.h"
+#include "corvane/platform/reporter.h"
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
@@ -116,6 +120,17 @@ inline SaveSetup save_setup_of(const Recipe& r) {
     s.save.midi_file_format = r.format;
     s.save.mf_auto_generate_key_signatures = false;
     return s;
+}
+
+// Saves the recipe's composition, as `tweak` changes it, to `path`; whether it was written.
+inline bool save_recipe(const Recipe& recipe, const std::filesystem::path& path,
+                        const std::function<void(engine::Composition&, SaveSetup&)>& tweak = {}) {
+    engine::Composition composition = composition_of(recipe);
+    SaveSetup setup = save_setup_of(recipe);
+    if (tweak) tweak(composition, setup);
+    platform::RecordingReporter reporter;
+    std::atomic<bool> abort{false};
+    return midi::render_midi_file(path, composition, setup.save, setup.player, setup.voices, reporter, abort).written;
 }
 
 // ---- generators -------------------------------------------------------------------------

@@ -99,10 +99,8 @@ TEST(DeviceLossThroughJack, ServerKilledMidPlayStopsPlayAndPlayResumesWhenItIsBa
 
     const auto failure = playback.take_device_failure();  // closes the port on a dead server
     const auto closed = Clock::now();
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(*failure, "The MIDI output device \"" + device +
-                            "\" stopped working, so play has stopped.\n\nPress Play again when it is back, or choose "
-                            "another device from the Out menu.");
+    ASSERT_TRUE(failure.has_value());  // its text is checked without JACK in playback_test
+    EXPECT_NE(failure->find("\"" + device + "\""), std::string::npos) << *failure;
     EXPECT_FALSE(playback.port().is_open());
     EXPECT_LT(noticed - killed, 2s);
     EXPECT_LT(closed - noticed, 3s);

@@ -34,12 +34,5 @@ TEST(DumpCommand, AnUnreadableFileFailsWithItsReason) {
     EXPECT_FALSE(std::filesystem::exists(folder / "missing.mid.hex"));
 }
 
-TEST(DumpCommand, HelpAndUsage) {
-    const auto help = run_cli({"dump", "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("-o,--output"), std::string::npos) << help.out;
-    EXPECT_EQ(run_cli({"dump"}).status, 2);
-}
-
 }  // namespace
 }  // namespace corvane::testing

@@ -1,11 +1,10 @@
 // What a listener hears from a saved tune, for compositions that once came out wrong: each
-// test is a reported fault or a counterexample the property tests shrank.
+// example is a reported fault or a counterexample the property tests shrank.
 
 #include <gtest/gtest.h>
 
 #include "composition_recipes.h"
 #include "corvane/midi/midi_out_port.h"
-#include "corvane/platform/reporter.h"
 #include "midi_test_support.h"
 #include "music_audit.h"
 
@@ -14,13 +13,16 @@ namespace {
 
 using Tweak = std::function<void(engine::Composition&, SaveSetup&)>;
 
+// Channel, key, start and end of a note, in ticks (500 a second).
+using Note = std::array<std::uint64_t, 4>;
+
 struct Saved {
     SmfFile file;
     NoteAudit audit;
     std::string faults() const { return joined(audit.faults); }
     // Channel, key, start and end of each note, in the order they began.
-    std::vector<std::array<std::uint64_t, 4>> notes() const {
-        std::vector<std::array<std::uint64_t, 4>> out;
+    std::vector<Note> notes() const {
+        std::vector<Note> out;
         for (const HeardNote& n : audit.notes) {
             out.push_back({static_cast<std::uint64_t>(n.channel), static_cast<std::uint64_t>(n.key), n.on, n.off});
         }
@@ -31,13 +33,8 @@ struct Saved {
 class EveryNote : public ::testing::Test {
 protected:
     Saved save(const Recipe& recipe, const Tweak& tweak = {}) {
-        engine::Composition composition = composition_of(recipe);
-        SaveSetup setup = save_setup_of(recipe);
-        if (tweak) tweak(composition, setup);
-        std::atomic<bool> abort{false};
         const auto path = folder / "tune.mid";
-        EXPECT_TRUE(midi::render_midi_file(path, composition, setup.save, setup.player, setup.voices, reporter, abort)
-                        .written);
+        EXPECT_TRUE(save_recipe(recipe, path, tweak));
         Saved saved{read_smf(path), {}};
         saved.audit = audit_notes(channel_events(saved.file));
         return saved;
@@ -55,118 +52,130 @@ protected:
     }
 
     TempFolder folder;
-    platform::RecordingReporter reporter;
 };
 
-TEST_F(EveryNote, SimultaneousLevelsSoundForTheLengthOfTheirLevel) {
-    Recipe r = recipe({0, 1}, 2);
-    r.channels_in_play = 3;
-    r.rule = 5;
-    r.seconds = 1;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    const auto notes = saved.notes();
-    ASSERT_GE(notes.size(), 4u);
-    EXPECT_EQ(notes[0], (std::array<std::uint64_t, 4>{2, 60, 0, 250}));  // level 2: four steps
-    EXPECT_EQ(notes[1], (std::array<std::uint64_t, 4>{1, 60, 0, 125}));  // level 1: two steps
-    EXPECT_EQ(notes[2], (std::array<std::uint64_t, 4>{0, 60, 0, 62}));   // level 0: one step
-    EXPECT_EQ(notes[3], (std::array<std::uint64_t, 4>{0, 62, 62, 125}));
+// A value for channel 0 and another for the other fifteen.
+std::vector<int> channel_0_then(int first, int others) {
+    std::vector<int> values(16, others);
+    values[0] = first;
+    return values;
 }
 
-TEST_F(EveryNote, AFractionalSustainEndsTheLastNoteAtTheEndOfTheFile) {
-    Recipe r = recipe({0, 2, -1, 1}, 2, 1.5);
-    r.scale = "1 9/8 5/4 4/3 3/2 5/3 15/8 2";
-    r.arpeggio = "0 1 2 3 4 5 6 7";
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    EXPECT_EQ(saved.audit.notes.back().off, 2000u);
+// The voices of an example: the recipe's, with the drums out of play, and the changes.
+std::vector<int> voices_with(std::initializer_list<std::pair<int, int>> changes) {
+    std::vector<int> voices = Recipe{}.voices;
+    voices[9] = -1;
+    for (const auto& [channel, program] : changes) voices[static_cast<std::size_t>(channel)] = program;
+    return voices;
 }
 
-TEST_F(EveryNote, NotesHeldBySustainLastIntoTheNextCycle) {
-    Recipe r = recipe({0, 1, 3}, 0, 4);
-    r.scale = "1 n(1/19)";
-    r.arpeggio = "Use_ratios";
-    const Saved saved = save(r, [](engine::Composition&, SaveSetup& s) { s.save.midi_file_play_secs = 1.25; });
-    EXPECT_EQ(saved.faults(), "");
-    // Each note holds until its key comes again on its channel, three steps on, across the
-    // cycles; the last ones end with the file.
-    const auto notes = saved.notes();
-    ASSERT_EQ(notes.size(), 10u);
-    EXPECT_EQ(notes[2], (std::array<std::uint64_t, 4>{2, 62, 125, 312}));
-    EXPECT_EQ(notes[8], (std::array<std::uint64_t, 4>{2, 62, 500, 625}));
+// A composition and what must be heard from its file: besides no fault of the audit and (for
+// a tune that cycles) the end of the file at its length, some notes exactly, how many there are, and how long every
+// note lasts (on an even step, on an odd one: a step is 62.5 ticks).
+struct Example {
+    std::string_view what;
+    Recipe recipe;
+    std::vector<std::pair<int, Note>> notes;  // by place in the order they began; -1 is the last
+    std::size_t count = 0;
+    std::optional<std::array<std::uint64_t, 2>> lengths{};
+    double seconds = 0;  // the file's length where it is not whole seconds
+};
+
+const std::string kJust = "1 9/8 5/4 4/3 3/2 5/3 15/8 2";
+
+const std::vector<Example>& examples() {
+    static const std::vector<Example> all{
+        {"levels sounding together last their level's length: four steps, two, one",
+         {.seed = {0, 1}, .levels = 2, .channels_in_play = 3, .rule = 5, .seconds = 1},
+         {{0, {2, 60, 0, 250}}, {1, {1, 60, 0, 125}}, {2, {0, 60, 0, 62}}, {3, {0, 62, 62, 125}}}},
+        {"a fractional sustain ends the last note at the end of the file",
+         {.seed = {0, 2, -1, 1}, .levels = 2, .scale = kJust, .arpeggio = "0 1 2 3 4 5 6 7", .sustain = 1.5,
+          .seconds = 4},
+         {{-1, {0, 67, 1937, 2000}}}},
+        {"notes held by sustain until their key comes again, three steps on, across the cycles",
+         {.seed = {0, 1, 3}, .levels = 0, .scale = "1 n(1/19)", .arpeggio = "Use_ratios", .sustain = 4},
+         {{2, {2, 62, 125, 312}}, {8, {2, 62, 500, 625}}}, 10, {}, 1.25},
+        {"the formula rule with symmetric channels: level 2's first note until step 9's",
+         {.seed = {0, 1, 2}, .levels = 2, .channels_in_play = 3, .voices = voices_with({{0, 0}, {1, 40}}), .rule = 2,
+          .formula = "2*L", .sym_chs = true, .seconds = 4},
+         {{0, {1, 60, 0, 562}}}},
+        {"a bend waits for a channel with nothing sounding: channel 0 holds key 73 until tick 312",
+         {.seed = {0, 19, 1, 2, 3, 5}, .levels = 1, .scale = "1 n(1/19)", .arpeggio = "Use_ratios", .frequency = 270,
+          .sustain = 4, .seconds = 4},
+         {{4, {3, 62, 250, 500}}}},
+        {"the range comes before the shift: 60 shifted down, 84 rebounds to 60 then is shifted",
+         {.seed = {0, 10}, .levels = 0, .lowest = channel_0_then(48, 0), .highest = channel_0_then(83, 127),
+          .shifts = channel_0_then(-1, 0), .seconds = 1},
+         {{0, {0, 48, 0, 62}}, {1, {0, 48, 62, 125}}}},
+        {"silent above the range, shift or not",
+         {.seed = {0, 10}, .levels = 0, .lowest = channel_0_then(48, 0), .highest = channel_0_then(83, 127),
+          .actions = channel_0_then(0, 2), .shifts = channel_0_then(-1, 0), .seconds = 1},
+         {{0, {0, 48, 0, 62}}, {1, {0, 48, 125, 187}}, {-1, {0, 48, 375, 437}}}, 4},
+        {"a note beyond MIDI goes through the range like any other: 133 rebounds two octaves",
+         {.seed = {0, 6}, .levels = 0, .frequency = 8000, .seconds = 1},
+         {{0, {0, 119, 0, 62}}, {1, {0, 109, 62, 125}}}},
+        {"a rest takes its turn in the sustain: by time the rests come first",
+         {.seed = {0, 2, -1, 1}, .levels = 2, .channels_in_play = 2, .voices = voices_with({{0, 0}, {1, 128}}),
+          .rule = 1, .sustain = 3, .seconds = 2},
+         {{0, {0, 64, 62, 250}}}},
+        {"a file keeps its lead-in of rests",
+         {.seed = {0, 1}, .levels = 0, .channels_in_play = 2, .voices = voices_with({{1, 128}}), .rule = 1,
+          .sustain = 0, .seconds = 6},
+         {{0, {0, 62, 62, 64}}}},
+        {"with no sustain a note ends two timer periods (4 ms) after it began",
+         {.seed = {0, 2, -1, 1}, .levels = 2, .sustain = 0, .seconds = 4},
+         {}, 0, {{2, 2}}},
+        {"a voice held across a cycle ends there when the next note comes",
+         {.seed = {-3, -4}, .levels = 0, .scale = kJust, .arpeggio = "Use_ratios", .frequency = 270,
+          .voices = voices_with({{0, 0}}), .rule = 5, .sustain = 1.25, .shifts = std::vector<int>(16, -2),
+          .seconds = 1},
+         {}, 0, {{62, 63}}},
+        {"a drum under the level rule ends with its step",
+         {.seed = {-4, -3}, .levels = 0, .voices = voices_with({{0, 128 + 35}}), .rule = 5, .sustain = 1.25,
+          .seconds = 1},
+         {{0, {9, 35, 0, 62}}}, 0, {{62, 63}}},
+        // Counterexamples the property tests shrank.
+        {"two levels on one channel sound once, not as a note of no length",
+         {.seed = {-3, -4, -4}, .levels = 2, .scale = "e5", .arpeggio = "0", .frequency = 20, .channels_in_play = 2,
+          .rule = 2, .formula = "2*L", .sym_chs = true, .sustain = 0, .cycle = false, .seconds = 4},
+         {{0, {0, 19, 0, 62}}}},
+        {"a voice of rests does not end the note of a voice on its channel: level 1 borrows channel 0",
+         {.seed = {-3, -4}, .levels = 1, .scale = "1 n(1/19)", .arpeggio = "0 | 0", .frequency = 1000,
+          .channels_in_play = 2, .voices = {128, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, -1, -1, 0, 0}, .rule = 5,
+          .sustain = 0, .cycle = false, .seconds = 4},
+         {{1, {0, 79, 125, 250}}}},
+        {"no note starts at the end of the file: steps of 15.625 ms, one falls on 1 s",
+         {.seed = {-4}, .levels = 0, .sustain = 0, .note_length_128ths = 4, .seconds = 1},
+         {{-1, {0, 50, 484, 486}}}},
+    };
+    return all;
 }
 
-TEST_F(EveryNote, TheFormulaRuleWithSymmetricChannelsEndsEveryNote) {
-    Recipe r = recipe({0, 1, 2}, 2);
-    r.channels_in_play = 3;
-    r.voices[0] = 0;
-    r.voices[1] = 40;
-    r.rule = 2;
-    r.formula = "2*L";
-    r.sym_chs = true;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    // Each note sounds until the next note comes to its channel: level 2's first note
-    // (channel 1) until the level-2 note of step 9 at tick 562.
-    EXPECT_EQ(saved.notes()[0], (std::array<std::uint64_t, 4>{1, 60, 0, 562}));
-}
-
-TEST_F(EveryNote, ABendWaitsForAChannelWithNothingSounding) {
-    Recipe r = recipe({0, 19, 1, 2, 3, 5}, 1, 4);
-    r.scale = "1 n(1/19)";
-    r.arpeggio = "Use_ratios";
-    r.frequency = 270;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    for (const HeardNote& n : saved.audit.notes) {
-        if (n.on == 250) {
-            EXPECT_NE(n.channel, 0);  // channel 0 still holds key 73 until tick 312
+TEST_F(EveryNote, EachExampleSoundsAsItShould) {
+    for (const Example& example : examples()) {
+        SCOPED_TRACE(example.what);
+        Recipe r = example.recipe;
+        if (r.voices == Recipe{}.voices) r.voices = voices_with({});
+        const double seconds = example.seconds > 0 ? example.seconds : r.seconds;
+        const Saved saved = save(r, [&](engine::Composition&, SaveSetup& s) { s.save.midi_file_play_secs = seconds; });
+        EXPECT_EQ(saved.faults(), "");
+        if (r.cycle) {
+            EXPECT_EQ(saved.file.tracks[0].events.back().tick, static_cast<std::uint64_t>(seconds * 500));
+        }
+        const auto notes = saved.notes();
+        for (const auto& [place, note] : example.notes) {
+            const auto at = static_cast<std::size_t>(place < 0 ? static_cast<int>(notes.size()) + place : place);
+            ASSERT_LT(at, notes.size()) << "note " << place;
+            EXPECT_EQ(notes[at], note) << "note " << place;
+        }
+        if (example.count > 0) {
+            EXPECT_EQ(notes.size(), example.count);
+        }
+        if (!example.lengths) continue;
+        for (const HeardNote& n : saved.audit.notes) {
+            EXPECT_EQ(n.off - n.on, (*example.lengths)[n.on % 125 == 0 ? 0 : 1]) << n.on;
         }
     }
-}
-
-TEST_F(EveryNote, TheRangeComesBeforeTheShift) {
-    Recipe r = recipe({0, 10}, 0);
-    r.lowest[0] = 48;
-    r.highest[0] = 83;
-    r.shifts[0] = -1;
-    r.seconds = 1;
-    const Saved rebound = save(r);
-    ASSERT_GE(rebound.audit.notes.size(), 2u);
-    EXPECT_EQ(rebound.audit.notes[0].key, 48);  // 60, shifted an octave down
-    EXPECT_EQ(rebound.audit.notes[1].key, 48);  // 84 rebounds to 60, then is shifted
-    r.actions[0] = 0;                           // Silent: above the range is silent, shift or not
-    const Saved silent = save(r);
-    for (const HeardNote& n : silent.audit.notes) EXPECT_EQ(n.key, 48);
-}
-
-TEST_F(EveryNote, ANoteBeyondMidiGoesThroughTheRangeLikeAnyOther) {
-    Recipe r = recipe({0, 6}, 0);
-    r.frequency = 8000;
-    r.seconds = 1;
-    const Saved saved = save(r);
-    ASSERT_GE(saved.audit.notes.size(), 2u);
-    EXPECT_EQ(saved.audit.notes[0].key, 119);
-    EXPECT_EQ(saved.audit.notes[1].key, 109);  // 133 rebounds two octaves
-}
-
-TEST_F(EveryNote, ARestTakesItsTurnInTheSustain) {
-    Recipe r = recipe({0, 2, -1, 1}, 2, 3);
-    r.channels_in_play = 2;
-    r.voices[1] = 128;
-    r.voices[0] = 0;
-    r.rule = 1;
-    r.seconds = 2;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    // By time, channel 1 (rests) comes first; the first note sounds for three steps.
-    EXPECT_EQ(saved.notes()[0], (std::array<std::uint64_t, 4>{0, 64, 62, 250}));
-}
-
-TEST_F(EveryNote, SustainZeroEndsEachNoteTwoTimerPeriodsAfterItBegan) {
-    const Saved saved = save(recipe({0, 2, -1, 1}, 2, 0));
-    EXPECT_EQ(saved.faults(), "");
-    for (const HeardNote& n : saved.audit.notes) EXPECT_EQ(n.off - n.on, 2u) << n.on;  // 4 ms, 2 ticks
 }
 
 TEST_F(EveryNote, FormatsOneAndTwoKeepTheNotesMovedToSpareChannels) {
@@ -185,18 +194,6 @@ TEST_F(EveryNote, FormatsOneAndTwoKeepTheNotesMovedToSpareChannels) {
     }
 }
 
-TEST_F(EveryNote, AFileKeepsItsLeadInAndLastsToItsEnd) {
-    Recipe r = recipe({0, 1}, 0);
-    r.channels_in_play = 2;
-    r.voices[1] = 128;  // by time, the rests come first: the first note is at the second step
-    r.rule = 1;
-    r.sustain = 0;
-    r.seconds = 6;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.audit.notes.front().on, 62u);
-    EXPECT_EQ(saved.file.tracks[0].events.back().tick, 3000u);  // end-of-track at 6 s
-}
-
 TEST_F(EveryNote, TicksAgreeWithTheTempoWritten) {
     Recipe r = recipe({0, 1}, 0);
     r.seconds = 3;
@@ -211,72 +208,6 @@ TEST_F(EveryNote, TicksAgreeWithTheTempoWritten) {
         EXPECT_EQ(saved.file.tracks.back().events.back().tick, 1250u);
         EXPECT_EQ(saved.audit.notes[1].on, 52u);
     }
-}
-
-// ---- counterexamples the property tests shrank ------------------------------------------
-
-TEST_F(EveryNote, TwoLevelsOnOneChannelSoundOnceNotAsANoteOfNoLength) {
-    Recipe r = recipe({-3, -4, -4}, 2, 0);
-    r.scale = "e5";
-    r.arpeggio = "0";
-    r.frequency = 20;
-    r.channels_in_play = 2;
-    r.rule = 2;
-    r.formula = "2*L";  // every level on position 0
-    r.sym_chs = true;
-    r.cycle = false;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    EXPECT_EQ(saved.audit.notes.front().off, 62u);
-}
-
-TEST_F(EveryNote, AVoiceOfRestsDoesNotEndTheNoteOfAVoiceOnItsChannel) {
-    Recipe r = recipe({-3, -4}, 1, 0);
-    r.scale = "1 n(1/19)";
-    r.arpeggio = "0 | 0";
-    r.frequency = 1000;
-    r.channels_in_play = 2;
-    r.voices = {128, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, -1, -1, 0, 0};
-    r.rule = 5;
-    r.cycle = false;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    // Level 1 borrows channel 0 for its second bend and keeps it for its two steps.
-    EXPECT_EQ(saved.notes()[1], (std::array<std::uint64_t, 4>{0, 79, 125, 250}));
-}
-
-TEST_F(EveryNote, AVoiceHeldAcrossACycleEndsThereWhenTheNextNoteComes) {
-    Recipe r = recipe({-3, -4}, 0, 1.25);
-    r.scale = "1 9/8 5/4 4/3 3/2 5/3 15/8 2";
-    r.arpeggio = "Use_ratios";
-    r.frequency = 270;
-    r.voices[0] = 0;
-    r.shifts = std::vector<int>(16, -2);
-    r.rule = 5;
-    r.seconds = 1;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    for (const HeardNote& n : saved.audit.notes) EXPECT_EQ(n.off - n.on, n.on % 125 == 0 ? 62u : 63u) << n.on;
-}
-
-TEST_F(EveryNote, ADrumUnderTheLevelRuleEndsWithItsStep) {
-    Recipe r = recipe({-4, -3}, 0, 1.25);
-    r.voices[0] = 128 + 35;
-    r.rule = 5;
-    r.seconds = 1;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    for (const HeardNote& n : saved.audit.notes) EXPECT_EQ(n.channel, 9);
-    for (const HeardNote& n : saved.audit.notes) EXPECT_LE(n.off - n.on, 63u);
-}
-
-TEST_F(EveryNote, NoNoteStartsAtTheEndOfTheFile) {
-    Recipe r = recipe({-4}, 0, 0);
-    r.note_length_128ths = 4;  // steps of 15.625 ms: one falls on the end at 1 s
-    r.seconds = 1;
-    const Saved saved = save(r);
-    EXPECT_EQ(saved.faults(), "");
-    EXPECT_LT(saved.audit.notes.back().on, 500u);
 }
 
 }  // namespace

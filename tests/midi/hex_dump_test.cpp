@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include "corvane/midi/general_midi.h"
-#include "corvane/midi/smf_writer.h"
 #include "midi_test_support.h"
 #include "smf_reader.h"
 
@@ -60,23 +59,15 @@ bool has_line(const std::string& text, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-TEST(HexDump, FileWrittenByTheWriterDumpsLineByLine) {
+TEST(HexDump, AFileDumpsLineByLineBesideIt) {
     TempFolder folder;
     platform::RecordingReporter reporter;
     std::atomic<bool> abort{false};
     const auto path = folder / "small.mid";
-    {
-        SmfWriter writer(reporter, abort);
-        ASSERT_TRUE(writer.create(path));
-        ASSERT_TRUE(writer.write_file(0, 1, 250, [&](int track) {
-            writer.write_channel_event(0, 0xC0, 0, Bytes{0}, track);
-            writer.write_channel_event(0, 0xB0, 0, Bytes{7, 100}, track);
-            writer.write_channel_event(0, 0xE0, 0, Bytes{0x00, 0x40}, track);
-            writer.write_channel_event(0, 0x90, 0, Bytes{60, 100}, track);
-            writer.write_channel_event(500, 0x80, 0, Bytes{60, 0}, track);
-        }));
-        ASSERT_TRUE(writer.close());
-    }
+    write_bytes(path, as_text(cat({smf_header(0, 1, 250),
+                                   track_chunk(cat({{0x00, 0xFF, 0x59, 0x02, 0x03, 0x00}, {0x00, 0xC0, 0},
+                                                    {0x00, 0xB0, 7, 100}, {0x00, 0xE0, 0x00, 0x40},
+                                                    {0x00, 0x90, 60, 100}, {0x83, 0x74, 0x80, 60, 0}, kEndOfTrack}))})));
     const auto result = hex_dump_midi_file(path, reporter, abort, 500.0);
     EXPECT_EQ(result.status, HexDumpStatus::written);
     EXPECT_EQ(result.output, folder / "small.mid.hex");
@@ -191,6 +182,10 @@ TEST(HexDump, TimesFollowTheGivenRateOrTheFilesTempo) {
     const std::string text = dump(cat({smf_header(1, 2, 100), tempo_track, music}));
     EXPECT_TRUE(has_line(text, ":8148903c01;ch. 1 note on 60 vel. 1 ...time 2 delta time 2")) << text;
     EXPECT_TRUE(has_line(text, ":8148803c00;ch. 1 note off 60 vel. 0 ...time 3 delta time 1")) << text;
+
+    // The smallest division, one tick a quarter note: two ticks a second.
+    const Bytes slowest = cat({smf_header(0, 1, 1), track_chunk(cat({{0x01, 0x90, 60, 1}, kEndOfTrack}))});
+    EXPECT_TRUE(has_line(dump(slowest), ":01903c01;ch. 1 note on 60 vel. 1 ...time 0.5 delta time 0.5"));
 
     // A header too short to give the division: 1000 ticks a second.
     const std::string short_header =

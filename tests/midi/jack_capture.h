@@ -4,6 +4,7 @@
 #include <RtMidi.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "corvane/midi/playback.h"
 #include "corvane/platform/rtmidi_output.h"
 #include "corvane/platform/steady_timer_service.h"
+#include "music_audit.h"
 
 namespace corvane::testing {
 
@@ -89,6 +91,33 @@ inline bool jack_server_running() {
     } catch (const RtMidiError&) {
         return false;
     }
+}
+
+inline constexpr const char* kNoJackServer = "no JACK server (ctest starts one where jackd is installed)";
+
+// Points the test at the server of the ctest fixture; false when none is running.
+inline bool fixture_server_running() {
+    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
+    return jack_server_running();
+}
+
+// What arrived, as channel events in order, for the audit of what sounds.
+inline std::vector<ChannelEvent> as_channel_events(const std::vector<Arrival>& arrivals) {
+    std::vector<ChannelEvent> events;
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        const auto& b = arrivals[i].bytes;
+        if (b.empty() || b[0] < 0x80 || b[0] >= 0xF0) continue;
+        events.push_back({i, static_cast<std::uint8_t>(b[0] & 0xF0), b[0] & 0x0F, b.size() > 1 ? b[1] : 0,
+                          b.size() > 2 ? b[2] : 0, 0});
+    }
+    return events;
+}
+
+// How many all-sound-off messages arrived.
+inline int silenced_channels(const std::vector<Arrival>& arrivals) {
+    int silenced = 0;
+    for (const auto& a : arrivals) silenced += (a.bytes[0] & 0xF0) == 0xB0 && a.bytes[1] == 120 ? 1 : 0;
+    return silenced;
 }
 
 }  // namespace corvane::testing

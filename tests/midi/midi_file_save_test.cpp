@@ -117,20 +117,6 @@ TEST_F(MidiFileSaveTest, TheLastSecondsFadeOut) {
     EXPECT_TRUE(std::is_sorted(velocities.rbegin(), velocities.rend()));
 }
 
-TEST_F(MidiFileSaveTest, CyclingTuneIsCutAtTheEndTimeWithItsNotesEnded) {
-    player.cycle_melody = true;
-    settings.midi_file_play_secs = 1.75;
-    const SmfFile file = save();
-    const auto& events = file.tracks[0].events;
-    int sounding = 0;
-    for (const auto& e : events) {
-        if ((e.bytes[0] & 0xF0) == 0x90) sounding += e.bytes[2] > 0 ? 1 : -1;
-        EXPECT_LE(e.tick, 875u);  // 1.75 s at 500 ticks a second
-    }
-    EXPECT_EQ(sounding, 0);
-    EXPECT_EQ(note_ons(file.tracks[0]).size(), 4u);
-}
-
 TEST_F(MidiFileSaveTest, StopLeavesAValidShorterFileAndLaterTracksAsEmptyChunks) {
     settings.midi_file_format = 1;
     composition.Channels_in_Play = 3;

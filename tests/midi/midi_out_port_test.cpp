@@ -68,10 +68,17 @@ protected:
     }
 };
 
-TEST_F(PortTest, NothingHappensWithNoPortAndNoRender) {
+// With no port open and no render, a send does nothing, and choosing a device only chooses it.
+TEST_F(PortTest, WhileClosedNothingIsSentAndSelectingOnlyChangesTheChoice) {
     EXPECT_EQ(port.send({kNoteOn, 0, 60, 100}), SendResult::nothing_done);
     EXPECT_TRUE(devices.sent.empty());
     EXPECT_TRUE(sink.events.empty());
+    port.select(0x3201);
+    EXPECT_EQ(port.device(), 1);
+    EXPECT_FALSE(port.is_open());
+    EXPECT_EQ(devices.opened_device, -99);
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    EXPECT_EQ(devices.opened_device, 1);
 }
 
 TEST_F(PortTest, OpenSendsPackedMessagesAndCloseResetsExpression) {
@@ -143,7 +150,7 @@ TEST_F(PortTest, RenderWritesButNeverPlays) {
     EXPECT_EQ(sink.events, expected);
 }
 
-TEST_F(PortTest, TracksTakeTheirChannelsEventsEachTimedFromItsOwnLastEvent) {
+TEST_F(PortTest, TracksTakeTheirChannelsEventsEachTimedFromItsOwnLastEventAndAFailedWriteAborts) {
     start_render(1, 100, {0, 1, 0});  // channel 2 has no track of its own: its events go into the first
     clock = 0.1;
     port.send({kNoteOn, 0, 60, 100});
@@ -159,11 +166,8 @@ TEST_F(PortTest, TracksTakeTheirChannelsEventsEachTimedFromItsOwnLastEvent) {
     std::vector<std::pair<std::uint32_t, int>> got;
     for (const auto& e : sink.events) got.emplace_back(e.delta, e.track);
     EXPECT_EQ(got, expected);
-}
-
-TEST_F(PortTest, AFailedWriteSetsTheAbortFlag) {
-    start_render(0);
-    sink.fail = true;
+    EXPECT_FALSE(abort.load());
+    sink.fail = true;  // a failed write stops the render
     port.send({kNoteOn, 0, 60, 100});
     EXPECT_TRUE(abort.load());
 }
@@ -229,15 +233,6 @@ TEST_F(PortTest, NoDevicesAtAllIsReported) {
     EXPECT_EQ(reporter.entries()[0].message,
               "No MIDI output devices found; the \"Play Voice\" button will be disabled.");
     EXPECT_EQ(port.device(), 0);
-}
-
-TEST_F(PortTest, SelectingWhileStoppedOnlyChangesTheChoice) {
-    port.select(0x3201);
-    EXPECT_EQ(port.device(), 1);
-    EXPECT_FALSE(port.is_open());
-    EXPECT_EQ(devices.opened_device, -99);
-    ASSERT_EQ(port.open(), OpenResult::opened);
-    EXPECT_EQ(devices.opened_device, 1);
 }
 
 }  // namespace

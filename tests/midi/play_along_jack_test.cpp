@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <thread>
 
@@ -90,10 +89,11 @@ struct PlayAlongRig {
 };
 
 // MIDI clock, time code and active sensing pass through to the output; the modulation wheel
-// gives vibrato to the play-along voice's channel only, not to the tune's channels.
-TEST(PlayAlongThroughJack, SystemMessagesPassThroughAndTheModWheelStaysWithThePlayAlongVoice) {
-    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
+// gives vibrato to the play-along voice's channel only, not to the tune's channels. Then
+// leaving play-along as corvane-cli does (MIDI in closed, the exit's all sound off, the port
+// closed) with two keys held and a note held by the pedal leaves nothing sounding.
+TEST(PlayAlongThroughJack, SystemMessagesAndTheModWheelPassAndLeavingWithKeysHeldLeavesNothingSounding) {
+    if (!testing::fixture_server_running()) GTEST_SKIP() << testing::kNoJackServer;
     PlayAlongRig rig("corvane-system");
     rig.settings.iVoiceChannelForMidiInNote.fill(2);  // the keyboard plays voice 2
     rig.connect();
@@ -103,8 +103,11 @@ TEST(PlayAlongThroughJack, SystemMessagesPassThroughAndTheModWheelStaysWithThePl
     rig.keyboard->send(0xF8, 0, 0);    // clock
     rig.keyboard->send(0xFE, 0, 0);    // active sensing
     rig.keyboard->send(0xF1, 0x23, 0); // time code quarter frame
-    rig.keyboard->send(0x80, 60, 0);
-    std::this_thread::sleep_for(60ms);
+    rig.keyboard->send(0x90, 64, 100);
+    rig.keyboard->send(0xB0, 64, 127);  // pedal down
+    rig.keyboard->send(0x90, 67, 100);
+    rig.keyboard->send(0x80, 67, 0);    // held by the pedal
+    std::this_thread::sleep_for(100ms);
     std::vector<int> modulated_channels;
     std::vector<std::vector<unsigned char>> system;
     for (const auto& a : rig.capture.arrivals()) {
@@ -114,38 +117,16 @@ TEST(PlayAlongThroughJack, SystemMessagesPassThroughAndTheModWheelStaysWithThePl
     EXPECT_EQ(modulated_channels, std::vector<int>{2});
     const std::vector<std::vector<unsigned char>> passed{{0xF8}, {0xFE}, {0xF1, 0x23}};
     EXPECT_EQ(system, passed);
-    rig.play_along.midi_in().close();
-}
 
-// Leaving play-along as corvane-cli does (MIDI in closed, the exit's all sound off, the port
-// closed) with two keys held and a note held by the pedal leaves nothing sounding.
-TEST(PlayAlongThroughJack, LeavingWithKeysAndThePedalHeldLeavesNothingSounding) {
-    ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    if (!testing::jack_server_running()) GTEST_SKIP() << "no JACK server (ctest starts one where jackd is installed)";
-    PlayAlongRig rig("corvane-leave");
-    rig.connect();
-    ASSERT_EQ(rig.playback.port().open(), OpenResult::opened);
-    rig.keyboard->send(0x90, 60, 100);
-    rig.keyboard->send(0x90, 64, 100);
-    rig.keyboard->send(0xB0, 64, 127);  // pedal down
-    rig.keyboard->send(0x90, 67, 100);
-    rig.keyboard->send(0x80, 67, 0);    // held by the pedal
-    std::this_thread::sleep_for(100ms);
     rig.play_along.midi_in().close();
     rig.playback.port().all_sound_off();
     rig.playback.port().close();
     std::this_thread::sleep_for(60ms);
-
-    std::array<int, 16> sounding{};
-    std::vector<int> silenced;
-    for (const auto& a : rig.capture.arrivals()) {
-        const int kind = a.bytes[0] & 0xF0, channel = a.bytes[0] & 0x0F;
-        if (kind == 0x90 && a.bytes[2] > 0) ++sounding[static_cast<std::size_t>(channel)];
-        if (kind == 0x80 || (kind == 0x90 && a.bytes[2] == 0)) --sounding[static_cast<std::size_t>(channel)];
-        if (kind == 0xB0 && a.bytes[1] == 120) silenced.push_back(channel);
-    }
-    EXPECT_EQ(sounding, (std::array<int, 16>{}));
-    EXPECT_EQ(silenced.size(), 16u);
+    const auto arrivals = rig.capture.arrivals();
+    const auto audit = testing::audit_notes(testing::as_channel_events(arrivals), true);
+    EXPECT_EQ(testing::joined(audit.faults), "");
+    EXPECT_EQ(audit.notes.size(), 3u);
+    EXPECT_EQ(testing::silenced_channels(arrivals), 16);
     EXPECT_TRUE(rig.reporter.entries().empty()) << rig.reporter.entries().front().message;
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -149,29 +150,77 @@ TEST_F(PlayAlongTest, NotesArePitchedThroughTheArpeggioAndScaleWithScaledVelocit
     EXPECT_EQ(notes_since(start).back().velocity, 1);
 }
 
-TEST_F(PlayAlongTest, ANoteOnWithVelocityZeroIsANoteOffWithTheMidiInVolume) {
-    play(0x90, 60, 100);
-    std::size_t before = mark();
-    play(0x80, 60, 0);
-    EXPECT_EQ(note_offs(sent_since(before)), (std::vector<Sent>{{0x90, 0, 60, 0}}));  // velocity 127: the short form
-    play(0x90, 60, 100);
-    before = mark();
-    play(0x90, 60, 0);
-    EXPECT_EQ(note_offs(sent_since(before)), (std::vector<Sent>{{0x80, 0, 60, 64}}));
+// Every message sent after the port opened, in order, for what the keyboard plays; only
+// active sensing is told to the listener.
+struct MidiInCase {
+    std::string_view what;
+    std::vector<std::array<std::uint8_t, 3>> played;
+    std::vector<Sent> sent;
+    std::function<void(PlayAlongSettings&)> set_up = {};
+    friend void PrintTo(const MidiInCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class MidiInMessages : public PlayAlongTest, public ::testing::WithParamInterface<MidiInCase> {};
+
+TEST_P(MidiInMessages, AreSentExactly) {
+    const MidiInCase& c = GetParam();
+    SCOPED_TRACE(c.what);
+    struct Sensing : MidiInListener {
+        int told = 0;
+        void active_sensing() override { ++told; }
+    } listener;
+    play_along.midi_in_play().set_listener(&listener);
+    if (c.set_up) c.set_up(settings);
+    playback.port().open();
+    const std::size_t before = mark();
+    int sensing = 0;
+    for (const auto& [status, data1, data2] : c.played) {
+        play(status, data1, data2);
+        sensing += status == 0xFE ? 1 : 0;
+    }
+    EXPECT_EQ(sent_since(before), c.sent);
+    EXPECT_EQ(listener.told, sensing);
 }
 
-TEST_F(PlayAlongTest, ThePedalHoldsReleasedNotesOnlyAndLetsThemGoTogether) {
-    play(0xB0, 64, 127);
-    play(0x90, 60, 100);
-    play(0x90, 62, 100);  // position 2: output note 64
-    std::size_t before = mark();
-    play(0x80, 60, 0);
-    EXPECT_TRUE(note_offs(sent_since(before)).empty());
-    before = mark();
-    play(0xB0, 64, 0);
-    const auto offs = note_offs(sent_since(before));
-    ASSERT_EQ(offs.size(), 1u);  // the key still down keeps sounding
-    EXPECT_EQ(offs[0].data1, 60);
+const Sent kProgram{0xC0, 0, 73, 0};
+
+INSTANTIATE_TEST_SUITE_P(
+    PlayAlongTest, MidiInMessages,
+    ::testing::Values(
+        MidiInCase{"a note-off of velocity 127 goes in the short form, a note-on of velocity 0",
+                   {{0x90, 60, 100}, {0x80, 60, 0}},
+                   {kProgram, {0x90, 0, 60, 50}, {0x90, 0, 60, 0}}},
+        MidiInCase{"a note-on of velocity 0 is a note-off with the MIDI-in volume",
+                   {{0x90, 60, 100}, {0x90, 60, 0}},
+                   {kProgram, {0x90, 0, 60, 50}, {0x80, 0, 60, 64}}},
+        MidiInCase{"the pedal holds released notes only and lets them go together; 62 plays 64, bent",
+                   {{0xB0, 64, 127}, {0x90, 60, 100}, {0x90, 62, 100}, {0x80, 60, 0}, {0xB0, 64, 0}},
+                   {kProgram, {0x90, 0, 60, 50}, {0xC0, 1, 73, 0}, {0xE0, 1, 79, 59}, {0x90, 1, 64, 50},
+                    {0x90, 0, 60, 0}}},
+        MidiInCase{"an output note shared by two keys: the second strikes it again, it ends with the last key",
+                   {{0x90, 60, 100}, {0x90, 72, 100}, {0x80, 60, 0}, {0x80, 72, 0}, {0x90, 72, 100}, {0x80, 72, 0}},
+                   {kProgram, {0x90, 0, 60, 50}, {0x90, 0, 60, 0}, {0x90, 0, 60, 50}, {0x90, 0, 60, 0},
+                    {0x90, 0, 60, 50}, {0x90, 0, 60, 0}},
+                   [](PlayAlongSettings& s) {
+                       for (const int note : {60, 72}) s.iModeForMidiInNotes[static_cast<std::size_t>(note)] = 0;
+                       s.iScalePosForMidiInNote[72] = 0;  // both keys play position 0
+                   }},
+        MidiInCase{"system messages pass through whole",
+                   {{0xF8, 0, 0}, {0xFE, 0, 0}, {0xF2, 5, 6}},
+                   {{0xF0, 8, 0, 0}, {0xF0, 14, 0, 0}, {0xF0, 2, 5, 6}}},
+        MidiInCase{"a channel left out is not played; pan, program and aftertouch pass on the play-along channel",
+                   {{0x93, 60, 100}, {0x90, 61, 100}, {0xB0, 10, 33}, {0xC0, 5, 0}, {0xA0, 61, 20}},
+                   {kProgram, {0xE0, 0, 32, 65}, {0x90, 0, 62, 50}, {0xB0, 0, 10, 33}, {0xC0, 0, 5, 0},
+                    {0xA0, 0, 61, 20}},
+                   [](PlayAlongSettings& s) { s.OkMidiInChannel[3] = 0; }}));
+
+// Controllers 7 and 1 set the play-along voice's volume and vibrato.
+TEST_F(PlayAlongTest, VolumeAndModulationSetTheVoice) {
+    play(0xB0, 7, 90);
+    EXPECT_EQ(composition.Volumes_for_channels[0], 90);
+    play(0xB0, 1, 127);
+    EXPECT_DOUBLE_EQ(composition.dVibrato_amp[0], 100.0);
+    EXPECT_EQ(composition.iVibrato[0], 1);
 }
 
 TEST_F(PlayAlongTest, ThePitchWheelRetunesAndBendsSoundingNotesWithoutStrikingThemAgain) {
@@ -192,26 +241,6 @@ TEST_F(PlayAlongTest, ThePitchWheelRetunesAndBendsSoundingNotesWithoutStrikingTh
     play(0xE0, 0, 0x40);
     play(0xE0, 0, 0);
     EXPECT_NEAR(composition.Frequency_of_lowest_note, lowest, 1e-9);
-}
-
-TEST_F(PlayAlongTest, ChannelsFilterAndOtherMessagesPassThroughOnThePlayAlongChannel) {
-    settings.OkMidiInChannel[3] = 0;
-    std::size_t before = mark();
-    play(0x93, 60, 100);
-    EXPECT_TRUE(sent_since(before).empty());
-    play(0x90, 61, 100);  // plays on the voice's channel
-    const int channel = play_along.midi_in_play().play_along_channel();
-    before = mark();
-    play(0xB0, 10, 33);   // pan
-    play(0xC0, 5, 0);     // program change
-    play(0xA0, 61, 20);   // aftertouch
-    const std::vector<Sent> expected{{0xB0, channel, 10, 33}, {0xC0, channel, 5, 0}, {0xA0, channel, 61, 20}};
-    EXPECT_EQ(sent_since(before), expected);
-    play(0xB0, 7, 90);
-    EXPECT_EQ(composition.Volumes_for_channels[0], 90);
-    play(0xB0, 1, 127);
-    EXPECT_DOUBLE_EQ(composition.dVibrato_amp[0], 100.0);
-    EXPECT_EQ(composition.iVibrato[0], 1);
 }
 
 TEST_F(PlayAlongTest, DevicesAndTheirMessages) {
@@ -237,35 +266,20 @@ TEST_F(PlayAlongTest, DevicesAndTheirMessages) {
     EXPECT_EQ(play_along.midi_in().in_menu().at(0).command, 0x3500);
 }
 
-TEST_F(PlayAlongTest, NewSeedControlNotesPressButtonsAndAreNotPlayed) {
-    struct Buttons : MidiInListener {
-        std::vector<std::pair<SeedButton, bool>> pressed;
-        void seed_button(SeedButton b, bool down) override { pressed.emplace_back(b, down); }
-    } listener;
-    play_along.midi_in_play().set_listener(&listener);
-    settings.iMidiInFor = kMidiInForNewSeed;
-    const std::size_t before = mark();
-    play(0x90, 82, 100);  // nPlaySeed
-    EXPECT_FALSE(settings.sas_mouse_activated);
-    play(0x80, 82, 0);
-    EXPECT_TRUE(settings.sas_mouse_activated);
-    play(0x90, 81, 100);  // nApplySeed
-    EXPECT_TRUE(of_kind(sent_since(before), 0x90).empty());
-    const std::vector<std::pair<SeedButton, bool>> expected{
-        {SeedButton::play, true}, {SeedButton::play, false}, {SeedButton::apply, true}};
-    EXPECT_EQ(listener.pressed, expected);
-}
-
-TEST_F(PlayAlongTest, ACapturedNoteGoesToTheEditorAndIsNeitherPlayedNorTakenAsAControlNote) {
-    struct Capture : MidiInListener {
+// For a new seed: a note the editor captures is neither played nor taken as a control note;
+// uncaptured, the control notes press buttons and are not played either.
+TEST_F(PlayAlongTest, CapturedNotesGoToTheEditorAndControlNotesPressButtons) {
+    struct Listener : MidiInListener {
         bool capturing = true;
         std::vector<int> captured;
         std::vector<int> played;
+        std::vector<std::pair<SeedButton, bool>> pressed;
         bool capture_note(int note) override {
             if (capturing) captured.push_back(note);
             return capturing;
         }
         void note_played(const MidiInNote& note) override { played.push_back(note.input_note); }
+        void seed_button(SeedButton b, bool down) override { pressed.emplace_back(b, down); }
     } listener;
     play_along.midi_in_play().set_listener(&listener);
     settings.iMidiInFor = kMidiInForNewSeed;
@@ -274,48 +288,23 @@ TEST_F(PlayAlongTest, ACapturedNoteGoesToTheEditorAndIsNeitherPlayedNorTakenAsAC
     play(0x80, 64, 0);
     play(0x90, 82, 100);  // nPlaySeed, captured like any other note
     play(0x90, 65, 0);    // a note off is never offered
-    EXPECT_TRUE(settings.sas_mouse_activated);
-    EXPECT_TRUE(of_kind(sent_since(before), 0x90).empty());
     EXPECT_EQ(listener.captured, (std::vector<int>{64, 82}));
-    EXPECT_TRUE(listener.played.empty());
+    EXPECT_TRUE(listener.pressed.empty());
 
     listener.capturing = false;
+    play(0x90, 82, 100);
+    EXPECT_FALSE(settings.sas_mouse_activated);
+    play(0x80, 82, 0);
+    EXPECT_TRUE(settings.sas_mouse_activated);
+    play(0x90, 81, 100);  // nApplySeed
+    const std::vector<std::pair<SeedButton, bool>> expected{
+        {SeedButton::play, true}, {SeedButton::play, false}, {SeedButton::apply, true}};
+    EXPECT_EQ(listener.pressed, expected);
+    EXPECT_TRUE(of_kind(sent_since(before), 0x90).empty());
+    EXPECT_TRUE(listener.played.empty());
     play(0x90, 64, 100);
     EXPECT_EQ(listener.played, std::vector<int>{64});
     EXPECT_EQ(notes_since(before).size(), 1U);
-}
-
-// Two keys that play one output note: it ends only when both are up.
-TEST_F(PlayAlongTest, AnOutputNoteSharedByTwoKeysEndsWithTheLastOfThem) {
-    for (const int note : {60, 72}) settings.iModeForMidiInNotes[static_cast<std::size_t>(note)] = 0;
-    settings.iScalePosForMidiInNote[72] = 0;  // both keys play position 0
-    playback.port().open();
-    const std::size_t before = mark();
-    play(0x90, 60, 100);
-    play(0x90, 72, 100);
-    play(0x80, 60, 0);
-    play(0x80, 72, 0);
-    play(0x90, 72, 100);
-    play(0x80, 72, 0);
-    // The second key strikes the note again; the first key's release leaves it sounding.
-    const Sent on{0x90, 0, 60, 50}, off{0x90, 0, 60, 0};
-    EXPECT_EQ(sent_since(before), (std::vector<Sent>{{0xC0, 0, 73, 0}, on, off, on, off, on, off}));
-}
-
-// System messages pass through whole; only active sensing is told to the listener.
-TEST_F(PlayAlongTest, SystemMessagesPassThroughAndActiveSensingIsTold) {
-    struct Sensing : MidiInListener {
-        int told = 0;
-        void active_sensing() override { ++told; }
-    } listener;
-    play_along.midi_in_play().set_listener(&listener);
-    playback.port().open();
-    const std::size_t before = mark();
-    play(0xF8, 0, 0);
-    play(0xFE, 0, 0);
-    play(0xF2, 5, 6);
-    EXPECT_EQ(sent_since(before), (std::vector<Sent>{{0xF0, 8, 0, 0}, {0xF0, 14, 0, 0}, {0xF0, 2, 5, 6}}));
-    EXPECT_EQ(listener.told, 1);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -387,26 +376,29 @@ TEST(MidiInPresets, EachPresetSetsItsKeysProgramsAndScaleAndIsRecognisedAfterwar
     EXPECT_EQ(matching_midi_in_preset(settings, composition), -1);
 }
 
-TEST_F(PlayAlongTest, AKeyPatternCountsOnlyItsKeys) {
-    settings.key_pattern = kWhiteKeys;
-    EXPECT_EQ(play_along.midi_in_play().scale_position(60), 0);
-    EXPECT_EQ(play_along.midi_in_play().scale_position(62), 1);
-    EXPECT_EQ(play_along.midi_in_play().scale_position(61), 0);  // a black key plays the white key below
-    EXPECT_EQ(play_along.midi_in_play().scale_position(72), 7);
-    EXPECT_EQ(play_along.midi_in_play().scale_position(59), -1);
-    // Five arpeggio notes an octave, seven keys: each octave of keys starts on the same note.
-    settings.start_at_same_note_for_sa_repeat = true;
-    EXPECT_EQ(play_along.midi_in_play().scale_position(72), 5);
-    EXPECT_EQ(play_along.midi_in_play().scale_position(71), 6);
-}
-
-// A cycle of one arpeggio step over twelve keys: each octave of keys moves one step on.
-TEST_F(PlayAlongTest, StartingEachOctaveOnTheSameNoteFollowsTheArpeggioLength) {
-    settings.start_at_same_note_for_sa_repeat = true;
-    composition.Arpeggio = tuning::read_step_list("0 12", tuning::ListNotation::absolute);
-    const MidiInPlay& in = play_along.midi_in_play();
-    EXPECT_EQ((std::vector<int>{in.scale_position(60), in.scale_position(72), in.scale_position(73), in.scale_position(59)}),
-              (std::vector<int>{0, 1, 2, 10}));
+// Where each key lands in the arpeggio: a pattern counts only its keys (a key outside it
+// plays the one below); starting each octave of keys on the same note follows the arpeggio's
+// length, five notes an octave for seven white keys, one step for twelve keys.
+TEST_F(PlayAlongTest, KeysCountThroughThePatternAndTheArpeggio) {
+    struct Case {
+        KeyPattern pattern;
+        bool same_note;
+        std::string_view arpeggio;
+        std::vector<std::pair<int, int>> positions;
+    };
+    const std::vector<Case> cases{
+        {kWhiteKeys, false, "0 2 4 7 9 12", {{60, 0}, {62, 1}, {61, 0}, {72, 7}, {59, -1}}},
+        {kWhiteKeys, true, "0 2 4 7 9 12", {{72, 5}, {71, 6}}},
+        {kEveryKey, true, "0 12", {{60, 0}, {72, 1}, {73, 2}, {59, 10}}},
+    };
+    for (const Case& c : cases) {
+        settings.key_pattern = c.pattern;
+        settings.start_at_same_note_for_sa_repeat = c.same_note;
+        composition.Arpeggio = tuning::read_step_list(c.arpeggio, tuning::ListNotation::absolute);
+        for (const auto& [key, position] : c.positions) {
+            EXPECT_EQ(play_along.midi_in_play().scale_position(key), position) << c.arpeggio << " key " << key;
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -573,13 +565,24 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
     for (std::size_t i = 1; i < track.events.size(); ++i) EXPECT_LE(track.events[i - 1].tick, track.events[i].tick);
 }
 
-TEST_F(RecordingTest, TwoAppendedRecordingsMakeOneTrackAndAStopInsideHalfASecondIsIgnored) {
+// Space pressed and released starts a recording that keeps running (a stop inside half a
+// second is ignored) until Space comes again; the next one, appended, continues its track.
+TEST_F(RecordingTest, SpaceStartsARecordingThatKeepsRunningAndTheNextIsAppendedToItsTrack) {
     settings.wReplaceOrAppendPlayAlong = 1;
-    record([&] {
-        recorder.stop();  // too soon: ignored
-        EXPECT_TRUE(recorder.requested());
-        play(0x90, 60, 100);
-    });
+    PcKeyboard& pc = play_along.keyboard();
+    pc.pc_key_event(true, kScanSpace, false);
+    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    pc.pc_key_event(false, kScanSpace, false);
+    recorder.stop();  // too soon: ignored
+    EXPECT_TRUE(recorder.requested());
+    platform::RecordingReporter saving;
+    EXPECT_TRUE(recorder.refuse_save(saving));  // no MIDI file save while recording
+    EXPECT_EQ(saving.entries().at(0).caption, "Save MIDI file");
+    play(0x90, 60, 100);
+    std::this_thread::sleep_for(520ms);
+    pc.pc_key_event(true, kScanSpace, false);
+    recorder.wait();
+    EXPECT_FALSE(recorder.requested());
     record([&] {
         EXPECT_EQ(recorder.title("New Seed"), "New Seed - continuing to record from end of \"Play along.mid\"");
         play(0x90, 62, 100);
@@ -630,22 +633,6 @@ TEST_F(RecordingTest, RefusedWhileAFileIsRenderedAndStoppedAtItsSizeLimit) {
     EXPECT_EQ(listener.message.rfind("File size for:\n" + file().string() + "\n\n", 0), 0u);
     EXPECT_NE(listener.message.find(" Kb\n\nExceeds max set of 0.5 Kb.\n\nStopping recording."), std::string::npos);
     EXPECT_EQ(end_of_tracks(testing::read_smf(file()).tracks.at(0)), 1);
-}
-
-TEST_F(RecordingTest, SpacePressedAndReleasedStartsARecordingThatKeepsRunning) {
-    PcKeyboard& pc = play_along.keyboard();
-    pc.pc_key_event(true, kScanSpace, false);
-    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
-    pc.pc_key_event(false, kScanSpace, false);
-    EXPECT_TRUE(recorder.requested());
-    platform::RecordingReporter saving;
-    EXPECT_TRUE(recorder.refuse_save(saving));  // no MIDI file save while recording
-    EXPECT_EQ(saving.entries().at(0).caption, "Save MIDI file");
-    std::this_thread::sleep_for(520ms);
-    pc.pc_key_event(true, kScanSpace, false);
-    recorder.wait();
-    EXPECT_FALSE(recorder.requested());
-    EXPECT_TRUE(std::filesystem::exists(file()));
 }
 
 }  // namespace

@@ -28,14 +28,8 @@ std::filesystem::path scratch_file() {
 
 // Saves the recipe's composition in `format` and reads the file back.
 SmfFile saved(const Recipe& recipe, int format) {
-    const engine::Composition composition = composition_of(recipe);
-    SaveSetup setup = save_setup_of(recipe);
-    setup.save.midi_file_format = format;
-    platform::RecordingReporter reporter;
-    std::atomic<bool> abort{false};
-    const midi::SaveResult result = midi::render_midi_file(scratch_file(), composition, setup.save, setup.player,
-                                                           setup.voices, reporter, abort);
-    RC_ASSERT(result.written);
+    RC_ASSERT(save_recipe(recipe, scratch_file(),
+                          [format](engine::Composition&, SaveSetup& setup) { setup.save.midi_file_format = format; }));
     return read_smf(scratch_file());
 }
 
