@@ -27,7 +27,8 @@ using corvane::testing::shell_quoted;
 CliRun run_in(const TempFolder& folder, const fs::path& program, std::initializer_list<std::string> args) {
     std::string command = "cd " + shell_quoted(folder.path().string()) + " && " + shell_quoted(program.string());
     for (const auto& a : args) command += " " + shell_quoted(a);
-    command += " >" + shell_quoted((folder / ".out").string()) + " 2>" + shell_quoted((folder / ".err").string()) + " </dev/null";
+    command += " >" + shell_quoted((folder / ".out").string());
+    command += " 2>" + shell_quoted((folder / ".err").string()) + " </dev/null";
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -38,7 +39,9 @@ CliRun run_in(const TempFolder& folder, const fs::path& program, std::initialize
     return run;
 }
 
-CliRun cli(const TempFolder& folder, std::initializer_list<std::string> args) { return run_in(folder, CORVANE_CLI, args); }
+CliRun cli(const TempFolder& folder, std::initializer_list<std::string> args) {
+    return run_in(folder, CORVANE_CLI, args);
+}
 
 // The second tune value of `tune -n 2` (tab-separated rows after a header line).
 std::string second_value(const std::string& out) {
@@ -59,13 +62,12 @@ TEST(CliCompositionFile, OptionsOverrideTheFile) {
     EXPECT_EQ(second_value(r.out), "4");
 }
 
+// A file that is no composition is refused as a usage error (an unreadable one fails with
+// status 1, as the hostile-input commands test shows).
 TEST(CliCompositionFile, OnlyCompositionFilesAreTaken) {
     TempFolder folder;
     write_text(folder / "t.scl", "x\r\n1\r\n2/1\r\n");
     EXPECT_EQ(cli(folder, {"tune", "t.scl", "--no-config"}).status, 2);
-    const CliRun missing = cli(folder, {"tune", "missing.cv", "--no-config"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("Couldn't read from missing.cv"), std::string::npos);
 }
 
 // A copy of the program in a folder of its own keeps its data beside it: Corvane.ini there
@@ -95,27 +97,14 @@ TEST(CliConfiguration, CommandsStartFromCorvaneIniBesideAPortableCopy) {
     EXPECT_EQ(second_value(r.out), "1");  // saved with auto-save off: not applied
 }
 
-TEST(CliConvert, AScalaScaleBecomesACompositionAndBack) {
+// Convert reads by the input's extension and writes by the output's; the forms of each
+// kind of file are pinned by the library's tests.
+TEST(CliConvert, AScalaScaleBecomesACompositionAndAMidiFile) {
     TempFolder folder;
     write_text(folder / "triad.scl", "! triad.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
     ASSERT_EQ(cli(folder, {"convert", "triad.scl", "triad.cv"}).status, 0);
     const std::string cv = slurp(folder / "triad.cv");
     EXPECT_NE(cv.find("Intervals_Title Just_triad\r\nIntervals_1 1 5/4 3/2 2 //\r\n"), std::string::npos);
-
-    ASSERT_EQ(cli(folder, {"convert", "triad.cv", "again.scl"}).status, 0);
-    EXPECT_EQ(slurp(folder / "again.scl"), "! again.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
-
-    ASSERT_EQ(cli(folder, {"convert", "triad.cv", "settings.ini"}).status, 0);
-    const std::string ini = slurp(folder / "settings.ini");
-    EXPECT_TRUE(ini.starts_with("Auto_save_to_Corvane.ini_on_exit=1\r\n"));
-    EXPECT_NE(ini.find("Composition_and_Colours\r\n\r\nFrequency_of_lowest_note"), std::string::npos);
-}
-
-TEST(CliConvert, ListsAreWrittenBackAndMidiFilesRendered) {
-    TempFolder folder;
-    fs::copy_file(fs::path(CORVANE_SOURCE_DIR) / "data" / "CRV_reset.lsc", folder / "in.lsc");
-    ASSERT_EQ(cli(folder, {"convert", "in.lsc", "out.lsc"}).status, 0);
-    EXPECT_EQ(slurp(folder / "out.lsc"), slurp(folder / "in.lsc"));
 
     write_text(folder / "t.cv", "Note_heights 0 1 //\r\nLevels 2\r\nNote_length 1/4\r\n");
     const CliRun midi = cli(folder, {"convert", "t.cv", "t.mid"});
@@ -129,7 +118,6 @@ TEST(CliConvert, RefusesWhatTheOutputCannotHold) {
     const CliRun r = cli(folder, {"convert", "t.cv", "t.lsc"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("t.cv holds a composition, which cannot be saved as .LSC"), std::string::npos);
-    EXPECT_EQ(cli(folder, {"convert", "missing.cv", "x.cv"}).status, 1);
 }
 
 TEST(CliScales, TheListCommandsMakeTheShippedFiles) {

@@ -125,32 +125,21 @@ TEST(ScaleAndArpeggio, TextsReadAndShownBack) {
     EXPECT_EQ(arpeggio_text(ws.composition), "Use ratios");
 }
 
-TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitle) {
-    Workspace ws;
-    const auto& entries = ws.scales.entries;
-    std::size_t index = 0;
-    const auto usable = [&](const files::ListEntry& e) {
-        return e.link.empty() && !files::is_fixed_entry(e) && e.description != ws.composition.Intervals_Title;
-    };
-    while (index < entries.size() && !usable(entries[index])) ++index;
-    ASSERT_LT(index, entries.size());
-    RecordingReporter reporter;
-    choose_scale_entry(ws, index, reporter);
-    EXPECT_EQ(ws.composition.Intervals_Title, entries[index].description);
-    EXPECT_EQ(ws.scales.selected, index);
-    EXPECT_TRUE(ws.settings.needs_save);
-}
-
-// A scale whose modes are the built-in twelve-tone menu puts that menu back and says the
-// list of modes changed.
-TEST(ScaleList, AScaleWithTheBuiltInModesBringsThatMenuBack) {
+// A scale whose modes are the built-in twelve-tone menu sets the scale and its title and
+// puts that menu back.
+TEST(ScaleList, ChoosingAnEntrySetsTheScaleAndItsTitleAndBringsItsModes) {
     Workspace ws;
     ws.modes = ScaleList{};
+    ws.settings.needs_save = false;
     const std::size_t row = entry_titled(ws.scales, "7 limit twelve tone (M)");
     ASSERT_LT(row, ws.scales.entries.size());
     ASSERT_EQ(ws.scales.entries[row].modes_file, ":12");
+    ASSERT_NE(ws.composition.Intervals_Title, "7 limit twelve tone (M)");
     RecordingReporter reporter;
     EXPECT_TRUE(choose_scale_entry(ws, row, reporter));
+    EXPECT_EQ(ws.composition.Intervals_Title, "7 limit twelve tone (M)");
+    EXPECT_EQ(ws.scales.selected, row);
+    EXPECT_TRUE(ws.settings.needs_save);
     EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
     EXPECT_TRUE(reporter.entries().empty());
 }
@@ -167,55 +156,57 @@ TEST_F(ModeList, TheEntryMatchingTheArpeggioHoldsTheSameDegrees) {
     EXPECT_EQ(entry_matching_arpeggio(ws), std::nullopt);
 }
 
-TEST(ScaleList, AMissingListOfModesIsReportedAndTheArpeggioListKept) {
-    TempFolder folder;  // a data folder without the scale's list of modes
-    Workspace ws;
-    ws.program_folder = folder.path();
-    const ScaleList modes_before = ws.modes;
-    RecordingReporter reporter;
-    const std::size_t row = entry_titled(ws.scales, "19-tone equal temperament (M)");
-    ASSERT_LT(row, ws.scales.entries.size());
-    EXPECT_FALSE(choose_scale_entry(ws, row, reporter));
-    EXPECT_EQ(ws.composition.Intervals_Title, "19-tone equal temperament (M)");  // the scale is taken
-    EXPECT_EQ(ws.modes, modes_before);
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read the list of modes \"_19_tone_modes.lmd\" in the folder \"" +
-                                                 folder.path().string() + "\", so the arpeggio list stays as it was.");
-    EXPECT_EQ(reporter.entries()[0].caption, "List of modes");
+// An entry whose list cannot be read in the data folder is reported, and the lists and the
+// arpeggio stay as they were; a scale entry's scale is taken all the same.
+TEST(ScaleList, AnEntryWhoseListIsMissingIsReportedAndTheListsKept) {
+    struct Case {
+        bool scale_entry;
+        std::string_view entry;
+        std::string_view message_start;
+        std::string_view caption;
+        bool scale_taken = false;
+    };
+    const Case cases[] = {
+        {true, "19-tone equal temperament (M)", "Couldn't read the list of modes \"_19_tone_modes.lmd\"",
+         "List of modes", true},
+        {true, "More scales...", "Couldn't read the list of scales \"index.lsc\"", "List of scales"},
+        {false, "6 note modes...", "Couldn't read the list of modes \"12_tone_-_6_notes.lmd\"", "List of modes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.entry));
+        TempFolder folder;  // a data folder without the lists
+        Workspace ws;
+        ws.program_folder = folder.path();
+        ws.modes = builtin_mode_list(tuning::kTwelveToneModesCode);
+        const Workspace before = ws;
+        RecordingReporter reporter;
+        const ScaleList& list = c.scale_entry ? ws.scales : ws.modes;
+        const std::size_t row = entry_titled(list, c.entry);
+        ASSERT_LT(row, list.entries.size());
+        EXPECT_FALSE(c.scale_entry ? choose_scale_entry(ws, row, reporter) : choose_mode_entry(ws, row, reporter));
+        EXPECT_EQ(ws.composition.Intervals_Title, c.scale_taken ? c.entry : before.composition.Intervals_Title);
+        ScaleList scales_after = before.scales;
+        if (c.scale_taken) scales_after.selected = row;
+        EXPECT_EQ(ws.scales, scales_after);
+        EXPECT_EQ(ws.modes, before.modes);
+        EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_text(before.composition));
+        ASSERT_EQ(reporter.entries().size(), 1u);
+        const std::string stays = c.caption == "List of modes" ? "the arpeggio list" : "the scale list";
+        EXPECT_EQ(reporter.entries()[0].message, std::string(c.message_start) + " in the folder \"" +
+                                                     folder.path().string() + "\", so " + stays + " stays as it was.");
+        EXPECT_EQ(reporter.entries()[0].caption, c.caption);
+    }
 }
 
-TEST(ScaleList, AMissingLinkedListOfScalesIsReported) {
-    TempFolder folder;
-    Workspace ws;
-    ws.program_folder = folder.path();
-    const ScaleList scales_before = ws.scales;
-    RecordingReporter reporter;
-    EXPECT_FALSE(choose_scale_entry(ws, entry_titled(ws.scales, "More scales..."), reporter));
-    EXPECT_EQ(ws.scales, scales_before);
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read the list of scales \"index.lsc\" in the folder \"" +
-                                                 folder.path().string() + "\", so the scale list stays as it was.");
-    EXPECT_EQ(reporter.entries()[0].caption, "List of scales");
-}
-
-TEST_F(ModeList, AnEntryNamingAListOfModesOpensItOrSaysItIsMissing) {
+TEST_F(ModeList, AnEntryNamingAListOfModesOpensItAndLeavesTheArpeggio) {
     TempFolder folder;
     ws.program_folder = folder.path();
     write_text(folder / "12_tone_-_5_notes.lmd", " !Twelve tone modes of five notes\r\n+0 2 4 7 9 12 Pentatonic\r\n");
     const std::string arpeggio_before = arpeggio_text(ws.composition);
     EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "5 note modes..."), reporter));
-    EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_before);  // opening a list leaves the arpeggio alone
+    EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_before);
     ASSERT_EQ(ws.modes.entries.size(), 2u);
     EXPECT_EQ(ws.modes.entries[1].definition, "0 2 4 7 9 12");
-
-    ws.modes = builtin_mode_list(tuning::kTwelveToneModesCode);
-    const ScaleList modes_before = ws.modes;
-    EXPECT_FALSE(choose_mode_entry(ws, entry_titled(ws.modes, "6 note modes..."), reporter));
-    EXPECT_EQ(ws.modes, modes_before);
-    EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_before);
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Couldn't read the list of modes \"12_tone_-_6_notes.lmd\" in the folder \"" +
-                                                 folder.path().string() + "\", so the arpeggio list stays as it was.");
 }
 
 // From a scale without modes to a mode of 19 tones, through the shipped lists.

@@ -61,7 +61,9 @@ Composition read_new(std::string_view text, CompositionReading* reading = nullpt
 
 // ---- Writing
 
-TEST(CompositionFileWriting, ANewCompositionIsWrittenByteForByte) { EXPECT_EQ(written(Composition{}), kNewCompositionFile); }
+TEST(CompositionFileWriting, ANewCompositionIsWrittenByteForByte) {
+    EXPECT_EQ(written(Composition{}), kNewCompositionFile);
+}
 
 TEST(CompositionFileWriting, OptionalItemsAppearInTheirPlacesWithTheirFormats) {
     const std::string text = written(testing::composition_with_every_field_set());
@@ -94,25 +96,42 @@ TEST(CompositionFileWriting, OptionalItemsAppearInTheirPlacesWithTheirFormats) {
     EXPECT_EQ(from, text.size());
 }
 
-TEST(CompositionFileWriting, AFollowScaleArpeggioIsWrittenAsTheWord) {
-    Composition c;
-    c.Use_ratios = true;
-    EXPECT_NE(written(c).find("Arpeggio Use_ratios //\r\n"), std::string::npos);
-    const Composition back = read_new(written(c));
-    EXPECT_TRUE(back.Use_ratios);
-    EXPECT_EQ(back.Arpeggio.entries, c.Arpeggio.entries);
-}
-
-TEST(CompositionFileWriting, AnEmptyTitleIsWrittenAsAnUnderscoreAndReadBackAsABlank) {
-    Composition c;
-    c.Intervals_Title.clear();
-    c.Arpeggio_Title.clear();
-    const std::string text = written(c);
-    EXPECT_NE(text.find("Intervals_Title _\r\n"), std::string::npos);
-    EXPECT_NE(text.find("Arpeggio_Title _\r\n"), std::string::npos);
-    const Composition back = read_new(text);
-    EXPECT_EQ(back.Intervals_Title, " ");
-    EXPECT_EQ(back.Arpeggio_Title, " ");
+// Each change is written in its form and reads back as `back` says (the same, unless it says otherwise).
+TEST(CompositionFileWriting, ItemsAreWrittenInTheirFormsAndReadBack) {
+    struct Case {
+        std::function<void(Composition&)> change;
+        std::vector<std::string> written;
+        std::function<void(Composition&)> back = [](Composition&) {};
+    };
+    const std::vector<Case> cases{
+        {[](Composition& c) { c.Use_ratios = true; }, {"Arpeggio Use_ratios //\r\n"}},
+        {[](Composition& c) {
+             c.Intervals_Title.clear();
+             c.Arpeggio_Title.clear();
+         },
+         {"Intervals_Title _\r\n", "Arpeggio_Title _\r\n"},
+         [](Composition& c) {  // an empty title is written as an underscore and read back as a blank
+             c.Intervals_Title = " ";
+             c.Arpeggio_Title = " ";
+         }},
+        // Titles are the whole line, underscores as written, up to their limit.
+        {[](Composition& c) {
+             c.Intervals_Title = "Just_intonation (5-limit) of a_b";
+             c.Arpeggio_Title = std::string(300, 'x');
+         },
+         {"Intervals_Title Just\\_intonation_(5-limit)_of_a\\_b\r\n",
+          "Arpeggio_Title " + std::string(300, 'x') + "\r\n"}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        Composition c;
+        cases[i].change(c);
+        const std::string text = written(c);
+        for (const auto& piece : cases[i].written) EXPECT_NE(text.find(piece), std::string::npos) << piece;
+        Composition expected = c;
+        cases[i].back(expected);
+        expect_same_composition(read_new(text), expected, 1e-5);
+    }
 }
 
 TEST(CompositionFileWriting, ALargeCompositionIsWrittenWholeAndReadsBackWhole) {
@@ -137,24 +156,6 @@ TEST(CompositionFileWriting, ALargeCompositionIsWrittenWholeAndReadsBackWhole) {
     EXPECT_EQ(back.Arpeggio.entries, c.Arpeggio.entries);
     EXPECT_EQ(back.Voices_for_channels[3], 40);
     EXPECT_EQ(back.Choose_channels_by, 1);
-}
-
-TEST(CompositionFileTitles, AreTheWholeLineUnderscoresAsWrittenUpToTheirLimit) {
-    Composition c;
-    c.Intervals_Title = "Just_intonation (5-limit) of a_b";
-    c.Arpeggio_Title = std::string(300, 'x');
-    const std::string text = written(c);
-    EXPECT_NE(text.find("Intervals_Title Just\\_intonation_(5-limit)_of_a\\_b\r\n"), std::string::npos);
-    const Composition back = read_new(text);
-    EXPECT_EQ(back.Intervals_Title, c.Intervals_Title);
-    EXPECT_EQ(back.Arpeggio_Title, c.Arpeggio_Title);
-    // A title typed by hand in words: a later word ("scale", an old key) is part of it.
-    Composition just;
-    engine::set_intervals(just, std::vector<double>{0, 0.125, 0.25, 1});
-    const Composition hand = read_into(just, "Intervals_Title Just  intonation scale\r\nLevels 3\r\n");
-    EXPECT_EQ(hand.Intervals_Title, "Just intonation scale");
-    EXPECT_EQ(hand.Intervals, just.Intervals);
-    EXPECT_EQ(hand.Levels, 3);
 }
 
 TEST(CompositionFileRoundTrip, ANewCompositionComesBackTheSame) {
@@ -199,32 +200,146 @@ TEST(CompositionFileRoundTrip, KeysInAnotherOrderOrCaseReadTheSame) {
 
 // ---- The reader's rules
 
-// Each text read into a New composition changes what it names and nothing else.
+// What a read reports besides the record, one flag after another, for comparing two readings.
+std::string reading_text(const CompositionReading& r) {
+    std::ostringstream out;
+    out << "colours " << r.colours_read << ", voices " << r.voices_read << ", scale title " << r.scale_title_read
+        << ", arpeggio title " << r.arpeggio_title_read << ", twelve tone " << r.scale_set_to_twelve_tone
+        << ", built-in modes '" << r.builtin_scale_modes << "', modes named " << r.list_of_modes_named
+        << ", modes folder '" << r.list_of_modes_directory << "', ended early " << r.ended_early;
+    return out.str();
+}
+
+// Each text read into a composition (New unless `start` changes it) changes what it names
+// and nothing else, and reports what it read and nothing else.
 TEST(CompositionFileReading, ItemsSetTheirFieldsAndNothingElse) {
+    using Change = std::function<void(Composition&)>;
+    const Change three_steps = [](Composition& c) { c.Intervals = {0, 0.5, 1}; };
     struct Case {
         std::string_view text;
-        std::function<void(Composition&)> expect;
+        Change expect;
+        std::function<void(CompositionReading&)> report = [](CompositionReading&) {};
+        Change start = [](Composition&) {};
         double tolerance = 0.0;
     };
     const std::vector<Case> cases{
         {"Intervals_1 1.5 2 //", [](Composition& c) { c.Intervals = {0.5, 1.0}; }},  // ratios less one
         // Older scale keys hold the internal form.
-        {"Wave_Scale 0 0.25 1 // Wave_Scale_Title Old_one", [](Composition& c) {
+        {"Wave_Scale 0 0.25 1 // Wave_Scale_Title Old_one",
+         [](Composition& c) {
              c.Intervals = {0, 0.25, 1};
              c.Intervals_Title = "Old one";
-         }},
-        {"Scale_As_Intervals 0 0.5 // Scale_As_Intervals_Title Older", [](Composition& c) {
+         },
+         [](CompositionReading& r) { r.scale_title_read = true; }},
+        {"Scale_As_Intervals 0 0.5 // Scale_As_Intervals_Title Older",
+         [](Composition& c) {
              c.Intervals = {0, 0.5};
              c.Intervals_Title = "Older";
+         },
+         [](CompositionReading& r) { r.scale_title_read = true; }},
+        {"Intervals 0 n(7/12) //", [](Composition& c) { c.Intervals = {0, std::exp2(7.0 / 12) - 1}; },
+         [](CompositionReading&) {}, [](Composition&) {}, 1e-15},
+        // A title typed by hand in words: a later word ("scale", an old key) is part of it.
+        {"Intervals_Title Just  intonation scale\r\nLevels 3\r\n",
+         [](Composition& c) {
+             c.Intervals_Title = "Just intonation scale";
+             c.Levels = 3;
+         },
+         [](CompositionReading& r) { r.scale_title_read = true; }, three_steps},
+        // A built-in scale's title names its modes, whatever its case and blanks.
+        {"Intervals_Title equal__temperament_(m)",
+         [](Composition& c) { c.Intervals_Title = "equal temperament (m)"; },
+         [](CompositionReading& r) {
+             r.scale_title_read = true;
+             r.builtin_scale_modes = ":12";
          }},
-        {"Intervals 0 n(7/12) //", [](Composition& c) { c.Intervals = {0, std::exp2(7.0 / 12) - 1}; }, 1e-15},
-        {"Arpeggio 0 2 3 12| 0 2 |12 //", [](Composition& c) {  // a bar glued to a number splits the arpeggio
+        {"Arpeggio 0 2 3 12| 0 2 |12 //",
+         [](Composition& c) {  // a bar glued to a number splits the arpeggio
              c.Arpeggio.entries = {0, 2, 3, 12, 0, 2, 12};
              c.Arpeggio.ascending_last = 3;
          }},
-        {"Note_heights 0 2 1 3 //\r\nLevels 4\r\n", [](Composition& c) {  // the seed ends at the slashes
+        // An older arpeggio key brings twelve-tone equal temperament with it.
+        {"Voice_Scale 0 4 7 12 // Voice_Scale_Title Major",
+         [](Composition& c) {
+             c.Arpeggio.entries = {0, 4, 7, 12};
+             c.Arpeggio.ascending_last = 3;
+             c.Arpeggio_Title = "Major";
+             c.Intervals = Composition{}.Intervals;
+         },
+         [](CompositionReading& r) {
+             r.arpeggio_title_read = true;
+             r.scale_set_to_twelve_tone = true;
+         },
+         three_steps},
+        {"Scale FOLLOW_WAVE_SCALE // Scale_Title Any",
+         [](Composition& c) {
+             c.Use_ratios = true;
+             c.Arpeggio_Title = "Any";
+         },
+         [](CompositionReading& r) { r.arpeggio_title_read = true; }, three_steps},
+        {"Note_heights 0 2 1 3 //\r\nLevels 4\r\n",
+         [](Composition& c) {  // the seed ends at the slashes
              c.Note_heights = {0, 2, 1, 3};
              c.Levels = 4;
+         }},
+        // "Test" in the seed line is marked and not counted; a seed without it clears the mark.
+        {"Note_heights 0 TEST 1 test2 0 //",
+         [](Composition& c) {
+             c.Note_heights = {0, 1, 0};
+             c.seed_has_test = true;
+         }},
+        {"Note_heights 0 1 //",
+         [](Composition& c) {
+             c.Note_heights = {0, 1};
+             c.seed_has_test = false;
+         },
+         [](CompositionReading&) {},
+         [](Composition& c) { c.seed_has_test = true; }},
+        // The per-position lists follow the seed's length.
+        {"Note_heights 0 1 2 times_by_melody_pos 2 0.5 volumes_by_melody_pos 0.5 //",
+         [](Composition& c) {
+             c.Note_heights = {0, 1, 2};
+             c.times_by_melody_pos = {2, 0.5, 1};
+             c.volumes_by_melody_pos = {0.5, 1, 1};
+             c.has_times_by_melody_pos = true;
+             c.has_volumes_by_melody_pos = true;
+         }},
+        // Optional values absent from a file are switched off; the timing shift keeps its state.
+        {"Levels 3",
+         [](Composition& c) {
+             c.Levels = 3;
+             c.has_Top_note_length = false;
+             c.has_Top_note_volume = false;
+             c.has_times_by_melody_pos = false;
+             c.has_volumes_by_melody_pos = false;
+             c.Use_ratios = false;
+         },
+         [](CompositionReading&) {}, [](Composition& c) { c = testing::composition_with_every_field_set(); }},
+        // A channel array is read from its own line only, the channels it does not name set to 0.
+        {"Volumes_for_channels 100 90\r\n5 5\r\nMax_notes_for_channels 80 //\r\n",
+         [](Composition& c) {
+             c.Volumes_for_channels = engine::filled(0);
+             c.Volumes_for_channels[0] = 100;
+             c.Volumes_for_channels[1] = 90;
+             c.Max_notes_for_channels = engine::filled(0);
+             c.Max_notes_for_channels[0] = 80;
+         }},
+        // A vibrato amplitude line without a number ends the reading, the array cleared as any read one is.
+        {"Levels 3\r\ndVibrato_amp\r\nLevels 5\r\n",
+         [](Composition& c) {
+             c.Levels = 3;
+             c.dVibrato_amp = engine::filled(0.0);
+         },
+         [](CompositionReading& r) { r.ended_early = true; }},
+        // The list of modes is the rest of its line.
+        {"ListOfModesFile= some folder/my modes.lmd \r\nListOfModesDirectory= /x/y\r\nLevels 2",
+         [](Composition& c) {
+             c.ListOfModesFile = "some folder/my modes.lmd";
+             c.Levels = 2;
+         },
+         [](CompositionReading& r) {
+             r.list_of_modes_named = true;
+             r.list_of_modes_directory = "/x/y";
          }},
         // Channel rule 6 is rule 5, and so is rule 2 with the level formula.
         {"Choose_channels_by 6", [](Composition& c) { c.Choose_channels_by = 5; }},
@@ -234,107 +349,38 @@ TEST(CompositionFileReading, ItemsSetTheirFieldsAndNothingElse) {
              c.ccbo_sym_chs = true;
              c.sz_ccbo_formula = "L";
          }},
-        {"Choose_channels_by 2\r\nccbo_sym_chs=1\r\nsz_ccbo_formula L\r\n", [](Composition& c) {
+        {"Choose_channels_by 2\r\nccbo_sym_chs=1\r\nsz_ccbo_formula L\r\n",
+         [](Composition& c) {
              c.Choose_channels_by = 2;
              c.ccbo_multiple_notes_in_same_channel = false;  // rule 2 with no item of its own
              c.ccbo_sym_chs = true;
              c.sz_ccbo_formula = "L";
          }},
         // Numbers are expressions and may use a decimal comma; whole numbers are cut.
-        {"Sustain 1,5 Note_length 3/16 Frequency_of_lowest_note 440*3/2 Levels 7.9", [](Composition& c) {
+        {"Sustain 1,5 Note_length 3/16 Frequency_of_lowest_note 440*3/2 Levels 7.9",
+         [](Composition& c) {
              c.Sustain = 1.5;
              c.Note_length = 0.1875;
              c.Frequency_of_lowest_note = 660;
              c.Levels = 7;
          }},
         // Unknown tokens are skipped, and a value that does not read keeps the field.
-        {"Something else Levels many Channels_in_Play 4 Note_length oops", [](Composition& c) { c.Channels_in_Play = 4; }},
+        {"Something else Levels many Channels_in_Play 4 Note_length oops",
+         [](Composition& c) { c.Channels_in_Play = 4; }},
         {"Levels2 8 LevelsX 9 levels 6", [](Composition& c) { c.Levels = 6; }},  // keys are whole words
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.text));
-        Composition expected;
+        Composition start;
+        k.start(start);
+        Composition expected = start;
         k.expect(expected);
-        expect_same_composition(read_new(k.text), expected, k.tolerance);
+        CompositionReading expected_reading;
+        k.report(expected_reading);
+        CompositionReading reading;
+        expect_same_composition(read_into(start, k.text, &reading), expected, k.tolerance);
+        EXPECT_EQ(reading_text(reading), reading_text(expected_reading));
     }
-}
-
-TEST(CompositionFileReading, AnOlderArpeggioKeyBringsTwelveToneEqualTemperament) {
-    Composition start;
-    start.Intervals = {0, 0.5, 1};
-    CompositionReading reading;
-    const Composition c = read_into(start, "Voice_Scale 0 4 7 12 // Voice_Scale_Title Major", &reading);
-    EXPECT_EQ(c.Arpeggio.entries, (std::vector<double>{0, 4, 7, 12}));
-    EXPECT_EQ(c.Arpeggio_Title, "Major");
-    EXPECT_TRUE(reading.scale_set_to_twelve_tone);
-    EXPECT_EQ(c.Intervals, Composition{}.Intervals);
-
-    const Composition follows = read_into(start, "Scale FOLLOW_WAVE_SCALE // Scale_Title Any");
-    EXPECT_TRUE(follows.Use_ratios);
-    EXPECT_EQ(follows.Intervals, start.Intervals);
-    EXPECT_EQ(follows.Arpeggio_Title, "Any");
-}
-
-TEST(CompositionFileReading, TestInTheSeedLineIsMarkedAndNotCounted) {
-    Composition c = read_new("Note_heights 0 TEST 1 test2 0 //");
-    EXPECT_EQ(c.Note_heights, (std::vector<int>{0, 1, 0}));
-    EXPECT_TRUE(c.seed_has_test);
-    c = read_into(c, "Note_heights 0 1 //");
-    EXPECT_FALSE(c.seed_has_test);
-}
-
-TEST(CompositionFileReading, PerPositionListsFollowTheSeedLength) {
-    const Composition c = read_new("Note_heights 0 1 2 times_by_melody_pos 2 0.5 volumes_by_melody_pos 0.5 //");
-    EXPECT_EQ(c.times_by_melody_pos, (std::vector<double>{2, 0.5, 1}));
-    EXPECT_EQ(c.volumes_by_melody_pos, (std::vector<double>{0.5, 1, 1}));
-    EXPECT_TRUE(c.has_times_by_melody_pos);
-    EXPECT_TRUE(c.has_volumes_by_melody_pos);
-}
-
-TEST(CompositionFileReading, OptionalValuesAbsentFromAFileAreSwitchedOff) {
-    Composition start = testing::composition_with_every_field_set();
-    const Composition c = read_into(start, "Levels 3");
-    EXPECT_FALSE(c.has_Top_note_length);
-    EXPECT_FALSE(c.has_Top_note_volume);
-    EXPECT_FALSE(c.has_times_by_melody_pos);
-    EXPECT_FALSE(c.has_volumes_by_melody_pos);
-    EXPECT_FALSE(c.Use_ratios);
-    EXPECT_TRUE(c.has_Note_timing_shift);  // keeps its state
-}
-
-TEST(CompositionFileReading, ChannelArraysAreReadFromTheirOwnLineOnly) {
-    const Composition c = read_new("Volumes_for_channels 100 90\r\n5 5\r\nMax_notes_for_channels 80 //\r\n");
-    engine::PerChannel<int> volumes{};
-    volumes[0] = 100;
-    volumes[1] = 90;
-    EXPECT_EQ(c.Volumes_for_channels, volumes);
-    engine::PerChannel<int> highest{};
-    highest[0] = 80;
-    EXPECT_EQ(c.Max_notes_for_channels, highest);
-}
-
-TEST(CompositionFileReading, AVibratoAmplitudeLineWithoutANumberEndsTheReading) {
-    CompositionReading reading;
-    const Composition c = read_new("Levels 3\r\ndVibrato_amp\r\nLevels 5\r\n", &reading);
-    EXPECT_EQ(c.Levels, 3);
-    EXPECT_TRUE(reading.ended_early);
-}
-
-TEST(CompositionFileReading, ABuiltInScaleTitleNamesItsModes) {
-    CompositionReading reading;
-    read_new("Intervals_Title equal__temperament_(m)", &reading);
-    EXPECT_EQ(reading.builtin_scale_modes, ":12");
-    read_new("Intervals_Title My_own", &reading);
-    EXPECT_EQ(reading.builtin_scale_modes, "");
-}
-
-TEST(CompositionFileReading, TheListOfModesIsTheRestOfItsLine) {
-    CompositionReading reading;
-    const Composition c =
-        read_new("ListOfModesFile= some folder/my modes.lmd \r\nListOfModesDirectory= /x/y\r\nLevels 2", &reading);
-    EXPECT_EQ(c.ListOfModesFile, "some folder/my modes.lmd");
-    EXPECT_EQ(reading.list_of_modes_directory, "/x/y");
-    EXPECT_EQ(c.Levels, 2);
 }
 
 TEST(CompositionFileReading, ResetChannelChoicePutsBackTheNewRule) {

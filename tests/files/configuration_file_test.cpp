@@ -110,59 +110,15 @@ struct AwayFromDefaults {
     void replace_or_append(int& value) { value = 1; }
 };
 
-// Every setting as "key=value" texts, for comparing two Settings item by item.
-struct Listing {
-    std::vector<std::pair<std::string, std::string>> items;
-
-    void add(std::string_view key, std::string value) { items.emplace_back(std::string(key), std::move(value)); }
-    static std::string number(double v) { return tuning::format_shortest(v); }
-
-    void text(std::string_view key, const std::string& value, const std::string&, TextForm) { add(key, value); }
-    void flag(std::string_view key, bool value, bool) { add(key, value ? "on" : "off"); }
-    void flag_written_when_off(std::string_view key, bool value) { add(key, value ? "on" : "off"); }
-    template <class T>
-    void whole(std::string_view key, const T& value, T, Written, std::string_view) {
-        add(key, std::to_string(value));
-    }
-    void real(std::string_view key, double value, double, RealForm, Written) { add(key, number(value)); }
-    void list_of_modes_file() {}
-    void list_of_scales_file(const std::string& name) { add("ListOfScalesFile", name); }
-    void timer_resolution(std::uint32_t value, bool set_explicitly) {
-        add("uTimerRes", std::to_string(value) + (set_explicitly ? " explicit" : ""));
-    }
-    void labels_font(const LabelsFont& f) {
-        add("labels_font", std::to_string(f.height) + " " + std::to_string(f.weight) + " " +
-                               std::to_string(f.pitch_and_family) + " " + f.face_name);
-    }
-    void composition_optionals() {}
-    void priority(int level, bool save) { add("priority", std::to_string(level) + (save ? " saved" : "")); }
-    template <class Values>
-    void number_list(std::string_view key, Values values, std::span<const int>) {
-        std::string all;
-        for (int v : values) all += std::to_string(v) + " ";
-        add(key, all);
-    }
-    void gallery_minutes(const std::array<double, kGalleryMinutes>& minutes) {
-        std::string all;
-        for (double v : minutes) all += number(v) + " ";
-        add("CRV_Gallery_mins", all);
-    }
-    void keyboard_rows(std::string_view key, const KeyboardRows& rows, const KeyboardRows&, int) {
-        std::string all;
-        for (int v : rows) all += std::to_string(v) + " ";
-        add(key, all);
-    }
-    void replace_or_append(int value) { add("wReplaceOrAppendPlayAlong", std::to_string(value)); }
-};
-
-std::vector<std::pair<std::string, std::string>> listing(const Settings& s) {
-    Listing l;
-    const Settings defaults;
-    for_each_setting(s, defaults, l);
-    return l.items;
+// Every setting as the reset file's writer puts it: the settings compared item by item.
+std::string settings_text(const Settings& s) {
+    SaveBuffer out;
+    write_settings(out, s, Composition{});
+    return out.take();
 }
 
-std::string written(const Settings& s, const Composition& c = Composition{}, const Colours& colours = default_colours()) {
+std::string written(const Settings& s, const Composition& c = Composition{},
+                    const Colours& colours = default_colours()) {
     SaveBuffer out;
     write_configuration(out, s, c, colours);
     return out.take();
@@ -175,8 +131,9 @@ struct Read {
     ConfigurationReading reading;
 };
 
-Read read(std::string_view text, ConfigurationReadOptions options = {}) {
+Read read(std::string_view text, ConfigurationReadOptions options = {}, Settings start = {}) {
     Read r;
+    r.settings = std::move(start);
     r.reading = read_configuration(text, options, r.settings, r.composition, r.colours);
     return r;
 }
@@ -191,6 +148,10 @@ Settings every_setting_changed() {
     return s;
 }
 
+std::string shipped_reset_file() {
+    return read_whole_file(std::string(CORVANE_SOURCE_DIR) + "/data/CRV_reset.ini").value_or("(missing)");
+}
+
 // ---- Every key
 
 TEST(ConfigurationRoundTrip, EverySettingAwayFromItsDefaultComesBackTheSame) {
@@ -198,10 +159,7 @@ TEST(ConfigurationRoundTrip, EverySettingAwayFromItsDefaultComesBackTheSame) {
     Composition c = testing::composition_with_every_field_set();
     const std::string text = written(s, c);
     const Read back = read(text);
-    EXPECT_EQ(listing(back.settings), listing(s));
-    EXPECT_EQ(back.settings.File, s.File);
-    EXPECT_EQ(back.settings.Directory, s.Directory);
-    EXPECT_TRUE(back.settings.Auto_save_to_Corvane_ini_on_exit);
+    EXPECT_EQ(settings_text(back.settings), settings_text(s));
     EXPECT_TRUE(back.reading.composition_read);
     testing::expect_same_composition(back.composition, c, 1e-13);
 }
@@ -219,115 +177,79 @@ TEST(ConfigurationRoundTrip, EveryKeyOfTheTableIsWrittenWhenAwayFromItsDefault) 
     }
 }
 
-TEST(ConfigurationRoundTrip, DefaultsReadBackAsDefaults) {
-    const Settings defaults;
-    const std::string text = written(defaults);
-    const Read back = read(text);
-    EXPECT_EQ(listing(back.settings), listing(defaults));
-}
-
-TEST(ConfigurationRoundTrip, ATextSettingEqualToItsDefaultIsNotWrittenAndComesBackAsTheDefault) {
-    Settings s;
-    s.play_along.szPlayAlong = "Recording.mid";
-    EXPECT_NE(written(s).find("szPlayAlong Recording.mid\r\n"), std::string::npos);
-    Settings reader_state = s;
-    Composition c;
-    Colours colours;
-    read_configuration("Auto_save_to_Corvane.ini_on_exit=1", {}, reader_state, c, colours);
-    EXPECT_EQ(reader_state.play_along.szPlayAlong, "Play along.mid");
-}
-
-TEST(ConfigurationRoundTrip, TokenTextsKeepTheirBlanksAndPathsTheirWholeLine) {
-    Settings s;
-    s.szSortTokenTemplate = "n+~-i (most notes first)";
-    s.play_along.szPlayAlong = "my recordings/play along_2.mid";
-    const std::string text = written(s);
-    EXPECT_NE(text.find("szSortTokenTemplate n+~-i_(most_notes_first)\r\n"), std::string::npos);
-    const Read back = read(text);
-    EXPECT_EQ(back.settings.szSortTokenTemplate, s.szSortTokenTemplate);
-    EXPECT_EQ(back.settings.play_along.szPlayAlong, s.play_along.szPlayAlong);
-}
-
 // ---- The written forms
 
-TEST(ConfigurationForms, FlagsAreWrittenInTheirNonDefaultStateAndReadInEitherForm) {
-    Settings s;
-    s.replace_old_warning = false;
-    s.play_on_start_up = true;
-    const std::string text = written(s);
-    EXPECT_NE(text.find("\r\nreplace_old_warning=0\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\nplay_on_start_up=1\r\n"), std::string::npos);
-    EXPECT_EQ(text.find("enable_sel_sound"), std::string::npos);
-    EXPECT_FALSE(read("replace_old_warning=1 enable_sel_sound=0").settings.play_along.enable_sel_sound);
-    EXPECT_TRUE(read("replace_old_warning=0 replace_old_warning=1").settings.replace_old_warning);
-}
-
-TEST(ConfigurationForms, TheOpenFlagsUseTheFormThatKeepsTheirState) {
-    Settings s;
-    s.smf.mf_add_time_signature = true;
-    s.play_along.warn_replace_old_play_along_file = false;
-    s.play_along.enable_play_along_recording = true;
-    s.smf.mf_sharps_or_flats = true;
-    s.midi_file_format = 2;
-    s.play_on_start_up_with_file = true;
-    const std::string text = written(s);
-    for (const std::string_view item :
+// Each change is written in its own form, leaves out what it names as absent, and reads back.
+TEST(ConfigurationForms, ItemsAreWrittenInTheirFormsAndReadBack) {
+    struct Case {
+        std::function<void(Settings&)> change;
+        std::vector<std::string_view> written;
+        std::vector<std::string_view> absent;
+    };
+    const std::vector<Case> cases{
+        {[](Settings& s) {
+             s.szSortTokenTemplate = "n+~-i (most notes first)";  // a token keeps its blanks as "_"
+             s.play_along.szPlayAlong = "my recordings/play along_2.mid";  // a path takes the whole line
+         },
+         {"szSortTokenTemplate n+~-i_(most_notes_first)\r\n", "szPlayAlong my recordings/play along_2.mid\r\n"},
+         {}},
+        // Flags are written in their non-default state only.
+        {[](Settings& s) {
+             s.replace_old_warning = false;
+             s.play_on_start_up = true;
+         },
+         {"\r\nreplace_old_warning=0\r\n", "\r\nplay_on_start_up=1\r\n"},
+         {"enable_sel_sound"}},
+        // The open flags use the form that keeps their state.
+        {[](Settings& s) {
+             s.smf.mf_add_time_signature = true;
+             s.play_along.warn_replace_old_play_along_file = false;
+             s.play_along.enable_play_along_recording = true;
+             s.smf.mf_sharps_or_flats = true;
+             s.midi_file_format = 2;
+             s.play_on_start_up_with_file = true;
+         },
          {"mf_add_time_signature=1\r\n", "warn_replace_old_play_along_file=0\r\n", "enable_play_along_recording=1\r\n",
-          "mf_sharps_or_flats=1\r\n", "midi_file_format 2\r\n", "play_on_start_up_with_file=1\r\n"}) {
-        EXPECT_NE(text.find(item), std::string::npos) << item;
+          "mf_sharps_or_flats=1\r\n", "midi_file_format 2\r\n", "play_on_start_up_with_file=1\r\n"},
+         {}},
+        // The priority is kept only when priority saving is on, and then only away from 1.
+        {[](Settings& s) { s.player.set_high_priority_for_crv = 3; }, {}, {"priority"}},
+        {[](Settings& s) {
+             s.player.set_high_priority_for_crv = 3;
+             s.save_priority_for_next_session = true;
+         },
+         {"set_high_priority_for_crv 3\r\n"},
+         {}},
+        {[](Settings& s) { s.save_priority_for_next_session = true; },
+         {"save_priority_for_next_session=1\r\n"},
+         {"set_high_priority_for_crv"}},
+        // The timer resolution is written only when set in this run and not 2, with a blank after it.
+        {[](Settings& s) { s.player.uTimerRes = 5; }, {}, {"uTimerRes"}},
+        {[](Settings& s) {
+             s.player.uTimerRes = 5;
+             s.uTimerRes_set_explicitly = true;
+         },
+         {"\r\nuTimerRes 5 ns_show_note_names 0\r\n"},
+         {}},
+        {[](Settings& s) {
+             s.player.uTimerRes = 2;
+             s.uTimerRes_set_explicitly = true;
+         },
+         {},
+         {"uTimerRes"}},
+        {[](Settings& s) { s.labels_font = LabelsFont{-13, 0, 0, 0, 700, 1, 0, 0, 0, 3, 2, 1, 34, "DejaVu Sans"}; },
+         {"labels_font -13 0 0 0 700  1 0 0 0 3  2 1 34 DejaVu Sans\r\n"},
+         {}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        Settings s;
+        cases[i].change(s);
+        const std::string text = written(s);
+        for (const auto piece : cases[i].written) EXPECT_NE(text.find(piece), std::string::npos) << piece;
+        for (const auto piece : cases[i].absent) EXPECT_EQ(text.find(piece), std::string::npos) << piece;
+        EXPECT_EQ(settings_text(read(text).settings), settings_text(s));
     }
-    const Settings back = read(text).settings;
-    EXPECT_TRUE(back.smf.mf_add_time_signature);
-    EXPECT_FALSE(back.play_along.warn_replace_old_play_along_file);
-    EXPECT_TRUE(back.play_along.enable_play_along_recording);
-    EXPECT_TRUE(back.smf.mf_sharps_or_flats);
-    EXPECT_EQ(back.midi_file_format, 2);
-    EXPECT_TRUE(back.play_on_start_up_with_file);
-}
-
-TEST(ConfigurationForms, ThePriorityIsKeptOnlyWhenPrioritySavingIsOn) {
-    Settings s;
-    s.player.set_high_priority_for_crv = 3;
-    EXPECT_EQ(written(s).find("priority"), std::string::npos);
-
-    s.save_priority_for_next_session = true;
-    std::string text = written(s);
-    EXPECT_NE(text.find("set_high_priority_for_crv 3\r\n"), std::string::npos);
-    Settings back = read(text).settings;
-    EXPECT_EQ(back.player.set_high_priority_for_crv, 3);
-    EXPECT_TRUE(back.save_priority_for_next_session);
-
-    s.player.set_high_priority_for_crv = 1;
-    text = written(s);
-    EXPECT_NE(text.find("save_priority_for_next_session=1\r\n"), std::string::npos);
-    EXPECT_EQ(text.find("set_high_priority_for_crv"), std::string::npos);
-    back = read(text).settings;
-    EXPECT_EQ(back.player.set_high_priority_for_crv, 1);
-    EXPECT_TRUE(back.save_priority_for_next_session);
-}
-
-TEST(ConfigurationForms, TheTimerResolutionIsFollowedByABlankAndWrittenOnlyWhenSetAndNotTwo) {
-    Settings s;
-    s.player.uTimerRes = 5;
-    EXPECT_EQ(written(s).find("uTimerRes"), std::string::npos);  // the platform's choice
-    s.uTimerRes_set_explicitly = true;
-    const std::string text = written(s);
-    EXPECT_NE(text.find("\r\nuTimerRes 5 ns_show_note_names 0\r\n"), std::string::npos);
-    const Read back = read("cShowMouseInScore=0\r\nuTimerRes 4 ns_show_nbeats=1\r\nbeats_sig_figs 7\r\n");
-    EXPECT_EQ(back.settings.player.uTimerRes, 4U);
-    EXPECT_TRUE(back.settings.uTimerRes_set_explicitly);
-    EXPECT_TRUE(back.settings.ns_show_nbeats);
-    EXPECT_EQ(back.settings.beats_sig_figs, 7);
-    s.player.uTimerRes = 2;
-    EXPECT_EQ(written(s).find("uTimerRes"), std::string::npos);
-}
-
-TEST(ConfigurationForms, TheLabelsFontHasItsFourteenFields) {
-    Settings s;
-    s.labels_font = LabelsFont{-13, 0, 0, 0, 700, 1, 0, 0, 0, 3, 2, 1, 34, "DejaVu Sans"};
-    const std::string text = written(s);
-    EXPECT_NE(text.find("labels_font -13 0 0 0 700  1 0 0 0 3  2 1 34 DejaVu Sans\r\n"), std::string::npos);
-    EXPECT_EQ(read(text).settings.labels_font, s.labels_font);
 }
 
 // ---- Reading rules
@@ -350,29 +272,9 @@ TEST(ConfigurationReading, AFileSavedWithAutoSaveOffIsNotAppliedAtStartUpButIsWh
     EXPECT_EQ(asked.composition.Levels, 3);
 }
 
-TEST(ConfigurationReading, AutoSaveIsOffWithoutTheHeaderAndTheOlderKeyTurnsItOn) {
-    EXPECT_FALSE(read("beats_sig_figs 9").settings.Auto_save_to_Corvane_ini_on_exit);
-    EXPECT_TRUE(read("Auto_save_to_CM.INI_on_exit=1").settings.Auto_save_to_Corvane_ini_on_exit);
-}
-
-TEST(ConfigurationReading, FileAndDirectoryTakeTheirLinesUnlessStar) {
-    Read r = read("File= *\r\nDirectory= *\r\n");
-    EXPECT_EQ(r.settings.File, "");
-    EXPECT_EQ(r.settings.Directory, "");
-    r = read("File= /tunes/my tune.cv\r\nDirectory= /tunes\r\n");
-    EXPECT_EQ(r.settings.File, "/tunes/my tune.cv");
-    EXPECT_EQ(r.settings.Directory, "/tunes");
-
-    Settings started_with_file;
-    started_with_file.file_named_on_command_line = true;
-    started_with_file.File = "given.cv";
-    Composition c;
-    Colours colours;
-    read_configuration("File= /tunes/my tune.cv\r\n", {}, started_with_file, c, colours);
-    EXPECT_EQ(started_with_file.File, "given.cv");
-}
-
-// Each text read changes the settings it names and nothing else; short lists keep the rest.
+// Each text, read over settings that are all away from their defaults, gives the defaults
+// with what it names and nothing else; short lists keep the rest of their defaults. A star
+// for File or Directory leaves it as it was.
 TEST(ConfigurationReading, ItemsSetTheirSettingsAndNothingElse) {
     struct Case {
         std::string_view text;
@@ -396,13 +298,43 @@ TEST(ConfigurationReading, ItemsSetTheirSettingsAndNothingElse) {
              s.fine_tune_step = 0.125;
              s.sps_nnotes = 6;
          }},
+        // The timer resolution read is one set explicitly; the item after it still reads.
+        {"cShowMouseInScore=0\r\nuTimerRes 4 ns_show_nbeats=1\r\nbeats_sig_figs 7\r\n", [](Settings& s) {
+             s.cShowMouseInScore = false;
+             s.player.uTimerRes = 4;
+             s.uTimerRes_set_explicitly = true;
+             s.ns_show_nbeats = true;
+             s.beats_sig_figs = 7;
+         }},
+        // A flag reads in either form, the last one standing.
+        {"replace_old_warning=1 enable_sel_sound=0", [](Settings& s) { s.play_along.enable_sel_sound = false; }},
+        {"replace_old_warning=0 replace_old_warning=1", [](Settings&) {}},
+        // Auto-save is on only with the header or its older key.
+        {"Auto_save_to_CM.INI_on_exit=1", [](Settings& s) { s.Auto_save_to_Corvane_ini_on_exit = true; }},
+        // File and Directory take their lines, unless a star.
+        {"File= *\r\nDirectory= *\r\n", [](Settings&) {}},
+        {"File= /tunes/my tune.cv\r\nDirectory= /tunes\r\n", [](Settings& s) {
+             s.File = "/tunes/my tune.cv";
+             s.Directory = "/tunes";
+         }},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.text));
         Settings expected;
+        expected.Auto_save_to_Corvane_ini_on_exit = false;  // none of the texts starts with the header
+        expected.player.uTimerRes = 5;  // the timer resolution chosen in this run and the current folder stay
+        expected.uTimerRes_set_explicitly = true;
+        expected.Directory = "/home/someone/tunes";
         k.expect(expected);
-        EXPECT_EQ(listing(read(k.text).settings), listing(expected));
+        EXPECT_EQ(settings_text(read(k.text, {}, every_setting_changed()).settings), settings_text(expected));
     }
+}
+
+TEST(ConfigurationReading, AFileNamedOnTheCommandLineIsKept) {
+    Settings started_with_file;
+    started_with_file.file_named_on_command_line = true;
+    started_with_file.File = "given.cv";
+    EXPECT_EQ(read("File= /tunes/my tune.cv\r\n", {}, started_with_file).settings.File, "given.cv");
 }
 
 TEST(ConfigurationReading, NewMidiInTablesHoldTheirFixedValues) {
@@ -413,17 +345,15 @@ TEST(ConfigurationReading, NewMidiInTablesHoldTheirFixedValues) {
     EXPECT_EQ(s.play_along.iVoiceChannelForMidiInNote[64], 0);
 }
 
-TEST(ConfigurationReading, TheCompositionKeysAmongTheSettingsSetTheirValues) {
-    const Read r = read("Note_timing_shift 1/4 Top_note_volume 0.25");
+// The composition's optional values among the settings, and the change the main window acts on.
+TEST(ConfigurationReading, CompositionKeysAndTheDialogSpaceChangeAreTakenFromTheSettings) {
+    const Read r = read("Note_timing_shift 1/4 Top_note_volume 0.25 need_extra_dialog_space=1");
     EXPECT_TRUE(r.composition.has_Note_timing_shift);
     EXPECT_EQ(r.composition.Note_timing_shift, 0.25);
     EXPECT_TRUE(r.composition.has_Top_note_volume);
     EXPECT_EQ(r.composition.Top_note_volume, 0.25);
     EXPECT_FALSE(r.composition.has_Top_note_length);
-}
-
-TEST(ConfigurationReading, TheExtraDialogSpaceChangeIsReported) {
-    EXPECT_TRUE(read("need_extra_dialog_space=1").reading.extra_dialog_space_changed);
+    EXPECT_TRUE(r.reading.extra_dialog_space_changed);
     EXPECT_FALSE(read("hex_dump=1").reading.extra_dialog_space_changed);
 }
 
@@ -434,15 +364,13 @@ TEST(DefaultConfiguration, KeepsTheCommandLineFileAndClearsTheListsAndOptionalVa
     c.Top_note_length = 3;
     s.file_named_on_command_line = false;
     set_default_configuration(s, c);
-    Settings expected;  // the timer resolution stays the one chosen in this run
+    Settings expected;  // the timer resolution stays the one chosen in this run, and the current folder
     expected.player.uTimerRes = 5;
     expected.uTimerRes_set_explicitly = true;
-    EXPECT_EQ(listing(s), listing(expected));
-    EXPECT_EQ(s.File, "");
-    EXPECT_EQ(s.ListOfScalesFile, "");
+    expected.Directory = "/home/someone/tunes";
+    EXPECT_EQ(settings_text(s), settings_text(expected));
     EXPECT_EQ(c.ListOfModesFile, "");
     EXPECT_EQ(c.Top_note_length, 0.0625);
-    EXPECT_EQ(s.Directory, "/home/someone/tunes");  // the current folder stays
 
     s.File = "given.cv";
     s.file_named_on_command_line = true;
@@ -454,14 +382,8 @@ TEST(DefaultConfiguration, KeepsTheCommandLineFileAndClearsTheListsAndOptionalVa
 
 // Also pins the written form of every default: number formats, flags, what is left out.
 TEST(ResetFile, TheShippedFileIsTheBuiltInSettingsWithoutAComposition) {
-    const auto shipped = read_whole_file(std::string(CORVANE_SOURCE_DIR) + "/data/CRV_reset.ini");
-    ASSERT_TRUE(shipped.has_value());
-    const Settings defaults;
-    const Composition composition;
-    SaveBuffer out;
-    write_settings(out, defaults, composition);
-    EXPECT_EQ(*shipped, out.text());
-    EXPECT_EQ(shipped->find("Composition_and_Colours"), std::string::npos);
+    EXPECT_EQ(shipped_reset_file(), settings_text(Settings{}));
+    EXPECT_EQ(shipped_reset_file().find("Composition_and_Colours"), std::string::npos);
 }
 
 TEST(ResetFile, KeepsTheNamesOfTheFilesInUse) {
@@ -470,18 +392,16 @@ TEST(ResetFile, KeepsTheNamesOfTheFilesInUse) {
     c.ListOfModesFile = "modes.lmd";
     c.Levels = 4;
     Colours colours;
-    const auto shipped = read_whole_file(std::string(CORVANE_SOURCE_DIR) + "/data/CRV_reset.ini");
-    ASSERT_TRUE(shipped.has_value());
-    read_configuration(*shipped, {.reset_file = true}, s, c, colours);
+    read_configuration(shipped_reset_file(), {.reset_file = true}, s, c, colours);
     Settings expected;
     expected.player.uTimerRes = s.player.uTimerRes;
     expected.uTimerRes_set_explicitly = s.uTimerRes_set_explicitly;
     expected.ListOfScalesFile = s.ListOfScalesFile;
-    EXPECT_EQ(listing(s), listing(expected));
-    EXPECT_EQ(s.File, "/home/someone/tunes/first tune.cv");
+    expected.File = "/home/someone/tunes/first tune.cv";
+    expected.Directory = s.Directory;
+    EXPECT_EQ(settings_text(s), settings_text(expected));
     EXPECT_EQ(c.ListOfModesFile, "modes.lmd");
     EXPECT_EQ(c.Levels, 4);
-    EXPECT_TRUE(s.Auto_save_to_Corvane_ini_on_exit);
 }
 
 }  // namespace

@@ -25,52 +25,46 @@ fs::path unwritable_folder(const TempFolder& scratch) {
     return folder;
 }
 
-TEST(DataFolder, IsBesideTheExecutableWhenThatFolderCanBeWritten) {
+// Beside the executable when that folder can be written to and is no installed program's;
+// otherwise per user, under the XDG configuration folder or the home folder's ".config".
+TEST(DataFolder, IsBesideAWritableExecutableAndPerUserOtherwise) {
     TempFolder folder;
     fs::create_directories(folder / "portable");
-    DataFolderPlaces places;
-    places.executable_folder = folder / "portable";
-    places.home = folder / "home";
-    const auto chosen = choose_data_folder(places);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->folder, folder / "portable");
-    EXPECT_EQ(chosen->kind, DataFolderKind::beside_executable);
-    EXPECT_TRUE(folder_is_writable(folder / "portable"));
-    EXPECT_TRUE(fs::is_empty(folder / "portable"));  // the probe is gone
-}
-
-TEST(DataFolder, IsPerUserWhenTheExecutablesFolderCannotBeWritten) {
-    TempFolder folder;
-    DataFolderPlaces places;
-    places.executable_folder = unwritable_folder(folder);
-    places.xdg_config_home = folder / "config";
-    places.home = folder / "home";
-    EXPECT_FALSE(folder_is_writable(places.executable_folder));
-    auto chosen = choose_data_folder(places);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->folder, folder / "config" / "corvane");
-    EXPECT_EQ(chosen->kind, DataFolderKind::per_user);
-
-    places.xdg_config_home.clear();
-    chosen = choose_data_folder(places);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->folder, folder / "home" / ".config" / "corvane");
-
-    places.home.clear();
-    EXPECT_FALSE(choose_data_folder(places).has_value());
-    if (::geteuid() != 0) fs::permissions(places.executable_folder, fs::perms::owner_all);
-}
-
-TEST(DataFolder, IsPerUserForAnInstalledProgram) {
-    TempFolder folder;
     fs::create_directories(folder / "prefix" / "bin");
     fs::create_directories(folder / "prefix" / "share" / "corvane");
-    DataFolderPlaces places;
-    places.executable_folder = folder / "prefix" / "bin";
-    places.xdg_config_home = folder / "config";
-    const auto chosen = choose_data_folder(places);
-    ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(chosen->kind, DataFolderKind::per_user);
+    const fs::path unwritable = unwritable_folder(folder);
+    const fs::path config_home = folder / "config";
+    const fs::path user_home = folder / "home";
+    struct Case {
+        fs::path executable;
+        fs::path xdg_config_home;
+        fs::path home;
+        std::optional<fs::path> chosen;
+        DataFolderKind kind = DataFolderKind::per_user;
+    };
+    const Case cases[] = {
+        {folder / "portable", {}, user_home, folder / "portable", DataFolderKind::beside_executable},
+        {unwritable, config_home, user_home, config_home / "corvane"},
+        {unwritable, {}, user_home, user_home / ".config" / "corvane"},
+        {unwritable, {}, {}, std::nullopt},
+        {folder / "prefix" / "bin", config_home, {}, config_home / "corvane"},  // an installed program
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.executable.string() + " " + c.xdg_config_home.string() + " " + c.home.string());
+        DataFolderPlaces places;
+        places.executable_folder = c.executable;
+        places.xdg_config_home = c.xdg_config_home;
+        places.home = c.home;
+        const auto chosen = choose_data_folder(places);
+        ASSERT_EQ(chosen.has_value(), c.chosen.has_value());
+        if (!chosen) continue;
+        EXPECT_EQ(chosen->folder, *c.chosen);
+        EXPECT_EQ(chosen->kind, c.kind);
+    }
+    EXPECT_TRUE(folder_is_writable(folder / "portable"));
+    EXPECT_TRUE(fs::is_empty(folder / "portable"));  // the probe is gone
+    EXPECT_FALSE(folder_is_writable(unwritable));
+    if (::geteuid() != 0) fs::permissions(unwritable, fs::perms::owner_all);
 }
 
 TEST(DataFolder, IsCreatedAndFilledWithTheFilesItLacks) {

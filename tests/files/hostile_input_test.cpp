@@ -1,7 +1,6 @@
 // Every reader of the files library handed what is not a sensible file: folders, broken
 // paths, pipes, empty, binary, one endless line and a file of several GB. Each gives its own
 // failure or reads what there is; none crashes, waits or takes the huge file into memory.
-// Saves onto a full device and into a folder that is gone.
 #include <cerrno>
 #include <functional>
 
@@ -125,24 +124,6 @@ TEST(HostileInput, AnIndexOfScalesThatCannotBeReadIsReportedAndLeftAlone) {
             EXPECT_EQ(fs::file_size(folder / "index.lsc"), corvane::testing::kHugeSparseSize);
         }
     }
-}
-
-// The configuration written at exit onto a full device: the message, then the question
-// whether to exit anyway.
-TEST(SaveFaults, TheConfigurationAtExitOnAFullDeviceAsksWhetherToExitAnyway) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    TempFolder folder;
-    fs::create_symlink("/dev/full", folder / "Corvane.ini");
-    Workspace ws;
-    ws.program_folder = folder.path();
-    ws.settings.Auto_save_to_Corvane_ini_on_exit = true;
-    RecordingReporter reporter(platform::Answer::no);
-    EXPECT_FALSE(save_configuration_at_exit(ws, reporter));
-    ASSERT_EQ(reporter.entries().size(), 2U);
-    EXPECT_EQ(reporter.entries()[0].message, incomplete_save_message((folder / "Corvane.ini").string()));
-    EXPECT_EQ(reporter.entries()[1].caption, "Error writing to this file");
-    EXPECT_EQ(reporter.entries()[1].message.rfind("Couldn't save to Corvane.ini in folder ", 0), 0U);
-    EXPECT_TRUE(corvane::testing::dev_full_is_intact());
 }
 
 }  // namespace

@@ -35,13 +35,49 @@ std::string written(const ScaleList& list, std::string_view header = "Header", b
 
 // ---- Reading
 
-TEST(ListReading, AnEntryMarkedPlusIsSelectedWithItsRatiosAndName) {
-    const ScaleList list = scales("! My scales\r\n1 n(1/12) Equal\r\n+ 9/8 5/4 4/3 3/2 5/3 15/8 2/1 Just major scale\r\n");
-    ASSERT_EQ(list.entries.size(), 4U);
-    EXPECT_EQ(list.selected, 3U);
-    EXPECT_EQ(list.entries[3].definition, "9/8 5/4 4/3 3/2 5/3 15/8 2/1");
-    EXPECT_EQ(list.entries[3].description, "Just major scale");
-    EXPECT_EQ(list.header, "My scales");
+// Each text read gives the fixed first entries, then these, with the selection and header.
+TEST(ListReading, EntriesTakeTheirPartsAfterTheDirectivesBeforeThem) {
+    struct Case {
+        ListKind kind;
+        std::string text;
+        std::vector<ListEntry> entries;
+        std::size_t selected = 0;
+        std::string header = "";
+    };
+    const std::vector<Case> cases{
+        {ListKind::scales, "! My scales\r\n1 n(1/12) Equal\r\n+ 9/8 5/4 4/3 3/2 5/3 15/8 2/1 Just major scale\r\n",
+         {{"Equal", "1 n(1/12)", "", ""}, {"Just major scale", "9/8 5/4 4/3 3/2 5/3 15/8 2/1", "", ""}},
+         3,
+         "My scales"},
+        {ListKind::scales, "1 n(1/19) #19 tone equal temperament\r\n",
+         {{"19 tone equal temperament", "1 n(1/19)", "", ""}}},
+        {ListKind::modes, "*NEEDS_1\r\n3 5 Triad\r\n", {{"Triad", "1 3 5", "", ""}}},
+        {ListKind::scales, "*NEEDS_OCTAVE*\r\n9/8 5/4 Third\r\n", {{"Third", "9/8 5/4 2", "", ""}}},
+        {ListKind::scales, "*STEPS\r\n9/8 10/9 16/15 Tetrachord\r\n", {{"Tetrachord", "9/8 5/4 4/3", "", ""}}},
+        {ListKind::modes, "*STEPS* the rest is ignored\r\n0 2 2 1 2 Five\r\n", {{"Five", "0 2 4 5 7", "", ""}}},
+        {ListKind::modes, "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 Melodic minor\r\n",
+         {{"Melodic minor", "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12", "", ""}}},
+        {ListKind::modes, "0 CENTS 700 Fifth\r\n", {{"Fifth", "0 CENTS 700", "", ""}}},
+        // Modes files, links and names between tildes go to their own parts.
+        {ListKind::scales,
+         "1 n(1/12) *12_tone.lmd* Equal (M)\r\n@more scales.lsc@ More lists\r\n"
+         "~Pelog~ 1 153 cents 315 cents 2 Pelog\r\n",
+         {{"Equal (M)", "1 n(1/12)", "12_tone.lmd", ""},
+          {"More lists", "more scales.lsc", "", "more scales.lsc"},
+          {"Pelog", "1 153 cents 315 cents 2", "~Pelog", ""}}},
+        // "~ALL" gives every following entry its modes file, unless the entry names its own.
+        {ListKind::modes, "0 2 4 First\r\n~ALL *shared.lmd*\r\n0 3 Second\r\n0 4 *own.lmd* Third\r\n",
+         {{"First", "0 2 4", "", ""}, {"Second", "0 3", "shared.lmd", ""}, {"Third", "0 4", "own.lmd", ""}}},
+        // Over-long texts are cut.
+        {ListKind::scales, "1 2 *" + std::string(300, 'n') + "* " + std::string(11000, 'd') + "\r\n",
+         {{std::string(kMaxEntryText, 'd'), "1 2", std::string(kMaxEntryName, 'n'), ""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 80));
+        ScaleList expected{c.kind, fixed_first_entries(c.kind), c.selected, c.header};
+        expected.entries.insert(expected.entries.end(), c.entries.begin(), c.entries.end());
+        EXPECT_EQ(read_scale_list(c.text, c.kind).list, expected);
+    }
 }
 
 TEST(ListReading, LoadedListsStartWithTheirFixedEntries) {
@@ -52,49 +88,6 @@ TEST(ListReading, LoadedListsStartWithTheirFixedEntries) {
     const ScaleList m = modes("");
     ASSERT_EQ(m.entries.size(), 1U);
     EXPECT_EQ(m.entries[0], (ListEntry{"Clear", "1", ":", ""}));
-}
-
-// Each entry's definition as the list holds it, after the directives that shape it.
-TEST(ListReading, DefinitionsAreShapedByTheDirectivesBeforeThem) {
-    struct Case {
-        ListKind kind;
-        std::string_view text;
-        std::string definition;
-        std::string description;
-    };
-    const std::vector<Case> cases{
-        {ListKind::scales, "1 n(1/19) #19 tone equal temperament\r\n", "1 n(1/19)", "19 tone equal temperament"},
-        {ListKind::modes, "*NEEDS_1\r\n3 5 Triad\r\n", "1 3 5", "Triad"},
-        {ListKind::scales, "*NEEDS_OCTAVE*\r\n9/8 5/4 Third\r\n", "9/8 5/4 2", "Third"},
-        {ListKind::scales, "*STEPS\r\n9/8 10/9 16/15 Tetrachord\r\n", "9/8 5/4 4/3", "Tetrachord"},
-        {ListKind::modes, "*STEPS* the rest is ignored\r\n0 2 2 1 2 Five\r\n", "0 2 4 5 7", "Five"},
-        {ListKind::modes, "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 Melodic minor\r\n",
-         "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12", "Melodic minor"},
-        {ListKind::modes, "0 CENTS 700 Fifth\r\n", "0 CENTS 700", "Fifth"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.text));
-        const ScaleList list = read_scale_list(c.text, c.kind).list;
-        ASSERT_EQ(list.entries.size(), files::fixed_first_entries(c.kind).size() + 1);
-        EXPECT_EQ(list.entries.back().definition, c.definition);
-        EXPECT_EQ(list.entries.back().description, c.description);
-    }
-}
-
-TEST(ListReading, ModesFilesLinksAndTildeNamesGoToTheirLists) {
-    const ScaleList list = scales("1 n(1/12) *12_tone.lmd* Equal (M)\r\n"
-                                  "@more scales.lsc@ More lists\r\n"
-                                  "~Pelog~ 1 153 cents 315 cents 2 Pelog\r\n");
-    EXPECT_EQ(list.entries[2], (ListEntry{"Equal (M)", "1 n(1/12)", "12_tone.lmd", ""}));
-    EXPECT_EQ(list.entries[3], (ListEntry{"More lists", "more scales.lsc", "", "more scales.lsc"}));
-    EXPECT_EQ(list.entries[4], (ListEntry{"Pelog", "1 153 cents 315 cents 2", "~Pelog", ""}));
-}
-
-TEST(ListReading, AllGivesEveryFollowingEntryItsModesFileUnlessItNamesItsOwn) {
-    const ScaleList list = modes("0 2 4 First\r\n~ALL *shared.lmd*\r\n0 3 Second\r\n0 4 *own.lmd* Third\r\n");
-    EXPECT_EQ(list.entries[1].modes_file, "");
-    EXPECT_EQ(list.entries[2].modes_file, "shared.lmd");
-    EXPECT_EQ(list.entries[3].modes_file, "own.lmd");
 }
 
 TEST(ListReading, TheFirstCommentOfAListOfModesNamesItsScale) {
@@ -111,14 +104,6 @@ TEST(ListReading, TheFirstCommentOfAListOfModesNamesItsScale) {
     EXPECT_FALSE(reading.header_scale.has_value());
 }
 
-TEST(ListReading, OverLongTextsAreCut) {
-    const std::string long_name(300, 'n');
-    const std::string long_description(11000, 'd');
-    const ScaleList s = scales("1 2 *" + long_name + "* " + long_description + "\r\n");
-    EXPECT_EQ(s.entries[2].modes_file.size(), kMaxEntryName);
-    EXPECT_EQ(s.entries[2].description.size(), kMaxEntryText);
-}
-
 // ---- Writing
 
 TEST(ListWriting, SkipsTheFixedEntriesAndMarksTheFirstPlainEntry) {
@@ -131,28 +116,24 @@ TEST(ListWriting, SkipsTheFixedEntriesAndMarksTheFirstPlainEntry) {
                              "0 3 7 12 Minor\r\n");
 }
 
-TEST(ListWriting, ADescriptionThatCouldBeMisreadGetsAHash) {
+// A description that could be misread gets a hash; every part of an entry reads back.
+TEST(ListWriting, EveryFeatureReadsBackTheSame) {
     ScaleList list = scales("");
     list.entries.push_back({"12 tone", "1 n(1/12)", "", ""});
     list.entries.push_back({"#1 hit", "1 2", "", ""});
     list.entries.push_back({"plain words", "1 3", "", ""});
-    const std::string text = written(list);
-    EXPECT_NE(text.find("+1 n(1/12) #12 tone\r\n"), std::string::npos);
-    EXPECT_NE(text.find("1 2 ##1 hit\r\n"), std::string::npos);
-    EXPECT_NE(text.find("1 3 plain words\r\n"), std::string::npos);
-    const ScaleList back = scales(text);
-    EXPECT_EQ(back.entries, list.entries);
-}
-
-TEST(ListWriting, EveryFeatureReadsBackTheSame) {
-    ScaleList list = scales("");
     list.entries.push_back({"Equal (M)", "1 n(1/12)", "12_tone.lmd", ""});
     list.entries.push_back({"Slendro", "1 235.419 cents 453.56 cents 2", ":", ""});
     list.entries.push_back({"Pelog", "1 153 cents 2", "~Pelog modes", ""});
     list.entries.push_back({"More", "more.lsc", "", "more.lsc"});
     list.entries.push_back({"", "1 5/4 3/2", "", ""});
     list.selected = 2;
-    const ScaleList back = scales(written(list));
+    const std::string text = written(list);
+    EXPECT_NE(text.find("+1 n(1/12) #12 tone\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n1 2 ##1 hit\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n1 3 plain words\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n1 153 cents 2 ~Pelog modes~ Pelog\r\n"), std::string::npos);
+    const ScaleList back = scales(text);
     EXPECT_EQ(back.entries, list.entries);
     EXPECT_EQ(back.selected, 2U);
     EXPECT_EQ(back.header, "Header");
@@ -217,7 +198,9 @@ std::string shipped(std::string_view name) {
 
 std::vector<ListFile> every_generated_list() {
     std::vector<ListFile> lists = twelve_tone_mode_files();
-    for (auto&& more : {scale_mode_list_files(), shipped_list_files()}) lists.insert(lists.end(), more.begin(), more.end());
+    for (auto&& more : {scale_mode_list_files(), shipped_list_files()}) {
+        lists.insert(lists.end(), more.begin(), more.end());
+    }
     return lists;
 }
 
@@ -285,27 +268,6 @@ TEST(ShippedLists, TheListsOfModesOfTheScalesNameTheirScaleAndPeriod) {
     }
 }
 
-TEST(ShippedLists, TheModesForDefaultScalesOpenTheListsOfTheScales) {
-    const auto reading = read_scale_list(shipped("Modes_for_default_scales.lmd"), ListKind::modes);
-    EXPECT_FALSE(reading.header_scale.has_value());  // it is for no one scale
-    const auto& entries = reading.list.entries;
-    ASSERT_EQ(entries.size(), 11U);
-    EXPECT_EQ(entries[1], (ListEntry{"Modes of Gamelan from South Bali (Pelog) and Modern Pelog...", "",
-                                     "__7_tone_modes_of_pelog.lmd", ""}));
-    EXPECT_EQ(entries[5], (ListEntry{"Modes of 19-tone equal temperament...", "", "_19_tone_modes.lmd", ""}));
-    EXPECT_EQ(entries[10].modes_file, "_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd");
-}
-
-TEST(ShippedLists, ThePelogListHoldsSelisir) {
-    const ScaleList pelog = modes(shipped("__7_tone_modes_of_pelog.lmd"));
-    const auto selisir = std::find_if(pelog.entries.begin(), pelog.entries.end(),
-                                      [](const ListEntry& e) { return e.definition == "0 1 2 4 5 7"; });
-    ASSERT_NE(selisir, pelog.entries.end());
-    EXPECT_EQ(selisir->description, "5 notes, generator 3 or 4 of 7  (1 1 2 1 2)");
-    EXPECT_EQ(pelog.entries[1].definition, "0 1 2 3 4 7");  // fewest notes first, then by degrees
-    EXPECT_EQ(pelog.entries.back().definition, "0 2 3 4 5 6 7");
-}
-
 TEST(MomentOfSymmetryModes, OfTwelveDegreesAreTheChainsOfOneGenerator) {
     const auto twelve = moment_of_symmetry_modes(12);
     std::map<std::size_t, int> modes_of_notes;
@@ -346,19 +308,6 @@ TEST(ShippedLists, HoldEveryTwelveToneModeOnceGroupedByNotes) {
     EXPECT_EQ(counts["12_tone_-_7_notes.lmd"], 462U);
     EXPECT_EQ(counts["12_tone_-_8_or_more_notes.lmd"], 562U);
     EXPECT_TRUE(all.contains("0 2 4 7 9 12"));
-}
-
-TEST(ShippedLists, TheResetListsHoldTheBuiltInMenus) {
-    const ScaleList reset_scales = scales(shipped("CRV_reset.lsc"));
-    const ScaleList builtin = builtin_scale_list();
-    EXPECT_EQ(reset_scales.entries, builtin.entries);
-    const auto reset_modes = read_scale_list(shipped("CRV_reset.lmd"), ListKind::modes);
-    ASSERT_TRUE(reset_modes.header_scale.has_value());
-    EXPECT_EQ(reset_modes.header_scale->definition, "1 n(1/12)");
-    const auto pentatonic = std::find_if(reset_modes.list.entries.begin(), reset_modes.list.entries.end(),
-                                         [](const ListEntry& e) { return e.description == "Pentatonic"; });
-    ASSERT_NE(pentatonic, reset_modes.list.entries.end());
-    EXPECT_EQ(pentatonic->definition, "0 2 4 7 9 12");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "composition_test_support.h"
 #include "corvane/files/whole_file.h"
+#include "../hostile_files.h"
 #include "files_test_support.h"
 
 namespace corvane::files {
@@ -113,23 +114,6 @@ TEST_F(OpenFile, ABuiltInScaleTitleBringsItsModes) {
 
 // ---- Save
 
-TEST_F(SaveFile, ColoursAndBothAreWrittenAndOpeningThemReadsNothing) {
-    ASSERT_TRUE(save_file(ws, folder / "look.clr", SaveCommand::save_as, reporter));
-    ASSERT_TRUE(save_file(ws, folder / "all.BTH", SaveCommand::save_as, reporter));
-    const std::string colours = slurp(folder / "look.clr");
-    EXPECT_TRUE(colours.starts_with("Colours\r\nVolume_Bar\r\n"));
-    EXPECT_EQ(colours.find("Levels"), std::string::npos);
-    const std::string both = slurp(folder / "all.BTH");
-    EXPECT_TRUE(both.starts_with("Frequency_of_lowest_note "));
-    EXPECT_TRUE(both.ends_with(colours));
-    EXPECT_EQ(ws.settings.File, "");
-
-    ws.composition.Levels = 2;
-    EXPECT_EQ(open_file(ws, folder / "all.BTH", reporter).kind, OpenedKind::nothing);
-    EXPECT_EQ(open_file(ws, folder / "look.clr", reporter).kind, OpenedKind::nothing);
-    EXPECT_EQ(ws.composition.Levels, 2);
-}
-
 TEST_F(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     ws.settings.needs_save = true;
     EXPECT_EQ(window_title(ws.settings), "Corvane - first tune (new file)*");
@@ -148,19 +132,32 @@ TEST_F(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     testing::expect_same_composition(other.composition, ws.composition, 1e-5);
 }
 
+// Each file is written by its extension, whatever its case, and none becomes the file.
 TEST_F(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
-    ASSERT_TRUE(save_file(ws, folder / "c.ini", SaveCommand::save_as, reporter));
-    ASSERT_TRUE(save_file(ws, folder / "s.scl", SaveCommand::save_as, reporter));
-    ASSERT_TRUE(save_file(ws, folder / "l.lsc", SaveCommand::save_as, reporter));
-    ASSERT_TRUE(save_file(ws, folder / "m.lmd", SaveCommand::save_as, reporter));
-    ASSERT_TRUE(save_file(ws, folder / "other.txt", SaveCommand::save_as, reporter));
-    EXPECT_TRUE(slurp(folder / "c.ini").starts_with("Auto_save_to_Corvane.ini_on_exit=1\r\nFile= *\r\n"));
+    const std::pair<std::string_view, std::string_view> starts[] = {
+        {"c.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nFile= *\r\n"},
+        {"s.scl", "! s.scl\r\n!\r\nEqual Temperament (M)\r\n 1\r\n!\r\n 100.0\r\n"},
+        {"l.lsc", " !Equal Temperament (M)\r\n+1 n(1/12) *:12* Equal"},
+        {"m.lmd", " !Equal Temperament (M) 1 n(1/12)\r\n+0 4 Tritone\r\n"},
+        {"other.txt", "Frequency_of_lowest_note"},
+        {"look.clr", "Colours\r\nVolume_Bar\r\n"},
+        {"all.BTH", "Frequency_of_lowest_note "},
+    };
+    for (const auto& [name, start] : starts) {
+        ASSERT_TRUE(save_file(ws, folder / name, SaveCommand::save_as, reporter)) << name;
+        EXPECT_TRUE(slurp(folder / name).starts_with(start)) << name;
+    }
     EXPECT_EQ(slurp(folder / "s.scl"), "! s.scl\r\n!\r\nEqual Temperament (M)\r\n 1\r\n!\r\n 100.0\r\n");
-    EXPECT_TRUE(slurp(folder / "l.lsc").starts_with(" !Equal Temperament (M)\r\n+1 n(1/12) *:12* Equal"));
-    EXPECT_TRUE(slurp(folder / "m.lmd").starts_with(" !Equal Temperament (M) 1 n(1/12)\r\n+0 4 Tritone\r\n"));
-    EXPECT_TRUE(slurp(folder / "other.txt").starts_with("Frequency_of_lowest_note"));
     EXPECT_EQ(ws.settings.File, "");
     EXPECT_TRUE(reporter.entries().empty());
+    // Colours alone, and both: opening them reads nothing.
+    const std::string colours = slurp(folder / "look.clr");
+    EXPECT_EQ(colours.find("Levels"), std::string::npos);
+    EXPECT_TRUE(slurp(folder / "all.BTH").ends_with(colours));
+    ws.composition.Levels = 2;
+    EXPECT_EQ(open_file(ws, folder / "all.BTH", reporter).kind, OpenedKind::nothing);
+    EXPECT_EQ(open_file(ws, folder / "look.clr", reporter).kind, OpenedKind::nothing);
+    EXPECT_EQ(ws.composition.Levels, 2);
 }
 
 TEST_F(SaveFile, SavingOntoAnExistingFileAsksFirst) {
@@ -227,16 +224,13 @@ TEST(FileDialogs, PreselectTheFilterOfTheCurrentFile) {
 
 // ---- The configuration file
 
-TEST_F(ConfigurationFlows, StartUpWithoutAFileKeepsTheDefaultsAndAutoSave) {
+// Without a file, start-up keeps the defaults and auto-save; exit saves, and the next start
+// comes back where this one was.
+TEST_F(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
     ws.composition.Levels = 3;
     EXPECT_FALSE(start_up(ws));
     EXPECT_TRUE(ws.settings.Auto_save_to_Corvane_ini_on_exit);
     EXPECT_EQ(ws.composition.Levels, 10);
-    EXPECT_TRUE(reporter.entries().empty());
-}
-
-TEST_F(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
-    start_up(ws);
     ws.composition.Note_heights = {0, 4, 2};
     ws.settings.beats_sig_figs = 8;
     ws.settings.File = "/tunes/a.cv";
@@ -274,18 +268,31 @@ TEST_F(ConfigurationFlows, ReadNowReportsAMissingFile) {
                   "Exit\" (File menu).");
 }
 
+// A save at exit into a folder that is gone, or onto a full device, is reported, then asks
+// whether to exit anyway.
 TEST_F(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
-    ws.program_folder = folder / "gone";
+    const fs::path gone = folder / "gone";
+    ws.program_folder = gone;
     RecordingReporter stays(Answer::no);
     EXPECT_FALSE(save_configuration_at_exit(ws, stays));
     ASSERT_EQ(stays.entries().size(), 2U);
     EXPECT_EQ(stays.entries()[1].caption, "Error writing to this file");
     EXPECT_EQ(stays.entries()[1].message,
-              "Couldn't save to Corvane.ini in folder " + (folder / "gone").string() +
+              "Couldn't save to Corvane.ini in folder " + gone.string() +
                   "/.\n\nThis is the file used to auto save the configuration settings and fractal melody for the "
                   "start of the next session.\n\nExit anyway?");
     RecordingReporter leaves(Answer::yes);
     EXPECT_TRUE(save_configuration_at_exit(ws, leaves));
+
+    if (!fs::exists("/dev/full")) return;
+    fs::create_symlink("/dev/full", folder / "Corvane.ini");
+    ws.program_folder = folder.path();
+    RecordingReporter on_full(Answer::no);
+    EXPECT_FALSE(save_configuration_at_exit(ws, on_full));
+    ASSERT_EQ(on_full.entries().size(), 2U);
+    EXPECT_EQ(on_full.entries()[0].message, incomplete_save_message((folder / "Corvane.ini").string()));
+    EXPECT_EQ(on_full.entries()[1].message, exit_save_failed_question("Corvane.ini", folder.path().string() + "/"));
+    EXPECT_TRUE(corvane::testing::dev_full_is_intact());
 }
 
 // Two copies on one data folder: the later exit asks before writing over the earlier one's.
