@@ -35,30 +35,22 @@ TEST_F(DegreeMappingTest, PentatonicValuesWalkTheArpeggioIntoOtherOctaves) {
     }
 }
 
-TEST_F(DegreeMappingTest, FollowingTheScaleTakesValuesAsDegrees) {
+// Following the scale, or with an arpeggio of one entry, a value is its degree; a scale of one
+// entry is a harmonic series, of several an arithmetic one that adds its periods.
+TEST_F(DegreeMappingTest, FollowingTheScaleValuesAreDegrees) {
     c.Use_ratios = true;
     EXPECT_EQ(pitch(7).degree, 7);
     EXPECT_EQ(pitch(7).note_and_bend.note, 67);
-}
-
-TEST_F(DegreeMappingTest, AnArpeggioWithOneEntryLeavesTheValueAsTheDegree) {
-    c.Arpeggio = tuning::read_step_list("", tuning::ListNotation::absolute);
-    EXPECT_EQ(pitch(5).degree, 5);
-    EXPECT_EQ(pitch(-4).degree, -4);
-}
-
-TEST_F(DegreeMappingTest, AnArithmeticScaleAddsItsPeriods) {
-    c.Use_ratios = true;
     c.Intervals = {0.5, 0.75, 1.0};
     EXPECT_DOUBLE_EQ(pitch(2).frequency / c.Frequency_of_lowest_note, 3.0);
     EXPECT_DOUBLE_EQ(pitch(1).frequency / c.Frequency_of_lowest_note, 1.75);
-}
-
-TEST_F(DegreeMappingTest, AOneEntryScaleIsAHarmonicSeries) {
-    c.Use_ratios = true;
     c.Intervals = {1.0};
     EXPECT_DOUBLE_EQ(pitch(3).frequency / c.Frequency_of_lowest_note, 4.0);
     EXPECT_DOUBLE_EQ(pitch(-3).frequency / c.Frequency_of_lowest_note, 0.25);
+    c.Use_ratios = false;
+    c.Arpeggio = tuning::read_step_list("", tuning::ListNotation::absolute);
+    EXPECT_EQ(pitch(5).degree, 5);
+    EXPECT_EQ(pitch(-4).degree, -4);
 }
 
 TEST_F(DegreeMappingTest, TheBendCarriesWhatLiesBetweenTheKeys) {
