@@ -71,6 +71,8 @@ protected:
     static double pitch_of(NoteAndBend nb) { return tuning::midi_pitch_of(nb); }
 };
 
+// Octaves and arpeggio degrees keep the bend; nothing moves without a shift or on another
+// channel.
 TEST_F(ChannelShiftTest, OctavesAndArpeggioDegreesKeepTheBend) {
     const NoteAndBend down = shifted(ShiftMode::octave, -1);
     EXPECT_EQ(down.note, 48);
@@ -78,14 +80,10 @@ TEST_F(ChannelShiftTest, OctavesAndArpeggioDegreesKeepTheBend) {
     const NoteAndBend up = shifted(ShiftMode::arpeggio_degree, 7);
     EXPECT_EQ(up.note, 67);
     EXPECT_EQ(up.bend, 9000);
-}
-
-TEST_F(ChannelShiftTest, NothingMovesWithoutAShiftOrOnAnotherChannel) {
-    const NoteAndBend nb{60, 9000};
     EXPECT_EQ(shifted(ShiftMode::octave, 0).note, 60);
     c.Octave_shifts_for_channels[2] = 3;
-    EXPECT_EQ(channel_shift(nb, 1, c).note, 60);
-    EXPECT_EQ(channel_shift(nb, 16, c).note, 60);
+    EXPECT_EQ(channel_shift({60, 9000}, 1, c).note, 60);
+    EXPECT_EQ(channel_shift({60, 9000}, 16, c).note, 60);
 }
 
 TEST_F(ChannelShiftTest, AnArpeggioShiftMovesByWholeArpeggios) {
