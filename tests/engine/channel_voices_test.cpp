@@ -103,6 +103,21 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
 
 // A start of play resets expression and bend range on every channel; the first bend of the run
 // then sends the program, all sound off and the bend, and the same bend again nothing.
+// With every channel in play none is spare: the voice ends its notes and bends its own channel.
+// A restart gives each channel without notes back to its own voice.
+TEST_F(VoicesTest, WithEveryChannelInPlayTheVoiceBendsItsOwnChannel) {
+    composition.Channels_in_Play = 16;
+    voices.set_voice_bend(1, 8192, false);
+    voices.note_on_for_voice(1, 0, 60, 100);
+    sender.sent.clear();
+    voices.set_voice_bend(1, 9000, false);
+    EXPECT_EQ(voices.channel_of_voice(1), 1);
+    const std::vector<Message> expected{off(0, 1, 60), {0, 0xE0, 1, 9000 & 0x7F, 9000 >> 7}};
+    EXPECT_EQ(sender.sent, expected);
+    voices.restart_voices();
+    for (int c = 0; c < kMidiChannels; ++c) EXPECT_EQ(voices.voice_of_channel(c), c);
+}
+
 TEST_F(VoicesTest, StartVoicesResetsEveryChannelAndTheFirstBendSendsProgramAndBend) {
     voices.start_voices();
     ASSERT_EQ(sender.sent.size(), 16u + 16u * 4u);
@@ -190,10 +205,9 @@ TEST_F(VoicesTest, PitchBendVibratoFollowsASine) {
     sender.sent.clear();
     clock.advance(250);  // a quarter cycle: the top of the sine
     voices.pitch_bend_vibrato_step();
-    ASSERT_FALSE(sender.sent.empty());
-    const Message bend = sender.sent.back();
-    EXPECT_EQ(bend.status, 0xE0);
-    EXPECT_EQ(bend.data1 | bend.data2 << 7, 8192 + 819);
+    constexpr int top = 8192 + 819;
+    const std::vector<Message> expected{{250, 0xE0, 0, top & 0x7F, top >> 7}};  // on the voice's channel only
+    EXPECT_EQ(sender.sent, expected);
 }
 
 }  // namespace
