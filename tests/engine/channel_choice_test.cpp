@@ -11,103 +11,83 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class ChannelChoiceTest : public ::testing::Test {
-protected:
-    ChannelChoiceTest() { counter.reset(c.Levels); }
-
-    void use_rule(ChannelRule rule, int channels_in_play) {
-        select_channel_rule(c, static_cast<int>(rule));
-        c.Channels_in_Play = channels_in_play;
-        start_channel_choice(c, chooser);
-    }
-    std::optional<int> choose(std::int64_t height, int level = 0) {
-        return choose_channel(c, chooser, counter, height, level);
-    }
-
-    Composition c;
-    ChannelChooser chooser;
-    LevelCounter counter;
+// One play of a rule from the state the row sets, and the channels it chooses in turn.
+struct Play {
+    const char* what;
+    ChannelRule rule;
+    int channels_in_play;
+    std::vector<int> choices;  // height, level and the channel chosen, for each note
+    std::string formula = "";  // empty: the rule's own
+    int previous_channel = -1;  // -1: as the start of play left it
+    std::vector<int> without_voice = {};
+    int channel = 0;  // the composition's, which the player only reads
+    std::int64_t steps = 0;
 };
 
-TEST_F(ChannelChoiceTest, ByNoteHeightTakesTheHeightInClockArithmetic) {
-    use_rule(ChannelRule::by_note_height, 3);
-    EXPECT_EQ(choose(-1), 2);
-    EXPECT_EQ(choose(4), 1);
-    EXPECT_EQ(chooser.channel_in_use, 1);
-    EXPECT_EQ(c.Channel, 0);  // the composition is only read
+TEST(ChooseChannel, EachRuleTakesItsValueInClockArithmeticOverTheChannelsInPlay) {
+    const Play plays[] = {
+        {"height", ChannelRule::by_note_height, 3, {-1, 0, 2, 4, 0, 1}},
+        // Channel 9 has no voice; counting goes from the channel number, not its position.
+        {"time", ChannelRule::by_time, 12, {0, 0, 10, 0, 0, 12, 0, 0, 1}, "", 8},
+        {"cumulative height", ChannelRule::by_cumulative_note_height, 4, {3, 0, 3, 2, 0, 1}},
+        {"level", ChannelRule::by_level, 4, {7, 6, 2}},
+        {"formula N+H+1 at T = 5, Y = 3", ChannelRule::formula, 3, {2, 0, 2}, "", -1, {}, 0, 5},
+        {"formula of the level", ChannelRule::formula, 3, {0, 0, 0, 0, 1, 2, 0, 2, 1, 0, 3, 0}, "2*L"},
+        // Channels 0, 2 and 3 in play: from 1 on, 2 is at position 1; 1 + 1 + 1 is position 0.
+        {"old formula", ChannelRule::formula, 3, {1, 0, 0}, "old_other", 1, {1}},
+        // One channel in play: the first with a voice from the composition's Channel on.
+        {"one channel", ChannelRule::by_note_height, 1, {3, 0, 6}, "", -1, {5}, 5},
+        {"one channel, none from it on", ChannelRule::by_note_height, 1, {3, 0, 0}, "", -1, {15}, 15},
+    };
+    for (const Play& play : plays) {
+        SCOPED_TRACE(play.what);
+        Composition c;
+        select_channel_rule(c, static_cast<int>(play.rule));
+        if (!play.formula.empty()) set_formula(c, play.formula);
+        c.Channels_in_Play = play.channels_in_play;
+        c.Channel = play.channel;
+        for (const int silent : play.without_voice) c.Voices_for_channels[static_cast<std::size_t>(silent)] = -1;
+        const Composition before = c;
+        ChannelChooser chooser;
+        start_channel_choice(c, chooser);
+        if (play.previous_channel >= 0) chooser.previous_channel = play.previous_channel;
+        const LevelCounter counter = LevelCounter::after_steps(play.steps, 3, c.Levels);
+        for (std::size_t i = 0; i + 2 < play.choices.size(); i += 3) {
+            EXPECT_EQ(choose_channel(c, chooser, counter, play.choices[i], play.choices[i + 1]), play.choices[i + 2]);
+            EXPECT_EQ(chooser.channel_in_use, play.choices[i + 2]);
+        }
+        EXPECT_TRUE(c == before);
+    }
 }
 
-TEST_F(ChannelChoiceTest, ByTimeCountsFromTheChannelNumberNotItsPosition) {
-    use_rule(ChannelRule::by_time, 12);  // channels 0..8 and 10..12: channel 9 has no voice
-    chooser.previous_channel = 8;
-    EXPECT_EQ(choose(0), 10);
-    EXPECT_EQ(choose(0), 12);  // x = 11, position 11
-    EXPECT_EQ(choose(0), 1);   // x = 13, position 1
-}
-
-TEST_F(ChannelChoiceTest, ByCumulativeHeightAndByLevel) {
-    use_rule(ChannelRule::by_cumulative_note_height, 4);
-    EXPECT_EQ(choose(3), 3);
-    EXPECT_EQ(choose(2), 1);  // 3 + 2 = 5
-    use_rule(ChannelRule::by_level, 4);
-    EXPECT_EQ(choose(7, 6), 2);
-}
-
-TEST_F(ChannelChoiceTest, TheFormulaReadsTheNoteAndTheCounter) {
-    use_rule(ChannelRule::formula, 3);
-    EXPECT_EQ(c.sz_ccbo_formula, "N+H+1");
-    counter = LevelCounter::after_steps(5, 3, c.Levels);  // T = 5, Y = 3: N = 2
-    EXPECT_EQ(choose(2), 2);                              // 2 + 2 + 1 = 5, position 2
-}
-
-TEST_F(ChannelChoiceTest, AFormulaOfTheLevelPlaysEachLevelOnItsOwnChannel) {
-    use_rule(ChannelRule::formula, 3);
-    set_formula(c, "2*L");
-    c.ccbo_sym_chs = true;
-    EXPECT_TRUE(plays_simultaneous_notes(c));
-    std::vector<int> channels;
-    for (int level = 0; level < 4; ++level) channels.push_back(*choose(0, level));
-    EXPECT_THAT(channels, ElementsAre(0, 2, 1, 0));
-    c.ccbo_sym_chs = false;
-    EXPECT_FALSE(plays_simultaneous_notes(c));
-}
-
-TEST_F(ChannelChoiceTest, TheOldFormulaStepsOnFromThePositionOfTheLastChannel) {
-    use_rule(ChannelRule::formula, 3);
-    set_formula(c, "old_other");
-    c.Voices_for_channels[1] = -1;  // in play: 0, 2, 3
-    chooser.previous_channel = 1;   // first in play from 1 on is 2, at position 1
-    EXPECT_EQ(choose(1), 0);        // 1 + 1 + 1 = 3, position 0
-}
-
-TEST_F(ChannelChoiceTest, WithOneChannelInPlayTheUserPicksIt) {
-    use_rule(ChannelRule::by_note_height, 1);
-    c.Channel = 5;
-    c.Voices_for_channels[5] = -1;
-    EXPECT_EQ(choose(3), 6);
-    c.Channel = 15;
-    c.Voices_for_channels[15] = -1;
-    EXPECT_EQ(choose(3), 0);  // none from 15 on: the first in play
-}
-
-TEST_F(ChannelChoiceTest, WithNoChannelInPlayTheNoteIsARest) {
-    use_rule(ChannelRule::formula, 4);
+TEST(ChooseChannel, WithNoChannelInPlayTheNoteIsARest) {
+    Composition c;
+    select_channel_rule(c, static_cast<int>(ChannelRule::formula));
+    c.Channels_in_Play = 4;
     c.Voices_for_channels.fill(-1);
-    c.Channel = 7;
-    chooser.previous_channel = 7;
-    chooser.channel_in_use = 7;
-    EXPECT_EQ(choose(3), std::nullopt);
+    ChannelChooser chooser{7, 7};
+    EXPECT_EQ(choose_channel(c, chooser, LevelCounter{}, 3, 0), std::nullopt);
     EXPECT_EQ(chooser.channel_in_use, 7);
     EXPECT_EQ(chooser.previous_channel, 7);
 }
 
-TEST_F(ChannelChoiceTest, TheFormulaRuleStartsFromItsFirstChannel) {
+// The formula rule starts from its first channel; the channel in use is the composition's
+// Channel with one channel in play.
+TEST(ChooseChannel, PlayStartsFromTheFormulasFirstChannel) {
+    Composition c;
     c.ccbo_first_channel = 4;
-    use_rule(ChannelRule::formula, 3);
+    c.Channel = 6;
+    select_channel_rule(c, static_cast<int>(ChannelRule::formula));
+    c.Channels_in_Play = 3;
+    ChannelChooser chooser;
+    start_channel_choice(c, chooser);
     EXPECT_EQ(chooser.previous_channel, 4);
     EXPECT_EQ(chooser.channel_in_use, 0);
-    use_rule(ChannelRule::by_time, 3);
+    select_channel_rule(c, static_cast<int>(ChannelRule::by_time));
+    c.Channels_in_Play = 1;
+    start_channel_choice(c, chooser);
     EXPECT_EQ(chooser.previous_channel, 0);
+    EXPECT_EQ(chooser.channel_in_use, 6);
 }
 
 TEST(Formula, ReplacesTheNineLettersInEitherCase) {
@@ -151,6 +131,11 @@ TEST(SelectRule, WritesTheFormulaOfEachRuleAndItsOptions) {
     EXPECT_TRUE(plays_simultaneous_notes(c) == false);
     select_channel_rule(c, 5);
     EXPECT_TRUE(plays_simultaneous_notes(c));
+    select_channel_rule(c, 2);
+    set_formula(c, "2*L");
+    EXPECT_TRUE(plays_simultaneous_notes(c));  // ccbo_sym_chs stays on from rule 5
+    c.ccbo_sym_chs = false;
+    EXPECT_FALSE(plays_simultaneous_notes(c));
 }
 
 TEST(Status, NamesTheChannelOrHowManyPlay) {

@@ -2,44 +2,27 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
+#include "recording_sender.h"
 
 namespace corvane::engine {
 namespace {
 
-using platform::SendRequest;
+using testing::Message;
+using testing::off;
+using testing::on;
 
-struct Sent {
-    std::uint8_t status, channel, data1, data2;
-    bool operator==(const Sent&) const = default;
-};
-
-// Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
-struct RecordingSender final : platform::MessageSender {
-    platform::SendResult send(const SendRequest& r) noexcept override {
-        const std::lock_guard lock(group);
-        sent.push_back({r.status, r.channel, r.data1, r.data2});
-        return platform::SendResult::sent;
-    }
-    void begin_group() override { group.lock(); }
-    void end_group() override { group.unlock(); }
-    std::vector<Sent> notes() const {
-        std::vector<Sent> out;
-        for (const auto& s : sent) {
-            if (s.status == 0x80 || s.status == 0x90) out.push_back(s);
-        }
-        return out;
-    }
-    std::vector<Sent> sent;
-    std::recursive_mutex group;
-};
+// A control change; the clock of these tests stands still at 0.
+Message cc(int channel, int controller, int value) {
+    return {0, 0xB0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(controller),
+            static_cast<std::uint8_t>(value)};
+}
 
 class VoicesTest : public ::testing::Test {
 protected:
     Composition composition;
     VoiceSettings settings;
-    RecordingSender sender;
     platform::ManualClock clock;
+    testing::RecordingSender sender{clock};
     ChannelVoices voices{composition, settings, sender, clock};
 
     void set_range(int voice, int lo, int hi, RangeAction action) {
@@ -73,25 +56,22 @@ TEST_F(VoicesTest, RangeActions) {
     EXPECT_EQ(ranged(65), 53);
 }
 
+// A percussion voice plays its key on channel 10 whatever the note.
 TEST_F(VoicesTest, NoteOffWithVelocity127GoesOutAsNoteOnZero) {
+    composition.Voices_for_channels[2] = 128 + 38;
     voices.note_on(0, 0, 0, 60, 100);
     EXPECT_EQ(voices.sounding_note(0), 60);
     EXPECT_EQ(voices.note_channels(60), 1u);
     voices.note_off(0, 0, 0, 60, 127);
     voices.note_on(0, 0, 0, 62, 100);
     voices.note_off(0, 0, 0, 62, 64);
-    const std::vector<Sent> expected{{0x90, 0, 60, 100}, {0x90, 0, 60, 0}, {0x90, 0, 62, 100}, {0x80, 0, 62, 64}};
+    voices.note_on(2, 2, 0, 71, 90);
+    voices.note_off(2, 2, 0, 71, 127);
+    const std::vector<Message> expected{on(0, 0, 60, 100), off(0, 0, 60),    on(0, 0, 62, 100),
+                                        {0, 0x80, 0, 62, 64}, on(0, 9, 38, 90), off(0, 9, 38)};
     EXPECT_EQ(sender.notes(), expected);
     EXPECT_EQ(voices.sounding_note(0), -1);
     EXPECT_EQ(voices.note_channels(60), 0u);
-}
-
-TEST_F(VoicesTest, PercussionVoicePlaysItsKeyOnChannelTen) {
-    composition.Voices_for_channels[2] = 128 + 38;
-    voices.note_on(2, 2, 0, 71, 90);
-    voices.note_off(2, 2, 0, 71, 127);
-    const std::vector<Sent> expected{{0x90, 9, 38, 90}, {0x90, 9, 38, 0}};
-    EXPECT_EQ(sender.notes(), expected);
 }
 
 TEST_F(VoicesTest, RestsAndBadArgumentsSendNothing) {
@@ -113,31 +93,44 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
     voices.set_voice_bend(0, 9000, false);
     EXPECT_EQ(voices.channel_of_voice(0), 3);
     voices.note_on_for_voice(0, 0, 64, 100);
-    const std::vector<Sent> expected{
-        {0xC0, 3, 73, 0},                                                       // the voice's program first
-        {0xB0, 3, 101, 0}, {0xB0, 3, 100, 0}, {0xB0, 3, 6, 2}, {0xB0, 3, 38, 0},  // bend range
-        {0xE0, 3, 9000 & 0x7F, 9000 >> 7},
-        {0x90, 3, 64, 100}};
+    const std::vector<Message> expected{
+        {0, 0xC0, 3, 73, 0},                                                       // the voice's program first
+        cc(3, 101, 0), cc(3, 100, 0), cc(3, 6, 2), cc(3, 38, 0),  // bend range
+        {0, 0xE0, 3, 9000 & 0x7F, 9000 >> 7},
+        on(0, 3, 64, 100)};
     EXPECT_EQ(sender.sent, expected);
 }
 
-TEST_F(VoicesTest, FirstBendOfARunSendsProgramRangeAndBend) {
-    voices.start_voices();
+// A start of play resets expression and bend range on every channel; the first bend of the run
+// then sends the program, all sound off and the bend, and the same bend again nothing.
+// With every channel in play none is spare: the voice ends its notes and bends its own channel.
+// A restart gives each channel without notes back to its own voice.
+TEST_F(VoicesTest, WithEveryChannelInPlayTheVoiceBendsItsOwnChannel) {
+    composition.Channels_in_Play = 16;
+    voices.set_voice_bend(1, 8192, false);
+    voices.note_on_for_voice(1, 0, 60, 100);
     sender.sent.clear();
-    voices.set_voice_bend(0, 6144, true);
-    const std::vector<Sent> expected{{0xC0, 0, 73, 0}, {0xB0, 0, 120, 0}, {0xE0, 0, 6144 & 0x7F, 6144 >> 7}};
+    voices.set_voice_bend(1, 9000, false);
+    EXPECT_EQ(voices.channel_of_voice(1), 1);
+    const std::vector<Message> expected{off(0, 1, 60), {0, 0xE0, 1, 9000 & 0x7F, 9000 >> 7}};
     EXPECT_EQ(sender.sent, expected);
-    sender.sent.clear();
-    voices.set_voice_bend(0, 6144, true);  // the same bend again sends nothing
-    EXPECT_TRUE(sender.sent.empty());
+    voices.restart_voices();
+    for (int c = 0; c < kMidiChannels; ++c) EXPECT_EQ(voices.voice_of_channel(c), c);
 }
 
-TEST_F(VoicesTest, StartVoicesResetsExpressionAndBendRangeOnEveryChannel) {
+TEST_F(VoicesTest, StartVoicesResetsEveryChannelAndTheFirstBendSendsProgramAndBend) {
     voices.start_voices();
     ASSERT_EQ(sender.sent.size(), 16u + 16u * 4u);
-    EXPECT_EQ(sender.sent[0], (Sent{0xB0, 0, 11, 127}));
-    EXPECT_EQ(sender.sent[16], (Sent{0xB0, 0, 101, 0}));
-    EXPECT_EQ(sender.sent.back(), (Sent{0xB0, 15, 38, 0}));
+    EXPECT_EQ(sender.sent[0], cc(0, 11, 127));
+    EXPECT_EQ(sender.sent[16], cc(0, 101, 0));
+    EXPECT_EQ(sender.sent.back(), cc(15, 38, 0));
+    sender.sent.clear();
+    voices.set_voice_bend(0, 6144, true);
+    const std::vector<Message> expected{{0, 0xC0, 0, 73, 0}, cc(0, 120, 0), {0, 0xE0, 0, 6144 & 0x7F, 6144 >> 7}};
+    EXPECT_EQ(sender.sent, expected);
+    sender.sent.clear();
+    voices.set_voice_bend(0, 6144, true);
+    EXPECT_TRUE(sender.sent.empty());
 }
 
 TEST_F(VoicesTest, AllNotesOffStopsWhatTheBookkeepingHolds) {
@@ -146,7 +139,7 @@ TEST_F(VoicesTest, AllNotesOffStopsWhatTheBookkeepingHolds) {
     voices.note_on(2, 2, 0, 67, 100);
     sender.sent.clear();
     voices.all_notes_off();
-    const std::vector<Sent> expected{{0x90, 0, 60, 0}, {0x90, 1, 60, 0}, {0x90, 2, 67, 0}};
+    const std::vector<Message> expected{off(0, 0, 60), off(0, 1, 60), off(0, 2, 67)};
     EXPECT_EQ(sender.notes(), expected);
     EXPECT_EQ(voices.sounding_note(2), -1);
 }
@@ -159,14 +152,14 @@ TEST_F(VoicesTest, SustainRingHoldsNotesForTheirSlots) {
         voices.stop_note_from_player(last, false, composition.SustainSlots());
     }
     // Each note is stopped when the next one enters the ring: one note held over.
-    const std::vector<Sent> expected{{0x90, 0, 60, 100}, {0x90, 0, 61, 100}, {0x90, 0, 60, 0},
-                                     {0x90, 0, 62, 100}, {0x90, 0, 61, 0},   {0x90, 0, 63, 100},
-                                     {0x90, 0, 62, 0}};
+    const std::vector<Message> expected{on(0, 0, 60, 100), on(0, 0, 61, 100), off(0, 0, 60),
+                                     on(0, 0, 62, 100), off(0, 0, 61),   on(0, 0, 63, 100),
+                                     off(0, 0, 62)};
     EXPECT_EQ(sender.notes(), expected);
     sender.sent.clear();
     voices.end_note(last);
     voices.end_note(last);  // once only
-    EXPECT_EQ(sender.notes(), (std::vector<Sent>{{0x90, 0, 63, 0}}));
+    EXPECT_EQ(sender.notes(), (std::vector<Message>{off(0, 0, 63)}));
 }
 
 TEST_F(VoicesTest, BatchedNotesGoOutWhenFlushedNoteOffsFirst) {
@@ -177,7 +170,7 @@ TEST_F(VoicesTest, BatchedNotesGoOutWhenFlushedNoteOffsFirst) {
     voices.note_off(0, 0, 0, 60, 127);
     EXPECT_TRUE(sender.sent.empty());
     voices.flush_queue();
-    const std::vector<Sent> expected{{0x90, 0, 60, 0}, {0x90, 1, 64, 100}};
+    const std::vector<Message> expected{off(0, 0, 60), on(0, 1, 64, 100)};
     EXPECT_EQ(sender.notes(), expected);
 }
 
@@ -186,7 +179,7 @@ TEST_F(VoicesTest, LegatoStopsThePreviousNoteAfterTheNextStarts) {
     voices.note_on(0, 0, 0, 60, 100);
     voices.note_off(0, 0, 0, 60, 127);  // held over
     voices.note_on(0, 0, 0, 62, 100);
-    const std::vector<Sent> expected{{0x90, 0, 60, 100}, {0x90, 0, 62, 100}, {0x90, 0, 60, 0}};
+    const std::vector<Message> expected{on(0, 0, 60, 100), on(0, 0, 62, 100), off(0, 0, 60)};
     EXPECT_EQ(sender.notes(), expected);
 }
 
@@ -197,7 +190,7 @@ TEST_F(VoicesTest, ModulationVibratoAndPortamentoControllers) {
     composition.iPortamento[0] = 1;
     composition.iPortamento_slide_time[0] = 30;
     voices.apply_effects(0, 0, Effects::all);
-    const std::vector<Sent> expected{{0xB0, 0, 5, 30}, {0xB0, 0, 1, 63}, {0xB0, 0, 33, 63}, {0xB0, 0, 92, 25}};
+    const std::vector<Message> expected{cc(0, 5, 30), cc(0, 1, 63), cc(0, 33, 63), cc(0, 92, 25)};
     EXPECT_EQ(sender.sent, expected);
 }
 
@@ -212,10 +205,9 @@ TEST_F(VoicesTest, PitchBendVibratoFollowsASine) {
     sender.sent.clear();
     clock.advance(250);  // a quarter cycle: the top of the sine
     voices.pitch_bend_vibrato_step();
-    ASSERT_FALSE(sender.sent.empty());
-    const Sent bend = sender.sent.back();
-    EXPECT_EQ(bend.status, 0xE0);
-    EXPECT_EQ(bend.data1 | bend.data2 << 7, 8192 + 819);
+    constexpr int top = 8192 + 819;
+    const std::vector<Message> expected{{250, 0xE0, 0, top & 0x7F, top >> 7}};  // on the voice's channel only
+    EXPECT_EQ(sender.sent, expected);
 }
 
 }  // namespace

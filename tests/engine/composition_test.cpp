@@ -104,7 +104,7 @@ TEST(DerivedValues, ChannelsInPlaySkipThoseWithoutAVoice) {
     EXPECT_EQ(c.channels_in_play().count, 12);  // 0, 1, 3 and 9 have no voice
 }
 
-TEST(Reading, ClearsTheFlagsOfTheOptionalFieldsAFileMayLeaveOut) {
+TEST(Reading, ClearsTheFlagsOfTheOptionalFieldsAFileMayLeaveOutAndResetsTheirValues) {
     Composition c;
     c.has_Top_note_length = c.has_Top_note_volume = c.has_times_by_melody_pos = c.has_volumes_by_melody_pos = true;
     c.Use_ratios = c.has_Note_timing_shift = true;
@@ -114,14 +114,12 @@ TEST(Reading, ClearsTheFlagsOfTheOptionalFieldsAFileMayLeaveOut) {
     EXPECT_TRUE(c.has_Note_timing_shift);
     EXPECT_EQ(choose_channels_by_from_file(6), 5);
     EXPECT_EQ(choose_channels_by_from_file(2), 2);
-}
-
-TEST(Reading, ASettingsResetRestoresOnlyTheOptionalScalarsThatAreOff) {
-    Composition c;
+    // A settings reset restores only the optional scalars that are off.
     c.Top_note_length = 3;
     c.Top_note_volume = 4;
     c.has_Top_note_volume = true;
     c.Note_timing_shift = 0.9;
+    c.has_Note_timing_shift = false;
     reset_optional_scalars(c);
     EXPECT_EQ(c.Top_note_length, 0.0625);
     EXPECT_EQ(c.Top_note_volume, 4);

@@ -35,30 +35,22 @@ TEST_F(DegreeMappingTest, PentatonicValuesWalkTheArpeggioIntoOtherOctaves) {
     }
 }
 
-TEST_F(DegreeMappingTest, FollowingTheScaleTakesValuesAsDegrees) {
+// Following the scale, or with an arpeggio of one entry, a value is its degree; a scale of one
+// entry is a harmonic series, of several an arithmetic one that adds its periods.
+TEST_F(DegreeMappingTest, FollowingTheScaleValuesAreDegrees) {
     c.Use_ratios = true;
     EXPECT_EQ(pitch(7).degree, 7);
     EXPECT_EQ(pitch(7).note_and_bend.note, 67);
-}
-
-TEST_F(DegreeMappingTest, AnArpeggioWithOneEntryLeavesTheValueAsTheDegree) {
-    c.Arpeggio = tuning::read_step_list("", tuning::ListNotation::absolute);
-    EXPECT_EQ(pitch(5).degree, 5);
-    EXPECT_EQ(pitch(-4).degree, -4);
-}
-
-TEST_F(DegreeMappingTest, AnArithmeticScaleAddsItsPeriods) {
-    c.Use_ratios = true;
     c.Intervals = {0.5, 0.75, 1.0};
     EXPECT_DOUBLE_EQ(pitch(2).frequency / c.Frequency_of_lowest_note, 3.0);
     EXPECT_DOUBLE_EQ(pitch(1).frequency / c.Frequency_of_lowest_note, 1.75);
-}
-
-TEST_F(DegreeMappingTest, AOneEntryScaleIsAHarmonicSeries) {
-    c.Use_ratios = true;
     c.Intervals = {1.0};
     EXPECT_DOUBLE_EQ(pitch(3).frequency / c.Frequency_of_lowest_note, 4.0);
     EXPECT_DOUBLE_EQ(pitch(-3).frequency / c.Frequency_of_lowest_note, 0.25);
+    c.Use_ratios = false;
+    c.Arpeggio = tuning::read_step_list("", tuning::ListNotation::absolute);
+    EXPECT_EQ(pitch(5).degree, 5);
+    EXPECT_EQ(pitch(-4).degree, -4);
 }
 
 TEST_F(DegreeMappingTest, TheBendCarriesWhatLiesBetweenTheKeys) {
@@ -79,6 +71,8 @@ protected:
     static double pitch_of(NoteAndBend nb) { return tuning::midi_pitch_of(nb); }
 };
 
+// Octaves and arpeggio degrees keep the bend; nothing moves without a shift or on another
+// channel.
 TEST_F(ChannelShiftTest, OctavesAndArpeggioDegreesKeepTheBend) {
     const NoteAndBend down = shifted(ShiftMode::octave, -1);
     EXPECT_EQ(down.note, 48);
@@ -86,14 +80,10 @@ TEST_F(ChannelShiftTest, OctavesAndArpeggioDegreesKeepTheBend) {
     const NoteAndBend up = shifted(ShiftMode::arpeggio_degree, 7);
     EXPECT_EQ(up.note, 67);
     EXPECT_EQ(up.bend, 9000);
-}
-
-TEST_F(ChannelShiftTest, NothingMovesWithoutAShiftOrOnAnotherChannel) {
-    const NoteAndBend nb{60, 9000};
     EXPECT_EQ(shifted(ShiftMode::octave, 0).note, 60);
     c.Octave_shifts_for_channels[2] = 3;
-    EXPECT_EQ(channel_shift(nb, 1, c).note, 60);
-    EXPECT_EQ(channel_shift(nb, 16, c).note, 60);
+    EXPECT_EQ(channel_shift({60, 9000}, 1, c).note, 60);
+    EXPECT_EQ(channel_shift({60, 9000}, 16, c).note, 60);
 }
 
 TEST_F(ChannelShiftTest, AnArpeggioShiftMovesByWholeArpeggios) {

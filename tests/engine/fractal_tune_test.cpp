@@ -42,9 +42,13 @@ TEST_F(FractalTuneTest, EachNoteIsReplacedByTheSeedMovedToIt) {
     EXPECT_FALSE(tune_->tune_full || tune_->tune_truncated || tune_->tune_timed_out);
 }
 
+// Shifted up so that the lowest value is 0, never down; an empty seed still gives one note.
 TEST_F(FractalTuneTest, IsShiftedSoThatItsLowestValueIsZero) {
     EXPECT_THAT(build({0, -1}, 1).notes(), ElementsAre(2, 1, 1, 0));
-    EXPECT_THAT(build({2, 3}, 0).notes(), ElementsAre(2, 3));  // never shifted down
+    EXPECT_THAT(build({2, 3}, 0).notes(), ElementsAre(2, 3));
+    EXPECT_THAT(build({5}, 3).notes(), ElementsAre(20));
+    EXPECT_THAT(build({}, 5).notes(), ElementsAre(0));
+    EXPECT_FALSE(tune_->tune_full);
 }
 
 TEST_F(FractalTuneTest, ALongTuneFillsTheArrayAndSetsBothFullFlags) {
@@ -55,11 +59,6 @@ TEST_F(FractalTuneTest, ALongTuneFillsTheArrayAndSetsBothFullFlags) {
     EXPECT_FALSE(tune.tune_timed_out);
     build({0, 1}, 29);  // 2^30 notes: stops at once all the same
     EXPECT_EQ(tune_->count, MaxTuneNotes);
-}
-
-TEST_F(FractalTuneTest, AnEmptySeedStillGivesOneNote) {
-    EXPECT_THAT(build({}, 5).notes(), ElementsAre(0));
-    EXPECT_FALSE(tune_->tune_full);
 }
 
 TEST_F(FractalTuneTest, GivesUpAfterMoreThanASecondReadingTheClockEveryHundredNotes) {

@@ -6,6 +6,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
 #include "corvane/engine/fractal_tune.h"
 
@@ -14,54 +15,62 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(LevelCounter, WalksTheSameSequenceAsTheArrayOverAFullCycle) {
-    const std::vector<int> seed{0, 2, -1, 1};
-    const int levels = 3;  // 256 notes
+// For any seed and number of levels: stepping walks the fractal tune (before its shift up to
+// 0) and ends each cycle on its last step, and a jump to any step, in the first cycle or a
+// later one, lands where stepping does.
+RC_GTEST_PROP(LevelCounter, WalksTheTuneAndJumpsWhereSteppingGoes, ()) {
+    const auto values = rc::gen::container<std::vector<int>>(rc::gen::inRange(-9, 10));
+    const auto seed = *rc::gen::resize(5, rc::gen::nonEmpty(values));
+    const int levels = *rc::gen::inRange(0, 4);
     auto tune = std::make_unique<FractalTune>();
     build_fractal_tune(*tune, seed, levels, platform::ManualClock{});
-    ASSERT_EQ(tune->count, 256);
-
+    const int n = static_cast<int>(seed.size());
+    const std::int64_t cycle = tune->count;
+    const std::int64_t jump_to = *rc::gen::inRange<std::int64_t>(1, 3 * cycle + 1);
     LevelCounter counter;
     counter.reset(levels);
     std::vector<int> walked{value_at_counter(counter, seed, levels)};
-    int ended_at = -1;
-    for (int k = 1; k <= 256; ++k) {
-        if (counter.step(static_cast<int>(seed.size()), levels) && ended_at < 0) ended_at = k;
-        walked.push_back(value_at_counter(counter, seed, levels));
+    for (std::int64_t k = 1; k <= 3 * cycle; ++k) {
+        RC_ASSERT(counter.step(n, levels) == (k % cycle == 0));
+        if (k < cycle) walked.push_back(value_at_counter(counter, seed, levels));
+        if (k != jump_to) continue;
+        const LevelCounter jumped = LevelCounter::after_steps(k, n, levels);
+        RC_ASSERT(jumped.digits == counter.digits);
+        RC_ASSERT(jumped.ChangedLevel == counter.ChangedLevel);
+        RC_ASSERT(jumped.SeedCycleCount == counter.SeedCycleCount);
+        RC_ASSERT(jumped.SeedPosition == counter.SeedPosition);
+        RC_ASSERT(jumped.tune_ended == counter.tune_ended);
     }
-    EXPECT_EQ(ended_at, 256);
-    const int lowest = *std::min_element(walked.begin(), walked.end());
-    for (int k = 0; k < 256; ++k) EXPECT_EQ(walked[static_cast<std::size_t>(k)] - lowest, tune->values[static_cast<std::size_t>(k)]) << k;
-    EXPECT_EQ(walked[256], walked[0]);
-    EXPECT_EQ(counter.NoteStepCount, 256);
-    EXPECT_EQ(counter.SeedCycleCount, 64);
+    const int shift = std::min(0, *std::min_element(walked.begin(), walked.end()));
+    for (int& value : walked) value -= shift;
+    RC_ASSERT(walked == std::vector<int>(tune->values.begin(), tune->values.begin() + cycle));
+    RC_ASSERT(counter.NoteStepCount == 3 * cycle);
+    RC_ASSERT(counter.SeedCycleCount == 3 * cycle / n);
 }
 
-TEST(LevelCounter, TellsWhichLevelsStartANewNote) {
+// The first note starts every level; each step after it tells the highest level that moved
+// on, the position in the seed and how many seeds have passed.
+TEST(LevelCounter, TellsWhichLevelsStartANewNoteAndWhereInTheSeedItIs) {
     LevelCounter counter;
     counter.reset(2);
-    std::vector<int> changed{counter.ChangedLevel};  // the first note starts every level
+    std::vector<int> changed{counter.ChangedLevel};
+    std::vector<std::int64_t> positions{counter.SeedPosition};
     for (int k = 0; k < 8; ++k) {
         counter.step(2, 2);
         changed.push_back(counter.ChangedLevel);
-    }
-    EXPECT_THAT(changed, ElementsAre(2, 0, 1, 0, 2, 0, 1, 0, 2));
-    EXPECT_TRUE(counter.tune_ended);
-}
-
-TEST(LevelCounter, CountsSeedsAndThePositionInTheSeed) {
-    LevelCounter counter;
-    counter.reset(1);
-    std::vector<std::int64_t> positions{counter.SeedPosition};
-    for (int k = 0; k < 7; ++k) {
-        counter.step(3, 1);
         positions.push_back(counter.SeedPosition);
     }
-    EXPECT_THAT(positions, ElementsAre(0, 1, 2, 0, 1, 2, 0, 1));
+    EXPECT_THAT(changed, ElementsAre(2, 0, 1, 0, 2, 0, 1, 0, 2));
+    EXPECT_THAT(positions, ElementsAre(0, 1, 0, 1, 0, 1, 0, 1, 0));
+    EXPECT_TRUE(counter.tune_ended);
+    counter.reset(1);
+    for (int k = 0; k < 7; ++k) counter.step(3, 1);
+    EXPECT_EQ(counter.SeedPosition, 1);
     EXPECT_EQ(counter.SeedCycleCount, 2);
     EXPECT_EQ(counter.NoteStepCount, 7);
 }
 
+// A one-note seed ends the tune at every step; values stay within 32 bits.
 TEST(LevelCounter, AOneNoteSeedEndsTheTuneAtEveryStep) {
     LevelCounter counter;
     counter.reset(4);
@@ -69,27 +78,6 @@ TEST(LevelCounter, AOneNoteSeedEndsTheTuneAtEveryStep) {
     EXPECT_TRUE(counter.step(1, 4));
     EXPECT_EQ(value_at_counter(counter, std::vector<int>{5}, 4), 25);
     EXPECT_EQ(value_at_counter(counter, std::vector<int>{}, 4), 0);
-}
-
-TEST(LevelCounter, JumpingAheadMatchesStepping) {
-    for (const int n : {2, 3, 7}) {
-        LevelCounter stepped;
-        stepped.reset(4);
-        for (std::int64_t k = 1; k <= 3000; ++k) {
-            stepped.step(n, 4);
-            if (k % 97 != 0 && k != n * n * n * n * n) continue;
-            const LevelCounter jumped = LevelCounter::after_steps(k, n, 4);
-            EXPECT_EQ(jumped.digits, stepped.digits) << n << " " << k;
-            EXPECT_EQ(jumped.ChangedLevel, stepped.ChangedLevel) << n << " " << k;
-            EXPECT_EQ(jumped.SeedCycleCount, stepped.SeedCycleCount);
-            EXPECT_EQ(jumped.SeedPosition, stepped.SeedPosition);
-            EXPECT_EQ(jumped.tune_ended, stepped.tune_ended);
-        }
-    }
-}
-
-TEST(LevelCounter, ValuesStayWithinThirtyTwoBits) {
-    LevelCounter counter;
     counter.reset(29);
     EXPECT_EQ(value_at_counter(counter, std::vector<int>{2000000000}, 29), 2147483647);
 }

@@ -16,13 +16,12 @@ std::vector<int> seed_of(std::string_view text, SeedStrictness strictness = Seed
     return reading ? reading->values : std::vector<int>{-999};
 }
 
-TEST(ReadSeed, ValuesAreExpressionsTruncatedTowardZero) {
+// Values are expressions truncated toward zero; the annotations of a composition file end the
+// seed; a test word is skipped and remembered; strict reading refuses what is not a number.
+TEST(ReadSeed, ReadsValuesUpToTheAnnotationsOfACompositionFile) {
     EXPECT_THAT(seed_of("3 -1 2.7 -2.7 7/2 \t 1e1"), ElementsAre(3, -1, 2, -2, 3, 10));
     EXPECT_THAT(seed_of(""), IsEmpty());
     EXPECT_THAT(seed_of("   "), IsEmpty());
-}
-
-TEST(ReadSeed, TheAnnotationsOfACompositionFileEndTheSeed) {
     EXPECT_THAT(seed_of("0 1 2 1 v 1 2 3 4"), ElementsAre(0, 1, 2, 1));
     EXPECT_THAT(seed_of("0 1 VELOCITY 5"), ElementsAre(0, 1));
     EXPECT_THAT(seed_of("0 1 ;comment 5"), ElementsAre(0, 1));
@@ -30,19 +29,13 @@ TEST(ReadSeed, TheAnnotationsOfACompositionFileEndTheSeed) {
     EXPECT_THAT(seed_of("0 #r 1"), ElementsAre(0));
     EXPECT_THAT(seed_of("0 #S 1"), ElementsAre(0));
     EXPECT_THAT(seed_of("0 #x 1"), ElementsAre(0, 0, 1));  // not a stop word: read as a (non-)number
-}
-
-TEST(ReadSeed, TestWordsAreSkippedAndRemembered) {
+    EXPECT_THAT(seed_of("0 x 1"), ElementsAre(0, 0, 1));
+    EXPECT_FALSE(read_seed("0 x 1", SeedStrictness::strict));
     const auto reading = read_seed("0 TEST 1 test2 2", SeedStrictness::strict);
     ASSERT_TRUE(reading);
     EXPECT_THAT(reading->values, ElementsAre(0, 1, 2));
     EXPECT_TRUE(reading->contains_test);
     EXPECT_FALSE(read_seed("0 1 2", SeedStrictness::strict)->contains_test);
-}
-
-TEST(ReadSeed, StrictModeRefusesATokenThatIsNotANumber) {
-    EXPECT_FALSE(read_seed("0 x 1", SeedStrictness::strict));
-    EXPECT_THAT(seed_of("0 x 1"), ElementsAre(0, 0, 1));
 }
 
 TEST(ReadSeed, KeepsAtMostAThousandValues) {

@@ -81,20 +81,18 @@ TEST(FluidSynthRenderer, WritesAPlayableWavFile) {
     EXPECT_EQ(renderer->samples().size(), 2u * 44100 * 600 / 1000);
 }
 
-TEST(FluidSynthRenderer, AMissingSoundfontIsNamed) {
+// A missing soundfont is named; so is the want of an audio device.
+TEST(FluidSynthOutput, SaysClearlyWhatIsMissing) {
     std::string error;
-    SynthOptions options;
-    options.soundfont = "/nonexistent/piano.sf2";
-    EXPECT_EQ(FluidSynthRenderer::create(options, error), nullptr);
+    SynthOptions missing_soundfont;
+    missing_soundfont.soundfont = "/nonexistent/piano.sf2";
+    EXPECT_EQ(FluidSynthRenderer::create(missing_soundfont, error), nullptr);
     EXPECT_NE(error.find("/nonexistent/piano.sf2"), std::string::npos) << error;
-
-    const auto opened = FluidSynthOutput::open(options);
+    auto opened = FluidSynthOutput::open(missing_soundfont);
     EXPECT_EQ(opened.output, nullptr);
     EXPECT_EQ(opened.failure, SynthFailure::soundfont);
-}
 
-TEST(FluidSynthOutput, SaysClearlyWhenNoAudioDeviceOpens) {
-    auto opened = FluidSynthOutput::open(SynthOptions{});
+    opened = FluidSynthOutput::open(SynthOptions{});
     if (opened.output) {
         // This machine has an audio device: the synthesizer plays on it.
         EXPECT_EQ(opened.output->send_short(note_on(60, 1)), kSendOk);
