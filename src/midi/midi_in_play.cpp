@@ -9,11 +9,10 @@
 namespace corvane::midi {
 namespace {
 
-constexpr std::uint8_t kAftertouch = 0xA0;
-constexpr std::uint8_t kChannelPressure = 0xD0;
-constexpr std::uint8_t kSystem = 0xF0;
+using platform::kChannelPressure;
+using platform::kKeyPressure;
+using platform::kSystemMessage;
 constexpr std::uint8_t kActiveSensing = 0xFE;
-constexpr int kModulation = 1;
 constexpr int kVolume = 7;
 constexpr int kSustainPedal = 64;
 using platform::kBendCentre;
@@ -60,7 +59,7 @@ void MidiInPlay::on_short_message(std::uint32_t message) {
 MidiInPlay::Options MidiInPlay::options_for(std::uint8_t status) const {
     const auto group = playback_.port().hold_group();
     const PlayAlongSettings& s = settings_;
-    return {.channel_on = status >= kSystem || s.OkMidiInChannel[status & 0x0F] != 0,
+    return {.channel_on = status >= kSystemMessage || s.OkMidiInChannel[status & 0x0F] != 0,
             .ignore_pitch_bends = s.ignore_pitch_bends,
             .open_out_on_event = s.open_midi_out_on_midi_in_event,
             .use = s.iMidiInFor,
@@ -98,12 +97,12 @@ void MidiInPlay::handle(std::uint8_t status, std::uint8_t data1, std::uint8_t da
     }
     if (kind == kControlChange) return control_change(data1, data2);
     if (kind == kPitchBend) return pitch_wheel(options.ignore_pitch_bends ? kBendCentre : data2 << 7 | data1);
-    if (kind == kSystem) {
+    if (kind == kSystemMessage) {
         pass_through(status, data1, data2, 2);
         if (status == kActiveSensing && listener_ != nullptr) listener_->active_sensing();
         return;
     }
-    if (kind == kAftertouch) return pass_through(kind, data1, data2, 2);
+    if (kind == kKeyPressure) return pass_through(kind, data1, data2, 2);
     if (kind == kProgramChange || kind == kChannelPressure) return pass_through(kind, data1, 0, 1);
 }
 
@@ -249,7 +248,7 @@ bool MidiInPlay::output_note_shared(int note) const {
 void MidiInPlay::control_change(int controller, int value) {
     auto group = playback_.port().hold_group();
     const auto voice = static_cast<std::size_t>(play_along_voice_);
-    if (controller == kModulation) {
+    if (controller == platform::controller::kModulationWheel) {
         composition_.dVibrato_amp[voice] = value * kModulationScale;
         if (value != 0) composition_.iVibrato[voice] = 1;
         // The play-along voice's channels only: the tune's voices keep their own vibrato.
@@ -291,7 +290,7 @@ void MidiInPlay::pitch_wheel(int value) {
 
 void MidiInPlay::pass_through(std::uint8_t kind, std::uint8_t data1, std::uint8_t data2, std::uint8_t length) {
     // System messages keep their whole status byte: the low nibble travels as the channel.
-    const bool system = kind >= kSystem;
+    const bool system = kind >= kSystemMessage;
     const auto channel = static_cast<std::uint8_t>(system ? kind & 0x0F : play_along_channel_);
     playback_.port().send({static_cast<std::uint8_t>(kind & 0xF0), channel, data1, data2, length, false});
 }

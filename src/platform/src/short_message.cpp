@@ -1,21 +1,23 @@
 #include "corvane/platform/short_message.h"
 
+#include "corvane/platform/midi_message.h"
+
 namespace corvane::platform {
 
 std::optional<std::size_t> data_byte_count(std::uint8_t status) {
-    if (status < 0x80) return std::nullopt;
+    if (status < kNoteOff) return std::nullopt;  // a data byte
     switch (status & 0xF0) {
-        case 0xC0:
-        case 0xD0: return 1;
-        case 0xF0: break;
+        case kProgramChange:
+        case kChannelPressure: return 1;
+        case kSystemMessage: break;
         default: return 2;
     }
     switch (status) {
-        case 0xF1:
-        case 0xF3: return 1;
-        case 0xF2: return 2;
-        case 0xF0:
-        case 0xF7: return std::nullopt;
+        case 0xF1:  // time code quarter frame
+        case 0xF3: return 1;  // song select
+        case 0xF2: return 2;  // song position
+        case kSysexStart:
+        case kSysexEnd: return std::nullopt;
         default: return 0;
     }
 }

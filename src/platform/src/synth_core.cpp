@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "corvane/platform/midi_message.h"
+
 namespace corvane::platform::detail {
 namespace {
 
@@ -92,16 +94,16 @@ int SynthCore::play(std::uint32_t message) {
     // FluidSynth's own results are not device errors (a note-off for a note that has already
     // stopped "fails"), so every well-formed message counts as played.
     switch (status & 0xF0) {
-        case 0x80: fluid_synth_noteoff(synth_, channel, data1); break;
-        case 0x90: fluid_synth_noteon(synth_, channel, data1, data2); break;
-        case 0xA0: fluid_synth_key_pressure(synth_, channel, data1, data2); break;
-        case 0xB0: fluid_synth_cc(synth_, channel, data1, data2); break;
-        case 0xC0: fluid_synth_program_change(synth_, channel, data1); break;
-        case 0xD0: fluid_synth_channel_pressure(synth_, channel, data1); break;
-        case 0xE0: fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7); break;
-        case 0xF0:
-            if (status == 0xFF) fluid_synth_system_reset(synth_);
-            else if (status == 0xF0 || status == 0xF7) return kSendInvalidMessage;
+        case kNoteOff: fluid_synth_noteoff(synth_, channel, data1); break;
+        case kNoteOn: fluid_synth_noteon(synth_, channel, data1, data2); break;
+        case kKeyPressure: fluid_synth_key_pressure(synth_, channel, data1, data2); break;
+        case kControlChange: fluid_synth_cc(synth_, channel, data1, data2); break;
+        case kProgramChange: fluid_synth_program_change(synth_, channel, data1); break;
+        case kChannelPressure: fluid_synth_channel_pressure(synth_, channel, data1); break;
+        case kPitchBend: fluid_synth_pitch_bend(synth_, channel, data1 | data2 << 7); break;
+        case kSystemMessage:
+            if (status == kSystemReset) fluid_synth_system_reset(synth_);
+            else if (status == kSysexStart || status == kSysexEnd) return kSendInvalidMessage;
             break;
         default: return kSendInvalidMessage;
     }

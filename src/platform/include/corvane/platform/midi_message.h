@@ -13,11 +13,19 @@ namespace corvane::platform {
 
 inline constexpr int kMidiChannels = 16;
 inline constexpr int kMidiKeys = 128;
+// Status bytes: a channel message's high nibble (its low nibble is the channel), then the
+// system messages.
 inline constexpr std::uint8_t kNoteOff = 0x80;
 inline constexpr std::uint8_t kNoteOn = 0x90;
+inline constexpr std::uint8_t kKeyPressure = 0xA0;
 inline constexpr std::uint8_t kControlChange = 0xB0;
 inline constexpr std::uint8_t kProgramChange = 0xC0;
+inline constexpr std::uint8_t kChannelPressure = 0xD0;
 inline constexpr std::uint8_t kPitchBend = 0xE0;
+inline constexpr std::uint8_t kSystemMessage = 0xF0;
+inline constexpr std::uint8_t kSysexStart = 0xF0;
+inline constexpr std::uint8_t kSysexEnd = 0xF7;
+inline constexpr std::uint8_t kSystemReset = 0xFF;
 
 // Controller numbers.
 namespace controller {
