@@ -5,7 +5,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <system_error>
+
+#include "corvane/platform/file_save.h"
 
 namespace corvane::platform {
 namespace {
@@ -33,16 +38,16 @@ bool is_installed_layout(const fs::path& executable_folder) {
     return fs::is_directory(executable_folder.parent_path() / "share" / kProgramName, ec);
 }
 
-// Copies through a temporary name, so that a second copy of the program starting at the
-// same moment never reads a half-copied file.
+// Saved as every file is, through a temporary name, so that a second copy of the program
+// starting at the same moment never reads a half-copied file.
 std::string copy_missing_file(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     if (fs::exists(to, ec)) return {};
-    const fs::path temporary = to.parent_path() / ("." + to.filename().string() + ".copying-" + std::to_string(::getpid()));
-    fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(temporary, to, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
+    std::ifstream in(from, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const bool read = in.is_open() && !in.bad();
+    FileSave save;
+    if (!read || save.open(to) != 0 || save.write(bytes) != 0 || save.commit() != 0) {
         return "cannot copy " + from.string() + " to " + to.string();
     }
     return {};
