@@ -131,9 +131,10 @@ struct Read {
     ConfigurationReading reading;
 };
 
-Read read(std::string_view text, ConfigurationReadOptions options = {}, Settings start = {}) {
+// Starts from `start` when given, else from the built-in settings.
+Read read(std::string_view text, ConfigurationReadOptions options = {}, const Settings* start = nullptr) {
     Read r;
-    r.settings = std::move(start);
+    if (start != nullptr) r.settings = *start;
     r.reading = read_configuration(text, options, r.settings, r.composition, r.colours);
     return r;
 }
@@ -248,7 +249,8 @@ TEST(ConfigurationForms, ItemsAreWrittenInTheirFormsAndReadBack) {
         const std::string text = written(s);
         for (const auto piece : cases[i].written) EXPECT_NE(text.find(piece), std::string::npos) << piece;
         for (const auto piece : cases[i].absent) EXPECT_EQ(text.find(piece), std::string::npos) << piece;
-        EXPECT_EQ(settings_text(read(text).settings), settings_text(s));
+        const Read back = read(text);
+        EXPECT_EQ(settings_text(back.settings), settings_text(s));
     }
 }
 
@@ -318,6 +320,7 @@ TEST(ConfigurationReading, ItemsSetTheirSettingsAndNothingElse) {
              s.Directory = "/tunes";
          }},
     };
+    const Settings changed = every_setting_changed();
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.text));
         Settings expected;
@@ -326,7 +329,8 @@ TEST(ConfigurationReading, ItemsSetTheirSettingsAndNothingElse) {
         expected.uTimerRes_set_explicitly = true;
         expected.Directory = "/home/someone/tunes";
         k.expect(expected);
-        EXPECT_EQ(settings_text(read(k.text, {}, every_setting_changed()).settings), settings_text(expected));
+        const Read back = read(k.text, {}, &changed);
+        EXPECT_EQ(settings_text(back.settings), settings_text(expected));
     }
 }
 
@@ -334,7 +338,8 @@ TEST(ConfigurationReading, AFileNamedOnTheCommandLineIsKept) {
     Settings started_with_file;
     started_with_file.file_named_on_command_line = true;
     started_with_file.File = "given.cv";
-    EXPECT_EQ(read("File= /tunes/my tune.cv\r\n", {}, started_with_file).settings.File, "given.cv");
+    const Read kept = read("File= /tunes/my tune.cv\r\n", {}, &started_with_file);
+    EXPECT_EQ(kept.settings.File, "given.cv");
 }
 
 TEST(ConfigurationReading, NewMidiInTablesHoldTheirFixedValues) {
@@ -382,7 +387,8 @@ TEST(DefaultConfiguration, KeepsTheCommandLineFileAndClearsTheListsAndOptionalVa
 
 // Also pins the written form of every default: number formats, flags, what is left out.
 TEST(ResetFile, TheShippedFileIsTheBuiltInSettingsWithoutAComposition) {
-    EXPECT_EQ(shipped_reset_file(), settings_text(Settings{}));
+    const Settings defaults;
+    EXPECT_EQ(shipped_reset_file(), settings_text(defaults));
     EXPECT_EQ(shipped_reset_file().find("Composition_and_Colours"), std::string::npos);
 }
 
