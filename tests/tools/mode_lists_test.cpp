@@ -18,8 +18,8 @@ using testing::write_text;
 // OUR OWN FIXTURE, written from the reading rules (no copy of Scala's mode names file is at
 // hand): sections with and without a scale, a heading the built-in table knows, an equal
 // temperament, rows on one line and spread over several, HTML as real files write it
-// (tags in any case, attributes, entities named and numbered), a definition followed by words,
-// and two modes of one name.
+// (tags in any case, attributes, entities named and numbered, an inline tag inside a word whose
+// name begins like a block tag's), a definition followed by words, and two modes of one name.
 constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scales</TITLE></HEAD>
 <BODY>
 <SCALA_MODENAMES_FORMAT> = 1
@@ -27,7 +27,7 @@ constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scal
 <h4 class="section">7 tone modes of Pelog</h4>
 <table border=1>
 <tr><td>1 2 4 1 1 2 1</td><td>Pelog &amp; Selisir</td></tr>
-<TR><TD ALIGN=left>2 4 1 1 2 1 1</TD><TD>Tembung</TD></TR>
+<TR><TD ALIGN=left>2 4 1 1 2 1 1</TD><TD>Tem<LINK REL=x>bung</TD></TR>
 </table>
 <H4>Gamelan scale: slendro</H4>
 <SCALA_SCALE_DESCR> = Slendro, Bali &#38; Java
