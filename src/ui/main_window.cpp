@@ -146,8 +146,10 @@ MainWindow::MainWindow(ProgramContext& context, QSettings& store, QWidget* paren
     // Undo and Redo reach every window of the program; a field being typed in keeps the
     // keys for its own text (see eventFilter).
     undo_ = history_->stack().createUndoAction(this, tr("&Undo"));
+    undo_->setObjectName(QStringLiteral("undo"));
     undo_->setShortcut(QKeySequence::Undo);
     redo_ = history_->stack().createRedoAction(this, tr("&Redo"));
+    redo_->setObjectName(QStringLiteral("redo"));
     redo_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     for (QAction* action : {undo_, redo_}) {
         action->setShortcutContext(Qt::ApplicationShortcut);

@@ -94,15 +94,19 @@ void MainWindow::build_menu_bar() {
     voice_menu_ = menuBar()->addMenu(tr("&Voice"));
     build_voice_menu();
     for (const auto& [text, code] : {std::pair{"Pi&tch...", 'P'}, std::pair{"T&une...", 'T'}, std::pair{"Colou&rs...", 'C'}}) {
-        connect(menuBar()->addAction(tr(text)), &QAction::triggered, this,
+        QAction* opens = menuBar()->addAction(tr(text));
+        opens->setObjectName(item_name(text));
+        connect(opens, &QAction::triggered, this,
                 [this, window = code] { run(CommandGroup::opens_window, [this, window] { open_window(window); }); });
     }
     build_windows_menu();
     QAction* help = menuBar()->addAction(tr("&Help..."));
+    help->setObjectName(item_name(QStringLiteral("&Help...")));
     help->setShortcut(QKeySequence::HelpContents);
     help->setShortcutContext(Qt::ApplicationShortcut);
     connect(help, &QAction::triggered, this, [this] { run(CommandGroup::help, [this] { show_help(); }); });
     QAction* about = menuBar()->addAction(tr("A&bout..."));
+    about->setObjectName(item_name(QStringLiteral("A&bout...")));
     connect(about, &QAction::triggered, this, [this] {
         run(CommandGroup::help, [this] { QMessageBox::about(this, tr("About Corvane"), qt_text(kAboutText)); });
     });
