@@ -11,10 +11,8 @@ namespace {
 
 using platform::kChannelPressure;
 using platform::kKeyPressure;
+using platform::kActiveSensing;
 using platform::kSystemMessage;
-constexpr std::uint8_t kActiveSensing = 0xFE;
-constexpr int kVolume = 7;
-constexpr int kSustainPedal = 64;
 using platform::kBendCentre;
 constexpr double kModulationScale = 100.0 / 127.0;
 constexpr int kMidiInModeSlot = 6;  // the arpeggio direction state kept for MIDI in
@@ -253,9 +251,9 @@ void MidiInPlay::control_change(int controller, int value) {
         if (value != 0) composition_.iVibrato[voice] = 1;
         // The play-along voice's channels only: the tune's voices keep their own vibrato.
         playback_.voices().apply_effects_for_voice(play_along_voice_, engine::Effects::vibrato, false);
-    } else if (controller == kVolume) {
+    } else if (controller == platform::controller::kVolume) {
         composition_.Volumes_for_channels[voice] = value;
-    } else if (controller == kSustainPedal) {
+    } else if (controller == platform::controller::kSustainPedal) {
         const bool was_down = sustain_pedal_down_;
         sustain_pedal_down_ = value > 63;
         if (was_down && !sustain_pedal_down_) release_pedal();

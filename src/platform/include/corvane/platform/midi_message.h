@@ -25,6 +25,7 @@ inline constexpr std::uint8_t kPitchBend = 0xE0;
 inline constexpr std::uint8_t kSystemMessage = 0xF0;
 inline constexpr std::uint8_t kSysexStart = 0xF0;
 inline constexpr std::uint8_t kSysexEnd = 0xF7;
+inline constexpr std::uint8_t kActiveSensing = 0xFE;
 inline constexpr std::uint8_t kSystemReset = 0xFF;
 
 // Controller numbers.
@@ -32,9 +33,11 @@ namespace controller {
 inline constexpr std::uint8_t kModulationWheel = 1;
 inline constexpr std::uint8_t kPortamentoTime = 5;
 inline constexpr std::uint8_t kDataEntry = 6;
+inline constexpr std::uint8_t kVolume = 7;
 inline constexpr std::uint8_t kExpression = 11;
 inline constexpr std::uint8_t kModulationWheelFine = 33;
 inline constexpr std::uint8_t kDataEntryFine = 38;
+inline constexpr std::uint8_t kSustainPedal = 64;
 inline constexpr std::uint8_t kPortamento = 65;
 inline constexpr std::uint8_t kTremoloDepth = 92;
 inline constexpr std::uint8_t kRegisteredParameterFine = 100;
