@@ -84,21 +84,12 @@ struct JackPlayback {
     midi::Playback playback;
 };
 
-inline bool jack_server_running() {
-    try {
-        RtMidiIn probe(RtMidi::UNIX_JACK, "corvane-probe");
-        return probe.getCurrentApi() == RtMidi::UNIX_JACK && probe.getPortCount() < 100000;
-    } catch (const RtMidiError&) {
-        return false;
-    }
-}
-
 inline constexpr const char* kNoJackServer = "no JACK server (ctest starts one where jackd is installed)";
 
 // Points the test at the server of the ctest fixture; false when none is running.
 inline bool fixture_server_running() {
     ::setenv("JACK_DEFAULT_SERVER", "corvane-test", 0);
-    return jack_server_running();
+    return platform::jack_server_running();
 }
 
 // What arrived, as channel events in order, for the audit of what sounds.
