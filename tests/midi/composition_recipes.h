@@ -220,24 +220,6 @@ inline int tune_value_at_step(const engine::Composition& c, long long step) {
     return value;
 }
 
-inline long long cycle_length(const engine::Composition& c) {
-    long long steps = 1;
-    for (int level = 0; level <= c.Levels; ++level) steps *= static_cast<long long>(c.Note_heights.size());
-    return steps;
-}
-
-// The highest level that starts a new note at step s: how many seed digits turn over.
-inline int changed_level_at_step(const engine::Composition& c, long long step) {
-    const auto n = static_cast<long long>(c.Note_heights.size());
-    if (step % cycle_length(c) == 0) return c.Levels;
-    int level = 0;
-    while (step % n == 0) {
-        step /= n;
-        ++level;
-    }
-    return level;
-}
-
 // A range action, as the ranges dialog describes them: octaves down (or up) until the note
 // fits, twice as many for Rebound, wrapped for Wrap around; a narrow range moves once.
 inline int ranged_note(int note, int lo, int hi, int action) {

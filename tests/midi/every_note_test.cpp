@@ -40,26 +40,8 @@ protected:
         return saved;
     }
 
-    static Recipe recipe(std::vector<int> seed, int levels, double sustain = 1) {
-        Recipe r;
-        r.seed = std::move(seed);
-        r.levels = levels;
-        r.sustain = sustain;
-        r.voices[9] = -1;
-        r.note_length_128ths = 16;  // 0.125 s: 62.5 ticks
-        r.seconds = 4;
-        return r;
-    }
-
     TempFolder folder;
 };
-
-// A value for channel 0 and another for the other fifteen.
-std::vector<int> channel_0_then(int first, int others) {
-    std::vector<int> values(16, others);
-    values[0] = first;
-    return values;
-}
 
 // The voices of an example: the recipe's, with the drums out of play, and the changes.
 std::vector<int> voices_with(std::initializer_list<std::pair<int, int>> changes) {
@@ -95,29 +77,6 @@ const std::vector<Example>& examples() {
         {"notes held by sustain until their key comes again, three steps on, across the cycles",
          {.seed = {0, 1, 3}, .levels = 0, .scale = "1 n(1/19)", .arpeggio = "Use_ratios", .sustain = 4},
          {{2, {2, 62, 125, 312}}, {8, {2, 62, 500, 625}}}, 10, {}, 1.25},
-        {"the formula rule with symmetric channels: level 2's first note until step 9's",
-         {.seed = {0, 1, 2}, .levels = 2, .channels_in_play = 3, .voices = voices_with({{0, 0}, {1, 40}}), .rule = 2,
-          .formula = "2*L", .sym_chs = true, .seconds = 4},
-         {{0, {1, 60, 0, 562}}}},
-        {"a bend waits for a channel with nothing sounding: channel 0 holds key 73 until tick 312",
-         {.seed = {0, 19, 1, 2, 3, 5}, .levels = 1, .scale = "1 n(1/19)", .arpeggio = "Use_ratios", .frequency = 270,
-          .sustain = 4, .seconds = 4},
-         {{4, {3, 62, 250, 500}}}},
-        {"the range comes before the shift: 60 shifted down, 84 rebounds to 60 then is shifted",
-         {.seed = {0, 10}, .levels = 0, .lowest = channel_0_then(48, 0), .highest = channel_0_then(83, 127),
-          .shifts = channel_0_then(-1, 0), .seconds = 1},
-         {{0, {0, 48, 0, 62}}, {1, {0, 48, 62, 125}}}},
-        {"silent above the range, shift or not",
-         {.seed = {0, 10}, .levels = 0, .lowest = channel_0_then(48, 0), .highest = channel_0_then(83, 127),
-          .actions = channel_0_then(0, 2), .shifts = channel_0_then(-1, 0), .seconds = 1},
-         {{0, {0, 48, 0, 62}}, {1, {0, 48, 125, 187}}, {-1, {0, 48, 375, 437}}}, 4},
-        {"a note beyond MIDI goes through the range like any other: 133 rebounds two octaves",
-         {.seed = {0, 6}, .levels = 0, .frequency = 8000, .seconds = 1},
-         {{0, {0, 119, 0, 62}}, {1, {0, 109, 62, 125}}}},
-        {"a rest takes its turn in the sustain: by time the rests come first",
-         {.seed = {0, 2, -1, 1}, .levels = 2, .channels_in_play = 2, .voices = voices_with({{0, 0}, {1, 128}}),
-          .rule = 1, .sustain = 3, .seconds = 2},
-         {{0, {0, 64, 62, 250}}}},
         {"a file keeps its lead-in of rests",
          {.seed = {0, 1}, .levels = 0, .channels_in_play = 2, .voices = voices_with({{1, 128}}), .rule = 1,
           .sustain = 0, .seconds = 6},
@@ -125,25 +84,6 @@ const std::vector<Example>& examples() {
         {"with no sustain a note ends two timer periods (4 ms) after it began",
          {.seed = {0, 2, -1, 1}, .levels = 2, .sustain = 0, .seconds = 4},
          {}, 0, {{2, 2}}},
-        {"a voice held across a cycle ends there when the next note comes",
-         {.seed = {-3, -4}, .levels = 0, .scale = kJust, .arpeggio = "Use_ratios", .frequency = 270,
-          .voices = voices_with({{0, 0}}), .rule = 5, .sustain = 1.25, .shifts = std::vector<int>(16, -2),
-          .seconds = 1},
-         {}, 0, {{62, 63}}},
-        {"a drum under the level rule ends with its step",
-         {.seed = {-4, -3}, .levels = 0, .voices = voices_with({{0, 128 + 35}}), .rule = 5, .sustain = 1.25,
-          .seconds = 1},
-         {{0, {9, 35, 0, 62}}}, 0, {{62, 63}}},
-        // Counterexamples the property tests shrank.
-        {"two levels on one channel sound once, not as a note of no length",
-         {.seed = {-3, -4, -4}, .levels = 2, .scale = "e5", .arpeggio = "0", .frequency = 20, .channels_in_play = 2,
-          .rule = 2, .formula = "2*L", .sym_chs = true, .sustain = 0, .cycle = false, .seconds = 4},
-         {{0, {0, 19, 0, 62}}}},
-        {"a voice of rests does not end the note of a voice on its channel: level 1 borrows channel 0",
-         {.seed = {-3, -4}, .levels = 1, .scale = "1 n(1/19)", .arpeggio = "0 | 0", .frequency = 1000,
-          .channels_in_play = 2, .voices = {128, 0, 0, 0, -1, 0, 0, 0, 0, 0, 0, 0, -1, -1, 0, 0}, .rule = 5,
-          .sustain = 0, .cycle = false, .seconds = 4},
-         {{1, {0, 79, 125, 250}}}},
         {"no note starts at the end of the file: steps of 15.625 ms, one falls on 1 s",
          {.seed = {-4}, .levels = 0, .sustain = 0, .note_length_128ths = 4, .seconds = 1},
          {{-1, {0, 50, 484, 486}}}},
@@ -178,25 +118,8 @@ TEST_F(EveryNote, EachExampleSoundsAsItShould) {
     }
 }
 
-TEST_F(EveryNote, FormatsOneAndTwoKeepTheNotesMovedToSpareChannels) {
-    Recipe r = recipe({0, 3, 1, 2}, 2, 6);
-    r.scale = "e31";
-    r.arpeggio = "0 5 10 13 18 23 28 31";
-    r.channels_in_play = 2;
-    r.rule = 1;
-    r.seconds = 5;
-    const auto format0 = event_multiset(save(r).file);
-    for (const int format : {1, 2}) {
-        const Saved saved = save(r, [format](engine::Composition&, SaveSetup& s) { s.save.midi_file_format = format; });
-        EXPECT_EQ(event_multiset(saved.file), format0) << "format " << format;
-        EXPECT_EQ(saved.audit.notes.size(), 40u);
-        EXPECT_GT(saved.file.tracks.size(), 3u);  // the tempo track, two channels, and spares
-    }
-}
-
 TEST_F(EveryNote, TicksAgreeWithTheTempoWritten) {
-    Recipe r = recipe({0, 1}, 0);
-    r.seconds = 3;
+    const Recipe r{.seed = {0, 1}, .levels = 0, .voices = voices_with({}), .seconds = 3};
     for (const int format : {0, 1}) {
         const Saved saved = save(r, [format](engine::Composition&, SaveSetup& s) {
             s.save.smf.mf_time_duration_of_beat = 600000;  // 100 beats a minute

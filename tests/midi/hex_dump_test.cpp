@@ -1,11 +1,11 @@
 #include "corvane/midi/hex_dump.h"
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "../hostile_files.h"
 #include "corvane/midi/general_midi.h"
 #include "midi_test_support.h"
 #include "smf_reader.h"
@@ -206,6 +206,8 @@ TEST(HexDump, MalformedFilesAreCommentedAndNeverReadPastTheirEnd) {
         {"other header", cat({{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}, track_chunk(body)}),
          ":52494646;RIFF should be..MThd - unrecognised header"},
         {"unknown chunk", cat({header, {'J', 'u', 'n', 'k', 0, 0, 0, 2, 1, 2}, track_chunk(body)}), ":0102;unrecognised chunk data"},
+        {"unknown chunk name", cat({header, {'J', 'u', 'n', 'k', 0, 0, 0, 2, 1, 2}, track_chunk(body)}),
+         ":4a756e6b;Junk - unrecognised header - continuing to parse for incorrect track header"},
         {"length beyond the file", cat({header, {'M', 'T', 'r', 'k', 1, 0, 0, 0x3B, 0x00, 0x90, 60}}),
          ";cut off: only 3 bytes of this chunk are in the file"},
         {"cut inside an event", cat({header, {'M', 'T', 'r', 'k', 0, 0, 0, 3, 0x00, 0x90, 60}}),
@@ -260,43 +262,42 @@ TEST(HexDump, OutputNamesAndAnAbort) {
     EXPECT_TRUE(has_line(text, ";(dump interrupted)"));
 }
 
-// Files written by other programs, and malformed ones: each is dumped whole, in form, its
-// data lines give back exactly its bytes, and the malformed ones say what is wrong.
-TEST(HexDump, FilesFromOtherProgramsDumpCompletely) {
-    const std::filesystem::path shared = std::filesystem::path(CORVANE_SHARED_DATA) / "midi";
-    if (!std::filesystem::is_directory(shared)) GTEST_SKIP() << "no " << shared;
-    const std::map<std::string, std::string> faults{
-        {"midifile__MIDIBadTrackLength.mid", "cut off: only 59 bytes of this chunk are in the file"},
-        {"midly__PiDamaged.mid", "cut off: only 65461 bytes of this chunk are in the file"},
-        {"jazzsoft__test-corrupt-file-missing-byte.mid", "cut off: the track ends inside this event"},
-        {"jazzsoft__test-non-midi-track.mid", "Junk - unrecognised header - continuing to parse for incorrect track header"},
-        {"midifile__MIDIBadHeaderFormat.mid", "3 midi file format"},
-        {"midly__SysExTest.mid", "the track has no end of track event"},
+TEST(HexDumpOfHostileFiles, WhatCannotBeReadOrIsTooLargeIsReportedAndNothingHangs) {
+    struct Case {
+        Hostile kind;
+        HexDumpStatus status;
+        std::string caption;
     };
-    TempFolder folder;
-    platform::RecordingReporter reporter;
-    const std::atomic<bool> abort{false};
-    int dumped = 0;
-    for (const auto& dir : {shared, shared / "edge"}) {
-        if (!std::filesystem::is_directory(dir)) continue;
-        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-            if (entry.path().extension() != ".mid") continue;
-            const auto name = entry.path().filename().string();
-            SCOPED_TRACE(name);
-            const auto out = folder / (name + ".hex");
-            ASSERT_EQ(hex_dump_midi_file_to(entry.path(), out, reporter, abort).status, HexDumpStatus::written);
-            const std::string text = slurp(out);
-            EXPECT_EQ(form_problem(text), "");
-            EXPECT_EQ(data_of(text), file_bytes(entry.path()));
-            EXPECT_NE(text.find(";(bytes in track "), std::string::npos);
-            if (faults.contains(name)) {
-                EXPECT_NE(text.find(";" + faults.at(name) + "\n"), std::string::npos);
-            }
-            ++dumped;
+    const std::vector<Case> cases{
+        {Hostile::folder, HexDumpStatus::read_failed, "Error reading from "},
+        {Hostile::through_file, HexDumpStatus::read_failed, "Error reading from "},
+        {Hostile::dangling_link, HexDumpStatus::read_failed, "Error reading from "},
+        {Hostile::huge_sparse, HexDumpStatus::no_memory, "Hex dump"},
+        {Hostile::fifo, HexDumpStatus::written, ""},
+        {Hostile::empty, HexDumpStatus::written, ""},
+        {Hostile::binary, HexDumpStatus::written, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(name_of(c.kind)));
+        TempFolder folder;
+        const std::filesystem::path path = make_hostile(c.kind, folder / "file.mid");
+        platform::RecordingReporter reporter;
+        const std::atomic<bool> abort{false};
+        const HexDumpResult result = hex_dump_midi_file_to(path, folder / "dump.hex", reporter, abort);
+        EXPECT_EQ(result.status, c.status);
+        if (c.caption.empty()) {
+            EXPECT_TRUE(reporter.entries().empty());
+            EXPECT_EQ(slurp(folder / "dump.hex").rfind(";", 0), 0U);  // the banner at least
+            continue;
         }
+        ASSERT_EQ(reporter.entries().size(), 1U);
+        EXPECT_EQ(reporter.entries()[0].caption.rfind(c.caption, 0), 0U);
+        if (c.kind == Hostile::huge_sparse) {
+            EXPECT_EQ(reporter.entries()[0].message,
+                      "Couldn't read midi file into memory in preparation for Hex dump\n\nInsufficient memory available");
+        }
+        EXPECT_FALSE(std::filesystem::exists(folder / "dump.hex"));
     }
-    EXPECT_GE(dumped, 1);
-    EXPECT_TRUE(reporter.entries().empty());
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <system_error>
+
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/seed.h"
+#include "../hostile_files.h"
 #include "midi_test_support.h"
 #include "smf_reader.h"
 
@@ -12,6 +16,7 @@ namespace {
 
 using testing::SmfEvent;
 using testing::SmfFile;
+namespace fs = std::filesystem;
 
 class MidiFileSaveTest : public ::testing::Test {
 protected:
@@ -24,6 +29,14 @@ protected:
         settings.midi_file_play_secs = 2;
         settings.mf_auto_generate_key_signatures = false;
         voices.midi_fade_secs = 0;
+    }
+
+    // Ten minutes of 50 ms notes: long enough to be caught half-way.
+    void make_long() {
+        engine::set_seed(composition, engine::read_seed("0 1 2 1", engine::SeedStrictness::strict)->values);
+        composition.Note_length = 0.05;
+        settings.midi_file_play_mins = 10;
+        player.cycle_melody = true;
     }
 
     SmfFile save(const std::string& name = "tune.mid") {
@@ -66,29 +79,6 @@ TEST_F(MidiFileSaveTest, FormatZeroHoldsTheTuneAtItsTicks) {
     EXPECT_NEAR(result.saved_secs, 1.0, 1e-9);
 }
 
-TEST_F(MidiFileSaveTest, FormatOneGivesEachChannelItsTrackAfterTheTempoTrack) {
-    settings.midi_file_format = 1;
-    voices.change_channels_for_pitch_bends = false;
-    composition.Channels_in_Play = 2;
-    engine::select_channel_rule(composition, 1);  // by time: the channels take turns
-    const SmfFile file = save();
-    ASSERT_TRUE(result.written);
-    EXPECT_EQ(file.declared_tracks, 3);
-    ASSERT_EQ(file.tracks.size(), 3u);
-    EXPECT_EQ(file.tracks[0].events.front().bytes, (std::vector<std::uint8_t>{0xFF, 0x51, 0x07, 0xA1, 0x20}));
-    for (std::size_t t = 1; t < 3; ++t) {
-        for (const auto& e : file.tracks[t].events) {
-            if (e.bytes[0] < 0xF0) {
-                EXPECT_EQ(e.bytes[0] & 0x0F, t - 1) << "track " << t;
-            }
-        }
-        EXPECT_EQ(note_ons(file.tracks[t]).size(), 1u);
-    }
-    // By time, the first note goes to the next channel after channel 0.
-    EXPECT_EQ(note_ons(file.tracks[2]).front(), (std::pair<std::uint64_t, int>{0, 60}));
-    EXPECT_EQ(note_ons(file.tracks[1]).front(), (std::pair<std::uint64_t, int>{250, 62}));
-}
-
 TEST_F(MidiFileSaveTest, NotesShorterThanTheResolutionAreLengthenedToIt) {
     composition.Note_length = 0.0004;
     settings.smf.midi_ticks_per_quarter_note = 1000;  // 2000 ticks a second: 2 ticks a millisecond
@@ -123,10 +113,8 @@ TEST_F(MidiFileSaveTest, StopLeavesAValidShorterFileAndLaterTracksAsEmptyChunks)
     engine::select_channel_rule(composition, 1);  // by time: all three channels sound
     player.cycle_melody = true;
     settings.midi_file_play_secs = 30;
-    int passes = 0;
     result = render_midi_file(folder / "stopped.mid", composition, settings, player, voices, reporter, abort,
                               [&](const SaveProgress& p) {
-                                  passes = std::max(passes, p.track + 1);
                                   if (p.track == 1) abort.store(true);
                               });
     EXPECT_TRUE(result.written);
@@ -141,6 +129,48 @@ TEST_F(MidiFileSaveTest, AutomaticKeySignatureFollowsTheMode) {
     settings.mf_auto_generate_key_signatures = true;
     const SmfFile file = save();
     EXPECT_EQ(file.tracks[0].events.front().bytes, (std::vector<std::uint8_t>{0xFF, 0x59, 0, 0}));  // C major
+}
+
+// With no earlier file to keep (what every writer does with one is tested over all of them
+// in files' save_faults_test), a save that fills the disk leaves what it wrote, as far as it got.
+TEST_F(MidiFileSaveTest, ASaveThatFillsTheDiskWithNoEarlierFileKeepsWhatItWrote) {
+    make_long();
+    {
+        testing::FileSizeLimit limit(4000);
+        EXPECT_FALSE(render_midi_file(folder / "tune.mid", composition, settings, player, voices, reporter, abort)
+                         .written);
+    }
+    EXPECT_EQ(reporter.entries().size(), 1U);
+    const std::string written = testing::slurp(folder / "tune.mid");
+    EXPECT_EQ(written.substr(0, 4), "MThd");
+    EXPECT_GT(written.size(), 14U);
+    EXPECT_LE(written.size(), 4000U);
+    EXPECT_EQ(testing::files_in(folder.path()), 1U);
+}
+
+// The folder goes while the worker renders: the save cannot end as a file, and says so.
+TEST_F(MidiFileSaveTest, AFolderRemovedHalfWayIsReportedWhenTheSaveEnds) {
+    make_long();
+    const fs::path inner = folder / "songs";
+    fs::create_directory(inner);
+    bool removed = false;
+    MidiSaveWorker worker;
+    ASSERT_TRUE(worker.start([&](std::atomic<bool>& stop) {
+        return render_midi_file(inner / "tune.mid", composition, settings, player, voices, reporter, stop,
+                                [&](const SaveProgress& progress) {
+                                    if (removed || progress.saved_secs < 1.0) return;
+                                    std::error_code ignored;
+                                    fs::remove_all(inner, ignored);
+                                    removed = true;
+                                });
+    }));
+    result = worker.wait();
+    ASSERT_TRUE(removed);
+    EXPECT_FALSE(result.written);
+    ASSERT_FALSE(reporter.entries().empty());
+    EXPECT_EQ(reporter.entries()[0].message, std::generic_category().message(ENOENT));
+    EXPECT_EQ(reporter.entries()[0].caption.rfind("Error saving to tune.mid", 0), 0U);
+    EXPECT_FALSE(fs::exists(inner));
 }
 
 TEST(MidiSaveText, TitlesAndStatus) {

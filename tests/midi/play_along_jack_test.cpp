@@ -12,7 +12,6 @@
 #include "corvane/midi/play_along.h"
 #include "corvane/platform/midi_message.h"
 #include "corvane/platform/rtmidi_input.h"
-#include "corvane/platform/steady_timer_service.h"
 #include "jack_capture.h"
 #include "midi_test_support.h"
 
@@ -50,19 +49,14 @@ struct PlayAlongRig {
     explicit PlayAlongRig(const std::string& name)
         : client(name + "-" + std::to_string(::getpid())),
           capture(client),
-          outputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"}),
+          jack(composition, client),
           inputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-in", "Corvane"}),
-          playback(composition, player_settings, voice_settings, PlaybackMachine{outputs, timers, clock, keys, reporter}),
-          play_along(playback, composition, settings, smf, PlayAlongMachine{inputs, clock, reporter}, folder.path()) {}
+          play_along(jack.playback, composition, settings, smf, PlayAlongMachine{inputs, jack.clock, jack.reporter},
+                     folder.path()) {}
 
     // Output to the capture, input from our virtual port, and the keyboard connected to it.
     void connect() {
-        playback.port().enumerate_devices();
-        const auto& menu = playback.port().out_menu();
-        const auto target =
-            std::find_if(menu.begin(), menu.end(), [&](const OutMenuItem& i) { return i.name == client + ":capture"; });
-        ASSERT_NE(target, menu.end());
-        playback.port().set_device(target->command - kFirstDeviceCommand);
+        ASSERT_TRUE(jack.choose_capture_port(client));
         ASSERT_TRUE(play_along.midi_in().enumerate_devices());
         ASSERT_EQ(play_along.midi_in().open(), OpenResult::opened);  // device 0: our virtual input
         keyboard = std::make_unique<Keyboard>(client + "-kbd", client + "-in:Corvane");
@@ -73,17 +67,10 @@ struct PlayAlongRig {
     testing::Capture capture;
     testing::TempFolder folder;
     engine::Composition composition;
-    engine::PlayerSettings player_settings;
-    engine::VoiceSettings voice_settings;
     PlayAlongSettings settings;
     SmfSettings smf;
-    platform::RtMidiOutputSystem outputs;
+    testing::JackPlayback jack;
     platform::RtMidiInputSystem inputs;
-    platform::SteadyClock clock;
-    platform::SteadyTimerService timers;
-    platform::NoKeysHeld keys;
-    platform::RecordingReporter reporter;
-    Playback playback;
     PlayAlong play_along;
     std::unique_ptr<Keyboard> keyboard;
 };
@@ -97,7 +84,7 @@ TEST(PlayAlongThroughJack, SystemMessagesAndTheModWheelPassAndLeavingWithKeysHel
     PlayAlongRig rig("corvane-system");
     rig.settings.iVoiceChannelForMidiInNote.fill(2);  // the keyboard plays voice 2
     rig.connect();
-    ASSERT_EQ(rig.playback.port().open(), OpenResult::opened);
+    ASSERT_EQ(rig.jack.playback.port().open(), OpenResult::opened);
     rig.keyboard->send(0x90, 60, 100);
     rig.keyboard->send(0xB0, 1, 127);  // modulation wheel up
     rig.keyboard->send(0xF8, 0, 0);    // clock
@@ -119,15 +106,15 @@ TEST(PlayAlongThroughJack, SystemMessagesAndTheModWheelPassAndLeavingWithKeysHel
     EXPECT_EQ(system, passed);
 
     rig.play_along.midi_in().close();
-    rig.playback.port().all_sound_off();
-    rig.playback.port().close();
+    rig.jack.playback.port().all_sound_off();
+    rig.jack.playback.port().close();
     std::this_thread::sleep_for(60ms);
     const auto arrivals = rig.capture.arrivals();
     const auto audit = testing::audit_notes(testing::as_channel_events(arrivals), true);
     EXPECT_EQ(testing::joined(audit.faults), "");
     EXPECT_EQ(audit.notes.size(), 3u);
     EXPECT_EQ(testing::silenced_channels(arrivals), 16);
-    EXPECT_TRUE(rig.reporter.entries().empty()) << rig.reporter.entries().front().message;
+    EXPECT_TRUE(rig.jack.reporter.entries().empty()) << rig.jack.reporter.entries().front().message;
 }
 
 }  // namespace

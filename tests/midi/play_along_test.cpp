@@ -214,16 +214,13 @@ INSTANTIATE_TEST_SUITE_P(
                     {0xA0, 0, 61, 20}},
                    [](PlayAlongSettings& s) { s.OkMidiInChannel[3] = 0; }}));
 
-// Controllers 7 and 1 set the play-along voice's volume and vibrato.
-TEST_F(PlayAlongTest, VolumeAndModulationSetTheVoice) {
+// Controllers 7 and 1 set the play-along voice's volume and vibrato; the wheel retunes.
+TEST_F(PlayAlongTest, ControllersSetTheVoiceAndTheWheelBendsSoundingNotesWithoutStrikingThemAgain) {
     play(0xB0, 7, 90);
     EXPECT_EQ(composition.Volumes_for_channels[0], 90);
     play(0xB0, 1, 127);
     EXPECT_DOUBLE_EQ(composition.dVibrato_amp[0], 100.0);
     EXPECT_EQ(composition.iVibrato[0], 1);
-}
-
-TEST_F(PlayAlongTest, ThePitchWheelRetunesAndBendsSoundingNotesWithoutStrikingThemAgain) {
     const double lowest = composition.Frequency_of_lowest_note;
     play(0x90, 60, 100);
     const std::size_t before = mark();

@@ -3,8 +3,6 @@
 // plain test in every_note_test.cpp.
 
 #include <filesystem>
-#include <map>
-#include <set>
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -73,41 +71,6 @@ RC_GTEST_PROP(RenderedMusic, EachNoteSoundsAtThePitchTheTuneGivesIt, ()) {
             RC_FAIL("key " + std::to_string(note.key) + " bend " + std::to_string(note.bend) + " on channel " +
                     std::to_string(note.channel) + " at tick " + std::to_string(note.on) + " (step " +
                     std::to_string(*step) + ", value " + std::to_string(value) + ") is no pitch of the tune");
-        }
-    }
-}
-
-RC_GTEST_PROP(RenderedMusic, SimultaneousLevelsLastTheirLevelsLength, ()) {
-    Recipe recipe = *recipes();
-    recipe.rule = 5;
-    RC_PRE(recipe.seed.size() >= 2);
-    const engine::Composition c = composition_of(recipe);
-    const SmfFile file = saved(recipe, 0);
-    const double tps = ticks_per_second(file);
-    const auto end_tick = midi::file_tick(recipe.seconds, tps);
-    const int in_play = c.channels_in_play().count;
-    const auto n = static_cast<long long>(c.Note_heights.size());
-    std::map<long long, std::multiset<long long>> lengths_by_start;
-    for (const HeardNote& note : audit_notes(channel_events(file)).notes) {
-        const auto start = step_at_tick(c, tps, note.on);
-        RC_ASSERT(start.has_value());
-        if (note.off == end_tick) continue;  // cut by the end of the file
-        const auto end = step_at_tick(c, tps, note.off);
-        RC_ASSERT(end.has_value());
-        lengths_by_start[*start].insert(*end - *start);
-    }
-    for (const auto& [start, lengths] : lengths_by_start) {
-        const int top = std::min(changed_level_at_step(c, start), in_play - 1);
-        std::multiset<long long> allowed;
-        long long level_length = 1;
-        for (int level = 0; level <= top; ++level, level_length *= n) allowed.insert(level_length);
-        for (const long long length : lengths) {
-            const auto it = allowed.find(length);
-            if (it == allowed.end()) {
-                RC_FAIL("a note of step " + std::to_string(start) + " lasts " + std::to_string(length) +
-                        " steps; its levels 0.." + std::to_string(top) + " last 1, n, n^2... steps");
-            }
-            allowed.erase(it);
         }
     }
 }

@@ -71,7 +71,7 @@ TEST_F(SmfWriterTest, FormatZeroIsOneTrackWithKeySignatureFirstAndNoTempo) {
     EXPECT_TRUE(reporter.entries().empty());
 }
 
-TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannel) {
+TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannelAndFormatTwoOnlyTheChannels) {
     SmfSettings settings;
     settings.mf_add_time_signature = true;
     const Bytes file = write("f1.mid", 1, 2,
@@ -88,9 +88,8 @@ TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannel) {
     // One pass a track, each writing its own track's events (2 bytes each) and skipping the rest.
     EXPECT_EQ(passes, (std::vector<int>{0, 1}));
     EXPECT_EQ(results, (std::vector<int>{2, 0, 2, 0, 0, 2, 0, 2}));
-}
 
-TEST_F(SmfWriterTest, FormatTwoHasMusicTracksOnlyAndTheTempoTrackLacksTheTimeSignatureByDefault) {
+    // Format 2 has music tracks only; the tempo track has no time signature by default.
     const Bytes f2 = write("f2.mid", 2, 2, {{0, 0, 0xE0, 0, {0, 64}}, {1, 5, 0xB0, 1, {7, 100}}});
     EXPECT_EQ(f2, cat({header(2, 2, 250), track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0xE0, 0, 64}, kEndOfTrack})),
                        track_chunk(cat({kKeyThreeSharpsMajor, {5, 0xB1, 7, 100}, kEndOfTrack}))}));
@@ -106,40 +105,18 @@ TEST_F(SmfWriterTest, DeltaTimesAreVariableLengthQuantitiesCappedAtFourBytes) {
     settings.mf_add_key_signature = false;
     const Bytes file = write("vlq.mid", 0, 1,
                              {{0, 0, 0x90, 0, {1, 1}}, {0, 127, 0x90, 0, {2, 1}}, {0, 128, 0x90, 0, {3, 1}},
-                              {0, 0x0FFFFFFF, 0x90, 0, {4, 1}}, {0, 0x10000000, 0x90, 0, {5, 1}},
-                              {0, 0xFFFFFFFF, 0x90, 0, {6, 1}}},
+                              {0, 0x3FFF, 0x90, 0, {4, 1}}, {0, 0x4000, 0x90, 0, {5, 1}},
+                              {0, 0x0FFFFFFF, 0x90, 0, {6, 1}}, {0, 0xFFFFFFFF, 0x90, 0, {7, 1}}},
                              settings);
     const Bytes body = cat({{0x00, 0x90, 1, 1}, {0x7F, 0x90, 2, 1}, {0x81, 0x00, 0x90, 3, 1},
-                            {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 4, 1}, {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 5, 1},
-                            {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 6, 1}, kEndOfTrack});
+                            {0xFF, 0x7F, 0x90, 4, 1}, {0x81, 0x80, 0x00, 0x90, 5, 1},
+                            {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 6, 1}, {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 7, 1}, kEndOfTrack});
     EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(body)}));
-
-    std::array<std::uint8_t, 4> out{};
-    EXPECT_EQ(encode_variable_length(0x3FFF, out), 2u);
-    EXPECT_EQ((Bytes{out[0], out[1]}), (Bytes{0xFF, 0x7F}));
-    EXPECT_EQ(encode_variable_length(0x4000, out), 3u);
-    EXPECT_EQ((Bytes{out[0], out[1], out[2]}), (Bytes{0x81, 0x80, 0x00}));
 }
 
-// ---- meta events ----------------------------------------------------------------------
-
-TEST_F(SmfWriterTest, MetaEventsCarryDeltaZeroAndTheKeySignatureFollowsTheSettings) {
+// The key signature follows the settings: three flats, minor.
+TEST_F(SmfWriterTest, TheKeySignatureFollowsTheSettings) {
     SmfSettings settings;
-    settings.mf_add_key_signature = false;
-    SmfWriter writer(reporter, abort, settings);
-    ASSERT_TRUE(writer.create(folder / "meta.mid"));
-    ASSERT_TRUE(writer.write_file(0, 1, 96, [&](int) {
-        writer.write_tempo(0x123456);
-        writer.write_time_signature(3, 2, 24, 8);
-        writer.write_key_signature({-7, false});
-    }));
-    ASSERT_TRUE(writer.close());
-    EXPECT_EQ(file_bytes(folder / "meta.mid"),
-              cat({header(0, 1, 96), track_chunk(cat({{0x00, 0xFF, 0x51, 0x03, 0x12, 0x34, 0x56},
-                                                       {0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8},
-                                                       {0x00, 0xFF, 0x59, 0x02, 0xF9, 0x00},
-                                                       kEndOfTrack}))}));
-    // A key signature from the settings: three flats, minor.
     settings.mf_add_key_signature = true;
     settings.mf_sharps_or_flats = true;
     settings.mf_use_minor_key = true;
