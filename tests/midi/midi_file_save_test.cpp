@@ -79,6 +79,21 @@ TEST_F(MidiFileSaveTest, FormatZeroHoldsTheTuneAtItsTicks) {
     EXPECT_NEAR(result.saved_secs, 1.0, 1e-9);
 }
 
+// 250 ticks a quarter note of 0.6 s: 3 s is 1250 ticks, and the second note, at 0.5 s, starts
+// at tick 208.
+TEST_F(MidiFileSaveTest, TicksFollowTheTempoWritten) {
+    settings.smf.mf_time_duration_of_beat = 600000;  // 100 beats a minute
+    settings.midi_file_play_secs = 3;
+    player.cycle_melody = true;
+    for (const int format : {0, 1}) {
+        settings.midi_file_format = format;
+        const SmfFile file = save();
+        EXPECT_EQ(file.tracks[0].events[0].bytes, (std::vector<std::uint8_t>{0xFF, 0x51, 0x09, 0x27, 0xC0})) << format;
+        EXPECT_EQ(file.tracks.back().events.back().tick, 1250u);
+        EXPECT_EQ(note_ons(file.tracks.back())[1], (std::pair<std::uint64_t, int>{208, 62}));
+    }
+}
+
 TEST_F(MidiFileSaveTest, NotesShorterThanTheResolutionAreLengthenedToIt) {
     composition.Note_length = 0.0004;
     settings.smf.midi_ticks_per_quarter_note = 1000;  // 2000 ticks a second: 2 ticks a millisecond

@@ -44,14 +44,6 @@ struct Sent {
     }
 };
 
-struct NoteWithBend {
-    int channel = 0;
-    int note = 0;
-    int velocity = 0;
-    int bend = 8192;
-    bool operator==(const NoteWithBend&) const = default;
-};
-
 template <class Predicate>
 bool eventually(Predicate done) {
     for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(10ms);
@@ -97,20 +89,13 @@ protected:
         }
         return out;
     }
-    // The note-ons since `first`, each with the bend its channel had then.
-    std::vector<NoteWithBend> notes_since(std::size_t first) const {
-        std::array<int, 16> bend{};
-        bend.fill(8192);
-        std::vector<NoteWithBend> notes;
-        const auto all = sent_since(0);
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            const Sent& s = all[i];
-            if (s.kind == 0xE0) bend[static_cast<std::size_t>(s.channel)] = s.data2 << 7 | s.data1;
-            if (i >= first && s.kind == 0x90 && s.data2 > 0) {
-                notes.push_back({s.channel, s.data1, s.data2, bend[static_cast<std::size_t>(s.channel)]});
-            }
+    // The note-ons (velocity above 0) since `first`.
+    std::vector<Sent> note_ons_since(std::size_t first) const {
+        std::vector<Sent> out;
+        for (const Sent& s : sent_since(first)) {
+            if (s.kind == 0x90 && s.data2 > 0) out.push_back(s);
         }
-        return notes;
+        return out;
     }
     std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) const {
         std::vector<Sent> out;
@@ -132,23 +117,6 @@ protected:
 
 // ---------------------------------------------------------------------------------------
 // MIDI in
-
-TEST_F(PlayAlongTest, NotesArePitchedThroughTheArpeggioAndScaleWithScaledVelocity) {
-    const std::size_t start = mark();
-    for (std::uint8_t note = 60; note <= 63; ++note) play(0x90, note, 127);
-    // Positions 0..3 from middle C through the pentatonic arpeggio of a just scale: 1, 9/8, 5/4, 3/2.
-    // Velocity: MIDI-in volume 64 x 127 x voice volume 127 / 16129 = 64.
-    const std::vector<NoteWithBend> expected{{0, 60, 64, 8192}, {1, 62, 64, 8352}, {2, 64, 64, 7631}, {3, 67, 64, 8272}};
-    EXPECT_EQ(notes_since(start), expected);
-    EXPECT_TRUE(playback.port().has_open_reason(OpenReason::midi_in));  // the note opened the output
-
-    composition.Volumes_for_channels[0] = 100;
-    play_along.midi_in_play().set_volume(100);
-    play(0x90, 64, 90);  // 100 x 90 x 100 / 16129 = 55.8
-    EXPECT_EQ(notes_since(start).back().velocity, 55);
-    play(0x90, 65, 1);  // never below 1
-    EXPECT_EQ(notes_since(start).back().velocity, 1);
-}
 
 // Every message sent after the port opened, in order, for what the keyboard plays; only
 // active sensing is told to the listener.
@@ -187,6 +155,12 @@ const Sent kProgram{0xC0, 0, 73, 0};
 INSTANTIATE_TEST_SUITE_P(
     PlayAlongTest, MidiInMessages,
     ::testing::Values(
+        MidiInCase{"positions 0..3 from middle C through the pentatonic arpeggio of a just scale: 1, 9/8, 5/4, 3/2, "
+                   "at velocity 64 x 127 x 127 / 16129 (MIDI-in volume, key, voice volume)",
+                   {{0x90, 60, 127}, {0x90, 61, 127}, {0x90, 62, 127}, {0x90, 63, 127}},
+                   {kProgram, {0x90, 0, 60, 64}, {0xC0, 1, 73, 0}, {0xE0, 1, 32, 65}, {0x90, 1, 62, 64},
+                    {0xC0, 2, 73, 0}, {0xE0, 2, 79, 59}, {0x90, 2, 64, 64}, {0xC0, 3, 73, 0}, {0xE0, 3, 80, 64},
+                    {0x90, 3, 67, 64}}},
         MidiInCase{"a note-off of velocity 127 goes in the short form, a note-on of velocity 0",
                    {{0x90, 60, 100}, {0x80, 60, 0}},
                    {kProgram, {0x90, 0, 60, 50}, {0x90, 0, 60, 0}}},
@@ -214,15 +188,24 @@ INSTANTIATE_TEST_SUITE_P(
                     {0xA0, 0, 61, 20}},
                    [](PlayAlongSettings& s) { s.OkMidiInChannel[3] = 0; }}));
 
-// Controllers 7 and 1 set the play-along voice's volume and vibrato; the wheel retunes.
+// Controllers 7 and 1 set the play-along voice's volume and vibrato, and velocities scale by
+// the MIDI-in volume and the voice's; the wheel retunes.
 TEST_F(PlayAlongTest, ControllersSetTheVoiceAndTheWheelBendsSoundingNotesWithoutStrikingThemAgain) {
     play(0xB0, 7, 90);
     EXPECT_EQ(composition.Volumes_for_channels[0], 90);
     play(0xB0, 1, 127);
     EXPECT_DOUBLE_EQ(composition.dVibrato_amp[0], 100.0);
     EXPECT_EQ(composition.iVibrato[0], 1);
+    play_along.midi_in_play().set_volume(100);
+    play(0x90, 61, 1);  // never below 1
+    play(0x80, 61, 0);
+    EXPECT_TRUE(playback.port().has_open_reason(OpenReason::midi_in));  // the note opened the output
+    play(0x90, 60, 100);  // 100 x 100 x 90 / 16129 = 55.8
+    const auto velocities = note_ons_since(0);
+    ASSERT_EQ(velocities.size(), 2u);
+    EXPECT_EQ(velocities[0].data2, 1);
+    EXPECT_EQ(velocities[1].data2, 55);
     const double lowest = composition.Frequency_of_lowest_note;
-    play(0x90, 60, 100);
     const std::size_t before = mark();
     play(0xE0, 127, 127);  // 16383
     const double semitones = (16383.0 - 8192.0) / 8192.0;
@@ -231,7 +214,7 @@ TEST_F(PlayAlongTest, ControllersSetTheVoiceAndTheWheelBendsSoundingNotesWithout
     EXPECT_TRUE(of_kind(sent, 0x90).empty());
     ASSERT_EQ(of_kind(sent, 0xE0).size(), 1u);
     const Sent bend = of_kind(sent, 0xE0)[0];
-    EXPECT_EQ(bend.channel, 0);
+    EXPECT_EQ(bend.channel, velocities[1].channel);
     EXPECT_NEAR(bend.data2 << 7 | bend.data1, 8192 + semitones * 4096, 1.0);
 
     settings.ignore_pitch_bends = true;  // every wheel message reads as centred
@@ -301,7 +284,7 @@ TEST_F(PlayAlongTest, CapturedNotesGoToTheEditorAndControlNotesPressButtons) {
     EXPECT_TRUE(listener.played.empty());
     play(0x90, 64, 100);
     EXPECT_EQ(listener.played, std::vector<int>{64});
-    EXPECT_EQ(notes_since(before).size(), 1U);
+    EXPECT_EQ(note_ons_since(before).size(), 1U);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -452,7 +435,7 @@ TEST_F(PlayAlongTest, SeventeenKeysTakeFreeChannelsThenStealTheOldestButNeverNin
     for (const int scan : scans) pc.pc_key_event(true, scan, false);
 
     std::vector<int> channels;
-    for (const auto& n : notes_since(before)) channels.push_back(n.channel);
+    for (const Sent& n : note_ons_since(before)) channels.push_back(n.channel);
     const std::vector<int> expected{1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 0, 1, 2};
     EXPECT_EQ(channels, expected);
     const auto silenced = of_kind(sent_since(before), 0xB0);
@@ -474,8 +457,8 @@ TEST_F(PlayAlongTest, RowsChooseVoicesAndVolumesAndKeysOnlySilenceWhenKeySoundsA
     PcKeyboard& pc = play_along.keyboard();
     const std::size_t before = mark();
     pc.pc_key_event(true, 30, false);  // A: row 2, voice 2; 63 x (100 x 64 / 127) / 127 = 24.99
-    ASSERT_EQ(notes_since(before).size(), 1u);
-    EXPECT_EQ(notes_since(before)[0].velocity, 24);
+    ASSERT_EQ(note_ons_since(before).size(), 1u);
+    EXPECT_EQ(note_ons_since(before)[0].data2, 24);
     EXPECT_EQ(pc.slot_of_degree(0).voice, 2);
     EXPECT_TRUE(playback.port().held_only_for(OpenReason::live_notes));
 

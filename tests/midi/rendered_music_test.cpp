@@ -1,6 +1,6 @@
 // Properties of what is saved, over generated compositions: what a listener hears from the
 // file must be as right as the tune. A counterexample that RapidCheck shrinks becomes a
-// plain test in every_note_test.cpp.
+// plain test in midi_file_save_test.cpp.
 
 #include <filesystem>
 
