@@ -1,11 +1,9 @@
 #pragma once
 
-// Generated compositions for the property tests, and what the tune says each of their notes
-// should sound like, worked out here from the composition's own numbers: the tune value of
-// each step, the two forms of the arpeggio, the scale's ratios, the ranges and their actions.
+// Generated compositions for the property tests, as plain values that RapidCheck generates
+// and shrinks, and their saving.
 
 #include <atomic>
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <ostream>
@@ -17,11 +15,9 @@
 
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/composition.h"
-#include "corvane/engine/degree_mapping.h"
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/tuning/pitch_list.h"
-#include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
 #include "corvane/tuning/temperament.h"
 
@@ -204,83 +200,6 @@ inline rc::Gen<Recipe> recipes() {
         r.seconds = *rc::gen::inRange(2, 5);
         return r;
     }));
-}
-
-// ---- what the tune says ------------------------------------------------------------------
-
-// The tune value of step s (counted from the start, across cycles).
-inline int tune_value_at_step(const engine::Composition& c, long long step) {
-    const auto n = static_cast<long long>(c.Note_heights.size());
-    int value = 0;
-    long long rest = step;
-    for (int level = 0; level <= c.Levels; ++level) {
-        value += c.Note_heights[static_cast<std::size_t>(rest % n)];
-        rest /= n;
-    }
-    return value;
-}
-
-// A range action, as the ranges dialog describes them: octaves down (or up) until the note
-// fits, twice as many for Rebound, wrapped for Wrap around; a narrow range moves once.
-inline int ranged_note(int note, int lo, int hi, int action) {
-    const bool narrow = hi - lo < 25;
-    int used = -1;
-    for (int round = 0; round < 100; ++round) {
-        if (note >= lo && note <= hi) break;
-        if (round > 0 && narrow) break;
-        if (action == 0) return 128;
-        const bool above = note > hi;
-        int k = (above ? note - hi - 1 : lo - note - 1) / 12 + 1;
-        if (used >= 0 && used <= k) --k;
-        used = k;
-        const int octaves = (action == 1 || narrow) ? k : action == 2 ? 2 * k : action == 4 ? 2 * k - 1 : 0;
-        if (action == 3) {
-            if (above) {
-                int base = (hi - lo + 1) % 12 + lo;
-                const int span = std::max(hi - base + 1, 12);
-                if (hi <= base) base = hi - 12;
-                note = ((note - base) % span + span) % span + base;
-            } else {
-                int top = hi - (hi - lo + 1) % 12;
-                const int span = std::max(top - lo + 1, 12);
-                if (top <= lo) top = lo + 12;
-                note = top - ((top - note) % span + span) % span;
-            }
-        } else {
-            note += above ? -12 * octaves : 12 * octaves;
-        }
-    }
-    return note >= 0 && note <= 127 ? note : 128;
-}
-
-// The pitches, in 1/4096 semitone, at which tune value `value` may sound on `voice`: through
-// either form of the arpeggio, the voice's range, then its shift. Empty when it is silent.
-inline std::vector<int> expected_pitch_units(const engine::Composition& c, int value, int voice) {
-    std::vector<long> degrees;
-    if (c.Use_ratios) {
-        degrees.push_back(value);
-    } else {
-        const auto up = c.Arpeggio.ascending();
-        degrees.push_back(tuning::to_degree(tuning::wrap_step(value, static_cast<int>(up.size()) - 1, up)));
-        if (c.Arpeggio.has_descending_part()) {
-            const auto down = c.Arpeggio.descending();
-            degrees.push_back(tuning::to_degree(tuning::wrap_step(value, static_cast<int>(down.size()) - 1, down)));
-        }
-    }
-    std::vector<int> units;
-    const auto v = static_cast<std::size_t>(voice);
-    for (long degree : degrees) {
-        const double frequency = c.Frequency_of_lowest_note * tuning::degree_ratio(c.Intervals, degree);
-        const double pitch = 12 * std::log2(std::max(frequency / 440.0, 1e-50)) + 69;
-        const int note = static_cast<int>(std::trunc(std::clamp(pitch, -1e6, 1e6) + 0.5));
-        const int bend = static_cast<int>(std::trunc((std::clamp(pitch, -1e6, 1e6) - note) * 4096 + 8192));
-        const int ranged = ranged_note(note, c.Min_notes_for_channels[v], c.Max_notes_for_channels[v],
-                                       c.iActionIfOutOfRange[v]);
-        if (ranged == 128) continue;
-        const tuning::NoteAndBend shifted = engine::channel_shift({ranged, bend}, voice, c);
-        units.push_back(shifted.note * 4096 + shifted.bend - 8192);
-    }
-    return units;
 }
 
 }  // namespace corvane::testing
