@@ -47,14 +47,6 @@ protected:
     }
 };
 
-TEST_F(PlaybackTest, OpeningResetsEveryChannel) {
-    ASSERT_EQ(playback.port().open(), OpenResult::opened);
-    const auto sent = sent_since(0);
-    ASSERT_EQ(sent.size(), 16u * 5u);  // expression 127 and the bend range on every channel
-    EXPECT_EQ(sent.front(), pack_short_message(kControlChange, 0, 11, 127));
-    EXPECT_EQ(playback.voices().bend_of_channel(5), 8192.0);
-}
-
 TEST_F(PlaybackTest, ShiftingBySemitonesMovesTheBendOrTheNote) {
     voice_settings.all_sound_off_before_pitch_bends = false;
     ASSERT_EQ(playback.port().open(), OpenResult::opened);

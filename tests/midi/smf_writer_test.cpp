@@ -58,19 +58,6 @@ protected:
 
 // ---- layout of each format ----------------------------------------------------------
 
-TEST_F(SmfWriterTest, FormatZeroIsOneTrackWithKeySignatureFirstAndNoTempo) {
-    const Bytes file = write("f0.mid", 0, 1,
-                             {{0, 0, 0xC0, 0, {5}}, {0, 0, 0x90, 0, {60, 100}}, {0, 250, 0x80, 0, {60, 0}}});
-    const Bytes expected = cat({header(0, 1, 250),
-                                track_chunk(cat({kKeyThreeSharpsMajor,
-                                                 {0x00, 0xC0, 0x05},
-                                                 {0x00, 0x90, 0x3C, 0x64},
-                                                 {0x81, 0x7A, 0x80, 0x3C, 0x00},
-                                                 kEndOfTrack}))});
-    EXPECT_EQ(file, expected);
-    EXPECT_TRUE(reporter.entries().empty());
-}
-
 TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannelAndFormatTwoOnlyTheChannels) {
     SmfSettings settings;
     settings.mf_add_time_signature = true;
@@ -126,12 +113,13 @@ TEST_F(SmfWriterTest, TheKeySignatureFollowsTheSettings) {
 
 // ---- appending (play-along recordings) -----------------------------------------------
 
+// Appending to a missing file creates it; appending twice continues its one track.
 TEST_F(SmfWriterTest, AppendingTwiceContinuesTheOneTrackWithOneEndOfTrack) {
     const auto path = folder / "play along.mid";
-    const auto record = [&](bool append, std::uint8_t note) {
+    const auto record = [&](bool appending, std::uint8_t note) {
         SmfWriter writer(reporter, abort);
-        ASSERT_TRUE(append ? writer.open_to_append(path) : writer.create(path, SmfTarget::playalong));
-        EXPECT_EQ(writer.appending(), append);
+        ASSERT_TRUE(writer.open_to_append(path));
+        EXPECT_EQ(writer.appending(), appending);
         Render render{writer, {{0, 0, 0x90, 0, {note, 100}}, {0, 100, 0x80, 0, {note, 0}}}};
         ASSERT_TRUE(writer.write_file(0, 1, 250, std::ref(render)));
         ASSERT_TRUE(writer.close());
@@ -153,15 +141,9 @@ TEST_F(SmfWriterTest, AppendingTwiceContinuesTheOneTrackWithOneEndOfTrack) {
     EXPECT_TRUE(reporter.entries().empty());
 }
 
-TEST_F(SmfWriterTest, AppendingToAMissingFileCreatesItAndToAnotherFormatIsRefused) {
-    SmfWriter writer(reporter, abort);
-    ASSERT_TRUE(writer.open_to_append(folder / "new.mid"));
-    EXPECT_FALSE(writer.appending());
-    ASSERT_TRUE(writer.write_file(0, 1, 250, [](int) {}));
-    ASSERT_TRUE(writer.close());
-    EXPECT_NO_THROW(read_smf(folder / "new.mid"));
-
+TEST_F(SmfWriterTest, AppendingToAnotherFormatIsRefused) {
     write("format1.mid", 1, 1, {});
+    SmfWriter writer(reporter, abort);
     const auto before = file_bytes(folder / "format1.mid");
     EXPECT_FALSE(writer.open_to_append(folder / "format1.mid"));
     ASSERT_EQ(reporter.entries().size(), 1u);
@@ -235,24 +217,6 @@ TEST_F(SmfWriterTest, SizeLimitsOfEachTarget) {
 }
 
 // ---- failures -------------------------------------------------------------------------
-
-// What is reported is checked over every writer (files' save_faults_test); the writer also
-// raises the abort flag that stops the render.
-TEST_F(SmfWriterTest, AFailedCreateOrWriteSetsTheAbortFlag) {
-    SmfWriter missing(reporter, abort);
-    EXPECT_FALSE(missing.create(folder / "no such folder" / "tune.mid"));
-    EXPECT_FALSE(missing.write_file(0, 1, 250, [](int) {}));
-    EXPECT_TRUE(abort.exchange(false));
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    SmfWriter full(reporter, abort);
-    Render render{full, {{0, 0, 0x90, 0, {60, 100}}}};
-    ASSERT_TRUE(full.create("/dev/full"));
-    EXPECT_FALSE(full.write_file(0, 1, 250, std::ref(render)));
-    EXPECT_FALSE(full.close());
-    EXPECT_TRUE(full.write_error());
-    EXPECT_TRUE(abort.load());
-    EXPECT_EQ(reporter.entries().size(), 2u);
-}
 
 TEST_F(SmfWriterTest, AChannelAbove15IsReportedAndTheEventLeftOut) {
     SmfSettings settings;
