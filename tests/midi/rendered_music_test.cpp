@@ -3,21 +3,210 @@
 // save writes. A counterexample that RapidCheck shrinks becomes a plain test in
 // midi_file_save_test.cpp.
 
+#include <atomic>
 #include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+#include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 
-#include "composition_recipes.h"
+#include "corvane/engine/channel_choice.h"
+#include "corvane/engine/composition.h"
 #include "corvane/engine/player.h"
+#include "corvane/midi/midi_file_save.h"
 #include "corvane/midi/midi_out_port.h"
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/platform/reporter.h"
-#include "midi_test_support.h"
+#include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/step_list.h"
+#include "corvane/tuning/temperament.h"
 #include "music_audit.h"
 
 namespace corvane::testing {
 namespace {
+
+// A composition and how to save it, as plain values that RapidCheck generates and shrinks.
+struct Recipe {
+    std::vector<int> seed{0, 1};
+    int levels = 1;
+    std::string scale = "1 n(1/12)";  // ratio form, or "eN" for N-tone equal temperament
+    std::string arpeggio = "0 2 4 7 9 12";  // "Use_ratios" follows the scale
+    double frequency = 261.6255653005986;
+    int channels_in_play = 1;
+    std::vector<int> voices = std::vector<int>(16, 73);
+    int rule = 4;
+    std::string formula = "N+H+1";
+    bool sym_chs = false;
+    bool multiple_notes = true;
+    int first_channel = 0;
+    double sustain = 1;
+    std::vector<int> lowest = std::vector<int>(16, 0);
+    std::vector<int> highest = std::vector<int>(16, 127);
+    std::vector<int> actions = std::vector<int>(16, 2);
+    int shift_mode = 0;
+    std::vector<int> shifts = std::vector<int>(16, 0);
+    bool cycle = true;
+    int note_length_128ths = 16;  // Note_length in 1/128 s: exact in binary, so step times add up exactly
+    int format = 0;
+    int seconds = 2;
+
+    double note_length() const { return note_length_128ths / 128.0; }
+};
+
+std::ostream& operator<<(std::ostream& os, const std::vector<int>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) os << (i ? " " : "") << values[i];
+    return os;
+}
+
+std::ostream& operator<<(std::ostream& os, const Recipe& r) {
+    return os << "seed \"" << r.seed << "\" levels " << r.levels << " scale \"" << r.scale << "\" arpeggio \""
+              << r.arpeggio << "\" frequency " << r.frequency << " channels " << r.channels_in_play << " voices \""
+              << r.voices << "\" rule " << r.rule << " formula \"" << r.formula << "\" sym_chs " << r.sym_chs
+              << " multiple " << r.multiple_notes << " first " << r.first_channel << " sustain " << r.sustain
+              << " lowest \"" << r.lowest << "\" highest \"" << r.highest << "\" actions \"" << r.actions
+              << "\" shift_mode " << r.shift_mode << " shifts \"" << r.shifts << "\" cycle " << r.cycle
+              << " note_length " << r.note_length_128ths << "/128 format " << r.format << " seconds " << r.seconds;
+}
+
+engine::Composition composition_of(const Recipe& r) {
+    engine::Composition c;
+    engine::set_seed(c, r.seed);
+    c.Levels = r.levels;
+    if (r.scale.size() > 1 && r.scale[0] == 'e') {
+        engine::set_intervals(c, tuning::make_equal_temperament(std::stoi(r.scale.substr(1))).entries);
+    } else {
+        engine::set_intervals(c, tuning::read_pitch_list(r.scale, tuning::PitchForm::ratio,
+                                                         tuning::ListNotation::absolute, r.frequency)
+                                     .entries);
+    }
+    c.Use_ratios = tuning::is_follow_scale_text(r.arpeggio);
+    if (!c.Use_ratios) c.Arpeggio = tuning::read_step_list(r.arpeggio, tuning::ListNotation::absolute);
+    c.Frequency_of_lowest_note = r.frequency;
+    for (std::size_t i = 0; i < 16; ++i) {
+        c.Voices_for_channels[i] = r.voices[i];
+        c.Min_notes_for_channels[i] = r.lowest[i];
+        c.Max_notes_for_channels[i] = r.highest[i];
+        c.iActionIfOutOfRange[i] = r.actions[i];
+        c.Octave_shifts_for_channels[i] = r.shifts[i];
+    }
+    c.Channels_in_Play = r.channels_in_play;
+    engine::select_channel_rule(c, r.rule);
+    if (r.rule == 2) {
+        engine::set_formula(c, r.formula);
+        c.ccbo_sym_chs = r.sym_chs;
+        c.ccbo_multiple_notes_in_same_channel = r.multiple_notes;
+        c.ccbo_first_channel = r.first_channel;
+    }
+    c.Sustain = r.sustain;
+    c.shift_by_octave_or_arpeggio = r.shift_mode;
+    c.Note_length = r.note_length();
+    return c;
+}
+
+struct SaveSetup {
+    engine::PlayerSettings player;
+    engine::VoiceSettings voices;
+    midi::MidiSaveSettings save;
+};
+
+SaveSetup save_setup_of(const Recipe& r) {
+    SaveSetup s;
+    s.player.cycle_melody = r.cycle;
+    s.voices.midi_fade_secs = 0;
+    s.save.midi_file_play_mins = 0;
+    s.save.midi_file_play_secs = r.seconds;
+    s.save.midi_file_format = r.format;
+    s.save.mf_auto_generate_key_signatures = false;
+    return s;
+}
+
+// Saves the recipe's composition, as `tweak` changes it, to `path`; whether it was written.
+bool save_recipe(const Recipe& recipe, const std::filesystem::path& path,
+                        const std::function<void(engine::Composition&, SaveSetup&)>& tweak = {}) {
+    engine::Composition composition = composition_of(recipe);
+    SaveSetup setup = save_setup_of(recipe);
+    if (tweak) tweak(composition, setup);
+    platform::RecordingReporter reporter;
+    std::atomic<bool> abort{false};
+    return midi::render_midi_file(path, composition, setup.save, setup.player, setup.voices, reporter, abort).written;
+}
+
+// ---- generators -------------------------------------------------------------------------
+
+rc::Gen<int> voice_program() {
+    return rc::gen::weightedOneOf<int>({{12, rc::gen::inRange(0, 128)},
+                                        {2, rc::gen::just(128)},                     // rests
+                                        {2, rc::gen::just(-1)},                      // not in play
+                                        {1, rc::gen::inRange(128 + 35, 128 + 82)}});  // percussion
+}
+
+rc::Gen<std::string> scale_text() {
+    return rc::gen::oneOf(
+        rc::gen::just(std::string("1 n(1/12)")), rc::gen::just(std::string("1 9/8 5/4 4/3 3/2 5/3 15/8 2")),
+        rc::gen::just(std::string("1 n(1/19)")), rc::gen::just(std::string("1 63.1579 cents")),
+        rc::gen::map(rc::gen::inRange(5, 44), [](int n) { return "e" + std::to_string(n); }),
+        rc::gen::map(rc::gen::container<std::vector<int>>(rc::gen::inRange(1, 400)),
+                     [](const std::vector<int>& steps) {  // cents, rising; the last is the period
+                         std::string text = "1";
+                         int cents = 0;
+                         for (int s : steps) text += " " + std::to_string(cents += s) + ".5 cents";
+                         return text;
+                     }));
+}
+
+rc::Gen<std::string> arpeggio_text() {
+    const auto rising = [](const std::vector<int>& steps) {
+        std::string text = "0";
+        int degree = 0;
+        for (int s : steps) text += " " + std::to_string(degree += s);
+        return text;
+    };
+    const auto part = rc::gen::map(rc::gen::resize(12, rc::gen::container<std::vector<int>>(rc::gen::inRange(1, 5))),
+                                   rising);
+    return rc::gen::oneOf(rc::gen::just(std::string("Use_ratios")), part,
+                          rc::gen::map(rc::gen::pair(part, part),
+                                       [](const auto& p) { return p.first + " | " + p.second; }));
+}
+
+// Every composition is drawn from the whole of each range (RapidCheck would otherwise start
+// with small values); shrinking still makes a counterexample as small as it can.
+rc::Gen<Recipe> recipes() {
+    return rc::gen::resize(100, rc::gen::exec([] {
+        Recipe r;
+        r.seed = *rc::gen::container<std::vector<int>>(static_cast<std::size_t>(*rc::gen::inRange(1, 6)),
+                                                       rc::gen::inRange(-4, 7));
+        r.levels = *rc::gen::inRange(0, 5);
+        r.scale = *scale_text();
+        r.arpeggio = *arpeggio_text();
+        r.frequency = *rc::gen::element(261.6255653005986, 55.0, 440.0, 1000.0, 3000.0, 20.0, 270.0);
+        r.channels_in_play = *rc::gen::inRange(1, 17);
+        r.voices = *rc::gen::container<std::vector<int>>(16, voice_program());
+        r.rule = *rc::gen::inRange(0, 6);
+        r.formula = *rc::gen::element<std::string>("N+H+1", "2*L", "L", "H", "C+H", "T", "L+1", "N", "L*L+P");
+        r.sym_chs = *rc::gen::arbitrary<bool>();
+        r.multiple_notes = *rc::gen::arbitrary<bool>();
+        r.first_channel = *rc::gen::inRange(0, 4);
+        r.sustain = *rc::gen::inRange(0, 81) / 4.0;
+        const bool ranges = *rc::gen::arbitrary<bool>();
+        if (ranges) {
+            r.lowest = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(0, 90));
+            r.highest = r.lowest;
+            for (int& h : r.highest) h = *rc::gen::inRange(h, 128);
+            r.actions = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(0, 5));
+        }
+        r.shift_mode = *rc::gen::inRange(0, 5);
+        if (*rc::gen::arbitrary<bool>()) r.shifts = *rc::gen::container<std::vector<int>>(16, rc::gen::inRange(-2, 3));
+        r.cycle = *rc::gen::weightedElement<bool>({{5, true}, {1, false}});
+        r.note_length_128ths = *rc::gen::inRange(3, 17);
+        r.format = *rc::gen::inRange(0, 3);
+        r.seconds = *rc::gen::inRange(2, 5);
+        return r;
+    }));
+}
 
 std::filesystem::path scratch_file() {
     static const std::filesystem::path path =
