@@ -277,7 +277,8 @@ TEST(HexDumpOfHostileFiles, WhatCannotBeReadOrIsTooLargeIsReportedAndNothingHang
             EXPECT_EQ(result.status, HexDumpStatus::no_memory);
             EXPECT_EQ(reporter.entries()[0].caption.rfind("Hex dump", 0), 0U);
             EXPECT_EQ(reporter.entries()[0].message,
-                      "Couldn't read midi file into memory in preparation for Hex dump\n\nInsufficient memory available");
+                      "Couldn't read midi file into memory in preparation for Hex dump\n\n"
+                      "Insufficient memory available");
         } else {
             EXPECT_EQ(result.status, HexDumpStatus::read_failed);
             EXPECT_EQ(reporter.entries()[0].caption.rfind("Error reading from ", 0), 0U);

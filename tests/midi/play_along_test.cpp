@@ -223,10 +223,10 @@ TEST_F(PlayAlongTest, ControllersSetTheVoiceAndTheWheelBendsSoundingNotesWithout
     EXPECT_NEAR(composition.Frequency_of_lowest_note, lowest, 1e-9);
 }
 
-TEST_F(PlayAlongTest, DevicesAndTheirMessages) {
-    EXPECT_EQ(play_along.midi_in().open(), OpenResult::already_open);
+// A device that is not there, or will not open, is reported, by name where it has one.
+// (The In menu, opening and closing, and a machine without inputs are checked in the UI tests.)
+TEST_F(PlayAlongTest, MidiInDevicesThatDoNotOpenAreReported) {
     play_along.midi_in().close();
-    EXPECT_FALSE(keyboard.is_open());
     play_along.midi_in().select(kFirstInDeviceCommand + 3);
     EXPECT_EQ(play_along.midi_in().open(), OpenResult::failed);
     EXPECT_EQ(reporter.entries().back().message,
@@ -238,12 +238,6 @@ TEST_F(PlayAlongTest, DevicesAndTheirMessages) {
     EXPECT_EQ(reporter.entries().back().message,
               "Cannot open MIDI input device \"Test keyboard\" for sequencing. It may not be available, or in use by "
               "another application\n\n.If there are any others to try, they will be listed in the In menu.");
-
-    platform::InjectedInputSystem none(std::vector<std::string>{});
-    MidiInPort empty(none, reporter, play_along.midi_in_play());
-    EXPECT_FALSE(empty.enumerate_devices());
-    EXPECT_EQ(reporter.entries().back().message, "No MIDI input devices found.");
-    EXPECT_EQ(play_along.midi_in().in_menu().at(0).command, 0x3500);
 }
 
 // For a new seed: a note the editor captures is neither played nor taken as a control note;
