@@ -63,6 +63,8 @@ struct HeardNote {
     int bend = 8192;
     std::uint64_t on = 0;
     std::uint64_t off = 0;
+    // The pitch in 1/4096 semitone: key plus the bend in force.
+    int pitch_units() const { return key * 4096 + bend - 8192; }
 };
 
 struct NoteAudit {

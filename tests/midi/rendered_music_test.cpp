@@ -1,11 +1,15 @@
 // Properties of what is saved, over generated compositions: every note ends once and no bend
-// detunes it while it sounds, every format holds the same music, and live play sends what a
-// save writes. A counterexample that RapidCheck shrinks becomes a plain test in
-// midi_file_save_test.cpp.
+// detunes it while it sounds, each note sounds at a pitch of the tune, every format holds the
+// same music, and live play sends what a save writes. A counterexample that RapidCheck
+// shrinks becomes a plain test in midi_file_save_test.cpp.
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -16,12 +20,14 @@
 
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/composition.h"
+#include "corvane/engine/degree_mapping.h"
 #include "corvane/engine/player.h"
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/midi/midi_out_port.h"
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/tuning/pitch_list.h"
+#include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
 #include "corvane/tuning/temperament.h"
 #include "music_audit.h"
@@ -208,6 +214,93 @@ rc::Gen<Recipe> recipes() {
     }));
 }
 
+// ---- what the tune says ------------------------------------------------------------------
+
+// The tune value of step s (counted from the start, across cycles).
+int tune_value_at_step(const engine::Composition& c, long long step) {
+    const auto n = static_cast<long long>(c.Note_heights.size());
+    int value = 0;
+    long long rest = step;
+    for (int level = 0; level <= c.Levels; ++level) {
+        value += c.Note_heights[static_cast<std::size_t>(rest % n)];
+        rest /= n;
+    }
+    return value;
+}
+
+// A range action, as the ranges dialog describes them: octaves down (or up) until the note
+// fits, twice as many for Rebound, wrapped for Wrap around; a narrow range moves once.
+int ranged_note(int note, int lo, int hi, int action) {
+    const bool narrow = hi - lo < 25;
+    int used = -1;
+    for (int round = 0; round < 100; ++round) {
+        if (note >= lo && note <= hi) break;
+        if (round > 0 && narrow) break;
+        if (action == 0) return 128;
+        const bool above = note > hi;
+        int k = (above ? note - hi - 1 : lo - note - 1) / 12 + 1;
+        if (used >= 0 && used <= k) --k;
+        used = k;
+        const int octaves = (action == 1 || narrow) ? k : action == 2 ? 2 * k : action == 4 ? 2 * k - 1 : 0;
+        if (action == 3) {
+            if (above) {
+                int base = (hi - lo + 1) % 12 + lo;
+                const int span = std::max(hi - base + 1, 12);
+                if (hi <= base) base = hi - 12;
+                note = ((note - base) % span + span) % span + base;
+            } else {
+                int top = hi - (hi - lo + 1) % 12;
+                const int span = std::max(top - lo + 1, 12);
+                if (top <= lo) top = lo + 12;
+                note = top - ((top - note) % span + span) % span;
+            }
+        } else {
+            note += above ? -12 * octaves : 12 * octaves;
+        }
+    }
+    return note >= 0 && note <= 127 ? note : 128;
+}
+
+// The pitches, in 1/4096 semitone, at which tune value `value` may sound on `voice`: through
+// either form of the arpeggio, the voice's range, then its shift. Empty when it is silent.
+std::vector<int> expected_pitch_units(const engine::Composition& c, int value, int voice) {
+    std::vector<long> degrees;
+    if (c.Use_ratios) {
+        degrees.push_back(value);
+    } else {
+        const auto up = c.Arpeggio.ascending();
+        degrees.push_back(tuning::to_degree(tuning::wrap_step(value, static_cast<int>(up.size()) - 1, up)));
+        if (c.Arpeggio.has_descending_part()) {
+            const auto down = c.Arpeggio.descending();
+            degrees.push_back(tuning::to_degree(tuning::wrap_step(value, static_cast<int>(down.size()) - 1, down)));
+        }
+    }
+    std::vector<int> units;
+    const auto v = static_cast<std::size_t>(voice);
+    for (long degree : degrees) {
+        const double frequency = c.Frequency_of_lowest_note * tuning::degree_ratio(c.Intervals, degree);
+        const double pitch = std::clamp(12 * std::log2(std::max(frequency / 440.0, 1e-50)) + 69, -1e6, 1e6);
+        const int note = static_cast<int>(std::trunc(pitch + 0.5));
+        const int bend = static_cast<int>(std::trunc((pitch - note) * 4096 + 8192));
+        const int ranged = ranged_note(note, c.Min_notes_for_channels[v], c.Max_notes_for_channels[v],
+                                       c.iActionIfOutOfRange[v]);
+        if (ranged == 128) continue;
+        const tuning::NoteAndBend shifted = engine::channel_shift({ranged, bend}, voice, c);
+        units.push_back(shifted.note * 4096 + shifted.bend - 8192);
+    }
+    return units;
+}
+
+// The step of the tune that starts at `tick`, if any does.
+std::optional<long long> step_at_tick(const engine::Composition& c, double ticks_per_second, std::uint64_t tick) {
+    const double step_ticks = c.Note_length * ticks_per_second;
+    const auto guess = static_cast<long long>(static_cast<double>(tick) / step_ticks);
+    for (long long s = std::max(guess - 1, 0LL); s <= guess + 1; ++s) {
+        if (midi::file_tick(static_cast<double>(s) * c.Note_length, ticks_per_second) == tick) return s;
+    }
+    return std::nullopt;
+}
+
 std::filesystem::path scratch_file() {
     static const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("corvane-properties-" + std::to_string(::getpid()) + ".mid");
@@ -226,6 +319,31 @@ RC_GTEST_PROP(RenderedMusic, EveryNoteEndsOnceAndNoBendDetunesASoundingNote, ())
     const NoteAudit audit = audit_notes(channel_events(saved(recipe, recipe.format)));
     if (!audit.faults.empty()) RC_FAIL(joined(audit.faults));
     RC_TAG(audit.notes.size() < 10 ? "under 10 notes" : audit.notes.size() < 100 ? "10-99 notes" : "100 notes or more");
+}
+
+RC_GTEST_PROP(RenderedMusic, EachNoteSoundsAtThePitchTheTuneGivesIt, ()) {
+    const Recipe recipe = *recipes();
+    const engine::Composition c = composition_of(recipe);
+    const SmfFile file = saved(recipe, 0);
+    const double ticks_per_second = file.division * 2.0;  // at the default tempo
+    for (const HeardNote& note : audit_notes(channel_events(file)).notes) {
+        if (note.channel == 9) continue;  // percussion: a fixed key, no pitch
+        const auto step = step_at_tick(c, ticks_per_second, note.on);
+        RC_ASSERT(step.has_value());
+        const int value = tune_value_at_step(c, *step);
+        bool found = false;
+        const engine::ChannelsInPlay playing = c.channels_in_play();
+        for (const int voice : playing.list()) {
+            const int program = c.Voices_for_channels[static_cast<std::size_t>(voice)];
+            if (program < 0 || program > 127) continue;
+            for (const int units : expected_pitch_units(c, value, voice)) found = found || units == note.pitch_units();
+        }
+        if (!found) {
+            RC_FAIL("key " + std::to_string(note.key) + " bend " + std::to_string(note.bend) + " on channel " +
+                    std::to_string(note.channel) + " at tick " + std::to_string(note.on) + " (step " +
+                    std::to_string(*step) + ", value " + std::to_string(value) + ") is no pitch of the tune");
+        }
+    }
 }
 
 RC_GTEST_PROP(RenderedMusic, EveryFormatHoldsTheSameEventsAtTheSameTicks, ()) {
