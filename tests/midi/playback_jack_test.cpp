@@ -1,7 +1,11 @@
 // A fractal tune played in real time through RtMidi into a JACK port, captured by a MIDI
 // input of the test: the notes, their pitch bends and their timing, then play stopped at
-// many moments.
+// many moments, and corvane-cli ended by Ctrl-C.
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <cmath>
@@ -106,6 +110,40 @@ TEST(PlaybackThroughJack, ATuneArrivesInTuneAndOnTimeAndEveryStopLeavesNothingSo
             const auto audit = testing::audit_notes(testing::as_channel_events(capture.arrivals()), true);
             ASSERT_EQ(testing::joined(audit.faults), "") << "after trial " << trial;
         }
+    }
+}
+
+// corvane-cli play into the capture port, interrupted with Ctrl-C (SIGINT) at two moments:
+// after it exits, nothing sounds, and the exit's all sound off reached every channel.
+TEST(PlaybackThroughJack, CtrlCEndsCorvaneCliWithNothingSounding) {
+    if (!testing::fixture_server_running()) GTEST_SKIP() << testing::kNoJackServer;
+    const std::string client = "corvane-cli-stop-" + std::to_string(::getpid());
+    testing::Capture capture(client);
+    for (const int after_ms : {900, 1560}) {
+        const std::size_t before = capture.arrivals().size();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            const std::string device = client + ":capture";
+            ::execl(CORVANE_CLI, CORVANE_CLI, "play", "--no-config", "--device", device.c_str(), "--seed", "0 2 -1 1",
+                    "--levels", "3", "--scale", "e31", "--channels-in-play", "3", "--voices", "73 40 19",
+                    "--choose-channels-by", "0", "--sustain", "2", nullptr);
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(after_ms));
+        ::kill(child, SIGINT);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "after " << after_ms << " ms: " << status;
+        std::this_thread::sleep_for(30ms);
+        const auto all = capture.arrivals();
+        const std::vector<testing::Arrival> run(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        const auto audit = testing::audit_notes(testing::as_channel_events(run), true);
+        EXPECT_EQ(testing::joined(audit.faults), "") << "after " << after_ms << " ms";
+        EXPECT_GT(audit.notes.size(), 0u) << "after " << after_ms << " ms";  // it had begun to play
+        EXPECT_EQ(testing::silenced_channels(run), 16) << "after " << after_ms << " ms";
     }
 }
 
