@@ -39,13 +39,6 @@ TEST(ScalaWriting, AScaleNotFromUnisonIsACycleOfHundredSteps) {
     EXPECT_DOUBLE_EQ(reading.entries[3], 1.25);
 }
 
-TEST(ScalaWriting, PitchesWithoutAnExactRatioAreCentsWithAPoint) {
-    EXPECT_EQ(scala_pitch_text(1.5), "3/2");
-    EXPECT_EQ(scala_pitch_text(2), "2/1");
-    EXPECT_EQ(scala_pitch_text(std::exp2(1.0 / 12)), "100.0");
-    EXPECT_EQ(scala_pitch_text(std::exp2(386.3137 / 1200)), "386.3137");
-}
-
 TEST(ScalaTitle, TakesItsNoteAndOptionallyTheFileName) {
     const auto reading = tuning::read_scala_text("! x\r\n Tritave scale \r\n 3\r\n 9/7\r\n 7/3\r\n 3/1\r\n");
     Settings s;

@@ -86,20 +86,6 @@ TEST(ListReading, LoadedListsStartWithTheirFixedEntries) {
     EXPECT_EQ(m.entries[0], (ListEntry{"Clear", "1", ":", ""}));
 }
 
-TEST(ListReading, TheFirstCommentOfAListOfModesNamesItsScale) {
-    auto reading = read_scale_list(" !Equal Temperament (M) 1 n(1/12)\r\n! another comment\r\n0 4 7 12 Major\r\n",
-                                   ListKind::modes);
-    ASSERT_TRUE(reading.header_scale.has_value());
-    EXPECT_EQ(reading.header_scale->title, "Equal Temperament (M)");
-    EXPECT_EQ(reading.header_scale->definition, "1 n(1/12)");
-    EXPECT_EQ(reading.list.entries.size(), 2U);
-
-    reading = read_scale_list("*NO_SCALE_SPECIFIED\r\n!Equal 1 n(1/12)\r\n0 4 Two\r\n", ListKind::modes);
-    EXPECT_FALSE(reading.header_scale.has_value());
-    reading = read_scale_list("!Equal 1 n(1/12)\r\n", ListKind::scales);
-    EXPECT_FALSE(reading.header_scale.has_value());
-}
-
 // ---- Writing
 
 // A description that could be misread gets a hash; every part of an entry reads back.
