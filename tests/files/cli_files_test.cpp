@@ -9,16 +9,16 @@
 #include <gtest/gtest.h>
 
 #include "../cli/run_cli.h"
+#include "../temp_folder.h"
 #include "corvane/files/composition_file.h"
-#include "files_test_support.h"
 
 namespace corvane::files {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::slurp;
-using testing::TempFolder;
-using testing::write_text;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
+using corvane::testing::write_bytes;
 
 using CliRun = corvane::testing::CliResult;
 using corvane::testing::shell_quoted;
@@ -53,7 +53,7 @@ std::string second_value(const std::string& out) {
 
 TEST(CliCompositionFile, OptionsOverrideTheFile) {
     TempFolder folder;
-    write_text(folder / "t.cv", "Note_heights 0 7 //\r\nLevels 3\r\n");
+    write_bytes(folder / "t.cv", "Note_heights 0 7 //\r\nLevels 3\r\n");
     CliRun r = cli(folder, {"tune", "t.cv", "-n", "2", "--no-config"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(second_value(r.out), "7");
@@ -62,21 +62,13 @@ TEST(CliCompositionFile, OptionsOverrideTheFile) {
     EXPECT_EQ(second_value(r.out), "4");
 }
 
-// A file that is no composition is refused as a usage error (an unreadable one fails with
-// status 1, as the hostile-input commands test shows).
-TEST(CliCompositionFile, OnlyCompositionFilesAreTaken) {
-    TempFolder folder;
-    write_text(folder / "t.scl", "x\r\n1\r\n2/1\r\n");
-    EXPECT_EQ(cli(folder, {"tune", "t.scl", "--no-config"}).status, 2);
-}
-
 // A copy of the program in a folder of its own keeps its data beside it: Corvane.ini there
 // gives the settings and the composition to start from.
 TEST(CliConfiguration, CommandsStartFromCorvaneIniBesideAPortableCopy) {
     TempFolder folder;
     const fs::path program = folder / "corvane-cli";
     fs::copy_file(CORVANE_CLI, program);
-    write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nComposition_and_Colours\r\n\r\n"
+    write_bytes(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nComposition_and_Colours\r\n\r\n"
                                        "Note_heights 0 5 //\r\n");
     CliRun r = run_in(folder, program, {"tune", "-n", "2"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -87,11 +79,11 @@ TEST(CliConfiguration, CommandsStartFromCorvaneIniBesideAPortableCopy) {
     r = run_in(folder, program, {"tune", "-n", "2", "--no-config"});
     EXPECT_EQ(second_value(r.out), "1");
 
-    write_text(folder / "t.cv", "Note_heights 0 6 //\r\n");
+    write_bytes(folder / "t.cv", "Note_heights 0 6 //\r\n");
     r = run_in(folder, program, {"tune", "t.cv", "-n", "2"});
     EXPECT_EQ(second_value(r.out), "6");
 
-    write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=0\r\nComposition_and_Colours\r\n\r\n"
+    write_bytes(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=0\r\nComposition_and_Colours\r\n\r\n"
                                        "Note_heights 0 5 //\r\n");
     r = run_in(folder, program, {"tune", "-n", "2"});
     EXPECT_EQ(second_value(r.out), "1");  // saved with auto-save off: not applied
@@ -101,23 +93,27 @@ TEST(CliConfiguration, CommandsStartFromCorvaneIniBesideAPortableCopy) {
 // kind of file are pinned by the library's tests.
 TEST(CliConvert, AScalaScaleBecomesACompositionAndAMidiFile) {
     TempFolder folder;
-    write_text(folder / "triad.scl", "! triad.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
+    write_bytes(folder / "triad.scl", "! triad.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
     ASSERT_EQ(cli(folder, {"convert", "triad.scl", "triad.cv"}).status, 0);
     const std::string cv = slurp(folder / "triad.cv");
     EXPECT_NE(cv.find("Intervals_Title Just_triad\r\nIntervals_1 1 5/4 3/2 2 //\r\n"), std::string::npos);
 
-    write_text(folder / "t.cv", "Note_heights 0 1 //\r\nLevels 2\r\nNote_length 1/4\r\n");
+    write_bytes(folder / "t.cv", "Note_heights 0 1 //\r\nLevels 2\r\nNote_length 1/4\r\n");
     const CliRun midi = cli(folder, {"convert", "t.cv", "t.mid"});
     ASSERT_EQ(midi.status, 0) << midi.err;
     EXPECT_TRUE(slurp(folder / "t.mid").starts_with("MThd"));
 }
 
-TEST(CliConvert, RefusesWhatTheOutputCannotHold) {
+// A file of the wrong kind is a usage error (an unreadable one fails with status 1, as the
+// hostile-input commands test shows).
+TEST(CliConvert, RefusesWhatTheOutputCannotHoldAndTuneTakesOnlyCompositions) {
     TempFolder folder;
-    write_text(folder / "t.cv", "Levels 2\r\n");
+    write_bytes(folder / "t.cv", "Levels 2\r\n");
     const CliRun r = cli(folder, {"convert", "t.cv", "t.lsc"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("t.cv holds a composition, which cannot be saved as .LSC"), std::string::npos);
+    write_bytes(folder / "t.scl", "x\r\n1\r\n2/1\r\n");
+    EXPECT_EQ(cli(folder, {"tune", "t.scl", "--no-config"}).status, 2);
 }
 
 TEST(CliScales, TheListCommandsMakeTheShippedFiles) {

@@ -55,7 +55,7 @@ inline engine::Composition composition_with_every_field_set() {
     c.VolForSilentSimNote = 0.25;
     c.Frequency_of_lowest_note = 440;
     c.Intervals = {0, 0.125, 0.25, 1.0 / 3, 0.5, 2.0 / 3, 0.875, 1};
-    c.Intervals_Title = "Just diatonic";
+    c.Intervals_Title = "Just_diatonic (5-limit)";  // an underscore of its own is written escaped
     c.Arpeggio.entries = {0, 2, 3, 5, 7, 9, 11, 12, 0, 2, 3, 5, 7, 8, 10, 12};
     c.Arpeggio.ascending_last = 7;
     c.Arpeggio_Title = "Melodic minor";

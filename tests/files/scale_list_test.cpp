@@ -2,27 +2,23 @@
 // shipped in the data folder.
 #include "corvane/files/scale_list.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
 
+#include "../temp_folder.h"
 #include "corvane/files/builtin_lists.h"
 #include "corvane/files/seeds_drop_list.h"
 #include "corvane/files/whole_file.h"
 #include "corvane/tuning/builtin_tables.h"
-#include "corvane/tuning/pitch_list.h"
-#include "corvane/tuning/pitch_mapping.h"
-#include "files_test_support.h"
 
 namespace corvane::files {
 namespace {
 
-using testing::slurp;
-using testing::TempFolder;
-using testing::write_text;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
+using corvane::testing::write_bytes;
 
 ScaleList scales(std::string_view text) { return read_scale_list(text, ListKind::scales).list; }
 ScaleList modes(std::string_view text) { return read_scale_list(text, ListKind::modes).list; }
@@ -90,31 +86,7 @@ TEST(ListReading, LoadedListsStartWithTheirFixedEntries) {
     EXPECT_EQ(m.entries[0], (ListEntry{"Clear", "1", ":", ""}));
 }
 
-TEST(ListReading, TheFirstCommentOfAListOfModesNamesItsScale) {
-    auto reading = read_scale_list(" !Equal Temperament (M) 1 n(1/12)\r\n! another comment\r\n0 4 7 12 Major\r\n",
-                                   ListKind::modes);
-    ASSERT_TRUE(reading.header_scale.has_value());
-    EXPECT_EQ(reading.header_scale->title, "Equal Temperament (M)");
-    EXPECT_EQ(reading.header_scale->definition, "1 n(1/12)");
-    EXPECT_EQ(reading.list.entries.size(), 2U);
-
-    reading = read_scale_list("*NO_SCALE_SPECIFIED\r\n!Equal 1 n(1/12)\r\n0 4 Two\r\n", ListKind::modes);
-    EXPECT_FALSE(reading.header_scale.has_value());
-    reading = read_scale_list("!Equal 1 n(1/12)\r\n", ListKind::scales);
-    EXPECT_FALSE(reading.header_scale.has_value());
-}
-
 // ---- Writing
-
-TEST(ListWriting, SkipsTheFixedEntriesAndMarksTheFirstPlainEntry) {
-    ScaleList list = modes("0 0 Nothing\r\n@other.lsc@ Elsewhere\r\n0 4 7 12 Major\r\n0 3 7 12 Minor\r\n");
-    list.selected = 4;
-    EXPECT_EQ(written(list), " !Header\r\n"
-                             "0 0 Nothing\r\n"
-                             " @other.lsc@ Elsewhere\r\n"
-                             "+0 4 7 12 Major\r\n"
-                             "0 3 7 12 Minor\r\n");
-}
 
 // A description that could be misread gets a hash; every part of an entry reads back.
 TEST(ListWriting, EveryFeatureReadsBackTheSame) {
@@ -149,26 +121,9 @@ TEST(ListWriting, AListForTheIndexGetsItsLinkOnce) {
     EXPECT_EQ(written(modes("0 4 Two\r\n"), "Modes", true).find("index.lsc"), std::string::npos);
 }
 
-// ---- The index of lists of scales
-
-TEST(IndexOfLists, AListIsAddedOnceWithAPathRelativeToTheProgramFolder) {
-    TempFolder folder;
-    write_text(folder / "index.lsc", " !Index of lists of scales\r\n @CRV_reset.lsc@ Scales with modes\r\n");
-    platform::RecordingReporter reporter;
-    ASSERT_TRUE(add_to_index(folder.path(), folder / "my scales.lsc", "My scales", reporter));
-    ASSERT_TRUE(add_to_index(folder.path(), folder / "my scales.lsc", "My scales", reporter));
-    ASSERT_TRUE(add_to_index(folder.path(), folder / "index.lsc", "The index", reporter));
-    ASSERT_TRUE(add_to_index(folder.path(), "/elsewhere/other.lsc", "Other", reporter));
-    EXPECT_TRUE(reporter.entries().empty());
-    EXPECT_EQ(slurp(folder / "index.lsc"), " !Index of lists of scales\r\n"
-                                           " @CRV_reset.lsc@ Scales with modes\r\n"
-                                           " @my scales.lsc@ My scales\r\n"
-                                           " @/elsewhere/other.lsc@ Other\r\n");
-}
-
 TEST(ListPaths, AHeldPathIsFoundFromTheProgramFolderOrByItsName) {
     TempFolder folder;
-    write_text(folder / "modes.lmd", "");
+    write_bytes(folder / "modes.lmd", "");
     EXPECT_EQ(path_for_lists(folder.path(), folder / "modes.lmd"), "modes.lmd");
     EXPECT_EQ(path_for_lists(folder.path(), "/somewhere/else/modes.lmd"), "/somewhere/else/modes.lmd");
     EXPECT_EQ(resolve_list_path(folder.path(), "modes.lmd"), folder / "modes.lmd");
@@ -196,28 +151,6 @@ std::string shipped(std::string_view name) {
     return text.value_or("(missing)");
 }
 
-std::vector<ListFile> every_generated_list() {
-    std::vector<ListFile> lists = twelve_tone_mode_files();
-    for (auto&& more : {scale_mode_list_files(), shipped_list_files()}) {
-        lists.insert(lists.end(), more.begin(), more.end());
-    }
-    return lists;
-}
-
-TEST(ShippedLists, AreWhatTheProgramsOwnCodeMakes) {
-    std::set<std::string> generated;
-    for (const auto& file : every_generated_list()) {
-        EXPECT_EQ(shipped(file.file_name), written(file.list, file.header)) << file.file_name;
-        generated.insert(file.file_name);
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(CORVANE_SOURCE_DIR) + "/data")) {
-        const std::string name = entry.path().filename().string();
-        if (name.ends_with(".lmd") || name.ends_with(".lsc")) {
-            EXPECT_TRUE(generated.contains(name)) << name;
-        }
-    }
-}
-
 TEST(ShippedLists, HoldEveryListOfModesTheBuiltInTablesName) {
     std::set<std::string> named;
     for (const auto& row : tuning::scales_with_modes_rows()) named.insert(std::string(row.modes));
@@ -229,85 +162,6 @@ TEST(ShippedLists, HoldEveryListOfModesTheBuiltInTablesName) {
     std::erase_if(named, [](const std::string& name) { return !tuning::is_mode_list_file(name); });
     EXPECT_EQ(named.size(), 17U);  // six of twelve tones, ten of other scales, and the list of them
     for (const auto& name : named) EXPECT_NE(shipped(name), "(missing)") << name;
-}
-
-// Each list of modes of a scale names that scale in its header, and its modes end with the
-// degree that reaches the scale's period.
-TEST(ShippedLists, TheListsOfModesOfTheScalesNameTheirScaleAndPeriod) {
-    const std::map<std::string, std::size_t> entries_of{
-        {"__7_tone_modes_of_pelog.lmd", 21}, {"__7_tone_modes.lmd", 21},
-        {"_15_tone_equal_modes.lmd", 199},   {"_17_tone_equal_modes.lmd", 304},
-        {"_19_tone_modes.lmd", 295},         {"_22_tone_equal_modes.lmd", 297},
-        {"_31_tone_equal_modes.lmd", 449},   {"_17_tone_modes_of_Arabic_Pythagorean_scale.lmd", 304},
-        {"_22_tone_modes_of_Indian_shruti_scale.lmd", 297},
-        {"_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd", 262},
-    };
-    std::set<std::string> headed;
-    for (const auto& row : tuning::scales_with_modes_rows()) {
-        if (!tuning::is_mode_list_file(row.modes)) continue;
-        const std::string name(row.modes);
-        const auto reading = read_scale_list(shipped(name), ListKind::modes);
-        ASSERT_TRUE(reading.header_scale.has_value()) << name;
-        ASSERT_TRUE(entries_of.contains(name)) << name;
-        EXPECT_EQ(reading.list.entries.size() - 1, entries_of.at(name)) << name;
-        // The pelog list serves two scales; its header names the first.
-        if (headed.insert(name).second) {
-            EXPECT_EQ(reading.header_scale->definition, row.definition) << name;
-        }
-
-        const auto& last = reading.list.entries.back().definition;
-        const int degrees = std::stoi(last.substr(last.rfind(' ') + 1));
-        const auto scale = tuning::read_pitch_list(row.definition, tuning::PitchForm::ratio,
-                                                   tuning::ListNotation::absolute, tuning::kMiddleCFrequency);
-        const double period = name.find("Bohlen-Pierce") != std::string::npos ? 3.0 : 2.0;
-        EXPECT_NEAR(tuning::degree_ratio(scale.entries, degrees), period, 1e-9) << name;
-        EXPECT_LT(tuning::degree_ratio(scale.entries, degrees - 1), period - 1e-3) << name;
-        for (std::size_t i = 1; i < reading.list.entries.size(); ++i) {
-            EXPECT_TRUE(reading.list.entries[i].definition.ends_with(" " + std::to_string(degrees))) << name;
-        }
-    }
-}
-
-TEST(MomentOfSymmetryModes, OfTwelveDegreesAreTheChainsOfOneGenerator) {
-    const auto twelve = moment_of_symmetry_modes(12);
-    std::map<std::size_t, int> modes_of_notes;
-    for (const auto& entry : twelve) {
-        ++modes_of_notes[static_cast<std::size_t>(std::count(entry.definition.begin(), entry.definition.end(), ' '))];
-    }
-    EXPECT_EQ(modes_of_notes, (std::map<std::size_t, int>{{5, 15}, {6, 7}, {7, 14}, {8, 16}, {9, 18}, {10, 20}, {11, 11}}));
-    const auto find = [&](std::string_view definition) {
-        return std::find_if(twelve.begin(), twelve.end(), [&](const ListEntry& e) { return e.definition == definition; });
-    };
-    ASSERT_NE(find("0 2 4 7 9 12"), twelve.end());
-    EXPECT_EQ(find("0 2 4 7 9 12")->description, "5 notes, generator 5 or 7 of 12  (2 2 3 2 3)");
-    EXPECT_EQ(find("0 2 4 6 8 10 12")->description, "6 notes, generator 2 or 10 of 12  (2 2 2 2 2 2)");
-    EXPECT_NE(find("0 2 4 5 7 9 11 12"), twelve.end());  // the diatonic modes
-    EXPECT_NE(find("0 1 3 5 6 8 10 12"), twelve.end());
-    EXPECT_EQ(find("0 2 3 5 7 8 11 12"), twelve.end());  // harmonic minor: three sizes of step
-    EXPECT_EQ(find("0 2 3 5 7 9 11 12"), twelve.end());  // melodic minor: two sizes, but no chain
-    EXPECT_EQ(find("0 1 3 4 6 7 9 10 12"), twelve.end());  // octatonic: two chains, not one
-}
-
-TEST(ShippedLists, HoldEveryTwelveToneModeOnceGroupedByNotes) {
-    std::map<std::string, std::size_t> counts;
-    std::set<std::string> all;
-    for (const auto& file : twelve_tone_mode_files()) {
-        const ScaleList list = modes(shipped(file.file_name));
-        counts[file.file_name] = list.entries.size() - 1;
-        if (file.file_name != "12_tone.lmd") continue;
-        for (std::size_t i = 1; i < list.entries.size(); ++i) {
-            const auto& d = list.entries[i].definition;
-            EXPECT_TRUE(d.starts_with("0 ") && d.ends_with(" 12")) << d;
-            all.insert(d);
-        }
-    }
-    EXPECT_EQ(all.size(), 2048U);
-    EXPECT_EQ(counts["12_tone_-_2_to_4_notes.lmd"], 231U);
-    EXPECT_EQ(counts["12_tone_-_5_notes.lmd"], 330U);
-    EXPECT_EQ(counts["12_tone_-_6_notes.lmd"], 462U);
-    EXPECT_EQ(counts["12_tone_-_7_notes.lmd"], 462U);
-    EXPECT_EQ(counts["12_tone_-_8_or_more_notes.lmd"], 562U);
-    EXPECT_TRUE(all.contains("0 2 4 7 9 12"));
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 // The File menu flows: open and save by extension, the replace question, the title, and
-// the configuration file's start-up, "Read from Corvane.ini now", exit, auto-save and reset.
+// the configuration file's start-up, "Read from Corvane.ini now", exit, auto-save and reset;
+// then the edits of the composition's fields and the choices from the lists.
 #include "corvane/files/workspace.h"
+
+#include <algorithm>
+#include <cmath>
 
 #include <gtest/gtest.h>
 
+#include "../temp_folder.h"
 #include "composition_test_support.h"
+#include "corvane/files/composition_edits.h"
 #include "corvane/files/whole_file.h"
-#include "../hostile_files.h"
-#include "files_test_support.h"
+#include "corvane/tuning/pitch_mapping.h"
 
 namespace corvane::files {
 namespace {
@@ -15,9 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 using platform::Answer;
 using platform::RecordingReporter;
-using testing::slurp;
-using testing::TempFolder;
-using testing::write_text;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
+using corvane::testing::write_bytes;
 
 Workspace workspace_in(const TempFolder& folder) {
     Workspace ws;
@@ -38,13 +43,20 @@ struct InFolder : ::testing::Test {
 using OpenFile = InFolder;
 using SaveFile = InFolder;
 using ConfigurationFlows = InFolder;
+using FieldEdits = InFolder;
+using ModeList = InFolder;
+
+std::size_t entry_titled(const ScaleList& list, std::string_view description) {
+    const auto it = std::find_if(list.entries.begin(), list.entries.end(),
+                                 [&](const ListEntry& e) { return e.description == description; });
+    return static_cast<std::size_t>(it - list.entries.begin());
+}
 
 // ---- Open
 
 TEST_F(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
-    write_text(folder / "tune.CV", "Levels 4\r\nNote_heights 0 3 //\r\n");
-    ws.composition.Choose_channels_by = 2;
-    ws.composition.sz_ccbo_formula = "T";
+    write_bytes(folder / "tune.CV", "Levels 4\r\nNote_heights 0 3 //\r\n");
+    ws.composition = testing::composition_with_every_field_set();  // a channel rule of its own
     ws.settings.needs_save = true;
     const auto result = open_file(ws, folder / "tune.CV", reporter);
     EXPECT_TRUE(result.read);
@@ -53,20 +65,24 @@ TEST_F(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
     EXPECT_EQ(ws.composition.Levels, 4);
     EXPECT_EQ(ws.composition.Choose_channels_by, 4);
     EXPECT_EQ(ws.composition.sz_ccbo_formula, "N+H+1");
+    EXPECT_EQ(ws.composition.ccbo_first_channel, 0);
+    EXPECT_TRUE(ws.composition.ccbo_multiple_notes_in_same_channel);
+    EXPECT_FALSE(ws.composition.ccbo_sym_chs);
+    EXPECT_EQ(ws.composition.Channels_in_Play, 3);  // the rest of the channel settings stay
     EXPECT_EQ(ws.settings.File, (folder / "tune.CV").string());
     EXPECT_FALSE(ws.settings.needs_save);
     EXPECT_EQ(window_title(ws.settings), "tune - Corvane");
 }
 
 TEST_F(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
-    write_text(folder / "plain", "Levels 5");
+    write_bytes(folder / "plain", "Levels 5");
     EXPECT_EQ(open_file(ws, folder / "plain", reporter).kind, OpenedKind::composition);
     EXPECT_EQ(ws.composition.Levels, 5);
     EXPECT_EQ(ws.settings.File, "");
 }
 
 TEST_F(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
-    write_text(folder / "just.scl", "! just.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
+    write_bytes(folder / "just.scl", "! just.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
     ws.settings.scala_show_original_filename = true;
     EXPECT_EQ(open_file(ws, folder / "just.scl", reporter).kind, OpenedKind::scale);
     EXPECT_EQ(ws.composition.Intervals, (std::vector<double>{0, 0.25, 0.5, 1}));
@@ -75,7 +91,7 @@ TEST_F(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
 }
 
 TEST_F(OpenFile, AListOfModesBecomesTheListAndNamesItsScale) {
-    write_text(folder / "triads.lmd", " !Just triad 1 5/4 3/2 2\r\n0 1 2 3 Triad\r\n");
+    write_bytes(folder / "triads.lmd", " !Just triad 1 5/4 3/2 2\r\n0 1 2 3 Triad\r\n");
     EXPECT_EQ(open_file(ws, folder / "triads.lmd", reporter).kind, OpenedKind::list_of_modes);
     EXPECT_EQ(ws.modes.entries.size(), 2U);
     EXPECT_EQ(ws.composition.ListOfModesFile, "triads.lmd");
@@ -85,31 +101,21 @@ TEST_F(OpenFile, AListOfModesBecomesTheListAndNamesItsScale) {
 
 TEST_F(OpenFile, AListOfScalesIsAddedToTheIndexWhenAsked) {
     copy_shipped(folder, "index.lsc");
-    write_text(folder / "mine.lsc", " !My scales\r\n1 9/8 Tone\r\n");
+    write_bytes(folder / "mine.lsc", " !My scales\r\n1 9/8 Tone\r\n");
     ws.settings.add_lsc_files_to_index_lsc_on_save_or_open = true;
     EXPECT_EQ(open_file(ws, folder / "mine.lsc", reporter).kind, OpenedKind::list_of_scales);
     EXPECT_EQ(ws.settings.ListOfScalesFile, "mine.lsc");
     EXPECT_EQ(ws.scales.entries.size(), 3U);
-    EXPECT_NE(slurp(folder / "index.lsc").find(" @mine.lsc@ My scales\r\n"), std::string::npos);
+    open_file(ws, folder / "mine.lsc", reporter);
+    const std::string index = slurp(folder / "index.lsc");  // added once, by its path from the data folder
+    EXPECT_NE(index.find(" @mine.lsc@ My scales\r\n"), std::string::npos);
+    EXPECT_EQ(index.find("mine.lsc"), index.rfind("mine.lsc"));
 }
 
 TEST_F(OpenFile, ATextFileIsTheSeedsDropList) {
-    write_text(folder / "seeds.txt", "0 1\r\nFILE:x.cv\r\n");
+    write_bytes(folder / "seeds.txt", "0 1\r\nFILE:x.cv\r\n");
     EXPECT_EQ(open_file(ws, folder / "seeds.txt", reporter).kind, OpenedKind::seeds);
     EXPECT_EQ(ws.seeds.seeds, (std::vector<std::string>{"0 1", "x"}));
-}
-
-TEST_F(OpenFile, ABuiltInScaleTitleBringsItsModes) {
-    write_text(folder / "t.cv", "Intervals_Title Equal_Temperament_(M)\r\n");
-    ws.modes = ScaleList{};
-    open_file(ws, folder / "t.cv", reporter);
-    EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
-
-    write_text(folder / "own.lmd", "0 5 Fourth\r\n");
-    write_text(folder / "u.cv", "Intervals_Title Mine\r\nListOfModesFile= own.lmd\r\n");
-    open_file(ws, folder / "u.cv", reporter);
-    ASSERT_EQ(ws.modes.entries.size(), 2U);
-    EXPECT_EQ(ws.modes.entries[1].description, "Fourth");
 }
 
 // ---- Save
@@ -161,7 +167,7 @@ TEST_F(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
 }
 
 TEST_F(SaveFile, SavingOntoAnExistingFileAsksFirst) {
-    write_text(folder / "old.cv", "old");
+    write_bytes(folder / "old.cv", "old");
     RecordingReporter says_no(Answer::no);
     EXPECT_FALSE(save_file(ws, folder / "old.cv", SaveCommand::save, says_no));
     EXPECT_EQ(slurp(folder / "old.cv"), "old");
@@ -184,7 +190,7 @@ TEST_F(SaveFile, SavingOntoAnExistingFileAsksFirst) {
 }
 
 TEST_F(SaveFile, AMidiFileGoesToTheMidiSave) {
-    write_text(folder / "tune.mid", "old");
+    write_bytes(folder / "tune.mid", "old");
     ws.settings.mf_add_to_gallery = true;
     fs::path saved;
     const MidiFileSave save_midi = [&](const fs::path& path) {
@@ -225,8 +231,9 @@ TEST(FileDialogs, PreselectTheFilterOfTheCurrentFile) {
 // ---- The configuration file
 
 // Without a file, start-up keeps the defaults and auto-save; exit saves, and the next start
-// comes back where this one was.
-TEST_F(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
+// comes back where this one was. Auto-save off is written at once, and keeps the file from
+// being applied at start-up; it is applied when asked for.
+TEST_F(ConfigurationFlows, ExitSavesTheNextStartComesBackAndAutoSaveOffStopsThat) {
     ws.composition.Levels = 3;
     EXPECT_FALSE(start_up(ws));
     EXPECT_TRUE(ws.settings.Auto_save_to_Corvane_ini_on_exit);
@@ -241,21 +248,20 @@ TEST_F(ConfigurationFlows, ExitSavesAndTheNextStartComesBackWhereItWas) {
     EXPECT_EQ(next.composition.Note_heights, ws.composition.Note_heights);
     EXPECT_EQ(next.settings.beats_sig_figs, 8);
     EXPECT_EQ(next.settings.File, "/tunes/a.cv");
-    EXPECT_TRUE(reporter.entries().empty());
-}
-
-TEST_F(ConfigurationFlows, AutoSaveOffIsRecordedAndKeepsTheFileFromBeingApplied) {
-    ws.settings.beats_sig_figs = 8;
-    ASSERT_TRUE(toggle_auto_save(ws, reporter));
+    ASSERT_TRUE(toggle_auto_save(next, reporter));
     EXPECT_TRUE(slurp(folder / "Corvane.ini").starts_with("Auto_save_to_Corvane.ini_on_exit=0\r\n"));
-    EXPECT_TRUE(save_configuration_at_exit(ws, reporter));  // nothing to write
+    EXPECT_TRUE(save_configuration_at_exit(next, reporter));  // nothing to write
 
-    Workspace next = workspace_in(folder);
-    EXPECT_TRUE(start_up(next));
-    EXPECT_EQ(next.settings.beats_sig_figs, 5);
-    EXPECT_FALSE(next.settings.Auto_save_to_Corvane_ini_on_exit);
-    EXPECT_TRUE(read_configuration_now(next, reporter));
-    EXPECT_EQ(next.settings.beats_sig_figs, 8);
+    Workspace third = workspace_in(folder);
+    EXPECT_TRUE(start_up(third));
+    EXPECT_EQ(third.settings.beats_sig_figs, 5);
+    EXPECT_EQ(third.composition.Note_heights, engine::Composition{}.Note_heights);
+    EXPECT_FALSE(third.settings.Auto_save_to_Corvane_ini_on_exit);
+    EXPECT_TRUE(read_configuration_now(third, reporter));
+    EXPECT_EQ(third.settings.beats_sig_figs, 8);
+    EXPECT_EQ(third.composition.Note_heights, ws.composition.Note_heights);
+    EXPECT_FALSE(third.settings.Auto_save_to_Corvane_ini_on_exit);
+    EXPECT_TRUE(reporter.entries().empty());
 }
 
 TEST_F(ConfigurationFlows, ReadNowReportsAMissingFile) {
@@ -268,8 +274,7 @@ TEST_F(ConfigurationFlows, ReadNowReportsAMissingFile) {
                   "Exit\" (File menu).");
 }
 
-// A save at exit into a folder that is gone, or onto a full device, is reported, then asks
-// whether to exit anyway.
+// A save at exit into a folder that is gone is reported, then asks whether to exit anyway.
 TEST_F(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
     const fs::path gone = folder / "gone";
     ws.program_folder = gone;
@@ -283,16 +288,6 @@ TEST_F(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
                   "start of the next session.\n\nExit anyway?");
     RecordingReporter leaves(Answer::yes);
     EXPECT_TRUE(save_configuration_at_exit(ws, leaves));
-
-    if (!fs::exists("/dev/full")) return;
-    fs::create_symlink("/dev/full", folder / "Corvane.ini");
-    ws.program_folder = folder.path();
-    RecordingReporter on_full(Answer::no);
-    EXPECT_FALSE(save_configuration_at_exit(ws, on_full));
-    ASSERT_EQ(on_full.entries().size(), 2U);
-    EXPECT_EQ(on_full.entries()[0].message, incomplete_save_message((folder / "Corvane.ini").string()));
-    EXPECT_EQ(on_full.entries()[1].message, exit_save_failed_question("Corvane.ini", folder.path().string() + "/"));
-    EXPECT_TRUE(corvane::testing::dev_full_is_intact());
 }
 
 // Two copies on one data folder: the later exit asks before writing over the earlier one's.
@@ -350,9 +345,9 @@ TEST_F(ConfigurationFlows, ResetUsesTheResetFilesOrTheBuiltInOnes) {
 }
 
 TEST_F(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
-    write_text(folder / "mine.lsc", "1 9/8 Tone\r\n");
-    write_text(folder / "mine.lmd", "0 2 Steps\r\n");
-    write_text(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nListOfScalesFile= mine.lsc\r\n"
+    write_bytes(folder / "mine.lsc", "1 9/8 Tone\r\n");
+    write_bytes(folder / "mine.lmd", "0 2 Steps\r\n");
+    write_bytes(folder / "Corvane.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nListOfScalesFile= mine.lsc\r\n"
                                        "synchronise_modes=0\r\nComposition_and_Colours\r\n\r\n"
                                        "ListOfModesFile= mine.lmd\r\n");
     EXPECT_TRUE(start_up(ws));
@@ -360,6 +355,163 @@ TEST_F(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
     EXPECT_EQ(ws.scales.entries[2].description, "Tone");
     ASSERT_EQ(ws.modes.entries.size(), 2U);
     EXPECT_EQ(ws.modes.entries[1].description, "Steps");
+}
+
+// ---- Edits of the fields, and choices from the lists
+
+TEST_F(FieldEdits, ClampsReportTheUpperLimitsOnly) {
+    EXPECT_TRUE(edit_levels(ws, "35", reporter));
+    EXPECT_EQ(ws.composition.Levels, 29);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
+    EXPECT_EQ(reporter.entries()[0].caption, "Levels");
+    reporter.clear();
+    EXPECT_TRUE(edit_levels(ws, "-2", reporter));
+    EXPECT_EQ(ws.composition.Levels, 0);
+    EXPECT_TRUE(edit_sustain(ws, "301", reporter));
+    EXPECT_EQ(ws.composition.Sustain, 300.0);
+    EXPECT_TRUE(edit_channels_in_play(ws, "2*10", reporter));
+    EXPECT_EQ(ws.composition.Channels_in_Play, 16);
+    ASSERT_EQ(reporter.entries().size(), 2u);
+    EXPECT_EQ(reporter.entries()[0].caption, "Notes in chord");
+    EXPECT_EQ(reporter.entries()[1].message, "Maximum of 16 MIDI channels.");
+}
+
+// A typo never replaces what was there: the field's text is refused whole, saying what could
+// not be read, and the composition stays as it was.
+TEST_F(FieldEdits, TextThatDoesNotReadIsRefusedWholeAndNamed) {
+    ASSERT_FALSE(edit_scale(ws, "1 9/8 5/4 4/3 3/2 5/3 15/8 2").refused.size());
+    const auto scale = ws.composition.Intervals;
+    ws.settings.needs_save = false;
+    const auto expect_refused = [&](const EditResult& r, const std::string& why) {
+        EXPECT_FALSE(r.changed);
+        EXPECT_EQ(r.refused, why);
+        EXPECT_EQ(ws.composition.Intervals, scale);
+        EXPECT_FALSE(ws.settings.needs_save);
+    };
+    expect_refused(edit_scale(ws, "abc"), "\"abc\" is not a pitch, so the scale is left as it was.");
+    expect_refused(edit_scale(ws, ""), "The scale is empty, so it is left as it was.");
+    expect_refused(edit_scale(ws, "1 9/8 5/4 4/e 3/2 2"), "\"4/e\" is not a pitch, so the scale is left as it was.");
+    expect_refused(edit_arpeggio(ws, "abc"), "\"abc\" is not a scale degree, so the arpeggio is left as it was.");
+    expect_refused(edit_arpeggio(ws, "0 2 x4"), "\"x4\" is not a scale degree, so the arpeggio is left as it was.");
+    expect_refused(edit_seed(ws, "0 1 q 2"), "\"q\" is not a number, so the seed is left as it was.");
+    expect_refused(edit_levels(ws, "many", reporter), "\"many\" is not a number, so Levels is left as it was.");
+    expect_refused(edit_note_length(ws, "0"), "\"0\" is no time for one note: it must be above 0 and at most 3600 "
+                                              "seconds, so it is left as it was.");
+    expect_refused(edit_note_length(ws, "2x"), "\"2x\" is not a number, so the time for one note is left as it was.");
+    for (const char* hertz : {"0", "-440", "1e300"}) {
+        expect_refused(edit_lowest_frequency(ws, hertz),
+                       "\"" + std::string(hertz) + "\" Hz is no frequency of the lowest note: it must be from 0.001 "
+                       "to 100000 Hz, so it is left as it was.");
+    }
+    // What reads whole is taken: cents with their word, the bend test, an expression.
+    EXPECT_TRUE(edit_scale(ws, "1 63.1579 cents n(2/19) 2"));
+    EXPECT_TRUE(edit_seed(ws, "0 1 TEST"));
+    EXPECT_TRUE(edit_lowest_frequency(ws, "440*3/4"));
+    ws.settings.needs_save = false;
+    EXPECT_FALSE(edit_lowest_frequency(ws, "330"));  // unchanged: still saved
+    EXPECT_FALSE(ws.settings.needs_save);
+}
+
+// A scale whose modes are the built-in twelve-tone menu sets the scale and its title and
+// puts that menu back.
+TEST_F(ModeList, ChoosingAScaleEntrySetsTheScaleAndItsTitleAndBringsItsModes) {
+    ws.modes = ScaleList{};
+    ws.settings.needs_save = false;
+    const std::size_t row = entry_titled(ws.scales, "7 limit twelve tone (M)");
+    ASSERT_LT(row, ws.scales.entries.size());
+    ASSERT_EQ(ws.scales.entries[row].modes_file, ":12");
+    ASSERT_NE(ws.composition.Intervals_Title, "7 limit twelve tone (M)");
+    EXPECT_TRUE(choose_scale_entry(ws, row, reporter));
+    EXPECT_EQ(ws.composition.Intervals_Title, "7 limit twelve tone (M)");
+    EXPECT_EQ(ws.scales.selected, row);
+    EXPECT_TRUE(ws.settings.needs_save);
+    EXPECT_EQ(ws.modes, builtin_mode_list(":12"));
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
+// The arpeggio is found in the list of modes only when every degree matches, not just its length.
+TEST_F(ModeList, TheEntryMatchingTheArpeggioHoldsTheSameDegrees) {
+    ws.modes = builtin_mode_list(":12");
+    const std::size_t pentatonic = entry_titled(ws.modes, "Pentatonic");
+    ASSERT_LT(pentatonic, ws.modes.entries.size());
+    ASSERT_EQ(ws.modes.entries[pentatonic].definition, "0 2 4 7 9 12");
+    ASSERT_EQ(arpeggio_text(ws.composition), "0 2 4 7 9 12");
+    EXPECT_EQ(entry_matching_arpeggio(ws), pentatonic);
+    ASSERT_TRUE(edit_arpeggio(ws, "0 1 2 3 4 12").changed);  // six degrees, as the pentatonic has
+    EXPECT_EQ(entry_matching_arpeggio(ws), std::nullopt);
+}
+
+// An entry whose list cannot be read in the data folder is reported, and the lists and the
+// arpeggio stay as they were; a scale entry's scale is taken all the same.
+TEST(ScaleList, AnEntryWhoseListIsMissingIsReportedAndTheListsKept) {
+    struct Case {
+        bool scale_entry;
+        std::string_view entry;
+        std::string_view message_start;
+        std::string_view caption;
+        bool scale_taken = false;
+    };
+    const Case cases[] = {
+        {true, "19-tone equal temperament (M)", "Couldn't read the list of modes \"_19_tone_modes.lmd\"",
+         "List of modes", true},
+        {true, "More scales...", "Couldn't read the list of scales \"index.lsc\"", "List of scales"},
+        {false, "6 note modes...", "Couldn't read the list of modes \"12_tone_-_6_notes.lmd\"", "List of modes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.entry));
+        TempFolder folder;  // a data folder without the lists
+        Workspace ws;
+        ws.program_folder = folder.path();
+        ws.modes = builtin_mode_list(tuning::kTwelveToneModesCode);
+        const Workspace before = ws;
+        RecordingReporter reporter;
+        const ScaleList& list = c.scale_entry ? ws.scales : ws.modes;
+        const std::size_t row = entry_titled(list, c.entry);
+        ASSERT_LT(row, list.entries.size());
+        EXPECT_FALSE(c.scale_entry ? choose_scale_entry(ws, row, reporter) : choose_mode_entry(ws, row, reporter));
+        EXPECT_EQ(ws.composition.Intervals_Title, c.scale_taken ? c.entry : before.composition.Intervals_Title);
+        ScaleList scales_after = before.scales;
+        if (c.scale_taken) scales_after.selected = row;
+        EXPECT_EQ(ws.scales, scales_after);
+        EXPECT_EQ(ws.modes, before.modes);
+        EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_text(before.composition));
+        ASSERT_EQ(reporter.entries().size(), 1u);
+        const std::string stays = c.caption == "List of modes" ? "the arpeggio list" : "the scale list";
+        EXPECT_EQ(reporter.entries()[0].message, std::string(c.message_start) + " in the folder \"" +
+                                                     folder.path().string() + "\", so " + stays + " stays as it was.");
+        EXPECT_EQ(reporter.entries()[0].caption, c.caption);
+    }
+}
+
+// From a scale without modes to a mode of 19 tones, through the shipped lists.
+TEST_F(ModeList, TheModesForDefaultScalesOpenEachScalesListWithItsScale) {
+    ws.program_folder = std::string(CORVANE_SOURCE_DIR) + "/data";
+    choose_scale_entry(ws, entry_titled(ws.scales, "Gamelan from South Bali (Slendro)"), reporter);
+    EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "Modes for default scales"), reporter));
+    EXPECT_TRUE(choose_mode_entry(ws, entry_titled(ws.modes, "Modes of 19-tone equal temperament..."), reporter));
+    EXPECT_TRUE(reporter.entries().empty());
+    EXPECT_EQ(ws.composition.Intervals_Title, "Nineteen-tone equal temperament (M)");
+    EXPECT_NEAR(tuning::degree_ratio(ws.composition.Intervals, 19), 2.0, 1e-12);
+    EXPECT_NEAR(tuning::degree_ratio(ws.composition.Intervals, 11), std::pow(2.0, 11.0 / 19), 1e-12);
+
+    const std::size_t pentatonic = entry_titled(ws.modes, "5 notes, generator 8 or 11 of 19  (3 3 5 3 5)");
+    ASSERT_LT(pentatonic, ws.modes.entries.size());
+    choose_mode_entry(ws, pentatonic, reporter);
+    EXPECT_EQ(arpeggio_text(ws.composition), "0 3 6 11 14 19");
+}
+
+TEST(WolfNote, SemitoneStepsAndNaturalStepsWrapWithinTheOctave) {
+    EXPECT_EQ(step_wolf_note(8, true, false), 9);
+    EXPECT_EQ(step_wolf_note(11, true, false), 0);
+    EXPECT_EQ(step_wolf_note(0, false, false), 11);
+    EXPECT_EQ(step_wolf_note(0, true, true), 2);   // C up to D
+    EXPECT_EQ(step_wolf_note(4, true, true), 5);   // E up to F
+    EXPECT_EQ(step_wolf_note(11, true, true), 0);  // B up to C
+    EXPECT_EQ(step_wolf_note(2, false, true), 0);  // D down to C
+    EXPECT_EQ(step_wolf_note(5, false, true), 4);  // F down to E
+    EXPECT_EQ(step_wolf_note(0, false, true), 11); // C down to B
+    EXPECT_EQ(step_wolf_note(8, false, true), 7);  // G sharp down to G
 }
 
 }  // namespace
