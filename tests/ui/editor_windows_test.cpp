@@ -92,7 +92,7 @@ protected:
     }
 };
 
-TEST_F(EditorWindowTest, SeedClickedOnTheKeysIsAppliedIntoTheComposition) {
+TEST_F(EditorWindowTest, SeedClickedOnTheKeysOrPressedFromMidiInIsApplied) {
     auto window = open(EntryKind::seed);
     EXPECT_EQ(window->windowTitle(), "New Seed");
     EXPECT_EQ(window->findChild<QLineEdit*>("entry")->text(), "0 1 0");
@@ -117,6 +117,20 @@ TEST_F(EditorWindowTest, SeedClickedOnTheKeysIsAppliedIntoTheComposition) {
     click(*window, "apply");
     EXPECT_EQ(m.ws.composition.Note_heights, (std::vector<int>{2, -1, 0}));
     EXPECT_EQ(applied, 1);
+
+    // Control notes from MIDI in press the window's buttons.
+    window->findChild<QLineEdit*>("entry")->setText("0 4 2");
+    QTest::keyClick(window->findChild<QLineEdit*>("entry"), Qt::Key_Space);  // an edit by the user
+    events.seed_button(midi::SeedButton::apply, true);  // as the MIDI driver's thread calls it
+    ASSERT_TRUE(process_until([&] { return applied == 2; }));
+    EXPECT_EQ(m.ws.composition.Note_heights, (std::vector<int>{0, 4, 2}));
+    // End Seed applies too, and the next note starts a new seed.
+    events.seed_button(midi::SeedButton::end_seed, true);
+    QCoreApplication::processEvents();
+    window->add_key(3);
+    EXPECT_EQ(window->values(), std::vector<double>{3});
+    events.seed_button(midi::SeedButton::clear, true);
+    ASSERT_TRUE(process_until([&] { return window->values().empty(); }));
 }
 
 // A scale in cents shows with its word, as in the main window; Apply with nothing changed here
@@ -152,22 +166,6 @@ TEST_F(EditorWindowTest, TheScaleEditorNeverChangesAScaleItDidNotChange) {
               "\"abc\" is not a pitch, so the scale is left as it was.");
 }
 
-TEST_F(EditorWindowTest, ControlNotesFromMidiInPressTheSeedWindowsButtons) {
-    auto window = open(EntryKind::seed);
-    window->findChild<QLineEdit*>("entry")->setText("0 4 2");
-    QTest::keyClick(window->findChild<QLineEdit*>("entry"), Qt::Key_Space);  // an edit by the user
-    events.seed_button(midi::SeedButton::apply, true);  // as the MIDI driver's thread calls it
-    ASSERT_TRUE(process_until([&] { return applied == 1; }));
-    EXPECT_EQ(m.ws.composition.Note_heights, (std::vector<int>{0, 4, 2}));
-    // End Seed applies too, and the next note starts a new seed.
-    events.seed_button(midi::SeedButton::end_seed, true);
-    QCoreApplication::processEvents();
-    window->add_key(3);
-    EXPECT_EQ(window->values(), std::vector<double>{3});
-    events.seed_button(midi::SeedButton::clear, true);
-    ASSERT_TRUE(process_until([&] { return window->values().empty(); }));
-}
-
 TEST_F(EditorWindowTest, ArpeggioPreviewPlaysAChordThenABrokenChordDownwards) {
     auto window = open(EntryKind::arpeggio);
     EXPECT_EQ(window->windowTitle(), "New Arpeggio");
@@ -190,21 +188,20 @@ TEST_F(EditorWindowTest, ArpeggioPreviewPlaysAChordThenABrokenChordDownwards) {
 
     click(*window, "apply");
     EXPECT_EQ(m.ws.composition.Arpeggio.entries, (std::vector<double>{0, 4, 7}));
-}
 
-TEST_F(EditorWindowTest, ScaleNotesOfDifferentTuningGoToChannelsOfTheirOwn) {
-    auto window = open(EntryKind::scale);
-    window->findChild<QLineEdit*>("entry")->clear();
-    QTest::keyClicks(window->findChild<QLineEdit*>("entry"), "1 5/4 3/2");
-    window->set_preview(Figure::chord, Direction::ascending);
-    const std::size_t first = m.mark();
-    click(*window, "play");
+    // The scale editor's notes of different tuning go to channels of their own.
+    auto scale_window = open(EntryKind::scale);
+    scale_window->findChild<QLineEdit*>("entry")->clear();
+    QTest::keyClicks(scale_window->findChild<QLineEdit*>("entry"), "1 5/4 3/2");
+    scale_window->set_preview(Figure::chord, Direction::ascending);
+    first = m.mark();
+    click(*scale_window, "play");
     const auto ons = m.sent_since(first, 0x90);
     ASSERT_EQ(ons.size(), 3u);
     EXPECT_NE(ons[0].channel, ons[1].channel);
     EXPECT_NE(ons[1].channel, ons[2].channel);
     for (const auto& on : ons) EXPECT_NE(on.channel, 9);
-    finish_preview(*window);
+    finish_preview(*scale_window);
 }
 
 }  // namespace

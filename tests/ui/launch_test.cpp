@@ -10,7 +10,7 @@
 namespace corvane::ui {
 namespace {
 
-TEST(StartFile, QuotesAreRemovedAndCompositionsKnownByExtension) {
+TEST(Launch, QuotesAreRemovedAndOnlyAFileWithARunningCopyAndNoShiftHandsOff) {
     EXPECT_EQ(start_file_argument("\"/home/a b/tune.cv\""), "/home/a b/tune.cv");
     EXPECT_EQ(start_file_argument("tune.CMP"), "tune.CMP");
     EXPECT_EQ(start_file_argument("\"\""), std::nullopt);
@@ -19,9 +19,7 @@ TEST(StartFile, QuotesAreRemovedAndCompositionsKnownByExtension) {
     EXPECT_TRUE(is_composition_file("tune.cmp"));
     EXPECT_FALSE(is_composition_file("scale.scl"));
     EXPECT_FALSE(is_composition_file("cv"));
-}
-
-TEST(Launch, OnlyAFileWithARunningCopyAndNoShiftHandsOff) {
+    // Only a file with a running copy and no Shift hands off.
     EXPECT_EQ(choose_launch(true, true, false), LaunchChoice::hand_off_to_running_copy);
     EXPECT_EQ(choose_launch(true, true, true), LaunchChoice::start_new_copy);    // Shift held
     EXPECT_EQ(choose_launch(false, true, false), LaunchChoice::start_new_copy);  // no file
@@ -29,16 +27,14 @@ TEST(Launch, OnlyAFileWithARunningCopyAndNoShiftHandsOff) {
     EXPECT_EQ(hand_off_file_name("/tmp/x.cv\r\nmore"), "/tmp/x.cv");
 }
 
-TEST(WindowCodes, MatchedExactlyAndWrittenInTableOrder) {
+TEST(StoredValues, WindowCodesMatchExactlyAndPlayOnStartUpTakesTwoBits) {
     const WindowCodes codes = read_window_codes("dz3");
     EXPECT_EQ(codes.count(), 1u);
     EXPECT_TRUE(codes.test(*window_code_index('3')));  // the note-played window only
     EXPECT_EQ(write_window_codes(read_window_codes("4MDN")), "DNM4");
     EXPECT_EQ(write_window_codes(read_window_codes(std::string(kWindowCodes))), std::string(kWindowCodes));
     EXPECT_EQ(write_window_codes({}), "");
-}
-
-TEST(PlayOnStartUp, BitZeroWithFileBitOneWithout) {
+    // Play on start-up: bit 0 with a file, bit 1 without.
     EXPECT_TRUE(play_on_start_up_from_bits(1).with_file);
     EXPECT_FALSE(play_on_start_up_from_bits(1).without_file);
     EXPECT_TRUE(play_on_start_up_from_bits(2).without_file);

@@ -9,12 +9,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
-#include <QToolButton>
-#include <cstdlib>
 #include <fstream>
 #include <algorithm>
 #include <atomic>
@@ -150,13 +147,15 @@ protected:
         return widget;
     }
     QString text(const char* name) const { return find<QLineEdit>(name)->text(); }
-    void type_into(const char* name, const QString& typed) {
-        auto* edit = find<QLineEdit>(name);
+    // Types over a field's text as the user does, and presses Return.
+    static void type_into(QLineEdit* edit, const QString& typed) {
         edit->setFocus();
         edit->selectAll();
+        if (typed.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, typed);
         QTest::keyClick(edit, Qt::Key_Return);
     }
+    void type_into(const char* name, const QString& typed) { type_into(find<QLineEdit>(name), typed); }
     void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
 
     std::filesystem::path saved_composition(const std::string& seed, int levels) {

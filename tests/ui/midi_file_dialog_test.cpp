@@ -65,7 +65,7 @@ std::string seconds_refusal(const char* typed) {
 
 // The field keeps the text, marked, with the reason, and has the focus; nothing was kept or
 // saved. A text that is not a number is never replaced by the old value.
-TEST_F(MidiFileDialogTest, ALengthOutOfRangeOrNotANumberIsRefusedNamingWhy) {
+TEST_F(MidiFileDialogTest, ALengthOutOfRangeOrNotANumberIsRefusedUntilMended) {
     const Refused cases[] = {
         {"0", "0", "minutes", length_refusal("0", "0")},
         {"1440", "1", "minutes", length_refusal("1440", "1")},
@@ -91,10 +91,9 @@ TEST_F(MidiFileDialogTest, ALengthOutOfRangeOrNotANumberIsRefusedNamingWhy) {
         EXPECT_FALSE(context->midi_save().running());
         EXPECT_FALSE(std::filesystem::exists(saved_file()));
     }
-}
 
-// The save runs beside the window: a format 0 file of one track, and the window as before.
-TEST_F(MidiFileDialogTest, AMendedLengthIsKeptAndSavedAndTheMarkGoes) {
+    // Mended, the length is kept and the mark goes; the save runs beside the window: a format 0
+    // file of one track, and the window as before.
     EXPECT_NE(save_with("abc", "0"), "");
     EXPECT_EQ(save_with("0", "41/2"), "");
     EXPECT_FALSE(field("minutes")->property("refused").toBool());

@@ -69,7 +69,7 @@ TEST_F(NoteWindowsTest, TheMidiInOptionsShowNotesByNameAndTakeANameOrANumber) {
 
 // The rows show notes and percussion by name and take them typed; an edit rewrites MIDI in's
 // per-note tables and finds the preset that matches again.
-TEST_F(NoteWindowsTest, EditingTheRowsRewritesTheTablesAndFindsThePresetAgain) {
+TEST_F(NoteWindowsTest, EditingTheRowsRewritesTheTablesAndNonMelodicPercussionSetsAChannel) {
     start();
     auto* editor = open_assignments();
     ASSERT_EQ(table->rowCount(), 1);  // one range on voice 1, as a new setup has it
@@ -86,7 +86,6 @@ TEST_F(NoteWindowsTest, EditingTheRowsRewritesTheTablesAndFindsThePresetAgain) {
     EXPECT_EQ(play_along().iModeForMidiInNotes[60], 0);
     EXPECT_EQ(play_along().iScalePosForMidiInNote[60], 7);
     EXPECT_EQ(play_along().iVoiceChannelForMidiInNote[60], 2);
-    EXPECT_EQ(play_along().iSelNAForMidiInNote[60], 1);
     EXPECT_EQ(play_along().iMidiInPresets, -1);
     EXPECT_TRUE(context->settings().needs_save);
     EXPECT_EQ(editor->findChild<QLabel*>("assignments_preset")->text(), "Keyboard preset: (no preset matches)");
@@ -119,6 +118,20 @@ TEST_F(NoteWindowsTest, EditingTheRowsRewritesTheTablesAndFindsThePresetAgain) {
     EXPECT_EQ(table->rowCount(), static_cast<int>(read_note_assignments(play_along()).size()));
     EXPECT_EQ(editor->findChild<QLabel*>("assignments_preset")->text(),
               "Keyboard preset: " + QString::fromUtf8(midi::midi_in_preset_names()[0].data()));
+
+    // Non M. Perc... in the Voice menu sets a channel's percussion sound.
+    context->settings().needs_save = false;
+    item("&Voice", "non_m_perc")->trigger();
+    auto* dialog = window->findChild<QDialog*>("non_melodic_percussion");
+    ASSERT_NE(dialog, nullptr);
+    auto* channel_2 = dialog->findChild<QComboBox*>("percussion_2");
+    const int snare = channel_2->findData(38);
+    EXPECT_EQ(channel_2->itemText(snare), "38 Acoustic Snare");
+    channel_2->activated(snare);
+    EXPECT_EQ(context->composition().Voices_for_channels[1], 128 + 38);
+    EXPECT_TRUE(context->settings().needs_save);
+    channel_2->activated(0);  // an instrument again
+    EXPECT_EQ(context->composition().Voices_for_channels[1], 0);
 }
 
 TEST_F(NoteWindowsTest, CapturedNotesGoIntoTheSelectedRowAndPlayedNotesSelectTheirRow) {
@@ -154,7 +167,7 @@ TEST_F(NoteWindowsTest, CapturedNotesGoIntoTheSelectedRowAndPlayedNotesSelectThe
 
 // The note-played window shows the last note from MIDI in as it went out, at the velocity
 // the MIDI in volume bar scales it to.
-TEST_F(NoteWindowsTest, TheNotePlayedWindowShowsTheLastNoteAsItWentOut) {
+TEST_F(NoteWindowsTest, TheNotePlayedWindowAndTheActiveSensingLightFollowMidiIn) {
     start();
     open_midi_in();
     for (const char* name : {"main_volume", "midi_in_volume"}) {
@@ -178,34 +191,13 @@ TEST_F(NoteWindowsTest, TheNotePlayedWindowShowsTheLastNoteAsItWentOut) {
     const int output_note = note_number(value("output_note"));
     EXPECT_NEAR(cents, output_note * 100.0, 100.0);
     EXPECT_EQ(value("bend").toInt() > 8192, cents > output_note * 100.0 + 0.05);
-}
 
-TEST_F(NoteWindowsTest, ActiveSensingLightsTheLightForAMoment) {
-    start();
-    open_midi_in();
+    // Active sensing lights the light for a moment.
     auto* light = find<QLabel>("active_sensing");
     EXPECT_FALSE(light->isEnabled());
     ASSERT_TRUE(inputs.inject(0xFE, 0, 0));
     EXPECT_TRUE(QTest::qWaitFor([&] { return light->isEnabled(); }, 2000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !light->isEnabled(); }, 2000));
-}
-
-TEST_F(NoteWindowsTest, NonMelodicPercussionOpensFromTheVoiceMenu) {
-    start();
-    QAction* percussion = item("&Voice", "non_m_perc");
-    ASSERT_EQ(percussion->text(), "&Non M. Perc...");
-    ASSERT_TRUE(percussion->isEnabled());
-    percussion->trigger();
-    auto* dialog = window->findChild<QDialog*>("non_melodic_percussion");
-    ASSERT_NE(dialog, nullptr);
-    auto* channel_2 = dialog->findChild<QComboBox*>("percussion_2");
-    const int snare = channel_2->findData(38);
-    EXPECT_EQ(channel_2->itemText(snare), "38 Acoustic Snare");
-    channel_2->activated(snare);
-    EXPECT_EQ(context->composition().Voices_for_channels[1], 128 + 38);
-    EXPECT_TRUE(context->settings().needs_save);
-    channel_2->activated(0);  // an instrument again
-    EXPECT_EQ(context->composition().Voices_for_channels[1], 0);
 }
 
 }  // namespace

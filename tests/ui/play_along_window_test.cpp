@@ -22,30 +22,29 @@ using platform::Answer;
 
 using PlayAlongWindowTest = MainWindowTest;
 
-TEST_F(PlayAlongWindowTest, InMenuListsTheDevicesAndOpensAndClosesMidiIn) {
-    start();
-    QCoreApplication::processEvents();
-    QMenu* in = menu("&In");
-    ASSERT_NE(in, nullptr);
-    EXPECT_EQ(texts(in), (QStringList{"Test keyboard", "-", "&Open MIDI in now", "Options..."}));
+// MIDI in opens at start when the configuration asks, and the In menu closes and opens it;
+// the pitch wheel retunes the composition and marks it changed.
+TEST_F(PlayAlongWindowTest, MidiInOpensAtStartWhenAskedAndThePitchWheelRetunes) {
+    start_configured("open_midi_in_at_start_of_session=1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inputs.is_open(); }, 2000));
+    EXPECT_EQ(texts(menu("&In")), (QStringList{"Test keyboard", "-", "&Close MIDI in now", "Options..."}));
     EXPECT_TRUE(item("&In", "device_0")->isChecked());
-    item("&In", "open_midi_in_now")->trigger();
-    EXPECT_TRUE(inputs.is_open());
-    EXPECT_EQ(item("&In", "open_midi_in_now")->text(), "&Close MIDI in now");
     item("&In", "open_midi_in_now")->trigger();
     EXPECT_FALSE(inputs.is_open());
     EXPECT_EQ(item("&In", "open_midi_in_now")->text(), "&Open MIDI in now");
+    item("&In", "open_midi_in_now")->trigger();
+    EXPECT_TRUE(inputs.is_open());
     item("&In", "options")->trigger();
-    auto* options = window->findChild<MidiInOptionsDialog*>("midi_in_options");
-    ASSERT_NE(options, nullptr);
-    EXPECT_TRUE(options->isVisible());
-    EXPECT_EQ(options->findChild<QComboBox*>("presets")->count(), 13);
-}
+    EXPECT_TRUE(find<QDialog>("midi_in_options")->isVisible());
 
-TEST_F(PlayAlongWindowTest, MidiInOpensAtStartWhenTheConfigurationAsks) {
-    start_configured("open_midi_in_at_start_of_session=1");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return inputs.is_open(); }, 2000));
-    EXPECT_EQ(item("&In", "open_midi_in_now")->text(), "&Close MIDI in now");
+    const double before = context->composition().Frequency_of_lowest_note;
+    ASSERT_TRUE(inputs.inject(0xE0, 0x7F, 0x7F));  // the wheel right up: 16383
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle().endsWith('*'); }, 2000));
+    const double expected = before * std::exp2((16383.0 - 8192.0) / 8192.0 / 12.0);
+    EXPECT_NEAR(context->composition().Frequency_of_lowest_note, expected, 1e-9);
+    EXPECT_FALSE(context->settings().use_concert_pitch);
+    EXPECT_EQ(text("lowest_frequency").toStdString(), files::number_text(expected));
+    reporter.save_choice = platform::SaveChoice::discard;
     window->exit_program();
     EXPECT_EQ(stored("MidiInDevice"), "0");
 }
@@ -54,25 +53,9 @@ TEST_F(PlayAlongWindowTest, NoInputDevicesIsSaidAndTheTuneStillPlays) {
     platform::InjectedInputSystem none{std::vector<std::string>{}};
     start_with(none);
     QCoreApplication::processEvents();
-    ASSERT_FALSE(reporter.entries().empty());
-    EXPECT_EQ(reporter.entries()[0].message, "No MIDI input devices found.");
-    EXPECT_EQ(reporter.entries()[0].caption, "Corvane");
+    EXPECT_TRUE(reporter.said("No MIDI input devices found."));
     EXPECT_TRUE(find<QPushButton>("play")->isEnabled());  // the outputs are there
     EXPECT_EQ(texts(menu("&In")), (QStringList{"-", "&Open MIDI in now", "Options..."}));
-}
-
-TEST_F(PlayAlongWindowTest, PitchWheelRetunesTheCompositionAndMarksItChanged) {
-    start();
-    QCoreApplication::processEvents();
-    const double before = context->composition().Frequency_of_lowest_note;
-    open_midi_in();
-    ASSERT_TRUE(inputs.inject(0xE0, 0x7F, 0x7F));  // the wheel right up: 16383
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle().endsWith('*'); }, 2000));
-    const double expected = before * std::exp2((16383.0 - 8192.0) / 8192.0 / 12.0);
-    EXPECT_NEAR(context->composition().Frequency_of_lowest_note, expected, 1e-9);
-    EXPECT_FALSE(context->settings().use_concert_pitch);
-    EXPECT_TRUE(context->settings().needs_save);
-    EXPECT_EQ(text("lowest_frequency").toStdString(), files::number_text(expected));
 }
 
 TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFileAndGuardsSaveAndExit) {
@@ -86,7 +69,6 @@ TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFileAndGuardsSaveAndExit) {
     EXPECT_EQ(button->text(), "&Start recording Now");
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(reporter.said(midi::kEnableRecordingHelp));
-    EXPECT_TRUE(reporter.entries().back().message.starts_with("Tick Enable recording first."));
 
     dialog->findChild<QCheckBox*>("enable_recording")->setChecked(true);
     item("&Out", "open_midi_out_now")->trigger();  // a recording hears only what goes to an open port
@@ -125,24 +107,9 @@ QDialog* scales_options_with(MainWindow& window, std::initializer_list<std::pair
     return options;
 }
 
-TEST_F(PlayAlongWindowTest, SuperparticularToolFillsTheScalesListFromItsWorker) {
-    start();
-    auto* options = scales_options_with(
-        *window, {{"most_steps", "2"}, {"fewest_steps", "2"}, {"top_note", "2"}, {"largest_step", "1"}});
-    auto* tool = options->findChild<QPushButton*>("superparticular");
-    QTest::mouseClick(tool, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->scale_tools().running(); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tool->text() == "&Find all superparticular scales"; }, 2000));
-    const auto& entries = context->workspace().scales.entries;
-    const auto found = std::count_if(entries.begin(), entries.end(),
-                                     [](const files::ListEntry& e) { return e.description == "3/2 4/3 "; });
-    EXPECT_EQ(found, 1);
-    EXPECT_TRUE(reporter.entries().back().message.starts_with("List of 1 superparticular scales completed"));
-    EXPECT_EQ(reporter.entries().back().caption, "Find all superparticular scales");
-    EXPECT_NE(find<QComboBox>("scales")->findText("3/2 4/3 "), -1);
-}
-
-TEST_F(PlayAlongWindowTest, AToolButtonHaltsItsOwnToolAndRefusesWhileAnotherRuns) {
+// A long search halts from its own button, and another tool is refused meanwhile; a short
+// one fills the scales list from its worker.
+TEST_F(PlayAlongWindowTest, ScaleToolsHaltFromTheirButtonAndFillTheScalesList) {
     start();
     auto* options = scales_options_with(*window, {{"most_steps", "40"},
                                                   {"fewest_steps", "1"},
@@ -158,6 +125,19 @@ TEST_F(PlayAlongWindowTest, AToolButtonHaltsItsOwnToolAndRefusesWhileAnotherRuns
     QTest::mouseClick(tool, Qt::LeftButton);  // the same button halts
     EXPECT_TRUE(QTest::qWaitFor([&] { return tool->text() == "&Find all superparticular scales"; }, 10000));
     EXPECT_FALSE(context->scale_tools().running());
+
+    scales_options_with(*window, {{"most_steps", "2"}, {"fewest_steps", "2"}, {"smallest_step", "1.0125"},
+                                  {"largest_step", "1"}});
+    QTest::mouseClick(tool, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !context->scale_tools().running(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return tool->text() == "&Find all superparticular scales"; }, 2000));
+    const auto& entries = context->workspace().scales.entries;
+    const auto found = std::count_if(entries.begin(), entries.end(),
+                                     [](const files::ListEntry& e) { return e.description == "3/2 4/3 "; });
+    EXPECT_EQ(found, 1);
+    EXPECT_TRUE(reporter.entries().back().message.starts_with("List of 1 superparticular scales completed"));
+    EXPECT_EQ(reporter.entries().back().caption, "Find all superparticular scales");
+    EXPECT_NE(find<QComboBox>("scales")->findText("3/2 4/3 "), -1);
 }
 
 TEST_F(PlayAlongWindowTest, ColoursPitchAndEffectsChangeWhatTheyShow) {

@@ -84,7 +84,7 @@ TEST(TuneGraphLayout, NotesSitAtTheirTimeAndPitchInTheirChannelsColour) {
     EXPECT_DOUBLE_EQ(*d.scan_x, 344);
 }
 
-TEST(TuneGraphLayout, PlotStartsAtTheOctaveBelowTheLowestNoteAndGrowsToHoldTheHighest) {
+TEST(TuneGraphLayout, PlotGrowsToHoldTheNotesAndThePageTurnsAtTheRightEdge) {
     const std::vector<GraphNote> notes{{0.0, 50, 0, 0, 0}, {0.1, 90, 0, 0, 0}};
     const GraphLayout g = graph_layout(small_view(), notes, 0.1, kWidth, kHeight);
     EXPECT_DOUBLE_EQ(g.bottom_pitch, 48);
@@ -95,14 +95,13 @@ TEST(TuneGraphLayout, PlotStartsAtTheOctaveBelowTheLowestNoteAndGrowsToHoldTheHi
     const Drawing d = draw_graph(no_lines, kColours.fractal_graph, notes, 0.1, kWidth, kHeight);
     EXPECT_TRUE(lines_of(d, kColours.fractal_graph.Octaves).empty());
     EXPECT_FALSE(d.scan_x.has_value());
-}
 
-TEST(TuneGraphLayout, PageTurnsWhenThePlayerRunsPastTheRightEdge) {
-    const std::vector<GraphNote> notes{{0.5, 60, 0, 0, 0}, {0.7, 62, 0, 0, 0}};
-    const Drawing d = draw_graph(small_view(), kColours.fractal_graph, notes, 0.75, kWidth, kHeight);
-    ASSERT_EQ(d.notes.size(), 1u);
-    EXPECT_NEAR(d.notes[0].centre.x, 44 + 0.1 / 0.6 * 400, 1e-9);
-    EXPECT_NEAR(*d.scan_x, 44 + 0.15 / 0.6 * 400, 1e-9);
+    // The page turns when the player runs past the right edge.
+    const std::vector<GraphNote> later{{0.5, 60, 0, 0, 0}, {0.7, 62, 0, 0, 0}};
+    const Drawing turned = draw_graph(small_view(), kColours.fractal_graph, later, 0.75, kWidth, kHeight);
+    ASSERT_EQ(turned.notes.size(), 1u);
+    EXPECT_NEAR(turned.notes[0].centre.x, 44 + 0.1 / 0.6 * 400, 1e-9);
+    EXPECT_NEAR(*turned.scan_x, 44 + 0.15 / 0.6 * 400, 1e-9);
 }
 
 TEST(TuneGraphScore, StaffPositionsLedgerLinesAndKeyAccidentals) {
@@ -145,20 +144,17 @@ TEST(TuneGraphScore, NotesAreSpelledInTheAutomaticKeyWithTheirNamesUnderneath) {
     EXPECT_TRUE(has_label(d, "E4"));
     EXPECT_TRUE(has_label(d, "C4 Sharp"));
     EXPECT_TRUE(has_label(d, "C4"));
-}
 
-TEST(TuneGraphScore, MajorModeOnDTakesTwoSharpsOnBothStaves) {
-    engine::Composition c;
-    c.Frequency_of_lowest_note = 293.6647679174076;  // D4
-    c.Arpeggio = tuning::read_step_list("0 2 4 5 7 9 11 12", tuning::ListNotation::absolute);
-    const files::Settings settings;
-    const TuneView view = tune_view(c, settings);
-    EXPECT_EQ(view.key.accidentals, 2);
-    EXPECT_EQ(view.key.kind, tuning::Accidentals::sharps);
-    const Drawing d = draw_score(view, kColours.fractal_score, {}, 0, 600, 360);
-    const StaffGeometry s = staff_geometry(360);
+    // A major mode on D takes two sharps on both staves.
+    engine::Composition on_d;
+    on_d.Frequency_of_lowest_note = 293.6647679174076;  // D4
+    on_d.Arpeggio = tuning::read_step_list("0 2 4 5 7 9 11 12", tuning::ListNotation::absolute);
+    const TuneView d_view = tune_view(on_d, settings);
+    EXPECT_EQ(d_view.key.accidentals, 2);
+    EXPECT_EQ(d_view.key.kind, tuning::Accidentals::sharps);
+    const Drawing signs = draw_score(d_view, kColours.fractal_score, {}, 0, 600, 360);
     std::vector<double> sign_rows;
-    for (const auto& l : d.labels) {
+    for (const auto& l : signs.labels) {
         if (l.text == "\u266F") sign_rows.push_back(l.at.y - s.half_space);
     }
     EXPECT_EQ(sign_rows, (std::vector<double>{s.y_of(45), s.y_of(31), s.y_of(42), s.y_of(28)}));

@@ -67,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(TuneGraphWindowTest, ScanLineMovesWithThePlayerOnTheSimulatedClock) {
+TEST_F(TuneGraphWindowTest, ScanLineMovesWithThePlayerAndTheViewsSwitch) {
     EXPECT_EQ(window->windowTitle(), "Fractal Tune as Graph");
     ASSERT_TRUE(m.playback.start());
     m.timers.advance_to(m.clock.now_ms() + 300);
@@ -90,11 +90,8 @@ TEST_F(TuneGraphWindowTest, ScanLineMovesWithThePlayerOnTheSimulatedClock) {
         EXPECT_LE(note.centre.x, window->shown_drawing().width);
     }
     EXPECT_GE(window->pictures_shown(), 2u);
-}
 
-TEST_F(TuneGraphWindowTest, ViewsSwitchToScoreAndIntervalsAndAreKeptInTheSetting) {
-    ASSERT_TRUE(m.playback.start());
-    m.timers.advance_to(m.clock.now_ms() + 400);
+    // The views switch to the score and the intervals, kept in the setting.
     window->set_view(TuneViewKind::score);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 1);
     ASSERT_TRUE(process_until([&] {
@@ -109,9 +106,8 @@ TEST_F(TuneGraphWindowTest, ViewsSwitchToScoreAndIntervalsAndAreKeptInTheSetting
     }));
 }
 
-TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeat) {
-    const auto help = window->findChild<QLabel*>("keys_help");
-    ASSERT_NE(help, nullptr);
+TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeatAndJoinTheViews) {
+    const auto* help = window->findChild<QLabel*>("keys_help");
     EXPECT_EQ(help->text(), qt_text(midi::kPcKeysHelpWithLeftKey));
 
     // With the key left of "1" in use, A plays degree 0: middle C; S degree 1, the
@@ -120,6 +116,7 @@ TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeat) {
     key(QEvent::KeyPress, kScanA);
     key(QEvent::KeyPress, kScanS);
     EXPECT_EQ(m.notes_since(first, 0x90), (std::vector<int>{60, 62}));
+    EXPECT_TRUE(process_until([&] { return window->shown_drawing().notes.size() == 2; }));  // they join the view
 
     // X11 repeats a held key as release and press pairs: neither ends or restarts it.
     first = m.mark();
@@ -140,16 +137,12 @@ TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeat) {
     ASSERT_EQ(controllers.size(), 16u);
     EXPECT_EQ(controllers[15], (testing::Sent{0xB0, 15, 120, 0}));
     key(QEvent::KeyRelease, kScanA);
-}
 
-TEST_F(TuneGraphWindowTest, KeyNotesJoinTheViewsAndTheHelpFollowsTheSetting) {
+    // The help follows the setting.
     m.ws.settings.play_along.pc_key_1_for_degree_1 = false;
     window->hide();
     window->show();
-    EXPECT_EQ(window->findChild<QLabel*>("keys_help")->text(), qt_text(midi::kPcKeysHelp));
-    key(QEvent::KeyPress, kScanA);
-    ASSERT_TRUE(process_until([&] { return window->shown_drawing().notes.size() == 1; }));
-    key(QEvent::KeyRelease, kScanA);
+    EXPECT_EQ(help->text(), qt_text(midi::kPcKeysHelp));
 }
 
 TEST(PcScanCodes, NativeCodesOfX11AndWaylandAreTheEvdevCodePlusEight) {
