@@ -15,11 +15,10 @@ using testing::slurp;
 using testing::TempFolder;
 using testing::write_text;
 
-// OUR OWN FIXTURE, written from the reading rules (no copy of Scala's mode names file is at
-// hand): sections with and without a scale, a heading the built-in table knows, an equal
-// temperament, rows on one line and spread over several, HTML as real files write it
-// (tags in any case, attributes, entities named and numbered, an inline tag inside a word whose
-// name begins like a block tag's), a definition followed by words, and two modes of one name.
+// OUR OWN FIXTURE, written from the reading rules: sections with and without a scale, a heading
+// the built-in table knows, an equal temperament, rows on one line and over several, HTML as real
+// files write it (tags in any case, attributes, entities, an inline tag inside a word), a
+// definition followed by words, and two modes of one name.
 constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scales</TITLE></HEAD>
 <BODY>
 <SCALA_MODENAMES_FORMAT> = 1
@@ -58,16 +57,9 @@ constexpr std::string_view kOurPlainNames = "Modes I wrote myself\n12 tone modes
                                             "2 1 2 2 1 2 2 Minor\n";
 
 
-TEST(ModeNamesReader, FileNamesFromHeadings) {
-    EXPECT_EQ(lmd_file_name("7 tone modes of pelog"), "__7_tone_modes_of_pelog.lmd");
-    EXPECT_EQ(lmd_file_name("15 tone equal modes"), "_15_tone_equal_modes.lmd");
-    EXPECT_EQ(lmd_file_name("13 tone modes of Bohlen-Pierce scale, octave is 3/1"),
-              "_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd");
+// Names from the fixture's headings are checked with their files below.
+TEST(ModeNamesReader, FileNamesAndWhatLooksLikeAModesFile) {
     EXPECT_EQ(lmd_file_name("What? <Modes>: \"A|B\""), "What___Modes_,__A_B_.lmd");
-}
-
-TEST(ModeNamesReader, TheBeginningDecidesBetweenHtmlAndPlainText) {
-    EXPECT_TRUE(looks_like_mode_names("<HEAD>"));
     EXPECT_TRUE(looks_like_mode_names("\n  <head lang=en>"));
     EXPECT_TRUE(looks_like_mode_names("<!DOCTYPE html><html>"));
     EXPECT_TRUE(looks_like_mode_names("! modes"));
@@ -116,12 +108,6 @@ TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
               "4 LMD files constructed from \"modename.htm\" in folder \"" + folder.path().string() +
                   "\" and saved in program's location folder \"" + folder.path().string() +
                   "\"\n\n7 names read, as expected.");
-
-    // The list of scales leads to the lists of modes.
-    const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
-    ASSERT_EQ(scales.entries.size(), 2U + 6U);  // the index link, five scales and the bare heading
-    EXPECT_EQ(scales.entries[4].modes_file, "Gamelan_scale,_slendro.lmd");
-    EXPECT_EQ(scales.entries[4].description, "Slendro, Bali & Java (M)");
 }
 
 TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
@@ -164,16 +150,24 @@ TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
                                                     "0 2 3 5 7 8 10 12 Minor\r\n");
 }
 
-TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAsking) {
+// Rows are sorted with their names: two modes of one name stay two.
+TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAskingAndAutoSortOrdersEachList) {
     TempFolder folder;
     write_text(folder / "modename.html", kOurModeNames);
+    ModeListsJob job = testing::mode_lists_job(folder);
+    job.settings.scala_auto_sort_lmds = true;
+    job.settings.szLMDSortTokenTemplate = "-n";
     DirectRun direct;
     RecordingReporter says_yes(Answer::yes);
-    const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_yes);
+    EXPECT_EQ(make_mode_lists_from_scala(job, direct.run, says_yes).files_written, 4);
     EXPECT_EQ(says_yes.entries().front().message, "Can't read from \"" + (folder / "modename.htm").string() +
                                                       "\"\n\nRead from \"" + (folder / "modename.html").string() +
                                                       "\" instead?\n\n(.html instead of .htm)");
-    EXPECT_EQ(result.files_written, 4);
+    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
+              "1 n(1/15) ! 15-tone equal temperament\r\n"
+              "+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
+    EXPECT_EQ(slurp(folder / "Modes_without_a_scale.lmd"),
+              " !Modes without a scale\r\n+0 2 4 6 Three\r\n0 3 7 Three\r\n");
 
     files::Settings s;
     s.ScalaLocation = "c:\\scala\\scala.exe";
@@ -185,7 +179,7 @@ TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAsking) {
 TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
     TempFolder folder;
     write_text(folder / "modename.htm", kOurModeNames);
-    testing::HaltingRun halting(2);  // the halt is seen before the second section
+    testing::DirectRun halting(2);  // the halt is seen before the second section
     RecordingReporter reporter;
     const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), halting.run, reporter);
     EXPECT_TRUE(result.halted);
@@ -196,23 +190,6 @@ TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
     EXPECT_EQ(scales.entries.size(), 2U + 2U);  // the index link and the one scale
     EXPECT_EQ(reporter.entries().back().caption, "Halting construction of LMD files");
     EXPECT_TRUE(reporter.entries().back().message.ends_with("2 names read, 7 names expected."));
-}
-
-// Rows are matched back to their names and degrees together: two modes of one name stay two.
-TEST(ModeListsTool, AutoSortOrdersEachListOfModes) {
-    TempFolder folder;
-    write_text(folder / "modename.htm", kOurModeNames);
-    ModeListsJob job = testing::mode_lists_job(folder);
-    job.settings.scala_auto_sort_lmds = true;
-    job.settings.szLMDSortTokenTemplate = "-n";
-    DirectRun direct;
-    RecordingReporter reporter;
-    make_mode_lists_from_scala(job, direct.run, reporter);
-    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
-              "1 n(1/15) ! 15-tone equal temperament\r\n"
-              "+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
-    EXPECT_EQ(slurp(folder / "Modes_without_a_scale.lmd"),
-              " !Modes without a scale\r\n+0 2 4 6 Three\r\n0 3 7 Three\r\n");
 }
 
 // A heading's start decides its scale before the name after " of " does; a heading met again
@@ -231,7 +208,7 @@ TEST(ModeListsTool, HeadingsOfEveryKindGetAFileEach) {
     EXPECT_EQ(result.files_written, 4);
     EXPECT_EQ(result.files_failed, 0);
     ASSERT_EQ(result.lmd_files.size(), 4u);
-    EXPECT_EQ(slurp(result.lmd_files[0]),
+    EXPECT_EQ(slurp(folder / "_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd"),
               "1 27/25 25/21 9/7 7/5 75/49 5/3 9/5 49/25 15/7 7/3 63/25 25/9 3/1 ! 13 tone modes of "
               "Bohlen-Pierce scale, octave is 3/1\r\n+0 2 3 5 6 8 10 11 13 Lambda\r\n");
     EXPECT_EQ(slurp(folder / "Modes.lmd"), " !Modes\r\n+0 2 4 7 First\r\n");
