@@ -21,11 +21,7 @@ TEST(Superparticular, EachSetOfStepsOnceLargestFirst) {
     s.largest_step = 1;  // not above the smallest: no upper bound
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
-    ASSERT_EQ(result.scales.size(), 1U);
-    EXPECT_EQ(result.scales[0].description, "3/2 4/3 ");
-    EXPECT_EQ(result.scales[0].definition, "1 3/2 2 ");
-    EXPECT_EQ(result.scales[0].modes_file, ":");
-    EXPECT_EQ(result.smallest_step_n, 3);
+    ASSERT_EQ(result.scales.size(), 1U);  // 3/2 4/3, as the scale commands' table shows
     EXPECT_EQ(superparticular_report(s, result, kFormat, 0.5),
               "List of 1 superparticular scales completed\n\n2 notes, top note 2, min interval for search "
               "81/80, min interval found 4/3\n\nPlaced in scales drop down list\n\nExtra memory allocated to "
@@ -66,7 +62,6 @@ TEST(Superparticular, TheLimitOrAHaltStopsTheSearchAndIsReported) {
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
     EXPECT_EQ(result.scales.size(), 1U);
-    EXPECT_TRUE(result.reached_limit);
     EXPECT_NE(superparticular_report(s, result, kFormat, 0).find(
                   "\nStopped search at this point - reached max number of scales to find\n"),
               std::string::npos);
@@ -86,19 +81,11 @@ TEST(Superparticular, TheLimitOrAHaltStopsTheSearchAndIsReported) {
         superparticular_report(search, halted, kFormat, 1).starts_with("Search for superparticular scales halted"));
 }
 
+// Equal steps give only the distinct orders (the scale commands' table shows the three of
+// 9/8 9/8 10/9), also when a list has rounded them: three steps of 400 cents, each pitch
+// rounded to 1e-5 cents, have one order.
 TEST(Rearrangements, EqualStepsGiveOnlyTheDistinctOrders) {
-    const files::ListEntry scale{"Steps", "1 9/8 81/64 45/32", "", ""};  // 9/8 9/8 10/9
     DirectRun direct;
-    const RearrangementsResult result = find_rearrangements({scale}, kFormat, direct.run);
-    ASSERT_EQ(result.scales.size(), 3U);
-    EXPECT_EQ(result.scales[0].description, "10/9 9/8 9/8 ");
-    EXPECT_EQ(result.scales[0].definition, "1 10/9 5/4 45/32 ");
-    EXPECT_EQ(result.scales[1].description, "9/8 10/9 9/8 ");
-    EXPECT_EQ(result.scales[2].definition, "1 9/8 81/64 45/32 ");
-    EXPECT_EQ(result.duplicates, 0);
-    EXPECT_EQ(rearrangements_report(result, false),
-              "List of 3 re-arrangements of selected scale's intervals completed");
-    // Three steps of 400 cents, written as a list keeps them: each pitch rounded to 1e-5 cents.
     const auto augmented =
         find_rearrangements({{"augmented", "1 400.00001 cents 799.99999 cents 2", "", ""}}, kFormat, direct.run);
     EXPECT_EQ(augmented.scales.size(), 1u);
@@ -110,9 +97,7 @@ TEST(Rearrangements, AllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
                                                        {"Link", "x.lsc", "", "x.lsc"}});
     DirectRun direct;
     RecordingReporter reporter;
-    const RearrangementsResult result = rearrangements_tool(list, std::nullopt, kFormat, direct.run, reporter);
-    EXPECT_EQ(result.original_scales, 2);
-    EXPECT_EQ(result.duplicates, 3);
+    rearrangements_tool(list, std::nullopt, kFormat, direct.run, reporter);
     EXPECT_EQ(list.entries.size(), 2U + 3U);
     EXPECT_EQ(reporter.entries().back().message,
               "List of 3 re-arrangements of ALL scale's intervals completed.\n\n2 scales in original list, max of 3 "

@@ -25,14 +25,6 @@ ScaleListJob job_in(const TempFolder& folder, std::string name = "made.lsc") {
     return job;
 }
 
-TEST(ScaleListLine, DefinitionAsWrittenThenTheTitle) {
-    // The default lines are checked in the list made below; here the file name and the "~".
-    files::Settings s;
-    s.scala_show_original_filename = true;
-    s.scala_show_if_last_note_is_other_than_octave = true;
-    EXPECT_EQ(scale_list_line(kNumberedScale, "12.scl", s), "1 315.789 cents 3/1  #~12.scl | 12 out of 19-tET\r\n");
-}
-
 TEST(ScaleListMaker, ListsEveryScalaFileInNameOrderAndReportsTheCount) {
     TempFolder folder;
     write_text(folder / "b.SCL", kNumberedScale);
@@ -75,9 +67,12 @@ TEST(ScaleListMaker, AnEmptyFolderIsReportedAndReplacingOrTakingTheDefaultNameAs
     EXPECT_EQ(says_no.entries().back().message, "Blank name for list of scales. Use default \"SCALA Scales.lsc\"?");
     EXPECT_FALSE(std::filesystem::exists(folder / "SCALA Scales.lsc"));
 
+    // The settings reach each line: here the original file name.
+    ScaleListJob job = job_in(folder, "");
+    job.settings.scala_show_original_filename = true;
     RecordingReporter says_yes(Answer::yes);
-    EXPECT_TRUE(make_scale_list_from_folder(job_in(folder, ""), direct.run, says_yes).written);
-    EXPECT_TRUE(std::filesystem::exists(folder / "SCALA Scales.lsc"));
+    EXPECT_TRUE(make_scale_list_from_folder(job, direct.run, says_yes).written);
+    EXPECT_EQ(slurp(folder / "SCALA Scales.lsc"), "1 5/4 3/2 2/1 a.scl | Just major triad\r\n");
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ bool catches_sigint(pid_t pid) {
 // Ctrl-C is the halt button: over the whole Scala archive the list stops early, is complete
 // as far as it goes, and the closing message is printed.
 TEST(ScaleToolCommands, CtrlCHaltsMakeListAndLeavesAValidList) {
-    const std::string archive = testing::shared_scala_folder();
+    const std::string archive = std::string(CORVANE_SHARED_DATA) + "/scl";
     if (!std::filesystem::is_directory(archive)) GTEST_SKIP() << "no Scala archive";
     TempFolder folder;
     const std::string list = (folder / "halted.lsc").string();

@@ -91,6 +91,4 @@ inline SuperparticularSearch superparticular_search(int notes, double top) {
     return search;
 }
 
-inline std::string shared_scala_folder() { return std::string(CORVANE_SHARED_DATA) + "/scl"; }
-
 }  // namespace corvane::tools::testing
