@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "corvane/files/scale_list.h"
 #include "corvane/tools/scale_list_maker.h"
 #include "tools_test_support.h"
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "corvane/tools/tool_protocol.h"
