@@ -81,17 +81,7 @@ TEST(Superparticular, TheLimitOrAHaltStopsTheSearchAndIsReported) {
         superparticular_report(search, halted, kFormat, 1).starts_with("Search for superparticular scales halted"));
 }
 
-// Equal steps give only the distinct orders (the scale commands' table shows the three of
-// 9/8 9/8 10/9), also when a list has rounded them: three steps of 400 cents, each pitch
-// rounded to 1e-5 cents, have one order.
-TEST(Rearrangements, EqualStepsGiveOnlyTheDistinctOrders) {
-    DirectRun direct;
-    const auto augmented =
-        find_rearrangements({{"augmented", "1 400.00001 cents 799.99999 cents 2", "", ""}}, kFormat, direct.run);
-    EXPECT_EQ(augmented.scales.size(), 1u);
-}
-
-TEST(Rearrangements, AllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
+TEST(Rearrangements, DistinctOrdersOfAllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
     files::ScaleList list = list_of(ListKind::scales, {{"A", "1 9/8 81/64 45/32", "", ""},
                                                        {"B", "1 10/9 5/4 45/32", "", ""},  // the same steps again
                                                        {"Link", "x.lsc", "", "x.lsc"}});
@@ -104,6 +94,11 @@ TEST(Rearrangements, AllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
               "new scales for a single entry in original list\n\nDuplicate scales found and skipped: 3\n\nMax "
               "duplicates of prev. scales skipped for single scale 3");
     EXPECT_EQ(reporter.entries().back().caption, "Find all re-arrangements");
+    // Equal steps give only the distinct orders, also when a list has rounded them: three steps
+    // of 400 cents, each pitch rounded to 1e-5 cents, have one order.
+    const auto augmented =
+        find_rearrangements({{"augmented", "1 400.00001 cents 799.99999 cents 2", "", ""}}, kFormat, direct.run);
+    EXPECT_EQ(augmented.scales.size(), 1u);
 
     files::ScaleList modes = list_of(ListKind::modes, {{"Major", "0 2 4 5 7 9 11 12", "", ""}});
     const auto before = modes.entries;
