@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "../hostile_files.h"
 #include "corvane/tools/mode_lists.h"
 #include "tools_test_support.h"
 
@@ -62,7 +63,6 @@ TEST(ModeNamesReader, FileNamesAndWhatLooksLikeAModesFile) {
     EXPECT_TRUE(looks_like_mode_names("\n  <head lang=en>"));
     EXPECT_TRUE(looks_like_mode_names("<!DOCTYPE html><html>"));
     EXPECT_TRUE(looks_like_mode_names("! modes"));
-    EXPECT_FALSE(looks_like_mode_names("Modes I wrote myself"));
 }
 
 // Found by fuzzing: steps so large that their sum overflowed. A number no step could be
@@ -145,6 +145,12 @@ TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
     mode_lists_from(folder, kOurPlainNames, says_yes);
     EXPECT_EQ(slurp(folder / "_12_tone_modes.lmd"), " !12 tone modes\r\n+0 2 4 5 7 9 11 12 Major\r\n"
                                                     "0 2 3 5 7 8 10 12 Minor\r\n");
+
+    // A file too large to take in is refused with the reason.
+    make_hostile(corvane::testing::Hostile::huge_sparse, folder / "modename.htm");
+    DirectRun direct;
+    EXPECT_TRUE(make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter).failed);
+    EXPECT_EQ(reporter.entries().back().message, "Couldn't read file into memory\n\nInsufficient memory available");
 }
 
 // Rows are sorted with their names: two modes of one name stay two.
