@@ -3,10 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <initializer_list>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "../temp_folder.h"
@@ -30,20 +27,13 @@ inline std::string shell_quoted(const std::string& arg) {
 
 // Runs corvane-cli with the arguments and collects its exit status and both streams.
 inline CliResult run_cli(const std::vector<std::string>& args) {
-    const auto dir = std::filesystem::temp_directory_path() / ("corvane-cli-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const TempFolder dir;
     std::string command = CORVANE_CLI;
     for (const auto& a : args) command += " " + shell_quoted(a);
-    command += " >" + shell_quoted((dir / "out").string()) + " 2>" + shell_quoted((dir / "err").string()) + " </dev/null";
+    command += " >" + shell_quoted((dir / "out").string()) + " 2>" + shell_quoted((dir / "err").string());
+    command += " </dev/null";
     const int raw = std::system(command.c_str());
-    CliResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = slurp(dir / "out");
-    result.err = slurp(dir / "err");
-    std::filesystem::remove_all(dir);
-    return result;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
 }
-
-inline CliResult run_cli(std::initializer_list<std::string> args) { return run_cli(std::vector<std::string>(args)); }
 
 }  // namespace corvane::testing

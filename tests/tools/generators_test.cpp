@@ -15,30 +15,29 @@ using testing::kFormat;
 using testing::list_of;
 using testing::superparticular_search;
 
-TEST(Superparticular, TwoNotesToTheOctaveIsFifthAndFourthOnce) {
+// Each set of steps once, the largest steps first, and the report gives the bounds searched.
+TEST(Superparticular, EachSetOfStepsOnceLargestFirst) {
     SuperparticularSearch s = superparticular_search(2, 2);
     s.largest_step = 1;  // not above the smallest: no upper bound
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
-    ASSERT_EQ(result.scales.size(), 1U);
-    EXPECT_EQ(result.scales[0].description, "3/2 4/3 ");
-    EXPECT_EQ(result.scales[0].definition, "1 3/2 2 ");
-    EXPECT_EQ(result.scales[0].modes_file, ":");
-    EXPECT_EQ(result.smallest_step_n, 3);
-    const std::string report = superparticular_report(s, result, kFormat, 0.5);
-    EXPECT_EQ(report, "List of 1 superparticular scales completed\n\n2 notes, top note 2, min interval for search "
-                      "81/80, min interval found 4/3\n\nPlaced in scales drop down list\n\nExtra memory allocated to "
-                      "speed search: 100.0 Kb, actually used 0.0 Kb\nTime taken: 0.50 secs");
-}
+    ASSERT_EQ(result.scales.size(), 1U);  // 3/2 4/3, as the scale commands' table shows
+    EXPECT_EQ(superparticular_report(s, result, kFormat, 0.5),
+              "List of 1 superparticular scales completed\n\n2 notes, top note 2, min interval for search "
+              "81/80, min interval found 4/3\n\nPlaced in scales drop down list\n\nExtra memory allocated to "
+              "speed search: 100.0 Kb, actually used 0.0 Kb\nTime taken: 0.50 secs");
 
-TEST(Superparticular, TheLargestStepsComeFirst) {
-    SuperparticularSearch s = superparticular_search(4, 2);
-    s.sps_min_nnotes = 3;
-    DirectRun direct;
-    const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
-    ASSERT_FALSE(result.scales.empty());
-    // Within the default range of 81/80 to 5/4, the largest steps come first.
-    EXPECT_EQ(result.scales.front().description, "5/4 5/4 6/5 16/15 ");
+    SuperparticularSearch three_or_four = superparticular_search(4, 2);
+    three_or_four.sps_min_nnotes = 3;
+    // Within the default range of 81/80 to 5/4.
+    EXPECT_EQ(find_superparticular_scales(three_or_four, kFormat, direct.run).scales.at(0).description,
+              "5/4 5/4 6/5 16/15 ");
+
+    const SuperparticularResult none = find_superparticular_scales(superparticular_search(2, 1), kFormat, direct.run);
+    EXPECT_TRUE(none.scales.empty());
+    EXPECT_TRUE(superparticular_report(superparticular_search(2, 1), none, kFormat, 0)
+                    .starts_with("No superparticular scales found for these values:\n\n2 notes, top note 1, range "
+                                 "of intervals for search 81/80 - 5/4\nExtra memory"));
 }
 
 // A search whose tolerance once let through near misses by the dozen: every scale found ends
@@ -57,88 +56,49 @@ TEST(Superparticular, EveryScaleReachesTheTopExactly) {
     }
 }
 
-TEST(Superparticular, TheLimitStopsTheSearchAndIsReported) {
+TEST(Superparticular, TheLimitOrAHaltStopsTheSearchAndIsReported) {
     SuperparticularSearch s = superparticular_search(7, 2);
     s.sps_maxscales = 1;
     DirectRun direct;
     const SuperparticularResult result = find_superparticular_scales(s, kFormat, direct.run);
     EXPECT_EQ(result.scales.size(), 1U);
-    EXPECT_TRUE(result.reached_limit);
     EXPECT_NE(superparticular_report(s, result, kFormat, 0).find(
                   "\nStopped search at this point - reached max number of scales to find\n"),
               std::string::npos);
 
-    const SuperparticularResult none = find_superparticular_scales(superparticular_search(2, 1), kFormat, direct.run);
-    EXPECT_TRUE(none.scales.empty());
-    EXPECT_TRUE(superparticular_report(superparticular_search(2, 1), none, kFormat, 0)
-                    .starts_with("No superparticular scales found for these values:\n\n2 notes, top note 1, range "
-                                 "of intervals for search 81/80 - 5/4\nExtra memory"));
-}
-
-TEST(Superparticular, AHaltIsSaidToBeOneAndProgressIsShown) {
     SuperparticularSearch search = superparticular_search(9, 2);  // a long search
     search.smallest_step = 1;
     std::vector<ToolProgress> shown;
-    DirectRun direct([&](const ToolProgress& p) {
+    DirectRun halting(0, [&](const ToolProgress& p) {
         shown.push_back(p);
-        direct.halt = true;  // the halt button, pressed when the first progress shows
+        halting.halt = true;  // the halt button, pressed when the first progress shows
     });
-    const auto result = find_superparticular_scales(search, kFormat, direct.run);
-    EXPECT_TRUE(result.halted);
+    const auto halted = find_superparticular_scales(search, kFormat, halting.run);
+    EXPECT_TRUE(halted.halted);
     ASSERT_FALSE(shown.empty());
     EXPECT_TRUE(shown[0].item.starts_with("largest step ")) << shown[0].item;
     EXPECT_TRUE(
-        superparticular_report(search, result, kFormat, 1).starts_with("Search for superparticular scales halted"));
+        superparticular_report(search, halted, kFormat, 1).starts_with("Search for superparticular scales halted"));
 }
 
-TEST(Superparticular, TheToolFillsTheListAndHaltsWithWhatItFound) {
-    files::ScaleList list = list_of(ListKind::scales, {{"Old", "1 2", "", ""}});
-    testing::HaltingRun halting(1);
-    halting.halt = true;
-    RecordingReporter reporter;
-    const auto halted = superparticular_tool(list, superparticular_search(7, 2), kFormat, halting.run, reporter);
-    EXPECT_TRUE(halted.halted);
-    EXPECT_EQ(list.entries.size(), 3U);  // nothing found: the list stays
-    DirectRun direct;
-    superparticular_tool(list, superparticular_search(5, 2), kFormat, direct.run, reporter);
-    EXPECT_GT(list.entries.size(), 3U);
-    EXPECT_EQ(list.entries[2].modes_file, ":");
-    EXPECT_EQ(reporter.entries().back().caption, "Find all superparticular scales");
-}
-
-TEST(Rearrangements, EqualStepsGiveOnlyTheDistinctOrders) {
-    const files::ListEntry scale{"Steps", "1 9/8 81/64 45/32", "", ""};  // 9/8 9/8 10/9
-    DirectRun direct;
-    const RearrangementsResult result = find_rearrangements({scale}, kFormat, direct.run);
-    ASSERT_EQ(result.scales.size(), 3U);
-    EXPECT_EQ(result.scales[0].description, "10/9 9/8 9/8 ");
-    EXPECT_EQ(result.scales[0].definition, "1 10/9 5/4 45/32 ");
-    EXPECT_EQ(result.scales[1].description, "9/8 10/9 9/8 ");
-    EXPECT_EQ(result.scales[2].definition, "1 9/8 81/64 45/32 ");
-    EXPECT_EQ(result.duplicates, 0);
-    EXPECT_EQ(rearrangements_report(result, false),
-              "List of 3 re-arrangements of selected scale's intervals completed");
-    // Three steps of 400 cents, written as a list keeps them: each pitch rounded to 1e-5 cents.
-    const auto augmented =
-        find_rearrangements({{"augmented", "1 400.00001 cents 799.99999 cents 2", "", ""}}, kFormat, direct.run);
-    EXPECT_EQ(augmented.scales.size(), 1u);
-}
-
-TEST(Rearrangements, AllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
+TEST(Rearrangements, DistinctOrdersOfAllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
     files::ScaleList list = list_of(ListKind::scales, {{"A", "1 9/8 81/64 45/32", "", ""},
                                                        {"B", "1 10/9 5/4 45/32", "", ""},  // the same steps again
                                                        {"Link", "x.lsc", "", "x.lsc"}});
     DirectRun direct;
     RecordingReporter reporter;
-    const RearrangementsResult result = rearrangements_tool(list, std::nullopt, kFormat, direct.run, reporter);
-    EXPECT_EQ(result.original_scales, 2);
-    EXPECT_EQ(result.duplicates, 3);
+    rearrangements_tool(list, std::nullopt, kFormat, direct.run, reporter);
     EXPECT_EQ(list.entries.size(), 2U + 3U);
     EXPECT_EQ(reporter.entries().back().message,
               "List of 3 re-arrangements of ALL scale's intervals completed.\n\n2 scales in original list, max of 3 "
               "new scales for a single entry in original list\n\nDuplicate scales found and skipped: 3\n\nMax "
               "duplicates of prev. scales skipped for single scale 3");
     EXPECT_EQ(reporter.entries().back().caption, "Find all re-arrangements");
+    // Equal steps give only the distinct orders, also when a list has rounded them: three steps
+    // of 400 cents, each pitch rounded to 1e-5 cents, have one order.
+    const auto augmented =
+        find_rearrangements({{"augmented", "1 400.00001 cents 799.99999 cents 2", "", ""}}, kFormat, direct.run);
+    EXPECT_EQ(augmented.scales.size(), 1u);
 
     files::ScaleList modes = list_of(ListKind::modes, {{"Major", "0 2 4 5 7 9 11 12", "", ""}});
     const auto before = modes.entries;
@@ -149,7 +109,8 @@ TEST(Rearrangements, AllScalesSkipScalesMadeBeforeAndAListOfModesIsRefused) {
     EXPECT_EQ(reporter.entries()[0].message, kModesNotRearrangedMessage);
 }
 
-TEST(Rearrangements, MoreThanTheLimitAsksFirstAndMakesNoMore) {
+// More orderings than the limit: the tool asks first and makes no more; a halt keeps what was made.
+TEST(Rearrangements, TheLimitAsksFirstAndTheLimitOrAHaltEndsTheList) {
     // Sixteen different steps: 16! orderings.
     std::string definition = "1";
     double cents = 0;
@@ -165,14 +126,12 @@ TEST(Rearrangements, MoreThanTheLimitAsksFirstAndMakesNoMore) {
     EXPECT_TRUE(made.reached_limit);
     EXPECT_EQ(yes.entries().back().message, "List of 500 re-arrangements of selected scale's intervals stopped at the "
                                             "limit");
-}
 
-TEST(Rearrangements, AHaltIsSaidToBeOne) {
-    testing::HaltingRun halting(3);
-    const auto result = find_rearrangements({{"four", "1 9/8 5/4 4/3 2", "", ""}}, kFormat, halting.run);
-    EXPECT_TRUE(result.halted);
-    EXPECT_EQ(result.scales.size(), 2u);  // the orderings made before the halt are kept
-    EXPECT_TRUE(rearrangements_report(result, false)
+    DirectRun halting(3);
+    const auto halted = find_rearrangements({{"four", "1 9/8 5/4 4/3 2", "", ""}}, kFormat, halting.run);
+    EXPECT_TRUE(halted.halted);
+    EXPECT_EQ(halted.scales.size(), 2u);  // the orderings made before the halt are kept
+    EXPECT_TRUE(rearrangements_report(halted, false)
                     .starts_with("List of 2 re-arrangements of selected scale's intervals halted"));
 }
 

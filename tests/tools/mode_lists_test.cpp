@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "corvane/files/scale_list.h"
+#include "../hostile_files.h"
 #include "corvane/tools/mode_lists.h"
 #include "tools_test_support.h"
 
@@ -15,11 +15,10 @@ using testing::slurp;
 using testing::TempFolder;
 using testing::write_text;
 
-// OUR OWN FIXTURE, written from the reading rules (no copy of Scala's mode names file is at
-// hand): sections with and without a scale, a heading the built-in table knows, an equal
-// temperament, rows on one line and spread over several, HTML as real files write it
-// (tags in any case, attributes, entities named and numbered, an inline tag inside a word whose
-// name begins like a block tag's), a definition followed by words, and two modes of one name.
+// OUR OWN FIXTURE, written from the reading rules: sections with and without a scale, a heading
+// the built-in table knows, an equal temperament, rows on one line and over several, HTML as real
+// files write it (tags in any case, attributes, entities, an inline tag inside a word), a
+// definition followed by words, and two modes of one name.
 constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scales</TITLE></HEAD>
 <BODY>
 <SCALA_MODENAMES_FORMAT> = 1
@@ -53,45 +52,25 @@ constexpr std::string_view kOurModeNames = R"(<HEAD><TITLE>Mode names &amp; scal
 // OUR OWN FIXTURE: a file of a later format.
 constexpr std::string_view kOurFormatTwo = "<HEAD></HEAD>\n<SCALA_MODENAMES_FORMAT> = 2\n<H4>7 tone modes</H4>\n";
 
-// OUR OWN FIXTURE: plain text, headings ending with ":".
+// OUR OWN FIXTURE: plain text, headings ending with ":", and steps so large that their sum once
+// overflowed (found by fuzzing): a number no step could be begins the name instead.
 constexpr std::string_view kOurPlainNames = "Modes I wrote myself\n12 tone modes:\n2 2 1 2 2 2 1 Major\n"
-                                            "2 1 2 2 1 2 2 Minor\n";
+                                            "2 1 2 2 1 2 2 Minor\n0 6666666066666666666 6666666066666666666 Big\n"
+                                            "2 1000000000 1 Largest\n";
 
 
-TEST(ModeNamesReader, FileNamesFromHeadings) {
-    EXPECT_EQ(lmd_file_name("7 tone modes of pelog"), "__7_tone_modes_of_pelog.lmd");
-    EXPECT_EQ(lmd_file_name("15 tone equal modes"), "_15_tone_equal_modes.lmd");
-    EXPECT_EQ(lmd_file_name("13 tone modes of Bohlen-Pierce scale, octave is 3/1"),
-              "_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd");
+// Names from the fixture's headings are checked with their files below.
+TEST(ModeNamesReader, FileNamesAndWhatLooksLikeAModesFile) {
     EXPECT_EQ(lmd_file_name("What? <Modes>: \"A|B\""), "What___Modes_,__A_B_.lmd");
-}
-
-TEST(ModeNamesReader, TheBeginningDecidesBetweenHtmlAndPlainText) {
-    EXPECT_TRUE(looks_like_mode_names("<HEAD>"));
     EXPECT_TRUE(looks_like_mode_names("\n  <head lang=en>"));
     EXPECT_TRUE(looks_like_mode_names("<!DOCTYPE html><html>"));
     EXPECT_TRUE(looks_like_mode_names("! modes"));
-    EXPECT_FALSE(looks_like_mode_names("Modes I wrote myself"));
-}
-
-// Found by fuzzing: steps so large that their sum overflowed. A number no step could be
-// begins the name instead.
-TEST(ModeNamesReader, AnImpossiblyLargeStepBeginsTheName) {
-    const ModeNames plain = read_mode_names("Modes\n12 tone modes:\n0 6666666066666666666 6666666066666666666 Big\n"
-                                            "2 1000000000 1 Largest\n", true);
-    ASSERT_EQ(plain.sections.size(), 1U);
-    ASSERT_EQ(plain.sections[0].rows.size(), 2U);
-    EXPECT_EQ(plain.sections[0].rows[0].degrees, "0");
-    EXPECT_EQ(plain.sections[0].rows[0].name, "6666666066666666666 6666666066666666666 Big");
-    EXPECT_EQ(plain.sections[0].rows[1].degrees, "0 2 1000000002 1000000003");
 }
 
 TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
     TempFolder folder;
     RecordingReporter reporter;
-    const ModeListsResult result = mode_lists_from(folder, kOurModeNames, reporter);
-    ASSERT_FALSE(result.failed);
-    EXPECT_EQ(result.files_written, 4);
+    ASSERT_FALSE(mode_lists_from(folder, kOurModeNames, reporter).failed);
     EXPECT_EQ(slurp(folder / "__7_tone_modes_of_Pelog.lmd"),
               "1 122 cents 271 cents 571 cents 677 cents 785 cents 947 cents 2 ! Typical 7 note Pelog scale (M)\r\n"
               "+0 1 3 7 8 9 11 12 Pelog & Selisir\r\n0 2 6 7 8 10 11 12 Tembung\r\n");
@@ -116,12 +95,6 @@ TEST(ModeListsTool, WritesOneListOfModesPerSectionAndTheListOfScales) {
               "4 LMD files constructed from \"modename.htm\" in folder \"" + folder.path().string() +
                   "\" and saved in program's location folder \"" + folder.path().string() +
                   "\"\n\n7 names read, as expected.");
-
-    // The list of scales leads to the lists of modes.
-    const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
-    ASSERT_EQ(scales.entries.size(), 2U + 6U);  // the index link, five scales and the bare heading
-    EXPECT_EQ(scales.entries[4].modes_file, "Gamelan_scale,_slendro.lmd");
-    EXPECT_EQ(scales.entries[4].description, "Slendro, Bali & Java (M)");
 }
 
 TEST(ModeListsTool, AsksBeforeReplacingAndCancelsOnNo) {
@@ -161,19 +134,35 @@ TEST(ModeListsTool, ALaterFormatStopsAndPlainTextNeedsAYes) {
     RecordingReporter says_yes(Answer::yes);
     mode_lists_from(folder, kOurPlainNames, says_yes);
     EXPECT_EQ(slurp(folder / "_12_tone_modes.lmd"), " !12 tone modes\r\n+0 2 4 5 7 9 11 12 Major\r\n"
-                                                    "0 2 3 5 7 8 10 12 Minor\r\n");
+                                                    "0 2 3 5 7 8 10 12 Minor\r\n"
+                                                    "0 #6666666066666666666 6666666066666666666 Big\r\n"
+                                                    "0 2 1000000002 1000000003 Largest\r\n");
+
+    // A file too large to take in is refused with the reason.
+    make_hostile(corvane::testing::Hostile::huge_sparse, folder / "modename.htm");
+    DirectRun direct;
+    EXPECT_TRUE(make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, reporter).failed);
+    EXPECT_EQ(reporter.entries().back().message, "Couldn't read file into memory\n\nInsufficient memory available");
 }
 
-TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAsking) {
+// Rows are sorted with their names: two modes of one name stay two.
+TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAskingAndAutoSortOrdersEachList) {
     TempFolder folder;
     write_text(folder / "modename.html", kOurModeNames);
+    ModeListsJob job = testing::mode_lists_job(folder);
+    job.settings.scala_auto_sort_lmds = true;
+    job.settings.szLMDSortTokenTemplate = "-n";
     DirectRun direct;
     RecordingReporter says_yes(Answer::yes);
-    const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), direct.run, says_yes);
+    EXPECT_EQ(make_mode_lists_from_scala(job, direct.run, says_yes).files_written, 4);
     EXPECT_EQ(says_yes.entries().front().message, "Can't read from \"" + (folder / "modename.htm").string() +
                                                       "\"\n\nRead from \"" + (folder / "modename.html").string() +
                                                       "\" instead?\n\n(.html instead of .htm)");
-    EXPECT_EQ(result.files_written, 4);
+    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
+              "1 n(1/15) ! 15-tone equal temperament\r\n"
+              "+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
+    EXPECT_EQ(slurp(folder / "Modes_without_a_scale.lmd"),
+              " !Modes without a scale\r\n+0 2 4 6 Three\r\n0 3 7 Three\r\n");
 
     files::Settings s;
     s.ScalaLocation = "c:\\scala\\scala.exe";
@@ -185,34 +174,16 @@ TEST(ModeListsTool, AMissingHtmIsLookedForAsHtmlAfterAsking) {
 TEST(ModeListsTool, HaltingKeepsTheSectionsWrittenAndTheirListOfScales) {
     TempFolder folder;
     write_text(folder / "modename.htm", kOurModeNames);
-    testing::HaltingRun halting(2);  // the halt is seen before the second section
+    testing::DirectRun halting(2);  // the halt is seen before the second section
     RecordingReporter reporter;
     const ModeListsResult result = make_mode_lists_from_scala(testing::mode_lists_job(folder), halting.run, reporter);
     EXPECT_TRUE(result.halted);
-    EXPECT_EQ(result.files_written, 1);
-    EXPECT_TRUE(std::filesystem::exists(folder / "__7_tone_modes_of_Pelog.lmd"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "Gamelan_scale,_slendro.lmd"));
-    const auto scales = files::read_scale_list(slurp(folder / "SCALA Modes.lsc"), files::ListKind::scales).list;
-    EXPECT_EQ(scales.entries.size(), 2U + 2U);  // the index link and the one scale
+    EXPECT_EQ(result.lmd_files, std::vector<std::filesystem::path>{folder / "__7_tone_modes_of_Pelog.lmd"});
+    EXPECT_EQ(slurp(folder / "SCALA Modes.lsc"),
+              "@index.lsc@ Index of lists of scales\r\n+1 122 cents 271 cents 571 cents 677 cents 785 cents 947 cents "
+              "2 *__7_tone_modes_of_Pelog.lmd* Typical 7 note Pelog scale (M)\r\n");
     EXPECT_EQ(reporter.entries().back().caption, "Halting construction of LMD files");
     EXPECT_TRUE(reporter.entries().back().message.ends_with("2 names read, 7 names expected."));
-}
-
-// Rows are matched back to their names and degrees together: two modes of one name stay two.
-TEST(ModeListsTool, AutoSortOrdersEachListOfModes) {
-    TempFolder folder;
-    write_text(folder / "modename.htm", kOurModeNames);
-    ModeListsJob job = testing::mode_lists_job(folder);
-    job.settings.scala_auto_sort_lmds = true;
-    job.settings.szLMDSortTokenTemplate = "-n";
-    DirectRun direct;
-    RecordingReporter reporter;
-    make_mode_lists_from_scala(job, direct.run, reporter);
-    EXPECT_EQ(slurp(folder / "_15_tone_equal_modes.lmd"),
-              "1 n(1/15) ! 15-tone equal temperament\r\n"
-              "+0 2 4 6 8 10 12 15 Heptatonic\r\n0 3 6 9 12 15 Pentatonic\r\n");
-    EXPECT_EQ(slurp(folder / "Modes_without_a_scale.lmd"),
-              " !Modes without a scale\r\n+0 2 4 6 Three\r\n0 3 7 Three\r\n");
 }
 
 // A heading's start decides its scale before the name after " of " does; a heading met again
@@ -228,10 +199,8 @@ TEST(ModeListsTool, HeadingsOfEveryKindGetAFileEach) {
                                         "<H4>Modes</H4>\n<TR><TD>3 2 2</TD><TD>Second</TD></TR>\n"
                                         "<H4>" + long_heading + "</H4>\n<TR><TD>2 2 3</TD><TD>One</TD></TR>\n",
                                         reporter);
-    EXPECT_EQ(result.files_written, 4);
-    EXPECT_EQ(result.files_failed, 0);
     ASSERT_EQ(result.lmd_files.size(), 4u);
-    EXPECT_EQ(slurp(result.lmd_files[0]),
+    EXPECT_EQ(slurp(folder / "_13_tone_modes_of_Bohlen-Pierce_scale,_octave_is_3o1.lmd"),
               "1 27/25 25/21 9/7 7/5 75/49 5/3 9/5 49/25 15/7 7/3 63/25 25/9 3/1 ! 13 tone modes of "
               "Bohlen-Pierce scale, octave is 3/1\r\n+0 2 3 5 6 8 10 11 13 Lambda\r\n");
     EXPECT_EQ(slurp(folder / "Modes.lmd"), " !Modes\r\n+0 2 4 7 First\r\n");

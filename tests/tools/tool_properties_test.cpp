@@ -1,6 +1,5 @@
 // What the scale tools write holds for any scale: every definition reads back as the pitches
-// it was made from; the whole Scala archive is listed file for file, and a sort by note count
-// orders it by number.
+// it was made from.
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +8,6 @@
 #include <rapidcheck/gtest.h>
 
 #include "corvane/tools/rearrangements.h"
-#include "corvane/tools/scale_list_maker.h"
-#include "corvane/tools/search_sort.h"
 #include "corvane/tools/superparticular.h"
 #include "corvane/tuning/pitch_list.h"
 #include "tools_test_support.h"
@@ -103,38 +100,6 @@ RC_GTEST_PROP(ToolOutput, EverySuperparticularScaleReadsBackAsItsSteps, ()) {
         for (std::size_t i = 1; i < ratios.size(); ++i) {
             RC_ASSERT(std::fabs(ratios[i] / ratios[i - 1] - steps[i]) < 1e-12);
         }
-    }
-}
-
-// The whole Scala archive listed, every file once, then sorted by number of notes: counts
-// rise, as numbers, and scales of one count keep the archive's order.
-TEST(ToolOutput, TheWholeArchiveListsAndSortsByNoteCountAsNumbers) {
-    const std::filesystem::path archive = testing::shared_scala_folder();
-    if (!std::filesystem::is_directory(archive)) GTEST_SKIP() << "no Scala archive at " << archive;
-    testing::TempFolder out;
-    ScaleListJob job;
-    job.folder = archive;
-    job.list_name = (out / "all.lsc").string();
-    DirectRun direct;
-    platform::RecordingReporter reporter;
-    const ScaleListResult made = make_scale_list_from_folder(job, direct.run, reporter);
-    ASSERT_TRUE(made.written);
-    const std::size_t files_count = scala_files_in(archive).size();
-    ASSERT_GT(files_count, 1000U);
-    EXPECT_EQ(static_cast<std::size_t>(made.scales_written), files_count);
-    files::ScaleList list = files::read_scale_list(testing::slurp(out / "all.lsc"), files::ListKind::scales).list;
-    EXPECT_EQ(list.entries.size() - 2, files_count);  // after "Clear" and "Follow scale"
-    // The descriptions in the order a stable sort by the count worked out here gives.
-    std::vector<std::pair<std::size_t, std::string>> by_count;
-    for (const ListEntry& e : list.entries) {
-        if (!files::is_fixed_entry(e)) by_count.emplace_back(ratios_of(e.definition).size() - 1, e.description);
-    }
-    std::stable_sort(by_count.begin(), by_count.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    ASSERT_TRUE(sort_list(list, "n", ListPart::definitions, false, direct.run, reporter).entries > 1000);
-    const std::vector<std::string> sorted = testing::descriptions(list);
-    ASSERT_EQ(sorted.size(), by_count.size());
-    for (std::size_t i = 0; i < sorted.size(); ++i) {
-        ASSERT_EQ(sorted[i], by_count[i].second) << "place " << i << ", " << by_count[i].first << " notes";
     }
 }
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "corvane/tools/tool_protocol.h"
@@ -33,62 +31,42 @@ struct BlockingTool {
     }
 };
 
-TEST(ToolProtocol, RefusalTextsNameTheRunningTaskUnderItsTitle) {
-    EXPECT_EQ(refusal_text(ToolKind::superparticular),
-              "Find all superparticular scales search in progress\n\nYou need to halt this search first.");
-    EXPECT_EQ(close_anyway_text(ToolKind::scale_list), "Save of list of scales in progress\n\nClose dialog anyway?");
-    EXPECT_EQ(tool_title(ToolKind::rearrangements).caption, "Find all re-arrangements of scale's steps - Corvane");
-    EXPECT_EQ(tool_title(ToolKind::search).task, "Search for words for scales in drop down list in progress");
-    EXPECT_EQ(tool_title(ToolKind::gallery).caption, "CRV Gallery save - Corvane");
-}
-
-TEST(ToolProtocol, AnotherToolIsRefusedAndTheSameButtonHalts) {
-    const std::atomic<bool> exit_flag{false};
-    PriorityChecks none;
-    ToolBoard board(exit_flag, none);
-    RecordingReporter reporter;
-    BlockingTool sorting;
-    ASSERT_EQ(board.press(ToolKind::sort, sorting.work(), reporter), ToolBoard::Press::started);
-    EXPECT_EQ(board.running(), ToolKind::sort);
-
-    bool other_ran = false;
-    EXPECT_EQ(board.press(ToolKind::search, [&](ToolRun&) { other_ran = true; }, reporter), ToolBoard::Press::refused);
-    ASSERT_EQ(reporter.entries().size(), 1U);
-    EXPECT_EQ(reporter.entries()[0].message,
-              "Order scales by number of notes in progress\n\nYou need to halt this search first.");
-    EXPECT_EQ(reporter.entries()[0].caption, "Order scales by number of notes - Corvane");
-
-    EXPECT_EQ(board.press(ToolKind::sort, sorting.work(), reporter), ToolBoard::Press::halting);
-    board.wait();
-    EXPECT_TRUE(sorting.halted);
-    EXPECT_FALSE(other_ran);
-    EXPECT_FALSE(board.is_running());
-
-    // Free again: the next tool starts, with its halt flag cleared.
-    BlockingTool searching;
-    searching.release = true;
-    EXPECT_EQ(board.press(ToolKind::search, searching.work(), reporter), ToolBoard::Press::started);
-    board.wait();
-    EXPECT_FALSE(searching.halted);
-}
-
-TEST(ToolProtocol, TheExitFlagStopsAToolAndClosingAsksFirst) {
+// One tool at a time: another tool's button is refused with the running task's text, the
+// same button halts it, closing asks first, and the program's exit flag stops a tool.
+TEST(ToolProtocol, AnotherToolIsRefusedTheSameButtonHaltsAndClosingAsksFirst) {
     std::atomic<bool> exit_flag{false};
     PriorityChecks none;
     ToolBoard board(exit_flag, none);
     RecordingReporter says_no(platform::Answer::no);
     EXPECT_TRUE(board.ask_to_close(says_no));  // nothing runs: closing asks nothing
     EXPECT_TRUE(says_no.entries().empty());
-    BlockingTool tool;
-    board.press(ToolKind::mode_lists, tool.work(), says_no);
+    BlockingTool sorting;
+    ASSERT_EQ(board.press(ToolKind::sort, sorting.work(), says_no), ToolBoard::Press::started);
+    EXPECT_EQ(board.running(), ToolKind::sort);
+
+    bool other_ran = false;
+    EXPECT_EQ(board.press(ToolKind::search, [&](ToolRun&) { other_ran = true; }, says_no), ToolBoard::Press::refused);
+    ASSERT_EQ(says_no.entries().size(), 1U);
+    EXPECT_EQ(says_no.entries()[0].message,
+              "Order scales by number of notes in progress\n\nYou need to halt this search first.");
+    EXPECT_EQ(says_no.entries()[0].caption, "Order scales by number of notes - Corvane");
     EXPECT_FALSE(board.ask_to_close(says_no));
-    EXPECT_EQ(says_no.entries().back().message,
-              "Make LMD files from SCALA list of modes in progress\n\nClose dialog anyway?");
-    while (tool.polls.load() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_FALSE(tool.halted);
+    EXPECT_EQ(says_no.entries().back().message, "Order scales by number of notes in progress\n\nClose dialog anyway?");
+
+    EXPECT_EQ(board.press(ToolKind::sort, sorting.work(), says_no), ToolBoard::Press::halting);
+    board.wait();
+    EXPECT_TRUE(sorting.halted);
+    EXPECT_FALSE(other_ran);
+    EXPECT_FALSE(board.is_running());
+
+    // Free again: the next tool starts with its halt flag cleared, and only the exit flag stops it.
+    BlockingTool searching;
+    EXPECT_EQ(board.press(ToolKind::search, searching.work(), says_no), ToolBoard::Press::started);
+    while (searching.polls.load() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(searching.halted);
     exit_flag = true;
     board.wait();
-    EXPECT_TRUE(tool.halted);
+    EXPECT_TRUE(searching.halted);
 }
 
 // Priority hooks run before the worker starts and at each of its checkpoints.
@@ -124,17 +102,6 @@ TEST(ToolProtocol, ShiftEscapeDropsARaisedLevelToZero) {
     std::thread([&] { checks.in_worker(); }).join();
     EXPECT_EQ(level, 0);
     EXPECT_EQ(told, 0);
-}
-
-// 25 files: the first, every 10th once 350 ms have passed, and the last.
-TEST(ToolProtocol, ProgressShowsFirstEveryTenthAfterAPauseAndLast) {
-    std::vector<std::size_t> shown;
-    for (std::size_t i = 0; i < 25; ++i) {
-        if (progress_due(i, 25, 400)) shown.push_back(i + 1);
-    }
-    EXPECT_EQ(shown, (std::vector<std::size_t>{1, 11, 21, 25}));
-    EXPECT_FALSE(progress_due(10, 25, 349));
-    EXPECT_TRUE(progress_due(24, 25, 0));
 }
 
 }  // namespace

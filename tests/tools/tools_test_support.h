@@ -20,35 +20,20 @@ using files::testing::slurp;
 using files::testing::TempFolder;
 using files::testing::write_text;
 
-// A tool run on the test's own thread, with a halt flag the test may set (also from the
-// progress listener, to halt half-way).
-struct DirectRun {
+// A tool run on the test's own thread. Its halt button is pressed at checkpoint `halt_at`
+// (from 1; 0 never), as a user would half-way, or by the test setting `halt` (also from the
+// progress listener).
+struct DirectRun final : PriorityChecks {
     std::atomic<bool> halt{false};
     std::atomic<bool> exit{false};
-    PriorityChecks priority;
-    ToolRun run;
-
-    explicit DirectRun(ProgressListener progress = {}) : run(halt, exit, priority, std::move(progress)) {}
-};
-
-// Presses the halt button at the given checkpoint (from 1), as a user would half-way.
-struct HaltAtCheckpoint final : PriorityChecks {
-    std::atomic<bool>& halt;
-    int checkpoint;
+    int halt_at;
     int seen = 0;
-    HaltAtCheckpoint(std::atomic<bool>& halt_flag, int at) : halt(halt_flag), checkpoint(at) {}
-    void in_worker() override {
-        if (++seen == checkpoint) halt = true;
-    }
-};
-
-struct HaltingRun {
-    std::atomic<bool> halt{false};
-    std::atomic<bool> exit{false};
-    HaltAtCheckpoint priority;
     ToolRun run;
 
-    explicit HaltingRun(int at) : priority(halt, at), run(halt, exit, priority) {}
+    explicit DirectRun(int at = 0, ProgressListener progress = {}) : halt_at(at), run(halt, exit, *this, progress) {}
+    void in_worker() override {
+        if (++seen == halt_at) halt = true;
+    }
 };
 
 // Lists of modes made from "modename.htm" in the folder, into the folder.
@@ -105,7 +90,5 @@ inline SuperparticularSearch superparticular_search(int notes, double top) {
     search.dsps_topnote = top;
     return search;
 }
-
-inline std::string shared_scala_folder() { return std::string(CORVANE_SHARED_DATA) + "/scl"; }
 
 }  // namespace corvane::tools::testing
