@@ -45,6 +45,7 @@ TEST_F(FractalTuneTest, EachNoteIsReplacedByTheSeedMovedToItAndTheLowestValueIsZ
     EXPECT_THAT(build({0, -1}, 1).notes(), ElementsAre(2, 1, 1, 0));
     EXPECT_FALSE(tune_->tune_full || tune_->tune_truncated || tune_->tune_timed_out);
     EXPECT_THAT(build({2, 3}, 0).notes(), ElementsAre(2, 3));
+    EXPECT_THAT(build({5}, 3).notes(), ElementsAre(20));
     EXPECT_THAT(build({}, 5).notes(), ElementsAre(0));
 }
 

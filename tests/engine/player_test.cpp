@@ -22,17 +22,17 @@ struct Message {
     bool operator==(const Message&) const = default;
 };
 
-inline std::ostream& operator<<(std::ostream& os, const Message& m) {
+std::ostream& operator<<(std::ostream& os, const Message& m) {
     return os << "{" << m.ms << "ms " << std::hex << int(m.status) << " ch" << std::dec << int(m.channel) << " "
               << int(m.data1) << " " << int(m.data2) << "}";
 }
 
 // A note-on; with velocity 0 it is the note-off the voices send.
-inline Message on(std::int64_t ms, int channel, int note, int velocity = 127) {
+Message on(std::int64_t ms, int channel, int note, int velocity = 127) {
     return {ms, 0x90, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(note),
             static_cast<std::uint8_t>(velocity)};
 }
-inline Message off(std::int64_t ms, int channel, int note) { return on(ms, channel, note, 0); }
+Message off(std::int64_t ms, int channel, int note) { return on(ms, channel, note, 0); }
 
 // Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
 struct RecordingSender final : platform::MessageSender {
