@@ -1,6 +1,7 @@
 #include "corvane/engine/composition.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -51,16 +52,12 @@ TEST(Limits, LevelsSustainChannelsAndListsAreHeldWithinTheirRanges) {
     EXPECT_EQ(c.sz_ccbo_formula.size(), 100u);
 }
 
-struct SustainCase {
-    double sustain;
-    int slots;
-    double fraction;
-};
-
 // Rule 6 of older files is rule 5.
 TEST(DerivedValues, SustainGivesSlotsAndTheFractionOfTheLastAndAFilesRuleSixIsRuleFive) {
-    for (const auto& [sustain, slots, fraction] : {SustainCase{0.5, 1, 0.5}, SustainCase{1, 1, 1}, SustainCase{1.5, 2, 0.5},
-                                                   SustainCase{2, 2, 1}, SustainCase{0, 1, 0}, SustainCase{300, 300, 1}}) {
+    using SustainCase = std::tuple<double, int, double>;  // sustain, slots and the fraction of the last
+    for (const auto& [sustain, slots, fraction] :
+         {SustainCase{0.5, 1, 0.5}, SustainCase{1, 1, 1}, SustainCase{1.5, 2, 0.5}, SustainCase{2, 2, 1},
+          SustainCase{0, 1, 0}, SustainCase{300, 300, 1}}) {
         Composition c;
         c.Sustain = sustain;
         EXPECT_EQ(c.SustainSlots(), slots) << sustain;
@@ -104,7 +101,6 @@ TEST(ReadSeed, ReadsValuesUpToTheAnnotationsOfACompositionFile) {
 TEST(BuiltinSeeds, AreTheTenOfferedSeedsAndAllReadAndTheDropListIsOneSeedALine) {
     const auto seeds = builtin_seeds();
     ASSERT_EQ(seeds.size(), 10u);
-    EXPECT_EQ(seeds.front(), "0 1");
     for (const auto seed : seeds) EXPECT_TRUE(read_seed(seed, SeedStrictness::strict)) << seed;
     EXPECT_THAT(seeds_drop_list_lines("0 1\r\n0 2 1\r\n\r\n0 3"), ElementsAre("0 1", "0 2 1", "", "0 3"));
     EXPECT_EQ(no_text_editor_message("C:\\Corvane"),

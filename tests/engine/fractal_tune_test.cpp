@@ -38,9 +38,8 @@ protected:
     std::unique_ptr<FractalTune> tune_ = std::make_unique<FractalTune>();
 };
 
-// Each note is replaced by the seed moved to it, and the tune shifted up so that its lowest value
-// is 0 (the level counter's test checks this against a model for many seeds); an empty seed
-// still gives one note.
+// Each note is replaced by the seed moved to it, the tune shifted up to a lowest value of 0 (the
+// level counter's property checks this for many seeds); an empty seed still gives one note.
 TEST_F(FractalTuneTest, EachNoteIsReplacedByTheSeedMovedToItAndTheLowestValueIsZero) {
     EXPECT_THAT(build({0, -1}, 1).notes(), ElementsAre(2, 1, 1, 0));
     EXPECT_FALSE(tune_->tune_full || tune_->tune_truncated || tune_->tune_timed_out);

@@ -303,8 +303,7 @@ TEST_F(PlayerTest, PlayStartsAfterOneTimerResolutionAndSilentChannelsSoundNothin
     timers.advance_to(1001);
     std::vector<Message> first = sender.sent;
     std::erase_if(first, [](const Message& m) { return m.ms != 1001; });
-    const std::vector<Message> expected{{1001, 0xC0, 0, 73, 0}, {1001, 0xE0, 0, 0x00, 0x40}, on(1001, 0, 60)};
-    EXPECT_EQ(first, expected);
+    EXPECT_EQ(first, (std::vector<Message>{{1001, 0xC0, 0, 73, 0}, {1001, 0xE0, 0, 0x00, 0x40}, on(1001, 0, 60)}));
     player.stop();
     timers.advance_to(2000);
     sender.sent.clear();
@@ -459,8 +458,7 @@ TEST_F(PlayerTest, BendRangeTestAlternatesLowAndHighForms) {
         if (m.status == 0xE0) bend = m.data1 | m.data2 << 7;
         if (m.status == 0x90 && m.data2 > 0) played.emplace_back(m.data1, bend);
     }
-    const std::vector<std::pair<int, int>> expected{{58, 16383}, {66, 0}};
-    EXPECT_EQ(played, expected);
+    EXPECT_EQ(played, (std::vector<std::pair<int, int>>{{58, 16383}, {66, 0}}));
 }
 
 // Rendering with skipping passes over notes shorter than the file's time resolution (0.4 ms
@@ -480,10 +478,19 @@ TEST_F(PlayerTest, RenderingSkipsWhatTheFileCannotHoldButNotTheStartOfALongerNot
     for (const Message& m : sender.sent) {
         if (m.status == 0x90 && m.data2 > 0) played.emplace_back(m.channel, m.data1);
     }
-    const std::vector<std::pair<int, int>> expected{{0, 60}, {1, 62}, {0, 64}, {1, 64}};
-    EXPECT_EQ(played, expected);
+    EXPECT_EQ(played, (std::vector<std::pair<int, int>>{{0, 60}, {1, 62}, {0, 64}, {1, 64}}));
+}
+
+// Rendering ends at the time asked for though the melody cycles, the last note cut short there;
+// it runs in the tune's time, without timers, and the clock stands still.
+TEST_F(PlayerTest, RenderingEndsAtTheTimeAskedFor) {
+    settings.cycle_melody = true;
+    std::atomic<bool> cancel{false};
+    player.render(0.25, cancel);
     EXPECT_FALSE(player.playing());
-    EXPECT_EQ(timers.pending(), 0u);  // rendering runs on the tune's clock, without timers
+    EXPECT_EQ(timers.pending(), 0u);
+    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(1000, 0, 60), off(1000, 0, 60), on(1000, 0, 62),
+                                                    off(1000, 0, 62), on(1000, 0, 60), off(1000, 0, 60)}));
 }
 
 }  // namespace
