@@ -25,6 +25,7 @@ TEST(DevicesCommand, WithoutAMidiSystemListsTheSynthesizerAndSaysSo) {
     const auto listing = nlohmann::json::parse(json.out);
     ASSERT_EQ(listing["devices"].size(), 1u);
     EXPECT_EQ(listing["devices"][0]["device"], -1);
+    EXPECT_EQ(listing["devices"][0]["kind"], "built-in synthesizer");
     EXPECT_EQ(listing["devices"][0]["soundfont_found"], false);
     EXPECT_TRUE(listing["midi_system"].is_null());
     EXPECT_EQ(testing::run_cli({"devices", "--api", "coreaudio"}).status, 2);

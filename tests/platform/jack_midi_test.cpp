@@ -129,6 +129,7 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     const auto listing = nlohmann::json::parse(result.out);
     EXPECT_EQ(listing["midi_system"], "JACK");
     const auto& listed = listing["devices"];
+    EXPECT_EQ(listed.at(1)["name"], "Corvane (virtual port)");
     const auto named = [&](const auto& entry) { return entry["name"] == unique("corvane-test-in") + ":capture"; };
     EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), named)) << result.out;
 
