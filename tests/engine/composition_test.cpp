@@ -1,67 +1,43 @@
 #include "corvane/engine/composition.h"
 
-#include <cmath>
-#include <functional>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "corvane/engine/seed.h"
+
 namespace corvane::engine {
 namespace {
 
 using ::testing::ElementsAre;
-
-TEST(NewComposition, ParsesItsScaleAndArpeggioAndLeavesChannelNineSilent) {
-    const Composition c = new_composition();
-    EXPECT_NEAR(c.Frequency_of_lowest_note, 440.0 * std::exp2((60.0 - 69.0) / 12.0), 1e-9);
-    ASSERT_EQ(c.Intervals.size(), 2u);
-    EXPECT_EQ(c.Intervals[0], 0.0);
-    EXPECT_NEAR(c.Intervals[1], std::exp2(1.0 / 12.0) - 1.0, 1e-15);
-    EXPECT_THAT(c.Arpeggio.entries, ElementsAre(0, 2, 4, 7, 9, 12));
-    EXPECT_EQ(c.Arpeggio.ascending_last, 5);
-    for (int ch = 0; ch < kMidiChannels; ++ch) {
-        EXPECT_EQ(c.Voices_for_channels[static_cast<std::size_t>(ch)], ch == 9 ? -1 : 73) << ch;
-    }
-}
+using ::testing::IsEmpty;
 
 // Too large is held at the top and said; too small is held at the bottom without a word.
-TEST(Limits, LevelsSustainAndChannelsAreHeldWithinTheirRanges) {
-    struct Case {
-        std::function<double(Composition&, double, platform::Reporter&)> set;
-        double too_large, top;
-        const char* message;
-        const char* caption;
-        double too_small, bottom;
-    };
-    const std::vector<Case> cases{
-        {[](Composition& c, double v, platform::Reporter& r) { return set_levels(c, static_cast<long long>(v), r); },
-         35, 29, "Maximum of 30 levels", "Levels", -2, 0},
-        {[](Composition& c, double v, platform::Reporter& r) { return set_sustain(c, v, r); }, 301, 300,
-         "Maximum of 300 notes to be played simultaneously.\n\nSustain can't exceed this value.", "Notes in chord", -1,
-         0},
-        {[](Composition& c, double v, platform::Reporter& r) {
-             return set_channels_in_play(c, static_cast<long long>(v), r);
-         },
-         17, 16, "Maximum of 16 MIDI channels.", "Number of MIDI channels to use", 0, 1},
-    };
-    for (const Case& limit : cases) {
-        SCOPED_TRACE(limit.caption);
-        Composition c;
-        platform::RecordingReporter reporter;
-        EXPECT_EQ(limit.set(c, limit.too_large, reporter), limit.top);
-        ASSERT_EQ(reporter.entries().size(), 1u);
-        EXPECT_EQ(reporter.entries()[0].message, limit.message);
-        EXPECT_EQ(reporter.entries()[0].caption, limit.caption);
-        reporter.clear();
-        EXPECT_EQ(limit.set(c, limit.too_small, reporter), limit.bottom);
-        EXPECT_EQ(limit.set(c, limit.top, reporter), limit.top);
-        EXPECT_TRUE(reporter.entries().empty());
-    }
-}
-
-TEST(Limits, ListsAreCutToAThousandValues) {
+TEST(Limits, LevelsSustainChannelsAndListsAreHeldWithinTheirRanges) {
     Composition c;
+    platform::RecordingReporter reporter;
+    EXPECT_EQ(set_levels(c, 35, reporter), 29);
+    EXPECT_EQ(set_sustain(c, 301, reporter), 300);
+    EXPECT_EQ(set_channels_in_play(c, 17, reporter), 16);
+    std::vector<std::string> said;
+    for (const auto& entry : reporter.entries()) said.push_back(entry.caption + ": " + entry.message);
+    EXPECT_THAT(said, ElementsAre("Levels: Maximum of 30 levels",
+                                  "Notes in chord: Maximum of 300 notes to be played simultaneously.\n\n"
+                                  "Sustain can't exceed this value.",
+                                  "Number of MIDI channels to use: Maximum of 16 MIDI channels."));
+    reporter.clear();
+    EXPECT_EQ(set_levels(c, -2, reporter), 0);
+    EXPECT_EQ(set_sustain(c, -1, reporter), 0);
+    EXPECT_EQ(set_channels_in_play(c, 0, reporter), 1);
+    EXPECT_EQ(set_levels(c, 29, reporter), 29);
+    EXPECT_EQ(set_sustain(c, 300, reporter), 300);
+    EXPECT_EQ(set_channels_in_play(c, 16, reporter), 16);
+    EXPECT_TRUE(reporter.entries().empty());
+
+    // Lists are cut to a thousand values, the formula to a hundred characters.
     const std::vector<int> seed(1500, 1);
     const std::vector<double> values(1200, 0.5);
     set_seed(c, seed);
@@ -76,54 +52,60 @@ TEST(Limits, ListsAreCutToAThousandValues) {
     EXPECT_EQ(c.sz_ccbo_formula.size(), 100u);
 }
 
-struct SustainCase {
-    double sustain;
-    int slots;
-    double fraction;
-};
-
-TEST(DerivedValues, SustainGivesSlotsAndTheFractionOfTheLast) {
-    for (const auto& [sustain, slots, fraction] : {SustainCase{0.5, 1, 0.5}, SustainCase{1, 1, 1}, SustainCase{1.5, 2, 0.5},
-                                                   SustainCase{2, 2, 1}, SustainCase{0, 1, 0}, SustainCase{300, 300, 1}}) {
+// Rule 6 of older files is rule 5.
+TEST(DerivedValues, SustainGivesSlotsAndTheFractionOfTheLastAndAFilesRuleSixIsRuleFive) {
+    using SustainCase = std::tuple<double, int, double>;  // sustain, slots and the fraction of the last
+    for (const auto& [sustain, slots, fraction] :
+         {SustainCase{0.5, 1, 0.5}, SustainCase{1, 1, 1}, SustainCase{1.5, 2, 0.5}, SustainCase{2, 2, 1},
+          SustainCase{0, 1, 0}, SustainCase{300, 300, 1}}) {
         Composition c;
         c.Sustain = sustain;
         EXPECT_EQ(c.SustainSlots(), slots) << sustain;
         EXPECT_DOUBLE_EQ(c.SustainFraction(), fraction) << sustain;
     }
-}
-
-TEST(DerivedValues, ChannelsInPlaySkipThoseWithoutAVoice) {
-    Composition c;
-    c.Voices_for_channels[0] = -1;
-    c.Voices_for_channels[1] = -1;
-    c.Voices_for_channels[3] = -1;
-    c.Channels_in_Play = 2;
-    const ChannelsInPlay playing = c.channels_in_play();
-    EXPECT_THAT(playing.list(), ElementsAre(2, 4));
-    c.Channels_in_Play = 16;
-    EXPECT_EQ(c.channels_in_play().count, 12);  // 0, 1, 3 and 9 have no voice
-}
-
-TEST(Reading, ClearsTheFlagsOfTheOptionalFieldsAFileMayLeaveOutAndResetsTheirValues) {
-    Composition c;
-    c.has_Top_note_length = c.has_Top_note_volume = c.has_times_by_melody_pos = c.has_volumes_by_melody_pos = true;
-    c.Use_ratios = c.has_Note_timing_shift = true;
-    clear_flags_before_reading(c);
-    EXPECT_FALSE(c.has_Top_note_length || c.has_Top_note_volume || c.has_times_by_melody_pos ||
-                 c.has_volumes_by_melody_pos || c.Use_ratios);
-    EXPECT_TRUE(c.has_Note_timing_shift);
     EXPECT_EQ(choose_channels_by_from_file(6), 5);
     EXPECT_EQ(choose_channels_by_from_file(2), 2);
-    // A settings reset restores only the optional scalars that are off.
-    c.Top_note_length = 3;
-    c.Top_note_volume = 4;
-    c.has_Top_note_volume = true;
-    c.Note_timing_shift = 0.9;
-    c.has_Note_timing_shift = false;
-    reset_optional_scalars(c);
-    EXPECT_EQ(c.Top_note_length, 0.0625);
-    EXPECT_EQ(c.Top_note_volume, 4);
-    EXPECT_EQ(c.Note_timing_shift, 0.5);
+}
+
+std::vector<int> seed_of(std::string_view text, SeedStrictness strictness = SeedStrictness::lenient) {
+    const auto reading = read_seed(text, strictness);
+    return reading ? reading->values : std::vector<int>{-999};
+}
+
+// Values are expressions truncated toward zero; the annotations of a composition file end the
+// seed; a test word is skipped and remembered; strict reading refuses what is not a number; a
+// thousand values are the most.
+TEST(ReadSeed, ReadsValuesUpToTheAnnotationsOfACompositionFile) {
+    EXPECT_THAT(seed_of("3 -1 2.7 -2.7 7/2 \t 1e1"), ElementsAre(3, -1, 2, -2, 3, 10));
+    EXPECT_THAT(seed_of(""), IsEmpty());
+    EXPECT_THAT(seed_of("0 1 2 1 v 1 2 3 4"), ElementsAre(0, 1, 2, 1));
+    EXPECT_THAT(seed_of("0 1 VELOCITY 5"), ElementsAre(0, 1));
+    EXPECT_THAT(seed_of("0 1 ;comment 5"), ElementsAre(0, 1));
+    EXPECT_THAT(seed_of("0 1 durations 1 1"), ElementsAre(0, 1));
+    EXPECT_THAT(seed_of("0 #r 1"), ElementsAre(0));
+    EXPECT_THAT(seed_of("0 #S 1"), ElementsAre(0));
+    EXPECT_THAT(seed_of("0 #x 1"), ElementsAre(0, 0, 1));  // not a stop word: read as a (non-)number
+    EXPECT_THAT(seed_of("0 x 1"), ElementsAre(0, 0, 1));
+    EXPECT_FALSE(read_seed("0 x 1", SeedStrictness::strict));
+    const auto reading = read_seed("0 TEST 1 test2 2", SeedStrictness::strict);
+    ASSERT_TRUE(reading);
+    EXPECT_THAT(reading->values, ElementsAre(0, 1, 2));
+    EXPECT_TRUE(reading->contains_test);
+    EXPECT_FALSE(read_seed("0 1 2", SeedStrictness::strict)->contains_test);
+    std::string long_text;
+    for (int i = 0; i < 1200; ++i) long_text += std::to_string(i % 7) + " ";
+    EXPECT_EQ(seed_of(long_text).size(), 1000u);
+}
+
+// The ten offered seeds all read; the drop list is one seed a line.
+TEST(BuiltinSeeds, AreTheTenOfferedSeedsAndAllReadAndTheDropListIsOneSeedALine) {
+    const auto seeds = builtin_seeds();
+    ASSERT_EQ(seeds.size(), 10u);
+    for (const auto seed : seeds) EXPECT_TRUE(read_seed(seed, SeedStrictness::strict)) << seed;
+    EXPECT_THAT(seeds_drop_list_lines("0 1\r\n0 2 1\r\n\r\n0 3"), ElementsAre("0 1", "0 2 1", "", "0 3"));
+    EXPECT_EQ(no_text_editor_message("C:\\Corvane"),
+              "Couldn't find the application associated with text files.\n\nTo edit the seeds drop list, use a text "
+              "editor such as Notepad to open the file \"musical seeds drop list.txt\" in the folder \"C:\\Corvane\"");
 }
 
 }  // namespace

@@ -1,17 +1,238 @@
+// The channel voices and the player that drives them, through a MIDI sender that keeps every
+// message with the clock's time.
 #include "corvane/engine/player.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "corvane/engine/seed.h"
+#include "corvane/engine/channel_voices.h"
 #include "corvane/platform/manual_timer_service.h"
-#include "recording_sender.h"
 
 namespace corvane::engine {
 namespace {
 
-using testing::Message;
-using testing::off;
-using testing::on;
+struct Message {
+    std::int64_t ms;
+    std::uint8_t status, channel, data1, data2;
+    bool operator==(const Message&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Message& m) {
+    return os << "{" << m.ms << "ms " << std::hex << int(m.status) << " ch" << std::dec << int(m.channel) << " "
+              << int(m.data1) << " " << int(m.data2) << "}";
+}
+
+// A note-on; with velocity 0 it is the note-off the voices send.
+Message on(std::int64_t ms, int channel, int note, int velocity = 127) {
+    return {ms, 0x90, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(note),
+            static_cast<std::uint8_t>(velocity)};
+}
+Message off(std::int64_t ms, int channel, int note) { return on(ms, channel, note, 0); }
+
+// Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
+struct RecordingSender final : platform::MessageSender {
+    explicit RecordingSender(const platform::Clock& c) : clock(c) {}
+
+    platform::SendResult send(const platform::SendRequest& r) noexcept override {
+        const std::lock_guard lock(group);
+        sent.push_back({clock.now_ms(), r.status, r.channel, r.data1, r.data2});
+        return platform::SendResult::sent;
+    }
+    void begin_group() override { group.lock(); }
+    void end_group() override { group.unlock(); }
+
+    // Note-ons and note-offs only (a note-on with velocity 0 is an off).
+    std::vector<Message> notes() const {
+        std::vector<Message> out = sent;
+        std::erase_if(out, [](const Message& m) { return m.status != 0x90 && m.status != 0x80; });
+        return out;
+    }
+
+    const platform::Clock& clock;
+    std::vector<Message> sent;
+    std::recursive_mutex group;
+};
+
+// A control change; the clock of these tests stands still at 0.
+Message cc(int channel, int controller, int value) {
+    return {0, 0xB0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(controller),
+            static_cast<std::uint8_t>(value)};
+}
+
+class VoicesTest : public ::testing::Test {
+protected:
+    Composition composition;
+    VoiceSettings settings;
+    platform::ManualClock clock;
+    RecordingSender sender{clock};
+    ChannelVoices voices{composition, settings, sender, clock};
+
+    void set_range(int voice, int lo, int hi, RangeAction action) {
+        composition.Min_notes_for_channels[static_cast<std::size_t>(voice)] = lo;
+        composition.Max_notes_for_channels[static_cast<std::size_t>(voice)] = hi;
+        composition.iActionIfOutOfRange[static_cast<std::size_t>(voice)] = static_cast<int>(action);
+    }
+    int ranged(int note, int voice = 0) const {
+        voices.apply_range(note, voice);
+        return note;
+    }
+};
+
+TEST_F(VoicesTest, RangeActions) {
+    set_range(0, 48, 72, RangeAction::hover);
+    EXPECT_EQ(ranged(86), 62);
+    EXPECT_EQ(ranged(40), 52);
+    EXPECT_EQ(ranged(60), 60);
+    set_range(0, 60, 72, RangeAction::rebound);  // narrow: as hover
+    EXPECT_EQ(ranged(80), 68);
+    set_range(0, 48, 83, RangeAction::wrap_around);
+    EXPECT_EQ(ranged(90), 54);
+    EXPECT_EQ(ranged(40), 76);
+    set_range(0, 40, 80, RangeAction::rebound);
+    EXPECT_EQ(ranged(85), 61);
+    set_range(0, 40, 80, RangeAction::hover_and_rebound);
+    EXPECT_EQ(ranged(85), 73);
+    set_range(0, 48, 72, RangeAction::silent);
+    EXPECT_EQ(ranged(90), kNoNote);
+    set_range(0, 70, 60, RangeAction::hover);  // lowest above highest: folded down from the highest
+    EXPECT_EQ(ranged(65), 53);
+}
+
+// A percussion voice plays its key on channel 10 whatever the note. Rests, a channel or a
+// velocity out of range, and a note shifted beyond 127 where that is silent send nothing.
+TEST_F(VoicesTest, NoteOffWithVelocity127GoesOutAsNoteOnZeroAndBadArgumentsSendNothing) {
+    using platform::SendResult;
+    composition.Voices_for_channels[1] = 128;
+    EXPECT_EQ(voices.note_on(1, 1, 0, 60, 100), SendResult::nothing_done);
+    EXPECT_EQ(voices.note_on(0, 16, 0, 60, 100), SendResult::nothing_done);
+    EXPECT_EQ(voices.note_on(0, 0, 0, 60, 128), SendResult::nothing_done);
+    set_range(0, 0, 127, RangeAction::silent);
+    EXPECT_EQ(voices.note_on(0, 0, 6, 60, 100), SendResult::nothing_done);
+    EXPECT_TRUE(sender.sent.empty());
+    composition.Voices_for_channels[2] = 128 + 38;
+    voices.note_on(0, 0, 0, 60, 100);
+    EXPECT_EQ(voices.sounding_note(0), 60);
+    EXPECT_EQ(voices.note_channels(60), 1u);
+    voices.note_off(0, 0, 0, 60, 127);
+    voices.note_on(0, 0, 0, 62, 100);
+    voices.note_off(0, 0, 0, 62, 64);
+    voices.note_on(2, 2, 0, 71, 90);
+    voices.note_off(2, 2, 0, 71, 127);
+    const std::vector<Message> expected{on(0, 0, 60, 100), off(0, 0, 60),    on(0, 0, 62, 100),
+                                        {0, 0x80, 0, 62, 64}, on(0, 9, 38, 90), off(0, 9, 38)};
+    EXPECT_EQ(sender.notes(), expected);
+    EXPECT_EQ(voices.sounding_note(0), -1);
+    EXPECT_EQ(voices.note_channels(60), 0u);
+}
+
+TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
+    composition.Channels_in_Play = 3;
+    voices.set_voice_bend(0, 8192, false);
+    voices.note_on_for_voice(0, 0, 60, 100);
+    sender.sent.clear();
+    voices.set_voice_bend(0, 9000, false);
+    EXPECT_EQ(voices.channel_of_voice(0), 3);
+    voices.note_on_for_voice(0, 0, 64, 100);
+    const std::vector<Message> expected{
+        {0, 0xC0, 3, 73, 0},                                                       // the voice's program first
+        cc(3, 101, 0), cc(3, 100, 0), cc(3, 6, 2), cc(3, 38, 0),  // bend range
+        {0, 0xE0, 3, 9000 & 0x7F, 9000 >> 7},
+        on(0, 3, 64, 100)};
+    EXPECT_EQ(sender.sent, expected);
+}
+
+// A start of play resets expression and bend range on every channel; the first bend of the run
+// then sends the program, all sound off and the bend, and the same bend again nothing.
+// With every channel in play none is spare: the voice ends its notes and bends its own channel.
+// A restart gives each channel without notes back to its own voice.
+TEST_F(VoicesTest, StartVoicesResetsEveryChannelAndWithEveryChannelInPlayAVoiceBendsItsOwn) {
+    voices.start_voices();
+    ASSERT_EQ(sender.sent.size(), 16u + 16u * 4u);
+    EXPECT_EQ(sender.sent[0], cc(0, 11, 127));
+    EXPECT_EQ(sender.sent[16], cc(0, 101, 0));
+    EXPECT_EQ(sender.sent.back(), cc(15, 38, 0));
+    sender.sent.clear();
+    voices.set_voice_bend(0, 6144, true);
+    const std::vector<Message> expected{{0, 0xC0, 0, 73, 0}, cc(0, 120, 0), {0, 0xE0, 0, 6144 & 0x7F, 6144 >> 7}};
+    EXPECT_EQ(sender.sent, expected);
+    sender.sent.clear();
+    voices.set_voice_bend(0, 6144, true);
+    EXPECT_TRUE(sender.sent.empty());
+
+    composition.Channels_in_Play = 16;
+    voices.set_voice_bend(1, 8192, false);
+    voices.note_on_for_voice(1, 0, 60, 100);
+    sender.sent.clear();
+    voices.set_voice_bend(1, 9000, false);
+    EXPECT_EQ(voices.channel_of_voice(1), 1);
+    EXPECT_EQ(sender.sent, (std::vector<Message>{off(0, 1, 60), {0, 0xE0, 1, 9000 & 0x7F, 9000 >> 7}}));
+    voices.restart_voices();
+    for (int c = 0; c < kMidiChannels; ++c) EXPECT_EQ(voices.voice_of_channel(c), c);
+}
+
+TEST_F(VoicesTest, SustainRingBatchingAndLegatoDecideWhenNotesEnd) {
+    composition.Sustain = 2;
+    SoundingNote last;
+    for (int note = 60; note < 64; ++note) {
+        last = voices.sound_note(0, 0, note, 100);
+        voices.stop_note_from_player(last, false, composition.SustainSlots());
+    }
+    // Each note is stopped when the next one enters the ring: one note held over.
+    const std::vector<Message> expected{on(0, 0, 60, 100), on(0, 0, 61, 100), off(0, 0, 60),
+                                     on(0, 0, 62, 100), off(0, 0, 61),   on(0, 0, 63, 100),
+                                     off(0, 0, 62)};
+    EXPECT_EQ(sender.notes(), expected);
+    sender.sent.clear();
+    voices.end_note(last);
+    voices.end_note(last);  // once only
+    EXPECT_EQ(sender.notes(), (std::vector<Message>{off(0, 0, 63)}));
+
+    // Batched notes go out when flushed, note-offs first; legato stops the previous note after
+    // the next one starts.
+    sender.sent.clear();
+    voices.note_on(0, 0, 0, 60, 100);
+    voices.set_batching(true, true);
+    voices.note_on(1, 1, 0, 64, 100);
+    voices.note_off(0, 0, 0, 60, 127);
+    EXPECT_EQ(sender.notes().size(), 1u);
+    voices.flush_queue();
+    voices.set_batching(false, false);
+    settings.legato = true;
+    voices.note_on(0, 0, 0, 67, 100);
+    voices.note_off(0, 0, 0, 67, 127);  // held over
+    voices.note_on(0, 0, 0, 69, 100);
+    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(0, 0, 60, 100), off(0, 0, 60), on(0, 1, 64, 100),
+                                                    on(0, 0, 67, 100), on(0, 0, 69, 100), off(0, 0, 67)}));
+}
+
+// Vibrato by modulation, its volume and portamento are controllers; pitch bend vibrato follows a
+// sine on the voice's channel only.
+TEST_F(VoicesTest, ModulationPortamentoAndPitchBendVibrato) {
+    const platform::SendGroup group(sender);  // the vibrato thread waits until the test is done
+    composition.iVibrato[0] = 1;
+    composition.dVibrato_amp[0] = 50;
+    composition.dVibrato_vol_amp[0] = 20;
+    composition.iPortamento[0] = 1;
+    composition.iPortamento_slide_time[0] = 30;
+    voices.apply_effects(0, 0, Effects::all);
+    EXPECT_EQ(sender.sent, (std::vector<Message>{cc(0, 5, 30), cc(0, 1, 63), cc(0, 33, 63), cc(0, 92, 25)}));
+    composition.dVibrato_freq[0] = 1;  // one cycle a second
+    composition.dVibrato_amp[0] = 10;
+    composition.dVibrato_vol_amp[0] = 0;
+    voices.sync_program(0, 0, 73, true);
+    voices.set_channel_bend(0, 8192);
+    voices.note_on(0, 0, 0, 60, 100);
+    sender.sent.clear();
+    clock.advance(250);  // a quarter cycle: the top of the sine
+    voices.pitch_bend_vibrato_step();
+    constexpr int top = 8192 + 819;
+    EXPECT_EQ(sender.sent, (std::vector<Message>{{250, 0xE0, 0, top & 0x7F, top >> 7}}));
+}
 
 struct Listener final : PlayerListener {
     void play_display_update() override { ++updates; }
@@ -26,14 +247,9 @@ class PlayerTest : public ::testing::Test {
 protected:
     PlayerTest() {
         composition.Note_length = 0.1;
-        set_seed_text("0 1");
+        set_seed(composition, std::vector<int>{0, 1});
         composition.Levels = 0;
         settings.cycle_melody = false;
-    }
-
-    void set_seed_text(std::string_view text) {
-        const auto seed = read_seed(text, SeedStrictness::lenient);
-        set_seed(composition, seed->values);
     }
 
     Composition composition;
@@ -41,7 +257,7 @@ protected:
     PlayerSettings settings;
     platform::ManualClock clock{1000};
     platform::ManualTimerService timers{clock};
-    testing::RecordingSender sender{clock};
+    RecordingSender sender{clock};
     platform::SettableKeyState keys;
     Listener listener;
     ChannelVoices voices{composition, voice_settings, sender, clock};
@@ -49,7 +265,7 @@ protected:
 };
 
 // Sustain 1 ends each note as the next begins, 0.5 half-way; without cycling play stops.
-TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStep) {
+TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStepAndLookAheadDelaysTheNotes) {
     for (const auto& [sustain, end] : {std::pair{1.0, 100}, std::pair{0.5, 50}}) {
         composition.Sustain = sustain;
         sender.sent.clear();
@@ -63,6 +279,19 @@ TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStep) {
         EXPECT_EQ(timers.pending(), 0u);
     }
     EXPECT_EQ(listener.stopped, 2);
+
+    // With a look-ahead of 3 the first two computed notes sound nothing; then each sounds the one
+    // two before it.
+    composition.Sustain = 1;
+    settings.iLookAhead = 3;
+    set_seed(composition, std::vector<int>{0, 1, 2, 3, 4});
+    sender.sent.clear();
+    const std::int64_t start = clock.now_ms();
+    player.start();
+    timers.advance_to(start + 5 * 100 + 10);
+    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(start + 202, 0, 60), off(start + 302, 0, 60),
+                                                    on(start + 302, 0, 62), off(start + 402, 0, 62),
+                                                    on(start + 402, 0, 64), off(start + 502, 0, 64)}));
 }
 
 // Play starts one timer resolution after Play, the channel's program and bend before its
@@ -72,12 +301,9 @@ TEST_F(PlayerTest, PlayStartsAfterOneTimerResolutionAndSilentChannelsSoundNothin
     settings.uTimerRes = 1;
     player.start();
     timers.advance_to(1001);
-    std::vector<Message> first;
-    for (const auto& m : sender.sent) {
-        if (m.ms == 1001) first.push_back(m);
-    }
-    const std::vector<Message> expected{{1001, 0xC0, 0, 73, 0}, {1001, 0xE0, 0, 0x00, 0x40}, on(1001, 0, 60)};
-    EXPECT_EQ(first, expected);
+    std::vector<Message> first = sender.sent;
+    std::erase_if(first, [](const Message& m) { return m.ms != 1001; });
+    EXPECT_EQ(first, (std::vector<Message>{{1001, 0xC0, 0, 73, 0}, {1001, 0xE0, 0, 0x00, 0x40}, on(1001, 0, 60)}));
     player.stop();
     timers.advance_to(2000);
     sender.sent.clear();
@@ -85,29 +311,6 @@ TEST_F(PlayerTest, PlayStartsAfterOneTimerResolutionAndSilentChannelsSoundNothin
     player.start();
     timers.advance_to(2300);
     for (const Message& m : sender.sent) EXPECT_EQ(m.status, 0xB0) << m;
-}
-
-TEST_F(PlayerTest, LookAheadSoundsEachNoteTwoComputedNotesLater) {
-    settings.iLookAhead = 3;
-    set_seed_text("0 1 2 3 4");
-    player.start();
-    timers.advance_to(1000 + 5 * 100 + 10);
-    // The first two computed notes sound nothing; then each sounds the one two before it.
-    const std::vector<Message> expected{on(1202, 0, 60), off(1302, 0, 60), on(1302, 0, 62), off(1402, 0, 62),
-                                        on(1402, 0, 64), off(1502, 0, 64)};
-    EXPECT_EQ(sender.notes(), expected);
-}
-
-TEST_F(PlayerTest, CyclingStartsAgainAndCountsCycles) {
-    settings.cycle_melody = true;
-    player.start();
-    timers.advance_to(1000 + 450);
-    EXPECT_TRUE(player.playing());
-    EXPECT_EQ(player.cycles(), 2);
-    EXPECT_EQ(player.cycle_text(), "Cycle 3");
-    const auto notes = sender.notes();
-    ASSERT_GE(notes.size(), 6u);
-    EXPECT_EQ(notes[4], on(1202, 0, 60));  // the new cycle keeps time: no pause at the restart
 }
 
 // Hold ends the notes at once and stops time until released; Stop switches every note off
@@ -133,22 +336,23 @@ TEST_F(PlayerTest, HoldStopsTimeAndSoundAndStopEndsPlay) {
 }
 
 TEST_F(PlayerTest, RuleFiveSoundsOneNotePerChangedLevel) {
-    set_seed_text("0 1");
     composition.Levels = 2;
     composition.Channels_in_Play = 3;
     select_channel_rule(composition, 5);
     player.start();
     timers.advance_to(1000 + 350);
-    EXPECT_EQ(sender.note_ons(1002), 3);  // levels 2, 1 and 0 start together
-    EXPECT_EQ(sender.note_ons(1102), 1);
-    EXPECT_EQ(sender.note_ons(1202), 2);
-    EXPECT_EQ(sender.note_ons(1302), 1);
+    std::map<std::int64_t, int> started;  // how many notes start at each time
+    for (const Message& m : sender.notes()) {
+        if (m.data2 > 0) ++started[m.ms];
+    }
+    // Levels 2, 1 and 0 start together, then level 0 alone, then levels 1 and 0.
+    EXPECT_EQ(started, (std::map<std::int64_t, int>{{1002, 3}, {1102, 1}, {1202, 2}, {1302, 1}}));
 }
 
 // The channel in use is the player's: the composition it plays is never written, and the Voice
 // menu follows the last note while playing and the composition's Channel once stopped.
 TEST_F(PlayerTest, TheChannelInUseFollowsTheNotesAndTheCompositionStaysAsItWas) {
-    set_seed_text("0 1 2");
+    set_seed(composition, std::vector<int>{0, 1, 2});
     composition.Levels = 1;
     composition.Channels_in_Play = 3;
     composition.Channel = 5;
@@ -170,7 +374,7 @@ TEST_F(PlayerTest, TheChannelInUseFollowsTheNotesAndTheCompositionStaysAsItWas) 
 TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
     settings.ok_to_skip_fast_notes = true;
     settings.cycle_melody = true;
-    set_seed_text("0 1 2 3");
+    set_seed(composition, std::vector<int>{0, 1, 2, 3});
     composition.Levels = 5;
     player.start();
     timers.advance_to(1002);
@@ -191,7 +395,7 @@ TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
 TEST_F(PlayerTest, LateEventsKeepTheScheduleAndAStallMovesIt) {
     settings.cycle_melody = true;
     composition.Note_length = 0.005;
-    set_seed_text("0 1 2 3");
+    set_seed(composition, std::vector<int>{0, 1, 2, 3});
     composition.Levels = 5;
     player.start();
     timers.advance_to(1002);  // the first note; then one every 5 ms
@@ -216,9 +420,9 @@ TEST_F(PlayerTest, LateEventsKeepTheScheduleAndAStallMovesIt) {
     EXPECT_EQ(player.schedule_moved_ms(), 495);  // the step due at 1032 went at 1527
 }
 
-// Shift+Escape drops a raised priority to idle and play goes on; Escape alone stops play only
-// when its option is on.
-TEST_F(PlayerTest, ShiftEscapeDropsARaisedPriorityAndEscapeStopsPlayWhenItsOptionIsOn) {
+// Shift+Escape drops a raised priority to idle and play goes on, cycling; Escape alone stops play
+// only when its option is on.
+TEST_F(PlayerTest, ShiftEscapeDropsARaisedPriorityCyclingGoesOnAndEscapeStopsPlayWhenItsOptionIsOn) {
     settings.set_high_priority_for_crv = 2;
     settings.cycle_melody = true;
     player.start();
@@ -230,18 +434,22 @@ TEST_F(PlayerTest, ShiftEscapeDropsARaisedPriorityAndEscapeStopsPlayWhenItsOptio
     EXPECT_EQ(player.priority_level(), 0);
     EXPECT_EQ(listener.priority_resets, 1);
     EXPECT_TRUE(player.playing());
-    EXPECT_EQ(priority_status_text(0, false), "Idle time priority. SHIFT + ESCAPE = reset");
-    EXPECT_EQ(priority_status_text(1, true), "....Hold ESCAPE key down to interrupt...");
     keys.set_shift(false);
+    keys.set_escape(false);
+    timers.advance_to(1250);
+    EXPECT_EQ(player.cycles(), 1);
+    EXPECT_EQ(player.cycle_text(), "Cycle 2");
+    EXPECT_EQ(sender.notes()[4], on(1202, 0, 60));  // the new cycle keeps time: no pause at the restart
+    keys.set_escape(true);
     settings.escape_interrupts = true;
-    timers.advance_to(1300);
+    timers.advance_to(1400);
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(listener.stopped, 1);
 }
 
 TEST_F(PlayerTest, BendRangeTestAlternatesLowAndHighForms) {
     composition.seed_has_test = true;
-    set_seed_text("60 64");
+    set_seed(composition, std::vector<int>{60, 64});
     player.start();
     timers.advance_to(1250);
     std::vector<std::pair<int, int>> played;  // note and the bend sent before it
@@ -250,19 +458,7 @@ TEST_F(PlayerTest, BendRangeTestAlternatesLowAndHighForms) {
         if (m.status == 0xE0) bend = m.data1 | m.data2 << 7;
         if (m.status == 0x90 && m.data2 > 0) played.emplace_back(m.data1, bend);
     }
-    const std::vector<std::pair<int, int>> expected{{58, 16383}, {66, 0}};
-    EXPECT_EQ(played, expected);
-}
-
-TEST_F(PlayerTest, RenderRunsWithoutTimersOnTheTuneClock) {
-    set_seed_text("0 1 2");
-    composition.Levels = 1;
-    std::atomic<bool> cancel{false};
-    player.render(0.45, cancel);
-    EXPECT_FALSE(player.playing());
-    EXPECT_EQ(timers.pending(), 0u);
-    EXPECT_GE(sender.note_ons(), 4);
-    EXPECT_LE(sender.note_ons(), 6);
+    EXPECT_EQ(played, (std::vector<std::pair<int, int>>{{58, 16383}, {66, 0}}));
 }
 
 // Rendering with skipping passes over notes shorter than the file's time resolution (0.4 ms
@@ -282,8 +478,19 @@ TEST_F(PlayerTest, RenderingSkipsWhatTheFileCannotHoldButNotTheStartOfALongerNot
     for (const Message& m : sender.sent) {
         if (m.status == 0x90 && m.data2 > 0) played.emplace_back(m.channel, m.data1);
     }
-    const std::vector<std::pair<int, int>> expected{{0, 60}, {1, 62}, {0, 64}, {1, 64}};
-    EXPECT_EQ(played, expected);
+    EXPECT_EQ(played, (std::vector<std::pair<int, int>>{{0, 60}, {1, 62}, {0, 64}, {1, 64}}));
+}
+
+// Rendering ends at the time asked for though the melody cycles, the last note cut short there;
+// it runs in the tune's time, without timers, and the clock stands still.
+TEST_F(PlayerTest, RenderingEndsAtTheTimeAskedFor) {
+    settings.cycle_melody = true;
+    std::atomic<bool> cancel{false};
+    player.render(0.25, cancel);
+    EXPECT_FALSE(player.playing());
+    EXPECT_EQ(timers.pending(), 0u);
+    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(1000, 0, 60), off(1000, 0, 60), on(1000, 0, 62),
+                                                    off(1000, 0, 62), on(1000, 0, 60), off(1000, 0, 60)}));
 }
 
 }  // namespace

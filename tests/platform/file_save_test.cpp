@@ -21,12 +21,23 @@ using corvane::testing::slurp;
 using corvane::testing::TempFolder;
 using corvane::testing::write_bytes;
 
+// An abandoned save, or one gone without a commit, leaves the earlier file and nothing beside it.
 TEST(FileSave, TheEarlierFileStaysUntilTheCommitThenTheNewOneTakesItsPlaceAndPermissions) {
     TempFolder folder;
     const fs::path path = folder / "tune.mid";
     write_bytes(path, "earlier");
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    {
+        FileSave unfinished;
+        ASSERT_EQ(unfinished.open(path), 0);
+        ASSERT_EQ(unfinished.write("half"), 0);
+    }
     FileSave save;
+    ASSERT_EQ(save.open(path), 0);
+    ASSERT_EQ(save.write("half"), 0);
+    save.abandon();
+    EXPECT_FALSE(save.is_open());
+    EXPECT_EQ(files_in(folder.path()), 1U);
     ASSERT_EQ(save.open(path), 0);
     ASSERT_EQ(save.write("new"), 0);
     EXPECT_EQ(slurp(path), "earlier");
@@ -39,45 +50,9 @@ TEST(FileSave, TheEarlierFileStaysUntilTheCommitThenTheNewOneTakesItsPlaceAndPer
     EXPECT_EQ(files_in(folder.path()), 1U);
 }
 
-TEST(FileSave, AnAbandonedOrUnfinishedSaveLeavesTheEarlierFileAndNothingBeside) {
-    TempFolder folder;
-    const fs::path path = folder / "tune.cv";
-    write_bytes(path, "earlier");
-    {
-        FileSave save;
-        ASSERT_EQ(save.open(path), 0);
-        ASSERT_EQ(save.write("half"), 0);
-        save.abandon();
-        EXPECT_FALSE(save.is_open());
-    }
-    {
-        FileSave save;
-        ASSERT_EQ(save.open(path), 0);
-        ASSERT_EQ(save.write("half"), 0);
-    }  // gone without a commit
-    EXPECT_EQ(slurp(path), "earlier");
-    EXPECT_EQ(files_in(folder.path()), 1U);
-}
-
-// "-o /dev/stdout" with the output redirected to a file writes into that file.
-TEST(FileSave, AFileAlreadyOpenIsWrittenInPlaceThroughItsDeviceName) {
-    TempFolder folder;
-    const fs::path path = folder / "dump.hex";
-    write_bytes(path, "earlier");
-    const int fd = ::open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0);
-    FileSave save;
-    ASSERT_EQ(save.open("/dev/fd/" + std::to_string(fd)), 0);
-    ASSERT_EQ(save.write("new"), 0);
-    ASSERT_EQ(save.commit(), 0);
-    std::string seen(3, ' ');
-    EXPECT_EQ(::pread(fd, seen.data(), seen.size(), 0), 3);
-    ::close(fd);
-    EXPECT_EQ(seen, "new");  // the open file itself, not one put in its place
-    EXPECT_EQ(files_in(folder.path()), 1U);
-}
-
-TEST(FileSave, ARecordingIsWrittenInPlaceEmptiedOrContinued) {
+// A recording is written in place, continued or emptied; so is a file already open through its
+// device name, as "-o /dev/stdout" with the output redirected to a file writes into that file.
+TEST(FileSave, ARecordingOrAnOpenFileIsWrittenInPlace) {
     TempFolder folder;
     const fs::path path = folder / "take.mid";
     write_bytes(path, "earlier take");
@@ -91,6 +66,16 @@ TEST(FileSave, ARecordingIsWrittenInPlaceEmptiedOrContinued) {
     ASSERT_EQ(save.open(path, SaveWay::in_place_emptied), 0);
     EXPECT_EQ(slurp(path), "");
     save.abandon();
+
+    const int fd = ::open(path.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(save.open("/dev/fd/" + std::to_string(fd)), 0);
+    ASSERT_EQ(save.write("new"), 0);
+    ASSERT_EQ(save.commit(), 0);
+    std::string seen(3, ' ');
+    EXPECT_EQ(::pread(fd, seen.data(), seen.size(), 0), 3);
+    ::close(fd);
+    EXPECT_EQ(seen, "new");  // the open file itself, not one put in its place
     EXPECT_EQ(files_in(folder.path()), 1U);
     // What is not there is an error at open, either way, and leaves nothing to commit.
     EXPECT_EQ(save.open(folder / "none.mid", SaveWay::in_place_kept), ENOENT);

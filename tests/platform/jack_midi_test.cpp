@@ -99,30 +99,11 @@ private:
 // Names unique to this process: ctest may run these tests side by side on one server.
 std::string unique(const std::string& name) { return name + "-" + std::to_string(::getpid()); }
 
-std::optional<int> device_named(RtMidiOutputSystem& devices, const std::string& name) {
-    const auto names = devices.output_names();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == name) return static_cast<int>(i);
-    }
-    return std::nullopt;
-}
-
 const std::vector<std::uint32_t> kPhrase = {
     pack_short_message(kProgramChange, 0, 19, 0),  pack_short_message(kPitchBend, 0, 0x00, 0x50),
     pack_short_message(kNoteOn, 0, 60, 100),       0x000040D0u,  // channel pressure 64
     pack_short_message(kNoteOff, 0, 60, 127),
 };
-
-// Sends the phrase 20 ms apart; returns how long the sending took from first to last.
-std::chrono::steady_clock::duration play_phrase(MidiOutput& output) {
-    std::vector<std::chrono::steady_clock::time_point> sent;
-    for (const std::uint32_t message : kPhrase) {
-        if (!sent.empty()) std::this_thread::sleep_for(20ms);
-        EXPECT_EQ(output.send_short(message), kSendOk);
-        sent.push_back(std::chrono::steady_clock::now());
-    }
-    return sent.back() - sent.front();
-}
 
 class JackMidi : public ::testing::Test {
 protected:
@@ -138,27 +119,30 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     Capture capture(unique("corvane-test-in"), kPhrase.size());
     RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, unique("corvane-test-out"), "Corvane"});
     ASSERT_EQ(devices.api(), MidiApi::jack);
-    const auto device = device_named(devices, unique("corvane-test-in") + ":capture");
-    ASSERT_TRUE(device.has_value());
-    EXPECT_GT(*device, kVirtualPortDevice);
+    const auto names = devices.output_names();
+    const auto device = std::find(names.begin(), names.end(), unique("corvane-test-in") + ":capture") - names.begin();
+    ASSERT_LT(device, std::ssize(names));
+    EXPECT_GT(device, kVirtualPortDevice);
 
     const auto result = testing::run_cli({"devices", "--api", "jack", "--json"});
     ASSERT_EQ(result.status, 0) << result.err;
     const auto listing = nlohmann::json::parse(result.out);
     EXPECT_EQ(listing["midi_system"], "JACK");
     const auto& listed = listing["devices"];
-    ASSERT_GE(listed.size(), 3u);
-    EXPECT_EQ(listed[0]["device"], -1);
-    EXPECT_EQ(listed[0]["kind"], "built-in synthesizer");
-    EXPECT_EQ(listed[1]["device"], 0);
-    EXPECT_EQ(listed[1]["name"], "Corvane (virtual port)");
+    EXPECT_EQ(listed.at(1)["name"], "Corvane (virtual port)");
     const auto named = [&](const auto& entry) { return entry["name"] == unique("corvane-test-in") + ":capture"; };
     EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), named)) << result.out;
 
     std::string error;
-    auto output = devices.open_output(*device, error);
+    auto output = devices.open_output(static_cast<int>(device), error);
     ASSERT_NE(output, nullptr) << error;
-    const auto sending = play_phrase(*output);
+    std::vector<std::chrono::steady_clock::time_point> sent;  // the phrase, 20 ms apart
+    for (const std::uint32_t message : kPhrase) {
+        if (!sent.empty()) std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(output->send_short(message), kSendOk);
+        sent.push_back(std::chrono::steady_clock::now());
+    }
+    const auto sending = sent.back() - sent.front();
     EXPECT_EQ(capture.wait_for_all(), kPhrase);
     // Each message goes out at once, not held back: JACK delivers once per period (256
     // frames, 5.3 ms), so the arrivals spread over the time the sending took, give or take.
@@ -166,17 +150,20 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     EXPECT_LT(spread > sending ? spread - sending : sending - spread, 20ms);
 }
 
-// A JACK port buffer holds about 2700 short messages a cycle (256 frames); a held-up player
-// sends more than that at once. What does not fit goes in the next cycles, none dropped.
-TEST_F(JackMidi, MoreMessagesThanACycleHoldsAllArriveInOrder) {
+// Other programs connect to the virtual port. A JACK port buffer holds about 2700 short
+// messages a cycle (256 frames); a held-up player sends more than that at once. What does not
+// fit goes in the next cycles, none dropped.
+TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder) {
     constexpr int kFlood = 4000;
-    Capture capture(unique("corvane-test-in"), kFlood);
-    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, unique("corvane-test-out"), "Corvane"});
-    const auto device = device_named(devices, unique("corvane-test-in") + ":capture");
-    ASSERT_TRUE(device.has_value());
+    const std::string client = unique("corvane-test-out");
+    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, client, "Corvane"});
+    ASSERT_EQ(devices.output_names().front(), "Corvane (virtual port)");
     std::string error;
-    auto output = devices.open_output(*device, error);
+    auto output = devices.open_output(kVirtualPortDevice, error);
     ASSERT_NE(output, nullptr) << error;
+    Capture capture(unique("corvane-test-in"), kFlood);
+    ASSERT_TRUE(capture.connect_from(client + ":Corvane")) << "the virtual port is not among the JACK MIDI sources";
+    std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
 
     std::vector<std::uint32_t> expected;
     for (int i = 0; i < kFlood; ++i) {
@@ -191,22 +178,6 @@ TEST_F(JackMidi, MoreMessagesThanACycleHoldsAllArriveInOrder) {
         << "message " << first_difference.first - arrived.begin() << " of " << kFlood << " is 0x" << std::hex
         << *first_difference.first << ", not 0x" << *first_difference.second << std::dec << " ("
         << capture.overruns() << " cycles overrun)";
-}
-
-TEST_F(JackMidi, OtherProgramsConnectToTheVirtualPort) {
-    const std::string client = unique("corvane-test-out");
-    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, client, "Corvane"});
-    ASSERT_EQ(devices.output_names().front(), "Corvane (virtual port)");
-    std::string error;
-    auto output = devices.open_output(kVirtualPortDevice, error);
-    ASSERT_NE(output, nullptr) << error;
-
-    Capture capture(unique("corvane-test-in"), kPhrase.size());
-    ASSERT_TRUE(capture.connect_from(client + ":Corvane")) << "the virtual port is not among the JACK MIDI sources";
-    std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
-
-    play_phrase(*output);
-    EXPECT_EQ(capture.wait_for_all(), kPhrase);
 }
 
 }  // namespace

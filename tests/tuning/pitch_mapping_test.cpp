@@ -1,6 +1,7 @@
 #include "corvane/tuning/pitch_mapping.h"
 
 #include <cmath>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,70 @@
 
 namespace corvane::tuning {
 namespace {
+
+StepList read_absolute(std::string_view text) { return read_step_list(text, ListNotation::absolute); }
+
+// The bar parts the ascending and descending forms, glued to its neighbours or not; step
+// notation starts again after it.
+TEST(StepList, MelodicMinorHasTwoPartsAndIsWrittenWithTheBar) {
+    const auto list = read_absolute("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
+    EXPECT_EQ(list.ascending_last, 7);
+    EXPECT_EQ(list.last_index(), 15);
+    EXPECT_EQ(list.entries[8], 0);
+    EXPECT_EQ(list.entries[13], 8);
+    EXPECT_EQ(write_step_list(list, ListNotation::absolute), "0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12 ");
+    EXPECT_EQ(truncated_steps(read_absolute("2.7 -1.5")), (std::vector<int>{2, -1}));
+    for (const char* text : {"0 2 4| 0 1 4", "0 2 4 |0 1 4", "0 2 4|0 1 4"}) {
+        EXPECT_EQ(read_absolute(text).entries, (std::vector<double>{0, 2, 4, 0, 1, 4})) << text;
+        EXPECT_EQ(read_absolute(text).ascending_last, 2) << text;
+    }
+    const auto steps = read_step_list("0 2 2 1 | 12 -2 -2", ListNotation::steps);  // restarting after the bar
+    EXPECT_EQ(steps.entries, (std::vector<double>{0, 2, 4, 5, 12, 10, 8}));
+    EXPECT_EQ(write_step_list(steps, ListNotation::steps), "0 2 2 1 | 12 -2 -2 ");
+}
+
+TEST(StepList, NoBarMeansOnePartNothingMeansDegreeZeroAndAThousandIsTheMost) {
+    const auto one = read_absolute("0 2 4 7 9 12");
+    EXPECT_EQ(one.ascending_last, 5);
+    EXPECT_FALSE(one.has_descending_part());
+    const auto nothing = read_absolute("");
+    EXPECT_EQ(nothing.entries, std::vector<double>{0});
+    EXPECT_EQ(read_absolute("| 3 4").ascending_last, 0);
+    EXPECT_EQ(read_absolute("x 4").entries, (std::vector<double>{0, 4}));
+    std::string many;
+    for (int i = 0; i < 1500; ++i) many += "1 ";
+    EXPECT_EQ(read_absolute(many).last_index(), 999);
+}
+
+// Steps repeat at the period. Of two forms the one chosen follows the direction of the tune unless
+// forced, for each voice on its own; voices beyond the slots share the last.
+TEST(ChooseModeForm, StepsRepeatAtThePeriodAndTheFormFollowsTheDirectionOfTheTune) {
+    const auto diatonic = read_absolute("0 2 4 5 7 9 11 12");
+    const int n = diatonic.last_index();
+    EXPECT_EQ(wrap_step(7, n, diatonic.entries), 12);
+    EXPECT_EQ(wrap_step(8, n, diatonic.entries), 14);
+    EXPECT_EQ(wrap_step(-1, n, diatonic.entries), -1);
+    EXPECT_EQ(wrap_step(-7, n, diatonic.entries), -12);
+    EXPECT_EQ(wrap_step(-8, n, diatonic.entries), -13);
+    EXPECT_EQ(wrap_step(5, 0, diatonic.entries), 5);
+    const auto minor = read_absolute("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
+    ModeVoices voices{};
+    voices[0].force = 1;
+    EXPECT_EQ(choose_mode_form(0, minor, voices, 0), 0);   // forced ascending
+    EXPECT_EQ(choose_mode_form(5, minor, voices, 0), 9);   // rising from the shared tonic
+    EXPECT_EQ(choose_mode_form(6, minor, voices, 0), 11);  // keeps the ascending form
+    EXPECT_EQ(choose_mode_form(7, minor, voices, 0), 12);
+    EXPECT_EQ(choose_mode_form(6, minor, voices, 0), 10);  // falling from the octave
+    EXPECT_EQ(choose_mode_form(5, minor, voices, 0), 8);
+    voices[0].force = 2;
+    EXPECT_EQ(choose_mode_form(6, minor, voices, 0), 10);
+    EXPECT_EQ(voices[0].force, 0);
+    voices[7].force = 2;
+    EXPECT_EQ(choose_mode_form(5, minor, voices, 42), 8);  // voice 42 shares slot 7, forced down
+    voices[7].force = 1;
+    EXPECT_EQ(choose_mode_form(5, minor, voices, 7), 9);  // forced up, though the last went down
+    EXPECT_EQ(choose_mode_form(-1, read_absolute("0 2 4 7 9 12"), voices, 3), -3);
+}
 
 TEST(DegreeRatio, ScalesRepeatAtTheirPeriod) {
     const std::vector<double> just{0, 0.125, 0.25, 1.0 / 3, 0.5, 2.0 / 3, 0.875, 1};
@@ -40,39 +105,21 @@ TEST(DegreeRatio, ScalesRepeatAtTheirPeriod) {
     EXPECT_EQ(degree_ratio(std::vector<double>{-2}, 1), 0.0);
 }
 
-TEST(MidiPitch, FrequencyAndBack) {
+TEST(MidiPitch, FrequencyAndBackAndSplitIntoNoteAndBend) {
     EXPECT_DOUBLE_EQ(frequency_to_midi_pitch(440), 69.0);
     EXPECT_NEAR(frequency_to_midi_pitch(kMiddleCFrequency), 60.0, 1e-12);
     EXPECT_EQ(frequency_to_midi_pitch(450, true), 69.0);
     EXPECT_EQ(frequency_to_midi_pitch_clamped(1e9), 127.0);
     EXPECT_EQ(frequency_to_midi_pitch_clamped(0), 0.0);
     EXPECT_NEAR(midi_pitch_to_frequency(60), kMiddleCFrequency, 1e-9);
-}
-
-TEST(MidiPitch, SplitsIntoNoteAndBend) {
-    EXPECT_EQ(split_midi_pitch(60.0).note, 60);
-    EXPECT_EQ(split_midi_pitch(60.0).bend, 8192);
-    const auto up = split_midi_pitch(60.25);
-    EXPECT_EQ(up.note, 60);
-    EXPECT_EQ(up.bend, 9216);
-    const auto down = split_midi_pitch(60.75);
-    EXPECT_EQ(down.note, 61);
-    EXPECT_EQ(down.bend, 7168);
-    EXPECT_NEAR(midi_pitch_of(split_midi_pitch(64.8631371386)), 64.8631371386, 1.0 / 4096);
-}
-
-// The chain the player runs: arpeggio degree, scale ratio, MIDI pitch.
-TEST(MidiPitch, PentatonicOverTheSemitoneScale) {
-    const auto scale = read_pitch_list("1 n(1/12)", PitchForm::ratio, ListNotation::absolute, 261.63).entries;
-    const auto mode = read_step_list("0 2 4 7 9 12", ListNotation::absolute);
-    auto pitch_of_value = [&](long value) {
-        const long degree = to_degree(wrap_step(value, mode.last_index(), mode.entries));
-        return split_midi_pitch(frequency_to_midi_pitch(261.63 * degree_ratio(scale, degree))).note;
+    const auto split = [](double pitch) {
+        const NoteAndBend note_and_bend = split_midi_pitch(pitch);
+        return std::pair(note_and_bend.note, note_and_bend.bend);
     };
-    EXPECT_EQ(pitch_of_value(0), 60);
-    EXPECT_EQ(pitch_of_value(5), 72);
-    EXPECT_EQ(pitch_of_value(-1), 57);
-    EXPECT_EQ(pitch_of_value(7), 76);
+    EXPECT_EQ(split(60.0), std::pair(60, 8192));
+    EXPECT_EQ(split(60.25), std::pair(60, 9216));
+    EXPECT_EQ(split(60.75), std::pair(61, 7168));
+    EXPECT_NEAR(midi_pitch_of(split_midi_pitch(64.8631371386)), 64.8631371386, 1.0 / 4096);
 }
 
 }  // namespace

@@ -1,73 +1,49 @@
-#include "corvane/tuning/temperament.h"
+#include "corvane/tuning/note_names.h"
 
-#include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "corvane/tuning/temperament.h"
 
 namespace corvane::tuning {
 namespace {
 
 double cents(double increment) { return 1200.0 * std::log2(increment + 1.0); }
 
-TEST(EqualTemperament, StepsTakenIntoOneTo999) {
-    const GeneratedScale scale = make_equal_temperament(12);
-    ASSERT_EQ(scale.entries.size(), 13u);
-    EXPECT_EQ(scale.entries[0], 0.0);
-    EXPECT_NEAR(scale.entries[7], std::exp2(7.0 / 12.0) - 1.0, 1e-15);
-    EXPECT_NEAR(scale.entries[12], 1.0, 1e-15);
-    EXPECT_EQ(scale.title, "12-tone equal temperament");
+// Equal temperaments of 1 to 999 steps.
+TEST(GeneratedScales, EqualTemperamentAndMeanTone) {
+    const GeneratedScale twelve = make_equal_temperament(12);
+    ASSERT_EQ(twelve.entries.size(), 13u);
+    EXPECT_NEAR(twelve.entries[7], std::exp2(7.0 / 12.0) - 1.0, 1e-15);
+    EXPECT_NEAR(twelve.entries[12], 1.0, 1e-15);
+    EXPECT_EQ(twelve.title, "12-tone equal temperament");
     EXPECT_EQ(make_equal_temperament(5000).entries.size(), 1000u);
     EXPECT_EQ(make_equal_temperament(5000).title, "999-tone equal temperament");
-    const GeneratedScale one = make_equal_temperament(0);
-    ASSERT_EQ(one.entries.size(), 2u);
-    EXPECT_NEAR(one.entries[1], 1.0, 1e-15);
-    EXPECT_EQ(one.title, "1-tone equal temperament");
-}
+    EXPECT_EQ(make_equal_temperament(0).entries, (std::vector<double>{0, 1}));
+    EXPECT_EQ(make_equal_temperament(0).title, "1-tone equal temperament");
 
-TEST(MeanTone, PythagoreanFifthsWithTheWolfOnGSharp) {
-    const GeneratedScale scale = make_mean_tone(0.0, 8, {});
-    ASSERT_EQ(scale.entries.size(), 13u);
-    EXPECT_DOUBLE_EQ(scale.entries[7], 0.5);         // G 3/2
-    EXPECT_DOUBLE_EQ(scale.entries[2], 1.0 / 8);     // D 9/8
-    EXPECT_DOUBLE_EQ(scale.entries[5], 1.0 / 3);     // F 4/3, down the chain
-    EXPECT_DOUBLE_EQ(scale.entries[3], 32.0 / 27 - 1);  // E flat, the end of the wolf
-    EXPECT_DOUBLE_EQ(scale.entries[8], 6561.0 / 4096 - 1);  // G sharp, the start of the wolf
-    EXPECT_EQ(scale.entries[12], 1.0);
-    EXPECT_EQ(scale.title, "0 comma Mean-tone");
-}
-
-TEST(MeanTone, QuarterCommaMatchesTheBuiltInTableWhereverTheWolfNoteIsWritten) {
+    // Mean-tone: comma 0 gives Pythagorean fifths, the wolf on G sharp; a quarter comma makes the
+    // major third pure. The wolf note is taken into the octave.
+    const GeneratedScale pythagorean = make_mean_tone(0.0, 8, {});
+    ASSERT_EQ(pythagorean.entries.size(), 13u);
+    EXPECT_DOUBLE_EQ(pythagorean.entries[7], 0.5);         // G 3/2
+    EXPECT_DOUBLE_EQ(pythagorean.entries[2], 1.0 / 8);     // D 9/8
+    EXPECT_DOUBLE_EQ(pythagorean.entries[5], 1.0 / 3);     // F 4/3, down the chain
+    EXPECT_DOUBLE_EQ(pythagorean.entries[3], 32.0 / 27 - 1);  // E flat, the end of the wolf
+    EXPECT_DOUBLE_EQ(pythagorean.entries[8], 6561.0 / 4096 - 1);  // G sharp, the start of the wolf
+    EXPECT_EQ(pythagorean.entries[12], 1.0);
+    EXPECT_EQ(pythagorean.title, "0 comma Mean-tone");
     const GeneratedScale scale = make_mean_tone(0.25, 8, {});
-    EXPECT_NEAR(scale.entries[4], 0.25, 1e-12);  // a pure 5/4
+    EXPECT_NEAR(scale.entries[4], 0.25, 1e-12);
     EXPECT_NEAR(scale.entries[8], 25.0 / 16 - 1, 1e-12);
+    EXPECT_NEAR(cents(scale.entries[1]), 76.049, 0.001);
+    EXPECT_NEAR(cents(scale.entries[11]), 1082.89, 0.01);
     EXPECT_EQ(scale.title, "1/4 comma Mean-tone");
-    const std::array<double, 12> builtin_cents{0,       76.049,  193.157, 310.265, 386.314, 503.422,
-                                               579.471, 696.578, 772.627, 889.735, 1006.84, 1082.89};
-    for (std::size_t i = 0; i < builtin_cents.size(); ++i) {
-        EXPECT_NEAR(cents(scale.entries[i]), builtin_cents[i], i < 10 ? 0.001 : 0.01) << "entry " << i;
-    }
-    // The wolf note is taken into the octave.
     EXPECT_EQ(make_mean_tone(0.25, 8 + 12, {}).entries, scale.entries);
     EXPECT_EQ(make_mean_tone(0.25, 8 - 12, {}).entries, scale.entries);
-}
-
-TEST(MeanTone, WolfFifthLiesBetweenTheWolfNoteAndTheFifthAboveIt) {
-    const GeneratedScale scale = make_mean_tone(0.25, 1, {});  // wolf from C sharp to G sharp
-    const auto fifth_cents = [&](int from) {
-        const double up = cents(scale.entries[static_cast<std::size_t>((from + 7) % 12)]);
-        const double lower = cents(scale.entries[static_cast<std::size_t>(from)]);
-        return std::fmod(up - lower + 1200.0, 1200.0);
-    };
-    const double tempered = 1200.0 * std::log2(1.5 / std::pow(81.0 / 80.0, 0.25));
-    for (int note = 0; note < 12; ++note) {
-        if (note == 1) {
-            EXPECT_GT(std::fabs(fifth_cents(note) - tempered), 30.0);
-        } else {
-            EXPECT_NEAR(fifth_cents(note), tempered, 1e-9) << "fifth from " << note;
-        }
-    }
 }
 
 BeatsSettings beats_settings(int max_harmonic, int max_beats, int sig_figs = 5) {
@@ -81,54 +57,33 @@ BeatsSettings beats_settings(int max_harmonic, int max_beats, int sig_figs = 5) 
 constexpr const char* kKeyLines =
     "Key:\r\nbeats  harmonic  (harmonic of upper note)  freq of harmonic  freq of upper note harmonic.\r\n";
 
-// The text and the lines kept for the window.
-TEST(Beats, FifthAt440HzBeatsOnlyAtTheThirdHarmonic) {
-    const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(3, 10), {});
-    EXPECT_EQ(report.text, std::string("Frequencies 440 Hz, 660 Hz.\r\n"
-                                       "Difference tone 220 Hz, ratio from lowest note 1/2\r\n"
-                                       "Beats for all harmonics up to 3 and up to 10 beats per sec.\r\n"
-                                       "0\t3rd\t(2nd)\t1320 Hz\t1320 Hz\r\n") +
-                               kKeyLines);
-    ASSERT_TRUE(report.first_rate.has_value());
-    EXPECT_EQ(*report.first_rate, 0.0);
-    ASSERT_EQ(report.lines.size(), 1u);
-    EXPECT_EQ(report.lines[0].harmonic, 3);
-    EXPECT_EQ(report.lines[0].upper_harmonic, 2);
-    EXPECT_EQ(report.lines[0].rate, 0.0);
-    EXPECT_DOUBLE_EQ(report.lines[0].harmonic_frequency, 1320.0);
-    EXPECT_DOUBLE_EQ(report.lines[0].upper_frequency, 1320.0);
-}
-
-TEST(Beats, WideLimitListsEveryHarmonicWithItsNearestUpperHarmonic) {
-    const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(2, 300), {});
-    EXPECT_NE(report.text.find("220\t1st\t(1st)\t440 Hz\t660 Hz\r\n"), std::string::npos) << report.text;
-    // 880 lies 220 from both 660 and 1320: the lower harmonic of the upper note is kept.
-    EXPECT_NE(report.text.find("220\t2nd\t(1st)\t880 Hz\t660 Hz\r\n"), std::string::npos) << report.text;
-    EXPECT_EQ(*report.first_rate, 220.0);
-}
-
-TEST(Beats, SlightlyMistunedUnisonShowsSignificantFigures) {
-    // 440 and 441 Hz: the nth harmonics beat n times a second.
-    const BeatsReport report = show_beats(1.0, 441.0 / 440.0, 440.0, beats_settings(3, 2, 3), {});
-    EXPECT_EQ(report.text, std::string("Frequencies 440 Hz, 441 Hz.\r\n"
+// Each harmonic with its nearest harmonic of the upper note (880 lies 220 from both 660 and 1320:
+// the lower is kept), within the limit of beats a second; 440 and 441 Hz beat n times a second at
+// the nth harmonics, written to the figures asked for.
+TEST(Beats, EachHarmonicWithItsNearestUpperHarmonicWithinTheLimit) {
+    const BeatsReport fifth = show_beats(1.0, 1.5, 440.0, beats_settings(3, 300), {});
+    EXPECT_EQ(fifth.text, std::string("Frequencies 440 Hz, 660 Hz.\r\n"
+                                      "Difference tone 220 Hz, ratio from lowest note 1/2\r\n"
+                                      "Beats for all harmonics up to 3 and up to 300 beats per sec.\r\n"
+                                      "220\t1st\t(1st)\t440 Hz\t660 Hz\r\n"
+                                      "220\t2nd\t(1st)\t880 Hz\t660 Hz\r\n"
+                                      "0\t3rd\t(2nd)\t1320 Hz\t1320 Hz\r\n") +
+                              kKeyLines);
+    EXPECT_EQ(fifth.first_rate, 220.0);
+    const BeatsReport unison = show_beats(1.0, 441.0 / 440.0, 440.0, beats_settings(3, 2, 3), {});
+    EXPECT_EQ(unison.text, std::string("Frequencies 440 Hz, 441 Hz.\r\n"
                                        "Difference tone 1 Hz, ratio from lowest note 1/440\r\n"
                                        "Beats for all harmonics up to 3 and up to 2 beats per sec.\r\n"
                                        "1\t1st\t(1st)\t440 Hz\t441 Hz\r\n"
                                        "2\t2nd\t(2nd)\t880 Hz\t882 Hz\r\n") +
                                kKeyLines);
-    EXPECT_NEAR(*report.first_rate, 1.0, 1e-9);
+    EXPECT_NEAR(*unison.first_rate, 1.0, 1e-9);
 }
 
-// With no harmonics the text is the header and the key; the window says so. A difference ratio
-// written in cents says "cents" in the window, and the text of the scale window keeps the bare number.
-TEST(Beats, NoHarmonicsGivesOnlyTheHeader) {
-    const BeatsReport report = show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), {});
-    EXPECT_EQ(report.text,
-              std::string("Frequencies 440 Hz, 660 Hz.\r\n"
-                          "Difference tone 220 Hz, ratio from lowest note 1/2\r\n"
-                          "Beats for all harmonics up to 0 and up to 10 beats per sec.\r\n") +
-                  kKeyLines);
-    EXPECT_FALSE(report.first_rate.has_value());
+// With no harmonics the window says so. A difference ratio written in cents says "cents" in the
+// window, and the text of the scale window keeps the bare number.
+TEST(Beats, NoHarmonicsIsSaidAndADifferenceInCentsIsNamedOnlyInTheWindow) {
+    EXPECT_FALSE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), {}).first_rate.has_value());
     EXPECT_EQ(beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true),
               "Frequencies 440 Hz, 660 Hz.\n"
               "Difference tone 220 Hz, ratio from lowest note 1/2\n"
@@ -169,6 +124,153 @@ TEST(Ordinal, EnglishSuffixes) {
     std::string written;
     for (const int n : {1, 2, 3, 4, 11, 12, 13, 21, 22, 23, 101, 111, 112, 113}) written += ordinal(n) + " ";
     EXPECT_EQ(written, "1st 2nd 3rd 4th 11th 12th 13th 21st 22nd 23rd 101st 111th 112th 113th ");
+}
+
+constexpr Accidentals sharps = Accidentals::sharps;
+constexpr Accidentals flats = Accidentals::flats;
+
+// Key signatures are named by their accidentals, up to seven.
+TEST(NoteName, OctaveStylesAccidentalsAndTheNumberAndKeySignatureNames) {
+    struct Case {
+        int note;
+        Accidentals kind;
+        OctaveStyle style;
+        bool with_number;
+        std::string_view name;
+    };
+    constexpr auto number = OctaveStyle::number;
+    constexpr auto none = OctaveStyle::none;
+    constexpr auto apostrophes = OctaveStyle::apostrophes;
+    const Case cases[] = {
+        {61, sharps, number, false, "C4 Sharp"}, {61, flats, number, false, "D4 Flat"},
+        {60, flats, number, false, "C4"}, {0, sharps, number, false, "C-1"}, {127, sharps, number, false, "G9"},
+        {-1, sharps, number, false, "B-2"},  // negative notes stay in their octave
+        // No octave mark shows the note's number unless asked not to.
+        {61, sharps, none, true, "61: C Sharp"}, {70, flats, none, true, "70: B Flat"},
+        {61, sharps, none, false, "C Sharp"}, {61, sharps, number, true, "61: C4 Sharp"},
+        // Apostrophes count octaves away from the middle; above note 59 all is lower case, and
+        // the mark sits between the letter and the accidental.
+        {60, sharps, apostrophes, false, "c"}, {72, sharps, apostrophes, false, "c'"},
+        {48, sharps, apostrophes, false, "C"}, {36, sharps, apostrophes, false, "C'"},
+        {24, sharps, apostrophes, false, "C''"}, {37, sharps, apostrophes, false, "C' Sharp"},
+        {73, flats, apostrophes, false, "d' flat"}, {85, flats, apostrophes, false, "d'' flat"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(note_name(c.note, c.kind, c.style, c.with_number), c.name) << c.note;
+    // The program's form shows the number exactly when there is no octave mark.
+    EXPECT_EQ(note_name(61, sharps, none), "61: C Sharp");
+    EXPECT_EQ(note_name(61, sharps, number), "C4 Sharp");
+    EXPECT_EQ(key_signature_name(3, sharps, false), "F sharp minor");
+    EXPECT_EQ(key_signature_name(0, flats, true), "C major");
+    EXPECT_EQ(key_signature_name(2, flats, true), "B flat major");
+    EXPECT_EQ(key_signature_name(7, flats, false), "A flat minor");
+    EXPECT_EQ(key_signature_name(8, sharps, true), "out of range");
+    EXPECT_EQ(key_signature_name(-1, flats, false), "out of range");
+}
+
+TEST(NoteFromName, LetterAndLastAccidentalInTheReferenceOctaveClamped) {
+    struct Case {
+        std::string_view name;
+        int reference;
+        int note;
+    };
+    const Case cases[] = {
+        {"F", 60, 65}, {"f sharp", 60, 66}, {"B Flat", 60, 70}, {"E", 0, 4}, {"  g", 67, 67},
+        // The last accidental letter counts; "#" and a small "b" are signs too.
+        {"F Sharp", 0, 6}, {"G flat sharp", 0, 8}, {"D sharp flat", 0, 1}, {"G#", 0, 8}, {"Eb", 0, 3},
+        {"Bb", 60, 70},
+        // No letter keeps the reference; the result stays within the MIDI notes.
+        {"", 61, 61}, {"123", 70, 70}, {"C flat", 0, 0}, {"B", 125, 127},
+    };
+    for (const Case& c : cases) EXPECT_EQ(note_from_name(c.name, c.reference), c.note) << c.name;
+    // Every note name reads back.
+    for (int note = 0; note < 128; ++note) {
+        for (const Accidentals kind : {sharps, flats}) {
+            const std::string name = note_name(note, kind, OctaveStyle::none, false);
+            EXPECT_EQ(note_from_name(name, note), note) << name;
+        }
+    }
+}
+
+constexpr double kMiddleC = 261.6255653005986;
+
+StepList mode_of(std::vector<double> degrees, int ascending_last = -1) {
+    StepList list;
+    list.entries = std::move(degrees);
+    list.ascending_last = ascending_last < 0 ? list.last_index() : ascending_last;
+    return list;
+}
+
+// The mode over twelve-tone equal temperament.
+struct ModeInput {
+    GeneratedScale twelve_tone = make_equal_temperament(12);
+    StepList mode;
+    KeySignatureInput input;
+
+    explicit ModeInput(StepList arpeggio, double lowest_frequency = kMiddleC) : mode(std::move(arpeggio)) {
+        input.scale = twelve_tone.entries;
+        input.arpeggio = &mode;
+        input.lowest_frequency = lowest_frequency;
+    }
+};
+
+TEST(ModeNotes, ArpeggioDegreesOverTheScaleClampedToTheMidiRangeOrTheScaleItself) {
+    ModeInput triad(mode_of({0, 4, 7, 12, 1.9999999999, 24 + 7}));
+    EXPECT_EQ(mode_notes(triad.input), (std::vector<int>{60, 64, 67, 72, 62, 91}));
+    triad.input.follow_scale = true;
+    EXPECT_EQ(mode_notes(triad.input).size(), 13u);
+    EXPECT_EQ(mode_notes(triad.input).back(), 72);
+
+    ModeInput wide(mode_of({0, 100}));
+    EXPECT_EQ(mode_notes(wide.input), (std::vector<int>{60, 127}));
+    wide.input.lowest_frequency = 1.0;
+    EXPECT_EQ(mode_notes(wide.input).front(), 0);
+
+    // Following a just major scale from G, the key is G major.
+    const std::vector<double> major_on_c{0, 1.0 / 8, 1.0 / 4, 1.0 / 3, 1.0 / 2, 2.0 / 3, 7.0 / 8, 1};
+    KeySignatureInput input;
+    input.scale = major_on_c;
+    input.follow_scale = true;
+    input.lowest_frequency = kMiddleC * std::exp2(7.0 / 12.0);
+    const KeySignature key = choose_key_signature(input);
+    EXPECT_EQ(key.accidentals, 1);
+    EXPECT_EQ(key.kind, sharps);
+}
+
+TEST(ChooseKeySignature, ModesFindTheirKeys) {
+    struct Case {
+        StepList mode;
+        double lowest_frequency;
+        int accidentals;
+        Accidentals kind;
+    };
+    const Case cases[] = {
+        {mode_of({0, 2, 4, 7, 9, 12}), kMiddleC, 0, sharps},  // pentatonic on C
+        {mode_of({2, 4, 6, 7, 9, 11, 13, 14}), kMiddleC, 2, sharps},  // D major
+        {mode_of({5, 7, 9, 10, 12, 14, 16, 17}), kMiddleC, 1, flats},  // F major
+        {mode_of({3, 5, 7, 8, 10, 12, 14, 15}), kMiddleC, 3, flats},  // E flat major
+        // The lowest note moves the key: the C major mode played from D is D major.
+        {mode_of({0, 2, 4, 5, 7, 9, 11, 12}), kMiddleC * std::exp2(2.0 / 12.0), 2, sharps},
+        // B major and C flat major hold the same notes: five sharps come before seven flats.
+        {mode_of({11, 13, 15, 16, 18, 20, 22, 23}), kMiddleC, 5, sharps},
+        // A melodic minor, ascending: G major and A major fit seven notes with different clashes
+        // (a sharp for G, a natural for C), so the first tried stays. The descending F and G make
+        // C major fit as many with fewer clashes.
+        {mode_of({9, 11, 12, 14, 16, 18, 20, 21, 9, 11, 12, 14, 16, 17, 19, 21}, 7), kMiddleC, 0, sharps},
+        {mode_of({9, 11, 12, 14, 16, 18, 20, 21}), kMiddleC, 1, sharps},
+        // C harmonic minor: E flat major, its B with a natural sign.
+        {mode_of({0, 2, 3, 5, 7, 8, 11, 12}), kMiddleC, 3, flats},
+        // At equal fit only fewer clashes replace the best: C E G sharp (A major needs a natural
+        // for C, C major a sharp for G) and C C sharp D (D major needs a natural for C) stay C major.
+        {mode_of({0, 4, 8}), kMiddleC, 0, sharps},
+        {mode_of({0, 1, 2}), kMiddleC, 0, sharps},
+        // E G sharp B fits A major (and E major) completely; the first tried wins.
+        {mode_of({4, 8, 11}), kMiddleC, 3, sharps},
+    };
+    for (const Case& c : cases) {
+        const KeySignature key = choose_key_signature(ModeInput(c.mode, c.lowest_frequency).input);
+        EXPECT_EQ(key.accidentals, c.accidentals) << ::testing::PrintToString(c.mode.entries);
+        EXPECT_EQ(key.kind, c.kind) << ::testing::PrintToString(c.mode.entries);
+    }
 }
 
 }  // namespace
