@@ -10,6 +10,13 @@
 
 namespace corvane::files::testing {
 
+// The composition as its file holds it.
+inline std::string composition_file_text(const engine::Composition& c) {
+    SaveBuffer out;
+    write_composition(out, c);
+    return out.take();
+}
+
 // Every field of the record; the frequency and the scale within `tolerance` (relative),
 // since the file writes the frequency with six figures and decimals with fourteen. A
 // difference is shown as the two records' files.
@@ -26,12 +33,9 @@ inline void expect_same_composition(const engine::Composition& a, const engine::
                             std::equal(a.Intervals.begin(), a.Intervals.end(), b.Intervals.begin(),
                                        [&](double x, double y) { return near(x + 1, y + 1); });
     if (same_scale) a_within_tolerance.Intervals = b.Intervals;
-    const auto file_of = [](const engine::Composition& c) {
-        SaveBuffer out = unbounded_buffer();
-        write_composition(out, c);
-        return out.take();
-    };
-    EXPECT_TRUE(a_within_tolerance == b) << "read:\n" << file_of(a) << "expected:\n" << file_of(b);
+    EXPECT_TRUE(a_within_tolerance == b) << "read:\n"
+                                         << composition_file_text(a) << "expected:\n"
+                                         << composition_file_text(b);
 }
 
 // A composition with every field away from its New value, in values the file keeps exactly.

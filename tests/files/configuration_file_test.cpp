@@ -125,7 +125,8 @@ TEST(ConfigurationRoundTrip, EveryKeyIsWrittenByItsNameInItsForm) {
 
 // ---- The written forms
 
-// Each change is written in its own form, leaves out what it names as absent, and reads back.
+// What every_setting.ini cannot show: a token with blanks, and the items left out by a rule
+// of their own. Each change is written in its form, leaves out what it names, and reads back.
 TEST(ConfigurationForms, ItemsAreWrittenInTheirFormsAndReadBack) {
     struct Case {
         std::function<void(Settings&)> change;
@@ -133,47 +134,22 @@ TEST(ConfigurationForms, ItemsAreWrittenInTheirFormsAndReadBack) {
         std::vector<std::string_view> absent;
     };
     const std::vector<Case> cases{
-        {[](Settings& s) {
-             s.szSortTokenTemplate = "n+~-i (most notes first)";  // a token keeps its blanks as "_"
-             s.play_along.szPlayAlong = "my recordings/play along_2.mid";  // a path takes the whole line
-         },
-         {"szSortTokenTemplate n+~-i_(most_notes_first)\r\n", "szPlayAlong my recordings/play along_2.mid\r\n"},
+        {[](Settings& s) { s.szSortTokenTemplate = "n+~-i (most notes first)"; },  // blanks kept as "_"
+         {"szSortTokenTemplate n+~-i_(most_notes_first)\r\n"},
          {}},
-        // Flags are written in their non-default state only.
-        {[](Settings& s) {
-             s.replace_old_warning = false;
-             s.play_on_start_up = true;
-         },
-         {"\r\nreplace_old_warning=0\r\n", "\r\nplay_on_start_up=1\r\n"},
-         {"enable_sel_sound"}},
         // The priority is kept only when priority saving is on, and then only away from 1.
         {[](Settings& s) { s.player.set_high_priority_for_crv = 3; }, {}, {"priority"}},
-        {[](Settings& s) {
-             s.player.set_high_priority_for_crv = 3;
-             s.save_priority_for_next_session = true;
-         },
-         {"set_high_priority_for_crv 3\r\n"},
-         {}},
         {[](Settings& s) { s.save_priority_for_next_session = true; },
          {"save_priority_for_next_session=1\r\n"},
          {"set_high_priority_for_crv"}},
-        // The timer resolution is written only when set in this run and not 2, with a blank after it.
+        // The timer resolution is written only when set in this run and not 2.
         {[](Settings& s) { s.player.uTimerRes = 5; }, {}, {"uTimerRes"}},
-        {[](Settings& s) {
-             s.player.uTimerRes = 5;
-             s.uTimerRes_set_explicitly = true;
-         },
-         {"\r\nuTimerRes 5 ns_show_note_names 0\r\n"},
-         {}},
         {[](Settings& s) {
              s.player.uTimerRes = 2;
              s.uTimerRes_set_explicitly = true;
          },
          {},
          {"uTimerRes"}},
-        {[](Settings& s) { s.labels_font = LabelsFont{-13, 0, 0, 0, 700, 1, 0, 0, 0, 3, 2, 1, 34, "DejaVu Sans"}; },
-         {"labels_font -13 0 0 0 700  1 0 0 0 3  2 1 34 DejaVu Sans\r\n"},
-         {}},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE("case " + std::to_string(i));

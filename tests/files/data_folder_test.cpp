@@ -64,10 +64,11 @@ TEST(DataFolder, IsBesideAWritableExecutableAndPerUserOtherwise) {
     EXPECT_TRUE(folder_is_writable(folder / "portable"));
     EXPECT_TRUE(fs::is_empty(folder / "portable"));  // the probe is gone
     EXPECT_FALSE(folder_is_writable(unwritable));
+    EXPECT_NE(prepare_data_folder(unwritable / "corvane", std::nullopt), "");  // a folder that cannot be made
     if (::geteuid() != 0) fs::permissions(unwritable, fs::perms::owner_all);
 }
 
-TEST(DataFolder, IsCreatedAndFilledWithTheFilesItLacks) {
+TEST(DataFolder, IsCreatedAndFilledWithTheFilesItLacksFromTheInstalledData) {
     TempFolder folder;
     const fs::path installed = folder / "share";
     fs::create_directories(installed);
@@ -83,16 +84,8 @@ TEST(DataFolder, IsCreatedAndFilledWithTheFilesItLacks) {
     EXPECT_EQ(slurp(data / "index.lsc"), "the user's own index");
     EXPECT_EQ(slurp(data / "CRV_reset.ini"), "shipped settings");
     EXPECT_EQ(std::distance(fs::directory_iterator(data), fs::directory_iterator()), 2);
-}
 
-TEST(DataFolder, AFolderThatCannotBeMadeIsReported) {
-    TempFolder folder;
-    EXPECT_NE(prepare_data_folder(unwritable_folder(folder) / "corvane", std::nullopt), "");
-    if (::geteuid() != 0) fs::permissions(folder / "read-only", fs::perms::owner_all);
-}
-
-TEST(DataFolder, TheInstalledDataIsTheFirstCandidateThatExists) {
-    TempFolder folder;
+    // The installed data is the first candidate that exists.
     fs::create_directories(folder / "b");
     DataFolderPlaces places;
     places.installed_data_candidates = {folder / "a", folder / "b", folder.path()};

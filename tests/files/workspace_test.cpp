@@ -4,14 +4,17 @@
 #include "corvane/files/workspace.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include <gtest/gtest.h>
 
+#include "../expected_output.h"
 #include "../temp_folder.h"
 #include "composition_test_support.h"
 #include "corvane/files/composition_edits.h"
 #include "corvane/files/whole_file.h"
+#include "corvane/platform/file_save.h"
 #include "corvane/tuning/pitch_mapping.h"
 
 namespace corvane::files {
@@ -46,6 +49,23 @@ using ConfigurationFlows = InFolder;
 using FieldEdits = InFolder;
 using ModeList = InFolder;
 
+// What the reporter was told, a question marked as one, with the data folder and the system's
+// reason for a missing file named in general, so that the kept text reads the same anywhere.
+std::string told(const RecordingReporter& reporter, const TempFolder& folder) {
+    std::string text;
+    for (const auto& entry : reporter.entries()) {
+        text += (entry.was_question ? "[asks] " : "") + entry.caption + ": " + entry.message + "\n";
+    }
+    const auto replace_all = [&text](const std::string& from, std::string_view to) {
+        for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+            text.replace(at, from.size(), to);
+        }
+    };
+    replace_all(folder.path().string(), "<data folder>");
+    replace_all(platform::system_error_text(ENOENT), "<no such file>");  // in the language of the locale
+    return text;
+}
+
 std::size_t entry_titled(const ScaleList& list, std::string_view description) {
     const auto it = std::find_if(list.entries.begin(), list.entries.end(),
                                  [&](const ListEntry& e) { return e.description == description; });
@@ -54,6 +74,9 @@ std::size_t entry_titled(const ScaleList& list, std::string_view description) {
 
 // ---- Open
 
+// opened_over_every_field.cv: the composition after the open, whole. The channel choice is
+// back to its New rule, the rest of the channel settings stay, and the optional values the
+// file does not hold are switched off (the timing shift keeps its state).
 TEST_F(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
     write_bytes(folder / "tune.CV", "Levels 4\r\nNote_heights 0 3 //\r\n");
     ws.composition = testing::composition_with_every_field_set();  // a channel rule of its own
@@ -62,13 +85,12 @@ TEST_F(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
     EXPECT_TRUE(result.read);
     EXPECT_EQ(result.kind, OpenedKind::composition);
     EXPECT_TRUE(result.may_start_playing());
-    EXPECT_EQ(ws.composition.Levels, 4);
-    EXPECT_EQ(ws.composition.Choose_channels_by, 4);
-    EXPECT_EQ(ws.composition.sz_ccbo_formula, "N+H+1");
+    corvane::testing::expect_output_as_kept(testing::composition_file_text(ws.composition),
+                                            "files/expected/opened_over_every_field.cv");
+    EXPECT_EQ(ws.composition.sz_ccbo_formula, "N+H+1");  // the New rule's items, which its file leaves out
     EXPECT_EQ(ws.composition.ccbo_first_channel, 0);
     EXPECT_TRUE(ws.composition.ccbo_multiple_notes_in_same_channel);
     EXPECT_FALSE(ws.composition.ccbo_sym_chs);
-    EXPECT_EQ(ws.composition.Channels_in_Play, 3);  // the rest of the channel settings stay
     EXPECT_EQ(ws.settings.File, (folder / "tune.CV").string());
     EXPECT_FALSE(ws.settings.needs_save);
     EXPECT_EQ(window_title(ws.settings), "tune - Corvane");
@@ -138,28 +160,17 @@ TEST_F(SaveFile, ACompositionSaveBecomesTheFileAndClearsNeedsSave) {
     testing::expect_same_composition(other.composition, ws.composition, 1e-5);
 }
 
-// Each file is written by its extension, whatever its case, and none becomes the file.
+// Each file is written by its extension, whatever its case, and none becomes the file. The
+// kept files saved_as_<name> hold each whole: the configuration with its composition and
+// colours, the scale, the lists, the composition as text, the colours alone and both.
 TEST_F(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
-    const std::pair<std::string_view, std::string_view> starts[] = {
-        {"c.ini", "Auto_save_to_Corvane.ini_on_exit=1\r\nFile= *\r\n"},
-        {"s.scl", "! s.scl\r\n!\r\nEqual Temperament (M)\r\n 1\r\n!\r\n 100.0\r\n"},
-        {"l.lsc", " !Equal Temperament (M)\r\n+1 n(1/12) *:12* Equal"},
-        {"m.lmd", " !Equal Temperament (M) 1 n(1/12)\r\n+0 4 Tritone\r\n"},
-        {"other.txt", "Frequency_of_lowest_note"},
-        {"look.clr", "Colours\r\nVolume_Bar\r\n"},
-        {"all.BTH", "Frequency_of_lowest_note "},
-    };
-    for (const auto& [name, start] : starts) {
+    for (const std::string name : {"c.ini", "s.scl", "l.lsc", "m.lmd", "other.txt", "look.clr", "all.BTH"}) {
         ASSERT_TRUE(save_file(ws, folder / name, SaveCommand::save_as, reporter)) << name;
-        EXPECT_TRUE(slurp(folder / name).starts_with(start)) << name;
+        corvane::testing::expect_output_as_kept(slurp(folder / name), "files/expected/saved_as_" + name);
     }
-    EXPECT_EQ(slurp(folder / "s.scl"), "! s.scl\r\n!\r\nEqual Temperament (M)\r\n 1\r\n!\r\n 100.0\r\n");
     EXPECT_EQ(ws.settings.File, "");
     EXPECT_TRUE(reporter.entries().empty());
     // Colours alone, and both: opening them reads nothing.
-    const std::string colours = slurp(folder / "look.clr");
-    EXPECT_EQ(colours.find("Levels"), std::string::npos);
-    EXPECT_TRUE(slurp(folder / "all.BTH").ends_with(colours));
     ws.composition.Levels = 2;
     EXPECT_EQ(open_file(ws, folder / "all.BTH", reporter).kind, OpenedKind::nothing);
     EXPECT_EQ(open_file(ws, folder / "look.clr", reporter).kind, OpenedKind::nothing);
@@ -171,12 +182,7 @@ TEST_F(SaveFile, SavingOntoAnExistingFileAsksFirst) {
     RecordingReporter says_no(Answer::no);
     EXPECT_FALSE(save_file(ws, folder / "old.cv", SaveCommand::save, says_no));
     EXPECT_EQ(slurp(folder / "old.cv"), "old");
-    ASSERT_EQ(says_no.entries().size(), 1U);
-    EXPECT_TRUE(says_no.entries()[0].was_question);
-    EXPECT_EQ(says_no.entries()[0].caption, "Replace Old Version");
-    EXPECT_EQ(says_no.entries()[0].message,
-              "Replace old version of \"old.cv\"?\n\nFolder \"" + folder.path().string() +
-                  "/\"\n\n(untick \"Replace old warning\" in File menu if you don't want to see these warnings)");
+    corvane::testing::expect_output_as_kept(told(says_no, folder), "files/expected/replace_question.txt");
 
     RecordingReporter says_yes(Answer::yes);
     EXPECT_TRUE(save_file(ws, folder / "old.cv", SaveCommand::save, says_yes));
@@ -230,14 +236,17 @@ TEST(FileDialogs, PreselectTheFilterOfTheCurrentFile) {
 
 // ---- The configuration file
 
-// Without a file, start-up keeps the defaults and auto-save; exit saves, and the next start
-// comes back where this one was. Auto-save off is written at once, and keeps the file from
+// Without a file, start-up keeps the defaults and auto-save, and "Read now" reports it; exit
+// saves, and the next start comes back where this one was. Auto-save off is written at once, and keeps the file from
 // being applied at start-up; it is applied when asked for.
 TEST_F(ConfigurationFlows, ExitSavesTheNextStartComesBackAndAutoSaveOffStopsThat) {
     ws.composition.Levels = 3;
     EXPECT_FALSE(start_up(ws));
     EXPECT_TRUE(ws.settings.Auto_save_to_Corvane_ini_on_exit);
     EXPECT_EQ(ws.composition.Levels, 10);
+    EXPECT_FALSE(read_configuration_now(ws, reporter));
+    corvane::testing::expect_output_as_kept(told(reporter, folder), "files/expected/read_now_without_file.txt");
+    reporter.clear();
     ws.composition.Note_heights = {0, 4, 2};
     ws.settings.beats_sig_figs = 8;
     ws.settings.File = "/tunes/a.cv";
@@ -264,28 +273,13 @@ TEST_F(ConfigurationFlows, ExitSavesTheNextStartComesBackAndAutoSaveOffStopsThat
     EXPECT_TRUE(reporter.entries().empty());
 }
 
-TEST_F(ConfigurationFlows, ReadNowReportsAMissingFile) {
-    EXPECT_FALSE(read_configuration_now(ws, reporter));
-    ASSERT_EQ(reporter.entries().size(), 1U);
-    EXPECT_EQ(reporter.entries()[0].caption, "Read from Corvane.ini now");
-    EXPECT_EQ(reporter.entries()[0].message,
-              "Couldn't read configuration settings from file Corvane.ini in folder:\n" + folder.path().string() +
-                  "/\n\nTo make this file in this folder when you exit from Corvane, tick:\n\"Save to Corvane.ini on "
-                  "Exit\" (File menu).");
-}
-
 // A save at exit into a folder that is gone is reported, then asks whether to exit anyway.
 TEST_F(ConfigurationFlows, AFailedSaveAtExitAsksWhetherToExitAnyway) {
     const fs::path gone = folder / "gone";
     ws.program_folder = gone;
     RecordingReporter stays(Answer::no);
     EXPECT_FALSE(save_configuration_at_exit(ws, stays));
-    ASSERT_EQ(stays.entries().size(), 2U);
-    EXPECT_EQ(stays.entries()[1].caption, "Error writing to this file");
-    EXPECT_EQ(stays.entries()[1].message,
-              "Couldn't save to Corvane.ini in folder " + gone.string() +
-                  "/.\n\nThis is the file used to auto save the configuration settings and fractal melody for the "
-                  "start of the next session.\n\nExit anyway?");
+    corvane::testing::expect_output_as_kept(told(stays, folder), "files/expected/failed_save_at_exit.txt");
     RecordingReporter leaves(Answer::yes);
     EXPECT_TRUE(save_configuration_at_exit(ws, leaves));
 }
@@ -309,11 +303,7 @@ TEST_F(ConfigurationFlows, AnExitAsksBeforeWritingOverAnotherCopysSave) {
     EXPECT_TRUE(configuration_changed_elsewhere(second));
     RecordingReporter keeps(Answer::no);
     EXPECT_TRUE(save_configuration_at_exit(second, keeps));
-    ASSERT_EQ(keeps.entries().size(), 1U);
-    EXPECT_EQ(keeps.entries()[0].message,
-              "Corvane.ini in folder " + folder.path().string() +
-                  "/ was saved by another copy of Corvane after this copy read it.\n\nSave this copy's settings "
-                  "and fractal melody over it? (No keeps what the other copy saved.)");
+    corvane::testing::expect_output_as_kept(told(keeps, folder), "files/expected/exit_over_another_copy.txt");
     EXPECT_EQ(slurp(folder / "Corvane.ini"), firsts);
 
     RecordingReporter replaces(Answer::yes);
@@ -443,21 +433,20 @@ TEST_F(ModeList, TheEntryMatchingTheArpeggioHoldsTheSameDegrees) {
 }
 
 // An entry whose list cannot be read in the data folder is reported, and the lists and the
-// arpeggio stay as they were; a scale entry's scale is taken all the same.
+// arpeggio stay as they were; a scale entry's scale is taken all the same. missing_lists.txt
+// holds the three reports in turn.
 TEST(ScaleList, AnEntryWhoseListIsMissingIsReportedAndTheListsKept) {
     struct Case {
         bool scale_entry;
         std::string_view entry;
-        std::string_view message_start;
-        std::string_view caption;
         bool scale_taken = false;
     };
     const Case cases[] = {
-        {true, "19-tone equal temperament (M)", "Couldn't read the list of modes \"_19_tone_modes.lmd\"",
-         "List of modes", true},
-        {true, "More scales...", "Couldn't read the list of scales \"index.lsc\"", "List of scales"},
-        {false, "6 note modes...", "Couldn't read the list of modes \"12_tone_-_6_notes.lmd\"", "List of modes"},
+        {true, "19-tone equal temperament (M)", true},
+        {true, "More scales..."},
+        {false, "6 note modes..."},
     };
+    std::string reports;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.entry));
         TempFolder folder;  // a data folder without the lists
@@ -476,12 +465,9 @@ TEST(ScaleList, AnEntryWhoseListIsMissingIsReportedAndTheListsKept) {
         EXPECT_EQ(ws.scales, scales_after);
         EXPECT_EQ(ws.modes, before.modes);
         EXPECT_EQ(arpeggio_text(ws.composition), arpeggio_text(before.composition));
-        ASSERT_EQ(reporter.entries().size(), 1u);
-        const std::string stays = c.caption == "List of modes" ? "the arpeggio list" : "the scale list";
-        EXPECT_EQ(reporter.entries()[0].message, std::string(c.message_start) + " in the folder \"" +
-                                                     folder.path().string() + "\", so " + stays + " stays as it was.");
-        EXPECT_EQ(reporter.entries()[0].caption, c.caption);
+        reports += told(reporter, folder);
     }
+    corvane::testing::expect_output_as_kept(reports, "files/expected/missing_lists.txt");
 }
 
 // From a scale without modes to a mode of 19 tones, through the shipped lists.
