@@ -79,25 +79,18 @@ TEST_F(PlaybackTest, RangesThatFollowThePitchMoveWithIt) {
     EXPECT_EQ(composition.Max_notes_for_channels[0], 127);
 }
 
-TEST_F(PlaybackTest, PlayOpensThePortAndAFailureIsReported) {
+// A device that goes away mid-play (a JACK server killed, a device unplugged): play stops
+// at its next event with every later send skipped, the user is told once, and play starts
+// again on the same device when it is back. A device that does not open at all is reported
+// when Play opens it.
+TEST_F(PlaybackTest, PlayStopsWhenTheDeviceGoesAwayAndStartsAgainWhenItIsBack) {
+    playback.port().enumerate_devices();
+    playback.port().set_device(0);
     devices.fail_open("busy");
     EXPECT_FALSE(playback.start());
     ASSERT_EQ(reporter.entries().size(), 1u);
     EXPECT_EQ(reporter.entries()[0].caption, "Corvane");
     devices.fail_open("");
-    EXPECT_TRUE(playback.start());
-    EXPECT_TRUE(playback.player().playing());
-    playback.stop();
-    timers.advance_to(10);
-    EXPECT_TRUE(playback.player().stopped());
-}
-
-// A device that goes away mid-play (a JACK server killed, a device unplugged): play stops
-// at its next event with every later send skipped, the user is told once, and play starts
-// again on the same device when it is back.
-TEST_F(PlaybackTest, PlayStopsWhenTheDeviceGoesAwayAndStartsAgainWhenItIsBack) {
-    playback.port().enumerate_devices();
-    playback.port().set_device(0);
     ASSERT_TRUE(playback.start());
     timers.advance_to(1000);
     ASSERT_TRUE(playback.player().playing());
@@ -131,9 +124,10 @@ TEST_F(PlaybackTest, PlayStopsWhenTheDeviceGoesAwayAndStartsAgainWhenItIsBack) {
     ASSERT_TRUE(playback.start());
     EXPECT_FALSE(playback.port().device_failed());
     EXPECT_EQ(devices.open_count(), 3);
-    EXPECT_TRUE(reporter.entries().empty());
+    EXPECT_EQ(reporter.entries().size(), 1u);  // the first failure alone
     playback.stop();
     timers.advance_to(3100);
+    EXPECT_TRUE(playback.player().stopped());
 }
 
 // Play pressed again while a stop lets the receiver take in its note-offs: the new play is

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../expected_output.h"
 #include "midi_test_support.h"
 #include "smf_reader.h"
 
@@ -65,21 +66,16 @@ TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannelAndFormatTwoO
                              {{0, 0, 0x90, 0, {60, 100}}, {1, 0, 0x90, 1, {64, 90}},
                               {0, 10, 0x80, 0, {60, 0}}, {1, 20, 0x80, 1, {64, 0}}},
                              settings);
-    const Bytes tempo_track = cat({{0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20},
-                                   {0x00, 0xFF, 0x58, 0x04, 0x09, 0x03, 0x18, 0x08},
-                                   kEndOfTrack});
-    const Bytes expected = cat({header(1, 3, 250), track_chunk(tempo_track),
-                                track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0x90, 60, 100}, {10, 0x80, 60, 0}, kEndOfTrack})),
-                                track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0x91, 64, 90}, {20, 0x81, 64, 0}, kEndOfTrack}))});
-    EXPECT_EQ(file, expected);
+    // The tempo track (tempo, time signature), then a track of each channel, each with its key.
+    expect_output_as_kept(as_text(file), "midi/expected/format_1.mid");
     // One pass a track, each writing its own track's events (2 bytes each) and skipping the rest.
     EXPECT_EQ(passes, (std::vector<int>{0, 1}));
     EXPECT_EQ(results, (std::vector<int>{2, 0, 2, 0, 0, 2, 0, 2}));
 
-    // Format 2 has music tracks only; the tempo track has no time signature by default.
+    // Format 2 has music tracks only: a track of each channel, each with its key.
     const Bytes f2 = write("f2.mid", 2, 2, {{0, 0, 0xE0, 0, {0, 64}}, {1, 5, 0xB0, 1, {7, 100}}});
-    EXPECT_EQ(f2, cat({header(2, 2, 250), track_chunk(cat({kKeyThreeSharpsMajor, {0x00, 0xE0, 0, 64}, kEndOfTrack})),
-                       track_chunk(cat({kKeyThreeSharpsMajor, {5, 0xB1, 7, 100}, kEndOfTrack}))}));
+    expect_output_as_kept(as_text(f2), "midi/expected/format_2.mid");
+    // The tempo track has no time signature by default.
 
     const auto f1 = read_smf(std::span<const std::uint8_t>(write("f1.mid", 1, 1, {})));
     EXPECT_EQ(f1.tracks[0].events, (std::vector<SmfEvent>{{0, {0xFF, 0x51, 0x07, 0xA1, 0x20}}, {0, {0xFF, 0x2F}}}));
@@ -87,28 +83,19 @@ TEST_F(SmfWriterTest, FormatOneHasATempoTrackThenOneTrackPerChannelAndFormatTwoO
 
 // ---- delta times ----------------------------------------------------------------------
 
-TEST_F(SmfWriterTest, DeltaTimesAreVariableLengthQuantitiesCappedAtFourBytes) {
+// The key signature follows the settings (three flats, minor), and delta times are variable
+// length quantities capped at four bytes.
+TEST_F(SmfWriterTest, TheKeyFollowsTheSettingsAndDeltaTimesAreCappedAtFourBytes) {
     SmfSettings settings;
-    settings.mf_add_key_signature = false;
+    settings.mf_sharps_or_flats = true;
+    settings.mf_use_minor_key = true;
     const Bytes file = write("vlq.mid", 0, 1,
                              {{0, 0, 0x90, 0, {1, 1}}, {0, 127, 0x90, 0, {2, 1}}, {0, 128, 0x90, 0, {3, 1}},
                               {0, 0x3FFF, 0x90, 0, {4, 1}}, {0, 0x4000, 0x90, 0, {5, 1}},
                               {0, 0x0FFFFFFF, 0x90, 0, {6, 1}}, {0, 0xFFFFFFFF, 0x90, 0, {7, 1}}},
                              settings);
-    const Bytes body = cat({{0x00, 0x90, 1, 1}, {0x7F, 0x90, 2, 1}, {0x81, 0x00, 0x90, 3, 1},
-                            {0xFF, 0x7F, 0x90, 4, 1}, {0x81, 0x80, 0x00, 0x90, 5, 1},
-                            {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 6, 1}, {0xFF, 0xFF, 0xFF, 0x7F, 0x90, 7, 1}, kEndOfTrack});
-    EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(body)}));
-}
-
-// The key signature follows the settings: three flats, minor.
-TEST_F(SmfWriterTest, TheKeySignatureFollowsTheSettings) {
-    SmfSettings settings;
-    settings.mf_add_key_signature = true;
-    settings.mf_sharps_or_flats = true;
-    settings.mf_use_minor_key = true;
-    EXPECT_EQ(write("flats.mid", 0, 1, {}, settings),
-              cat({header(0, 1, 250), track_chunk(cat({{0x00, 0xFF, 0x59, 0x02, 0xFD, 0x01}, kEndOfTrack}))}));
+    // Key ff 59 02 fd 01; deltas 0, 7f, 81 00, ff 7f, 81 80 00, then ff ff ff 7f twice (capped).
+    expect_output_as_kept(as_text(file), "midi/expected/delta_times.mid");
 }
 
 // ---- appending (play-along recordings) -----------------------------------------------
@@ -129,13 +116,8 @@ TEST_F(SmfWriterTest, AppendingTwiceContinuesTheOneTrackWithOneEndOfTrack) {
     record(true, 62);
     record(true, 64);
 
-    const auto file = read_smf(path);
-    ASSERT_EQ(file.tracks.size(), 1u);
-    const std::vector<SmfEvent> expected{
-        {0, {0xFF, 0x59, 0x03, 0x00}}, {0, {0x90, 60, 100}}, {100, {0x80, 60, 0}},
-        {100, {0x90, 62, 100}},        {200, {0x80, 62, 0}}, {200, {0x90, 64, 100}},
-        {300, {0x80, 64, 0}},          {300, {0xFF, 0x2F}}};
-    EXPECT_EQ(file.tracks[0].events, expected);
+    // One track: the key, then notes 60, 62 and 64 of 100 ticks each, and one end of track.
+    expect_output_as_kept(slurp(path), "midi/expected/appended_twice.mid");
     // Each continuation adds its two notes (4 bytes each) and nothing else.
     EXPECT_EQ(std::filesystem::file_size(path), first_size + 2 * 8);
     EXPECT_TRUE(reporter.entries().empty());
