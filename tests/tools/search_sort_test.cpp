@@ -1,20 +1,21 @@
 #include <gtest/gtest.h>
 
+#include "../expected_output.h"
 #include "corvane/tools/search_sort.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
 namespace {
 
+using corvane::testing::expect_output_as_kept;
 using files::ListEntry;
 using files::ListKind;
 using files::ScaleList;
 using platform::RecordingReporter;
-using testing::descriptions;
 using testing::DirectRun;
 using testing::list_of;
-
-ScaleList scales_list(const std::vector<ListEntry>& entries) { return list_of(ListKind::scales, entries); }
+using testing::list_text;
+using testing::messages_text;
 
 const ListEntry kPentatonic{"Pentatonic scale", "1 9/8 5/4 3/2 5/3 2", "", ""};
 const ListEntry kMajor{"Major diatonic scale", "1 9/8 5/4 4/3 3/2 5/3 15/8 2", "", ""};
@@ -22,7 +23,9 @@ const ListEntry kMeantone{"Meantone-ish major", "1 193 cents 386 cents 503 cents
                           ""};
 const ListEntry kLink{"More lists", "other.lsc", "", "other.lsc"};
 
-TEST(SearchWords, WhichEntriesMatch) {
+// Which entries the words match; then the report says what was looked for and found, with
+// nothing found the list stays, and of what was found duplicates are removed.
+TEST(SearchTool, WhichEntriesMatchThenTheMatchesOrTheWholeListAreKeptAndDuplicatesRemoved) {
     struct Case {
         std::string_view words;
         bool exact;
@@ -48,43 +51,27 @@ TEST(SearchWords, WhichEntriesMatch) {
         const bool matches = entry_matches(c.entry, read_search_words(c.words, c.exact));
         EXPECT_EQ(matches, c.matches) << c.words << " in " << c.entry;
     }
-}
 
-// The report says what was looked for and found; with nothing found the list stays, and
-// of what was found duplicates are removed.
-TEST(SearchTool, KeepsTheMatchesOrTheWholeListAndRemovesDuplicates) {
     DirectRun direct;
     RecordingReporter reporter;
-    ScaleList list = scales_list({kPentatonic, kMajor, kMeantone, kLink});
+    ScaleList list = list_of(ListKind::scales, {kPentatonic, kMajor, kMeantone, kLink});
     const SearchJob job{"!scale", false, ListPart::descriptions, "main window"};
     EXPECT_EQ(search_list(list, job, direct.run, reporter).matches, 2);
-    EXPECT_EQ(descriptions(list), (std::vector<std::string>{"Meantone-ish major", "More lists"}));
-    EXPECT_EQ(reporter.entries().back().message,
-              "Searched scale descriptions in main window for any of these:\n!scale\n\nMatching entries found: 2"
-              "\n\nOriginal list: 3 entries (+ 1 list)");
-    EXPECT_EQ(reporter.entries().back().caption, "Search now");
+    std::string lists = list_text(list);
 
-    ScaleList doubled = scales_list({kPentatonic, kMajor, kPentatonic});
-    const ScaleList before = doubled;
+    ScaleList doubled = list_of(ListKind::scales, {kPentatonic, kMajor, kPentatonic});
+    // Nothing found: the list stays, as the duplicate found by the next search shows.
     search_list(doubled, {"slendro", false, ListPart::descriptions, "main window"}, direct.run, reporter);
-    EXPECT_EQ(doubled, before);
-    EXPECT_TRUE(reporter.entries().back().message.ends_with(
-        "Original list: 3 entries\n\nNo matching entries found, so keeping original"));
-    const SearchResult result =
-        search_list(doubled, {"scale", false, ListPart::descriptions, "main window"}, direct.run, reporter);
-    EXPECT_EQ(result.duplicates.count, 1);
-    EXPECT_EQ(descriptions(doubled), (std::vector<std::string>{"Pentatonic scale", "Major diatonic scale"}));
-    EXPECT_TRUE(reporter.entries().back().message.ends_with(
-        "\n\n1 duplicate entries found and removed, last one was:\nPentatonic scale\n1 9/8 5/4 3/2 5/3 2"));
-
+    search_list(doubled, {"scale", false, ListPart::descriptions, "main window"}, direct.run, reporter);
+    lists += list_text(doubled);
     search_list(doubled, {" \t", false, ListPart::definitions, "main window"}, direct.run, reporter);
-    EXPECT_EQ(reporter.entries().back().message,
-              "No words to look for\n\nYou need to type something in the Words to find box");
+    // The two lists found, then the four reports: two found, none found, one duplicate gone, no words.
+    expect_output_as_kept(lists + messages_text(reporter), "tools/expected/search_results.txt");
 }
 
 // Fixed-width fields in template order; descending letters invert so that a plain compare
 // runs backwards. Counts and links are checked by the order a sort gives, below.
-TEST(SortKeys, FieldsInTemplateOrder) {
+TEST(SortTool, KeysInTemplateOrderThenSortsByTheTemplateAndLeavesTheListWhenHaltedOrRefused) {
     const ListEntry triad{"Triad", "1 5/4 3/2 2", "", ""};
     constexpr auto definitions = ListPart::definitions;
     struct Case {
@@ -115,33 +102,25 @@ TEST(SortKeys, FieldsInTemplateOrder) {
     for (const Case& c : cases) {
         EXPECT_EQ(sort_key(c.entry, c.position, c.sort_template, c.kind, c.part), c.key) << c.sort_template;
     }
-}
 
-// Least notes first (or most, with "-"), links last, the fixed entries kept first; duplicates
-// go only when asked, and are reported; a halt or an unknown letter leaves the list as it was.
-TEST(SortTool, SortsByTheTemplateAndLeavesTheListWhenHaltedOrRefused) {
+    // Least notes first (or most, with "-"), links last, the fixed entries kept first;
+    // duplicates go only when asked, and are reported; a halt or an unknown letter leaves the
+    // list as it was.
     // Of two duplicates the one with a list of modes stays (":" names none).
     const ListEntry major_without{kMajor.description, kMajor.definition, ":", ""};
     const ListEntry major_with_modes{kMajor.description, kMajor.definition, "major.lmd", ""};
     // Twelve notes sort after seven as a number, not as text.
     const ListEntry chromatic{"Chromatic", "1 16/15 9/8 6/5 5/4 4/3 45/32 3/2 8/5 5/3 9/5 15/8 2", "", ""};
-    ScaleList list = scales_list({chromatic, major_without, kPentatonic, kLink, kMeantone, major_with_modes});
+    ScaleList list =
+        list_of(ListKind::scales, {chromatic, major_without, kPentatonic, kLink, kMeantone, major_with_modes});
     DirectRun direct;
     RecordingReporter reporter;
     EXPECT_EQ(sort_list(list, "n", ListPart::definitions, false, direct.run, reporter).entries, 6U);
-    const std::vector<std::string> by_notes{"Pentatonic scale", "Major diatonic scale", "Meantone-ish major",
-                                            "Major diatonic scale", "Chromatic", "More lists"};
-    EXPECT_EQ(descriptions(list), by_notes);
     EXPECT_EQ(list.entries[0].description, "Clear");
-    EXPECT_TRUE(reporter.entries().empty());
+    std::string lists = list_text(list);
     EXPECT_EQ(sort_list(list, "-n", ListPart::definitions, true, direct.run, reporter).duplicates.count, 1);
-    EXPECT_EQ(descriptions(list), (std::vector<std::string>{"Chromatic", "Major diatonic scale", "Meantone-ish major",
-                                                            "Pentatonic scale", "More lists"}));
-    EXPECT_EQ(list.entries[3].modes_file, "major.lmd");
-    EXPECT_EQ(reporter.entries().back().message,
-              "1 duplicate entries found and removed, last one was:\nMajor diatonic scale\n"
-              "1 9/8 5/4 4/3 3/2 5/3 15/8 2");
-    EXPECT_EQ(reporter.entries().back().caption, "Sort Now");
+    // Sorted by notes, then by most notes with the duplicate gone, then the report of it.
+    expect_output_as_kept(lists + list_text(list) + messages_text(reporter), "tools/expected/sorted_lists.txt");
 
     const ScaleList sorted = list;
     testing::DirectRun halting(2);

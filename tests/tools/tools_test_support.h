@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "../files/files_test_support.h"
+#include "../temp_folder.h"
+#include "corvane/files/save_buffer.h"
 #include "corvane/files/scale_list.h"
 #include "corvane/tools/mode_lists.h"
 #include "corvane/tools/superparticular.h"
@@ -16,13 +18,12 @@
 
 namespace corvane::tools::testing {
 
-using files::testing::slurp;
-using files::testing::TempFolder;
-using files::testing::write_text;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
+using corvane::testing::write_bytes;
 
 // A tool run on the test's own thread. Its halt button is pressed at checkpoint `halt_at`
-// (from 1; 0 never), as a user would half-way, or by the test setting `halt` (also from the
-// progress listener).
+// (from 1; 0 never), as a user would half-way.
 struct DirectRun final : PriorityChecks {
     std::atomic<bool> halt{false};
     std::atomic<bool> exit{false};
@@ -30,11 +31,38 @@ struct DirectRun final : PriorityChecks {
     int seen = 0;
     ToolRun run;
 
-    explicit DirectRun(int at = 0, ProgressListener progress = {}) : halt_at(at), run(halt, exit, *this, progress) {}
+    explicit DirectRun(int at = 0) : halt_at(at), run(halt, exit, *this) {}
     void in_worker() override {
         if (++seen == halt_at) halt = true;
     }
 };
+
+// Every file in the folder but the "modename.htm" read, in name order, each under a line
+// "== <name> ==": the whole of what a tool wrote there, to compare with a kept file.
+inline std::string files_written(const TempFolder& folder) {
+    const std::set<std::filesystem::path> paths(std::filesystem::directory_iterator(folder.path()), {});
+    std::string out;
+    for (const auto& p : paths) {
+        if (p.filename() != "modename.htm") out += "== " + p.filename().string() + " ==\n" + slurp(p);
+    }
+    return out;
+}
+
+// The reporter's messages in turn, each under its caption and followed by a line "----", with
+// `folder` (when given) written as "<folder>" so that the text is the same on every run.
+// A question's caption begins with "? ".
+inline std::string messages_text(const platform::RecordingReporter& reporter,
+                                 const std::filesystem::path& folder = {}) {
+    std::string out;
+    for (const auto& e : reporter.entries()) {
+        out += (e.was_question ? "? " : "") + e.caption + "\n" + e.message + "\n----\n";
+    }
+    const std::string path = folder.string();
+    for (auto at = out.find(path); !path.empty() && at != std::string::npos; at = out.find(path, at)) {
+        out.replace(at, path.size(), "<folder>");
+    }
+    return out;
+}
 
 // Lists of modes made from "modename.htm" in the folder, into the folder.
 inline ModeListsJob mode_lists_job(const TempFolder& folder) {
@@ -47,7 +75,7 @@ inline ModeListsJob mode_lists_job(const TempFolder& folder) {
 // Lists of modes made into the folder from `modes_file`, written there as "modename.htm".
 inline ModeListsResult mode_lists_from(const TempFolder& folder, std::string_view modes_file,
                                        platform::Reporter& reporter) {
-    write_text(folder / "modename.htm", modes_file);
+    write_bytes(folder / "modename.htm", modes_file);
     DirectRun direct;
     return make_mode_lists_from_scala(mode_lists_job(folder), direct.run, reporter);
 }
@@ -64,13 +92,11 @@ inline files::ScaleList list_of(files::ListKind kind, const std::vector<files::L
     return list;
 }
 
-// The descriptions of the entries after the fixed ones, in order.
-inline std::vector<std::string> descriptions(const files::ScaleList& list) {
-    std::vector<std::string> out;
-    for (const auto& e : list.entries) {
-        if (!files::is_fixed_entry(e)) out.push_back(e.description);
-    }
-    return out;
+// The list as its file would hold it, after the header line " !".
+inline std::string list_text(const files::ScaleList& list) {
+    files::SaveBuffer out;
+    files::write_scale_list(out, list, "", false);
+    return out.take();
 }
 
 // Pitches as ratios (1 first) from a definition, as the program reads it back.
