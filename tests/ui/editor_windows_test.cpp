@@ -94,7 +94,6 @@ protected:
 
 TEST_F(EditorWindowTest, SeedClickedOnTheKeysOrPressedFromMidiInIsApplied) {
     auto window = open(EntryKind::seed);
-    EXPECT_EQ(window->windowTitle(), "New Seed");
     EXPECT_EQ(window->findChild<QLineEdit*>("entry")->text(), "0 1 0");
     click(*window, "clear");
     // A click on the display adds the key under it; a computer key adds its degree (A is 0
@@ -168,7 +167,6 @@ TEST_F(EditorWindowTest, TheScaleEditorNeverChangesAScaleItDidNotChange) {
 
 TEST_F(EditorWindowTest, ArpeggioPreviewPlaysAChordThenABrokenChordDownwards) {
     auto window = open(EntryKind::arpeggio);
-    EXPECT_EQ(window->windowTitle(), "New Arpeggio");
     window->findChild<QLineEdit*>("entry")->clear();
     QTest::keyClicks(window->findChild<QLineEdit*>("entry"), "0 4 7");
     window->set_preview(Figure::chord, Direction::ascending);

@@ -9,13 +9,13 @@
 
 #include "corvane/files/workspace.h"
 #include "corvane/ui/single_instance.h"
-#include "files/files_test_support.h"
+#include "temp_folder.h"
 
 namespace corvane::ui {
 namespace {
 
-using files::testing::slurp;
-using files::testing::TempFolder;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
 
 class HandOffTest : public ::testing::Test {
 protected:

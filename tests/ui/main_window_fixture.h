@@ -25,7 +25,7 @@
 #include "corvane/platform/recording_output.h"
 #include "corvane/ui/main_window.h"
 #include "corvane/ui/stored_values.h"
-#include "files/files_test_support.h"
+#include "temp_folder.h"
 #include "midi/smf_reader.h"
 
 QT_BEGIN_NAMESPACE
@@ -35,8 +35,8 @@ QT_END_NAMESPACE
 
 namespace corvane::ui::window_testing {
 
-using files::testing::slurp;
-using files::testing::TempFolder;
+using corvane::testing::slurp;
+using corvane::testing::TempFolder;
 using platform::Answer;
 
 // A reporter whose answer the test can change; workers may report too.
@@ -89,10 +89,9 @@ private:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void start(StartUp start_up = {}) { start_with(inputs, start_up); }
-    void start_with(platform::MidiInputSystem& input_system, StartUp start_up = {}) {
+    void start(StartUp start_up = {}) {
         prepare_data_folder();
-        context = std::make_unique<ProgramContext>(folder.path(), outputs, input_system, reporter);
+        context = std::make_unique<ProgramContext>(folder.path(), outputs, inputs, reporter);
         window = std::make_unique<MainWindow>(*context, store);
         window->initialise(start_up);
         window->show();
@@ -183,11 +182,6 @@ protected:
         QAction* found = m != nullptr ? m->findChild<QAction*>(name) : nullptr;
         EXPECT_NE(found, nullptr) << title.toStdString() << " > " << name.toStdString();
         return found;
-    }
-    static QStringList texts(const QMenu* m) {
-        QStringList all;
-        for (QAction* action : m->actions()) all << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        return all;
     }
 
     TempFolder folder;

@@ -2,6 +2,7 @@
 // that is not a number is refused, the field marked and the message naming it, and nothing
 // is kept or saved until it is mended; a mended length saves a whole file.
 
+#include "expected_output.h"
 #include "main_window_fixture.h"
 
 namespace corvane::ui {
@@ -43,54 +44,30 @@ protected:
     MidiFileDialog* dialog = nullptr;
 };
 
-struct Refused {
-    const char* minutes;
-    const char* seconds;
-    const char* field;  // the field marked
-    std::string why;
-};
-
-std::string length_refusal(const char* minutes, const char* seconds) {
-    return std::string("A MIDI file is longer than 0 and at most 24 hours (1440 minutes): ") + minutes +
-           " minutes and " + seconds + " seconds is not, so nothing was saved.";
-}
-std::string minutes_refusal(const char* typed) {
-    return std::string("The length in minutes takes a number from 0 to 1440 minutes: \"") + typed +
-           "\" is not one, so nothing was changed.";
-}
-std::string seconds_refusal(const char* typed) {
-    return std::string("The length in seconds takes a number from 0 to 86400 s: \"") + typed +
-           "\" is not one, so nothing was changed.";
-}
-
 // The field keeps the text, marked, with the reason, and has the focus; nothing was kept or
 // saved. A text that is not a number is never replaced by the old value.
 TEST_F(MidiFileDialogTest, ALengthOutOfRangeOrNotANumberIsRefusedUntilMended) {
-    const Refused cases[] = {
-        {"0", "0", "minutes", length_refusal("0", "0")},
-        {"1440", "1", "minutes", length_refusal("1440", "1")},
-        {"7200", "0", "minutes", minutes_refusal("7200")},
-        {"1", "86341", "seconds", length_refusal("1", "86341")},
-        {"1", "-30", "seconds", seconds_refusal("-30")},
-        {"abc", "0", "minutes", minutes_refusal("abc")},
-        {"1e300", "0", "minutes", minutes_refusal("1e300")},
-        {"5x", "0", "minutes", minutes_refusal("5x")},
-        {"1", "2 5", "seconds", seconds_refusal("2 5")},
-    };
-    for (const Refused& c : cases) {
-        SCOPED_TRACE(std::string(c.minutes) + " min " + c.seconds + " s");
-        EXPECT_EQ(save_with(c.minutes, c.seconds), c.why);
-        QLineEdit* refused = field(c.field);
-        EXPECT_EQ(refused->text(), c.field == std::string("minutes") ? c.minutes : c.seconds);
-        EXPECT_TRUE(refused->property("refused").toBool());
-        EXPECT_FALSE(refused->styleSheet().isEmpty());
-        EXPECT_EQ(refused->toolTip().toStdString(), c.why);
-        EXPECT_EQ(dialog->focusWidget(), refused);
+    const std::pair<const char*, const char*> lengths[] = {{"0", "0"},    {"1440", "1"},  {"7200", "0"},
+                                                           {"1", "86341"}, {"1", "-30"},   {"abc", "0"},
+                                                           {"1e300", "0"}, {"5x", "0"},    {"1", "2 5"}};
+    std::string refusals;
+    for (const auto& [minutes, seconds] : lengths) {
+        SCOPED_TRACE(std::string(minutes) + " min " + seconds + " s");
+        const std::string why = save_with(minutes, seconds);
+        auto* marked = qobject_cast<QLineEdit*>(dialog->focusWidget());
+        ASSERT_NE(marked, nullptr);
+        refusals += std::string(minutes) + " min, " + seconds + " s: " + marked->objectName().toStdString() + " \"" +
+                    marked->text().toStdString() + "\" marked: " + why + "\n";
+        EXPECT_TRUE(marked->property("refused").toBool());
+        EXPECT_FALSE(marked->styleSheet().isEmpty());
+        EXPECT_EQ(marked->toolTip().toStdString(), why);
         EXPECT_EQ(context->settings().midi_file_play_mins, 1);
         EXPECT_EQ(context->settings().midi_file_play_secs, 0);
         EXPECT_FALSE(context->midi_save().running());
         EXPECT_FALSE(std::filesystem::exists(saved_file()));
     }
+    // length_refusals.txt: each length typed, the field marked with the text it keeps, and why.
+    corvane::testing::expect_output_as_kept(refusals, "ui/expected/length_refusals.txt");
 
     // Mended, the length is kept and the mark goes; the save runs beside the window: a format 0
     // file of one track, and the window as before.

@@ -10,19 +10,6 @@ namespace {
 
 using Kind = AssignmentKind;
 
-TEST(NoteAssignments, ANewSetupIsOneRangeOnVoiceOneAndWritesBackUnchanged) {
-    const midi::PlayAlongSettings fresh;
-    const auto rows = read_note_assignments(fresh);
-    ASSERT_EQ(rows.size(), 1U);
-    EXPECT_EQ(rows[0], (NoteAssignment{.kind = Kind::voice_range, .first_note = 0, .top_note = 127, .voice = 0}));
-    midi::PlayAlongSettings written;
-    written.iVoiceChannelForMidiInNote.fill(5);
-    write_note_assignments(rows, written);
-    EXPECT_EQ(written.iVoiceChannelForMidiInNote, fresh.iVoiceChannelForMidiInNote);
-    EXPECT_EQ(written.iModeForMidiInNotes, fresh.iModeForMidiInNotes);
-    EXPECT_EQ(written.iScalePosForMidiInNote, fresh.iScalePosForMidiInNote);
-}
-
 TEST(NoteAssignments, SingleNotesOverRangesRoundTripThroughTheTables) {
     const std::vector<NoteAssignment> rows{
         {.kind = Kind::voice_range, .first_note = 0, .top_note = 59, .voice = 0},

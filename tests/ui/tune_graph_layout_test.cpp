@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "corvane/tuning/pitch_list.h"
+#include "expected_output.h"
 
 namespace corvane::ui {
 namespace {
@@ -29,16 +32,33 @@ constexpr double kHeight = 248;
 
 const files::Colours kColours = files::default_colours();
 
-std::vector<const Drawing::Line*> lines_of(const Drawing& d, Rgb colour) {
-    std::vector<const Drawing::Line*> found;
-    for (const auto& l : d.lines) {
-        if (l.colour == colour) found.push_back(&l);
-    }
-    return found;
+std::string colour_text(Rgb c) {
+    return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
 }
 
-bool has_label(const Drawing& d, const std::string& text) {
-    return std::any_of(d.labels.begin(), d.labels.end(), [&](const Drawing::Label& l) { return l.text == text; });
+// A drawing as text, one item a line in drawing order: boxes, lines, note heads, labels and
+// the scan line, positions to a hundredth of a pixel and colours as red,green,blue.
+std::string drawing_text(const Drawing& d) {
+    std::ostringstream out;
+    out << std::fixed << std::setprecision(2);
+    for (const auto& b : d.boxes) {
+        out << "box " << b.top_left.x << " " << b.top_left.y << " size " << b.width << " " << b.height << " fill "
+            << colour_text(b.fill) << " edge " << colour_text(b.edge) << "\n";
+    }
+    for (const auto& l : d.lines) {
+        out << "line " << l.from.x << " " << l.from.y << " to " << l.to.x << " " << l.to.y << " width " << l.width
+            << " " << colour_text(l.colour) << "\n";
+    }
+    for (const auto& n : d.notes) {
+        out << "note " << n.centre.x << " " << n.centre.y << " radius " << n.radius << " channel " << n.channel << " "
+            << colour_text(n.colour) << "\n";
+    }
+    for (const auto& l : d.labels) {
+        out << "label \"" << l.text << "\" at " << l.at.x << " " << l.at.y << " align " << static_cast<int>(l.align)
+            << " size " << l.size << " " << colour_text(l.colour) << "\n";
+    }
+    if (d.scan_x.has_value()) out << "scan " << *d.scan_x << " " << colour_text(d.scan_colour) << "\n";
+    return out.str();
 }
 
 TEST(TuneGraphLayout, HistoryRingIsReadOldestFirstWithoutTheEntriesBeingOverwritten) {
@@ -56,32 +76,13 @@ TEST(TuneGraphLayout, HistoryRingIsReadOldestFirstWithoutTheEntriesBeingOverwrit
     EXPECT_TRUE(notes_from_history(ring, 0, 0).empty());
 }
 
+// graph.txt: notes at 0, 0.15 and 0.3 s on two channels in the small view, the scan line at
+// 0.45 s: the octave lines at C4, C5 and C6 with their names, the seed lines at 0 and 0.3 s,
+// channel 0's notes joined across and up, and channel 1's note in its own colour.
 TEST(TuneGraphLayout, NotesSitAtTheirTimeAndPitchInTheirChannelsColour) {
     const std::vector<GraphNote> notes{{0.0, 60, 0, 0, 0}, {0.15, 64, 0, 1, 0}, {0.3, 67, 1, 2, 0}};
     const Drawing d = draw_graph(small_view(), kColours.fractal_graph, notes, 0.45, kWidth, kHeight);
-    ASSERT_EQ(d.notes.size(), 3u);
-    EXPECT_DOUBLE_EQ(d.notes[0].centre.x, 44);
-    EXPECT_DOUBLE_EQ(d.notes[0].centre.y, 240);
-    EXPECT_DOUBLE_EQ(d.notes[1].centre.x, 144);
-    EXPECT_DOUBLE_EQ(d.notes[1].centre.y, 240 - 4.0 / 24 * 232);
-    EXPECT_DOUBLE_EQ(d.notes[2].centre.x, 244);
-    EXPECT_EQ(d.notes[0].colour, kColours.fractal_graph.Line);
-    EXPECT_EQ(d.notes[2].colour, (Rgb{0, 190, 0}));
-    // Octave lines at C4, C5 and C6 with their names; seed lines at 0 and 0.3 s.
-    const auto octaves = lines_of(d, kColours.fractal_graph.Octaves);
-    ASSERT_EQ(octaves.size(), 3u);
-    EXPECT_DOUBLE_EQ(octaves[1]->from.y, 124);
-    EXPECT_TRUE(has_label(d, "C5"));
-    const auto seeds = lines_of(d, kColours.fractal_graph.Seeds);
-    ASSERT_EQ(seeds.size(), 2u);
-    EXPECT_DOUBLE_EQ(seeds[1]->from.x, 244);
-    // Channel 0's two notes are joined across and up; the scan line is at 0.45 s.
-    const auto joins = lines_of(d, kColours.fractal_graph.Line);
-    ASSERT_EQ(joins.size(), 2u);
-    EXPECT_EQ(joins[0]->to, (Point{144, 240}));
-    EXPECT_EQ(joins[1]->to, d.notes[1].centre);
-    ASSERT_TRUE(d.scan_x.has_value());
-    EXPECT_DOUBLE_EQ(*d.scan_x, 344);
+    corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/graph.txt");
 }
 
 TEST(TuneGraphLayout, PlotGrowsToHoldTheNotesAndThePageTurnsAtTheRightEdge) {
@@ -92,16 +93,15 @@ TEST(TuneGraphLayout, PlotGrowsToHoldTheNotesAndThePageTurnsAtTheRightEdge) {
     TuneView no_lines = small_view();
     no_lines.draw_octaves = false;
     no_lines.scan_line = false;
+    // graph_without_lines.txt: the grown plot with neither octave lines nor scan line.
     const Drawing d = draw_graph(no_lines, kColours.fractal_graph, notes, 0.1, kWidth, kHeight);
-    EXPECT_TRUE(lines_of(d, kColours.fractal_graph.Octaves).empty());
-    EXPECT_FALSE(d.scan_x.has_value());
+    corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/graph_without_lines.txt");
 
-    // The page turns when the player runs past the right edge.
+    // graph_turned.txt: past the right edge the page turns; the note at 0.7 s sits 0.1 s into
+    // the page, the scan line 0.15 s into it.
     const std::vector<GraphNote> later{{0.5, 60, 0, 0, 0}, {0.7, 62, 0, 0, 0}};
     const Drawing turned = draw_graph(small_view(), kColours.fractal_graph, later, 0.75, kWidth, kHeight);
-    ASSERT_EQ(turned.notes.size(), 1u);
-    EXPECT_NEAR(turned.notes[0].centre.x, 44 + 0.1 / 0.6 * 400, 1e-9);
-    EXPECT_NEAR(*turned.scan_x, 44 + 0.15 / 0.6 * 400, 1e-9);
+    corvane::testing::expect_output_as_kept(drawing_text(turned), "ui/expected/graph_turned.txt");
 }
 
 TEST(TuneGraphScore, StaffPositionsLedgerLinesAndKeyAccidentals) {
@@ -132,18 +132,10 @@ TEST(TuneGraphScore, NotesAreSpelledInTheAutomaticKeyWithTheirNamesUnderneath) {
     view.names = tuning::OctaveStyle::number;
     EXPECT_EQ(view.key.accidentals, 0);
     const std::vector<GraphNote> notes{{0.0, 64, 0, 0, 0}, {0.1, 61, 0, 0, 0}, {0.2, 60.2, 0, 0, 0}};
+    // score.txt: E4 on the bottom line, C sharp with its own sharp in the sharps' colour, and
+    // the names underneath.
     const Drawing d = draw_score(view, kColours.fractal_score, notes, 0.2, 600, 360);
-    const StaffGeometry s = staff_geometry(360);
-    ASSERT_EQ(d.notes.size(), 3u);
-    EXPECT_DOUBLE_EQ(d.notes[0].centre.y, s.y_of(kTrebleLines[0]));
-    EXPECT_DOUBLE_EQ(d.notes[1].centre.y, s.y_of(35));
-    EXPECT_EQ(d.notes[1].colour, kColours.fractal_score.Sharps);
-    EXPECT_EQ(d.notes[0].colour, kColours.fractal_score.Naturals);
-    EXPECT_LT(d.notes[0].centre.x, d.notes[1].centre.x);
-    EXPECT_TRUE(has_label(d, "\u266F"));
-    EXPECT_TRUE(has_label(d, "E4"));
-    EXPECT_TRUE(has_label(d, "C4 Sharp"));
-    EXPECT_TRUE(has_label(d, "C4"));
+    corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/score.txt");
 
     // A major mode on D takes two sharps on both staves.
     engine::Composition on_d;
@@ -152,12 +144,9 @@ TEST(TuneGraphScore, NotesAreSpelledInTheAutomaticKeyWithTheirNamesUnderneath) {
     const TuneView d_view = tune_view(on_d, settings);
     EXPECT_EQ(d_view.key.accidentals, 2);
     EXPECT_EQ(d_view.key.kind, tuning::Accidentals::sharps);
+    // score_in_d.txt: the empty score in D, its two sharps on F and C of both staves.
     const Drawing signs = draw_score(d_view, kColours.fractal_score, {}, 0, 600, 360);
-    std::vector<double> sign_rows;
-    for (const auto& l : signs.labels) {
-        if (l.text == "\u266F") sign_rows.push_back(l.at.y - s.half_space);
-    }
-    EXPECT_EQ(sign_rows, (std::vector<double>{s.y_of(45), s.y_of(31), s.y_of(42), s.y_of(28)}));
+    corvane::testing::expect_output_as_kept(drawing_text(signs), "ui/expected/score_in_d.txt");
 }
 
 TEST(TuneGraphIntervals, IntervalsOfTheFollowedChannelAsRatiosByLine) {
