@@ -139,7 +139,7 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
     EXPECT_EQ(voices.channel_of_voice(0), 3);
     voices.note_on_for_voice(0, 0, 64, 100);
     const std::vector<Message> expected{
-        {0, 0xC0, 3, 73, 0},                                                       // the voice's program first
+        {0, 0xC0, 3, 73, 0},                                      // the voice's program first
         cc(3, 101, 0), cc(3, 100, 0), cc(3, 6, 2), cc(3, 38, 0),  // bend range
         {0, 0xE0, 3, 9000 & 0x7F, 9000 >> 7},
         on(0, 3, 64, 100)};
