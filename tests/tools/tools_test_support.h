@@ -48,6 +48,14 @@ inline std::string files_written(const TempFolder& folder) {
     return out;
 }
 
+// `text` with every `word` in it written as `stand_in`.
+inline std::string with_stand_in(std::string text, const std::string& word, std::string_view stand_in) {
+    for (auto at = text.find(word); !word.empty() && at != std::string::npos; at = text.find(word, at)) {
+        text.replace(at, word.size(), stand_in);
+    }
+    return text;
+}
+
 // The reporter's messages in turn, each under its caption and followed by a line "----", with
 // `folder` (when given) written as "<folder>" so that the text is the same on every run.
 // A question's caption begins with "? ".
@@ -57,11 +65,7 @@ inline std::string messages_text(const platform::RecordingReporter& reporter,
     for (const auto& e : reporter.entries()) {
         out += (e.was_question ? "? " : "") + e.caption + "\n" + e.message + "\n----\n";
     }
-    const std::string path = folder.string();
-    for (auto at = out.find(path); !path.empty() && at != std::string::npos; at = out.find(path, at)) {
-        out.replace(at, path.size(), "<folder>");
-    }
-    return out;
+    return with_stand_in(out, folder.string(), "<folder>");
 }
 
 // Lists of modes made from "modename.htm" in the folder, into the folder.
