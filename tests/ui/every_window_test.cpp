@@ -1,13 +1,16 @@
 // Every window the program opens by its window code, the main window itself, and the
-// Mean-tone, Beats and Command line options dialogs: no two of its controls share an Alt
-// letter, and no label shows a literal "&". A window opened by its code is made once:
-// closed and asked for again, the same window shows.
+// Mean-tone, Beats and Command line options dialogs: each fits a 1366x768 screen at 1.5
+// times the size, no two of its controls share an Alt letter, and no label shows a literal
+// "&". A window opened by its code is made once: closed and asked for again, the same
+// window shows.
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QGroupBox>
 #include <QKeySequence>
+#include <QPixmap>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <cctype>
 #include <functional>
@@ -77,9 +80,30 @@ QStringList literal_ampersands(const QWidget& window) {
     return texts;
 }
 
-// The window shown has keys of its own.
+// The smallest screen the program is laid out for, less the task bar.
+constexpr int kScreenWidth = 1366;
+constexpr int kScreenHeight = 768 - 48;
+constexpr double kLargeScale = 1.5;
+
+bool fits(QSize size, double scale) {
+    return size.width() * scale <= kScreenWidth && size.height() * scale <= kScreenHeight;
+}
+
+// The window shown fits the screen at both scales, as it opens and at its smallest, and its
+// keys are its own. CORVANE_WINDOW_PICTURES=<folder> writes a picture of it there
+// (scripts/screenshots uses it).
 void expect_unique_keys(QWidget& shown, const QString& what) {
     SCOPED_TRACE(what.toStdString());
+    if (const QString folder = qEnvironmentVariable("CORVANE_WINDOW_PICTURES"); !folder.isEmpty()) {
+        QString name = what;
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+        EXPECT_TRUE(shown.grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png")));
+    }
+    for (const double scale : {1.0, kLargeScale}) {
+        EXPECT_TRUE(fits(shown.size(), scale)) << "size " << shown.width() << "x" << shown.height();
+        EXPECT_TRUE(fits(shown.minimumSize(), scale)) << "minimum " << shown.minimumWidth() << "x"
+                                                      << shown.minimumHeight();
+    }
     EXPECT_EQ(mnemonic_clashes(shown), "");
     EXPECT_EQ(literal_ampersands(shown), QStringList{});
 }
