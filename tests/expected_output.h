@@ -14,6 +14,17 @@
 
 namespace corvane::testing {
 
+// `text` with every `word` in it written as `stand_in`: a temporary folder, or the system's
+// words for an error in the locale's language, named so that a kept output reads the same on
+// every machine.
+inline std::string with_stand_in(std::string text, const std::string& word, std::string_view stand_in) {
+    for (auto at = text.find(word); !word.empty() && at != std::string::npos;
+         at = text.find(word, at + stand_in.size())) {
+        text.replace(at, word.size(), stand_in);
+    }
+    return text;
+}
+
 // `name` is relative to the tests folder, such as "files/expected/every_setting.ini".
 inline void expect_output_as_kept(std::string_view output, std::string_view name) {
     const std::string path = std::string(CORVANE_SOURCE_DIR) + "/tests/" + std::string(name);

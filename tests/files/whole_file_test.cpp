@@ -222,15 +222,10 @@ fs::path earlier_file(const fs::path& folder) {
 // A writer's words with the target, its folder and the system's reason for `error` named in
 // general, so that they read the same in any temporary folder and any language.
 std::string in_general_words(std::string text, const fs::path& target, int error) {
-    const auto replace_all = [&text](const std::string& from, std::string_view to) {
-        for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-            text.replace(at, from.size(), to);
-        }
-    };
-    replace_all(target.string(), "<target>");
-    replace_all(target.parent_path().string(), "<folder>");
-    if (error != 0) replace_all(system_error_text(error), "<reason>");
-    return text;
+    using corvane::testing::with_stand_in;
+    text = with_stand_in(text, target.string(), "<target>");
+    text = with_stand_in(text, target.parent_path().string(), "<folder>");
+    return error != 0 ? with_stand_in(text, system_error_text(error), "<reason>") : text;
 }
 
 // A save through a link replaces the file behind it, keeping its permissions; a save that cannot

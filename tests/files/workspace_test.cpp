@@ -56,14 +56,9 @@ std::string told(const RecordingReporter& reporter, const TempFolder& folder) {
     for (const auto& entry : reporter.entries()) {
         text += (entry.was_question ? "[asks] " : "") + entry.caption + ": " + entry.message + "\n";
     }
-    const auto replace_all = [&text](const std::string& from, std::string_view to) {
-        for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-            text.replace(at, from.size(), to);
-        }
-    };
-    replace_all(folder.path().string(), "<data folder>");
-    replace_all(platform::system_error_text(ENOENT), "<no such file>");  // in the language of the locale
-    return text;
+    text = corvane::testing::with_stand_in(text, folder.path().string(), "<data folder>");
+    // The system's words are in the language of the locale.
+    return corvane::testing::with_stand_in(text, platform::system_error_text(ENOENT), "<no such file>");
 }
 
 std::size_t entry_titled(const ScaleList& list, std::string_view description) {

@@ -60,7 +60,7 @@ TEST(ScaleToolCommands, EachCommandWritesItsListAndItsMessage) {
     for (auto at = transcript.find("Time taken"); at != std::string::npos; at = transcript.find("Time taken", at + 1)) {
         transcript.replace(at, transcript.find('\n', at) - at, "Time taken ...");
     }
-    transcript = testing::with_stand_in(transcript, scales, "<folder>");
+    transcript = corvane::testing::with_stand_in(transcript, scales, "<folder>");
     // Each command line, its status, its whole standard output and its whole standard error.
     expect_output_as_kept(transcript, "tools/expected/scale_commands.txt");
 }

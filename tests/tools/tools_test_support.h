@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "../expected_output.h"
 #include "../temp_folder.h"
 #include "corvane/files/save_buffer.h"
 #include "corvane/files/scale_list.h"
@@ -48,14 +49,6 @@ inline std::string files_written(const TempFolder& folder) {
     return out;
 }
 
-// `text` with every `word` in it written as `stand_in`.
-inline std::string with_stand_in(std::string text, const std::string& word, std::string_view stand_in) {
-    for (auto at = text.find(word); !word.empty() && at != std::string::npos; at = text.find(word, at)) {
-        text.replace(at, word.size(), stand_in);
-    }
-    return text;
-}
-
 // The reporter's messages in turn, each under its caption and followed by a line "----", with
 // `folder` (when given) written as "<folder>" so that the text is the same on every run.
 // A question's caption begins with "? ".
@@ -65,7 +58,7 @@ inline std::string messages_text(const platform::RecordingReporter& reporter,
     for (const auto& e : reporter.entries()) {
         out += (e.was_question ? "? " : "") + e.caption + "\n" + e.message + "\n----\n";
     }
-    return with_stand_in(out, folder.string(), "<folder>");
+    return corvane::testing::with_stand_in(out, folder.string(), "<folder>");
 }
 
 // Lists of modes made from "modename.htm" in the folder, into the folder.
