@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "corvane/midi/general_midi.h"
+#include "corvane/ui/help_window.h"
 #include "corvane/ui/main_window.h"
 #include "dialog_support.h"
 
@@ -22,11 +23,6 @@ constexpr std::array<std::string_view, 16> kInstrumentFamilies{
 constexpr std::string_view kAboutText =
     "Corvane " CORVANE_VERSION "\n\nFractal melodies: a short musical seed expanded level by level into a "
     "self-similar tune, played in any scale through MIDI.";
-constexpr std::string_view kHelpText =
-    "Type a seed (steps such as 0 1 2 1), the number of levels and the time for one note, choose a scale "
-    "and an arpeggio, and press Play.\n\nEvery number may be an expression: 3/2, n(7/12), 701.955` (cents).\n\n"
-    "Hold Escape to interrupt; Shift+Escape also brings the priority back to normal.\nCtrl+S saves, Ctrl+Z undoes "
-    "a change and Ctrl+Shift+Z does it again; F5 and F6 move between the open windows.";
 
 // Menu texts with a keyboard marker on a letter no earlier text has: the first letter of a
 // word where it can, else any letter of the text, else none.
@@ -136,7 +132,7 @@ void MainWindow::build_windows_menu() {
     add_command(*windows, marked.back(), CommandGroup::opens_window, [this] { open_command_line_options(); });
 }
 
-void MainWindow::show_help() { QMessageBox::information(this, tr("Help"), qt_text(kHelpText)); }
+void MainWindow::show_help() { show_help_window(*this, QApplication::activeWindow()); }
 
 void MainWindow::build_file_menu() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
