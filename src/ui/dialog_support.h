@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSize>
 #include <QSpinBox>
@@ -52,10 +53,12 @@ inline int typed_whole(const QLineEdit* edit, int fallback, int low, int high) {
 }
 
 // A field holding a text that was not taken keeps it, marked red, with the reason as its
-// tooltip, as the main window marks its fields.
+// tooltip, as the main window marks its fields; its own tooltip comes back once it is mended.
 inline constexpr const char* kRefusedFieldProperty = "refused";
+inline constexpr const char* kFieldHelpProperty = "help";
 
 inline void mark_field_refused(QLineEdit* field, const QString& why) {
+    if (!field->property(kRefusedFieldProperty).toBool()) field->setProperty(kFieldHelpProperty, field->toolTip());
     field->setProperty(kRefusedFieldProperty, true);
     field->setStyleSheet(QStringLiteral("QLineEdit { background: #ffd8d8; }"));
     field->setToolTip(why);
@@ -65,7 +68,7 @@ inline void clear_field_refusal(QLineEdit* field) {
     if (!field->property(kRefusedFieldProperty).toBool()) return;
     field->setProperty(kRefusedFieldProperty, false);
     field->setStyleSheet({});
-    field->setToolTip({});
+    field->setToolTip(field->property(kFieldHelpProperty).toString());
 }
 
 // Refuses a field's text: marks the field, says why under `caption` and gives the field the
@@ -195,8 +198,15 @@ inline void resize_within_screen(QWidget* window, QSize wanted) {
     window->resize(wanted.boundedTo(kLargestWindowSize));
 }
 
+// The tooltips of the buttons that end a window, the same in every window.
+inline QString close_tooltip() { return QObject::tr("Closes the window; what was changed in it stays changed"); }
+inline QString ok_tooltip() { return QObject::tr("Takes what was set in the window and closes it"); }
+inline QString cancel_tooltip() { return QObject::tr("Closes the window and leaves everything as it was"); }
+
 inline QDialogButtonBox* ok_cancel(QDialog* dialog) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    buttons->button(QDialogButtonBox::Ok)->setToolTip(ok_tooltip());
+    buttons->button(QDialogButtonBox::Cancel)->setToolTip(cancel_tooltip());
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -204,6 +214,7 @@ inline QDialogButtonBox* ok_cancel(QDialog* dialog) {
 
 inline QDialogButtonBox* close_button(QDialog* dialog) {
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    close->button(QDialogButtonBox::Close)->setToolTip(close_tooltip());
     QObject::connect(close, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return close;
 }

@@ -45,13 +45,18 @@ FormulaDialog::FormulaDialog(engine::Composition& composition, QWidget* parent)
     formula_ = new QLineEdit(QString::fromStdString(composition.sz_ccbo_formula), this);
     formula_->setObjectName("formula");
     formula_->setMaxLength(static_cast<int>(engine::kMaxFormulaLength));
+    formula_->setToolTip(tr("The channel of each note, counted from 0 and taken modulo the channels in play: "
+                            "H+C adds the note's height to the previous channel; letters as listed below"));
     form->addRow(tr("&Formula"), formula_);
     first_channel_ = number_edit("first_channel", composition.ccbo_first_channel, this);
+    first_channel_->setToolTip(tr("The value of C for the tune's first note, 0 to 15"));
     form->addRow(qt_text(engine::kFirstChannelLabel), first_channel_);
     layout->addLayout(form);
     sustain_to_next_ = check_box(qt_text(engine::kSymChsLabel), "sym_chs", composition.ccbo_sym_chs, this);
     no_overlap_ = check_box(qt_text(engine::kNoOverlapLabel), "no_overlap",
                             !composition.ccbo_multiple_notes_in_same_channel, this);
+    sustain_to_next_->setToolTip(tr("Each note sounds until the next note of its voice channel starts"));
+    no_overlap_->setToolTip(tr("A note ends before the next one starts on the same voice channel"));
     layout->addWidget(sustain_to_next_);
     layout->addWidget(no_overlap_);
     for (const auto help : {engine::kFormulaHelpFirst, engine::kFormulaHelpSecond, engine::kFormulaHelpNumbering}) {
@@ -79,12 +84,17 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     auto* form = new QFormLayout;
     minutes_ = number_edit("minutes", s.midi_file_play_mins, this);
     seconds_ = number_edit("seconds", s.midi_file_play_secs, this);
+    minutes_->setToolTip(tr("The length of the file, minutes and seconds together above 0 and at most 24 hours "
+                            "(1440 minutes)"));
+    seconds_->setToolTip(tr("Seconds added to the minutes: 1 minute and 30 seconds makes a file of 90 seconds"));
     form->addRow(tr("Length, &minutes"), minutes_);
     form->addRow(tr("and s&econds"), seconds_);
     format_ = new QComboBox(this);
     format_->setObjectName("format");
     format_->addItems({tr("0: one track"), tr("1: a track per channel"), tr("2: independent tracks")});
     format_->setCurrentIndex(std::clamp(s.midi_file_format, 0, 2));
+    format_->setToolTip(tr("0: every channel in one track; 1: a track for each channel that sounds; 2: independent "
+                           "tracks"));
     form->addRow(tr("&Format"), format_);
     auto* file_row = new QHBoxLayout;
     file_ = new QLineEdit(this);
@@ -92,7 +102,9 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     const std::filesystem::path composition_file = std::filesystem::path(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
     file_->setText(QString::fromStdString(
         (context.workspace().program_folder / composition_file.filename()).replace_extension(".mid").string()));
+    file_->setToolTip(tr("The MIDI file to write, such as tune.mid; a file already there is replaced"));
     auto* browse = new QPushButton(tr("&Browse..."), this);
+    browse->setToolTip(tr("Chooses the file in a file dialog"));
     connect(browse, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("Save MIDI file"), file_->text(),
                                                           tr("MIDI files (*.mid *.MID)"));
@@ -106,12 +118,16 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     layout->addLayout(form);
     single_pass_ = check_box(tr("Single &pass (formats 1 and 2)"), "single_pass", s.smf.mf_single_pass_recording, this);
     hex_dump_ = check_box(tr("Also write the &hex dump"), "hex_dump", s.hex_dump, this);
+    single_pass_->setToolTip(tr("Formats 1 and 2 are written in one pass over the tune rather than one pass for "
+                                "each track"));
+    hex_dump_->setToolTip(tr("Also writes an annotated hex dump of the file beside it (tune.mid.hex)"));
     layout->addWidget(single_pass_);
     layout->addWidget(hex_dump_);
     progress_ = new QProgressBar(this);
     progress_->setObjectName("progress");
     progress_->setRange(0, 1000);
     progress_->setValue(0);
+    progress_->setToolTip(tr("How much of the length is written"));
     saved_time_ = new QLabel(this);
     saved_time_->setObjectName("saved_time");
     file_size_ = new QLabel(this);
@@ -122,7 +138,8 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     auto* buttons = new QDialogButtonBox(this);
     save_ = buttons->addButton(tr("&Save"), QDialogButtonBox::ActionRole);
     save_->setObjectName("save");
-    buttons->addButton(QDialogButtonBox::Close);
+    save_->setToolTip(tr("Writes the file; while it is written the button stops the save"));
+    buttons->addButton(QDialogButtonBox::Close)->setToolTip(close_tooltip());
     connect(save_, &QPushButton::clicked, this, &MidiFileDialog::save_or_stop);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -226,12 +243,31 @@ ChannelsDialog::ChannelsDialog(ProgramContext& context, std::function<void()> ch
     }
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setToolTip(tr("The 16 MIDI channels, one a row: type into a cell to change it"));
+    const std::array<QString, kColumns> column_tips{
+        tr("0 to 127 a General MIDI program, 128 rests, 128 + key a percussion sound, -1 not in play"),
+        tr("The instrument of the voice"),
+        tr("0 to 127"),
+        tr("Octaves up (or down, below 0) by which the channel's notes move, -100 to 100"),
+        tr("The lowest MIDI note the channel plays, 0 to 127 (60 is middle C)"),
+        tr("The highest MIDI note the channel plays, 0 to 127"),
+        tr("A note outside the range: 0 silent, 1 hover, 2 rebound, 3 wrap around, 4 hover and rebound"),
+        tr("1: each note slides from the one before; 0: off"),
+        tr("How long a slide takes, 0 fastest to 127 slowest"),
+        tr("1: vibrato on; 0: off"),
+        tr("Vibrato waves a second, made with the pitch wheel; 0 leaves it to the modulation wheel"),
+        tr("How far the vibrato goes, in percent")};
+    for (int col = 0; col < kColumns; ++col) {
+        table_->horizontalHeaderItem(col)->setToolTip(column_tips[static_cast<std::size_t>(col)]);
+    }
     connect(table_, &QTableWidget::cellChanged, this, &ChannelsDialog::cell_edited);
     layout->addWidget(table_, 1);
     auto* form = new QFormLayout;
     shift_mode_ = new QComboBox(this);
     shift_mode_->setObjectName("shift_mode");
     for (const auto name : engine::shift_mode_names()) shift_mode_->addItem(qt_text(name));
+    shift_mode_->setToolTip(tr("What an octave shift of 1 moves a channel's notes by: an octave, the arpeggio's "
+                               "span or one of its degrees, or a modulation by a scale or arpeggio degree"));
     connect(shift_mode_, &QComboBox::activated, this, [this](int mode) {
         context_.composition().shift_by_octave_or_arpeggio = mode;
         context_.settings().needs_save = true;
@@ -323,12 +359,21 @@ NumberOptionsDialog::NumberOptionsDialog(ProgramContext& context, std::function<
     sig_figs_ = new QSpinBox(this);
     sig_figs_->setRange(1, 16);
     sig_figs_->setValue(f.iCentsSigFigs);
+    sig_figs_->setObjectName("sig_figs");
+    sig_figs_->setToolTip(tr("How many significant figures decimals and cents are written with, 1 to 16: 701.955 "
+                             "has 6"));
     form->addRow(tr("Significant &figures of decimals and cents"), sig_figs_);
     max_quotient_ = number_edit("max_quotient", static_cast<double>(f.iMaxQuotientForIntervals), this);
+    max_quotient_->setToolTip(tr("A pitch is written as a ratio only when its denominator is at most this, 1 to "
+                                 "2000000000: with 100, 3/2 but not 3001/2000"));
     form->addRow(tr("Largest &denominator of a ratio"), max_quotient_);
     max_divisor_ = number_edit("max_divisor", static_cast<double>(f.iMaxDivisorForRatiosQuotient), this);
+    max_divisor_->setToolTip(tr("Ratios whose denominator reaches this value must have no prime factor above it; "
+                                "0: no such limit"));
     form->addRow(tr("&Prime limit once the denominator reaches it (0: none)"), max_divisor_);
     max_n_quotient_ = number_edit("max_n_quotient", static_cast<double>(f.iMaxQuotientForNRatios), this);
+    max_n_quotient_->setToolTip(tr("A pitch is written as n(p/q), 2^(p/q), only when q is at most this: with 100, "
+                                   "n(7/12) but not n(7/101)"));
     form->addRow(tr("Largest denominator of an &octave fraction n(p/q)"), max_n_quotient_);
     layout->addLayout(form);
     show_cents_ = check_box(tr("Prefer &cents to ratios"), "show_cents", f.show_cents, this);
@@ -337,6 +382,12 @@ NumberOptionsDialog::NumberOptionsDialog(ProgramContext& context, std::function<
     factorise_ = check_box(tr("F&actorise ratios (45/32 as 3^2*5/2^5)"), "factorise", f.bFactoriseRatios, this);
     ratios_over_1_ = check_box(tr("Whole numbers as ratios (&2 as 2/1)"), "ratios_over_1", f.ratios_as_1o1_2o1_etc, this);
     cents_fixed_ = check_box(tr("Cents with fi&xed decimals"), "cents_fixed", f.cents_fixed_point, this);
+    show_cents_->setToolTip(tr("Pitches are written in cents (701.955 cents) rather than as ratios (3/2)"));
+    cents_or_small_ratios_->setToolTip(tr("With cents preferred, a pitch that is a ratio of small numbers is still "
+                                          "written as the ratio"));
+    factorise_->setToolTip(tr("Ratios are written as products of prime powers"));
+    ratios_over_1_->setToolTip(tr("Whole numbers are written with /1"));
+    cents_fixed_->setToolTip(tr("Cents are written with a fixed number of decimals rather than significant figures"));
     for (QCheckBox* box : {show_cents_, cents_or_small_ratios_, factorise_, ratios_over_1_, cents_fixed_}) {
         layout->addWidget(box);
     }
@@ -378,10 +429,13 @@ MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> ch
     auto* form = new QFormLayout;
     comma_ = new QLineEdit("1/4", this);
     comma_->setObjectName("comma");
+    comma_->setToolTip(tr("How much each fifth is narrowed, as a part of the syntonic comma (81/80): 1/4 gives "
+                          "quarter-comma mean-tone, 0 Pythagorean tuning"));
     form->addRow(tr("Fifths narrowed by this part of the &syntonic comma"), comma_);
     auto* wolf_row = new QHBoxLayout;
     wolf_name_ = new QLineEdit(this);
     wolf_name_->setObjectName("wolf");
+    wolf_name_->setToolTip(tr("The note the wolf fifth starts from, such as G# or Eb; the arrows move it"));
     connect(wolf_name_, &QLineEdit::editingFinished, this, [this] {
         if (!wolf_name_->text().trimmed().isEmpty()) wolf_ = tuning::note_from_name(wolf_name_->text().toStdString(), 0) % 12;
         show_wolf();
@@ -411,7 +465,8 @@ MeanToneDialog::MeanToneDialog(ProgramContext& context, std::function<void()> ch
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* apply_button = buttons->addButton(tr("&Apply to scale"), QDialogButtonBox::ActionRole);
     apply_button->setObjectName("apply");
-    buttons->addButton(QDialogButtonBox::Close);
+    apply_button->setToolTip(tr("Makes the mean-tone scale the composition's scale"));
+    buttons->addButton(QDialogButtonBox::Close)->setToolTip(close_tooltip());
     connect(apply_button, &QPushButton::clicked, this, &MeanToneDialog::apply);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -447,12 +502,18 @@ BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(par
     for (QSpinBox* degree : {first_, second_}) degree->setRange(0, std::max(0, last_degree));
     first_->setObjectName("first_degree");
     second_->setObjectName("second_degree");
+    first_->setToolTip(tr("The lower note of the interval, a degree of the scale from 0"));
+    second_->setToolTip(tr("The upper note of the interval, a degree of the scale from 0: 7 is a fifth in 12 equal "
+                           "steps"));
     second_->setValue(std::min(last_degree, 7));
     form->addRow(tr("&First degree of the scale"), first_);
     form->addRow(tr("&Second degree"), second_);
     max_harmonic_ = number_edit("max_harmonic", s.beats_max_harmonic, this);
     max_beats_ = number_edit("max_beats", s.beats_max_beats, this);
     sig_figs_ = number_edit("sig_figs", s.beats_sig_figs, this);
+    max_harmonic_->setToolTip(tr("The highest harmonic of each note whose beats are listed, 0 to 10000"));
+    max_beats_->setToolTip(tr("Beats faster than this many a second are left out, 0 to 100000"));
+    sig_figs_->setToolTip(tr("Significant figures of the numbers listed, 1 to 17"));
     form->addRow(tr("Max &harmonic"), max_harmonic_);
     form->addRow(tr("Max &beats"), max_beats_);
     form->addRow(tr("Sig. F&igs"), sig_figs_);
@@ -461,6 +522,7 @@ BeatsDialog::BeatsDialog(ProgramContext& context, QWidget* parent) : QDialog(par
     }
     layout->addLayout(form);
     difference_tone_ = check_box(tr("Show &difference tone"), "show_difference_tone", true, this);
+    difference_tone_->setToolTip(tr("Also lists the difference tone of the two notes"));
     connect(difference_tone_, &QCheckBox::toggled, this, &BeatsDialog::recompute);
     layout->addWidget(difference_tone_);
     text_ = new QPlainTextEdit(this);
@@ -504,25 +566,39 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<
     auto* layout = new QVBoxLayout(this);
     auto* general = new QWidget(this);
     auto* general_layout = new QVBoxLayout(general);
-    const std::array<std::pair<QString, bool files::Settings::*>, 6> flags{{
-        {tr("&Modes follow the scale chosen from a list"), &files::Settings::synchronise_modes},
-        {tr("Show the Scala &file name in the scale title"), &files::Settings::scala_show_original_filename},
+    struct Flag {
+        QString text;
+        QString tooltip;
+        bool files::Settings::*flag;
+    };
+    const std::array<Flag, 6> flags{{
+        {tr("&Modes follow the scale chosen from a list"),
+         tr("A scale chosen from the list of scales also loads its list of modes"), &files::Settings::synchronise_modes},
+        {tr("Show the Scala &file name in the scale title"), tr("A Scala scale's title begins with its file name"),
+         &files::Settings::scala_show_original_filename},
         {tr("&Note when a Scala scale does not end at the octave"),
+         tr("Opening a Scala scale whose last note is not 2/1 says so"),
          &files::Settings::scala_show_if_last_note_is_other_than_octave},
         {tr("Add lists of scales to &index.lsc when saved or opened"),
+         tr("index.lsc, in the data folder, keeps an entry for every list of scales saved or opened"),
          &files::Settings::add_lsc_files_to_index_lsc_on_save_or_open},
-        {tr("&Remove duplicates when sorting"), &files::Settings::remove_duplicates_for_sort},
-        {tr("New scale and arpeggio windows on &top"), &files::Settings::new_sas_windows_on_top},
+        {tr("&Remove duplicates when sorting"), tr("A sort also removes entries that repeat an earlier one"),
+         &files::Settings::remove_duplicates_for_sort},
+        {tr("New scale and arpeggio windows on &top"), tr("The scale and arpeggio editors stay above other windows"),
+         &files::Settings::new_sas_windows_on_top},
     }};
-    for (const auto& [text, flag] : flags) {
+    for (const auto& [text, tooltip, flag] : flags) {
         auto* box = new QCheckBox(text, general);
         box->setChecked(s.*flag);
+        box->setToolTip(tooltip);
         general_layout->addWidget(box);
         flags_.emplace_back(box, flag);
     }
     auto* form = new QFormLayout;
     scala_location_ = new QLineEdit(QString::fromStdString(s.ScalaLocation), general);
     scala_location_->setObjectName("scala_location");
+    scala_location_->setToolTip(tr("Where the Scala program is, such as /opt/scala/scala; its folder holds the mode "
+                                   "names file"));
     form->addRow(tr("Scala &program"), scala_location_);
     general_layout->addLayout(form);
     general_layout->addStretch();
@@ -582,6 +658,8 @@ NonMelodicPercussionDialog::NonMelodicPercussionDialog(ProgramContext& context, 
         sound->setObjectName(QString("percussion_%1").arg(ch + 1));
         sound->addItem(tr("(an instrument)"), -1);
         for (int key = 1; key < 128; ++key) sound->addItem(percussion_sound_name(key), key);
+        sound->setToolTip(tr("The percussion sound channel %1 plays on channel 10 for every note, or (an "
+                             "instrument) for its melodic voice").arg(ch + 1));
         connect(sound, &QComboBox::activated, this, [this, ch](int choice) { choose_sound(ch, choice); });
         form->addRow(tr("Channel %1").arg(ch + 1), sound);
         sounds_.push_back(sound);
@@ -624,6 +702,8 @@ constexpr std::array<std::string_view, kOccasions.size()> kOccasionTitles{
 QTableWidget* window_ticks(WindowCodeTable& table, const std::function<void()>& changed, QWidget* parent) {
     auto* ticks = new QTableWidget(static_cast<int>(kWindowCodeCount), static_cast<int>(kOccasions.size()), parent);
     ticks->setObjectName("window_ticks");
+    ticks->setToolTip(QObject::tr("Tick a window in a column to open it on that occasion: when a file of that "
+                                  "kind is opened, at start-up, or now with Show now"));
     QStringList rows;
     for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
         rows << qt_text(kWindowNames[i]) + QStringLiteral(" (") + QChar::fromLatin1(kWindowCodes[i]) + QLatin1Char(')');
@@ -669,6 +749,7 @@ CommandLineOptionsDialog::CommandLineOptionsDialog(WindowCodeTable& table, std::
     auto* started = new QLineEdit(QCoreApplication::arguments().join(QLatin1Char(' ')), this);
     started->setObjectName("started_as");
     started->setReadOnly(true);
+    started->setToolTip(tr("The command line this copy of the program was started with"));
     started_label->setBuddy(started);
     layout->addWidget(started);
     auto* ticks_label = new QLabel(tr("&Windows that open on each occasion:"), this);
@@ -679,6 +760,7 @@ CommandLineOptionsDialog::CommandLineOptionsDialog(WindowCodeTable& table, std::
     auto* buttons = close_button(this);
     QPushButton* show = buttons->addButton(tr("Show &now"), QDialogButtonBox::ActionRole);
     show->setObjectName("show_now");
+    show->setToolTip(tr("Opens the windows ticked in the Show now column"));
     connect(show, &QPushButton::clicked, this, [show_now = std::move(show_now)] { show_now(); });
     layout->addWidget(buttons);
     resize_within_screen(this, {760, 560});  // the table of windows scrolls

@@ -91,6 +91,8 @@ ColoursDialog::ColoursDialog(ProgramContext& context, std::function<void()> chan
         }
         auto* choice = new QComboBox(this);
         choice->setObjectName(QString("colour_%1").arg(i));
+        choice->setToolTip(tr("The colour of the %1 in the %2 window, one of the 16 palette colours")
+                               .arg(tr(element.element).toLower(), window));
         for (const auto& p : files::palette()) choice->addItem(swatch(p.rgb), qt_text(p.name));
         connect(choice, &QComboBox::activated, this, [this, i](int index) {
             Rgb& colour = kColourElements[i].colour(context_.workspace().colours);
@@ -131,6 +133,8 @@ PitchDialog::PitchDialog(ProgramContext& context, std::function<void()> changed,
     bar_->setPageStep(100);
     bar_->setTickInterval(100);
     bar_->setTickPosition(QSlider::TicksBelow);
+    bar_->setToolTip(tr("Moves the lowest note, and every note with it, by up to an octave either way, -1200 to "
+                        "1200 cents: 100 is a semitone up. Sounding notes move too"));
     connect(bar_, &QSlider::valueChanged, this, &PitchDialog::move_to);
     auto* bar_label = new QLabel(tr("Move the &pitch, in cents (a semitone for each tick):"), this);
     bar_label->setBuddy(bar_);

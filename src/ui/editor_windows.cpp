@@ -191,28 +191,42 @@ EntryEditorWindow::EntryEditorWindow(EntryKind kind, DisplaySources sources, Pla
 
     text_ = new QLineEdit(this);
     text_->setObjectName("entry");
+    text_->setToolTip(kind == EntryKind::seed    ? tr("The new seed: tune values such as 0 1 2 1; Return applies it")
+                      : kind == EntryKind::scale ? tr("The new scale's pitches from the lowest note, such as 1 9/8 5/4 "
+                                                      "3/2 2; Return applies it")
+                                                 : tr("The new arpeggio's scale degrees, such as 0 2 4 7 9 12; Return "
+                                                      "applies it"));
     display_ = new KeyDisplay(*this);
+    display_->setToolTip(tr("Click a key, press a computer key or play a note from MIDI in to add it"));
     figure_ = new QComboBox(this);
     figure_->setObjectName("figure");
     figure_->addItems({tr("Sequence"), tr("Chord"), tr("Broken chord")});
+    figure_->setToolTip(tr("Play previews the entry as a sequence (each note ends as the next starts), a chord (all "
+                           "at once) or a broken chord (one after another, each held to the end)"));
     direction_ = new QComboBox(this);
     direction_->setObjectName("direction");
     direction_->addItems({tr("Ascending"), tr("Descending")});
+    direction_->setToolTip(tr("Play previews the entry in its order, or from its end back to its start"));
 
     auto* buttons = new QHBoxLayout;
-    const auto add_button = [&](const QString& text, const char* name, midi::SeedButton button) {
+    const auto add_button = [&](const QString& text, const char* name, midi::SeedButton button, const QString& tip) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(name);
+        b->setToolTip(tip);
         connect(b, &QPushButton::clicked, this, [this, button] { press(button); });
         buttons->addWidget(b);
     };
-    if (kind_ == EntryKind::seed) add_button(tr("&End Seed"), "end_seed", midi::SeedButton::end_seed);
-    add_button(tr("&Clear"), "clear", midi::SeedButton::clear);
-    add_button(tr("&Play"), "play", midi::SeedButton::play);
+    if (kind_ == EntryKind::seed) {
+        add_button(tr("&End Seed"), "end_seed", midi::SeedButton::end_seed,
+                   tr("Applies the seed; the next key starts a new one"));
+    }
+    add_button(tr("&Clear"), "clear", midi::SeedButton::clear, tr("Empties the entry to start it afresh"));
+    add_button(tr("&Play"), "play", midi::SeedButton::play, tr("Previews the entry as the two lists beside say"));
     buttons->addWidget(figure_);
     buttons->addWidget(direction_);
     buttons->addStretch();
-    add_button(tr("&Apply"), "apply", midi::SeedButton::apply);
+    add_button(tr("&Apply"), "apply", midi::SeedButton::apply,
+               tr("Makes the entry the composition's own; Undo in the main window takes it back"));
 
     auto* help = new QLabel(text_of(midi::pc_keys_help(sources_.workspace.settings.play_along.pc_key_1_for_degree_1)), this);
     help->setWordWrap(true);

@@ -37,8 +37,6 @@
 namespace corvane::ui {
 namespace {
 
-constexpr const char* kRefusedProperty = "refused";  // a field holding a text that was not taken
-
 // How often the window looks at what the player reported while play runs.
 constexpr int kNoticesIntervalMs = 40;
 
@@ -86,6 +84,55 @@ QGroupBox* text_title_and_list(const QString& caption, QLineEdit* text, QLineEdi
     return box;
 }
 
+// What each control of the main window does, by its object name.
+struct ControlTooltip {
+    const char* control;
+    const char* tooltip;
+};
+constexpr std::array<ControlTooltip, 23> kControlTooltips{{
+    {"seed", "The seed: whole numbers, each a step of the arpeggio (0 1 2 1; -1 a step below), up to 1000 of "
+             "them. The list holds the seeds of the drop list file and the built-in ones"},
+    {"levels", "How many times the seed is expanded, 0 to 29. Each level multiplies the notes by the seed's "
+               "length: a seed of 4 notes at 5 levels plays 4^6 = 4096 notes"},
+    {"sustain", "How many steps each note is held, 0 to 300: 1 to the next note, 3 over three steps, 0.5 half a "
+                "step"},
+    {"note_length", "Seconds for one step of the tune, above 0 and up to 3600: 0.125 plays eight notes a second"},
+    {"note_length_arrows_up", "A longer time for one note: times the square root of 2"},
+    {"note_length_arrows_down", "A shorter time for one note: divided by the square root of 2"},
+    {"channels_in_play", "How many channels with a voice play the tune, 1 to 16; Order of play shares the notes "
+                         "among them"},
+    {"channels_arrows_up", "One channel more in play, up to 16"},
+    {"channels_arrows_down", "One channel fewer in play, down to 1"},
+    {"scale", "The scale's pitches from the lowest note, the last one the period: 1 9/8 5/4 4/3 3/2 5/3 15/8 2, "
+              "cents as `700 or 700 cents, n(7/12) for 2^(7/12); e19 is 19 equal steps to the octave"},
+    {"scale_title", "The scale's title, kept in the composition and matched against the list of scales"},
+    {"scales", "The list of scales: choosing one makes it the composition's scale. Rows marked (M) also open "
+               "their lists of modes"},
+    {"open_mean_tone", "Makes a mean-tone scale: fifths narrowed by a part of the syntonic comma, the wolf where "
+                       "you put it"},
+    {"open_beats", "Lists the beats between two degrees of the scale at the frequency of the lowest note"},
+    {"arpeggio", "The scale degrees the tune steps through, the last one the period: 0 2 4 7 9 12; after | a form "
+                 "for descending; Use ratios plays every degree of the scale"},
+    {"arpeggio_title", "The arpeggio's title, kept in the composition and matched against the list of modes"},
+    {"modes", "The list of modes (arpeggios): choosing one makes it the composition's arpeggio"},
+    {"lowest_frequency", "The frequency of the scale's first note in hertz, 0.001 to 100000: 261.6255653 is "
+                         "middle C"},
+    {"order_of_play", "How each note picks its channel among the channels in play: by its height, in turn, by "
+                      "the sum of heights, by level, by level with notes held as long as their level, or by a "
+                      "formula (Other...)"},
+    {"play", "Starts the tune; pressed again (Stop) it stops it"},
+    {"main_volume", "The volume of the notes played on the computer keyboard, 0 to 127 (64 at start), times the "
+                    "channel's volume"},
+    {"midi_in_volume", "The volume of the notes played from MIDI in, 0 to 127 (64 at start)"},
+    {"active_sensing", "Lights while MIDI in sends active sensing, the sign that a keyboard is connected"},
+}};
+
+void add_tooltips(QWidget& window) {
+    for (const auto& [control, tooltip] : kControlTooltips) {
+        if (auto* widget = window.findChild<QWidget*>(QLatin1String(control))) widget->setToolTip(QObject::tr(tooltip));
+    }
+}
+
 // The occasion whose windows open after a file of this kind was opened.
 std::optional<std::size_t> occasion_of(files::OpenedKind kind) {
     switch (kind) {
@@ -100,7 +147,7 @@ std::optional<std::size_t> occasion_of(files::OpenedKind kind) {
 // A field shows the composition again, unless it holds a refused text the user is to mend,
 // or what it holds already means the same (what the user typed stays as typed).
 void set_field_text(QLineEdit* edit, const std::string& text, bool same_meaning = false) {
-    if (edit->property(kRefusedProperty).toBool() || same_meaning) return;
+    if (edit->property(kRefusedFieldProperty).toBool() || same_meaning) return;
     const QString shown = QString::fromStdString(text);
     if (edit->text() != shown) edit->setText(shown);
     edit->setCursorPosition(0);
@@ -267,6 +314,7 @@ void MainWindow::build_fields() {
     grid->setColumnStretch(4, 1);
     grid->setRowStretch(row, 1);
     setCentralWidget(central);
+    add_tooltips(*central);
 }
 
 QSlider* MainWindow::volume_bar(const char* name, QWidget* parent, const std::function<void(int)>& set_volume) {
@@ -454,9 +502,11 @@ void MainWindow::field_edited(const std::function<files::EditResult()>& edit, QL
         if (result.changed) composition_changed();
     });
     if (field != nullptr) {
-        field->setProperty(kRefusedProperty, !result.refused.empty());
-        field->setStyleSheet(result.refused.empty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
-        field->setToolTip(QString::fromStdString(result.refused));
+        if (result.refused.empty()) {
+            clear_field_refusal(field);
+        } else {
+            mark_field_refused(field, QString::fromStdString(result.refused));
+        }
     }
     show_composition();
     editing_ = false;
@@ -487,9 +537,7 @@ void MainWindow::restore_composition(const engine::Composition& composition) {
         context_.composition() = composition;
     }
     for (QLineEdit* field : findChildren<QLineEdit*>()) {
-        field->setProperty(kRefusedProperty, false);  // the composition shows again, whatever was typed
-        field->setStyleSheet({});
-        field->setToolTip({});
+        clear_field_refusal(field);  // the composition shows again, whatever was typed
     }
     composition_changed();
 }

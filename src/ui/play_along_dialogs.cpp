@@ -112,6 +112,8 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
     for (int ch = 0; ch < 16; ++ch) {
         auto* box = new QCheckBox(QString::number(ch + 1), channels);
         box->setObjectName(QString("in_channel_%1").arg(ch + 1));
+        box->setToolTip(tr("Notes that come from MIDI in on channel %1 are played; unticked, they are left out")
+                            .arg(ch + 1));
         connect(box, &QCheckBox::toggled, this,
                 [this, ch](bool on) { store([&](auto& s) { s.OkMidiInChannel[static_cast<std::size_t>(ch)] = on; }); });
         grid->addWidget(box, ch / 8, ch % 8);
@@ -123,40 +125,56 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
     midi_in_for_ = new QComboBox(this);
     midi_in_for_->setObjectName("midi_in_for");
     for (const char* use : kMidiInUses) midi_in_for_->addItem(tr(use));
+    midi_in_for_->setToolTip(tr("Notes from MIDI in play along, play along with the control notes starting and ending "
+                                "a recording, or add notes to the New Seed, New Scale or New Arpeggio window"));
     connect(midi_in_for_, &QComboBox::activated, this, [this](int use) { store([&](auto& s) { s.iMidiInFor = use; }); });
     form->addRow(tr("Notes from MIDI in are &for"), midi_in_for_);
     presets_ = new QComboBox(this);
     presets_->setObjectName("presets");
     for (const auto name : midi::midi_in_preset_names()) presets_->addItem(qt_text(name));
     presets_->setPlaceholderText(tr("(no preset matches)"));
+    presets_->setToolTip(tr("Arranges the keyboard in voice ranges; the later presets also set instruments and a "
+                            "scale, such as the string trio in well temperament"));
     connect(presets_, &QComboBox::activated, this, &MidiInOptionsDialog::choose_preset);
     form->addRow(tr("Keyboard &preset"), presets_);
     form->addRow(tr("First &note of the voice range"),
-                 note_box("first_note", &midi::PlayAlongSettings::n1stMidiInNoteForVoiceChannel, 0));
+                 note_box("first_note", &midi::PlayAlongSettings::n1stMidiInNoteForVoiceChannel, 0,
+                          tr("The note that plays the first note of the scale in its range: C4 (60) is middle C; "
+                             "type a number or a name")));
     form->addRow(tr("Control note: start and end &recording"),
-                 note_box("record_note", &midi::PlayAlongSettings::nStartRecordingToMidi, kNoControlNote));
+                 note_box("record_note", &midi::PlayAlongSettings::nStartRecordingToMidi, kNoControlNote,
+                          tr("The note from MIDI in that starts and ends a recording instead of sounding; none: no such note")));
     form->addRow(tr("Control note: New Seed pla&y"),
-                 note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote));
+                 note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote,
+                          tr("The note from MIDI in that presses Play in the New Seed window instead of sounding; none: no such note")));
     form->addRow(tr("Control note: New Seed &Apply"),
-                 note_box("apply_seed_note", &midi::PlayAlongSettings::nApplySeed, kNoControlNote));
+                 note_box("apply_seed_note", &midi::PlayAlongSettings::nApplySeed, kNoControlNote,
+                          tr("The note from MIDI in that presses Apply in the New Seed window instead of sounding; none: no such note")));
     form->addRow(tr("Control note: New Seed C&lear"),
-                 note_box("clear_seed_note", &midi::PlayAlongSettings::nClearSeed, kNoControlNote));
+                 note_box("clear_seed_note", &midi::PlayAlongSettings::nClearSeed, kNoControlNote,
+                          tr("The note from MIDI in that presses Clear in the New Seed window instead of sounding; none: no such note")));
     form->addRow(tr("Control note: New Seed &End seed"),
-                 note_box("end_seed_note", &midi::PlayAlongSettings::nEndSeed, kNoControlNote));
+                 note_box("end_seed_note", &midi::PlayAlongSettings::nEndSeed, kNoControlNote,
+                          tr("The note from MIDI in that presses End Seed in the New Seed window instead of sounding; none: no such note")));
     layout->addLayout(form);
 
-    layout->addWidget(flag_box(tr("&Ignore pitch bends"), "ignore_pitch_bends", &midi::PlayAlongSettings::ignore_pitch_bends));
+    layout->addWidget(flag_box(tr("&Ignore pitch bends"), "ignore_pitch_bends", &midi::PlayAlongSettings::ignore_pitch_bends,
+                               tr("The pitch wheel of the MIDI keyboard changes nothing")));
     layout->addWidget(flag_box(tr("&Open MIDI out when a note arrives and nothing plays"), "open_out_on_event",
-                               &midi::PlayAlongSettings::open_midi_out_on_midi_in_event));
+                               &midi::PlayAlongSettings::open_midi_out_on_midi_in_event,
+                               tr("A note from MIDI in opens the output device, so it sounds without Play")));
     layout->addWidget(flag_box(tr("Open MIDI in at the &start of each session"), "open_in_at_start",
-                               &midi::PlayAlongSettings::open_midi_in_at_start_of_session));
+                               &midi::PlayAlongSettings::open_midi_in_at_start_of_session,
+                               tr("The program opens the MIDI input device chosen in the In menu when it starts")));
     layout->addWidget(close_button(this));
     show_settings();
 }
 
-QSpinBox* MidiInOptionsDialog::note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest) {
+QSpinBox* MidiInOptionsDialog::note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest,
+                                        const QString& tooltip) {
     auto* box = new NoteSpinBox(this);
     box->setObjectName(QLatin1String(name));
+    box->setToolTip(tooltip);
     box->setRange(lowest, 127);
     if (lowest == kNoControlNote) box->setSpecialValueText(tr("none"));
     connect(box, &QSpinBox::valueChanged, this, [this, note](int value) { store([&](auto& s) { s.*note = value; }); });
@@ -164,8 +182,10 @@ QSpinBox* MidiInOptionsDialog::note_box(const char* name, int midi::PlayAlongSet
     return box;
 }
 
-QCheckBox* MidiInOptionsDialog::flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag) {
+QCheckBox* MidiInOptionsDialog::flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag,
+                                         const QString& tooltip) {
     auto* box = check_box(text, name, false, this);
+    box->setToolTip(tooltip);
     connect(box, &QCheckBox::toggled, this, [this, flag](bool on) { store([&](auto& s) { s.*flag = on; }); });
     flags_.emplace_back(box, flag);
     return box;
@@ -213,6 +233,8 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
         {tr("Row"), tr("First note"), tr("Top note"), tr("Voice"), tr("Scale position"), tr("Percussion")});
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setToolTip(tr("MIDI in's notes, a row for each range or single note: type a note as a number or a name "
+                          "(60, C4, C#4), a voice from 1 to 16, a scale position or a percussion key (38)"));
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
     connect(table_, &QTableWidget::cellChanged, this, &NoteAssignmentsWindow::cell_edited);
@@ -224,21 +246,25 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
     help->setWordWrap(true);
     layout->addWidget(help);
     auto* buttons = new QHBoxLayout;
-    const auto button = [this, buttons](const QString& text, const char* name) {
+    const auto button = [this, buttons](const QString& text, const char* name, const QString& tooltip) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
+        b->setToolTip(tooltip);
         b->setAutoDefault(false);
         buttons->addWidget(b);
         return b;
     };
-    connect(button(tr("Add &range"), "add_range"), &QPushButton::clicked, this, [this] {
+    connect(button(tr("Add &range"), "add_range", tr("Adds a voice range over every note, 0 to 127, to be narrowed")), &QPushButton::clicked, this, [this] {
         add_row({.kind = AssignmentKind::voice_range, .first_note = 0, .top_note = midi::kMidiInNotes - 1});
     });
-    connect(button(tr("Add &single note"), "add_single_note"), &QPushButton::clicked, this,
+    connect(button(tr("Add &single note"), "add_single_note",
+                   tr("Adds a single note at the first note of the voice range")), &QPushButton::clicked, this,
             [this] { add_row(single_note_at(context_.settings().play_along.n1stMidiInNoteForVoiceChannel)); });
-    connect(button(tr("Re&move row"), "remove_row"), &QPushButton::clicked, this,
+    connect(button(tr("Re&move row"), "remove_row", tr("Removes the selected row")), &QPushButton::clicked, this,
             &NoteAssignmentsWindow::remove_selected_row);
-    capture_ = button(tr("&Capture notes from MIDI in"), "capture");
+    capture_ = button(tr("&Capture notes from MIDI in"), "capture",
+                      tr("While pressed, a note from MIDI in goes into the selected row (its top note when the Top "
+                         "note column is current) instead of sounding"));
     capture_->setCheckable(true);
     connect(capture_, &QPushButton::toggled, this, &NoteAssignmentsWindow::set_capturing);
     layout->addLayout(buttons);
@@ -409,12 +435,15 @@ RecordPlayAlongDialog::RecordPlayAlongDialog(ProgramContext& context, QWidget* p
         if (!name.isEmpty()) context_.settings().play_along.szPlayAlong = name.toStdString();
         show_settings();
     });
+    file_->setToolTip(tr("The MIDI file recordings go to, in the current folder, such as playalong.mid"));
     form->addRow(tr("&File, in the current folder"), file_);
     auto* modes = new QHBoxLayout;
     mode_ = new QButtonGroup(this);
     for (const auto& [text, mode] : {std::pair{tr("&Replace the file"), 0}, std::pair{tr("A&ppend to its end"), 1}}) {
         auto* button = new QRadioButton(text, this);
         button->setObjectName(mode == 0 ? "replace" : "append");
+        button->setToolTip(mode == 0 ? tr("Each recording starts the file afresh")
+                                     : tr("Each recording goes on from the end of the file (a format 0 file)"));
         mode_->addButton(button, mode);
         modes->addWidget(button);
     }
@@ -430,6 +459,7 @@ RecordPlayAlongDialog::RecordPlayAlongDialog(ProgramContext& context, QWidget* p
         limit = std::max(0.0, typed_number(max_size_, limit));
         show_settings();
     });
+    max_size_->setToolTip(tr("A recording stops when the file grows past this many kilobytes; 0: no limit"));
     form->addRow(tr("&Largest file, Kb (0: no limit)"), max_size_);
     layout->addLayout(form);
     warn_ = check_box(tr("&Warn about replacing old version of file"), "warn_replace", false, this);
@@ -437,10 +467,14 @@ RecordPlayAlongDialog::RecordPlayAlongDialog(ProgramContext& context, QWidget* p
             [&s](bool on) { s.play_along.warn_replace_old_play_along_file = on; });
     enable_ = check_box(tr("&Enable recording"), "enable_recording", false, this);
     connect(enable_, &QCheckBox::toggled, this, [&s](bool on) { s.play_along.enable_play_along_recording = on; });
+    warn_->setToolTip(tr("A recording asks before it replaces a file already there"));
+    enable_->setToolTip(tr("Recording is possible only while this is ticked; it is off at every start, so that a key "
+                           "pressed by chance does not start a recording"));
     layout->addWidget(warn_);
     layout->addWidget(enable_);
     start_ = new QPushButton(this);
     start_->setObjectName("start_recording");
+    start_->setToolTip(tr("Starts recording what is played along into the file, and ends it"));
     connect(start_, &QPushButton::clicked, this, &RecordPlayAlongDialog::start_or_end);
     layout->addWidget(start_);
     status_ = new QLabel(this);

@@ -72,6 +72,7 @@ ScaleToolsPanel::ScaleToolsPanel(ProgramContext& context, std::function<void()> 
     progress_->setObjectName("tool_progress");
     progress_->setRange(0, 1);
     progress_->setValue(0);
+    progress_->setToolTip(tr("How far the running tool is"));
     layout->addWidget(progress_item_);
     layout->addWidget(progress_);
 
@@ -99,15 +100,22 @@ QWidget* ScaleToolsPanel::lists_page() {
     auto* form = new QFormLayout(page);
     list_name_ = new QLineEdit(QString::fromStdString(s.szLSC), page);
     list_name_->setObjectName("list_name");
+    list_name_->setToolTip(tr("The name of the list of scales to make, such as all.lsc"));
     form->addRow(tr("&List of scales to make"), list_name_);
     form->addRow(tool_button("make_scale_list", tools::ToolKind::scale_list,
                              tr("&Make List of scales (LSC file), from all SCL files in current folder"),
-                             tr("&Halt construction of list of scales"), [this] { return make_scale_list_work(); }));
+                             tr("&Halt construction of list of scales"),
+                             tr("Makes a list of scales with every .scl file of the current folder, by name; pressed "
+                                "again it halts"),
+                             [this] { return make_scale_list_work(); }));
     modes_file_ = new QLineEdit(QString::fromStdString(s.ScalaModesListFile), page);
     modes_file_->setObjectName("modes_file");
+    modes_file_->setToolTip(tr("Scala's file of mode names, such as modename.htm, in the Scala program's folder"));
     form->addRow(tr("Scala's mode &names file"), modes_file_);
     form->addRow(tool_button("make_mode_lists", tools::ToolKind::mode_lists,
                              tr("Make LM&D files from SCALA list of modes"), tr("&Halt construction of LMD files"),
+                             tr("Makes a list of modes (.lmd) for each section of Scala's mode names; pressed again "
+                                "it halts"),
                              [this] { return make_mode_lists_work(); }));
     return page;
 }
@@ -118,19 +126,28 @@ QWidget* ScaleToolsPanel::search_page() {
     auto* form = new QFormLayout(page);
     words_ = new QLineEdit(QString::fromStdString(s.szWordsToFind), page);
     words_->setObjectName("words");
+    words_->setToolTip(tr("Words to find: !word excludes, #word a whole word, *word a word it begins, ~word a word "
+                          "it is anywhere in; 3/2 finds the ratio. Example: !tet *pelog"));
     form->addRow(tr("&Words to find"), words_);
     exact_match_ = check_box(tr("E&xact match of whole words"), "exact_match", s.exact_match, page);
     what_to_search_ = choice_box("what_to_search", kListParts, std::clamp(s.wWhatToSearch, 0, 3), page);
+    exact_match_->setToolTip(tr("An unmarked word matches only a whole word, not the beginning of one"));
+    what_to_search_->setToolTip(tr("Which list to search, the scales or the modes, and which of its texts"));
     form->addRow(exact_match_, what_to_search_);
     form->addRow(tool_button("search", tools::ToolKind::search, tr("&Search now"), tr("&Halt search"),
+                             tr("Keeps the entries of the list that hold the words; pressed again it halts"),
                              [this] { return make_search_work(); }));
     sort_template_ = choice_box("sort_template", kSortTemplates, -1, page);
     sort_template_->setEditable(true);
     sort_template_->setEditText(QString::fromStdString(s.szSortTokenTemplate));
+    sort_template_->setToolTip(tr("Sort keys a (alphabetical), n (notes), r, i, c, s, t, each after its order marks "
+                                  "+ - ~ < > o k; text from ( on is a comment. Example: n~-i"));
     form->addRow(tr("Sort &template"), sort_template_);
     what_to_sort_ = choice_box("what_to_sort", kListParts, std::clamp(s.wWhichToSort, 0, 3), page);
+    what_to_sort_->setToolTip(tr("Which list to sort, the scales or the modes, and by which of its texts"));
     form->addRow(tr("Sort the"), what_to_sort_);
     form->addRow(tool_button("sort", tools::ToolKind::sort, tr("Sort &Now"), tr("&Halt sort"),
+                             tr("Sorts the list by the template; pressed again it halts"),
                              [this] { return make_sort_work(); }));
     return page;
 }
@@ -147,6 +164,12 @@ QWidget* ScaleToolsPanel::new_scales_page() {
     smallest_step_->setObjectName("smallest_step");
     largest_step_ = new QLineEdit("5/4", page);
     largest_step_->setObjectName("largest_step");
+    most_steps_->setToolTip(tr("The most steps a scale found may have, 1 to 1000"));
+    fewest_steps_->setToolTip(tr("The fewest steps a scale found may have, 1 to 1000"));
+    top_note_->setToolTip(tr("The interval every scale found spans: 2 for an octave, 3 for a tritave"));
+    most_scales_->setToolTip(tr("The search stops after this many scales, 1 to 1000000"));
+    smallest_step_->setToolTip(tr("The smallest step allowed, a ratio such as 81/80"));
+    largest_step_->setToolTip(tr("The largest step allowed, a ratio such as 5/4; used when above the smallest"));
     form->addRow(tr("Most steps"), most_steps_);
     form->addRow(tr("Fewest steps"), fewest_steps_);
     form->addRow(tr("Top note"), top_note_);
@@ -155,20 +178,27 @@ QWidget* ScaleToolsPanel::new_scales_page() {
     form->addRow(tr("Largest step (when above the smallest)"), largest_step_);
     form->addRow(tool_button("superparticular", tools::ToolKind::superparticular,
                              tr("&Find all superparticular scales"), tr("&Halt search"),
+                             tr("Lists every scale of superparticular steps ((n+1)/n) within these limits; pressed "
+                                "again it halts"),
                              [this] { return make_superparticular_work(); }));
     form->addRow(tool_button("rearrange_selected", tools::ToolKind::rearrangements,
                              tr("Find all re-arrangements of &selected scale's steps"), tr("&Halt search"),
+                             tr("Lists every order of the steps of the scale selected in the main window; pressed "
+                                "again it halts"),
                              [this] { return make_rearrangements_work(false); }));
     form->addRow(tool_button("rearrange_all", tools::ToolKind::rearrangements,
                              tr("Find all re-arrangements of &ALL scale's steps"), tr("&Halt search"),
+                             tr("Lists every order of the steps of every scale of the list; pressed again it halts"),
                              [this] { return make_rearrangements_work(true); }));
     return page;
 }
 
 QPushButton* ScaleToolsPanel::tool_button(const char* name, tools::ToolKind kind, const QString& start_text,
-                                          const QString& halt_text, std::function<ScaleToolRunner::Work()> make_work) {
+                                          const QString& halt_text, const QString& tooltip,
+                                          std::function<ScaleToolRunner::Work()> make_work) {
     auto* button = new QPushButton(start_text, this);
     button->setObjectName(QLatin1String(name));
+    button->setToolTip(tooltip);
     buttons_.push_back({button, kind, start_text, halt_text});
     connect(button, &QPushButton::clicked, this, [this, button, kind, halt_text, make_work = std::move(make_work)] {
         auto& runner = context_.scale_tools();

@@ -147,8 +147,10 @@ QLineEdit* SettingsWindow::typed_field(const char* name, const QString& help, st
 
 QLineEdit* SettingsWindow::number_field(const char* name, const QString& help, const NumberRule& rule,
                                         std::function<double()> shown, std::function<void(double)> store) {
+    // The tooltip says what the field takes, from the rule that reads it.
+    const QString tooltip = tr("%1. Takes %2.").arg(help, QString::fromStdString(allowed_text(rule, false)));
     return typed_field(
-        name, help, [shown] { return files::number_text(shown()); },
+        name, tooltip, [shown] { return files::number_text(shown()); },
         [rule, shown, store = std::move(store)](std::string_view text) {
             const NumberReading reading = read_setting_number(text, rule);
             if (reading.refused.empty() && reading.value != shown()) store(reading.value);
@@ -205,6 +207,7 @@ void add_close_button(QDialog* window, QBoxLayout* layout) {
     row->addStretch();
     auto* close = new QPushButton(QObject::tr("Close"), window);
     close->setObjectName("close");
+    close->setToolTip(close_tooltip());
     close->setAutoDefault(false);  // Return in a field finishes the field, it does not close
     QObject::connect(close, &QPushButton::clicked, window, &QDialog::close);
     row->addWidget(close);

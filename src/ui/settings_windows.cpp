@@ -334,6 +334,7 @@ void ScalaWindow::add_program(QBoxLayout* layout) {
     location->setMinimumWidth(location->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 36);
     auto* browse = new QPushButton(tr("&Browse..."), this);
     browse->setObjectName("browse");
+    browse->setToolTip(tr("Chooses the Scala program in a file dialog"));
     browse->setAutoDefault(false);
     connect(browse, &QPushButton::clicked, this, [this, location] {
         const QString path = QFileDialog::getOpenFileName(this, tr("The Scala program"), location->text());

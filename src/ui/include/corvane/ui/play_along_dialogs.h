@@ -43,8 +43,9 @@ private:
         const auto group = context_.playback().port().hold_group();
         change(context_.settings().play_along);
     }
-    QSpinBox* note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest);
-    QCheckBox* flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag);
+    QSpinBox* note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest, const QString& tooltip);
+    QCheckBox* flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag,
+                        const QString& tooltip);
     void choose_preset(int preset);
 
     ProgramContext& context_;

@@ -41,7 +41,8 @@ private:
     };
 
     QPushButton* tool_button(const char* name, tools::ToolKind kind, const QString& start_text,
-                             const QString& halt_text, std::function<ScaleToolRunner::Work()> make_work);
+                             const QString& halt_text, const QString& tooltip,
+                             std::function<ScaleToolRunner::Work()> make_work);
     QWidget* lists_page();
     QWidget* search_page();
     QWidget* new_scales_page();
