@@ -573,7 +573,8 @@ ScalesOptionsDialog::ScalesOptionsDialog(ProgramContext& context, std::function<
     };
     const std::array<Flag, 6> flags{{
         {tr("&Modes follow the scale chosen from a list"),
-         tr("A scale chosen from the list of scales also loads its list of modes"), &files::Settings::synchronise_modes},
+         tr("A scale chosen from the list of scales also loads its list of modes"),
+         &files::Settings::synchronise_modes},
         {tr("Show the Scala &file name in the scale title"), tr("A Scala scale's title begins with its file name"),
          &files::Settings::scala_show_original_filename},
         {tr("&Note when a Scala scale does not end at the octave"),

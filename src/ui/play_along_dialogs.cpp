@@ -143,22 +143,28 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
                              "type a number or a name")));
     form->addRow(tr("Control note: start and end &recording"),
                  note_box("record_note", &midi::PlayAlongSettings::nStartRecordingToMidi, kNoControlNote,
-                          tr("The note from MIDI in that starts and ends a recording instead of sounding; none: no such note")));
+                          tr("The note from MIDI in that starts and ends a recording instead of sounding; "
+                             "none: no such note")));
     form->addRow(tr("Control note: New Seed pla&y"),
                  note_box("play_seed_note", &midi::PlayAlongSettings::nPlaySeed, kNoControlNote,
-                          tr("The note from MIDI in that presses Play in the New Seed window instead of sounding; none: no such note")));
+                          tr("The note from MIDI in that presses Play in the New Seed window instead of sounding; "
+                             "none: no such note")));
     form->addRow(tr("Control note: New Seed &Apply"),
                  note_box("apply_seed_note", &midi::PlayAlongSettings::nApplySeed, kNoControlNote,
-                          tr("The note from MIDI in that presses Apply in the New Seed window instead of sounding; none: no such note")));
+                          tr("The note from MIDI in that presses Apply in the New Seed window instead of sounding; "
+                             "none: no such note")));
     form->addRow(tr("Control note: New Seed C&lear"),
                  note_box("clear_seed_note", &midi::PlayAlongSettings::nClearSeed, kNoControlNote,
-                          tr("The note from MIDI in that presses Clear in the New Seed window instead of sounding; none: no such note")));
+                          tr("The note from MIDI in that presses Clear in the New Seed window instead of sounding; "
+                             "none: no such note")));
     form->addRow(tr("Control note: New Seed &End seed"),
                  note_box("end_seed_note", &midi::PlayAlongSettings::nEndSeed, kNoControlNote,
-                          tr("The note from MIDI in that presses End Seed in the New Seed window instead of sounding; none: no such note")));
+                          tr("The note from MIDI in that presses End Seed in the New Seed window instead of sounding; "
+                             "none: no such note")));
     layout->addLayout(form);
 
-    layout->addWidget(flag_box(tr("&Ignore pitch bends"), "ignore_pitch_bends", &midi::PlayAlongSettings::ignore_pitch_bends,
+    layout->addWidget(flag_box(tr("&Ignore pitch bends"), "ignore_pitch_bends",
+                               &midi::PlayAlongSettings::ignore_pitch_bends,
                                tr("The pitch wheel of the MIDI keyboard changes nothing")));
     layout->addWidget(flag_box(tr("&Open MIDI out when a note arrives and nothing plays"), "open_out_on_event",
                                &midi::PlayAlongSettings::open_midi_out_on_midi_in_event,
@@ -254,7 +260,9 @@ NoteAssignmentsWindow::NoteAssignmentsWindow(ProgramContext& context, std::funct
         buttons->addWidget(b);
         return b;
     };
-    connect(button(tr("Add &range"), "add_range", tr("Adds a voice range over every note, 0 to 127, to be narrowed")), &QPushButton::clicked, this, [this] {
+    QPushButton* add_range =
+        button(tr("Add &range"), "add_range", tr("Adds a voice range over every note, 0 to 127, to be narrowed"));
+    connect(add_range, &QPushButton::clicked, this, [this] {
         add_row({.kind = AssignmentKind::voice_range, .first_note = 0, .top_note = midi::kMidiInNotes - 1});
     });
     connect(button(tr("Add &single note"), "add_single_note",
