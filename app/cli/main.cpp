@@ -6,6 +6,7 @@
 #include "convert_command.h"
 #include "device_commands.h"
 #include "dump_command.h"
+#include "export_command.h"
 #include "play_along_command.h"
 #include "play_command.h"
 #include "scales_commands.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     corvane::cli::add_play_command(app);
     corvane::cli::add_play_along_command(app);
     corvane::cli::add_save_command(app);
+    corvane::cli::add_export_command(app);
     corvane::cli::add_dump_command(app);
     corvane::cli::add_scales_commands(app);
     corvane::cli::add_convert_command(app);

@@ -151,12 +151,7 @@ PassEnd render_pass(const engine::Composition& composition, const MidiSaveSettin
 }
 
 void choose_key_for_file(const engine::Composition& c, SmfSettings& smf) {
-    tuning::KeySignatureInput input;
-    input.scale = c.Intervals;
-    input.arpeggio = &c.Arpeggio;
-    input.follow_scale = c.Use_ratios;
-    input.lowest_frequency = c.Frequency_of_lowest_note;
-    const tuning::KeySignature key = tuning::choose_key_signature(input);
+    const tuning::KeySignature key = automatic_key_signature(c);
     smf.mf_n_sharps_or_flats = key.accidentals;
     smf.mf_sharps_or_flats = key.kind == tuning::Accidentals::flats;
 }
@@ -213,6 +208,25 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
         hex_dump_midi_file(path, reporter, no_abort, ticks_per_second(settings.smf));
     }
     return result;
+}
+
+double render_events(const engine::Composition& composition, const MidiSaveSettings& settings,
+                     const engine::PlayerSettings& player_settings, const engine::VoiceSettings& voice_settings,
+                     platform::Reporter& reporter, std::atomic<bool>& abort, FileEventSink& sink) {
+    MidiSaveSettings one_track = settings;
+    one_track.midi_file_format = 0;
+    return render_pass(composition, one_track, player_settings, voice_settings, reporter, abort, sink, {}, nullptr,
+                       nullptr)
+        .reached_secs;
+}
+
+tuning::KeySignature automatic_key_signature(const engine::Composition& composition) {
+    tuning::KeySignatureInput input;
+    input.scale = composition.Intervals;
+    input.arpeggio = &composition.Arpeggio;
+    input.follow_scale = composition.Use_ratios;
+    input.lowest_frequency = composition.Frequency_of_lowest_note;
+    return tuning::choose_key_signature(input);
 }
 
 std::string saving_title(int track, bool format_has_tracks, std::string_view composition_name, bool needs_save) {

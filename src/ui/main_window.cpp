@@ -27,6 +27,7 @@
 #include "corvane/midi/midi_file_save.h"
 #include "corvane/platform/priority.h"
 #include "corvane/files/composition_edits.h"
+#include "corvane/files/score_export.h"
 #include "corvane/ui/dialogs.h"
 #include "corvane/ui/display_windows.h"
 #include "corvane/ui/desktop_program.h"
@@ -864,6 +865,23 @@ void MainWindow::save_as_command() {
                      [this](const std::filesystem::path& p) { return start_midi_save(p); });
     if (!context_.settings().needs_save) history_->mark_saved();
     show_composition();
+}
+
+// File > Export score...: the tune as a MusicXML score, for as long as a MIDI file save lasts.
+// The name offered is the composition's, beside it.
+void MainWindow::export_score_command() {
+    auto hold = context_.hold_play();
+    const auto& s = context_.settings();
+    std::filesystem::path beside(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
+    if (beside.is_relative()) beside = context_.workspace().program_folder / beside;
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Export score"), qt_text(beside.replace_extension(".musicxml").string()),
+                                     qt_text(files::kScoreFileFilter));
+    if (path.isEmpty()) return;
+    const files::ScoreExportResult result =
+        files::export_score(path.toStdString(), context_.composition(), files::midi_save_settings(s), s.player,
+                            s.voices, context_.reporter(), {files::composition_name(s), files::ScorePitch::exact});
+    if (!result.written()) context_.reporter().report(result.error, "Export score");
 }
 
 bool MainWindow::start_midi_save(const std::filesystem::path& path) {

@@ -13,6 +13,7 @@
 #include "corvane/engine/player.h"
 #include "corvane/midi/smf_settings.h"
 #include "corvane/platform/reporter.h"
+#include "corvane/tuning/note_names.h"
 
 namespace corvane::midi {
 
@@ -56,6 +57,18 @@ SaveResult render_midi_file(const std::filesystem::path& path, const engine::Com
                             MidiSaveSettings settings, const engine::PlayerSettings& player_settings,
                             const engine::VoiceSettings& voice_settings, platform::Reporter& reporter,
                             std::atomic<bool>& abort, const SaveProgressListener& progress = {});
+
+class FileEventSink;
+
+// One render of the tune as a format 0 save makes it, every message the port writes passed
+// to `sink` (on track 0, deltas in ticks of ticks_per_second(settings.smf)): for readers that
+// want the music as events rather than as a file. Gives the time the render reached.
+double render_events(const engine::Composition& composition, const MidiSaveSettings& settings,
+                     const engine::PlayerSettings& player_settings, const engine::VoiceSettings& voice_settings,
+                     platform::Reporter& reporter, std::atomic<bool>& abort, FileEventSink& sink);
+
+// The key signature a save chooses by itself for the composition's mode.
+tuning::KeySignature automatic_key_signature(const engine::Composition& composition);
 
 
 // The main window's title while saving, and the two status lines.

@@ -142,6 +142,7 @@ private:
     void open_command();
     void save_command();
     void save_as_command();
+    void export_score_command();
     bool start_midi_save(const std::filesystem::path& path);
     void focus_next_window(int step);
     void open_channels_dialog();

@@ -1,0 +1,192 @@
+// corvane-cli export: its errors, and its scores as MuseScore 3 reads them. A score played
+// back by MuseScore must hold the notes of Corvane's own MIDI file of the same tune, and
+// Corvane's MIDI files must open in MuseScore with every note of every track.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "../midi/smf_reader.h"
+#include "run_cli.h"
+
+namespace corvane::testing {
+namespace {
+
+// A note of a MIDI file: when it starts and which key.
+struct FileNote {
+    double secs = 0;
+    int key = 0;
+};
+
+// Seconds per tick from the file's first tempo (half a second a quarter note without one).
+double seconds_per_tick(const SmfFile& file) {
+    for (const SmfTrack& track : file.tracks) {
+        for (const SmfEvent& e : track.events) {
+            if (e.bytes.size() == 6 && e.bytes[0] == 0xFF && e.bytes[1] == 0x51) {
+                const double tempo = (e.bytes[3] << 16) | (e.bytes[4] << 8) | e.bytes[5];
+                return tempo / 1e6 / file.division;
+            }
+        }
+    }
+    return 0.5 / file.division;
+}
+
+bool is_note_on(const SmfEvent& e) { return e.bytes.size() == 3 && (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0; }
+
+// The pitched notes of one track (the percussion channel left out), in the order they start.
+std::vector<FileNote> notes_of(const SmfTrack& track, double secs_per_tick) {
+    std::vector<FileNote> notes;
+    for (const SmfEvent& e : track.events) {
+        if (is_note_on(e) && (e.bytes[0] & 0x0F) != 9) {
+            notes.push_back({static_cast<double>(e.tick) * secs_per_tick, e.bytes[1]});
+        }
+    }
+    return notes;
+}
+
+// The keys of every track's notes, in the order they start; notes that start within a few
+// milliseconds of each other count as together and go lowest first, since two files may
+// round times and order chords differently.
+std::vector<int> keys_in_order(const SmfFile& file) {
+    std::vector<FileNote> notes;
+    for (const SmfTrack& track : file.tracks) {
+        const auto more = notes_of(track, seconds_per_tick(file));
+        notes.insert(notes.end(), more.begin(), more.end());
+    }
+    std::ranges::stable_sort(notes, {}, &FileNote::secs);
+    std::vector<int> keys;
+    for (std::size_t first = 0; first < notes.size();) {
+        std::size_t end = first;
+        while (end < notes.size() && notes[end].secs - notes[first].secs < 0.005) ++end;
+        std::vector<int> together;
+        for (std::size_t i = first; i < end; ++i) together.push_back(notes[i].key);
+        std::ranges::sort(together);
+        keys.insert(keys.end(), together.begin(), together.end());
+        first = end;
+    }
+    return keys;
+}
+
+// How many pitched notes each track holds, tracks without notes left out.
+std::vector<std::size_t> notes_per_track(const SmfFile& file) {
+    std::vector<std::size_t> counts;
+    for (const SmfTrack& track : file.tracks) {
+        const std::size_t n = notes_of(track, 1).size();
+        if (n > 0) counts.push_back(n);
+    }
+    return counts;
+}
+
+bool musescore_installed() { return std::system("command -v mscore3 >/dev/null 2>&1") == 0; }
+
+// Converts a file with MuseScore 3, headless, and gives what it printed beyond its usual
+// lines (and those starting with `tolerated`): an import warning or error, or a failed
+// conversion.
+std::string musescore_complaints(const TempFolder& home, const std::filesystem::path& from,
+                                 const std::filesystem::path& to, std::string_view tolerated = {}) {
+    const std::string dir = shell_quoted(home.path().string());
+    const auto log = home / "mscore.log";
+    const std::string command = "QT_QPA_PLATFORM=offscreen HOME=" + dir + " XDG_CONFIG_HOME=" + dir +
+                                " XDG_DATA_HOME=" + dir + " XDG_RUNTIME_DIR=" + dir + " mscore3 -o " +
+                                shell_quoted(to.string()) + " " + shell_quoted(from.string()) + " >" +
+                                shell_quoted(log.string()) + " 2>&1 </dev/null";
+    const int status = std::system(command.c_str());
+    std::istringstream lines(slurp(log));
+    std::string complaints;
+    for (std::string line; std::getline(lines, line);) {
+        const bool usual = line.starts_with("convert <") || line.starts_with("\tto <") || line == "... success!" ||
+                           (!tolerated.empty() && line.starts_with(tolerated));
+        if (!usual) complaints += line + '\n';
+    }
+    if (status != 0) complaints += "exit status " + std::to_string(status) + '\n';
+    if (!std::filesystem::exists(to)) complaints += "nothing written\n";
+    return complaints;
+}
+
+struct RoundTrip {
+    std::vector<std::string> composition;  // the composition options
+    std::vector<std::string> score_options;
+};
+
+// The tune saved by Corvane as MIDI and exported as a score: MuseScore opens the score
+// without a complaint and plays the same keys in the same order as Corvane's file, and
+// opens Corvane's file with every note of every track.
+void expect_musescore_agrees(const RoundTrip& trip) {
+    if (!musescore_installed()) GTEST_SKIP() << "mscore3 is not installed (Debian package musescore3)";
+    const TempFolder folder;
+    const std::vector<std::string> length{"--no-config", "--minutes", "0", "--seconds", "20"};
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.end(), length.begin(), length.end());
+        args.insert(args.end(), trip.composition.begin(), trip.composition.end());
+        const CliResult r = run_cli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+    };
+    const auto corvane_mid = folder / "corvane.mid";
+    const auto score = folder / "tune.musicxml";
+    run({"save", "-o", corvane_mid.string(), "--format", "1"});
+    std::vector<std::string> export_args{"export", "-o", score.string()};
+    export_args.insert(export_args.end(), trip.score_options.begin(), trip.score_options.end());
+    run(export_args);
+
+    const auto played = folder / "played.mid";
+    EXPECT_EQ(musescore_complaints(folder, score, played), "");
+    const SmfFile corvane = read_smf(corvane_mid);
+    const std::vector<int> keys = keys_in_order(corvane);
+    ASSERT_GT(keys.size(), 40u);
+    EXPECT_EQ(keys_in_order(read_smf(played)), keys);
+
+    const auto reread = folder / "reread.mid";
+    // Corvane gives every track its key signature; MuseScore takes each as the whole score's
+    // and says so when the key is not C major.
+    EXPECT_EQ(musescore_complaints(folder, corvane_mid, reread, "add(KeySig): there is already a KeySig at track"),
+              "");
+    EXPECT_EQ(notes_per_track(read_smf(reread)), notes_per_track(corvane));
+}
+
+TEST(CliExport, MuseScorePlaysTheNotesOfATwelveToneTune) {
+    expect_musescore_agrees({{"--seed", "0 2 1 3", "--levels", "4"}, {}});
+}
+
+// The MIDI notes of 19 steps to the octave, their bends left out: MuseScore 3 reads no
+// fraction of a semitone.
+TEST(CliExport, MuseScorePlaysTheNotesOfANineteenToneTune) {
+    expect_musescore_agrees({{"--seed", "0 4 -2 7", "--levels", "3", "--scale", "1 n(1/19)"}, {"--semitones"}});
+}
+
+TEST(CliExport, MuseScorePlaysEveryChannelOfATuneOnThree) {
+    expect_musescore_agrees({{"--seed", "0 3 1 5", "--levels", "4", "--channels-in-play", "3",
+                              "--choose-channels-by", "1", "--voices", "0 40 73"},
+                             {}});
+}
+
+// Uneven times (a 1.25 times longer note, a shift by a quarter note), three channels by
+// formula, a just scale: the times are rounded to 256ths, and the notes still agree.
+TEST(CliExport, MuseScorePlaysATuneOfUnevenTimesFromACompositionFile) {
+    const std::string composition = std::string(CORVANE_SOURCE_DIR) + "/tests/files/expected/every_field.cv";
+    expect_musescore_agrees({{composition}, {"--semitones"}});
+}
+
+TEST(CliExport, SaysWhatIsWrongWithTheLengthOrThePlace) {
+    const TempFolder folder;
+    const auto path = folder / "tune.musicxml";
+    const CliResult no_length = run_cli({"export", "--no-config", "-o", path.string(), "--minutes", "0"});
+    EXPECT_EQ(no_length.status, 2);
+    EXPECT_EQ(no_length.err, "corvane-cli: --minutes and --seconds: the piece must last more than 0 s\n");
+
+    const auto nowhere = folder / "no folder" / "tune.musicxml";
+    const CliResult no_place = run_cli({"export", "--no-config", "-o", nowhere.string(), "--seconds", "5"});
+    EXPECT_EQ(no_place.status, 1);
+    EXPECT_EQ(no_place.err, "corvane-cli: cannot write " + nowhere.string() + ": No such file or directory\n");
+
+    const CliResult written = run_cli({"export", "--no-config", "-o", path.string(), "--seconds", "5"});
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_EQ(written.err, "corvane-cli: exported 1 minute 5.00 secs to " + path.string() + " (1 part, 520 notes)\n");
+}
+
+}  // namespace
+}  // namespace corvane::testing

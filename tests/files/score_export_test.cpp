@@ -1,0 +1,128 @@
+// The MusicXML score: a tiny tune kept whole, and the layout of notes checked on tunes made
+// by hand (bars, ties, the grid, pitches with their fraction of a semitone).
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "../expected_output.h"
+#include "../temp_folder.h"
+#include "corvane/files/score_export.h"
+#include "corvane/platform/file_save.h"
+#include "corvane/tuning/pitch_list.h"
+
+namespace corvane::files {
+namespace {
+
+using corvane::testing::TempFolder;
+
+// What a MIDI file save of `secs` seconds would render, from the built-in settings.
+midi::MidiSaveSettings lasting(double secs) {
+    midi::MidiSaveSettings settings;
+    settings.midi_file_play_mins = 0;
+    settings.midi_file_play_secs = secs;
+    return settings;
+}
+
+ScoreExportResult export_to(const std::filesystem::path& path, const engine::Composition& c, double secs,
+                            ScorePitch pitch = ScorePitch::exact) {
+    platform::RecordingReporter reporter;
+    return export_score(path, c, lasting(secs), {}, {}, reporter, {"Tiny tune", pitch});
+}
+
+// One channel of piano notes, a level-0 note an eighth of a second (a sixteenth in the score).
+RenderedTune tune_of(std::vector<RenderedNote> notes, tuning::KeySignature key = {}) {
+    RenderedTune tune;
+    tune.channels.push_back({0, 0, std::move(notes)});
+    tune.end_secs = 4;
+    tune.key = key;
+    return tune;
+}
+
+// The text from the first `from` after `after` up to the end of the next `to`.
+std::string section(const std::string& text, std::string_view after, std::string_view from, std::string_view to) {
+    const auto start = text.find(from, text.find(after));
+    if (start == std::string::npos) return {};
+    const auto end = text.find(to, start);
+    return end == std::string::npos ? std::string{} : text.substr(start, end + to.size() - start);
+}
+
+// Three notes of the seed on each of two channels, in 19 equal steps to the octave, for
+// two seconds: one bar of 4/4 with rests, notes of two lengths and fractional alters.
+TEST(ScoreExport, WritesATinyTuneAsKept) {
+    engine::Composition c;
+    c.Note_heights = {0, 3, 1};
+    c.Levels = 1;
+    c.Channels_in_Play = 2;
+    c.Choose_channels_by = 1;
+    c.Voices_for_channels[1] = 0;
+    c.Intervals = tuning::read_pitch_list("1 n(1/19)", tuning::PitchForm::ratio, tuning::ListNotation::absolute,
+                                          tuning::kMiddleCFrequency)
+                      .entries;
+    const TempFolder folder;
+    const auto path = folder / "tiny.musicxml";
+    const ScoreExportResult result = export_to(path, c, 2);
+    ASSERT_TRUE(result.written()) << result.error;
+    EXPECT_EQ(result.parts, 2u);
+    corvane::testing::expect_output_as_kept(corvane::testing::slurp(path), "files/expected/tiny_tune.musicxml");
+}
+
+// A note across the barline is written as two tied notes; its pitch bend is the fraction of
+// its alter, on the spelled flat; without fractions only the flat is left.
+TEST(ScoreExport, TiesANoteAcrossTheBarlineAndWritesItsBendInTheAlter) {
+    const RenderedTune tune =
+        tune_of({{1.75, 2.25, 63, -0.42}}, tuning::KeySignature{1, tuning::Accidentals::flats});
+    const std::string exact = musicxml_text(tune, {});
+    EXPECT_NE(exact.find("<key><fifths>-1</fifths></key>"), std::string::npos);
+    EXPECT_EQ(section(exact, R"(<measure number="1">)", "<note>\n        <pitch>", "</note>"),
+              "<note>\n"
+              "        <pitch><step>E</step><alter>-1.42</alter><octave>4</octave></pitch>\n"
+              "        <duration>2</duration>\n"
+              "        <tie type=\"start\"/>\n"
+              "        <voice>1</voice>\n"
+              "        <type>eighth</type>\n"
+              "        <accidental>flat</accidental>\n"
+              "        <notations><tied type=\"start\"/></notations>\n"
+              "      </note>");
+    EXPECT_EQ(section(exact, R"(<measure number="2">)", "<note>", "</note>"),
+              "<note>\n"
+              "        <pitch><step>E</step><alter>-1.42</alter><octave>4</octave></pitch>\n"
+              "        <duration>2</duration>\n"
+              "        <tie type=\"stop\"/>\n"
+              "        <voice>1</voice>\n"
+              "        <type>eighth</type>\n"
+              "        <notations><tied type=\"stop\"/></notations>\n"
+              "      </note>");
+    const std::string whole = musicxml_text(tune, {"", ScorePitch::semitones});
+    EXPECT_NE(whole.find("<pitch><step>E</step><alter>-1</alter><octave>4</octave></pitch>"), std::string::npos);
+    EXPECT_EQ(whole.find("-1.42"), std::string::npos);
+}
+
+// Half a level-0 note needs a grid of 32nds: a note of one and a half sixteenths is a dotted
+// sixteenth, and two notes that sound together stand in voices of their own.
+TEST(ScoreExport, ChoosesTheGridThatHoldsTheTimesAndGivesOverlappingNotesAVoice) {
+    const RenderedTune tune = tune_of({{0, 0.1875, 60, 0}, {0.125, 0.25, 64, 0}});
+    const std::string text = musicxml_text(tune, {});
+    EXPECT_NE(text.find("<divisions>8</divisions>"), std::string::npos);
+    EXPECT_EQ(section(text, "<step>C</step>", "<duration>", "<dot/>"),
+              "<duration>3</duration>\n"
+              "        <voice>1</voice>\n"
+              "        <type>16th</type>\n"
+              "        <dot/>");
+    EXPECT_NE(text.find("<backup><duration>32</duration></backup>"), std::string::npos);
+    EXPECT_EQ(section(text, "<step>E</step>", "<duration>", "</voice>"),
+              "<duration>2</duration>\n        <voice>2</voice>");
+    EXPECT_NE(text.find(R"(<sound tempo="120"/>)"), std::string::npos);
+}
+
+// A score needs a length and a place to go; the errors say which is missing.
+TEST(ScoreExport, RefusesANoLengthAndAFolderThatIsNotThere) {
+    const engine::Composition c;
+    EXPECT_EQ(export_to("/tmp/never.musicxml", c, 0).error, "a score must last more than 0 s");
+    const TempFolder folder;
+    const auto path = folder / "gone" / "tune.musicxml";
+    EXPECT_EQ(export_to(path, c, 1).error,
+              "cannot write " + path.string() + ": " + platform::system_error_text(ENOENT));
+}
+
+}  // namespace
+}  // namespace corvane::files
