@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 
+#include "alsa_client.h"
 #include "jack_client.h"
 #include "quiet_libraries.h"
 
@@ -60,7 +61,9 @@ bool jack_server_running() {
 }
 
 MidiClient::MidiClient(MidiClientOptions options)
-    : options_(std::move(options)), jack_(std::make_unique<detail::JackClient>(options_.client_name)) {
+    : options_(std::move(options)),
+      jack_(std::make_unique<detail::JackClient>(options_.client_name)),
+      alsa_(std::make_unique<detail::AlsaClient>(options_.client_name)) {
     api_ = choose_midi_api(options_.api, unavailable_reason_);
 }
 

@@ -8,6 +8,7 @@
 namespace corvane::platform {
 
 namespace detail {
+class AlsaClient;
 class JackClient;
 }
 
@@ -52,14 +53,17 @@ public:
     std::string output_listing() const;
     std::string input_listing() const;
 
-    // The client on the JACK server, opened with its first port and closed after its last.
+    // The client on the JACK server and the one on the ALSA sequencer, each opened with its
+    // first port and closed after its last.
     detail::JackClient& jack() { return *jack_; }
+    detail::AlsaClient& alsa() { return *alsa_; }
 
 private:
     MidiClientOptions options_;
     std::optional<MidiApi> api_;
     std::string unavailable_reason_;
     std::unique_ptr<detail::JackClient> jack_;
+    std::unique_ptr<detail::AlsaClient> alsa_;
 };
 
 }  // namespace corvane::platform

@@ -32,7 +32,7 @@ public:
 private:
     std::vector<std::string> port_names();
     std::unique_ptr<MidiOutput> open_virtual_port(std::string& error);
-    std::unique_ptr<MidiOutput> open_port(unsigned int port, std::string& error);
+    std::unique_ptr<MidiOutput> open_port(std::size_t port, std::string& error);
 
     MidiClient& client_;
 };
