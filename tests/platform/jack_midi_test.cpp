@@ -186,11 +186,23 @@ TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder
         << capture.overruns() << " cycles overrun)";
 }
 
+using Bytes = std::vector<std::uint8_t>;
+
+// `count` note-ons on channel 2: their bytes for a sender, and packed as they should arrive.
+void add_note_ons(int count, std::vector<Bytes>& sent, std::vector<std::uint32_t>& expected) {
+    for (int i = 0; i < count; ++i) {
+        const auto key = static_cast<std::uint8_t>(i % 128);
+        const auto velocity = static_cast<std::uint8_t>(1 + (i / 128) % 127);
+        sent.push_back({0x91, key, velocity});
+        expected.push_back(pack_short_message(kNoteOn, 1, key, velocity));
+    }
+}
+
 // Another program's JACK MIDI output: sends the messages it was given, some hundreds a cycle,
 // once told to start.
 class Sender {
 public:
-    Sender(const std::string& client, std::vector<std::vector<std::uint8_t>> messages)
+    Sender(const std::string& client, std::vector<Bytes> messages)
         : messages_(std::move(messages)) {
         client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
         if (client_ == nullptr) return;
@@ -226,7 +238,7 @@ private:
         return 0;
     }
 
-    std::vector<std::vector<std::uint8_t>> messages_;
+    std::vector<Bytes> messages_;
     std::size_t next_ = 0;  // the process thread's own
     std::atomic<bool> started_{false};
     jack_client_t* client_ = nullptr;
@@ -241,7 +253,7 @@ public:
         messages_.push_back(message);
     }
     // Waits until `count` have come (or three seconds have passed); what came.
-    std::vector<std::uint32_t> wait_for(std::size_t count) {
+    std::vector<std::uint32_t> wait_for(std::size_t count = 0) {
         for (int i = 0; i < 300 && size() < count; ++i) std::this_thread::sleep_for(10ms);
         const std::lock_guard lock(mutex_);
         return messages_;
@@ -325,7 +337,6 @@ TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
 // it sends arrives in order with its bytes, thousands over a few cycles; system exclusive
 // does not.
 TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
-    using Bytes = std::vector<std::uint8_t>;
     std::vector<Bytes> sent{{0xC0, 19}, {0xE0, 0x00, 0x50}, {0x90, 60, 100},          {0xF8},
                             {0xD0, 64}, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF1, 0x23}, {0x80, 60, 127}};
     std::vector<std::uint32_t> expected{pack_short_message(kProgramChange, 0, 19, 0),
@@ -335,12 +346,7 @@ TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
                                         0x000040D0u,
                                         0x000023F1u,
                                         pack_short_message(kNoteOff, 0, 60, 127)};
-    for (int i = 0; i < 2000; ++i) {
-        const auto key = static_cast<std::uint8_t>(i % 128);
-        const auto velocity = static_cast<std::uint8_t>(1 + i / 128);
-        sent.push_back({0x91, key, velocity});
-        expected.push_back(pack_short_message(kNoteOn, 1, key, velocity));
-    }
+    add_note_ons(2000, sent, expected);
     Sender sender(unique("corvane-test-keyboard"), sent);
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
     RtMidiInputSystem inputs(client);
@@ -356,6 +362,34 @@ TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
     std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
     sender.start();
     EXPECT_EQ(received.wait_for(expected.size()), expected);
+}
+
+// An input closed while another program goes on sending hands on nothing more; what it
+// handed on before came in order.
+TEST_F(JackMidi, AnInputClosedWhileMessagesFlowHandsOnNothingMore) {
+    std::vector<Bytes> sent;
+    std::vector<std::uint32_t> expected;
+    add_note_ons(20000, sent, expected);  // 40 cycles
+    Sender sender(unique("corvane-test-keyboard"), sent);
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
+    RtMidiInputSystem inputs(client);
+    const auto names = inputs.input_names();
+    const auto device = std::find(names.begin(), names.end(), sender.port_name()) - names.begin();
+    ASSERT_LT(device, std::ssize(names));
+    Received received;
+    std::string error;
+    auto input = inputs.open_input(static_cast<int>(device), received, error);
+    ASSERT_NE(input, nullptr) << error;
+    std::this_thread::sleep_for(20ms);
+    sender.start();
+    ASSERT_GE(received.wait_for(1000).size(), 1000u);
+
+    input.reset();
+    const auto at_close = received.wait_for();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(received.wait_for().size(), at_close.size());
+    EXPECT_LT(at_close.size(), expected.size());
+    EXPECT_TRUE(std::equal(at_close.begin(), at_close.end(), expected.begin()));
 }
 
 }  // namespace
