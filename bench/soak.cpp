@@ -508,7 +508,8 @@ bool run_phase(const Phase& phase, const std::string& client) {
     settings.uTimerRes = 1;
     settings.set_high_priority_for_crv = phase.priority;
     engine::VoiceSettings voice_settings;
-    platform::RtMidiOutputSystem jack(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"});
+    platform::MidiClient midi_client(platform::MidiClientOptions{platform::MidiApi::jack, client + "-out"});
+    platform::RtMidiOutputSystem jack(midi_client);
     CountingOutputSystem devices(jack);
     platform::SteadyClock clock;
     platform::SteadyTimerService timers;

@@ -36,10 +36,9 @@ struct DevicesCommand {
     void run() {
         platform::SynthOptions synth;
         synth.soundfont = soundfont;
-        platform::RtMidiOptions midi;
-        midi.api = *platform::midi_api_from_name(api_name);
-        platform::CombinedOutputSystem devices(synth, midi);
-        platform::RtMidiInputSystem inputs(midi);
+        platform::MidiClient midi_client(platform::MidiClientOptions{.api = *platform::midi_api_from_name(api_name)});
+        platform::CombinedOutputSystem devices(midi_client, synth);
+        platform::RtMidiInputSystem inputs(midi_client);
         inputs_ = inputs.input_names();
 
         std::vector<ListedDevice> listed{{kBuiltInSynthDevice, devices.built_in_name(), kind_of(kBuiltInSynthDevice)}};

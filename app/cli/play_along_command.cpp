@@ -88,8 +88,9 @@ struct PlayAlongCommand {
             settings.enable_play_along_recording = true;
         }
 
-        platform::CombinedOutputSystem outputs;
-        platform::RtMidiInputSystem inputs;
+        platform::MidiClient midi_client;
+        platform::CombinedOutputSystem outputs(midi_client);
+        platform::RtMidiInputSystem inputs(midi_client);
         platform::SteadyClock clock;
         platform::SteadyTimerService timers;
         platform::NoKeysHeld keys;

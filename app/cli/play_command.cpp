@@ -107,7 +107,8 @@ struct PlayCommand {
 
     void play_live(Composition& c) const {
         apply_priority();
-        platform::CombinedOutputSystem devices(synth_options());
+        platform::MidiClient midi_client;
+        platform::CombinedOutputSystem devices(midi_client, synth_options());
         platform::SteadyClock clock;
         platform::SteadyTimerService timers;
         platform::TerminalKeyState keys;

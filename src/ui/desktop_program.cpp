@@ -57,8 +57,9 @@ int run_desktop_program(QApplication& app, const Launch& launch) {
         return 0;
     }
 
-    platform::CombinedOutputSystem outputs;
-    platform::RtMidiInputSystem inputs;
+    platform::MidiClient midi_client;
+    platform::CombinedOutputSystem outputs(midi_client);
+    platform::RtMidiInputSystem inputs(midi_client);
     QtReporter reporter;
     ProgramContext context(*data_folder, outputs, inputs, reporter);
     QSettings store;

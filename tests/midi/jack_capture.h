@@ -49,9 +49,11 @@ private:
 };
 
 // Real-time playback of a composition into JACK, in real time, with what it needs around it.
+// Corvane's client is named `client`-corvane.
 struct JackPlayback {
     JackPlayback(engine::Composition& composition, const std::string& client)
-        : devices(platform::RtMidiOptions{platform::MidiApi::jack, client + "-out", "Corvane"}),
+        : midi_client(platform::MidiClientOptions{platform::MidiApi::jack, client + "-corvane"}),
+          devices(midi_client),
           playback(composition, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, reporter}) {}
 
     // Points the port at the capture port of `client`; false when it is not listed.
@@ -76,6 +78,7 @@ struct JackPlayback {
 
     engine::PlayerSettings settings;
     engine::VoiceSettings voice_settings;
+    platform::MidiClient midi_client;
     platform::RtMidiOutputSystem devices;
     platform::SteadyClock clock;
     platform::SteadyTimerService timers;

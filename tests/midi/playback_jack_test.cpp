@@ -1,4 +1,4 @@
-// A fractal tune played in real time through RtMidi into a JACK port, captured by a MIDI
+// A fractal tune played in real time through our JACK MIDI port into another, captured by a MIDI
 // input of the test: the notes, their pitch bends and their timing, then play stopped at
 // many moments, and corvane-cli ended by Ctrl-C. Then play-along: a keyboard of the test
 // plays into Corvane's virtual MIDI input (how notes are re-pitched and recorded is checked
@@ -154,14 +154,14 @@ TEST(PlaybackThroughJack, CtrlCEndsCorvaneCliWithNothingSounding) {
     }
 }
 
-// The test's keyboard: an output connected to the input port whose name contains `target`.
+// The test's keyboard: an output connected to the input port named `target`.
 class Keyboard {
 public:
     Keyboard(const std::string& client, const std::string& target)
-        : outputs_(platform::RtMidiOptions{platform::MidiApi::jack, client, "keyboard"}) {
+        : midi_client_(platform::MidiClientOptions{platform::MidiApi::jack, client}), outputs_(midi_client_) {
         const auto names = outputs_.output_names();
         for (std::size_t device = 0; device < names.size(); ++device) {
-            if (names[device].find(target) == std::string::npos) continue;
+            if (names[device] != target) continue;
             std::string error;
             out_ = outputs_.open_output(static_cast<int>(device), error);
         }
@@ -173,18 +173,19 @@ public:
     }
 
 private:
+    platform::MidiClient midi_client_;
     platform::RtMidiOutputSystem outputs_;
     std::unique_ptr<platform::MidiOutput> out_;
 };
 
 // Corvane playing along in JACK: its output port into the test's capture, its virtual input
-// port fed by the test's keyboard.
+// port, on the same client, fed by the test's keyboard.
 struct PlayAlongRig {
     explicit PlayAlongRig(const std::string& name)
         : client(name + "-" + std::to_string(::getpid())),
           capture(client),
           jack(composition, client),
-          inputs(platform::RtMidiOptions{platform::MidiApi::jack, client + "-in", "Corvane"}),
+          inputs(jack.midi_client),
           play_along(jack.playback, composition, settings, smf, PlayAlongMachine{inputs, jack.clock, jack.reporter},
                      folder.path()) {}
 
@@ -193,7 +194,7 @@ struct PlayAlongRig {
         ASSERT_TRUE(jack.choose_capture_port(client));
         ASSERT_TRUE(play_along.midi_in().enumerate_devices());
         ASSERT_EQ(play_along.midi_in().open(), OpenResult::opened);  // device 0: our virtual input
-        keyboard = std::make_unique<Keyboard>(client + "-kbd", client + "-in:Corvane");
+        keyboard = std::make_unique<Keyboard>(client + "-kbd", client + "-corvane:MIDI in");
         ASSERT_TRUE(keyboard->connected());
     }
 

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,7 @@
 
 #include "../cli/run_cli.h"
 #include "corvane/platform/midi_message.h"
+#include "corvane/platform/rtmidi_input.h"
 #include "corvane/platform/rtmidi_output.h"
 #include "corvane/platform/thread_handoff.h"
 
@@ -117,7 +120,8 @@ protected:
 // phrase sent to it arrives with its bytes in order.
 TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     Capture capture(unique("corvane-test-in"), kPhrase.size());
-    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, unique("corvane-test-out"), "Corvane"});
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
+    RtMidiOutputSystem devices(client);
     ASSERT_EQ(devices.api(), MidiApi::jack);
     const auto names = devices.output_names();
     const auto device = std::find(names.begin(), names.end(), unique("corvane-test-in") + ":capture") - names.begin();
@@ -129,7 +133,8 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     const auto listing = nlohmann::json::parse(result.out);
     EXPECT_EQ(listing["midi_system"], "JACK");
     const auto& listed = listing["devices"];
-    EXPECT_EQ(listed.at(1)["name"], "Corvane (virtual port)");
+    EXPECT_EQ(listed.at(1)["name"], "Corvane:MIDI out (virtual port)");
+    EXPECT_EQ(listing["inputs"].at(0)["name"], "Corvane:MIDI in (virtual port)");
     const auto named = [&](const auto& entry) { return entry["name"] == unique("corvane-test-in") + ":capture"; };
     EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), named)) << result.out;
 
@@ -155,14 +160,15 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
 // fit goes in the next cycles, none dropped.
 TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder) {
     constexpr int kFlood = 4000;
-    const std::string client = unique("corvane-test-out");
-    RtMidiOutputSystem devices(RtMidiOptions{MidiApi::jack, client, "Corvane"});
-    ASSERT_EQ(devices.output_names().front(), "Corvane (virtual port)");
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
+    RtMidiOutputSystem devices(client);
+    ASSERT_EQ(devices.output_names().front(), unique("corvane-test-out") + ":MIDI out (virtual port)");
     std::string error;
     auto output = devices.open_output(kVirtualPortDevice, error);
     ASSERT_NE(output, nullptr) << error;
     Capture capture(unique("corvane-test-in"), kFlood);
-    ASSERT_TRUE(capture.connect_from(client + ":Corvane")) << "the virtual port is not among the JACK MIDI sources";
+    ASSERT_TRUE(capture.connect_from(unique("corvane-test-out") + ":MIDI out"))
+        << "the virtual port is not among the JACK MIDI sources";
     std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
 
     std::vector<std::uint32_t> expected;
@@ -178,6 +184,212 @@ TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder
         << "message " << first_difference.first - arrived.begin() << " of " << kFlood << " is 0x" << std::hex
         << *first_difference.first << ", not 0x" << *first_difference.second << std::dec << " ("
         << capture.overruns() << " cycles overrun)";
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+// `count` note-ons on channel 2: their bytes for a sender, and packed as they should arrive.
+void add_note_ons(int count, std::vector<Bytes>& sent, std::vector<std::uint32_t>& expected) {
+    for (int i = 0; i < count; ++i) {
+        const auto key = static_cast<std::uint8_t>(i % 128);
+        const auto velocity = static_cast<std::uint8_t>(1 + (i / 128) % 127);
+        sent.push_back({0x91, key, velocity});
+        expected.push_back(pack_short_message(kNoteOn, 1, key, velocity));
+    }
+}
+
+// Another program's JACK MIDI output: sends the messages it was given, some hundreds a cycle,
+// once told to start.
+class Sender {
+public:
+    Sender(const std::string& client, std::vector<Bytes> messages)
+        : messages_(std::move(messages)) {
+        client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
+        if (client_ == nullptr) return;
+        port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_set_process_callback(client_, &Sender::process, this);
+        jack_activate(client_);
+    }
+    ~Sender() {
+        if (client_ != nullptr) jack_client_close(client_);
+    }
+    Sender(const Sender&) = delete;
+    Sender& operator=(const Sender&) = delete;
+
+    std::string port_name() const { return port_ == nullptr ? "" : jack_port_name(port_); }
+    void start() { started_.store(true); }
+
+private:
+    static constexpr std::size_t kPerCycle = 500;
+
+    static int process(jack_nframes_t frames, void* self) {
+        auto& sender = *static_cast<Sender*>(self);
+        void* buffer = jack_port_get_buffer(sender.port_, frames);
+        take_over(buffer);
+        jack_midi_clear_buffer(buffer);
+        if (sender.started_.load()) {
+            const std::size_t end = std::min(sender.next_ + kPerCycle, sender.messages_.size());
+            for (; sender.next_ < end; ++sender.next_) {
+                const auto& bytes = sender.messages_[sender.next_];
+                jack_midi_event_write(buffer, 0, bytes.data(), bytes.size());
+            }
+        }
+        hand_over(buffer);
+        return 0;
+    }
+
+    std::vector<Bytes> messages_;
+    std::size_t next_ = 0;  // the process thread's own
+    std::atomic<bool> started_{false};
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+};
+
+// What an input hands on, kept in order.
+class Received final : public MidiInputReceiver {
+public:
+    void on_short_message(std::uint32_t message) override {
+        const std::lock_guard lock(mutex_);
+        messages_.push_back(message);
+    }
+    // Waits until `count` have come (or three seconds have passed); what came.
+    std::vector<std::uint32_t> wait_for(std::size_t count = 0) {
+        for (int i = 0; i < 300 && size() < count; ++i) std::this_thread::sleep_for(10ms);
+        const std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    std::size_t size() {
+        const std::lock_guard lock(mutex_);
+        return messages_.size();
+    }
+    std::mutex mutex_;
+    std::vector<std::uint32_t> messages_;
+};
+
+// A test's own look at the server, as a patchbay sees it.
+class Patchbay {
+public:
+    Patchbay() : client_(jack_client_open(unique("corvane-test-patchbay").c_str(), JackNoStartServer, nullptr)) {}
+    ~Patchbay() {
+        if (client_ != nullptr) jack_client_close(client_);
+    }
+    Patchbay(const Patchbay&) = delete;
+    Patchbay& operator=(const Patchbay&) = delete;
+
+    // Every port whose full name begins with `prefix`, in order of name.
+    std::set<std::string> ports(const std::string& prefix) const {
+        std::set<std::string> found;
+        if (const char** ports = jack_get_ports(client_, nullptr, nullptr, 0)) {
+            for (const char** port = ports; *port != nullptr; ++port) {
+                if (std::string_view(*port).starts_with(prefix)) found.insert(*port);
+            }
+            jack_free(ports);
+        }
+        return found;
+    }
+    bool has_client(const std::string& name) const {
+        char* uuid = jack_get_uuid_for_client_name(client_, name.c_str());
+        if (uuid == nullptr) return false;
+        jack_free(uuid);
+        return true;
+    }
+
+private:
+    jack_client_t* client_;
+};
+
+// Output and input are two ports of one client named Corvane, which other programs see
+// while either is open and not after both have closed.
+TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
+    const Patchbay patchbay;
+    ASSERT_FALSE(patchbay.has_client("Corvane")) << "another Corvane runs on the test server";
+    MidiClient client(MidiClientOptions{MidiApi::jack});
+    RtMidiOutputSystem outputs(client);
+    RtMidiInputSystem inputs(client);
+    Received received;
+    std::string error;
+    auto output = outputs.open_output(kVirtualPortDevice, error);
+    ASSERT_NE(output, nullptr) << error;
+    auto input = inputs.open_input(kVirtualPortDevice, received, error);
+    ASSERT_NE(input, nullptr) << error;
+    EXPECT_EQ(patchbay.ports("Corvane"), (std::set<std::string>{"Corvane:MIDI in", "Corvane:MIDI out"}));
+    // Our own ports are no devices to connect to.
+    const auto output_names = outputs.output_names();
+    const auto input_names = inputs.input_names();
+    EXPECT_EQ(std::count(output_names.begin(), output_names.end(), "Corvane:MIDI in"), 0);
+    EXPECT_EQ(std::count(input_names.begin(), input_names.end(), "Corvane:MIDI out"), 0);
+
+    output.reset();
+    EXPECT_EQ(patchbay.ports("Corvane"), std::set<std::string>{"Corvane:MIDI in"});
+    output = outputs.open_output(kVirtualPortDevice, error);
+    ASSERT_NE(output, nullptr) << error;
+    input.reset();
+    EXPECT_EQ(patchbay.ports("Corvane"), std::set<std::string>{"Corvane:MIDI out"});
+    EXPECT_TRUE(patchbay.has_client("Corvane"));
+    output.reset();
+    EXPECT_EQ(patchbay.ports("Corvane"), std::set<std::string>{});
+    EXPECT_FALSE(patchbay.has_client("Corvane"));
+}
+
+// Another program's port, opened as an input device, is connected to our MIDI in port. What
+// it sends arrives in order with its bytes, thousands over a few cycles; system exclusive
+// does not.
+TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
+    std::vector<Bytes> sent{{0xC0, 19}, {0xE0, 0x00, 0x50}, {0x90, 60, 100},          {0xF8},
+                            {0xD0, 64}, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF1, 0x23}, {0x80, 60, 127}};
+    std::vector<std::uint32_t> expected{pack_short_message(kProgramChange, 0, 19, 0),
+                                        pack_short_message(kPitchBend, 0, 0x00, 0x50),
+                                        pack_short_message(kNoteOn, 0, 60, 100),
+                                        0x000000F8u,
+                                        0x000040D0u,
+                                        0x000023F1u,
+                                        pack_short_message(kNoteOff, 0, 60, 127)};
+    add_note_ons(2000, sent, expected);
+    Sender sender(unique("corvane-test-keyboard"), sent);
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
+    RtMidiInputSystem inputs(client);
+    const auto names = inputs.input_names();
+    ASSERT_EQ(names.front(), unique("corvane-test-in") + ":MIDI in (virtual port)");
+    const auto device = std::find(names.begin(), names.end(), sender.port_name()) - names.begin();
+    ASSERT_LT(device, std::ssize(names));
+
+    Received received;
+    std::string error;
+    auto input = inputs.open_input(static_cast<int>(device), received, error);
+    ASSERT_NE(input, nullptr) << error;
+    std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
+    sender.start();
+    EXPECT_EQ(received.wait_for(expected.size()), expected);
+}
+
+// An input closed while another program goes on sending hands on nothing more; what it
+// handed on before came in order.
+TEST_F(JackMidi, AnInputClosedWhileMessagesFlowHandsOnNothingMore) {
+    std::vector<Bytes> sent;
+    std::vector<std::uint32_t> expected;
+    add_note_ons(20000, sent, expected);  // 40 cycles
+    Sender sender(unique("corvane-test-keyboard"), sent);
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
+    RtMidiInputSystem inputs(client);
+    const auto names = inputs.input_names();
+    const auto device = std::find(names.begin(), names.end(), sender.port_name()) - names.begin();
+    ASSERT_LT(device, std::ssize(names));
+    Received received;
+    std::string error;
+    auto input = inputs.open_input(static_cast<int>(device), received, error);
+    ASSERT_NE(input, nullptr) << error;
+    std::this_thread::sleep_for(20ms);
+    sender.start();
+    ASSERT_GE(received.wait_for(1000).size(), 1000u);
+
+    input.reset();
+    const auto at_close = received.wait_for();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(received.wait_for().size(), at_close.size());
+    EXPECT_LT(at_close.size(), expected.size());
+    EXPECT_TRUE(std::equal(at_close.begin(), at_close.end(), expected.begin()));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 namespace corvane::platform {
 
-CombinedOutputSystem::CombinedOutputSystem(SynthOptions synth, RtMidiOptions midi)
-    : synth_(std::move(synth)), midi_(std::move(midi)) {}
+CombinedOutputSystem::CombinedOutputSystem(MidiClient& midi, SynthOptions synth)
+    : synth_(std::move(synth)), midi_(midi) {}
 
 std::string CombinedOutputSystem::built_in_name() { return "Built-in synthesizer (FluidSynth)"; }
 

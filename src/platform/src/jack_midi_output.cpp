@@ -10,7 +10,6 @@
 
 #include "corvane/platform/short_message.h"
 #include "corvane/platform/thread_handoff.h"
-#include "quiet_libraries.h"
 #include "short_message_queue.h"
 
 namespace corvane::platform::detail {
@@ -21,47 +20,23 @@ constexpr std::size_t kQueueCapacity = 16384;
 // How long closing waits for the queue to run dry when nobody has waited before.
 constexpr std::chrono::milliseconds kCloseWait{1000};
 
-class JackMidiOutput final : public MidiOutput {
+class JackMidiOutput final : public MidiOutput, JackPortWork {
 public:
     JackMidiOutput() = default;
     ~JackMidiOutput() override {
-        if (client_ == nullptr) return;
+        if (port_ == nullptr) return;
         finish_sending(kCloseWait);
-        // After its server died, libjack complains about every call that closing makes.
-        std::optional<QuietJack> quiet;
-        if (lost()) quiet.emplace();
-        // Closing stops the process callbacks before the queue goes.
-        jack_client_close(client_);
+        port_.reset();  // no process cycle runs our work after this
     }
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
-    // Opens the client, registers the port, starts the callbacks and connects; false with the
-    // reason in `error`. The client is opened only now that the object is whole, since
-    // libjack's threads, which call back into it, start with the client.
-    bool open(const std::string& client_name, const std::string& port_name, const std::string& destination,
+    // Registers the port on the shared client and connects it; false with the reason in `error`.
+    bool open(JackClient& client, const std::string& port_name, const std::string& destination,
               std::string& error) {
-        {
-            const QuietJack quiet;
-            jack_status_t status{};
-            client_ = jack_client_open(client_name.c_str(), JackNoStartServer, &status);
-        }
-        if (client_ == nullptr) {
-            error = "The JACK server does not answer, so the MIDI port \"" + port_name + "\" cannot be made.";
-            return false;
-        }
-        port_ = jack_port_register(client_, port_name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        if (port_ == nullptr) {
-            error = "JACK would not make the MIDI port \"" + port_name + "\".";
-            return false;
-        }
-        jack_set_process_callback(client_, &JackMidiOutput::process, this);
-        jack_on_shutdown(client_, &JackMidiOutput::on_shutdown, this);
-        if (jack_activate(client_) != 0) {
-            error = "JACK would not start the MIDI port \"" + port_name + "\".";
-            return false;
-        }
-        if (!destination.empty() && jack_connect(client_, jack_port_name(port_), destination.c_str()) != 0) {
+        port_ = client.open_port(port_name, JackPortIsOutput, *this, error);
+        if (port_ == nullptr) return false;
+        if (!destination.empty() && !port_->connect(port_->full_name(), destination)) {
             error = "Could not connect to the MIDI output \"" + destination + "\".";
             return false;
         }
@@ -75,7 +50,7 @@ public:
         return kSendOk;
     }
 
-    bool lost() const override { return gone_.load(std::memory_order_acquire); }
+    bool lost() const override { return port_->lost(); }
 
     // The queue is dry once a cycle has taken its last message; the cycle after that one has
     // begun only when every client has had that cycle's buffers, ours included.
@@ -93,15 +68,13 @@ public:
 
 private:
     // JACK's real-time thread, once a cycle.
-    static int process(jack_nframes_t frames, void* self) {
-        auto& output = *static_cast<JackMidiOutput*>(self);
-        void* buffer = jack_port_get_buffer(output.port_, frames);
+    void process(jack_port_t* port, jack_nframes_t frames) noexcept override {
+        void* buffer = jack_port_get_buffer(port, frames);
         take_over(buffer);
         jack_midi_clear_buffer(buffer);
-        output.fill(buffer);
+        fill(buffer);
         hand_over(buffer);
-        output.cycles_.fetch_add(1, std::memory_order_release);
-        return 0;
+        cycles_.fetch_add(1, std::memory_order_release);
     }
 
     // Moves queued messages into this cycle's buffer, all at its first frame, until it is full.
@@ -116,23 +89,17 @@ private:
         }
     }
 
-    static void on_shutdown(void* self) {
-        static_cast<JackMidiOutput*>(self)->gone_.store(true, std::memory_order_release);
-    }
-
-    jack_client_t* client_ = nullptr;
-    jack_port_t* port_ = nullptr;
     ShortMessageQueue<kQueueCapacity> queue_;
-    std::atomic<bool> gone_{false};
-    std::atomic<std::uint64_t> cycles_{0};  // process callbacks run
+    std::atomic<std::uint64_t> cycles_{0};  // process cycles that ran our work
+    std::unique_ptr<JackPort> port_;        // last: its work uses the rest
 };
 
 }  // namespace
 
-std::unique_ptr<MidiOutput> open_jack_output(const std::string& client_name, const std::string& port_name,
+std::unique_ptr<MidiOutput> open_jack_output(JackClient& client, const std::string& port_name,
                                              const std::string& destination, std::string& error) {
     auto output = std::make_unique<JackMidiOutput>();
-    if (!output->open(client_name, port_name, destination, error)) return nullptr;
+    if (!output->open(client, port_name, destination, error)) return nullptr;
     return output;
 }
 

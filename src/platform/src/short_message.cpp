@@ -32,4 +32,13 @@ std::optional<ShortMessageBytes> short_message_bytes(std::uint32_t message) {
     return out;
 }
 
+std::optional<std::uint32_t> packed_short_message(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty() || bytes.size() > 3) return std::nullopt;
+    const auto data_bytes = data_byte_count(bytes[0]);
+    if (!data_bytes || *data_bytes + 1 != bytes.size()) return std::nullopt;
+    std::uint32_t message = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) message |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+    return message;
+}
+
 }  // namespace corvane::platform

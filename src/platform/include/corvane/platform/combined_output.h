@@ -11,10 +11,10 @@
 namespace corvane::platform {
 
 // The outputs as the user sees them: device -1 the built-in FluidSynth synthesizer, then the
-// RtMidi outputs from 0 (0 being our virtual port, see rtmidi_output.h).
+// MIDI outputs on `midi` from 0 (0 being our virtual port, see rtmidi_output.h).
 class CombinedOutputSystem final : public MidiOutputSystem {
 public:
-    explicit CombinedOutputSystem(SynthOptions synth = {}, RtMidiOptions midi = {});
+    explicit CombinedOutputSystem(MidiClient& midi, SynthOptions synth = {});
 
     std::vector<std::string> output_names() override { return midi_.output_names(); }
     std::string built_in_name() override;

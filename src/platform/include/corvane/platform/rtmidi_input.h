@@ -3,29 +3,29 @@
 #include <optional>
 #include <string>
 
+#include "corvane/platform/midi_client.h"
 #include "corvane/platform/midi_input.h"
-#include "corvane/platform/rtmidi_output.h"
 
 namespace corvane::platform {
 
-// MIDI inputs through RtMidi, on the ALSA sequencer or JACK (chosen once, as for outputs).
-// Device 0 is our own virtual input port, which a keyboard or another program connects to;
-// the machine's input ports follow as devices 1..n-1. System exclusive, timing and active
-// sensing messages are not passed on.
+// MIDI inputs on the ALSA sequencer or JACK, as the client chose. Device 0 is our own virtual
+// input port, which a keyboard or another program connects to; the machine's output ports
+// follow as devices 1..n-1, each connected to our input port when opened. System exclusive is
+// not passed on.
 class RtMidiInputSystem final : public MidiInputSystem {
 public:
-    explicit RtMidiInputSystem(RtMidiOptions options = {});
+    explicit RtMidiInputSystem(MidiClient& client);
 
     std::vector<std::string> input_names() override;
     std::unique_ptr<MidiInput> open_input(int device, MidiInputReceiver& receiver, std::string& error) override;
 
-    std::optional<MidiApi> api() const { return api_; }
-    const std::string& unavailable_reason() const { return unavailable_reason_; }
+    std::optional<MidiApi> api() const { return client_.api(); }
+    const std::string& unavailable_reason() const { return client_.unavailable_reason(); }
 
 private:
-    RtMidiOptions options_;
-    std::optional<MidiApi> api_;
-    std::string unavailable_reason_;
+    std::vector<std::string> port_names();
+
+    MidiClient& client_;
 };
 
 }  // namespace corvane::platform

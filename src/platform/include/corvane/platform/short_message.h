@@ -24,4 +24,8 @@ std::optional<std::size_t> data_byte_count(std::uint8_t status);
 // Empty when the low byte is not a status that a short message can carry.
 std::optional<ShortMessageBytes> short_message_bytes(std::uint32_t message);
 
+// The packed short message of one complete message as it came from a MIDI system; empty for
+// system exclusive and anything malformed (a missing or extra data byte, no status).
+std::optional<std::uint32_t> packed_short_message(std::span<const std::uint8_t> bytes);
+
 }  // namespace corvane::platform
