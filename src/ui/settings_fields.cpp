@@ -240,7 +240,7 @@ QVBoxLayout* SettingsWindow::one_column() {
 void SettingsWindow::refuse(QLineEdit* field, const std::string& why) {
     const QString text = QString::fromStdString(why);
     field->setProperty(kRefusedProperty, true);
-    field->setStyleSheet(QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    field->setStyleSheet(refused_field_style(*field));
     field->setToolTip(text);
     context_.reporter().report(why, windowTitle().toStdString());
     field->setFocus();
