@@ -68,6 +68,7 @@ QWidget* spin_arrows(const char* name, QWidget* parent, const std::function<void
         arrow->setObjectName(QLatin1String(name) + (up ? QLatin1String("_up") : QLatin1String("_down")));
         arrow->setFixedSize(18, 12);
         arrow->setAutoRepeat(true);
+        arrow->setFocusPolicy(Qt::NoFocus);  // Tab goes from field to field; the keys step nothing here
         QObject::connect(arrow, &QToolButton::clicked, box, [step, up] { step(up); });
         layout->addWidget(arrow);
     }
@@ -123,6 +124,7 @@ bool same_number(const QLineEdit* field, double value) {
 MainWindow::MainWindow(ProgramContext& context, QSettings& store, QWidget* parent)
     : QMainWindow(parent), context_(context), store_(store) {
     setObjectName("main_window");
+    setAcceptDrops(true);
     build_fields();
     save_progress_timer_ = new QTimer(this);
     save_progress_timer_->setInterval(100);
@@ -320,7 +322,7 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
     auto* tools = new QWidget(parent);
     auto* layout = new QHBoxLayout(tools);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* mean_tone = new QPushButton(tr("Mean-tone..."), tools);
+    auto* mean_tone = new QPushButton(tr("Mean-tone…"), tools);
     mean_tone->setObjectName("open_mean_tone");
     connect(mean_tone, &QPushButton::clicked, this, [this] {
         run(CommandGroup::opens_window, [this] {
@@ -329,7 +331,7 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
             dialog->show();
         });
     });
-    auto* beats = new QPushButton(tr("Beats..."), tools);
+    auto* beats = new QPushButton(tr("Beats…"), tools);
     beats->setObjectName("open_beats");
     connect(beats, &QPushButton::clicked, this, [this] {
         run(CommandGroup::opens_window, [this] {
@@ -455,7 +457,7 @@ void MainWindow::field_edited(const std::function<files::EditResult()>& edit, QL
     });
     if (field != nullptr) {
         field->setProperty(kRefusedProperty, !result.refused.empty());
-        field->setStyleSheet(result.refused.empty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+        field->setStyleSheet(result.refused.empty() ? QString() : refused_field_style(*field));
         field->setToolTip(QString::fromStdString(result.refused));
     }
     show_composition();
@@ -526,6 +528,7 @@ void MainWindow::show_composition() {
     }
     update_title();
     update_ticks();
+    follow_composition_folder();
 }
 
 void MainWindow::fill_lists() {
@@ -718,6 +721,7 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
         if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
     }
     if (result.kind == files::OpenedKind::composition) history_->start_over(context_.composition());
+    if (result.read && result.kind != files::OpenedKind::nothing) remember_file(path);
     composition_changed();
     if (const auto occasion = occasion_of(result.kind)) show_windows_for(*occasion);
     if (play_after && result.may_start_playing()) play();
@@ -774,6 +778,15 @@ QString dialog_filters(std::span<const std::string_view> filters) {
     return all.join(";;");
 }
 
+// A name offered by a composition dialog: a name without a folder goes into the folder the
+// dialogs were last left in.
+QString in_remembered_folder(const StoredValues& stored, const std::string& name) {
+    const std::filesystem::path offered(name);
+    const auto folder = remembered_folder(stored, kCompositionFolders);
+    if (offered.has_parent_path() || !folder) return QString::fromStdString(name);
+    return QString::fromStdString((std::filesystem::path(*folder) / offered).string());
+}
+
 }  // namespace
 
 void MainWindow::open_command() {
@@ -782,10 +795,11 @@ void MainWindow::open_command() {
     const QString filters = dialog_filters(files::open_dialog_filters());
     const QStringList filter_list = filters.split(";;");
     QString selected = filter_list.value(files::open_dialog_filter_for(s.File) - 1);
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open"),
-                                                      QString::fromStdString(files::name_offered_to_open(s.File)),
-                                                      filters, &selected);
-    if (!path.isEmpty()) open_file(path.toStdString());
+    const QString offered = in_remembered_folder(context_.stored(), files::name_offered_to_open(s.File));
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open"), offered, filters, &selected);
+    if (path.isEmpty()) return;
+    remember_folder_of(context_.stored(), kCompositionFolders, path.toStdString());
+    open_file(path.toStdString());
 }
 
 void MainWindow::save_command() {
@@ -795,9 +809,10 @@ void MainWindow::save_command() {
         return;
     }
     auto hold = context_.hold_play();
-    files::save_file(context_.workspace(), file, files::SaveCommand::save, context_.reporter(),
-                     [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    const bool saved = files::save_file(context_.workspace(), file, files::SaveCommand::save, context_.reporter(),
+                                        [this](const std::filesystem::path& p) { return start_midi_save(p); });
     if (!context_.settings().needs_save) history_->mark_saved();
+    if (saved) remember_file(file);
     show_composition();
 }
 
@@ -808,13 +823,15 @@ void MainWindow::save_as_command() {
     const QStringList filter_list = filters.split(";;");
     const std::string offered = s.File.empty() ? std::string(files::kFirstSaveName) : s.File;
     QString selected = filter_list.value(files::save_dialog_filter_for(offered) - 1);
-    QString path = QFileDialog::getSaveFileName(this, tr("Save As"), QString::fromStdString(offered), filters,
-                                                &selected, QFileDialog::DontConfirmOverwrite);
+    QString path = QFileDialog::getSaveFileName(this, tr("Save As"), in_remembered_folder(context_.stored(), offered),
+                                                filters, &selected, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
+    remember_folder_of(context_.stored(), kCompositionFolders, path.toStdString());
     const auto name = files::name_for_save_filter(path.toStdString(), static_cast<int>(filter_list.indexOf(selected)) + 1);
-    files::save_file(context_.workspace(), name, files::SaveCommand::save_as, context_.reporter(),
-                     [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    const bool saved = files::save_file(context_.workspace(), name, files::SaveCommand::save_as, context_.reporter(),
+                                        [this](const std::filesystem::path& p) { return start_midi_save(p); });
     if (!context_.settings().needs_save) history_->mark_saved();
+    if (saved && context_.settings().File == name) remember_file(name);
     show_composition();
 }
 
