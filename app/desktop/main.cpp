@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("Corvane");
     QApplication::setApplicationName("Corvane");
     QApplication::setApplicationVersion(CORVANE_VERSION);
-    QApplication::setDesktopFileName("corvane");
+    QApplication::setDesktopFileName("org.corvane.Corvane");
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 2) {
         std::fprintf(stderr, "usage: corvane [file]\n");
@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
     // Tests and portable setups may name the data folder.
     if (const char* folder = std::getenv("CORVANE_DATA_FOLDER"); folder != nullptr && *folder != '\0') {
         launch.data_folder = std::filesystem::path(folder);
+    }
+    // The Fusion style with a dark or light palette, where the desktop's theme gives none.
+    if (const char* scheme = std::getenv("CORVANE_COLOUR_SCHEME"); scheme != nullptr) {
+        launch.colour_scheme = corvane::ui::colour_scheme_named(scheme);
     }
     return corvane::ui::run_desktop_program(app, launch);
 }

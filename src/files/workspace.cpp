@@ -316,6 +316,16 @@ bool save_dialog_asks_before_overwriting(std::string_view name, const Settings& 
     return !(extension_of(name) == "MID" && s.mf_add_to_gallery);
 }
 
+fs::path folder_for_outputs(std::string_view composition_file, const fs::path& home) {
+    std::error_code error;
+    if (!composition_file.empty()) {
+        const fs::path file = fs::absolute(fs::path(composition_file), error);
+        if (!error) return file.parent_path();
+    }
+    const fs::path music = home / "Music";
+    return fs::is_directory(music, error) ? music : home;
+}
+
 bool load_list_of_modes(Workspace& ws, const fs::path& path, bool set_scale) {
     const auto text = read_whole_file(path);
     if (!text) return false;

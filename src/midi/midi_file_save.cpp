@@ -242,7 +242,7 @@ std::string saving_title(int track, bool format_has_tracks, std::string_view com
 std::string saved_time_text(double seconds) { return "Saved time " + tuning::format_duration(seconds); }
 
 std::string file_size_text(std::uint64_t bytes) {
-    return "File size: " + tuning::format_general(static_cast<double>(bytes) / 1024.0, 6) + " Kb";
+    return "File size: " + tuning::format_size(bytes);
 }
 
 std::string recording_in_progress_message(std::string_view play_along_file) {

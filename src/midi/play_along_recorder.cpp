@@ -23,9 +23,6 @@ std::string overwrite_question(const std::filesystem::path& path) {
            "want to see this message again.";
 }
 
-// "%.4g" without the locale: "Saved: 1.206 Kb" under any number settings.
-std::string kb_text(double kb) { return tuning::format_general(kb, 4); }
-
 // Whether a new file can be made at the path; it is not left behind.
 bool can_create(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
@@ -62,6 +59,11 @@ PlayAlongRecorder::~PlayAlongRecorder() {
 void PlayAlongRecorder::set_folder(std::filesystem::path folder) {
     const std::lock_guard lock(wake_mutex_);
     folder_ = std::move(folder);
+}
+
+std::filesystem::path PlayAlongRecorder::folder() const {
+    const std::lock_guard lock(wake_mutex_);
+    return folder_;
 }
 
 std::filesystem::path PlayAlongRecorder::path() const {
@@ -203,8 +205,8 @@ std::string PlayAlongRecorder::status_text() const {
         }
     }
     const double secs = static_cast<double>(machine_.clock.now_ms() - start_ms_.load()) / 1000.0;
-    std::string text = "Saved: " + kb_text(static_cast<double>(written) / 1024.0) + " Kb\n";
-    if (existing > 0) text += "Total: " + kb_text(static_cast<double>(existing + written) / 1024.0) + " Kb\n";
+    std::string text = "Saved: " + tuning::format_size(written) + "\n";
+    if (existing > 0) text += "Total: " + tuning::format_size(existing + written) + "\n";
     return text + "Time: " + tuning::format_duration(secs);
 }
 

@@ -52,7 +52,7 @@ std::array<std::uint8_t, 8> track_chunk_header(std::uint32_t length) {
 
 std::uint8_t byte_of(int value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 255)); }
 
-// "Kb × 1024, truncated", compared in doubles so that huge limits cannot overflow.
+// "kB × 1024, truncated", compared in doubles so that huge limits cannot overflow.
 bool exceeds_kb(std::uint64_t bytes, double limit_kb) {
     return static_cast<double>(bytes) > std::trunc(limit_kb * 1024.0);
 }
@@ -67,8 +67,8 @@ std::string folder_text(const std::filesystem::path& path) {
 
 std::string playalong_limit_message(const PlayalongLimitNotice& notice) {
     return "File size for:\n" + notice.path.string() + "\n\n" + detail::general_text(notice.size_kb) +
-           " Kb\n\nExceeds max set of " + detail::general_text(notice.limit_kb) +
-           " Kb.\n\nStopping recording.\n\nYou can change the max. file size from In | Options | Record Play Along";
+           " kB\n\nExceeds max set of " + detail::general_text(notice.limit_kb) +
+           " kB.\n\nStopping recording.\n\nYou can change the max. file size from In | Options | Record Play Along";
 }
 
 std::size_t encode_variable_length(std::uint32_t value, std::span<std::uint8_t, 4> out) {

@@ -203,14 +203,11 @@ private:
 };
 
 std::string memory_text(const SuperparticularResult& r) {
-    const double allocated = static_cast<double>(r.cache_entries) * kBytesPerCachedStep / 1024;
-    const double used = static_cast<double>(r.largest_n_cached) * kBytesPerCachedStep / 1024;
-    if (allocated >= 1024) {
-        return "\nExtra memory allocated to speed search: " + tuning::format_general(allocated / 1024, 6) +
-               " MB, actually used " + tuning::format_general(used / 1024, 6) + " MB";
-    }
-    return "\nExtra memory allocated to speed search: " + tuning::format_fixed(allocated, 1) + " Kb, actually used " +
-           tuning::format_fixed(used, 1) + " Kb";
+    const auto size = [](auto steps) {
+        return tuning::format_size(static_cast<std::uint64_t>(static_cast<double>(steps) * kBytesPerCachedStep));
+    };
+    return "\nExtra memory allocated to speed search: " + size(r.cache_entries) + ", actually used " +
+           size(r.largest_n_cached);
 }
 
 std::string bounds_text(const SuperparticularSearch& s, const tuning::PitchFormat& format) {

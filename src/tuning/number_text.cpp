@@ -38,6 +38,16 @@ std::string format_fixed(double value, int decimals) {
     return std::string(buffer.data(), end);
 }
 
+std::string format_size(std::uint64_t bytes) {
+    constexpr double kKilobyte = 1024;
+    const double size = static_cast<double>(bytes);
+    if (size < kKilobyte) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    const bool megabytes = size >= kKilobyte * kKilobyte;
+    const double in_unit = megabytes ? size / (kKilobyte * kKilobyte) : size / kKilobyte;
+    const std::string unit = megabytes ? " MB" : " kB";
+    return format_fixed(in_unit, in_unit < 99.95 ? 1 : 0) + unit;
+}
+
 std::string format_duration(double seconds, int max_parts) {
     const double whole = std::floor(seconds);
     const double fraction = seconds - whole;

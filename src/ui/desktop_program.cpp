@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QIcon>
 #include <QMessageBox>
+#include <QPalette>
+#include <QStyle>
+#include <QStyleFactory>
 #include <exception>
 #include <memory>
 
@@ -39,9 +42,54 @@ std::optional<std::filesystem::path> start_file(const Launch& launch, const std:
     return path.is_absolute() ? path : start_folder / path;
 }
 
+QPalette dark_palette() {
+    const QColor window(0x35, 0x35, 0x35);
+    const QColor base(0x26, 0x26, 0x26);
+    const QColor text(0xee, 0xee, 0xee);
+    const QColor disabled_text(0x80, 0x80, 0x80);
+    const QColor highlight(0x2a, 0x82, 0xda);
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::ToolTipBase, window);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, disabled_text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::red);
+    palette.setColor(QPalette::Link, highlight.lighter(130));
+    palette.setColor(QPalette::Highlight, highlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Light, window.lighter(150));
+    palette.setColor(QPalette::Midlight, window.lighter(125));
+    palette.setColor(QPalette::Mid, window.darker(125));
+    palette.setColor(QPalette::Dark, window.darker(150));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(QPalette::Disabled, role, disabled_text);
+    }
+    return palette;
+}
+
+void apply_colour_scheme(ColourScheme scheme) {
+    if (scheme == ColourScheme::platform) return;
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(scheme == ColourScheme::dark ? dark_palette() : QApplication::style()->standardPalette());
+}
+
 }  // namespace
 
+ColourScheme colour_scheme_named(std::string_view name) {
+    if (name == "dark") return ColourScheme::dark;
+    if (name == "light") return ColourScheme::light;
+    return ColourScheme::platform;
+}
+
 int run_desktop_program(QApplication& app, const Launch& launch) {
+    apply_colour_scheme(launch.colour_scheme);
     const std::filesystem::path start_folder = QDir::currentPath().toStdString();
     const auto file = start_file(launch, start_folder);
     std::string error;
@@ -71,7 +119,7 @@ int run_desktop_program(QApplication& app, const Launch& launch) {
         return 1;
     }
     reporter.set_parent(window.get());
-    window->setWindowIcon(QIcon::fromTheme("corvane", QIcon(":/corvane/corvane.svg")));
+    window->setWindowIcon(QIcon::fromTheme("org.corvane.Corvane", QIcon(":/corvane/org.corvane.Corvane.svg")));
 
     // A handed-off file is always taken; unsaved changes here are asked about before it opens.
     InstanceServer server(server_name, *data_folder, [&window](const std::string& handed) {

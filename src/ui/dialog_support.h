@@ -57,10 +57,18 @@ inline int typed_whole(const QLineEdit* edit, int fallback, int low, int high) {
 inline constexpr const char* kRefusedFieldProperty = "refused";
 inline constexpr const char* kFieldHelpProperty = "help";
 
+// The red of a refused field, light or dark as the field's palette is, with its text set too
+// so that it reads on either.
+inline QString refused_field_style(const QWidget& field) {
+    const bool dark = field.palette().color(QPalette::Base).lightness() < 128;
+    return dark ? QStringLiteral("QLineEdit { background: #6e2a2a; color: #ffffff; }")
+                : QStringLiteral("QLineEdit { background: #ffd8d8; color: #000000; }");
+}
+
 inline void mark_field_refused(QLineEdit* field, const QString& why) {
     if (!field->property(kRefusedFieldProperty).toBool()) field->setProperty(kFieldHelpProperty, field->toolTip());
     field->setProperty(kRefusedFieldProperty, true);
-    field->setStyleSheet(QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    field->setStyleSheet(refused_field_style(*field));
     field->setToolTip(why);
 }
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -31,6 +32,7 @@
 #include "corvane/files/composition_edits.h"
 #include "corvane/ui/exit_sequence.h"
 #include "corvane/ui/scale_tools_panel.h"
+#include "corvane/ui/stored_values.h"
 #include "dialog_support.h"
 
 namespace corvane::ui {
@@ -99,16 +101,23 @@ MidiFileDialog::MidiFileDialog(ProgramContext& context, StartSave start, QWidget
     auto* file_row = new QHBoxLayout;
     file_ = new QLineEdit(this);
     file_->setObjectName("file");
+    // Beside the composition (or in ~/Music, else home), never in the program's data folder.
     const std::filesystem::path composition_file = std::filesystem::path(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
-    file_->setText(QString::fromStdString(
-        (context.workspace().program_folder / composition_file.filename()).replace_extension(".mid").string()));
+    const auto folder = files::folder_for_outputs(s.File, QDir::homePath().toStdString());
+    file_->setText(QString::fromStdString((folder / composition_file.filename()).replace_extension(".mid").string()));
     file_->setToolTip(tr("The MIDI file to write, such as tune.mid; a file already there is replaced"));
-    auto* browse = new QPushButton(tr("&Browse..."), this);
+    auto* browse = new QPushButton(tr("&Browse…"), this);
     browse->setToolTip(tr("Chooses the file in a file dialog"));
+    browse->setObjectName("browse_midi_file");
     connect(browse, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Save MIDI file"), file_->text(),
-                                                          tr("MIDI files (*.mid *.MID)"));
-        if (!path.isEmpty()) file_->setText(path);
+        const std::filesystem::path typed = file_->text().toStdString();
+        const auto remembered = remembered_folder(context_.stored(), kMidiFileFolders);
+        const auto offered = remembered ? std::filesystem::path(*remembered) / typed.filename() : typed;
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("Save MIDI file"), QString::fromStdString(offered.string()), tr("MIDI files (*.mid *.MID)"));
+        if (path.isEmpty()) return;
+        remember_folder_of(context_.stored(), kMidiFileFolders, path.toStdString());
+        file_->setText(path);
     });
     file_row->addWidget(file_, 1);
     file_row->addWidget(browse);

@@ -23,6 +23,7 @@
 #include "corvane/ui/key_events.h"
 #include "corvane/ui/picture_worker.h"
 #include "corvane/ui/play_along_events.h"
+#include "dialog_support.h"
 
 namespace corvane::ui {
 namespace {
@@ -340,7 +341,7 @@ void EntryEditorWindow::apply() {
     if (values_.empty() || !changed_here_) return;  // nothing of this window's own to write back
     const files::EditResult result = apply_entry(kind_, sources_.workspace, text_->text().toStdString());
     problem_->setText(QString::fromStdString(result.refused));
-    text_->setStyleSheet(result.refused.empty() ? QString() : QStringLiteral("QLineEdit { background: #ffd8d8; }"));
+    text_->setStyleSheet(result.refused.empty() ? QString() : refused_field_style(*text_));
     if (!result.refused.empty()) return;  // said under the text, which stays for the user to mend
     changed_here_ = false;
     if (result.changed && applied_) applied_();

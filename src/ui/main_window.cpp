@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -67,6 +68,7 @@ QWidget* spin_arrows(const char* name, QWidget* parent, const std::function<void
         arrow->setObjectName(QLatin1String(name) + (up ? QLatin1String("_up") : QLatin1String("_down")));
         arrow->setFixedSize(18, 12);
         arrow->setAutoRepeat(true);
+        arrow->setFocusPolicy(Qt::NoFocus);  // Tab goes from field to field; the keys step nothing here
         QObject::connect(arrow, &QToolButton::clicked, box, [step, up] { step(up); });
         layout->addWidget(arrow);
     }
@@ -171,6 +173,7 @@ bool same_number(const QLineEdit* field, double value) {
 MainWindow::MainWindow(ProgramContext& context, QSettings& store, QWidget* parent)
     : QMainWindow(parent), context_(context), store_(store) {
     setObjectName("main_window");
+    setAcceptDrops(true);
     build_fields();
     save_progress_timer_ = new QTimer(this);
     save_progress_timer_->setInterval(100);
@@ -369,7 +372,7 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
     auto* tools = new QWidget(parent);
     auto* layout = new QHBoxLayout(tools);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* mean_tone = new QPushButton(tr("Mean-tone..."), tools);
+    auto* mean_tone = new QPushButton(tr("Mean-tone…"), tools);
     mean_tone->setObjectName("open_mean_tone");
     connect(mean_tone, &QPushButton::clicked, this, [this] {
         run(CommandGroup::opens_window, [this] {
@@ -378,7 +381,7 @@ QWidget* MainWindow::scale_tools(QWidget* parent) {
             dialog->show();
         });
     });
-    auto* beats = new QPushButton(tr("Beats..."), tools);
+    auto* beats = new QPushButton(tr("Beats…"), tools);
     beats->setObjectName("open_beats");
     connect(beats, &QPushButton::clicked, this, [this] {
         run(CommandGroup::opens_window, [this] {
@@ -575,6 +578,7 @@ void MainWindow::show_composition() {
     }
     update_title();
     update_ticks();
+    follow_composition_folder();
 }
 
 void MainWindow::fill_lists() {
@@ -767,6 +771,7 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
         if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
     }
     if (result.kind == files::OpenedKind::composition) history_->start_over(context_.composition());
+    if (result.read && result.kind != files::OpenedKind::nothing) remember_file(path);
     composition_changed();
     if (const auto occasion = occasion_of(result.kind)) show_windows_for(*occasion);
     if (play_after && result.may_start_playing()) play();
@@ -823,6 +828,15 @@ QString dialog_filters(std::span<const std::string_view> filters) {
     return all.join(";;");
 }
 
+// A name offered by a composition dialog: a name without a folder goes into the folder the
+// dialogs were last left in.
+QString in_remembered_folder(const StoredValues& stored, const std::string& name) {
+    const std::filesystem::path offered(name);
+    const auto folder = remembered_folder(stored, kCompositionFolders);
+    if (offered.has_parent_path() || !folder) return QString::fromStdString(name);
+    return QString::fromStdString((std::filesystem::path(*folder) / offered).string());
+}
+
 }  // namespace
 
 void MainWindow::open_command() {
@@ -831,10 +845,11 @@ void MainWindow::open_command() {
     const QString filters = dialog_filters(files::open_dialog_filters());
     const QStringList filter_list = filters.split(";;");
     QString selected = filter_list.value(files::open_dialog_filter_for(s.File) - 1);
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open"),
-                                                      QString::fromStdString(files::name_offered_to_open(s.File)),
-                                                      filters, &selected);
-    if (!path.isEmpty()) open_file(path.toStdString());
+    const QString offered = in_remembered_folder(context_.stored(), files::name_offered_to_open(s.File));
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open"), offered, filters, &selected);
+    if (path.isEmpty()) return;
+    remember_folder_of(context_.stored(), kCompositionFolders, path.toStdString());
+    open_file(path.toStdString());
 }
 
 void MainWindow::save_command() {
@@ -844,9 +859,10 @@ void MainWindow::save_command() {
         return;
     }
     auto hold = context_.hold_play();
-    files::save_file(context_.workspace(), file, files::SaveCommand::save, context_.reporter(),
-                     [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    const bool saved = files::save_file(context_.workspace(), file, files::SaveCommand::save, context_.reporter(),
+                                        [this](const std::filesystem::path& p) { return start_midi_save(p); });
     if (!context_.settings().needs_save) history_->mark_saved();
+    if (saved) remember_file(file);
     show_composition();
 }
 
@@ -857,13 +873,15 @@ void MainWindow::save_as_command() {
     const QStringList filter_list = filters.split(";;");
     const std::string offered = s.File.empty() ? std::string(files::kFirstSaveName) : s.File;
     QString selected = filter_list.value(files::save_dialog_filter_for(offered) - 1);
-    QString path = QFileDialog::getSaveFileName(this, tr("Save As"), QString::fromStdString(offered), filters,
-                                                &selected, QFileDialog::DontConfirmOverwrite);
+    QString path = QFileDialog::getSaveFileName(this, tr("Save As"), in_remembered_folder(context_.stored(), offered),
+                                                filters, &selected, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return;
+    remember_folder_of(context_.stored(), kCompositionFolders, path.toStdString());
     const auto name = files::name_for_save_filter(path.toStdString(), static_cast<int>(filter_list.indexOf(selected)) + 1);
-    files::save_file(context_.workspace(), name, files::SaveCommand::save_as, context_.reporter(),
-                     [this](const std::filesystem::path& p) { return start_midi_save(p); });
+    const bool saved = files::save_file(context_.workspace(), name, files::SaveCommand::save_as, context_.reporter(),
+                                        [this](const std::filesystem::path& p) { return start_midi_save(p); });
     if (!context_.settings().needs_save) history_->mark_saved();
+    if (saved && context_.settings().File == name) remember_file(name);
     show_composition();
 }
 
@@ -872,15 +890,18 @@ void MainWindow::save_as_command() {
 void MainWindow::export_score_command() {
     auto hold = context_.hold_play();
     const auto& s = context_.settings();
-    std::filesystem::path beside(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
-    if (beside.is_relative()) beside = context_.workspace().program_folder / beside;
-    const QString path =
-        QFileDialog::getSaveFileName(this, tr("Export score"), qt_text(beside.replace_extension(".musicxml").string()),
-                                     qt_text(files::kScoreFileFilter));
+    const std::filesystem::path composition_file(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
+    const auto folder = files::folder_for_outputs(s.File, QDir::homePath().toStdString());
+    const QString exact_filter = qt_text(files::kScoreFileFilter);
+    QString chosen_filter = exact_filter;
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export score"), qt_text((folder / composition_file.filename()).replace_extension(".musicxml").string()),
+        exact_filter + QStringLiteral(";;") + qt_text(files::kSemitoneScoreFileFilter), &chosen_filter);
     if (path.isEmpty()) return;
+    const auto pitch = chosen_filter == exact_filter ? files::ScorePitch::exact : files::ScorePitch::semitones;
     const files::ScoreExportResult result =
         files::export_score(path.toStdString(), context_.composition(), files::midi_save_settings(s), s.player,
-                            s.voices, context_.reporter(), {files::composition_name(s), files::ScorePitch::exact});
+                            s.voices, context_.reporter(), {files::composition_name(s), pitch});
     if (!result.written()) context_.reporter().report(result.error, "Export score");
 }
 

@@ -1,5 +1,5 @@
-// The main window's menu bar: File, Out, In, Channels..., Voice,
-// Pitch..., Tune..., Colours..., Help... and About, with ticks that mirror the settings.
+// The main window's menu bar: File, Edit, Out, In, Channels…, Voice, Pitch…, Tune…,
+// Colours…, Windows, Help… and About…, with ticks that mirror the settings.
 
 #include <QActionGroup>
 #include <QApplication>
@@ -47,10 +47,10 @@ QStringList with_own_markers(const QStringList& texts) {
     return marked;
 }
 
-// The object name of a menu item, from its text as first shown: "Save &As" is save_as,
+// The object name of a menu item, from its text as first shown: "Save &As…" is save_as,
 // "&Open MIDI out now" open_midi_out_now (whatever the text says later).
 QString item_name(QString text) {
-    text.remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+    text.remove(QLatin1Char('&')).remove(QStringLiteral("…"));
     return text.trimmed().toLower().replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("_"));
 }
 
@@ -85,24 +85,24 @@ void MainWindow::build_menu_bar() {
     build_out_menu();
     in_menu_ = menuBar()->addMenu(tr("&In"));
     build_in_menu();
-    QAction* channels = menuBar()->addAction(tr("&Channels..."));
+    QAction* channels = menuBar()->addAction(tr("&Channels…"));
     connect(channels, &QAction::triggered, this, [this] { run(CommandGroup::opens_window, [this] { open_window('N'); }); });
     voice_menu_ = menuBar()->addMenu(tr("&Voice"));
     build_voice_menu();
-    for (const auto& [text, code] : {std::pair{"Pi&tch...", 'P'}, std::pair{"T&une...", 'T'}, std::pair{"Colou&rs...", 'C'}}) {
+    for (const auto& [text, code] : {std::pair{"Pi&tch…", 'P'}, std::pair{"T&une…", 'T'}, std::pair{"Colou&rs…", 'C'}}) {
         QAction* opens = menuBar()->addAction(tr(text));
         opens->setObjectName(item_name(text));
         connect(opens, &QAction::triggered, this,
                 [this, window = code] { run(CommandGroup::opens_window, [this, window] { open_window(window); }); });
     }
     build_windows_menu();
-    QAction* help = menuBar()->addAction(tr("&Help..."));
-    help->setObjectName(item_name(QStringLiteral("&Help...")));
-    help->setShortcut(QKeySequence::HelpContents);
+    QAction* help = menuBar()->addAction(tr("&Help…"));
+    help->setObjectName(item_name(QStringLiteral("&Help…")));
+    help->setShortcut(QKeySequence(Qt::Key_F1));  // HelpContents is not F1 on every platform
     help->setShortcutContext(Qt::ApplicationShortcut);
     connect(help, &QAction::triggered, this, [this] { run(CommandGroup::help, [this] { show_help(); }); });
-    QAction* about = menuBar()->addAction(tr("A&bout..."));
-    about->setObjectName(item_name(QStringLiteral("A&bout...")));
+    QAction* about = menuBar()->addAction(tr("A&bout…"));
+    about->setObjectName(item_name(QStringLiteral("A&bout…")));
     connect(about, &QAction::triggered, this, [this] {
         run(CommandGroup::help, [this] { QMessageBox::about(this, tr("About Corvane"), qt_text(kAboutText)); });
     });
@@ -121,8 +121,8 @@ void MainWindow::build_windows_menu() {
     QMenu* windows = menuBar()->addMenu(tr("&Windows"));
     windows->setObjectName("windows_menu");
     QStringList names;
-    for (const auto name : kWindowNames) names << qt_text(name) + QStringLiteral("...");
-    names << tr("Windows to open...");
+    for (const auto name : kWindowNames) names << qt_text(name) + QStringLiteral("…");
+    names << tr("Windows to open…");
     const QStringList marked = with_own_markers(names);
     for (std::size_t i = 0; i < kWindowCodeCount; ++i) {
         add_command(*windows, marked[static_cast<qsizetype>(i)], CommandGroup::opens_window,
@@ -138,12 +138,16 @@ void MainWindow::build_file_menu() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->setObjectName("file_menu");
     add_command(*file, tr("&New"), CommandGroup::edit, [this] { new_composition(); })->setShortcut(QKeySequence::New);
-    add_command(*file, tr("&Open"), CommandGroup::edit, [this] { open_command(); })->setShortcut(QKeySequence::Open);
+    add_command(*file, tr("&Open…"), CommandGroup::edit, [this] { open_command(); })->setShortcut(QKeySequence::Open);
+    recent_menu_ = file->addMenu(tr("Open &Recent"));
+    recent_menu_->setObjectName("recent_menu");
+    fill_recent_menu();
     add_command(*file, tr("&Save"), CommandGroup::edit, [this] { save_command(); })
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     file->actions().back()->setShortcutContext(Qt::WidgetShortcut);  // Ctrl+S is the window's own
-    add_command(*file, tr("Save &As"), CommandGroup::edit, [this] { save_as_command(); });
-    add_command(*file, tr("Export score..."), CommandGroup::edit, [this] { export_score_command(); });
+    add_command(*file, tr("Save &As…"), CommandGroup::edit, [this] { save_as_command(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    add_command(*file, tr("Export score…"), CommandGroup::edit, [this] { export_score_command(); });
     add_option_tick(*file, tr("Replace Old Warning"), &files::Settings::replace_old_warning);
     auto_save_ = add_command(*file, tr("Auto save Config."), CommandGroup::options, [this] {
         files::toggle_auto_save(context_.workspace(), context_.reporter());
@@ -178,15 +182,17 @@ void MainWindow::build_file_menu() {
         context_.workspace().scales = files::builtin_scale_list();
         show_composition();
     });
-    add_command(*more, tr("Number options..."), CommandGroup::opens_window, [this] { open_window('B'); });
-    add_command(*more, tr("Command line options..."), CommandGroup::opens_window, [this] { open_command_line_options(); });
-    add_command(*more, tr("Scales options..."), CommandGroup::opens_window, [this] { open_window('O'); });
-    add_command(*more, tr("Midi file options..."), CommandGroup::opens_window, [this] { open_window('M'); });
+    add_command(*more, tr("Number options…"), CommandGroup::opens_window, [this] { open_window('B'); });
+    add_command(*more, tr("Command line options…"), CommandGroup::opens_window, [this] { open_command_line_options(); });
+    add_command(*more, tr("Scales options…"), CommandGroup::opens_window, [this] { open_window('O'); });
+    add_command(*more, tr("Midi file options…"), CommandGroup::opens_window, [this] { open_window('M'); });
     file->addSeparator();
     add_option_tick(*file, tr("New windows on top"), &files::Settings::new_sas_windows_on_top);
     add_option_tick(*file, tr("Play on start up"), &files::Settings::play_on_start_up);
     add_option_tick(*file, tr("Play by file assoc."), &files::Settings::play_on_start_up_with_file);
-    add_command(*file, tr("E&xit"), CommandGroup::exit, [this] { close(); })->setShortcut(QKeySequence::Quit);
+    // Quit has no standard keys on some platforms: Ctrl+Q everywhere.
+    add_command(*file, tr("E&xit"), CommandGroup::exit, [this] { close(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
 void MainWindow::build_out_menu() {
@@ -240,7 +246,7 @@ void MainWindow::build_in_menu() {
     }
     in_menu_->addSeparator();
     open_in_now_ = add_command(*in_menu_, tr("&Open MIDI in now"), CommandGroup::device, [this] { toggle_midi_in(); });
-    add_command(*in_menu_, tr("Options..."), CommandGroup::opens_window, [this] { open_window('Y'); });
+    add_command(*in_menu_, tr("Options…"), CommandGroup::opens_window, [this] { open_window('Y'); });
 }
 
 void MainWindow::toggle_midi_in() {
@@ -277,8 +283,8 @@ void MainWindow::build_voice_menu() {
         }
     }
     voice_menu_->addSeparator();
-    add_command(*voice_menu_, tr("&Voices..."), CommandGroup::opens_window, [this] { open_window('V'); });
-    add_command(*voice_menu_, tr("&Non M. Perc..."), CommandGroup::opens_window, [this] { open_window('X'); });
+    add_command(*voice_menu_, tr("&Voices…"), CommandGroup::opens_window, [this] { open_window('V'); });
+    add_command(*voice_menu_, tr("&Non M. Perc…"), CommandGroup::opens_window, [this] { open_window('X'); });
 }
 
 void MainWindow::update_ticks() {

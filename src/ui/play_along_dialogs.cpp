@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 
 #include "corvane/midi/midi_in_presets.h"
 #include "corvane/ui/play_along_events.h"
+#include "corvane/ui/stored_values.h"
 #include "dialog_support.h"
 
 namespace corvane::ui {
@@ -443,8 +445,18 @@ RecordPlayAlongDialog::RecordPlayAlongDialog(ProgramContext& context, QWidget* p
         if (!name.isEmpty()) context_.settings().play_along.szPlayAlong = name.toStdString();
         show_settings();
     });
-    file_->setToolTip(tr("The MIDI file recordings go to, in the current folder, such as playalong.mid"));
-    form->addRow(tr("&File, in the current folder"), file_);
+    file_->setToolTip(tr("The MIDI file recordings go to, beside the composition unless Browse… puts it "
+                         "elsewhere, such as playalong.mid"));
+    auto* browse = new QPushButton(tr("&Browse…"), this);
+    browse->setObjectName("browse_play_along_file");
+    browse->setToolTip(tr("Chooses the recording file in a file dialog"));
+    connect(browse, &QPushButton::clicked, this, &RecordPlayAlongDialog::browse_for_file);
+    auto* file_row = new QHBoxLayout;
+    file_row->addWidget(file_, 1);
+    file_row->addWidget(browse);
+    auto* file_label = new QLabel(tr("&File (beside the composition)"), this);
+    file_label->setBuddy(file_);
+    form->addRow(file_label, file_row);
     auto* modes = new QHBoxLayout;
     mode_ = new QButtonGroup(this);
     for (const auto& [text, mode] : {std::pair{tr("&Replace the file"), 0}, std::pair{tr("A&ppend to its end"), 1}}) {
@@ -468,7 +480,7 @@ RecordPlayAlongDialog::RecordPlayAlongDialog(ProgramContext& context, QWidget* p
         show_settings();
     });
     max_size_->setToolTip(tr("A recording stops when the file grows past this many kilobytes; 0: no limit"));
-    form->addRow(tr("&Largest file, Kb (0: no limit)"), max_size_);
+    form->addRow(tr("&Largest file, kB (0: no limit)"), max_size_);
     layout->addLayout(form);
     warn_ = check_box(tr("&Warn about replacing old version of file"), "warn_replace", false, this);
     connect(warn_, &QCheckBox::toggled, this,
@@ -516,10 +528,28 @@ void RecordPlayAlongDialog::start_or_end() {
     } else if (!context_.settings().play_along.enable_play_along_recording) {
         context_.reporter().report(midi::kEnableRecordingHelp, midi::kRecordPlayAlongTitle);
     } else {
-        recorder.set_folder(std::filesystem::current_path());
         recorder.start(midi::kRecordPlayAlongTitle);
     }
     show_recording();
+}
+
+// The recording file in a folder of the user's choosing; one in the folder recordings follow
+// keeps only its name, so it follows the composition.
+void RecordPlayAlongDialog::browse_for_file() {
+    auto& recorder = context_.play_along().recorder();
+    const std::filesystem::path current = recorder.path();
+    const auto folder = remembered_folder(context_.stored(), kRecordingFolders);
+    const std::filesystem::path offered = folder ? std::filesystem::path(*folder) / current.filename() : current;
+    // The recorder asks before replacing a file itself, when its warning is ticked.
+    const QString chosen =
+        QFileDialog::getSaveFileName(this, tr("Record play along into"), QString::fromStdString(offered.string()),
+                                     tr("MIDI files (*.mid *.MID)"), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty()) return;
+    const std::filesystem::path path = chosen.toStdString();
+    remember_folder_of(context_.stored(), kRecordingFolders, path.string());
+    const bool beside = path.parent_path() == recorder.folder();
+    context_.settings().play_along.szPlayAlong = beside ? path.filename().string() : path.string();
+    show_settings();
 }
 
 void RecordPlayAlongDialog::show_recording() {

@@ -19,7 +19,7 @@ ProgramContext::ProgramContext(std::filesystem::path program_folder, platform::M
     playback_ = std::make_unique<midi::Playback>(
         workspace_.composition, workspace_.settings.player, workspace_.settings.voices,
         midi::PlaybackMachine{outputs, timers_, clock_, keys_, reporter_}, &notices_);
-    // Recordings go into the current folder, as the program was started in it.
+    // Recordings go into the current folder until the main window puts them beside the composition.
     play_along_ = std::make_unique<midi::PlayAlong>(*playback_, workspace_.composition, workspace_.settings.play_along,
                                                     workspace_.settings.smf,
                                                     midi::PlayAlongMachine{inputs, clock_, reporter_},

@@ -19,8 +19,6 @@
 namespace corvane::ui {
 namespace {
 
-constexpr const char* kRefusedProperty = "refused";  // the field holds a text that was not taken
-constexpr const char* kHelpProperty = "help";        // the tooltip to go back to after a refusal
 constexpr int kFieldDigits = 9;                      // a field shows a number of this many digits whole
 
 // "a whole number from 0 to 2559 notes", "a number above 0, up to 1000 s".
@@ -123,7 +121,6 @@ QLineEdit* SettingsWindow::typed_field(const char* name, const QString& help, st
     field->setObjectName(QLatin1String(name));
     field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * kFieldDigits);
     field->setToolTip(help);
-    field->setProperty(kHelpProperty, help);
     connect(field, &QLineEdit::editingFinished, this, [this, field, take = std::move(take)] {
         if (!field->isModified()) return;  // left without typing: nothing is read back
         field->setModified(false);
@@ -137,7 +134,7 @@ QLineEdit* SettingsWindow::typed_field(const char* name, const QString& help, st
     });
     shows_.push_back([this, field, shown = std::move(shown)](bool forced) {
         if (forced) clear_refusal(field);
-        if (field->property(kRefusedProperty).toBool() || field->isModified()) return;
+        if (field->property(kRefusedFieldProperty).toBool() || field->isModified()) return;
         const QString text = QString::fromStdString(shown());
         if (field->text() != text) field->setText(text);
         field->setCursorPosition(0);
@@ -241,19 +238,9 @@ QVBoxLayout* SettingsWindow::one_column() {
 
 // Says what is allowed; the field keeps the text, marked, for the user to mend.
 void SettingsWindow::refuse(QLineEdit* field, const std::string& why) {
-    const QString text = QString::fromStdString(why);
-    field->setProperty(kRefusedProperty, true);
-    field->setStyleSheet(QStringLiteral("QLineEdit { background: #ffd8d8; }"));
-    field->setToolTip(text);
-    context_.reporter().report(why, windowTitle().toStdString());
-    field->setFocus();
+    refuse_field(field, why, context_.reporter(), windowTitle().toStdString());
 }
 
-void SettingsWindow::clear_refusal(QLineEdit* field) {
-    if (!field->property(kRefusedProperty).toBool()) return;
-    field->setProperty(kRefusedProperty, false);
-    field->setStyleSheet({});
-    field->setToolTip(field->property(kHelpProperty).toString());
-}
+void SettingsWindow::clear_refusal(QLineEdit* field) { clear_field_refusal(field); }
 
 }  // namespace corvane::ui

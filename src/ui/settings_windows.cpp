@@ -332,7 +332,7 @@ void ScalaWindow::add_program(QBoxLayout* layout) {
             return std::string();
         });
     location->setMinimumWidth(location->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 36);
-    auto* browse = new QPushButton(tr("&Browse..."), this);
+    auto* browse = new QPushButton(tr("&Browse…"), this);
     browse->setObjectName("browse");
     browse->setToolTip(tr("Chooses the Scala program in a file dialog"));
     browse->setAutoDefault(false);

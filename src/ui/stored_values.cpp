@@ -1,5 +1,10 @@
 #include "corvane/ui/stored_values.h"
 
+#include <QStandardPaths>
+#include <QStringList>
+#include <algorithm>
+#include <filesystem>
+
 #include "corvane/tuning/expression.h"
 
 namespace corvane::ui {
@@ -20,18 +25,30 @@ QString occasion_key(std::size_t occasion) {
     return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+QString folder_key(const std::string& kind) { return QStringLiteral("Folders/") + QString::fromStdString(kind); }
+
 }  // namespace
 
 StoredValues read_stored_values(QSettings& store) {
     StoredValues values;
     store.beginGroup(version_group());
-    if (store.contains("SCALALocation")) values.ScalaLocation = store.value("SCALALocation").toString().toStdString();
+    values.ScalaLocation = store.contains("SCALALocation")
+                               ? store.value("SCALALocation").toString().toStdString()
+                               : QStandardPaths::findExecutable(QStringLiteral("scala")).toStdString();
     values.MidiDevice = device_number(store, "MidiDevice");
     values.MidiInDevice = device_number(store, "MidiInDevice");
     values.play_on_start_up = play_on_start_up_from_bits(store.value("PlayOnStartUp", 0).toLongLong());
     for (std::size_t i = 0; i < kOccasions.size(); ++i) {
         values.window_codes.occasions[i] = read_window_codes(store.value(occasion_key(i)).toString().toStdString());
     }
+    for (const QString& path : store.value("RecentFiles").toStringList()) {
+        if (values.recent_files.size() < kRecentFileCount) values.recent_files.push_back(path.toStdString());
+    }
+    store.beginGroup("Folders");
+    for (const QString& kind : store.childKeys()) {
+        values.dialog_folders[kind.toStdString()] = store.value(kind).toString().toStdString();
+    }
+    store.endGroup();
     store.endGroup();
     return values;
 }
@@ -45,8 +62,38 @@ void write_stored_values(QSettings& store, const StoredValues& values) {
     for (std::size_t i = 0; i < kOccasions.size(); ++i) {
         store.setValue(occasion_key(i), QString::fromStdString(write_window_codes(values.window_codes.occasions[i])));
     }
+    QStringList recent;
+    for (const auto& path : values.recent_files) recent << QString::fromStdString(path);
+    store.setValue("RecentFiles", recent);
+    for (const auto& [kind, folder] : values.dialog_folders) {
+        store.setValue(folder_key(kind), QString::fromStdString(folder));
+    }
     store.endGroup();
     store.sync();
+}
+
+void remember_recent_file(std::vector<std::string>& recent, const std::string& path) {
+    forget_recent_file(recent, path);
+    recent.insert(recent.begin(), path);
+    if (recent.size() > kRecentFileCount) recent.resize(kRecentFileCount);
+}
+
+void forget_recent_file(std::vector<std::string>& recent, const std::string& path) {
+    std::erase(recent, path);
+}
+
+std::optional<std::string> remembered_folder(const StoredValues& values, std::string_view kind) {
+    const auto found = values.dialog_folders.find(kind);
+    if (found == values.dialog_folders.end()) return std::nullopt;
+    std::error_code error;
+    if (!std::filesystem::is_directory(found->second, error)) return std::nullopt;
+    return found->second;
+}
+
+void remember_folder_of(StoredValues& values, std::string_view kind, const std::string& chosen_file) {
+    std::error_code error;
+    const auto file = std::filesystem::absolute(chosen_file, error);
+    if (!error) values.dialog_folders[std::string(kind)] = file.parent_path().string();
 }
 
 }  // namespace corvane::ui

@@ -199,7 +199,7 @@ TEST(MidiSaveText, TitlesAndStatus) {
               "Saving Midi file : track 2 (click Stop to interrrupt) - first tune* - Corvane");
     EXPECT_EQ(saving_title(0, false, "waltz", false), "Saving Midi file (click Stop to interrrupt) - waltz - Corvane");
     EXPECT_EQ(saved_time_text(90), "Saved time 1 minute 30.00 secs");
-    EXPECT_EQ(file_size_text(1536), "File size: 1.5 Kb");
+    EXPECT_EQ(file_size_text(1536), "File size: 1.5 kB");
 }
 
 }  // namespace

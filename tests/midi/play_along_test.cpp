@@ -484,7 +484,7 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
     std::this_thread::sleep_for(520ms);
     const std::string status = recorder.status_text();
     EXPECT_EQ(status.rfind("Saved: ", 0), 0u);
-    EXPECT_EQ(status.find(','), std::string::npos) << status;  // "1.206 Kb" under any locale, never "1,206"
+    EXPECT_EQ(status.find(','), std::string::npos) << status;  // "1.2 kB" under any locale, never "1,2"
     play(0x90, 100, 100);  // and stops it
     recorder.wait();
 
@@ -566,7 +566,7 @@ TEST_F(RecordingTest, RefusedWhileAFileIsRenderedAndStoppedAtItsSizeLimit) {
     for (std::uint8_t n = 30; n < 100; ++n) play(0x90, n, 100);
     recorder.wait();  // ends by itself
     EXPECT_EQ(listener.message.rfind("File size for:\n" + file().string() + "\n\n", 0), 0u);
-    EXPECT_NE(listener.message.find(" Kb\n\nExceeds max set of 0.5 Kb.\n\nStopping recording."), std::string::npos);
+    EXPECT_NE(listener.message.find(" kB\n\nExceeds max set of 0.5 kB.\n\nStopping recording."), std::string::npos);
     EXPECT_EQ(testing::read_smf(file()).tracks.size(), 1u);  // whole, one end of track closing it
 }
 

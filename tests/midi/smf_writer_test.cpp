@@ -194,7 +194,7 @@ TEST_F(SmfWriterTest, SizeLimitsOfEachTarget) {
     }
     EXPECT_FALSE(abort.load());
     EXPECT_EQ(playalong_limit_message({"Play along.mid", 0.105469, 0.1}),
-              "File size for:\nPlay along.mid\n\n0.105469 Kb\n\nExceeds max set of 0.1 Kb.\n\nStopping recording."
+              "File size for:\nPlay along.mid\n\n0.105469 kB\n\nExceeds max set of 0.1 kB.\n\nStopping recording."
               "\n\nYou can change the max. file size from In | Options | Record Play Along");
 }
 

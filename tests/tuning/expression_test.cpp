@@ -198,5 +198,17 @@ TEST(NumberText, EscapeCutsTheSearchShortAndDurationsAreInWords) {
     EXPECT_EQ(format_duration(62), "1 minute 2.00 secs");
 }
 
+// Sizes in kB of 1024 bytes and MB of 1024 kB: a decimal below 100 of the unit, none above.
+TEST(NumberText, FileSizesInBytesKilobytesAndMegabytes) {
+    EXPECT_EQ(format_size(1), "1 byte");
+    EXPECT_EQ(format_size(1023), "1023 bytes");
+    EXPECT_EQ(format_size(1024), "1.0 kB");
+    EXPECT_EQ(format_size(1229), "1.2 kB");
+    EXPECT_EQ(format_size(102297), "99.9 kB");
+    EXPECT_EQ(format_size(102349), "100 kB");
+    EXPECT_EQ(format_size(3565158), "3.4 MB");
+    EXPECT_EQ(format_size(5ULL << 30), "5120 MB");
+}
+
 }  // namespace
 }  // namespace corvane::tuning

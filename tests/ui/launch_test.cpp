@@ -1,4 +1,5 @@
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(StoredValues, RoundTripThroughTheSettingsStoreAndMissingValuesKeepDefaults)
     {
         QSettings empty(path, QSettings::IniFormat);
         const StoredValues defaults = read_stored_values(empty);
-        EXPECT_EQ(defaults.ScalaLocation, "c:\\scala16win\\scala.exe");
+        EXPECT_EQ(defaults.ScalaLocation, QStandardPaths::findExecutable("scala").toStdString());  // on PATH, or none
         EXPECT_FALSE(defaults.MidiDevice.has_value());
         EXPECT_EQ(defaults.window_codes.occasions[kStartUpOccasion].count(), 0u);
     }
@@ -57,6 +58,9 @@ TEST(StoredValues, RoundTripThroughTheSettingsStoreAndMissingValuesKeepDefaults)
     values.ScalaLocation = "/usr/bin/scala";
     values.play_on_start_up = {.with_file = true, .without_file = false};
     values.window_codes.occasions[kStartUpOccasion] = read_window_codes("NM");
+    values.recent_files = {"/b/new.cv", "/a/old.cv"};
+    values.dialog_folders[std::string(kCompositionFolders)] = folder.path().toStdString();
+    values.dialog_folders[std::string(kMidiFileFolders)] = folder.filePath("gone").toStdString();
     {
         QSettings store(path, QSettings::IniFormat);
         write_stored_values(store, values);
@@ -74,6 +78,10 @@ TEST(StoredValues, RoundTripThroughTheSettingsStoreAndMissingValuesKeepDefaults)
     EXPECT_EQ(read.ScalaLocation, "/usr/bin/scala");
     EXPECT_TRUE(read.play_on_start_up.with_file);
     EXPECT_EQ(write_window_codes(read.window_codes.occasions[0]), "3");
+    EXPECT_EQ(read.recent_files, values.recent_files);
+    EXPECT_EQ(remembered_folder(read, kCompositionFolders), folder.path().toStdString());
+    EXPECT_EQ(remembered_folder(read, kMidiFileFolders), std::nullopt);  // a folder no longer there
+    EXPECT_EQ(remembered_folder(read, kRecordingFolders), std::nullopt);
 }
 
 TEST(Commands, OnlyEditsWaitForAMidiFileSave) {

@@ -87,6 +87,21 @@ private:
     QString old_;
 };
 
+// The home folder is the temporary folder while a test runs: recordings and MIDI files of a
+// composition without a file go there.
+class AtHome {
+public:
+    explicit AtHome(const std::filesystem::path& folder) : old_(qgetenv("HOME")) {
+        qputenv("HOME", QByteArray::fromStdString(folder.string()));
+    }
+    ~AtHome() { qputenv("HOME", old_); }
+    AtHome(const AtHome&) = delete;
+    AtHome& operator=(const AtHome&) = delete;
+
+private:
+    QByteArray old_;
+};
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void start(StartUp start_up = {}) {
@@ -185,6 +200,7 @@ protected:
     }
 
     TempFolder folder;
+    AtHome at_home{folder.path()};
     platform::SteadyClock clock;
     platform::RecordingOutputSystem outputs{clock};
     platform::InjectedInputSystem inputs;

@@ -88,5 +88,7 @@ struct ScoreExportResult {
                                              platform::Reporter& reporter, const ScoreOptions& options);
 
 inline constexpr std::string_view kScoreFileFilter = "MusicXML (*.musicxml *.xml)";
+// The same, with whole-semitone alters only: what MuseScore 3 reads without a complaint.
+inline constexpr std::string_view kSemitoneScoreFileFilter = "MusicXML, nearest semitones for MuseScore 3 (*.musicxml *.xml)";
 
 }  // namespace corvane::files

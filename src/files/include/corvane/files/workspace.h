@@ -104,6 +104,9 @@ inline constexpr std::string_view kFirstSaveName = "first tune.cv";
 std::string name_for_save_filter(std::string_view typed_name, int filter);
 // The save dialog asks before overwriting, except for a MIDI file added to the gallery.
 bool save_dialog_asks_before_overwriting(std::string_view name, const Settings& s);
+// Where MIDI files and play-along recordings go unless the user chose a folder: beside the
+// composition file, else in `home`/Music when it exists, else in `home`.
+std::filesystem::path folder_for_outputs(std::string_view composition_file, const std::filesystem::path& home);
 
 // ---------------------------------------------------------------------------------------
 // Lists

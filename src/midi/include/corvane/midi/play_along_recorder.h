@@ -71,8 +71,10 @@ public:
     PlayAlongRecorder& operator=(const PlayAlongRecorder&) = delete;
 
     void set_listener(RecordingListener* listener) { listener_ = listener; }
-    // The folder the recording file is made in (the current folder).
+    // The folder a recording file named without one is made in (the desktop program keeps it
+    // beside the composition).
     void set_folder(std::filesystem::path folder);
+    std::filesystem::path folder() const;
 
     // start_play_along_recording: nothing when one is requested already; refused (with the
     // caption) while a MIDI file is being rendered. False when no recording was started.

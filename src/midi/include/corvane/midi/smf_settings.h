@@ -19,8 +19,8 @@ struct SmfSettings {
     int mf_n_sharps_or_flats = 3;               // key signature count
     bool mf_use_minor_key = false;              // key signature mode
     bool mf_sharps_or_flats = false;            // the key is one of flats: the count is negated
-    double max_midi_file_size_for_playalong = 200;  // Kb; 1e-10 or less: no limit
-    double max_midi_file_size_for_gallery = 200;    // Kb; 1e-10 or less: no limit
+    double max_midi_file_size_for_playalong = 200;  // kB of 1024 bytes; 1e-10 or less: no limit
+    double max_midi_file_size_for_gallery = 200;    // kB of 1024 bytes; 1e-10 or less: no limit
     bool mf_single_pass_recording = false;      // formats 1 and 2: render once into per-track buffers
 };
 

@@ -31,7 +31,7 @@ enum class SmfTarget {
 // Told to the owner of a play-along recording, once, when the file reaches its size limit.
 struct PlayalongLimitNotice {
     std::filesystem::path path;
-    double size_kb = 0;   // existing size + bytes written, in Kb of 1024 bytes
+    double size_kb = 0;   // existing size + bytes written, in kB of 1024 bytes
     double limit_kb = 0;  // max_midi_file_size_for_playalong
 };
 

@@ -15,11 +15,19 @@ namespace corvane::ui {
 inline constexpr std::string_view kCannotCreateWindowMessage = "Unable to create a new window to start the program.";
 inline constexpr std::string_view kProgramCaption = "Corvane";
 
+// The colours of the windows: the platform theme's (the default), or the Fusion style with a
+// light or a dark palette, for desktops whose theme gives Qt none.
+enum class ColourScheme { platform, light, dark };
+
+// "dark" or "light" (CORVANE_COLOUR_SCHEME); anything else leaves the platform's colours.
+ColourScheme colour_scheme_named(std::string_view name);
+
 struct Launch {
     std::optional<std::string> start_file;  // as given on the command line
     bool shift_held = false;
     // The data folder to use instead of the one this process would choose.
     std::optional<std::filesystem::path> data_folder;
+    ColourScheme colour_scheme = ColourScheme::platform;
 };
 
 // Runs the program until its main window closes; the process's exit code.

@@ -51,6 +51,8 @@ public:
 
     // Opens a file by its extension (the start file, a handed-off file, File > Open).
     void open_file(const std::filesystem::path& path, bool play_after = false);
+    // Files dropped on the window, taken as the File menu takes them (see main_window_files.cpp).
+    void open_dropped(const QStringList& paths);
     void play();
     void stop_playing();
     // Shows every field as the composition holds it, the title and the menu ticks.
@@ -71,6 +73,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -138,6 +142,14 @@ private:
     void update_save_progress();
     void show_play_status();
 
+    // File > Open Recent: the files last opened or saved, newest first.
+    void fill_recent_menu();
+    void open_recent(const std::string& path);
+    void remember_file(const std::filesystem::path& path);
+    // A dropped MIDI file becomes a hex dump or the play-along recording file, as the user says.
+    void take_dropped_midi_file(const std::filesystem::path& path);
+    // Recordings go beside the composition (or into ~/Music, else home) unless a folder was chosen.
+    void follow_composition_folder();
     void new_composition();
     void open_command();
     void save_command();
@@ -207,6 +219,7 @@ private:
     QMenu* in_menu_ = nullptr;
     QMenu* out_menu_ = nullptr;
     QMenu* voice_menu_ = nullptr;
+    QMenu* recent_menu_ = nullptr;
     QTimer* save_progress_timer_ = nullptr;
     QTimer* notices_timer_ = nullptr;
     // What the composition's edits report, kept while they run under the port's lock.

@@ -106,7 +106,7 @@ private:
     std::vector<QLabel*> values_;
 };
 
-// "Record play along (MIDI format 0)": the file, replace or append, the overwrite warning,
+// "Record play along (MIDI format 0)": the file (and Browse…), replace or append, the overwrite warning,
 // Enable recording, the size limit, and the start button that ends the recording too.
 class RecordPlayAlongDialog final : public QDialog {
     Q_OBJECT
@@ -122,6 +122,8 @@ public:
     void show_settings();
 
 private:
+    void browse_for_file();
+
     ProgramContext& context_;
     QLineEdit* file_;
     QButtonGroup* mode_;

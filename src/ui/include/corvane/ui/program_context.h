@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "corvane/engine/fractal_tune.h"
 #include "corvane/files/workspace.h"
@@ -66,11 +68,15 @@ private:
 
 // The values kept per user in the platform's settings store.
 struct StoredValues {
-    std::string ScalaLocation = "c:\\scala16win\\scala.exe";
+    std::string ScalaLocation;  // "scala" on PATH when the store names none
     std::optional<int> MidiDevice;
     std::optional<int> MidiInDevice;
     PlayOnStartUp play_on_start_up;
     WindowCodeTable window_codes;
+    // Files opened or compositions saved, newest first.
+    std::vector<std::string> recent_files;
+    // The folder each kind of file dialog was last left in, by kind ("compositions", ...).
+    std::map<std::string, std::string, std::less<>> dialog_folders;
 };
 
 class ProgramContext {
