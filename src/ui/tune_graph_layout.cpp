@@ -105,7 +105,8 @@ std::vector<GraphNote> notes_from_history(std::span<const engine::PlayedNote> ri
 }
 
 void sort_by_time(std::vector<GraphNote>& notes) {
-    std::stable_sort(notes.begin(), notes.end(), [](const GraphNote& a, const GraphNote& b) { return a.time < b.time; });
+    std::stable_sort(notes.begin(), notes.end(),
+                     [](const GraphNote& a, const GraphNote& b) { return a.time < b.time; });
 }
 
 std::vector<GraphNote> notes_of_tune(const engine::TuneNotes& tune) {
@@ -366,7 +367,11 @@ StaffGeometry staff_geometry(double height) {
 
 namespace {
 
-constexpr double kClefWidth = 34;
+constexpr double kClefSpaces = 4.6;  // staff spaces from the staff's start to the key signature
+constexpr double kHeadsBetweenNotes = 4;  // note heads' widths from one note to the next
+
+// About how wide a label is: its characters at a font of 7 pixels a character.
+double text_width(std::string_view text, double size) { return static_cast<double>(text.size()) * 7 * size; }
 
 Drawing::Symbol symbol_of(int alteration) {
     return alteration > 0 ? Drawing::Symbol::sharp : alteration < 0 ? Drawing::Symbol::flat : Drawing::Symbol::natural;
@@ -425,9 +430,9 @@ Drawing draw_score(const TuneView& view, const files::Colours::FractalScore& col
     const double left = kMargin;
     draw_staves(d, s, left, width - kMargin, colours.Lines);
     draw_clefs(d, s, left, colours.Lines);
-    const double key_end = draw_key_signature(d, s, view.key, left + kClefWidth, colours.Lines);
-    const TimePage page = time_page(scene.shown, key_end + 3 * s.half_space, width - kMargin - s.half_space);
-    d.time_axis = page;
+    const double clef_end = left + kClefSpaces * 2 * s.half_space;
+    const double key_end = draw_key_signature(d, s, view.key, clef_end, colours.Lines);
+    TimePage page = time_page(scene.shown, key_end + 3 * s.half_space, width - kMargin - s.half_space);
     const double names_y = s.y_of(19) + 2 * s.half_space;
     const double head = s.half_space * 0.9;
     const double stem = 7 * s.half_space;
@@ -435,6 +440,18 @@ Drawing draw_score(const TuneView& view, const files::Colours::FractalScore& col
     const std::vector<GraphNote> live = notes_on_page(scene.live, page);
     shown.insert(shown.end(), live.begin(), live.end());
     sort_by_time(shown);
+    // As many notes as fit, each with room for its accidental: a view that holds more shows
+    // its first notes across the width and says how many more there are.
+    const auto room = static_cast<std::size_t>(std::max(1.0, (page.right - page.left) / (kHeadsBetweenNotes * head)));
+    if (shown.size() > room) {
+        page.span = shown[room].time - page.start;
+        const std::string more = "Zoom in to see the " + count_text(shown.size() - room) + " notes after these";
+        d.labels.push_back(label({width - kMargin, height - 4}, more, colours.Lines, Drawing::Align::right, 0.8));
+        shown.resize(room);
+    }
+    d.time_axis = page;
+    double names_end = -1e9;  // where the last name written ends
+    double cents_end = -1e9;
     for (const GraphNote& n : shown) {
         const tuning::NoteSpelling spelling = tuning::spell_note(nearest_note(n.pitch), view.key);
         const double x = page.x_of(n.time) + head;
@@ -450,11 +467,17 @@ Drawing draw_score(const TuneView& view, const files::Colours::FractalScore& col
         const double stem_x = up ? x + 1.15 * head : x - 1.15 * head;
         d.lines.push_back({{stem_x, y}, {stem_x, up ? y - stem : y + stem}, colour, 1});
         d.notes.push_back({{x, y}, head, colour, n.channel});
-        if (const std::string cents = cents_label(n.pitch); !cents.empty()) {
-            const double above = up ? y - stem - s.half_space : y - 2.5 * s.half_space;
+        // Texts that would run into the one before are left out.
+        const std::string cents = cents_label(n.pitch);
+        if (!cents.empty() && x - text_width(cents, 0.7) / 2 > cents_end) {
+            const double above = std::max(up ? y - stem - s.half_space : y - 2.5 * s.half_space, kTopMargin - 4);
             d.labels.push_back(label({x, above}, cents, colour, Drawing::Align::centre, 0.7));
+            cents_end = x + text_width(cents, 0.7) / 2;
         }
-        d.labels.push_back(label({x, names_y}, name_of(view, n.pitch), colours.Lines, Drawing::Align::centre, 0.8));
+        if (const std::string name = name_of(view, n.pitch); x - text_width(name, 0.8) / 2 > names_end) {
+            d.labels.push_back(label({x, names_y}, name, colours.Lines, Drawing::Align::centre, 0.8));
+            names_end = x + text_width(name, 0.8) / 2;
+        }
     }
     if (view.underline_note && !shown.empty()) {
         const Point at = d.notes.back().centre;
