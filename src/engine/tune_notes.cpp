@@ -82,6 +82,8 @@ TuneNotes compute_tune_notes(const Composition& composition, const PlayerSetting
     once.cycle_melody = false;  // one cycle is the whole tune
     once.ok_to_skip_fast_notes = false;
     once.iLookAhead = 0;
+    once.set_high_priority_for_crv = 1;  // the thread computing keeps its own priority
+    once.escape_interrupts = false;
     std::atomic<bool> stop{false};
     NoteCollector collector(most_notes, cancel, stop);
     RenderClock render_clock;

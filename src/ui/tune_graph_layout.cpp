@@ -234,20 +234,28 @@ double seed_line_spacing(const TuneView& view, const TimePage& page, int seed_le
     return spacing;
 }
 
-files::Rgb colour_of(const TuneView& view, const GraphNote& n, const files::Colours::FractalGraph& colours) {
-    const int by = view.colour_by_level ? n.level : n.channel;
-    return channel_colour(std::clamp(by, 0, engine::kMaxLevels), colours.Line, colours.Background);
-}
+// The colours of levels (or channels) 0 up, worked out once for a picture's many notes.
+class NoteColours {
+public:
+    explicit NoteColours(const files::Colours::FractalGraph& colours) {
+        for (std::size_t i = 0; i < colours_.size(); ++i) {
+            colours_[i] = channel_colour(static_cast<int>(i), colours.Line, colours.Background);
+        }
+    }
+    files::Rgb operator[](int i) const { return colours_[static_cast<std::size_t>(std::clamp(i, 0, engine::kMaxLevels))]; }
+
+private:
+    std::array<files::Rgb, engine::kLevelCount> colours_{};
+};
 
 // Each level's notes joined in time order: a level's note starts at every note of that
 // level or higher, so the line traces the seed's contour at that level's time scale.
 void add_level_contours(Drawing& d, const GraphLayout& g, std::span<const GraphNote> notes,
-                        const files::Colours::FractalGraph& colours) {
+                        const NoteColours& palette, files::Rgb background) {
     int top = 0;
     for (const GraphNote& n : notes) top = std::max(top, n.level);
     for (int level = 1; level <= top; ++level) {
-        const files::Rgb full = channel_colour(level, colours.Line, colours.Background);
-        const files::Rgb colour = mixed(full, colours.Background, 0.5);
+        const files::Rgb colour = mixed(palette[level], background, 0.5);
         std::optional<Point> previous;
         for (const GraphNote& n : notes) {
             if (n.level < level || n.time < g.page.start) continue;
@@ -259,15 +267,15 @@ void add_level_contours(Drawing& d, const GraphLayout& g, std::span<const GraphN
 }
 
 void add_note_bars(Drawing& d, const TuneView& view, const GraphLayout& g, std::span<const GraphNote> notes,
-                   std::optional<double> now, const files::Colours::FractalGraph& colours) {
+                   std::optional<double> now, const NoteColours& palette, files::Rgb background) {
     const double semitone = (g.plot_bottom - g.plot_top) / (g.top_pitch - g.bottom_pitch);
     const double height = std::clamp(semitone * 0.8, 2.0, 8.0);
     for (const GraphNote& n : notes) {
         const double left = std::max(g.page.x_of(n.time), g.page.left);
         const double right = std::min(g.page.x_of(n.time + n.length), g.page.right);
-        files::Rgb colour = colour_of(view, n, colours);
+        files::Rgb colour = palette[view.colour_by_level ? n.level : n.channel];
         // While playing, the notes still to come are pale.
-        if (now && n.time > *now) colour = mixed(colour, colours.Background, 0.6);
+        if (now && n.time > *now) colour = mixed(colour, background, 0.6);
         const Point top_left{left, g.y_of(n.pitch) - height / 2};
         d.bars.push_back({top_left, std::max(right - left, kShortestBar), height, colour, n});
     }
@@ -329,8 +337,9 @@ Drawing draw_graph(const TuneView& view, const files::Colours::FractalGraph& col
         d.lines.push_back({{x, g.plot_top}, {x, g.plot_bottom}, colours.Seeds, 1});
     }
     const std::vector<GraphNote> tune = notes_sounding_on(scene.tune, g.page);
-    add_level_contours(d, g, tune, colours);
-    add_note_bars(d, view, g, tune, scene.now, colours);
+    const NoteColours palette(colours);
+    add_level_contours(d, g, tune, palette, colours.Background);
+    add_note_bars(d, view, g, tune, scene.now, palette, colours.Background);
     add_live_notes(d, view, g, notes_on_page(scene.live, g.page), colours);
     add_capped_note(d, scene, colours.Background);
     add_scan_line(d, view, g.page, scene.now, colours.Scan_Line);

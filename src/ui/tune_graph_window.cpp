@@ -33,6 +33,7 @@ namespace corvane::ui {
 namespace {
 
 constexpr int kRefreshMs = 40;
+constexpr int kTicksBetweenIdleRefreshes = 25;  // stopped, a second, for the settings
 constexpr std::size_t kMostLiveNotes = 512;
 constexpr double kZoomPerNotch = 0.8;  // a wheel notch (15 degrees) up shows 0.8 times the time
 constexpr double kScrollPerNotch = 0.1;  // of the time shown
@@ -243,7 +244,7 @@ TuneGraphWindow::TuneGraphWindow(DisplaySources sources, PlayAlongEvents* events
         *this, [this](QImage image, Drawing drawing) { picture_ready(std::move(image), std::move(drawing)); });
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setInterval(kRefreshMs);
-    connect(refresh_timer_, &QTimer::timeout, this, &TuneGraphWindow::refresh);
+    connect(refresh_timer_, &QTimer::timeout, this, &TuneGraphWindow::refresh_tick);
     connect(views_, &QComboBox::currentIndexChanged, this, [this](int index) {
         set_view(static_cast<TuneViewKind>(index));
     });
@@ -317,6 +318,20 @@ std::vector<GraphNote> TuneGraphWindow::snapshot() const {
     return notes;
 }
 
+// While playing the scan line moves: a new picture every tick. Stopped, the picture changes
+// with the composition or the colours at once, and with the other settings within a second;
+// a tune of many notes takes a while to draw.
+void TuneGraphWindow::refresh_tick() {
+    ++ticks_;
+    const files::Workspace& ws = sources_.workspace;
+    bool changed = false;
+    {
+        const auto group = sources_.playback.port().hold_group();
+        changed = ws.composition != drawn_composition_ || ws.colours != drawn_colours_;
+    }
+    if (changed || sources_.playback.player().playing() || ticks_ % kTicksBetweenIdleRefreshes == 0) refresh();
+}
+
 void TuneGraphWindow::refresh() {
     const files::Workspace& ws = sources_.workspace;
     TuneView view;
@@ -326,6 +341,8 @@ void TuneGraphWindow::refresh() {
         view = tune_view(ws.composition, ws.settings);
         composition = ws.composition;
     }
+    drawn_composition_ = composition;
+    drawn_colours_ = ws.colours;
     view.colour_by_level = colour_by_->currentIndex() == 0;
     std::optional<double> now;
     if (sources_.playback.player().playing()) {

@@ -101,6 +101,7 @@ private:
     void update_title();
     void update_help();
     void choose_export_file();
+    void refresh_tick();
     TimePage time_axis_now() const;
     void add_live_note(double midi_pitch, int channel);
     std::vector<GraphNote> snapshot() const;
@@ -112,6 +113,9 @@ private:
     Drawing shown_;
     std::uint64_t pictures_ = 0;
     TimeSpan shown_span_;
+    engine::Composition drawn_composition_;  // as the last picture asked for was made
+    files::Colours drawn_colours_;
+    std::uint64_t ticks_ = 0;
     std::shared_ptr<TuneNotesCache> tune_;  // shared with the pictures being made
 
     QComboBox* views_ = nullptr;
