@@ -168,6 +168,11 @@ void paint_drawing(QPainter& painter, const Drawing& d) {
         painter.setBrush(qt_colour(bar.colour));
         painter.drawRect(QRectF(bar.top_left.x, bar.top_left.y, bar.width, bar.height));
     }
+    for (const auto& line : d.contours) {
+        painter.setPen(QPen(qt_colour(line.colour), line.width, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(line.from.x, line.from.y), QPointF(line.to.x, line.to.y));
+    }
+    painter.setPen(Qt::NoPen);
     for (const auto& shape : d.shapes) paint_shape(painter, shape);
     painter.setPen(Qt::NoPen);
     for (const auto& note : d.notes) {

@@ -15,7 +15,8 @@ constexpr double kMargin = 8;
 constexpr double kTopMargin = 18;   // room above the top octave line for its name
 constexpr double kLabelWidth = 44;  // room on the left of the graph for the octave names
 constexpr double kShortestBar = 2;  // pixels, so that a very short note still shows
-constexpr double kFewestPixelsBetweenSeedLines = 6;
+constexpr double kFewestPixelsBetweenSeedLines = 12;
+constexpr double kLeastBrightnessContrast = 50;  // of a note's colour against the background
 
 int nearest_note(double pitch) { return std::clamp(static_cast<int>(std::floor(pitch + 0.5)), 0, 127); }
 
@@ -55,10 +56,11 @@ files::Rgb mixed(files::Rgb colour, files::Rgb to, double amount) {
     return {mix(colour.red, to.red), mix(colour.green, to.green), mix(colour.blue, to.blue)};
 }
 
+double brightness(files::Rgb c) { return 0.299 * c.red + 0.587 * c.green + 0.114 * c.blue; }
+
 // Text that reads on the background: dark on a light one, light on a dark one.
 files::Rgb text_colour(files::Rgb background) {
-    const double light = 0.299 * background.red + 0.587 * background.green + 0.114 * background.blue;
-    return light > 128 ? files::Rgb{48, 48, 48} : files::Rgb{224, 224, 224};
+    return brightness(background) > 128 ? files::Rgb{48, 48, 48} : files::Rgb{224, 224, 224};
 }
 
 std::string count_text(std::size_t count) { return std::to_string(count); }
@@ -152,7 +154,8 @@ files::Rgb channel_colour(int channel, files::Rgb line, files::Rgb background) {
     std::vector<files::Rgb> usable;
     for (const auto name : kOrder) {
         const files::Rgb rgb = *files::palette_colour(name);
-        if (rgb != background && rgb != line) usable.push_back(rgb);
+        const bool seen = std::abs(brightness(rgb) - brightness(background)) >= kLeastBrightnessContrast;
+        if (seen && rgb != line) usable.push_back(rgb);
     }
     return usable[static_cast<std::size_t>(channel - 1) % usable.size()];
 }
@@ -242,7 +245,9 @@ public:
             colours_[i] = channel_colour(static_cast<int>(i), colours.Line, colours.Background);
         }
     }
-    files::Rgb operator[](int i) const { return colours_[static_cast<std::size_t>(std::clamp(i, 0, engine::kMaxLevels))]; }
+    files::Rgb operator[](int i) const {
+        return colours_[static_cast<std::size_t>(std::clamp(i, 0, engine::kMaxLevels))];
+    }
 
 private:
     std::array<files::Rgb, engine::kLevelCount> colours_{};
@@ -260,7 +265,7 @@ void add_level_contours(Drawing& d, const GraphLayout& g, std::span<const GraphN
         for (const GraphNote& n : notes) {
             if (n.level < level || n.time < g.page.start) continue;
             const Point here{g.page.x_of(n.time), g.y_of(n.pitch)};
-            if (previous) d.lines.push_back({*previous, here, colour, 1});
+            if (previous) d.contours.push_back({*previous, here, colour, 1});
             previous = here;
         }
     }

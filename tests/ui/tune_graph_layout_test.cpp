@@ -37,8 +37,8 @@ std::string colour_text(Rgb c) {
     return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
 }
 
-// A drawing as text, one item a line in drawing order: boxes, lines, note heads, labels and
-// the scan line, positions to a hundredth of a pixel and colours as red,green,blue.
+// A drawing as text, one item a line: boxes, bars, shapes, lines, contours, note heads,
+// labels and the scan line, positions to a hundredth of a pixel and colours as red,green,blue.
 std::string drawing_text(const Drawing& d) {
     std::ostringstream out;
     out << std::fixed << std::setprecision(2);
@@ -57,6 +57,10 @@ std::string drawing_text(const Drawing& d) {
     for (const auto& l : d.lines) {
         out << "line " << l.from.x << " " << l.from.y << " to " << l.to.x << " " << l.to.y << " width " << l.width
             << " " << colour_text(l.colour) << "\n";
+    }
+    for (const auto& l : d.contours) {
+        out << "contour " << l.from.x << " " << l.from.y << " to " << l.to.x << " " << l.to.y << " "
+            << colour_text(l.colour) << "\n";
     }
     for (const auto& n : d.notes) {
         out << "note " << n.centre.x << " " << n.centre.y << " radius " << n.radius << " channel " << n.channel << " "

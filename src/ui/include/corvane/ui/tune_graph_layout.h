@@ -125,6 +125,7 @@ struct Drawing {
     std::vector<Box> boxes;  // drawn first
     std::vector<Line> lines;
     std::vector<Bar> bars;
+    std::vector<Line> contours;  // over the bars
     std::vector<Shape> shapes;
     std::vector<NoteHead> notes;
     std::vector<Label> labels;
@@ -141,7 +142,7 @@ Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Ali
 const Drawing::Bar* bar_at(const Drawing& drawing, Point at);
 
 // The colour of a channel's notes: channel 0 takes the window's line colour, the others
-// run through the palette, never the background's colour.
+// run through the palette, never one too close to the background's brightness to be seen.
 files::Rgb channel_colour(int channel, files::Rgb line, files::Rgb background);
 
 // What every view needs to know of the tune and its settings.
