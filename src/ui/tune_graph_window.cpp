@@ -361,7 +361,7 @@ void TuneGraphWindow::refresh() {
                       player = ws.settings.player, voices = ws.settings.voices, shown = shown_span_,
                       colours = ws.colours] {
         const TuneNotesCache::Tune tune = cache->for_composition(composition, player, voices);
-        const TuneScene scene{*tune.notes, live, shown, now, tune.capped, kMostTuneNotes};
+        const TuneScene scene{*tune.notes, live, shown, now, tune.capped};
         switch (kind) {
             case TuneViewKind::score:
                 return draw_score(view, colours.fractal_score, scene, width, height);

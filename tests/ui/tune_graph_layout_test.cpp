@@ -91,7 +91,7 @@ TEST(TuneGraphLayout, HistoryRingIsReadOldestFirstWithoutTheEntriesBeingOverwrit
 
 TuneScene scene_of(std::span<const GraphNote> tune, TimeSpan shown, std::optional<double> now = {},
                    std::span<const GraphNote> live = {}) {
-    return {tune, live, shown, now, false, 0};
+    return {tune, live, shown, now, false};
 }
 
 // graph.txt: a tune of three notes, levels 1, 0 and 0, in the small view (two seeds from 0),
@@ -148,7 +148,7 @@ TEST(TuneGraphLayout, EveryNoteOfTheTuneIsABarBeforeAnyPlay) {
     EXPECT_EQ(first.notes.size(), 10u);
     EXPECT_TRUE(first.capped);
     const std::vector<GraphNote> few = notes_of_tune(first);
-    const Drawing capped = draw_graph(view, kColours.fractal_graph, {few, {}, whole_tune(1), {}, true, 10}, 800, 400);
+    const Drawing capped = draw_graph(view, kColours.fractal_graph, {few, {}, whole_tune(1), {}, true}, 800, 400);
     EXPECT_EQ(capped.labels.back().text, "Only the first 10 notes of the tune are drawn");
 }
 

@@ -76,6 +76,16 @@ TEST_F(TuneGraphWindowTest, TheTuneIsDrawnBeforePlayAndTheScanLineMovesOverIt) {
     EXPECT_FALSE(window->shown_drawing().scan_x.has_value());
     EXPECT_DOUBLE_EQ(window->time_shown().span, 64 * m.ws.composition.Note_length);
 
+    // Pointing at a note tells what it is; clicking it plays it.
+    const Drawing::Bar third = window->shown_drawing().bars[2];
+    const Point middle{third.top_left.x + third.width / 2, third.top_left.y + third.height / 2};
+    window->point_at(middle);
+    const auto* info = window->findChild<QLabel*>("note_info");
+    EXPECT_EQ(info->text(), "value 2, level 0, channel 1, MIDI note 64, bend 8192, +0.0 cents");
+    const std::size_t before_click = m.mark();
+    window->click_at(middle);
+    EXPECT_EQ(m.notes_since(before_click, 0x90), std::vector<int>{64});
+
     ASSERT_TRUE(m.playback.start());
     m.timers.advance_to(m.clock.now_ms() + 300);
     const auto first = next_scan_line();

@@ -188,7 +188,6 @@ struct TuneScene {
     TimeSpan shown;
     std::optional<double> now;
     bool capped = false;  // the tune goes on past its last computed note
-    std::size_t most_notes = 0;
 };
 
 // The graph: time across, pitch up (an unrounded MIDI pitch, so any tuning draws true),
