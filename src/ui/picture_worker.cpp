@@ -22,16 +22,7 @@ void paint_label(QPainter& painter, const Drawing::Label& label, const QFont& ba
     font.setPointSizeF(base.pointSizeF() * label.size);
     painter.setFont(font);
     painter.setPen(qt_colour(label.colour));
-    QString text = qt_text(label.text);
-    const auto symbols = text.toUcs4();
-    const bool drawable = std::all_of(symbols.begin(), symbols.end(),
-                                      [&](char32_t c) { return painter.fontMetrics().inFontUcs4(c); });
-    if (!drawable && !label.fallback.empty()) {
-        font.setBold(true);
-        font.setItalic(true);
-        painter.setFont(font);
-        text = qt_text(label.fallback);
-    }
+    const QString text = qt_text(label.text);
     const double width = painter.fontMetrics().horizontalAdvance(text);
     double x = label.at.x;
     if (label.align == Drawing::Align::centre) x -= width / 2;

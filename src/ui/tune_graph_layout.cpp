@@ -89,9 +89,8 @@ Drawing blank_drawing(double width, double height, files::Rgb background) {
     return d;
 }
 
-Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Align align, double size,
-                     std::string fallback) {
-    return {at, std::move(text), colour, align, size, std::move(fallback)};
+Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Align align, double size) {
+    return {at, std::move(text), colour, align, size};
 }
 
 std::vector<GraphNote> notes_from_history(std::span<const engine::PlayedNote> ring, std::int64_t count_before,

@@ -116,7 +116,6 @@ struct Drawing {
         files::Rgb colour;
         Align align = Align::left;
         double size = 1;  // relative to the labels font
-        std::string fallback;  // drawn instead when no font has the text's symbols
     };
 
     double width = 0;
@@ -136,7 +135,7 @@ struct Drawing {
 
 Drawing blank_drawing(double width, double height, files::Rgb background);
 Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Align align = Drawing::Align::left,
-                     double size = 1, std::string fallback = {});
+                     double size = 1);
 
 // The bar under a point, the topmost (last drawn) first.
 const Drawing::Bar* bar_at(const Drawing& drawing, Point at);
