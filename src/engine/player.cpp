@@ -403,10 +403,11 @@ void Player::cancel_pending_events() {
     }
 }
 
-void Player::render(double end_secs, const std::atomic<bool>& cancel) {
+void Player::render(double end_secs, const std::atomic<bool>& cancel, RenderListener* notes) {
     rendering_ = true;
     render_end_ = end_secs;
     render_cancel_ = &cancel;
+    render_listener_ = notes;
     start();
     int event = kTickStart;
     while (playing_.load() && !cancel.load()) {
@@ -416,6 +417,7 @@ void Player::render(double end_secs, const std::atomic<bool>& cancel) {
     if (!stopping_.load()) do_stop();
     rendering_ = false;
     render_cancel_ = nullptr;
+    render_listener_ = nullptr;
 }
 
 // ---- the tick ---------------------------------------------------------------------------
@@ -662,7 +664,13 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record, b
         (voices_.bend_of_channel(voices_.channel_of_voice(channel)) != nb.bend || c.Channels_in_Play > 1)) {
         voices_.set_voice_bend(channel, nb.bend, false);
     }
-    return voices_.sound_note(voices_.channel_of_voice(channel), channel, nb.note, volume);
+    const int midi_channel = voices_.channel_of_voice(channel);
+    if (render_listener_ != nullptr) {
+        render_listener_->note_rendered({time_position_, counter_.NoteStepCount, value,
+                                         simultaneous_ ? level : counter_.ChangedLevel, channel, midi_channel, nb.note,
+                                         nb.bend, tuning::midi_pitch_of(nb)});
+    }
+    return voices_.sound_note(midi_channel, channel, nb.note, volume);
 }
 
 // The note and bend a tune value sounds at on a channel: the channel's range first (a note

@@ -21,6 +21,7 @@
 
 #include "corvane/midi/pc_keyboard.h"
 #include "corvane/ui/key_events.h"
+#include "corvane/ui/note_preview.h"
 #include "corvane/ui/picture_worker.h"
 #include "corvane/ui/play_along_events.h"
 #include "dialog_support.h"
@@ -29,9 +30,6 @@ namespace corvane::ui {
 namespace {
 
 constexpr int kPreviewNoteMs = 300;
-constexpr int kPreviewTickMs = 5;
-// The channels a preview takes, one per pitch bend, from the top down; never percussion.
-constexpr int kPreviewChannels[] = {15, 14, 13, 12, 11, 10, 8, 7, 6, 5, 4, 3, 2, 1, 0};
 
 QString text_of(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -62,124 +60,6 @@ private:
     EntryEditorWindow& editor_;
 };
 
-// ---- the preview ------------------------------------------------------------------------
-
-class EntryEditorWindow::Preview {
-public:
-    Preview(DisplaySources sources, QObject& owner) : sources_(sources), timer_(&owner) {
-        timer_.setInterval(kPreviewTickMs);
-        QObject::connect(&timer_, &QTimer::timeout, &owner, [this] { tick(); });
-    }
-    ~Preview() { stop(); }
-
-    bool running() const { return !events_.empty(); }
-
-    void start(const std::vector<PreviewNote>& notes) {
-        stop();
-        if (notes.empty() || !open_port()) return;
-        voice_ = voice_in_play();
-        std::vector<int> bends;
-        for (const PreviewNote& n : notes) {
-            const Sound s = sound_of(n.pitch, bends);
-            events_.push_back({n.start_ms, true, s});
-            events_.push_back({n.end_ms, false, s});
-        }
-        // Note-offs before note-ons at the same moment, so a repeated note sounds again.
-        std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
-            return a.at_ms != b.at_ms ? a.at_ms < b.at_ms : !a.on && b.on;
-        });
-        start_ms_ = sources_.clock.now_ms();
-        tick();
-        if (running()) timer_.start();
-    }
-
-    void stop() {
-        timer_.stop();
-        for (const Event& e : events_) {
-            if (!e.on && e.sounding) send_off(e.sound);
-        }
-        events_.clear();
-    }
-
-    void tick() {
-        const std::int64_t elapsed = sources_.clock.now_ms() - start_ms_;
-        while (!events_.empty() && events_.front().at_ms <= elapsed) {
-            const Event e = events_.front();
-            events_.erase(events_.begin());
-            if (e.on) {
-                send_on(e.sound);
-                mark_sounding(e.sound);
-            } else {
-                send_off(e.sound);
-            }
-        }
-        if (events_.empty()) timer_.stop();
-    }
-
-private:
-    struct Sound {
-        int channel = 0;
-        int note = 0;
-        int bend = platform::kBendCentre;
-    };
-    struct Event {
-        int at_ms = 0;
-        bool on = false;
-        Sound sound;
-        bool sounding = false;
-    };
-
-    bool open_port() {
-        midi::MidiOutPort& port = sources_.playback.port();
-        if (port.is_open()) return true;
-        if (port.open() != midi::OpenResult::opened) return false;
-        port.set_open_reason(midi::OpenReason::live_notes, true);
-        return true;
-    }
-
-    // The keyboard's voice, or the first voice in play when it has none.
-    int voice_in_play() const {
-        const auto& voices = sources_.workspace.composition.Voices_for_channels;
-        const int chosen = std::clamp(sources_.workspace.settings.play_along.iChannelForVoiceForPcKeyboard, 0, 15);
-        if (voices[static_cast<std::size_t>(chosen)] >= 0) return chosen;
-        const auto first = std::find_if(voices.begin(), voices.end(), [](int v) { return v >= 0; });
-        return first == voices.end() ? chosen : static_cast<int>(first - voices.begin());
-    }
-
-    // Each pitch bend gets a channel of its own, so that notes of a chord keep their tuning.
-    static Sound sound_of(double pitch, std::vector<int>& bends) {
-        const tuning::NoteAndBend key = tuning::split_onto_key(pitch);
-        const int note = key.note;
-        const int bend = key.bend;
-        auto same = std::find_if(bends.begin(), bends.end(), [&](int b) { return std::abs(b - bend) <= 1; });
-        if (same == bends.end() && bends.size() < std::size(kPreviewChannels)) same = bends.insert(bends.end(), bend);
-        const auto index = std::min(static_cast<std::size_t>(same - bends.begin()), std::size(kPreviewChannels) - 1);
-        return {kPreviewChannels[index], note, bend};
-    }
-
-    void send_on(const Sound& s) {
-        auto& voices = sources_.playback.voices();
-        const int velocity = sources_.workspace.composition.Volumes_for_channels[static_cast<std::size_t>(voice_)];
-        voices.send_bend(s.channel, voice_, s.bend, true, false);
-        voices.note_on(s.channel, voice_, 0, s.note, velocity);
-    }
-    void send_off(const Sound& s) { sources_.playback.voices().note_off(s.channel, voice_, 0, s.note, 127); }
-    void mark_sounding(const Sound& s) {
-        for (Event& e : events_) {
-            if (!e.on && e.sound.channel == s.channel && e.sound.note == s.note) {
-                e.sounding = true;
-                return;
-            }
-        }
-    }
-
-    DisplaySources sources_;
-    QTimer timer_;
-    std::vector<Event> events_;
-    std::int64_t start_ms_ = 0;
-    int voice_ = 0;
-};
-
 // ---- the window -------------------------------------------------------------------------
 
 EntryEditorWindow::EntryEditorWindow(EntryKind kind, DisplaySources sources, PlayAlongEvents* events,
@@ -188,7 +68,7 @@ EntryEditorWindow::EntryEditorWindow(EntryKind kind, DisplaySources sources, Pla
     setObjectName(kind == EntryKind::seed ? "seed_editor" : kind == EntryKind::scale ? "scale_editor" : "arpeggio_editor");
     keys_ = entry_keys(kind_, sources_.workspace.composition);
     values_ = entry_values(kind_, sources_.workspace);
-    preview_ = std::make_unique<Preview>(sources_, *this);
+    preview_ = std::make_unique<NotePreview>(sources_, *this);
 
     text_ = new QLineEdit(this);
     text_->setObjectName("entry");

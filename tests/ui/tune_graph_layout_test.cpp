@@ -3,6 +3,7 @@
 #include "corvane/ui/tune_graph_layout.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <iomanip>
 #include <sstream>
@@ -36,8 +37,8 @@ std::string colour_text(Rgb c) {
     return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
 }
 
-// A drawing as text, one item a line in drawing order: boxes, lines, note heads, labels and
-// the scan line, positions to a hundredth of a pixel and colours as red,green,blue.
+// A drawing as text, one item a line: boxes, bars, shapes, lines, contours, note heads,
+// labels and the scan line, positions to a hundredth of a pixel and colours as red,green,blue.
 std::string drawing_text(const Drawing& d) {
     std::ostringstream out;
     out << std::fixed << std::setprecision(2);
@@ -45,9 +46,21 @@ std::string drawing_text(const Drawing& d) {
         out << "box " << b.top_left.x << " " << b.top_left.y << " size " << b.width << " " << b.height << " fill "
             << colour_text(b.fill) << " edge " << colour_text(b.edge) << "\n";
     }
+    for (const auto& b : d.bars) {
+        out << "bar " << b.top_left.x << " " << b.top_left.y << " size " << b.width << " " << b.height << " level "
+            << b.note.level << " " << colour_text(b.colour) << "\n";
+    }
+    for (const auto& s : d.shapes) {
+        out << "shape " << static_cast<int>(s.symbol) << " at " << s.at.x << " " << s.at.y << " space " << s.staff_space
+            << " " << colour_text(s.colour) << "\n";
+    }
     for (const auto& l : d.lines) {
         out << "line " << l.from.x << " " << l.from.y << " to " << l.to.x << " " << l.to.y << " width " << l.width
             << " " << colour_text(l.colour) << "\n";
+    }
+    for (const auto& l : d.contours) {
+        out << "contour " << l.from.x << " " << l.from.y << " to " << l.to.x << " " << l.to.y << " "
+            << colour_text(l.colour) << "\n";
     }
     for (const auto& n : d.notes) {
         out << "note " << n.centre.x << " " << n.centre.y << " radius " << n.radius << " channel " << n.channel << " "
@@ -76,32 +89,98 @@ TEST(TuneGraphLayout, HistoryRingIsReadOldestFirstWithoutTheEntriesBeingOverwrit
     EXPECT_TRUE(notes_from_history(ring, 0, 0).empty());
 }
 
-// graph.txt: notes at 0, 0.15 and 0.3 s on two channels in the small view, the scan line at
-// 0.45 s: the octave lines at C4, C5 and C6 with their names, the seed lines at 0 and 0.3 s,
-// channel 0's notes joined across and up, and channel 1's note in its own colour.
-TEST(TuneGraphLayout, NotesSitAtTheirTimeAndPitchInTheirChannelsColour) {
-    const std::vector<GraphNote> notes{{0.0, 60, 0, 0, 0}, {0.15, 64, 0, 1, 0}, {0.3, 67, 1, 2, 0}};
-    const Drawing d = draw_graph(small_view(), kColours.fractal_graph, notes, 0.45, kWidth, kHeight);
+TuneScene scene_of(std::span<const GraphNote> tune, TimeSpan shown, std::optional<double> now = {},
+                   std::span<const GraphNote> live = {}) {
+    return {tune, live, shown, now, false};
+}
+
+// graph.txt: a tune of three notes, levels 1, 0 and 0, in the small view (two seeds from 0),
+// while playing at 0.2 s: the octave lines at C4, C5 and C6 with their names, the seed lines
+// at 0 and 0.3 s, level 1's contour, a bar per note (the one still to come pale), a live
+// note in its channel's colour, and the scan line.
+TEST(TuneGraphLayout, NotesAreBarsAtTheirTimeAndPitchColouredByLevel) {
+    const std::vector<GraphNote> tune{{0.0, 60, 0, 0, 0, 0.15, 1}, {0.15, 64, 0, 2, 0, 0.15, 0},
+                                      {0.3, 67.5, 0, 3, 0, 0.3, 1}};
+    const std::vector<GraphNote> live{{0.1, 72, 1, 0, 0}};
+    const Drawing d = draw_graph(small_view(), kColours.fractal_graph, scene_of(tune, {0, 0.6}, 0.2, live), kWidth,
+                                 kHeight);
     corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/graph.txt");
 }
 
-TEST(TuneGraphLayout, PlotGrowsToHoldTheNotesAndThePageTurnsAtTheRightEdge) {
-    const std::vector<GraphNote> notes{{0.0, 50, 0, 0, 0}, {0.1, 90, 0, 0, 0}};
-    const GraphLayout g = graph_layout(small_view(), notes, 0.1, kWidth, kHeight);
+// The tune of seed "0 1 2 1" to level 2 (4^3 = 64 notes), as the player computes it and
+// before anything plays: a bar per note, its middle at its pitch's height.
+TEST(TuneGraphLayout, EveryNoteOfTheTuneIsABarBeforeAnyPlay) {
+    engine::Composition c;
+    c.Note_heights = {0, 1, 2, 1};
+    c.Levels = 2;
+    const std::atomic<bool> never{false};
+    const engine::TuneNotes computed = engine::compute_tune_notes(c, {}, {}, 1000, 3600, never);
+    EXPECT_FALSE(computed.capped);
+    const std::vector<GraphNote> tune = notes_of_tune(computed);
+    ASSERT_EQ(tune.size(), 64u);
+    // The seed's shape at every level: values 0 1 2 1, 1 2 3 2, ... and the pentatonic on C.
+    EXPECT_EQ(tune[0].value, 0);
+    EXPECT_EQ(tune[5].value, 2);
+    EXPECT_EQ(tune[63].value, 3);
+    EXPECT_DOUBLE_EQ(tune[0].pitch, 60);
+    EXPECT_DOUBLE_EQ(tune[2].pitch, 64);
+    EXPECT_EQ(tune[0].level, 2);  // every level starts on the first note
+    EXPECT_EQ(tune[1].level, 0);
+    EXPECT_EQ(tune[4].level, 1);
+    EXPECT_EQ(tune[16].level, 2);
+    EXPECT_DOUBLE_EQ(tune[1].time, c.Note_length);
+
+    const TuneView view = tune_view(c, files::Settings{});
+    const TuneScene scene = scene_of(tune, whole_tune(computed.end_secs));
+    const Drawing d = draw_graph(view, kColours.fractal_graph, scene, 800, 400);
+    ASSERT_EQ(d.bars.size(), 64u);
+    const GraphLayout g = graph_layout(view, scene, 800, 400);
+    for (std::size_t i = 0; i < tune.size(); ++i) {
+        const Drawing::Bar& bar = d.bars[i];
+        EXPECT_DOUBLE_EQ(bar.top_left.y + bar.height / 2, g.y_of(tune[i].pitch)) << "note " << i;
+        EXPECT_NEAR(bar.top_left.x, g.page.x_of(tune[i].time), 1e-9) << "note " << i;
+    }
+    EXPECT_EQ(bar_at(d, {d.bars[5].top_left.x + 1, d.bars[5].top_left.y + 1})->note.value, 2);
+    EXPECT_EQ(note_info(tune[2]), "value 2, level 0, channel 1, MIDI note 64, bend 8192, +0.0 cents");
+    EXPECT_EQ(d.labels.size(), g.top_pitch / 12 - g.bottom_pitch / 12 + 1);  // octave names only: not capped
+
+    const engine::TuneNotes first = engine::compute_tune_notes(c, {}, {}, 10, 3600, never);
+    EXPECT_EQ(first.notes.size(), 10u);
+    EXPECT_TRUE(first.capped);
+    const std::vector<GraphNote> few = notes_of_tune(first);
+    const Drawing capped = draw_graph(view, kColours.fractal_graph, {few, {}, whole_tune(1), {}, true}, 800, 400);
+    EXPECT_EQ(capped.labels.back().text, "Only the first 10 notes of the tune are drawn");
+}
+
+TEST(TuneGraphLayout, ZoomAndScrollKeepTheTimeUnderTheMouse) {
+    const TimeSpan shown{2, 4};
+    const TimePage before = time_page(shown, 44, 444);
+    const double mouse_x = 144;
+    const double under_mouse = before.time_of(mouse_x);
+    EXPECT_DOUBLE_EQ(under_mouse, 3);
+    for (const double factor : {0.8, 1.25, 0.1}) {
+        const TimeSpan after = zoomed(shown, under_mouse, factor);
+        EXPECT_DOUBLE_EQ(after.span, 4 * factor);
+        EXPECT_NEAR(time_page(after, 44, 444).time_of(mouse_x), under_mouse, 1e-12) << factor;
+    }
+    EXPECT_EQ(scrolled(shown, -1), (TimeSpan{1, 4}));
+    // Following the player: the page stays while it is in view, and turns at the edge.
+    EXPECT_EQ(following(shown, 5.9), shown);
+    EXPECT_EQ(following(shown, 6), (TimeSpan{6, 4}));
+    EXPECT_EQ(whole_tune(8), (TimeSpan{0, 8}));
+}
+
+TEST(TuneGraphLayout, PlotGrowsToHoldTheNotes) {
+    const std::vector<GraphNote> notes{{0.0, 50, 0, 0, 0, 0.1}, {0.1, 90, 0, 0, 0, 0.1}};
+    const GraphLayout g = graph_layout(small_view(), scene_of(notes, {0, 0.6}), kWidth, kHeight);
     EXPECT_DOUBLE_EQ(g.bottom_pitch, 48);
     EXPECT_DOUBLE_EQ(g.top_pitch, 96);
     TuneView no_lines = small_view();
     no_lines.draw_octaves = false;
     no_lines.scan_line = false;
     // graph_without_lines.txt: the grown plot with neither octave lines nor scan line.
-    const Drawing d = draw_graph(no_lines, kColours.fractal_graph, notes, 0.1, kWidth, kHeight);
+    const Drawing d = draw_graph(no_lines, kColours.fractal_graph, scene_of(notes, {0, 0.6}, 0.1), kWidth, kHeight);
     corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/graph_without_lines.txt");
-
-    // graph_turned.txt: past the right edge the page turns; the note at 0.7 s sits 0.1 s into
-    // the page, the scan line 0.15 s into it.
-    const std::vector<GraphNote> later{{0.5, 60, 0, 0, 0}, {0.7, 62, 0, 0, 0}};
-    const Drawing turned = draw_graph(small_view(), kColours.fractal_graph, later, 0.75, kWidth, kHeight);
-    corvane::testing::expect_output_as_kept(drawing_text(turned), "ui/expected/graph_turned.txt");
 }
 
 TEST(TuneGraphScore, StaffPositionsLedgerLinesAndKeyAccidentals) {
@@ -121,6 +200,10 @@ TEST(TuneGraphScore, StaffPositionsLedgerLinesAndKeyAccidentals) {
     }
     EXPECT_EQ(sharps, (std::vector<int>{45, 42, 46, 43, 40, 44, 41}));
     EXPECT_EQ(flats, (std::vector<int>{41, 44, 40, 43, 39, 42, 38}));
+    // Deviations from the written note, nothing within half a cent.
+    EXPECT_EQ(cents_label(60.14), "+14");
+    EXPECT_EQ(cents_label(61.69), "-31");
+    EXPECT_EQ(cents_label(60.004), "");
 }
 
 TEST(TuneGraphScore, NotesAreSpelledInTheAutomaticKeyWithTheirNamesUnderneath) {
@@ -132,9 +215,9 @@ TEST(TuneGraphScore, NotesAreSpelledInTheAutomaticKeyWithTheirNamesUnderneath) {
     view.names = tuning::OctaveStyle::number;
     EXPECT_EQ(view.key.accidentals, 0);
     const std::vector<GraphNote> notes{{0.0, 64, 0, 0, 0}, {0.1, 61, 0, 0, 0}, {0.2, 60.2, 0, 0, 0}};
-    // score.txt: E4 on the bottom line, C sharp with its own sharp in the sharps' colour, and
-    // the names underneath.
-    const Drawing d = draw_score(view, kColours.fractal_score, notes, 0.2, 600, 360);
+    // score.txt: the G and F clefs, E4 on the bottom line, C sharp with its own sharp in the
+    // sharps' colour, C4 on its ledger line 20 cents high, stems up, the names underneath.
+    const Drawing d = draw_score(view, kColours.fractal_score, scene_of(notes, {0, 0.375}, 0.2), 600, 360);
     corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/score.txt");
 
     // A major mode on D takes two sharps on both staves.
@@ -144,8 +227,12 @@ TEST(TuneGraphScore, NotesAreSpelledInTheAutomaticKeyWithTheirNamesUnderneath) {
     const TuneView d_view = tune_view(on_d, settings);
     EXPECT_EQ(d_view.key.accidentals, 2);
     EXPECT_EQ(d_view.key.kind, tuning::Accidentals::sharps);
-    // score_in_d.txt: the empty score in D, its two sharps on F and C of both staves.
-    const Drawing signs = draw_score(d_view, kColours.fractal_score, {}, 0, 600, 360);
+    // score_in_d.txt: a D major arpeggio in D, two sharps on F and C of both staves: D4 under
+    // the treble staff, F sharp in its bottom space with no sharp of its own, A4 with its stem
+    // up, D5 with its stem down, and A3 on the bass staff's top line.
+    const std::vector<GraphNote> arpeggio{{0.0, 62, 0, 0, 0}, {0.1, 66, 0, 0, 0}, {0.2, 69, 0, 0, 0},
+                                          {0.3, 74, 0, 0, 0}, {0.4, 57, 0, 0, 0}};
+    const Drawing signs = draw_score(d_view, kColours.fractal_score, scene_of(arpeggio, {0, 0.5}), 600, 360);
     corvane::testing::expect_output_as_kept(drawing_text(signs), "ui/expected/score_in_d.txt");
 }
 

@@ -1,8 +1,11 @@
-// The fractal tune's window on the offscreen platform: the scan line follows the player on
-// a simulated clock, the views switch, and computer keys play through the window by their
-// scan codes onto a recording device.
+// The fractal tune's window on the offscreen platform: the tune drawn before play, the scan
+// line following the player on a simulated clock, zoom and scroll, the views and their
+// titles, the export, and computer keys playing through the window by their scan codes onto
+// a recording device.
 
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QLabel>
 
@@ -31,7 +34,8 @@ protected:
     std::unique_ptr<TuneGraphWindow> window;
 
     void SetUp() override {
-        m.ws.composition.Levels = 3;
+        m.ws.composition.Note_heights = {0, 1, 2, 1};
+        m.ws.composition.Levels = 2;
         m.ws.settings.iFGShowAsScore = 0;
         events.listen_to(m.play_along);
         window = std::make_unique<TuneGraphWindow>(m.sources(), &events);
@@ -48,57 +52,96 @@ protected:
                         QString(), auto_repeat);
         QCoreApplication::sendEvent(window.get(), &event);
     }
-    // Waits until the picture on screen has the scan line where the player is now, and
-    // returns where that is.
-    std::optional<double> scan_line_shown() {
-        const auto& player = m.playback.player();
-        const auto ring = player.history();
-        const auto notes = notes_from_history(ring, player.history_count(), player.history_count());
-        const TuneView view = tune_view(m.ws.composition, m.ws.settings);
-        const double now = tune_time_now(notes, m.clock.now_ms(), view.seed_secs);
-        double expected = -1;
-        const bool shown = process_until([&] {
-            const Drawing& d = window->shown_drawing();
-            expected = graph_layout(view, notes, now, d.width, d.height).page.x_of(now);
-            return d.scan_x && std::abs(*d.scan_x - expected) < 1e-6;
-        });
-        if (!shown) return std::nullopt;
-        return expected;
+    // Waits until a picture with at least `bars` bars is on screen.
+    bool bars_shown(std::size_t bars) {
+        return process_until([&] { return window->shown_drawing().bars.size() >= bars; });
+    }
+    // Waits for a picture made after this call and returns its scan line.
+    std::optional<double> next_scan_line() {
+        const std::uint64_t before = window->pictures_shown();
+        window->refresh();
+        if (!process_until([&] { return window->pictures_shown() > before + 1; })) return std::nullopt;
+        return window->shown_drawing().scan_x;
     }
 };
 
-TEST_F(TuneGraphWindowTest, ScanLineMovesWithThePlayerAndTheViewsSwitch) {
+// The tune of seed "0 1 2 1" to level 2 has 64 notes, drawn before any play; while playing,
+// the scan line moves over them.
+TEST_F(TuneGraphWindowTest, TheTuneIsDrawnBeforePlayAndTheScanLineMovesOverIt) {
+    EXPECT_EQ(window->windowTitle(), "Fractal Tune as Graph");
+    ASSERT_TRUE(bars_shown(1));  // the first page
+    window->fit();
+    ASSERT_TRUE(bars_shown(64));
+    EXPECT_EQ(window->shown_drawing().bars.size(), 64u);
+    EXPECT_FALSE(window->shown_drawing().scan_x.has_value());
+    EXPECT_DOUBLE_EQ(window->time_shown().span, 64 * m.ws.composition.Note_length);
+
+    // Pointing at a note tells what it is; clicking it plays it.
+    const Drawing::Bar third = window->shown_drawing().bars[2];
+    const Point middle{third.top_left.x + third.width / 2, third.top_left.y + third.height / 2};
+    window->point_at(middle);
+    const auto* info = window->findChild<QLabel*>("note_info");
+    EXPECT_EQ(info->text(), "value 2, level 0, channel 1, MIDI note 64, bend 8192, +0.0 cents");
+    const std::size_t before_click = m.mark();
+    window->click_at(middle);
+    EXPECT_EQ(m.notes_since(before_click, 0x90), std::vector<int>{64});
+
     ASSERT_TRUE(m.playback.start());
     m.timers.advance_to(m.clock.now_ms() + 300);
-    ASSERT_TRUE(process_until([&] { return window->pictures_shown() > 0; }));
-    window->refresh();
-    const auto first = scan_line_shown();
+    const auto first = next_scan_line();
     ASSERT_TRUE(first.has_value());
-    const std::size_t notes_then = window->shown_drawing().notes.size();
-    EXPECT_GT(notes_then, 0u);
-
     m.timers.advance_to(m.clock.now_ms() + 500);
-    window->refresh();
-    const auto later = scan_line_shown();
+    const auto later = next_scan_line();
     ASSERT_TRUE(later.has_value());
     EXPECT_GT(*later, *first);
-    EXPECT_GT(window->shown_drawing().notes.size(), notes_then);
-    // Every note sits inside the plot, in the picture made off the window's thread.
-    for (const auto& note : window->shown_drawing().notes) {
-        EXPECT_GE(note.centre.x, 0);
-        EXPECT_LE(note.centre.x, window->shown_drawing().width);
-    }
-    EXPECT_GE(window->pictures_shown(), 2u);
+    // The notes still to come are paler than those played.
+    const auto& bars = window->shown_drawing().bars;
+    EXPECT_NE(bars.front().colour, bars.back().colour);
+}
 
-    // The views switch to the score and the intervals, kept in the setting.
+TEST_F(TuneGraphWindowTest, WheelZoomsRoundTheMouseAndDragScrolls) {
+    ASSERT_TRUE(bars_shown(1));
+    const auto time_at = [&](double x) {
+        const TimePage axis = window->shown_drawing().time_axis;
+        return time_page(window->time_shown(), axis.left, axis.right).time_of(x);
+    };
+    const double x = 200;
+    const double before = time_at(x);
+    const double span = window->time_shown().span;
+    window->wheel_at(x, 15, false);  // one notch up: closer
+    EXPECT_NEAR(time_at(x), before, 1e-9);
+    EXPECT_LT(window->time_shown().span, span);
+    window->wheel_at(x, -30, false);
+    EXPECT_NEAR(time_at(x), before, 1e-9);
+    EXPECT_GT(window->time_shown().span, span);
+    const double start = window->time_shown().start;
+    window->drag_by(-50);  // the picture moves left: later times come in
+    EXPECT_GT(window->time_shown().start, start);
+}
+
+TEST_F(TuneGraphWindowTest, ViewsNameTheTitleAndExportAsPngAndSvg) {
     window->set_view(TuneViewKind::score);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 1);
+    EXPECT_EQ(window->windowTitle(), "Fractal Tune As Score");
     ASSERT_TRUE(process_until([&] {
         const Drawing& d = window->shown_drawing();
-        return d.background == m.ws.colours.fractal_score.Background && !d.labels.empty();
+        return !d.shapes.empty() && d.shapes.front().symbol == Drawing::Symbol::g_clef && !d.notes.empty();
     }));
+    const QTemporaryDir folder;
+    const QString png = folder.filePath("score.png");
+    const QString svg = folder.filePath("score.svg");
+    EXPECT_EQ(window->export_picture(png), QString());
+    EXPECT_EQ(window->export_picture(svg), QString());
+    const QImage image(png);
+    EXPECT_EQ(image.width(), static_cast<int>(window->shown_drawing().width));
+    QFile file(svg);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("<svg"));
+    EXPECT_NE(window->export_picture(folder.filePath("no folder/score.png")), QString());
+
     window->set_view(TuneViewKind::intervals);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 2);
+    EXPECT_EQ(window->windowTitle(), "Fractal Tune as Intervals");
     ASSERT_TRUE(process_until([&] {
         const auto& labels = window->shown_drawing().labels;
         return !labels.empty() && labels.front().text.find(" to ") != std::string::npos;

@@ -68,6 +68,26 @@ struct PlayedNote {
     std::int64_t sounded_ms = 0;
 };
 
+// A note a render sounds, told before its note-on goes out: what the player computed for it.
+// Its level is the level whose note it is: in simultaneous play the level it sounds for,
+// otherwise the highest level whose digit changed at its step (every level on the first).
+struct RenderedNote {
+    double time = 0;  // seconds of tune time
+    std::int64_t step = 0;
+    int value = 0;
+    int level = 0;
+    int voice = 0;  // the composition's channel
+    int midi_channel = 0;
+    int key = 0;
+    int bend = 0;  // 0..16384, centre 8192
+    double pitch = 0;  // unrounded MIDI pitch of key and bend
+};
+class RenderListener {
+public:
+    virtual ~RenderListener() = default;
+    virtual void note_rendered(const RenderedNote& note) = 0;
+};
+
 inline constexpr int kRingSize = 2560;
 inline constexpr int kTuneRingSize = 10240;
 
@@ -97,8 +117,8 @@ public:
     void release();
 
     // Renders without timers until `end_secs` of tune time or `cancel`; every message goes
-    // out stamped with time_position().
-    void render(double end_secs, const std::atomic<bool>& cancel);
+    // out stamped with time_position(). `notes`, when given, hears of each note first.
+    void render(double end_secs, const std::atomic<bool>& cancel, RenderListener* notes = nullptr);
     double time_position() const { return time_position_; }
     double* render_clock() { return &time_position_; }
 
@@ -198,6 +218,7 @@ private:
     bool rendering_ = false;
     double render_end_ = 0;
     const std::atomic<bool>* render_cancel_ = nullptr;
+    RenderListener* render_listener_ = nullptr;
     bool step_notes_sounding_ = false;
     bool first_event_ = false;
     std::int64_t initial_wait_ms_ = 0;

@@ -23,6 +23,7 @@ class QTimer;
 
 namespace corvane::ui {
 
+class NotePreview;
 class PlayAlongEvents;
 
 class EntryEditorWindow final : public QWidget {
@@ -48,7 +49,6 @@ protected:
 
 private:
     class KeyDisplay;
-    class Preview;
 
     void show_values();
     void text_edited();
@@ -75,7 +75,7 @@ private:
     KeyDisplay* display_ = nullptr;
     QComboBox* figure_ = nullptr;
     QComboBox* direction_ = nullptr;
-    std::unique_ptr<Preview> preview_;
+    std::unique_ptr<NotePreview> preview_;
 };
 
 }  // namespace corvane::ui

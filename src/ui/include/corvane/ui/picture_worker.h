@@ -22,6 +22,9 @@ namespace corvane::ui {
 QColor qt_colour(files::Rgb rgb);
 void paint_drawing(QPainter& painter, const Drawing& drawing);
 QImage picture_of(const Drawing& drawing);
+// Writes the drawing as a PNG picture or, for a path ending in ".svg", as SVG; an empty
+// text when written, else what went wrong.
+[[nodiscard]] QString save_drawing(const Drawing& drawing, const QString& path, const QString& title);
 
 // Makes each requested picture on its own thread at low priority. A request that has not
 // started when a newer one comes is dropped, and so is a finished one the receiver has not

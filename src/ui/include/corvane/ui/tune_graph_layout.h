@@ -13,26 +13,57 @@
 
 #include "corvane/engine/composition.h"
 #include "corvane/engine/player.h"
+#include "corvane/engine/tune_notes.h"
 #include "corvane/files/colours.h"
 #include "corvane/files/settings.h"
 #include "corvane/tuning/note_names.h"
 
 namespace corvane::ui {
 
-// One note of the player's history as the views draw it.
+// One note as the views draw it: of the tune as computed, of the player's history, or
+// played live from MIDI in or the computer keys.
 struct GraphNote {
     double time = 0;   // seconds of tune time
-    double pitch = 0;  // unrounded MIDI pitch, 60 is middle C
+    double pitch = 0;  // unrounded MIDI pitch including the bend, 60 is middle C
     int channel = 0;
     int value = 0;
     std::int64_t sounded_ms = 0;  // on the program's clock
+    double length = 0;            // seconds it sounds
+    int level = 0;                // see engine::RenderedNote
+    int key = -1;                 // the MIDI note it goes out on, -1 when not known
+    int bend = 8192;
 };
+
+// Earliest first; notes at the same time keep their order.
+void sort_by_time(std::vector<GraphNote>& notes);
+// The computed tune's notes, in the order they sound.
+std::vector<GraphNote> notes_of_tune(const engine::TuneNotes& tune);
+// "value 3, level 1, channel 1, MIDI note 62, bend 8192, +0.0 cents"
+std::string note_info(const GraphNote& note);
 
 // The notes of a copy of the history ring, oldest first. `count_before` and `count_after`
 // are the player's history count read before and after the copy was taken: the entries the
 // player may have overwritten meanwhile are left out.
 std::vector<GraphNote> notes_from_history(std::span<const engine::PlayedNote> ring, std::int64_t count_before,
                                           std::int64_t count_after);
+
+// The stretch of tune time a view shows.
+struct TimeSpan {
+    double start = 0;
+    double span = 1;
+    bool operator==(const TimeSpan&) const = default;
+};
+// A stretch of tune time laid across a view, from `left` to `right` in pixels.
+struct TimePage {
+    double start = 0;
+    double span = 1;
+    double left = 0;   // pixels
+    double right = 1;  // pixels
+
+    double x_of(double time) const { return left + (time - start) / span * (right - left); }
+    double time_of(double x) const { return start + (x - left) / (right - left) * span; }
+    bool holds(double time) const { return time >= start && time < start + span; }
+};
 
 struct Point {
     double x = 0;
@@ -60,6 +91,24 @@ struct Drawing {
         files::Rgb fill;
         files::Rgb edge;
     };
+    // A note of the tune as a bar from its start to its end at its pitch.
+    struct Bar {
+        Point top_left;
+        double width = 0;
+        double height = 0;
+        files::Rgb colour;
+        GraphNote note;
+    };
+    // The score's symbols, drawn as shapes scaled to the staff space (the distance between
+    // two staff lines); `at` is where the symbol sits on the staff: the G clef's curl on
+    // G4's line, the F clef's dots round F3's line, an accidental's middle on its note.
+    enum class Symbol { g_clef, f_clef, sharp, flat, natural };
+    struct Shape {
+        Symbol symbol = Symbol::sharp;
+        Point at;
+        double staff_space = 10;
+        files::Rgb colour;
+    };
     enum class Align { left, centre, right };
     struct Label {
         Point at;  // the baseline's start (left), middle (centre) or end (right)
@@ -67,7 +116,6 @@ struct Drawing {
         files::Rgb colour;
         Align align = Align::left;
         double size = 1;  // relative to the labels font
-        std::string fallback;  // drawn instead when no font has the text's symbols
     };
 
     double width = 0;
@@ -75,24 +123,32 @@ struct Drawing {
     files::Rgb background;
     std::vector<Box> boxes;  // drawn first
     std::vector<Line> lines;
+    std::vector<Bar> bars;
+    std::vector<Line> contours;  // over the bars
+    std::vector<Shape> shapes;
     std::vector<NoteHead> notes;
     std::vector<Label> labels;
     std::optional<double> scan_x;  // drawn last, over the notes
+    TimePage time_axis;            // where the times of the view sit across
     files::Rgb scan_colour;
 };
 
 Drawing blank_drawing(double width, double height, files::Rgb background);
 Drawing::Label label(Point at, std::string text, files::Rgb colour, Drawing::Align align = Drawing::Align::left,
-                     double size = 1, std::string fallback = {});
+                     double size = 1);
+
+// The bar under a point, the topmost (last drawn) first.
+const Drawing::Bar* bar_at(const Drawing& drawing, Point at);
 
 // The colour of a channel's notes: channel 0 takes the window's line colour, the others
-// run through the palette, never the background's colour.
+// run through the palette, never one too close to the background's brightness to be seen.
 files::Rgb channel_colour(int channel, files::Rgb line, files::Rgb background);
 
 // What every view needs to know of the tune and its settings.
 struct TuneView {
     double lowest_pitch = 60;  // MIDI pitch of Frequency_of_lowest_note
     double seed_secs = 0.375;  // one seed's length of notes at the top speed
+    int seed_length = 3;       // notes in the seed
     double octaves = 5;        // dFGoctaves
     double seeds = 5;          // dFGseeds: the width of one page
     bool draw_octaves = true;  // draw_FGoctaves
@@ -101,27 +157,42 @@ struct TuneView {
     int intervals_per_line = 2;  // iFGnIntervalsPerLine
     int channel_to_follow = 0;   // iFGChannelToFollow, for the intervals
     bool underline_note = false; // bUnderlineNote
+    bool colour_by_level = true; // else by channel
     tuning::KeySignature key;
     tuning::OctaveStyle names = tuning::OctaveStyle::number;
     tuning::PitchFormat format;
 };
 TuneView tune_view(const engine::Composition& c, const files::Settings& s);
 
-// The time on the page the views show: pages of `seeds` seed lengths, turned when the
-// player's time runs past the right edge.
-struct TimePage {
-    double start = 0;
-    double span = 1;
-    double left = 0;   // pixels
-    double right = 1;  // pixels
+// A page of `seeds` seed lengths from the start.
+TimeSpan first_page(const TuneView& view);
+// All of a tune that lasts `end_secs`.
+TimeSpan whole_tune(double end_secs);
+// Time `factor` times as long, the time `anchor` staying where it is on screen.
+TimeSpan zoomed(TimeSpan shown, double anchor, double factor);
+TimeSpan scrolled(TimeSpan shown, double seconds);
+// Keeps `now` in view: when it runs off either edge, the next page (of the same length)
+// starts where it is.
+TimeSpan following(TimeSpan shown, double now);
 
-    double x_of(double time) const { return left + (time - start) / span * (right - left); }
-    bool holds(double time) const { return time >= start && time < start + span; }
-};
+// The page of `seeds` seed lengths that holds `now`.
 TimePage time_page(const TuneView& view, double now, double left, double right);
+TimePage time_page(TimeSpan shown, double left, double right);
 
-// The graph: time across, pitch up, octave lines from the lowest note, a seed line at the
-// start of every seed, each channel's notes joined by a line in its colour.
+// What a view draws: the computed tune, the notes played live, the time shown and, while
+// playing, the player's time.
+struct TuneScene {
+    std::span<const GraphNote> tune;  // in time order
+    std::span<const GraphNote> live;  // in time order
+    TimeSpan shown;
+    std::optional<double> now;
+    bool capped = false;  // the tune goes on past its last computed note
+};
+
+// The graph: time across, pitch up (an unrounded MIDI pitch, so any tuning draws true),
+// octave lines from the lowest note, a seed line at the start of every seed, each note of
+// the tune a bar coloured by its level or channel, the notes of each level joined so that
+// the seed's contour shows at every time scale, and the live notes joined per channel.
 struct GraphLayout {
     double bottom_pitch = 0;  // at the bottom of the plot
     double top_pitch = 0;
@@ -131,14 +202,14 @@ struct GraphLayout {
 
     double y_of(double pitch) const;
 };
-GraphLayout graph_layout(const TuneView& view, std::span<const GraphNote> notes, double now, double width,
-                         double height);
-Drawing draw_graph(const TuneView& view, const files::Colours::FractalGraph& colours, std::span<const GraphNote> notes,
-                   double now, double width, double height);
+GraphLayout graph_layout(const TuneView& view, const TuneScene& scene, double width, double height);
+Drawing draw_graph(const TuneView& view, const files::Colours::FractalGraph& colours, const TuneScene& scene,
+                   double width, double height);
 
-// The score: a grand staff (treble over bass, middle C on the ledger line between them),
-// the automatic key signature on both staves, each note spelled in that key with its own
-// accidental where it needs one, and its name written under the staves.
+// The score: a grand staff (treble over bass, middle C on the ledger line between them)
+// with its clefs, the automatic key signature on both staves, each note spelled in that key
+// with its stem, ledger lines and its own accidental where it needs one, its deviation from
+// the written note in cents above it and its name under the staves.
 struct StaffGeometry {
     double middle_c_y = 0;  // y of staff position 35 (middle C)
     double half_space = 5;  // from a line to the next space
@@ -154,13 +225,15 @@ int key_accidental_position(int letter, tuning::Accidentals kind);
 std::vector<int> ledger_lines(int staff_position);
 
 StaffGeometry staff_geometry(double height);
-Drawing draw_score(const TuneView& view, const files::Colours::FractalScore& colours, std::span<const GraphNote> notes,
-                   double now, double width, double height);
+// "+14", "-31"; empty within half a cent of the written note.
+std::string cents_label(double pitch);
+Drawing draw_score(const TuneView& view, const files::Colours::FractalScore& colours, const TuneScene& scene,
+                   double width, double height);
 
 // The intervals between the followed channel's notes (every note when that channel has
 // none), most recent last: "C4 to E4: 5/4".
 std::vector<std::string> interval_lines(const TuneView& view, std::span<const GraphNote> notes);
-Drawing draw_intervals(const TuneView& view, const files::Colours::FractalScore& colours,
-                       std::span<const GraphNote> notes, double width, double height);
+Drawing draw_intervals(const TuneView& view, const files::Colours::FractalScore& colours, const TuneScene& scene,
+                       double width, double height);
 
 }  // namespace corvane::ui
