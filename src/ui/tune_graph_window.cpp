@@ -206,7 +206,7 @@ TuneGraphWindow::TuneGraphWindow(DisplaySources sources, PlayAlongEvents* events
     follow_->setChecked(true);
     follow_->setToolTip(tr("While playing, turns the page when the scan line reaches its edge, so that the "
                            "note playing stays in view."));
-    export_ = new QPushButton(tr("Export..."), this);
+    export_ = new QPushButton(tr("Export…"), this);
     export_->setObjectName("export");
     export_->setToolTip(tr("Saves the picture shown as a PNG image or an SVG drawing, e.g. \"tune.svg\"."));
     for (QWidget* w : std::initializer_list<QWidget*>{views_, colour_by_, fit_, follow_, export_}) {
