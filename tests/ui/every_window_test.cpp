@@ -153,18 +153,8 @@ TEST_P(EveryWindowTest, HasUniqueKeysAndIsMadeOnce) {
     EXPECT_EQ(shown_by([&] { window->open_window(code); }), shown);
 }
 
-// The test's name: the code and the window's name, letters and digits only.
-std::string code_and_name(const ::testing::TestParamInfo<char>& info) {
-    std::string name(1, info.param);
-    name += '_';
-    for (const char c : kWindowNames[*window_code_index(info.param)]) {
-        if (std::isalnum(static_cast<unsigned char>(c)) != 0) name += c;
-    }
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Codes, EveryWindowTest, ::testing::ValuesIn(kWindowCodes.begin(), kWindowCodes.end()),
-                         code_and_name);
+                         window_code_test_name);
 
 // The Scales options keep their tools on pages: each page has its own Alt letters, and the
 // codes of the tools show the page of their tool, its button taking the keyboard.

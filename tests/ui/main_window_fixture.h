@@ -15,6 +15,7 @@
 #include <fstream>
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <memory>
 #include <mutex>
 
@@ -209,5 +210,15 @@ protected:
     std::unique_ptr<ProgramContext> context;
     std::unique_ptr<MainWindow> window;
 };
+
+// A test's name for a window code: the code and the window's name, letters and digits only.
+inline std::string window_code_test_name(const ::testing::TestParamInfo<char>& info) {
+    std::string name(1, info.param);
+    name += '_';
+    for (const char c : kWindowNames[*window_code_index(info.param)]) {
+        if (std::isalnum(static_cast<unsigned char>(c)) != 0) name += c;
+    }
+    return name;
+}
 
 }  // namespace corvane::ui::window_testing

@@ -75,17 +75,8 @@ TEST_P(TooltipsTest, EveryControlOfTheWindowOfTheCodeHasATooltip) {
     }
 }
 
-std::string code_and_name(const ::testing::TestParamInfo<char>& info) {
-    std::string name(1, info.param);
-    name += '_';
-    for (const char c : kWindowNames[*window_code_index(info.param)]) {
-        if (std::isalnum(static_cast<unsigned char>(c)) != 0) name += c;
-    }
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Codes, TooltipsTest, ::testing::ValuesIn(kWindowCodes.begin(), kWindowCodes.end()),
-                         code_and_name);
+                         window_code_test_name);
 
 TEST_F(TooltipsTest, EveryControlOfTheMainWindowItsDialogsAndTheHelpHasATooltip) {
     start();
