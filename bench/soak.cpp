@@ -41,7 +41,7 @@
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/seed.h"
 #include "corvane/midi/playback.h"
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_output.h"
 #include "corvane/platform/priority.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/platform/steady_timer_service.h"
@@ -509,7 +509,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
     settings.set_high_priority_for_crv = phase.priority;
     engine::VoiceSettings voice_settings;
     platform::MidiClient midi_client(platform::MidiClientOptions{platform::MidiApi::jack, client + "-out"});
-    platform::RtMidiOutputSystem jack(midi_client);
+    platform::MidiPortOutputSystem jack(midi_client);
     CountingOutputSystem devices(jack);
     platform::SteadyClock clock;
     platform::SteadyTimerService timers;

@@ -6,7 +6,7 @@
 
 #include "cli_support.h"
 #include "corvane/platform/combined_output.h"
-#include "corvane/platform/rtmidi_input.h"
+#include "corvane/platform/midi_port_input.h"
 
 namespace corvane::cli {
 namespace {
@@ -38,7 +38,7 @@ struct DevicesCommand {
         synth.soundfont = soundfont;
         platform::MidiClient midi_client(platform::MidiClientOptions{.api = *platform::midi_api_from_name(api_name)});
         platform::CombinedOutputSystem devices(midi_client, synth);
-        platform::RtMidiInputSystem inputs(midi_client);
+        platform::MidiPortInputSystem inputs(midi_client);
         inputs_ = inputs.input_names();
 
         std::vector<ListedDevice> listed{{kBuiltInSynthDevice, devices.built_in_name(), kind_of(kBuiltInSynthDevice)}};

@@ -16,7 +16,7 @@
 #include "composition_options.h"
 #include "corvane/midi/play_along.h"
 #include "corvane/platform/combined_output.h"
-#include "corvane/platform/rtmidi_input.h"
+#include "corvane/platform/midi_port_input.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "corvane/tuning/note_names.h"
 #include "device_choice.h"
@@ -90,7 +90,7 @@ struct PlayAlongCommand {
 
         platform::MidiClient midi_client;
         platform::CombinedOutputSystem outputs(midi_client);
-        platform::RtMidiInputSystem inputs(midi_client);
+        platform::MidiPortInputSystem inputs(midi_client);
         platform::SteadyClock clock;
         platform::SteadyTimerService timers;
         platform::NoKeysHeld keys;

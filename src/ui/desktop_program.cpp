@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "corvane/platform/combined_output.h"
-#include "corvane/platform/rtmidi_input.h"
+#include "corvane/platform/midi_port_input.h"
 #include "corvane/platform/data_folder.h"
 #include "corvane/ui/launch.h"
 #include "corvane/ui/main_window.h"
@@ -107,7 +107,7 @@ int run_desktop_program(QApplication& app, const Launch& launch) {
 
     platform::MidiClient midi_client;
     platform::CombinedOutputSystem outputs(midi_client);
-    platform::RtMidiInputSystem inputs(midi_client);
+    platform::MidiPortInputSystem inputs(midi_client);
     QtReporter reporter;
     ProgramContext context(*data_folder, outputs, inputs, reporter);
     QSettings store;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "corvane/midi/playback.h"
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_output.h"
 #include "corvane/platform/steady_timer_service.h"
 #include "music_audit.h"
 
@@ -79,7 +79,7 @@ struct JackPlayback {
     engine::PlayerSettings settings;
     engine::VoiceSettings voice_settings;
     platform::MidiClient midi_client;
-    platform::RtMidiOutputSystem devices;
+    platform::MidiPortOutputSystem devices;
     platform::SteadyClock clock;
     platform::SteadyTimerService timers;
     platform::NoKeysHeld keys;

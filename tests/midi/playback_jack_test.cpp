@@ -22,7 +22,7 @@
 #include "corvane/engine/seed.h"
 #include "corvane/midi/play_along.h"
 #include "corvane/platform/midi_message.h"
-#include "corvane/platform/rtmidi_input.h"
+#include "corvane/platform/midi_port_input.h"
 #include "corvane/tuning/pitch_list.h"
 #include "jack_capture.h"
 #include "midi_test_support.h"
@@ -174,7 +174,7 @@ public:
 
 private:
     platform::MidiClient midi_client_;
-    platform::RtMidiOutputSystem outputs_;
+    platform::MidiPortOutputSystem outputs_;
     std::unique_ptr<platform::MidiOutput> out_;
 };
 
@@ -205,7 +205,7 @@ struct PlayAlongRig {
     PlayAlongSettings settings;
     SmfSettings smf;
     testing::JackPlayback jack;
-    platform::RtMidiInputSystem inputs;
+    platform::MidiPortInputSystem inputs;
     PlayAlong play_along;
     std::unique_ptr<Keyboard> keyboard;
 };

@@ -18,8 +18,8 @@
 
 #include "../cli/run_cli.h"
 #include "corvane/platform/midi_message.h"
-#include "corvane/platform/rtmidi_input.h"
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_input.h"
+#include "corvane/platform/midi_port_output.h"
 #include "corvane/platform/thread_handoff.h"
 
 namespace corvane::platform {
@@ -121,7 +121,7 @@ protected:
 TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     Capture capture(unique("corvane-test-in"), kPhrase.size());
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
-    RtMidiOutputSystem devices(client);
+    MidiPortOutputSystem devices(client);
     ASSERT_EQ(devices.api(), MidiApi::jack);
     const auto names = devices.output_names();
     const auto device = std::find(names.begin(), names.end(), unique("corvane-test-in") + ":capture") - names.begin();
@@ -161,7 +161,7 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
 TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder) {
     constexpr int kFlood = 4000;
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
-    RtMidiOutputSystem devices(client);
+    MidiPortOutputSystem devices(client);
     ASSERT_EQ(devices.output_names().front(), unique("corvane-test-out") + ":MIDI out (virtual port)");
     std::string error;
     auto output = devices.open_output(kVirtualPortDevice, error);
@@ -306,8 +306,8 @@ TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
     const Patchbay patchbay;
     ASSERT_FALSE(patchbay.has_client("Corvane")) << "another Corvane runs on the test server";
     MidiClient client(MidiClientOptions{MidiApi::jack});
-    RtMidiOutputSystem outputs(client);
-    RtMidiInputSystem inputs(client);
+    MidiPortOutputSystem outputs(client);
+    MidiPortInputSystem inputs(client);
     Received received;
     std::string error;
     auto output = outputs.open_output(kVirtualPortDevice, error);
@@ -349,7 +349,7 @@ TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
     add_note_ons(2000, sent, expected);
     Sender sender(unique("corvane-test-keyboard"), sent);
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
-    RtMidiInputSystem inputs(client);
+    MidiPortInputSystem inputs(client);
     const auto names = inputs.input_names();
     ASSERT_EQ(names.front(), unique("corvane-test-in") + ":MIDI in (virtual port)");
     const auto device = std::find(names.begin(), names.end(), sender.port_name()) - names.begin();
@@ -372,7 +372,7 @@ TEST_F(JackMidi, AnInputClosedWhileMessagesFlowHandsOnNothingMore) {
     add_note_ons(20000, sent, expected);  // 40 cycles
     Sender sender(unique("corvane-test-keyboard"), sent);
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
-    RtMidiInputSystem inputs(client);
+    MidiPortInputSystem inputs(client);
     const auto names = inputs.input_names();
     const auto device = std::find(names.begin(), names.end(), sender.port_name()) - names.begin();
     ASSERT_LT(device, std::ssize(names));

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "corvane/platform/file_save.h"
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_output.h"
 #include "quiet_libraries.h"
 #include "synth_core.h"
 

@@ -6,12 +6,12 @@
 
 #include "corvane/platform/fluidsynth_output.h"
 #include "corvane/platform/midi_output.h"
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_output.h"
 
 namespace corvane::platform {
 
 // The outputs as the user sees them: device -1 the built-in FluidSynth synthesizer, then the
-// MIDI outputs on `midi` from 0 (0 being our virtual port, see rtmidi_output.h).
+// MIDI outputs on `midi` from 0 (0 being our virtual port, see midi_port_output.h).
 class CombinedOutputSystem final : public MidiOutputSystem {
 public:
     explicit CombinedOutputSystem(MidiClient& midi, SynthOptions synth = {});
@@ -24,11 +24,11 @@ public:
     // An audio_device failure means the synthesizer works but only a WAV file can be made.
     SynthFailure last_built_in_failure() const { return last_built_in_failure_; }
     const SynthOptions& synth_options() const { return synth_; }
-    const RtMidiOutputSystem& midi() const { return midi_; }
+    const MidiPortOutputSystem& midi() const { return midi_; }
 
 private:
     SynthOptions synth_;
-    RtMidiOutputSystem midi_;
+    MidiPortOutputSystem midi_;
     SynthFailure last_built_in_failure_ = SynthFailure::none;
 };
 

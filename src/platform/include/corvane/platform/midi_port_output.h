@@ -17,9 +17,9 @@ inline constexpr int kVirtualPortDevice = 0;
 // MIDI outputs on the ALSA sequencer or JACK, as the client chose. Every output is our output
 // port on the client, connected to the chosen device unless it is the virtual port. Sends from
 // one output must be serialised by the caller (the MIDI out port does that with its lock).
-class RtMidiOutputSystem final : public MidiOutputSystem {
+class MidiPortOutputSystem final : public MidiOutputSystem {
 public:
-    explicit RtMidiOutputSystem(MidiClient& client);
+    explicit MidiPortOutputSystem(MidiClient& client);
 
     // Empty when no MIDI system can be reached; else the virtual port, then the ports.
     std::vector<std::string> output_names() override;

@@ -1,7 +1,7 @@
-#include "corvane/platform/rtmidi_input.h"
+#include "corvane/platform/midi_port_input.h"
 
 #include "alsa_midi_ports.h"
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_output.h"
 #include "jack_midi_input.h"
 
 namespace corvane::platform {
@@ -14,24 +14,24 @@ std::string device_error(int device, std::size_t count, MidiApi api) {
 
 }  // namespace
 
-RtMidiInputSystem::RtMidiInputSystem(MidiClient& client) : client_(client) {}
+MidiPortInputSystem::MidiPortInputSystem(MidiClient& client) : client_(client) {}
 
 // The ports of other programs that give MIDI; ours are left out.
-std::vector<std::string> RtMidiInputSystem::port_names() {
+std::vector<std::string> MidiPortInputSystem::port_names() {
     if (client_.api() == MidiApi::jack) return client_.jack().other_ports(JackPortIsOutput);
     std::vector<std::string> names;
     for (auto& port : client_.alsa().other_ports(detail::kAlsaSource)) names.push_back(std::move(port.name));
     return names;
 }
 
-std::vector<std::string> RtMidiInputSystem::input_names() {
+std::vector<std::string> MidiPortInputSystem::input_names() {
     if (!client_.api()) return {};
     std::vector<std::string> names{client_.input_listing()};
     for (auto& name : port_names()) names.push_back(std::move(name));
     return names;
 }
 
-std::unique_ptr<MidiInput> RtMidiInputSystem::open_input(int device, MidiInputReceiver& receiver, std::string& error) {
+std::unique_ptr<MidiInput> MidiPortInputSystem::open_input(int device, MidiInputReceiver& receiver, std::string& error) {
     const auto api = client_.api();
     if (!api) {
         error = client_.unavailable_reason();

@@ -12,9 +12,9 @@ namespace corvane::platform {
 // input port, which a keyboard or another program connects to; the machine's output ports
 // follow as devices 1..n-1, each connected to our input port when opened. System exclusive is
 // not passed on.
-class RtMidiInputSystem final : public MidiInputSystem {
+class MidiPortInputSystem final : public MidiInputSystem {
 public:
-    explicit RtMidiInputSystem(MidiClient& client);
+    explicit MidiPortInputSystem(MidiClient& client);
 
     std::vector<std::string> input_names() override;
     std::unique_ptr<MidiInput> open_input(int device, MidiInputReceiver& receiver, std::string& error) override;

@@ -1,4 +1,4 @@
-#include "corvane/platform/rtmidi_output.h"
+#include "corvane/platform/midi_port_output.h"
 
 #include "alsa_midi_ports.h"
 #include "jack_midi_output.h"
@@ -14,24 +14,24 @@ std::string device_error(std::size_t port, std::size_t count, MidiApi api) {
 
 }  // namespace
 
-RtMidiOutputSystem::RtMidiOutputSystem(MidiClient& client) : client_(client) {}
+MidiPortOutputSystem::MidiPortOutputSystem(MidiClient& client) : client_(client) {}
 
 // The ports of other programs that take MIDI; ours are left out.
-std::vector<std::string> RtMidiOutputSystem::port_names() {
+std::vector<std::string> MidiPortOutputSystem::port_names() {
     if (client_.api() == MidiApi::jack) return client_.jack().other_ports(JackPortIsInput);
     std::vector<std::string> names;
     for (auto& port : client_.alsa().other_ports(detail::kAlsaDestination)) names.push_back(std::move(port.name));
     return names;
 }
 
-std::vector<std::string> RtMidiOutputSystem::output_names() {
+std::vector<std::string> MidiPortOutputSystem::output_names() {
     if (!client_.api()) return {};
     std::vector<std::string> names{client_.output_listing()};
     for (auto& name : port_names()) names.push_back(std::move(name));
     return names;
 }
 
-std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_output(int device, std::string& error) {
+std::unique_ptr<MidiOutput> MidiPortOutputSystem::open_output(int device, std::string& error) {
     const auto api = client_.api();
     if (!api) {
         error = client_.unavailable_reason();
@@ -46,13 +46,13 @@ std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_output(int device, std::str
     return open_port(static_cast<std::size_t>(device - 1), error);
 }
 
-std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_virtual_port(std::string& error) {
+std::unique_ptr<MidiOutput> MidiPortOutputSystem::open_virtual_port(std::string& error) {
     const std::string& name = client_.options().output_port_name;
     if (client_.api() == MidiApi::jack) return detail::open_jack_output(client_.jack(), name, "", error);
     return detail::open_alsa_output(client_.alsa(), name, std::nullopt, error);
 }
 
-std::unique_ptr<MidiOutput> RtMidiOutputSystem::open_port(std::size_t port, std::string& error) {
+std::unique_ptr<MidiOutput> MidiPortOutputSystem::open_port(std::size_t port, std::string& error) {
     const std::string& name = client_.options().output_port_name;
     if (client_.api() == MidiApi::jack) {
         const auto destinations = client_.jack().other_ports(JackPortIsInput);
