@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "corvane/tuning/mts_pitch.h"
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/step_list.h"
 
@@ -120,6 +121,24 @@ TEST(MidiPitch, FrequencyAndBackAndSplitIntoNoteAndBend) {
     EXPECT_EQ(split(60.25), std::pair(60, 9216));
     EXPECT_EQ(split(60.75), std::pair(61, 7168));
     EXPECT_NEAR(midi_pitch_of(split_midi_pitch(64.8631371386)), 64.8631371386, 1.0 / 4096);
+}
+
+// The tuning standard's three bytes: the semitone at or below, then 1/16384ths of a semitone
+// in two 7-bit bytes, rounded to the nearest and held within what they can write.
+TEST(MtsPitch, SemitoneAndFourteenBitFractionRoundedAndHeld) {
+    EXPECT_EQ(mts_pitch(69), (MtsPitch{69, 0, 0}));
+    EXPECT_EQ(mts_pitch(60.5), (MtsPitch{60, 0x40, 0}));
+    EXPECT_EQ(mts_pitch(60 + 1.0 / 16384), (MtsPitch{60, 0, 1}));
+    EXPECT_EQ(mts_pitch(60 + 129.0 / 16384), (MtsPitch{60, 1, 1}));
+    EXPECT_EQ(mts_pitch(61.99999), (MtsPitch{62, 0, 0}));  // rounds up into the next semitone
+    EXPECT_EQ(mts_pitch(-3), (MtsPitch{0, 0, 0}));
+    EXPECT_EQ(mts_pitch(200), (MtsPitch{127, 0x7F, 0x7E}));  // 7F 7F 7F would mean "no change"
+    EXPECT_EQ(mts_pitch(std::nan("")), (MtsPitch{0, 0, 0}));
+    // A 19-tone step from middle C comes back within half a step of 1/16384 semitone.
+    for (int degree = 0; degree <= 19 * 5; ++degree) {
+        const double pitch = 36 + degree * 12.0 / 19;
+        EXPECT_NEAR(midi_pitch_of(mts_pitch(pitch)), pitch, 0.5 / 16384) << degree;
+    }
 }
 
 }  // namespace
