@@ -72,7 +72,7 @@ void MainWindow::fill_recent_menu() {
         connect(action, &QAction::triggered, this,
                 [this, path = recent[i]] { run(CommandGroup::edit, [this, path] { open_recent(path); }); });
     }
-    recent_menu_->addSeparator();
+    if (!recent.empty()) recent_menu_->addSeparator();
     QAction* clear = recent_menu_->addAction(tr("&Clear Recent"));
     clear->setObjectName("clear_recent");
     clear->setEnabled(!recent.empty());
