@@ -6,6 +6,7 @@
 
 #include "corvane/engine/composition.h"
 #include "corvane/files/settings.h"
+#include "corvane/midi/midi_file_save.h"
 #include "corvane/platform/reporter.h"
 
 namespace corvane::cli {
@@ -43,6 +44,27 @@ struct CompositionOptions {
 // True when the option was given on the command line, so that it overrides the settings
 // read from the configuration.
 inline bool given(const CLI::Option* option) { return option != nullptr && option->count() > 0; }
+
+// How long a saved or exported piece lasts: --minutes and --seconds, which together replace
+// the configuration's length when either is given.
+struct PieceLengthOptions {
+    double minutes = 1;
+    double seconds = 0;
+    CLI::Option* minutes_option = nullptr;
+    CLI::Option* seconds_option = nullptr;
+
+    void add_to(CLI::App& command) {
+        minutes_option = command.add_option("--minutes", minutes, "length of the piece, minutes part (default 1)")
+                             ->check(CLI::NonNegativeNumber);
+        seconds_option = command.add_option("--seconds", seconds, "length of the piece, seconds part (default 0)")
+                             ->check(CLI::NonNegativeNumber);
+    }
+    void apply(midi::MidiSaveSettings& settings) const {
+        if (!given(minutes_option) && !given(seconds_option)) return;
+        settings.midi_file_play_mins = minutes;
+        settings.midi_file_play_secs = seconds;
+    }
+};
 
 // A whole number given for `option`, or UsageError.
 long long whole_number_argument(const std::string& text, std::string_view option);

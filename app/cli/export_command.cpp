@@ -15,12 +15,9 @@ namespace {
 struct ExportCommand {
     CompositionOptions composition;
     std::string output;
-    double minutes = 1;
-    double seconds = 0;
+    PieceLengthOptions length;
     bool semitones = false;
     std::string note_length;
-    CLI::Option* minutes_option = nullptr;
-    CLI::Option* seconds_option = nullptr;
 
     // The title: the composition file's name, or the score's own.
     std::string title() const {
@@ -34,10 +31,7 @@ struct ExportCommand {
             start.composition.Note_length = expression_argument(note_length, "--note-length");
         }
         midi::MidiSaveSettings settings = files::midi_save_settings(start.settings);
-        if (given(minutes_option) || given(seconds_option)) {
-            settings.midi_file_play_mins = minutes;
-            settings.midi_file_play_secs = seconds;
-        }
+        length.apply(settings);
         if (settings.end_secs() <= 0) throw UsageError("--minutes and --seconds: the piece must last more than 0 s");
         const files::ScoreOptions options{title(), semitones ? files::ScorePitch::semitones : files::ScorePitch::exact};
         const files::ScoreExportResult result =
@@ -59,12 +53,7 @@ void add_export_command(CLI::App& app) {
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     command->composition.add_to(*sub, ConfigurationUse::start_up);
     sub->add_option("-o,--output", command->output, "the score to write (.musicxml)")->required();
-    command->minutes_option =
-        sub->add_option("--minutes", command->minutes, "length of the piece, minutes part (default 1)")
-            ->check(CLI::NonNegativeNumber);
-    command->seconds_option =
-        sub->add_option("--seconds", command->seconds, "length of the piece, seconds part (default 0)")
-            ->check(CLI::NonNegativeNumber);
+    command->length.add_to(*sub);
     sub->add_option("--note-length", command->note_length, "seconds that one level-0 note lasts (default 0.125)");
     sub->add_flag("--semitones", command->semitones,
                   "write each note as the MIDI note it sounds on, without the fraction of a semitone its pitch "

@@ -31,9 +31,7 @@ bool has_extension(const std::string& path, std::string_view extension) {
 struct SaveCommand {
     CompositionOptions composition;
     std::string output;
-    double minutes = 1;
-    double seconds = 0;
-    bool seconds_given = false;
+    PieceLengthOptions length;
     int format = 0;
     bool single_pass = false;
     bool hex_dump = false;
@@ -44,16 +42,12 @@ struct SaveCommand {
     // The settings of Corvane.ini (or the built-in ones); options given override them.
     files::Settings config;
     struct {
-        CLI::Option *minutes = nullptr, *seconds = nullptr, *format = nullptr, *single_pass = nullptr,
-                    *hex_dump = nullptr, *cycle = nullptr, *skip = nullptr;
+        CLI::Option *format = nullptr, *single_pass = nullptr, *hex_dump = nullptr, *cycle = nullptr, *skip = nullptr;
     } given_options;
 
     midi::MidiSaveSettings save_settings() const {
         midi::MidiSaveSettings s = files::midi_save_settings(config);
-        if (given(given_options.minutes) || given(given_options.seconds)) {
-            s.midi_file_play_mins = minutes;
-            s.midi_file_play_secs = seconds;
-        }
+        length.apply(s);
         if (given(given_options.format)) s.midi_file_format = format;
         if (given(given_options.hex_dump)) s.hex_dump = hex_dump;
         if (given(given_options.single_pass)) s.smf.mf_single_pass_recording = single_pass;
@@ -129,10 +123,7 @@ void add_save_command(CLI::App& app) {
     command->composition.add_to(*sub, ConfigurationUse::start_up);
     sub->add_option("-o,--output", command->output, "the file to write: .mid, or .wav for sound")->required();
     auto& overrides = command->given_options;
-    overrides.minutes = sub->add_option("--minutes", command->minutes, "length of the piece, minutes part (default 1)")
-                        ->check(CLI::NonNegativeNumber);
-    overrides.seconds = sub->add_option("--seconds", command->seconds, "length of the piece, seconds part (default 0)")
-                        ->check(CLI::NonNegativeNumber);
+    command->length.add_to(*sub);
     overrides.format = sub->add_option("--format", command->format, "MIDI file format: 0 one track, 1 a track per "
                                                                 "channel, 2 independent tracks")
                        ->check(CLI::Range(0, 2));
