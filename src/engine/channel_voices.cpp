@@ -52,7 +52,19 @@ int move_up(int note, int k, RangeAction action, int lo, int hi, bool narrow) {
     return note;
 }
 
+constexpr std::array<std::string_view, 3> kTuningOutputWords{"bend", "mts", "mpe"};
+
 }  // namespace
+
+std::string_view tuning_output_word(TuningOutput output) {
+    return kTuningOutputWords[static_cast<std::size_t>(output)];
+}
+
+std::optional<TuningOutput> tuning_output_of_word(std::string_view word) {
+    const auto* found = std::find(kTuningOutputWords.begin(), kTuningOutputWords.end(), word);
+    if (found == kTuningOutputWords.end()) return std::nullopt;
+    return static_cast<TuningOutput>(found - kTuningOutputWords.begin());
+}
 
 ChannelVoices::ChannelVoices(const Composition& composition, const VoiceSettings& settings,
                              platform::MessageSender& sender, const platform::Clock& clock)
@@ -175,6 +187,10 @@ SoundingNote ChannelVoices::start_key(int channel, int voice, int key, int veloc
     const std::uint32_t serial = next_serial_++;
     key_serial_[index(channel)][static_cast<std::size_t>(key)] = serial;
     return {channel, key, serial};
+}
+
+SoundingNote ChannelVoices::sound_tuned_pitch(int voice, double pitch, int velocity) {
+    return sound_note(channel_of_voice(voice), voice, static_cast<int>(std::lround(pitch)), velocity);
 }
 
 void ChannelVoices::end_note(SoundingNote note) {

@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "corvane/engine/composition.h"
@@ -17,8 +19,21 @@ namespace corvane::engine {
 enum class RangeAction { silent = 0, hover = 1, rebound = 2, wrap_around = 3, hover_and_rebound = 4 };
 inline constexpr int kNoNote = 128;  // a note moved out of reach: nothing sounds
 
+// How a note gets its exact pitch: a pitch bend on its voice's channel (a channel holds one
+// bend, so notes at other bends move to spare channels); the MIDI Tuning Standard (each key
+// retuned before its note, any number of pitches on one channel); or MPE (each note on a
+// member channel of its own with its own bend).
+enum class TuningOutput { bend, mts, mpe };
+// "bend", "mts", "mpe": the configuration file's and the command line's words.
+std::string_view tuning_output_word(TuningOutput output);
+std::optional<TuningOutput> tuning_output_of_word(std::string_view word);
+inline constexpr int kMpeMostMembers = 15;
+inline constexpr int kMpeBendRangeSemitones = 48;
+
 // The settings of the voices that are not part of the composition.
 struct VoiceSettings {
+    TuningOutput tuning_output = TuningOutput::bend;
+    int mpe_member_channels = kMpeMostMembers;  // the lower zone's members: channels 2 to 1 + this
     bool legato = false;
     bool change_channels_for_pitch_bends = true;
     bool all_sound_off_before_pitch_bends = true;
@@ -75,6 +90,14 @@ public:
     // channel is ended first, so every note-on gets exactly one note-off. Returns the note
     // as it sounds, or an invalid one when nothing sounded.
     SoundingNote sound_note(int channel, int voice, int note, int velocity);
+    // True when each note is tuned on its own (MIDI Tuning Standard or MPE), so that callers
+    // leave channel choice and bends to sound_tuned_pitch.
+    bool tunes_each_note() const { return settings_.tuning_output != TuningOutput::bend; }
+    // Sounds a note of a voice at an unrounded MIDI pitch by the tuning output in use: with
+    // the tuning standard on the voice's own channel, on a key no sounding note holds, retuned
+    // first; with MPE on the least recently used member channel, its bend sent first. The
+    // voice's range is not applied. Percussion voices play their drum as sound_note does.
+    SoundingNote sound_tuned_pitch(int voice, double pitch, int velocity);
     // Ends a note that sound_note started, unless it has already ended.
     void end_note(SoundingNote note);
     // Ends every note sounding on a MIDI channel.

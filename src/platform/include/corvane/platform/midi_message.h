@@ -8,6 +8,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 namespace corvane::platform {
 
@@ -46,6 +48,25 @@ inline constexpr std::uint8_t kAllSoundOff = 120;
 inline constexpr std::uint8_t kResetControllers = 121;
 inline constexpr std::uint8_t kAllNotesOff = 123;
 }  // namespace controller
+
+// Registered parameter numbers (sent as controllers 101 and 100, then the data entry).
+namespace registered_parameter {
+inline constexpr int kPitchBendRange = 0;
+inline constexpr int kTuningProgram = 3;
+inline constexpr int kTuningBank = 4;
+inline constexpr int kMpeConfiguration = 6;
+}  // namespace registered_parameter
+
+// The universal system exclusive IDs the program sends: the MIDI Tuning Standard's.
+namespace sysex {
+inline constexpr std::uint8_t kNonRealTime = 0x7E;
+inline constexpr std::uint8_t kRealTime = 0x7F;
+inline constexpr std::uint8_t kAllDevices = 0x7F;  // the device ID every receiver answers to
+inline constexpr std::uint8_t kMidiTuning = 0x08;  // sub-ID 1
+inline constexpr std::uint8_t kBulkTuningDump = 0x01;
+inline constexpr std::uint8_t kSingleNoteTuningChange = 0x02;
+inline constexpr std::uint8_t kNoTuningChange = 0x7F;  // 7F 7F 7F: leave the key as it is
+}  // namespace sysex
 
 // A pitch bend is 14 bits, 0..16383, with no bend at 8192; the program keeps the receiver's
 // range at two semitones, so 4096 steps are a semitone.
@@ -97,9 +118,85 @@ constexpr SendRequest pitch_bend(int channel, int bend) {
 // Registered parameter 0, the bend range, set to `semitones` and `cents`.
 constexpr std::array<SendRequest, 4> bend_range(int channel, int semitones, int cents) {
     return {control_change(channel, controller::kRegisteredParameter, 0),
-            control_change(channel, controller::kRegisteredParameterFine, 0),
+            control_change(channel, controller::kRegisteredParameterFine, registered_parameter::kPitchBendRange),
             control_change(channel, controller::kDataEntry, semitones),
             control_change(channel, controller::kDataEntryFine, cents)};
+}
+
+// Registered parameter `number` set to `value` (its coarse data byte).
+constexpr std::array<SendRequest, 3> registered_parameter_change(int channel, int number, int value) {
+    return {control_change(channel, controller::kRegisteredParameter, 0),
+            control_change(channel, controller::kRegisteredParameterFine, number),
+            control_change(channel, controller::kDataEntry, value)};
+}
+// Selects tuning `program` of tuning `bank` on the channel: the bank first, so that the
+// program change finds it.
+constexpr std::array<SendRequest, 6> tuning_program_select(int channel, int bank, int program) {
+    const auto b = registered_parameter_change(channel, registered_parameter::kTuningBank, bank);
+    const auto p = registered_parameter_change(channel, registered_parameter::kTuningProgram, program);
+    return {b[0], b[1], b[2], p[0], p[1], p[2]};
+}
+// The MPE configuration message on a zone's manager channel (0 for the lower zone, 15 for the
+// upper): `member_channels` members next to it, 0 to end the zone.
+constexpr std::array<SendRequest, 3> mpe_configuration(int manager_channel, int member_channels) {
+    return registered_parameter_change(manager_channel, registered_parameter::kMpeConfiguration, member_channels);
+}
+
+// A system exclusive message from F0 to F7, short enough to be sent from the timer thread
+// without allocating.
+struct SysexMessage {
+    std::array<std::uint8_t, 16> bytes{};
+    std::uint8_t size = 0;
+
+    constexpr std::span<const std::uint8_t> view() const { return {bytes.data(), size}; }
+};
+
+// The three bytes the MIDI Tuning Standard gives a key's pitch: the semitone at or below it
+// and the 14-bit fraction above that, high seven bits first.
+struct TuningBytes {
+    std::uint8_t semitone = 0;
+    std::uint8_t fraction_high = 0;
+    std::uint8_t fraction_low = 0;
+
+    bool operator==(const TuningBytes&) const = default;
+};
+
+// A real-time single-note tuning change of one key in tuning `program`: it takes effect at
+// once, on notes already sounding on that key too.
+constexpr SysexMessage single_note_tuning_change(int program, int key, TuningBytes pitch) {
+    return {{kSysexStart, sysex::kRealTime, sysex::kAllDevices, sysex::kMidiTuning, sysex::kSingleNoteTuningChange,
+             data_byte(program), 1, data_byte(key), data_byte(pitch.semitone), data_byte(pitch.fraction_high),
+             data_byte(pitch.fraction_low), kSysexEnd},
+            12};
+}
+
+inline constexpr std::size_t kBulkTuningDumpSize = 408;
+inline constexpr std::size_t kTuningNameLength = 16;
+// A bulk tuning dump of all 128 keys for tuning `program`, named by the first 16 characters of
+// `name` (blank-padded, seven-bit). The checksum is the exclusive or of every byte from 7E to
+// the last key's, in seven bits.
+constexpr std::array<std::uint8_t, kBulkTuningDumpSize> bulk_tuning_dump(int program, std::string_view name,
+                                                                         std::span<const TuningBytes, kMidiKeys> keys) {
+    std::array<std::uint8_t, kBulkTuningDumpSize> dump{};
+    std::size_t at = 0;
+    const auto put = [&](std::uint8_t byte) { dump[at++] = byte; };
+    put(kSysexStart);
+    put(sysex::kNonRealTime);
+    put(sysex::kAllDevices);
+    put(sysex::kMidiTuning);
+    put(sysex::kBulkTuningDump);
+    put(data_byte(program));
+    for (std::size_t i = 0; i < kTuningNameLength; ++i) put(i < name.size() ? data_byte(name[i]) : ' ');
+    for (const TuningBytes& key : keys) {
+        put(data_byte(key.semitone));
+        put(data_byte(key.fraction_high));
+        put(data_byte(key.fraction_low));
+    }
+    std::uint8_t checksum = 0;
+    for (std::size_t i = 1; i < at; ++i) checksum ^= dump[i];
+    put(data_byte(checksum));
+    put(kSysexEnd);
+    return dump;
 }
 
 // A note-off, or a note-on with velocity 0, which stops a note the same way.
@@ -135,6 +232,11 @@ class MessageSender {
 public:
     virtual ~MessageSender() = default;
     virtual SendResult send(const SendRequest& request) noexcept = 0;
+    // One whole system exclusive message, F0 to F7. A sender that cannot carry it does nothing.
+    virtual SendResult send_sysex(std::span<const std::uint8_t> message) noexcept {
+        (void)message;
+        return SendResult::nothing_done;
+    }
     // Holds back every other thread's sends while this one makes a group of them and keeps
     // its bookkeeping (the MIDI out port's lock). Groups nest. A sender with nothing shared
     // to guard does nothing.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ public:
     virtual ~MidiOutput() = default;
     // Sends one short message; 0 on success, a non-zero device error code otherwise.
     virtual int send_short(std::uint32_t message) noexcept = 0;
+    // Sends one whole system exclusive message, F0 to F7; 0 on success. An output that carries
+    // none refuses it as an invalid message.
+    virtual int send_sysex(std::span<const std::uint8_t> message) noexcept {
+        (void)message;
+        return kSendInvalidMessage;
+    }
     // True once the device has gone away under us (its server stopped, it was unplugged):
     // nothing sent reaches it any more, and send_short fails. Cheap and callable from the
     // sending thread.

@@ -4,17 +4,11 @@
 // then the fraction of a semitone above that in 1/16384ths (about 0.0061 cent), as two 7-bit
 // bytes. Bulk tuning dumps and single-note tuning changes carry three such bytes per key.
 
-#include <cstdint>
+#include "corvane/platform/midi_message.h"
 
 namespace corvane::tuning {
 
-struct MtsPitch {
-    std::uint8_t semitone = 0;
-    std::uint8_t fraction_high = 0;  // the upper 7 bits of the 14-bit fraction
-    std::uint8_t fraction_low = 0;
-
-    bool operator==(const MtsPitch&) const = default;
-};
+using MtsPitch = platform::TuningBytes;
 
 inline constexpr int kMtsFractionSteps = 16384;
 
