@@ -232,9 +232,12 @@ class MessageSender {
 public:
     virtual ~MessageSender() = default;
     virtual SendResult send(const SendRequest& request) noexcept = 0;
-    // One whole system exclusive message, F0 to F7. A sender that cannot carry it does nothing.
-    virtual SendResult send_sysex(std::span<const std::uint8_t> message) noexcept {
+    // One whole system exclusive message, F0 to F7, sent for the notes of `channel` (a file
+    // with a track per channel writes it into that channel's track, just before its notes).
+    // A sender that cannot carry it does nothing.
+    virtual SendResult send_sysex(std::span<const std::uint8_t> message, int channel) noexcept {
         (void)message;
+        (void)channel;
         return SendResult::nothing_done;
     }
     // Holds back every other thread's sends while this one makes a group of them and keeps
