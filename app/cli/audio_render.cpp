@@ -17,7 +17,8 @@ constexpr std::int64_t kRingOutMs = 1500;
 }  // namespace
 
 void render_to_wav(engine::Composition& composition, const engine::PlayerSettings& settings,
-                   const platform::SynthOptions& synth, double seconds, const std::string& path) {
+                   const engine::VoiceSettings& voice_settings, const platform::SynthOptions& synth, double seconds,
+                   const std::string& path) {
     platform::ManualClock clock(0);
     std::string error;
     auto renderer = platform::FluidSynthRenderer::create(synth, error, &clock);
@@ -25,7 +26,6 @@ void render_to_wav(engine::Composition& composition, const engine::PlayerSetting
     platform::RendererOutputSystem devices(*renderer);
     platform::ManualTimerService timers(clock);
     platform::NoKeysHeld keys;
-    const engine::VoiceSettings voice_settings;
     midi::Playback playback(composition, settings, voice_settings,
                             midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()});
     playback.port().enumerate_devices();

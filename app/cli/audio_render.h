@@ -12,6 +12,7 @@ namespace corvane::cli {
 // time, and writes `seconds` of its sound (and the last notes' ring) to a WAV file. Throws
 // Failure with the reason when the synthesizer or the file fails.
 void render_to_wav(engine::Composition& composition, const engine::PlayerSettings& settings,
-                   const platform::SynthOptions& synth, double seconds, const std::string& path);
+                   const engine::VoiceSettings& voice_settings, const platform::SynthOptions& synth, double seconds,
+                   const std::string& path);
 
 }  // namespace corvane::cli

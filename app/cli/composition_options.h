@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "corvane/engine/channel_voices.h"
 #include "corvane/engine/composition.h"
 #include "corvane/files/settings.h"
 #include "corvane/midi/midi_file_save.h"
@@ -63,6 +64,32 @@ struct PieceLengthOptions {
         if (!given(minutes_option) && !given(seconds_option)) return;
         settings.midi_file_play_mins = minutes;
         settings.midi_file_play_secs = seconds;
+    }
+};
+
+// How notes get their exact pitch: --tuning-output bend|mts|mpe and --mpe-members, which
+// replace the configuration's when given.
+struct TuningOutputOptions {
+    std::string output_word;
+    int mpe_members = engine::kMpeMostMembers;
+    CLI::Option* output_option = nullptr;
+    CLI::Option* members_option = nullptr;
+
+    void add_to(CLI::App& command) {
+        output_option = command
+                            .add_option("--tuning-output", output_word,
+                                        "how notes get their exact pitch: bend (pitch bends, the default), mts "
+                                        "(MIDI Tuning Standard) or mpe (MIDI Polyphonic Expression)")
+                            ->check(CLI::IsMember({"bend", "mts", "mpe"}));
+        members_option = command.add_option("--mpe-members", mpe_members,
+                                            "with mpe: member channels of the lower zone, 1 to 15 (default 15)")
+                             ->check(CLI::Range(1, engine::kMpeMostMembers));
+    }
+    void apply(engine::VoiceSettings& voices) const {
+        if (given(output_option)) {
+            voices.tuning_output = engine::tuning_output_of_word(output_word).value_or(voices.tuning_output);
+        }
+        if (given(members_option)) voices.mpe_member_channels = mpe_members;
     }
 };
 

@@ -52,6 +52,7 @@ struct PlayCommand {
     bool skip = false;
     int look_ahead = 0;
     int priority = 1;
+    TuningOutputOptions tuning_output;
     // The settings of Corvane.ini (or the built-in ones); options given override them.
     files::Settings config;
     struct {
@@ -75,6 +76,12 @@ struct PlayCommand {
         if (given(given_options.priority)) s.set_high_priority_for_crv = priority;
         s.escape_interrupts = true;
         return s;
+    }
+
+    engine::VoiceSettings voice_settings() const {
+        engine::VoiceSettings voices = config.voices;
+        tuning_output.apply(voices);
+        return voices;
     }
 
     int priority_level() const { return player_settings().set_high_priority_for_crv; }
@@ -115,7 +122,7 @@ struct PlayCommand {
         DisplayFlag display;
         engine::PlayerSettings settings = player_settings();
         if (!config.uTimerRes_set_explicitly) settings.uTimerRes = platform::timer_resolution_ms(timers.caps());
-        const engine::VoiceSettings voice_settings = config.voices;
+        const engine::VoiceSettings voice_settings = this->voice_settings();
         auto playback = std::make_unique<midi::Playback>(
             c, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, terminal_reporter()},
             &display);
@@ -160,7 +167,7 @@ struct PlayCommand {
     }
 
     void write_wav(Composition& c, const std::string& path) const {
-        render_to_wav(c, player_settings(), synth_options(), seconds > 0 ? seconds : 10.0, path);
+        render_to_wav(c, player_settings(), voice_settings(), synth_options(), seconds > 0 ? seconds : 10.0, path);
     }
 };
 
@@ -172,6 +179,7 @@ void add_play_command(CLI::App& app) {
                                            "tune line; Escape or Ctrl-C stops it with every note switched off");
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // later options win
     command->composition.add_to(*sub, ConfigurationUse::start_up);
+    command->tuning_output.add_to(*sub);
     sub->add_option("--device", command->device, "output device number or part of its name (see corvane-cli "
                                                  "devices); -1, the default, is the built-in synthesizer");
     sub->add_option("--seconds", command->seconds, "stop after this many seconds (default: until stopped; 10 for "

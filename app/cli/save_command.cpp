@@ -32,6 +32,7 @@ struct SaveCommand {
     CompositionOptions composition;
     std::string output;
     PieceLengthOptions length;
+    TuningOutputOptions tuning_output;
     int format = 0;
     bool single_pass = false;
     bool hex_dump = false;
@@ -61,6 +62,12 @@ struct SaveCommand {
         return p;
     }
 
+    engine::VoiceSettings voice_settings() const {
+        engine::VoiceSettings voices = config.voices;
+        tuning_output.apply(voices);
+        return voices;
+    }
+
     void run() {
         auto start = composition.start(terminal_reporter());
         config = std::move(start.settings);
@@ -71,7 +78,7 @@ struct SaveCommand {
         if (has_extension(output, ".wav")) {
             platform::SynthOptions synth;
             if (!soundfont.empty()) synth.soundfont = soundfont;
-            render_to_wav(c, player_settings(), synth, settings.end_secs(), output);
+            render_to_wav(c, player_settings(), voice_settings(), synth, settings.end_secs(), output);
             return;
         }
         save_midi(c, settings);
@@ -86,7 +93,7 @@ struct SaveCommand {
         std::atomic<std::uint64_t> bytes{0};
         std::atomic<int> track{0};
         const engine::PlayerSettings player = player_settings();
-        const engine::VoiceSettings voices = config.voices;
+        const engine::VoiceSettings voices = voice_settings();
         midi::MidiSaveWorker worker;
         worker.start([&](std::atomic<bool>& abort) {
             return midi::render_midi_file(output, c, settings, player, voices, terminal_reporter(), abort,
@@ -124,6 +131,7 @@ void add_save_command(CLI::App& app) {
     sub->add_option("-o,--output", command->output, "the file to write: .mid, or .wav for sound")->required();
     auto& overrides = command->given_options;
     command->length.add_to(*sub);
+    command->tuning_output.add_to(*sub);
     overrides.format = sub->add_option("--format", command->format, "MIDI file format: 0 one track, 1 a track per "
                                                                 "channel, 2 independent tracks")
                        ->check(CLI::Range(0, 2));

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "corvane/tuning/mts_pitch.h"
+#include "corvane/tuning/pitch_mapping.h"
+
 namespace corvane::engine {
 namespace {
 
@@ -13,6 +16,12 @@ namespace controller = platform::controller;
 constexpr int kOctave = 12;
 constexpr int kMaxRangeRounds = 100;
 constexpr int kNarrowRange = 25;
+// The tuning standard retunes a key this many semitones either side of the pitch at most,
+// so that a sampled instrument plays a sample meant for about that pitch.
+constexpr int kTunedKeyReach = 2;
+constexpr int kTuningProgram = 0;
+constexpr int kTuningBank = 0;
+constexpr int kManagerChannel = 0;
 
 bool valid_channel(int c) { return c >= 0 && c < kMidiChannels; }
 bool valid_note(int n) { return n >= 0 && n <= 127; }
@@ -189,8 +198,146 @@ SoundingNote ChannelVoices::start_key(int channel, int voice, int key, int veloc
     return {channel, key, serial};
 }
 
+ChannelVoices::TunedPlace ChannelVoices::place_tuned_pitch(int voice, double pitch) {
+    if (voice < 0 || voice >= kMidiChannels || !std::isfinite(pitch)) return {};
+    const int program = program_of_voice(voice);
+    if (program == kNoNote) return {};  // a voice of rests
+    if (program > kNoNote) return {kPercussionChannel, program - kNoNote};
+    switch (settings_.tuning_output) {
+        case TuningOutput::mts: return place_by_key_tuning(voice, pitch);
+        case TuningOutput::mpe: return place_on_member_channel(voice, pitch);
+        case TuningOutput::bend: break;
+    }
+    const tuning::NoteAndBend nb = tuning::split_midi_pitch(pitch);
+    set_voice_bend(voice, nb.bend, false);
+    return {channel_of_voice(voice), nb.note, nb.bend};
+}
+
 SoundingNote ChannelVoices::sound_tuned_pitch(int voice, double pitch, int velocity) {
-    return sound_note(channel_of_voice(voice), voice, static_cast<int>(std::lround(pitch)), velocity);
+    const TunedPlace place = place_tuned_pitch(voice, pitch);
+    if (!place.valid()) return {};
+    return sound_note(place.channel, voice, place.key, velocity);
+}
+
+// The voice keeps its own channel: every key has its own pitch, so notes at any pitches
+// share it.
+ChannelVoices::TunedPlace ChannelVoices::place_by_key_tuning(int voice, double pitch) {
+    const int channel = voice;
+    voices_[index(voice)].channel = channel;
+    sync_program(channel, voice, program_of_voice(voice), false);
+    channels_[index(channel)].voice = voice;
+    const platform::TuningBytes wanted = tuning::mts_pitch(pitch);
+    const int key = key_for_tuning(channel, pitch, wanted);
+    if (key < 0) return {};
+    const auto k = static_cast<std::size_t>(key);
+    if (!key_holds(key, wanted)) {
+        sender_.send_sysex(platform::single_note_tuning_change(kTuningProgram, key, wanted).view(), channel);
+        key_tuning_[k] = wanted;
+        key_tuning_sent_[k] = true;
+    }
+    return {channel, key};
+}
+
+bool ChannelVoices::key_holds(int key, platform::TuningBytes tuning) const {
+    const auto k = static_cast<std::size_t>(key);
+    return key_tuning_sent_[k] && key_tuning_[k] == tuning;
+}
+
+// A retuning reaches every channel that plays the tuning program, so a key is retuned only
+// while no tuned channel sounds it (drums play untuned).
+bool ChannelVoices::key_sounds_tuned(int key) const {
+    constexpr auto kTunedChannels = static_cast<std::uint16_t>(~(1u << kPercussionChannel));
+    return (note_channels_[static_cast<std::size_t>(key)] & kTunedChannels) != 0;
+}
+
+// A key near the pitch that already holds it, else the one near it silent the longest (its
+// release has died away most), else the nearest silent key anywhere; -1 when all 128 sound.
+int ChannelVoices::key_for_tuning(int channel, double pitch, platform::TuningBytes wanted) const {
+    const int nearest = std::clamp(static_cast<int>(std::lround(pitch)), 0, 127);
+    const auto each_key_outward = [nearest](int reach, auto&& visit) {
+        visit(nearest);
+        for (int distance = 1; distance <= reach; ++distance) {
+            if (valid_note(nearest + distance)) visit(nearest + distance);
+            if (valid_note(nearest - distance)) visit(nearest - distance);
+        }
+    };
+    int found = -1;
+    each_key_outward(kTunedKeyReach, [&](int key) {
+        if (found < 0 && key_holds(key, wanted) && !key_sounds(channel, key)) found = key;
+    });
+    if (found >= 0) return found;
+    each_key_outward(kTunedKeyReach, [&](int key) {
+        if (key_sounds_tuned(key)) return;
+        if (found < 0 || key_silent_since_[static_cast<std::size_t>(key)] <
+                             key_silent_since_[static_cast<std::size_t>(found)]) {
+            found = key;
+        }
+    });
+    if (found >= 0) return found;
+    each_key_outward(127, [&](int key) {
+        if (found < 0 && !key_sounds_tuned(key)) found = key;
+    });
+    return found;
+}
+
+// The lower zone: channel 1 manages, the members follow it. Channel 10 stays the drums' (as
+// General MIDI synthesizers have it), so members skip it.
+bool ChannelVoices::is_member_channel(int channel) const {
+    const int members = std::clamp(settings_.mpe_member_channels, 1, kMpeMostMembers);
+    return channel > kManagerChannel && channel <= members && channel != kPercussionChannel;
+}
+
+// The least recently used silent member; when every member sounds, the one used longest ago.
+int ChannelVoices::member_for_note() const {
+    int silent = -1;
+    int any = -1;
+    for (int c = 0; c < kMidiChannels; ++c) {
+        if (!is_member_channel(c)) continue;
+        const auto used = channel_used_at_[index(c)];
+        if (any < 0 || used < channel_used_at_[index(any)]) any = c;
+        if (channels_[index(c)].notes_on == 0 && (silent < 0 || used < channel_used_at_[index(silent)])) silent = c;
+    }
+    return silent >= 0 ? silent : any;
+}
+
+ChannelVoices::TunedPlace ChannelVoices::place_on_member_channel(int voice, double pitch) {
+    const int member = member_for_note();
+    if (member < 0) return {};
+    end_channel_notes(member);
+    const int key = std::clamp(static_cast<int>(std::lround(pitch)), 0, 127);
+    const double steps = (pitch - key) * bend_steps_per_semitone(member);
+    const int bend = std::clamp(static_cast<int>(std::lround(platform::kBendCentre + steps)), 0, platform::kBendHighest);
+    sync_program(member, voice, program_of_voice(voice), false);
+    ChannelState& cs = channels_[index(member)];
+    if (cs.bend != bend) send(platform::pitch_bend(member, bend));
+    cs.bend = bend;
+    cs.voice = voice;
+    voices_[index(voice)].channel = member;
+    channel_used_at_[index(member)] = ++use_count_;
+    return {member, key, bend};
+}
+
+// An MPE synthesizer plays the zone with the manager channel's instrument: the first voice's
+// in play. Each member also gets the program of the voice whose note it plays, so that a
+// General MIDI synthesizer plays every voice with its own.
+void ChannelVoices::give_zone_its_instrument() {
+    const ChannelsInPlay playing = composition_.channels_in_play();
+    for (const int voice : playing.list()) {
+        const int program = program_of_voice(voice);
+        if (program < 0 || program > 127) continue;
+        send(platform::program_change(kManagerChannel, program));
+        channels_[index(kManagerChannel)].program = program;
+        return;
+    }
+}
+
+int ChannelVoices::bend_range_of(int channel) const {
+    const bool member = settings_.tuning_output == TuningOutput::mpe && is_member_channel(channel);
+    return member ? kMpeBendRangeSemitones : platform::kBendRangeSemitones;
+}
+
+double ChannelVoices::bend_steps_per_semitone(int channel) const {
+    return static_cast<double>(platform::kBendCentre) / bend_range_of(channel);
 }
 
 void ChannelVoices::end_note(SoundingNote note) {
@@ -211,6 +358,12 @@ void ChannelVoices::end_voice_notes(int voice) {
     const int program = program_of_voice(voice);
     if (program > kNoNote) {  // a drum: its key on the percussion channel
         if (key_sounds(kPercussionChannel, program - kNoNote)) release_note(kPercussionChannel, program - kNoNote, 127);
+        return;
+    }
+    if (settings_.tuning_output == TuningOutput::mpe) {  // its notes may sound on several members
+        for (int c = 0; c < kMidiChannels; ++c) {
+            if (is_member_channel(c) && channels_[index(c)].voice == voice) end_channel_notes(c);
+        }
         return;
     }
     const int channel = voices_[index(voice)].channel;
@@ -259,6 +412,8 @@ void ChannelVoices::forget_key(int channel, int key) {
     ChannelState& cs = channels_[index(channel)];
     note_channels_[static_cast<std::size_t>(key)] &= static_cast<std::uint16_t>(~(1u << channel));
     cs.notes_on = std::max(cs.notes_on - 1, 0);
+    key_silent_since_[static_cast<std::size_t>(key)] = ++use_count_;
+    if (cs.notes_on == 0) channel_used_at_[index(channel)] = use_count_;
     if (cs.sounding_note != key) return;
     cs.sounding_note = -1;
     for (int other = 0; other < 128 && cs.notes_on > 0; ++other) {
@@ -335,7 +490,7 @@ void ChannelVoices::send_bend(int channel, int voice, int bend, bool program_cha
     if (!valid_channel(channel)) return;
     if (program_change_needed) sync_program(channel, voice, program_of_voice(voice), false);
     ChannelState& cs = channels_[index(channel)];
-    if (!cs.bend_range_sent) send_bend_range(channel, platform::kBendRangeSemitones, 0);
+    if (!cs.bend_range_sent) send_bend_range(channel, bend_range_of(channel), 0);
     if (cs.bend != bend) {
         if (settings_.all_sound_off_before_pitch_bends && all_sound_off_allowed) {
             send(platform::all_sound_off(channel));
@@ -432,18 +587,47 @@ void ChannelVoices::reset_voices() {
     }
     queue_.fill(Deferred{});
     queued_ = 0;
+    key_tuning_sent_.fill(false);
+    key_silent_since_.fill(0);
+    channel_used_at_.fill(0);
+    use_count_ = 0;
 }
 
 void ChannelVoices::start_voices() {
     reset_voices();
+    prepare_tuning();
     prepare_channels();
+}
+
+// MPE declares its zone, gives it its instrument and its members their bend range; with the
+// tuning standard every tuned channel plays tuning program 0, which single-note changes then
+// retune key by key (a receiver just opened holds none of the keys' earlier tunings).
+void ChannelVoices::prepare_tuning() {
+    switch (settings_.tuning_output) {
+        case TuningOutput::mpe:
+            send_all(platform::mpe_configuration(kManagerChannel,
+                                                 std::clamp(settings_.mpe_member_channels, 1, kMpeMostMembers)));
+            give_zone_its_instrument();
+            for (int c = 0; c < kMidiChannels; ++c) {
+                if (is_member_channel(c)) send_bend_range(c, kMpeBendRangeSemitones, 0);
+            }
+            break;
+        case TuningOutput::mts:
+            for (int c = 0; c < kMidiChannels; ++c) {
+                if (c != kPercussionChannel) send_all(platform::tuning_program_select(c, kTuningBank, kTuningProgram));
+            }
+            key_tuning_sent_.fill(false);
+            break;
+        case TuningOutput::bend:
+            break;
+    }
 }
 
 // Full expression on every channel, and the bend range where it has not been sent.
 void ChannelVoices::prepare_channels() {
     for (int c = 0; c < kMidiChannels; ++c) send(platform::control_change(c, controller::kExpression, 127));
     for (int c = 0; c < kMidiChannels; ++c) {
-        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, platform::kBendRangeSemitones, 0);
+        if (!channels_[index(c)].bend_range_sent) send_bend_range(c, bend_range_of(c), 0);
     }
     if (any_bend_vibrato()) ensure_vibrato_thread();
 }
@@ -534,9 +718,11 @@ void ChannelVoices::pitch_bend_vibrato_step() {
             send(platform::control_change(c, controller::kExpression, std::clamp(static_cast<int>(factor * 127), 2, 127)));
         }
         const double offset = frequency <= 1e-10 ? 0.0 : std::sin(phase) * composition_.dVibrato_amp[v];
-        // The amplitude is a percentage of the bend's half range: 8192 steps, two semitones.
+        // The amplitude is a percentage of two semitones (the bend's whole half range, unless
+        // an MPE member's range is wider).
         const double base = cs.bend < 0 ? static_cast<double>(platform::kBendCentre) : cs.bend;
-        send(platform::pitch_bend(c, platform::bend_to_send(base + platform::kBendCentre / 100.0 * offset)));
+        const double steps = bend_steps_per_semitone(c) * platform::kBendRangeSemitones / 100.0 * offset;
+        send(platform::pitch_bend(c, platform::bend_to_send(base + steps)));
     }
 }
 

@@ -306,6 +306,8 @@ void Player::start() {
         voices_.start_voices();
         play_start_time_ = clock_.now_ms();
         step_deadline_ms_ = play_start_time_;
+    } else {
+        voices_.prepare_tuning();  // a file tuned note by note says how before its first note
     }
     counter_.reset(c.Levels);
     note_start_time_ = scheduled_time_ = step_length();
@@ -639,7 +641,9 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record, b
     if ((!rendering_ && !playing_.load()) || play_hold_count_.load() > 0) return {};
     check_priority();
     const Composition& c = composition_;
-    tuning::NoteAndBend nb = sounding_pitch(value, channel, record);
+    const SoundingPitch sounding = sounding_pitch(value, channel, record);
+    tuning::NoteAndBend nb = sounding.note_and_bend;
+    double pitch = sounding.pitch;
     if (record && !rendering_) {
         record_note(value, nb.note, nb.bend, channel, tuning::midi_pitch_of(nb));
         if (settings_.iLookAhead > 0) {
@@ -647,6 +651,7 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record, b
             const std::size_t earlier = ring_index(played_note_count_ - settings_.iLookAhead, kRingSize);
             value = ring_value_[ring_index(played_note_count_ - settings_.iLookAhead, kTuneRingSize)];
             nb = {ring_note_[earlier], ring_bend_[earlier]};
+            pitch = tuning::midi_pitch_of(nb);
             channel = ring_channel_[earlier];
         }
         post_display_update(false);
@@ -660,28 +665,50 @@ SoundingNote Player::play_note(int value, int channel, int level, bool record, b
     if (program == kNoNote) return {};  // the channel plays rests
     const int volume = volume_for(value, channel, level);
     if (nb.note < 0 || nb.note > 127 || volume <= 0) return {};
+    if (voices_.tunes_each_note()) return sound_tuned_note(value, channel, level, pitch, volume);
     if (program >= 0 && program <= 127 &&
         (voices_.bend_of_channel(voices_.channel_of_voice(channel)) != nb.bend || c.Channels_in_Play > 1)) {
         voices_.set_voice_bend(channel, nb.bend, false);
     }
     const int midi_channel = voices_.channel_of_voice(channel);
-    if (render_listener_ != nullptr) {
-        render_listener_->note_rendered({time_position_, counter_.NoteStepCount, value,
-                                         simultaneous_ ? level : counter_.ChangedLevel, channel, midi_channel, nb.note,
-                                         nb.bend, tuning::midi_pitch_of(nb)});
-    }
+    tell_render_listener(value, channel, level, {midi_channel, nb.note, nb.bend}, tuning::midi_pitch_of(nb));
     return voices_.sound_note(midi_channel, channel, nb.note, volume);
 }
 
-// The note and bend a tune value sounds at on a channel: the channel's range first (a note
-// outside 0..127 included), then its shift. kNoNote when the range silences it.
-tuning::NoteAndBend Player::sounding_pitch(int value, int channel, bool record) {
+// With the tuning standard or MPE, the voices choose the key or the channel for each note.
+SoundingNote Player::sound_tuned_note(int value, int channel, int level, double pitch, int volume) {
+    const ChannelVoices::TunedPlace place = voices_.place_tuned_pitch(channel, pitch);
+    if (!place.valid()) return {};
+    tell_render_listener(value, channel, level, place, pitch);
+    return voices_.sound_note(place.channel, channel, place.key, volume);
+}
+
+void Player::tell_render_listener(int value, int channel, int level, const ChannelVoices::TunedPlace& place,
+                                  double pitch) {
+    if (render_listener_ == nullptr) return;
+    render_listener_->note_rendered({time_position_, counter_.NoteStepCount, value,
+                                     simultaneous_ ? level : counter_.ChangedLevel, channel, place.channel, place.key,
+                                     place.bend, pitch});
+}
+
+// The note and bend a tune value sounds at on a channel, and its unrounded pitch: the
+// channel's range first (a note outside 0..127 included), then its shift. kNoNote when the
+// range silences it.
+Player::SoundingPitch Player::sounding_pitch(int value, int channel, bool record) {
     const Composition& c = composition_;
-    if (c.seed_has_test) return bend_range_test_note(value);
-    tuning::NoteAndBend nb = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot).note_and_bend;
+    if (c.seed_has_test) {
+        const tuning::NoteAndBend test_note = bend_range_test_note(value);
+        return {test_note, tuning::midi_pitch_of(test_note)};
+    }
+    const ValuePitch exact = pitch_of_value(value, c, mode_voices_, record ? kRecordSlot : kOtherSlot);
+    tuning::NoteAndBend nb = exact.note_and_bend;
     voices_.apply_range(nb.note, channel);
-    if (nb.note == kNoNote) return nb;
-    return channel_shift(nb, channel, c);
+    if (nb.note == kNoNote) return {nb, 0};
+    nb = channel_shift(nb, channel, c);
+    // Moved by whole semitones, the unrounded pitch moves with the note; a shift that splits
+    // the pitch anew is as exact as its bend.
+    const bool bend_kept = nb.bend == exact.note_and_bend.bend;
+    return {nb, bend_kept ? exact.midi_pitch + (nb.note - exact.note_and_bend.note) : tuning::midi_pitch_of(nb)};
 }
 
 // The pitch-bend range test: each note is played alternately two semitones low with the bend

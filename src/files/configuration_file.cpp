@@ -127,6 +127,10 @@ public:
         if (value == 1) out_.append("wReplaceOrAppendPlayAlong=APPEND\r\n");
     }
 
+    void tuning_output(engine::TuningOutput value, engine::TuningOutput fallback) {
+        if (value != fallback) append_formatted(out_, {"tuning_output ", engine::tuning_output_word(value), "\r\n"});
+    }
+
 private:
     SaveBuffer& out_;
     const Composition& c_;
@@ -236,6 +240,12 @@ public:
     void replace_or_append(int& value) {
         if (is("wReplaceOrAppendPlayAlong=APPEND")) value = 1;
         else if (is("wReplaceOrAppendPlayAlong=REPLACE")) value = 0;
+    }
+
+    // A word the program does not know leaves the setting as it was.
+    void tuning_output(engine::TuningOutput& value, engine::TuningOutput) {
+        if (!is("tuning_output")) return;
+        if (const auto word = tokens_.next_on_line()) value = engine::tuning_output_of_word(*word).value_or(value);
     }
 
 private:

@@ -152,9 +152,13 @@ RenderedTune render_tune(const engine::Composition& composition, const midi::Mid
     fine.smf = fine_timing(settings.end_secs());
     const double ticks_per_second = midi::ticks_per_second(fine.smf);
     std::atomic<bool> no_abort{false};
+    // The notes are read back from their keys and bends, so the score is rendered with bends
+    // whatever tunes the output.
+    engine::VoiceSettings by_bends = voice_settings;
+    by_bends.tuning_output = engine::TuningOutput::bend;
     NoteCollector as_saved(ticks_per_second);
-    midi::render_events(composition, fine, player_settings, voice_settings, reporter, no_abort, as_saved);
-    engine::VoiceSettings own_channels = voice_settings;
+    midi::render_events(composition, fine, player_settings, by_bends, reporter, no_abort, as_saved);
+    engine::VoiceSettings own_channels = by_bends;
     own_channels.change_channels_for_pitch_bends = false;
     NoteCollector on_own_channels(ticks_per_second);
     midi::render_events(composition, fine, player_settings, own_channels, reporter, no_abort, on_own_channels);

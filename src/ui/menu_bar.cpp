@@ -224,6 +224,42 @@ void MainWindow::build_out_menu() {
         }
         update_ticks();
     });
+    add_tuning_output_items();
+}
+
+// How notes get their exact pitch. A change while notes sound ends them first: they were
+// tuned the old way.
+void MainWindow::add_tuning_output_items() {
+    out_menu_->addSeparator();
+    const std::array<std::pair<QString, const char*>, 3> items{{
+        {tr("Tune by pitch &bends"), "tuning_output_bend"},
+        {tr("Tune by MIDI &Tuning Standard"), "tuning_output_mts"},
+        {tr("Tune by &MPE"), "tuning_output_mpe"},
+    }};
+    auto* group = new QActionGroup(out_menu_);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        QAction* action = out_menu_->addAction(items[i].first);
+        action->setObjectName(QString::fromLatin1(items[i].second));
+        action->setCheckable(true);
+        group->addAction(action);
+        tuning_outputs_[i] = action;
+        connect(action, &QAction::triggered, this, [this, output = static_cast<engine::TuningOutput>(i)] {
+            run(CommandGroup::device, [this, output] { set_tuning_output(output); });
+            update_ticks();
+        });
+    }
+}
+
+void MainWindow::set_tuning_output(engine::TuningOutput output) {
+    engine::VoiceSettings& voices = context_.settings().voices;
+    if (voices.tuning_output == output) return;
+    auto& playback = context_.playback();
+    const auto group = playback.port().hold_group();
+    playback.voices().all_notes_off();
+    voices.tuning_output = output;
+    if (!playback.player().playing()) return;
+    playback.voices().restart_voices();
+    playback.voices().prepare_tuning();
 }
 
 void MainWindow::build_in_menu() {
@@ -304,6 +340,8 @@ void MainWindow::update_ticks() {
         for (std::size_t i = 0; i < items.size() && i < static_cast<std::size_t>(actions.size()); ++i) {
             actions[static_cast<qsizetype>(i)]->setChecked(items[i].command - midi::kFirstDeviceCommand == port.device());
         }
+        const auto tuning = static_cast<std::size_t>(s.voices.tuning_output);
+        if (tuning < tuning_outputs_.size() && tuning_outputs_[tuning] != nullptr) tuning_outputs_[tuning]->setChecked(true);
     }
     if (in_menu_ != nullptr) {
         const auto& midi_in = context_.play_along().midi_in();

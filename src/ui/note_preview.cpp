@@ -27,9 +27,10 @@ void NotePreview::start(const std::vector<PreviewNote>& notes) {
     voice_ = voice_in_play();
     std::vector<int> bends;
     for (const PreviewNote& n : notes) {
-        const Sound s = sound_of(n.pitch, bends);
-        events_.push_back({n.start_ms, true, s});
-        events_.push_back({n.end_ms, false, s});
+        Sound s = sound_of(n.pitch, bends);
+        s.id = static_cast<int>(events_.size());
+        events_.push_back({n.start_ms, true, s, false, {}});
+        events_.push_back({n.end_ms, false, s, false, {}});
     }
     // Note-offs before note-ons at the same moment, so a repeated note sounds again.
     std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
@@ -43,7 +44,7 @@ void NotePreview::start(const std::vector<PreviewNote>& notes) {
 void NotePreview::stop() {
     timer_.stop();
     for (const Event& e : events_) {
-        if (!e.on && e.sounding) send_off(e.sound);
+        if (!e.on && e.sounding) send_off(e);
     }
     events_.clear();
 }
@@ -54,10 +55,9 @@ void NotePreview::tick() {
         const Event e = events_.front();
         events_.erase(events_.begin());
         if (e.on) {
-            send_on(e.sound);
-            mark_sounding(e.sound);
+            mark_sounding(e.sound, send_on(e.sound));
         } else {
-            send_off(e.sound);
+            send_off(e);
         }
     }
     if (events_.empty()) timer_.stop();
@@ -88,22 +88,32 @@ NotePreview::Sound NotePreview::sound_of(double pitch, std::vector<int>& bends) 
     auto same = std::find_if(bends.begin(), bends.end(), [&](int b) { return std::abs(b - bend) <= 1; });
     if (same == bends.end() && bends.size() < std::size(kPreviewChannels)) same = bends.insert(bends.end(), bend);
     const auto index = std::min(static_cast<std::size_t>(same - bends.begin()), std::size(kPreviewChannels) - 1);
-    return {kPreviewChannels[index], note, bend};
+    return {0, kPreviewChannels[index], note, bend, pitch};
 }
 
-void NotePreview::send_on(const Sound& s) {
+engine::SoundingNote NotePreview::send_on(const Sound& s) {
     auto& voices = sources_.playback.voices();
     const int velocity = sources_.workspace.composition.Volumes_for_channels[static_cast<std::size_t>(voice_)];
+    if (voices.tunes_each_note()) return voices.sound_tuned_pitch(voice_, s.pitch, velocity);
     voices.send_bend(s.channel, voice_, s.bend, true, false);
     voices.note_on(s.channel, voice_, 0, s.note, velocity);
+    return {};
 }
 
-void NotePreview::send_off(const Sound& s) { sources_.playback.voices().note_off(s.channel, voice_, 0, s.note, 127); }
+void NotePreview::send_off(const Event& off) {
+    auto& voices = sources_.playback.voices();
+    if (off.tuned.valid()) {
+        voices.end_note(off.tuned);
+    } else {
+        voices.note_off(off.sound.channel, voice_, 0, off.sound.note, 127);
+    }
+}
 
-void NotePreview::mark_sounding(const Sound& s) {
+void NotePreview::mark_sounding(const Sound& s, engine::SoundingNote tuned) {
     for (Event& e : events_) {
-        if (!e.on && e.sound.channel == s.channel && e.sound.note == s.note) {
+        if (!e.on && e.sound.id == s.id) {
             e.sounding = true;
+            e.tuned = tuned;
             return;
         }
     }

@@ -6,12 +6,14 @@
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <span>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "corvane/engine/channel_voices.h"
 #include "corvane/platform/manual_timer_service.h"
+#include "corvane/tuning/mts_pitch.h"
 
 namespace corvane::engine {
 namespace {
@@ -43,6 +45,13 @@ struct RecordingSender final : platform::MessageSender {
         sent.push_back({clock.now_ms(), r.status, r.channel, r.data1, r.data2});
         return platform::SendResult::sent;
     }
+    // A tuning change goes in as F0 with its key; its bytes are kept beside.
+    platform::SendResult send_sysex(std::span<const std::uint8_t> message, int channel) noexcept override {
+        const std::lock_guard lock(group);
+        sent.push_back({clock.now_ms(), 0xF0, static_cast<std::uint8_t>(channel), message[7], 0});
+        sysex.emplace_back(message.begin(), message.end());
+        return platform::SendResult::sent;
+    }
     void begin_group() override { group.lock(); }
     void end_group() override { group.unlock(); }
 
@@ -55,6 +64,7 @@ struct RecordingSender final : platform::MessageSender {
 
     const platform::Clock& clock;
     std::vector<Message> sent;
+    std::vector<std::vector<std::uint8_t>> sysex;
     std::recursive_mutex group;
 };
 
@@ -173,6 +183,83 @@ TEST_F(VoicesTest, StartVoicesResetsEveryChannelAndWithEveryChannelInPlayAVoiceB
     EXPECT_EQ(sender.sent, (std::vector<Message>{off(0, 1, 60), {0, 0xE0, 1, 9000 & 0x7F, 9000 >> 7}}));
     voices.restart_voices();
     for (int c = 0; c < kMidiChannels; ++c) EXPECT_EQ(voices.voice_of_channel(c), c);
+}
+
+Message bend(int channel, int value) {
+    return {0, 0xE0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(value & 0x7F),
+            static_cast<std::uint8_t>(value >> 7)};
+}
+Message retune(int channel, int key) { return {0, 0xF0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(key), 0}; }
+
+// Four notes a 19-tone step apart sound at once on the voice's own channel, each on a key of
+// its own near its pitch, retuned just before its note; a key already holding a pitch plays
+// it again with no retuning. Every tuned channel selects tuning program 0 first; no bend.
+TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
+    settings.tuning_output = TuningOutput::mts;
+    voices.start_voices();
+    const auto selects = [&](int c) {
+        const std::vector<Message> select{cc(c, 101, 0), cc(c, 100, 4), cc(c, 6, 0),
+                                          cc(c, 101, 0), cc(c, 100, 3), cc(c, 6, 0)};
+        return std::search(sender.sent.begin(), sender.sent.end(), select.begin(), select.end()) != sender.sent.end();
+    };
+    EXPECT_TRUE(selects(0));
+    EXPECT_TRUE(selects(15));
+    EXPECT_FALSE(selects(9));
+    sender.sent.clear();
+    std::vector<SoundingNote> chord;
+    for (int step = 0; step < 4; ++step) chord.push_back(voices.sound_tuned_pitch(0, 60 + step * 12.0 / 19, 100));
+    EXPECT_EQ(sender.sent, (std::vector<Message>{{0, 0xC0, 0, 73, 0}, retune(0, 60), on(0, 0, 60, 100), retune(0, 61),
+                                                 on(0, 0, 61, 100), retune(0, 62), on(0, 0, 62, 100), retune(0, 63),
+                                                 on(0, 0, 63, 100)}));
+    for (int step = 0; step < 4; ++step) {
+        const auto& bytes = sender.sysex[static_cast<std::size_t>(step)];
+        const platform::TuningBytes pitch = tuning::mts_pitch(60 + step * 12.0 / 19);
+        const auto expected = platform::single_note_tuning_change(0, 60 + step, pitch);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), expected.view().begin(), expected.view().end()));
+    }
+    voices.end_note(chord[1]);
+    sender.sent.clear();
+    voices.sound_tuned_pitch(0, 60 + 12.0 / 19, 90);
+    EXPECT_EQ(sender.sent, (std::vector<Message>{on(0, 0, 61, 90)}));
+}
+
+// MPE: the zone is declared first and its members bend 48 semitones; each note takes the
+// member silent the longest, its bend before its note-on (a member's first bend is always
+// sent); with every member sounding, the one used longest ago ends its note first.
+TEST_F(VoicesTest, MpeGivesEachNoteTheLeastRecentlyUsedMemberChannel) {
+    settings.tuning_output = TuningOutput::mpe;
+    settings.mpe_member_channels = 3;
+    voices.start_voices();
+    ASSERT_GE(sender.sent.size(), 3u);
+    EXPECT_EQ(std::vector<Message>(sender.sent.begin(), sender.sent.begin() + 3),
+              (std::vector<Message>{cc(0, 101, 0), cc(0, 100, 6), cc(0, 6, 3)}));
+    const auto range_of = [&](int c) {
+        for (std::size_t i = 0; i + 2 < sender.sent.size(); ++i) {
+            if (sender.sent[i] == cc(c, 101, 0) && sender.sent[i + 1] == cc(c, 100, 0)) return int(sender.sent[i + 2].data2);
+        }
+        return -1;
+    };
+    EXPECT_EQ(range_of(1), 48);
+    EXPECT_EQ(range_of(3), 48);
+    EXPECT_EQ(range_of(0), 2);
+    EXPECT_EQ(range_of(4), 2);
+    sender.sent.clear();
+    const SoundingNote first = voices.sound_tuned_pitch(0, 60.5, 100);  // key 61, half a semitone down
+    voices.sound_tuned_pitch(1, 64, 100);
+    const SoundingNote third = voices.sound_tuned_pitch(0, 67.25, 100);
+    voices.sound_tuned_pitch(0, 70, 100);
+    EXPECT_EQ(first.channel, 1);
+    EXPECT_EQ(third.channel, 3);
+    const int half_down = 8192 - 85;  // 8192 / 48 steps a semitone
+    const int quarter_up = 8192 + 43;
+    EXPECT_EQ(sender.sent, (std::vector<Message>{{0, 0xC0, 1, 73, 0}, bend(1, half_down), on(0, 1, 61, 100),
+                                                 {0, 0xC0, 2, 73, 0}, bend(2, 8192), on(0, 2, 64, 100),
+                                                 {0, 0xC0, 3, 73, 0}, bend(3, quarter_up), on(0, 3, 67, 100),
+                                                 off(0, 1, 61), bend(1, 8192), on(0, 1, 70, 100)}));
+    voices.end_note(third);
+    sender.sent.clear();
+    voices.sound_tuned_pitch(0, 67.25, 100);
+    EXPECT_EQ(sender.sent, (std::vector<Message>{on(0, 3, 67, 100)}));
 }
 
 TEST_F(VoicesTest, SustainRingBatchingAndLegatoDecideWhenNotesEnd) {

@@ -59,6 +59,7 @@ struct AwayFromDefaults {
         for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = fallback[i] + 1;
     }
     void replace_or_append(int& value) { value = 1; }
+    void tuning_output(engine::TuningOutput& value, engine::TuningOutput) { value = engine::TuningOutput::mpe; }
 };
 
 // Every setting as the reset file's writer puts it: the settings compared item by item.

@@ -91,12 +91,25 @@ public:
     // as it sounds, or an invalid one when nothing sounded.
     SoundingNote sound_note(int channel, int voice, int note, int velocity);
     // True when each note is tuned on its own (MIDI Tuning Standard or MPE), so that callers
-    // leave channel choice and bends to sound_tuned_pitch.
+    // leave channel choice and bends to place_tuned_pitch.
     bool tunes_each_note() const { return settings_.tuning_output != TuningOutput::bend; }
-    // Sounds a note of a voice at an unrounded MIDI pitch by the tuning output in use: with
-    // the tuning standard on the voice's own channel, on a key no sounding note holds, retuned
-    // first; with MPE on the least recently used member channel, its bend sent first. The
-    // voice's range is not applied. Percussion voices play their drum as sound_note does.
+    // Where a note sounds and what readied it: its channel, its key, and the bend its channel
+    // has (centre with the tuning standard).
+    struct TunedPlace {
+        int channel = -1;
+        int key = -1;
+        int bend = platform::kBendCentre;
+        bool valid() const { return channel >= 0 && key >= 0; }
+    };
+    // Readies a note of a voice at an unrounded MIDI pitch by the tuning output in use, ready
+    // for sound_note at the place returned. With the tuning standard: on the voice's own
+    // channel, on a key near the pitch that no sounding note holds (one already tuned to it
+    // if there is one), retuned first. With MPE: on the least recently used member channel,
+    // its note ended if every member sounds, its program and bend sent first. With bends:
+    // as the player's set_voice_bend. A percussion voice gets its drum; a voice of rests
+    // nothing. The voice's range is not applied.
+    TunedPlace place_tuned_pitch(int voice, double pitch);
+    // place_tuned_pitch, then sound_note there.
     SoundingNote sound_tuned_pitch(int voice, double pitch, int velocity);
     // Ends a note that sound_note started, unless it has already ended.
     void end_note(SoundingNote note);
@@ -124,6 +137,9 @@ public:
     void apply_effects_for_voice(int voice, Effects what, bool every_channel);
 
     void reset_voices();
+    // What the tuning output needs before any note (nothing for bends): part of start_voices,
+    // sent alone at the start of a rendered file and when the output changes during play.
+    void prepare_tuning();
     void start_voices();
     // start_voices for the start of a new cycle: the channels that still sound (notes held
     // by Sustain) keep their notes, program and bend, so nothing is cut or detuned.
@@ -202,6 +218,20 @@ private:
 
     static std::size_t index(int i) { return static_cast<std::size_t>(i & 15); }
     platform::SendResult send(const platform::SendRequest& message) noexcept { return sender_.send(message); }
+    template <std::size_t N>
+    void send_all(const std::array<platform::SendRequest, N>& messages) {
+        for (const auto& message : messages) send(message);
+    }
+    TunedPlace place_by_key_tuning(int voice, double pitch);
+    TunedPlace place_on_member_channel(int voice, double pitch);
+    int key_for_tuning(int channel, double pitch, platform::TuningBytes wanted) const;
+    bool key_holds(int key, platform::TuningBytes tuning) const;
+    bool key_sounds_tuned(int key) const;
+    int member_for_note() const;
+    void give_zone_its_instrument();
+    bool is_member_channel(int channel) const;
+    int bend_range_of(int channel) const;
+    double bend_steps_per_semitone(int channel) const;
     SoundingNote start_key(int channel, int voice, int key, int velocity);
     platform::SendResult release_note(int channel, int note, int velocity);
     void forget_key(int channel, int key);
@@ -231,6 +261,14 @@ private:
     bool batch_note_offs_ = false;
     std::array<std::array<std::uint32_t, 128>, kMidiChannels> key_serial_{};  // the start now sounding on each key
     std::uint32_t next_serial_ = 1;
+    // The tuning standard: the pitch each key was last retuned to, and when it last fell silent
+    // (a use count, so that renders choose as live play does).
+    std::array<platform::TuningBytes, 128> key_tuning_{};
+    std::array<bool, 128> key_tuning_sent_{};
+    std::array<std::uint32_t, 128> key_silent_since_{};
+    // MPE: when each member channel last started or ended a note.
+    std::array<std::uint32_t, kMidiChannels> channel_used_at_{};
+    std::uint32_t use_count_ = 0;
     std::array<SoundingNote, kSustainRingSize> ring_{};
     int ring_next_ = 0;
     int ring_length_ = 0;  // the notes the ring holds over now: sustain slots less one

@@ -79,8 +79,8 @@ struct RenderedNote {
     int voice = 0;  // the composition's channel
     int midi_channel = 0;
     int key = 0;
-    int bend = 0;  // 0..16384, centre 8192
-    double pitch = 0;  // unrounded MIDI pitch of key and bend
+    int bend = 0;      // the channel's, 0..16384, centre 8192: over two semitones, 48 on an MPE member
+    double pitch = 0;  // the unrounded MIDI pitch it sounds at
 };
 class RenderListener {
 public:
@@ -186,7 +186,14 @@ private:
     bool uses_simultaneous_levels() const;
     void end_notes();
     SoundingNote play_note(int value, int channel, int level, bool record, bool sound = true);
-    tuning::NoteAndBend sounding_pitch(int value, int channel, bool record);
+    struct SoundingPitch {
+        tuning::NoteAndBend note_and_bend;
+        double pitch = 0;  // unrounded MIDI pitch
+    };
+    SoundingPitch sounding_pitch(int value, int channel, bool record);
+    SoundingNote sound_tuned_note(int value, int channel, int level, double pitch, int volume);
+    void tell_render_listener(int value, int channel, int level, const ChannelVoices::TunedPlace& place,
+                              double pitch);
     int volume_for(int value, int channel, int level) const;
     tuning::NoteAndBend bend_range_test_note(int value);
     void record_note(int value, int note, int bend, int channel, double pitch);

@@ -31,6 +31,7 @@ enum class TextForm { token, line };  // one token with "_" for blanks, or the r
 //   gallery_minutes(std::array<double, 16>&)
 //   keyboard_rows(key, KeyboardRows&, const KeyboardRows& default, int missing)
 //   replace_or_append(int&)
+//   tuning_output(engine::TuningOutput&, engine::TuningOutput default)   "tuning_output mts", unless default
 template <class S, class V>
 void for_each_setting(S& s, const Settings& d, V& v) {
     using W = Written;
@@ -261,6 +262,8 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.whole("action_if_out_of_range", s.action_if_out_of_range, d.action_if_out_of_range, W::always, {});
     v.whole("iChannelForVoiceForPcKeyboard", s.play_along.iChannelForVoiceForPcKeyboard, d.play_along.iChannelForVoiceForPcKeyboard,
             W::always, {});
+    v.tuning_output(s.voices.tuning_output, d.voices.tuning_output);
+    v.whole("mpe_member_channels", s.voices.mpe_member_channels, d.voices.mpe_member_channels, W::unless_default, {});
 }
 
 }  // namespace corvane::files

@@ -8,6 +8,7 @@
 #include "corvane/files/composition_edits.h"
 #include <QPointer>
 #include <QSettings>
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -100,6 +101,8 @@ private:
     // Puts a composition from the history back in place, keeping the channel the player uses.
     void restore_composition(const engine::Composition& composition);
     void build_out_menu();
+    void add_tuning_output_items();
+    void set_tuning_output(engine::TuningOutput output);
     void build_in_menu();
     // MIDI in at start: the input devices (none is reported and disables Play), and the
     // port opened when the settings ask for it.
@@ -215,6 +218,7 @@ private:
     std::vector<std::pair<QAction*, bool files::Settings::*>> ticks_;
     QAction* auto_save_ = nullptr;
     QAction* open_out_now_ = nullptr;
+    std::array<QAction*, 3> tuning_outputs_{};  // by engine::TuningOutput
     QAction* open_in_now_ = nullptr;
     QMenu* in_menu_ = nullptr;
     QMenu* out_menu_ = nullptr;

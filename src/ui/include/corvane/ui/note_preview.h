@@ -27,25 +27,30 @@ public:
     void stop();
 
 private:
+    // A note of the preview: by bends on a channel of its own bend; tuned note by note (the
+    // tuning standard or MPE) where the voices choose, from its pitch.
     struct Sound {
+        int id = 0;  // the preview note it is
         int channel = 0;
         int note = 0;
         int bend = platform::kBendCentre;
+        double pitch = 0;
     };
     struct Event {
         int at_ms = 0;
         bool on = false;
         Sound sound;
         bool sounding = false;
+        engine::SoundingNote tuned;  // the note-on's, for a note tuned on its own
     };
 
     void tick();
     bool open_port();
     int voice_in_play() const;
     static Sound sound_of(double pitch, std::vector<int>& bends);
-    void send_on(const Sound& s);
-    void send_off(const Sound& s);
-    void mark_sounding(const Sound& s);
+    engine::SoundingNote send_on(const Sound& s);
+    void send_off(const Event& off);
+    void mark_sounding(const Sound& s, engine::SoundingNote tuned);
 
     DisplaySources sources_;
     QTimer timer_;
