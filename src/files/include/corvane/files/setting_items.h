@@ -261,6 +261,8 @@ void for_each_setting(S& s, const Settings& d, V& v) {
     v.whole("action_if_out_of_range", s.action_if_out_of_range, d.action_if_out_of_range, W::always, {});
     v.whole("iChannelForVoiceForPcKeyboard", s.play_along.iChannelForVoiceForPcKeyboard, d.play_along.iChannelForVoiceForPcKeyboard,
             W::always, {});
+    v.text("midi_in_keyboard_mapping", s.play_along.midi_in_keyboard_mapping, d.play_along.midi_in_keyboard_mapping,
+           TextForm::line);
 }
 
 }  // namespace corvane::files
