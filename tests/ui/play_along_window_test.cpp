@@ -80,6 +80,18 @@ TEST_F(PlayAlongWindowTest, TheKeyboardMappingRowRefusesAFileThatIsNoMapping) {
     EXPECT_FALSE(field->property("refused").toBool());
 }
 
+// A mapping the configuration names is read at start; one that does not read is said once.
+TEST_F(PlayAlongWindowTest, AKeyboardMappingTheConfigurationNamesIsReadAtStart) {
+    const std::string missing = (folder / "gone.kbm").string();
+    start_configured("midi_in_keyboard_mapping " + missing);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "cannot read \"" + missing + "\": No such file or directory");
+    EXPECT_EQ(reporter.entries()[0].caption, "Keyboard mapping");
+    EXPECT_EQ(context->settings().play_along.midi_in_keyboard_mapping, missing);
+    item("&File", "read_config_")->trigger();  // the same path: not read again
+    EXPECT_EQ(reporter.entries().size(), 1u);
+}
+
 TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFileAndGuardsSaveAndExit) {
     const InFolder here(folder.path());
     start();
