@@ -14,6 +14,7 @@
 
 #include "cli_support.h"
 #include "composition_options.h"
+#include "corvane/files/scala_file.h"
 #include "corvane/midi/play_along.h"
 #include "corvane/platform/combined_output.h"
 #include "corvane/platform/midi_port_input.h"
@@ -70,6 +71,7 @@ struct PlayAlongCommand {
     std::string in_device;
     std::string out_device;
     std::string record_path;
+    std::string mapping_path;
     bool append = false;
     bool with_tune = false;
     double seconds = 0;
@@ -87,6 +89,8 @@ struct PlayAlongCommand {
             settings.wReplaceOrAppendPlayAlong = append ? 1 : 0;
             settings.enable_play_along_recording = true;
         }
+        if (!mapping_path.empty()) settings.midi_in_keyboard_mapping = mapping_path;
+        const std::optional<tuning::KeyboardMapping> mapping = keyboard_mapping(settings.midi_in_keyboard_mapping);
 
         platform::MidiClient midi_client;
         platform::CombinedOutputSystem outputs(midi_client);
@@ -101,6 +105,7 @@ struct PlayAlongCommand {
                                 midi::PlaybackMachine{outputs, timers, clock, keys, reporter});
         midi::PlayAlong play_along(playback, c, settings, config.smf, midi::PlayAlongMachine{inputs, clock, reporter},
                                    folder);
+        play_along.set_keyboard_mapping(mapping);
         LastNote last_note;
         LimitMessage limit_message;
         play_along.midi_in_play().set_listener(&last_note);
@@ -124,6 +129,14 @@ struct PlayAlongCommand {
 
         show_status_until_interrupted(play_along, last_note, clock);
         finish(playback, play_along, timers);
+    }
+
+    // The mapping the keys play through, read before any device opens; none without a file.
+    static std::optional<tuning::KeyboardMapping> keyboard_mapping(const std::string& path) {
+        if (path.empty()) return std::nullopt;
+        auto read = files::read_keyboard_mapping_file(path);
+        if (const auto* error = std::get_if<tuning::KeyboardMappingError>(&read)) throw Failure(error->message);
+        return std::get<tuning::KeyboardMapping>(std::move(read));
     }
 
     void show_status_until_interrupted(midi::PlayAlong& play_along, LastNote& last_note, const platform::Clock& clock) {
@@ -188,6 +201,8 @@ void add_play_along_command(CLI::App& app) {
     sub->add_option("--out", command->out_device, "output device number or part of its name; -1, the default, is "
                                                   "the built-in synthesizer");
     sub->add_option("--record", command->record_path, "record everything played into this MIDI file (format 0)");
+    sub->add_option("--kbm", command->mapping_path, "play the keys through this Scala keyboard mapping (.kbm) "
+                                                    "instead of the note assignments");
     sub->add_flag("--append", command->append, "continue the recording file from its end instead of replacing it");
     sub->add_flag("--with-tune", command->with_tune, "play the fractal tune at the same time");
     sub->add_option("--seconds", command->seconds, "stop after this many seconds (default: at Ctrl-C)")

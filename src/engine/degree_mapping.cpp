@@ -45,6 +45,18 @@ ValuePitch pitch_of_value(long value, const Composition& c, tuning::ModeVoices& 
     return p;
 }
 
+std::optional<ValuePitch> pitch_of_mapped_key(const tuning::KeyboardMapping& mapping, const Composition& c, int key) {
+    const auto degree = tuning::mapped_degree(mapping, key);
+    const auto frequency = tuning::mapped_frequency(mapping, c.Intervals, key);
+    if (!degree || !frequency) return std::nullopt;
+    ValuePitch p;
+    p.degree = *degree;
+    p.frequency = *frequency;
+    p.midi_pitch = tuning::frequency_to_midi_pitch(p.frequency);
+    p.note_and_bend = tuning::split_midi_pitch(p.midi_pitch);
+    return p;
+}
+
 tuning::NoteAndBend channel_shift(tuning::NoteAndBend note, int channel, const Composition& c) {
     if (channel < 0 || channel >= kMidiChannels) return note;
     const int s = c.Octave_shifts_for_channels[static_cast<std::size_t>(channel)];

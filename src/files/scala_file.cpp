@@ -1,7 +1,9 @@
 #include "corvane/files/scala_file.h"
 
 #include <cmath>
+#include <system_error>
 
+#include "corvane/files/whole_file.h"
 #include "corvane/tuning/pitch_format.h"
 #include "number_text.h"
 #include "text_scan.h"
@@ -59,6 +61,21 @@ void write_scl(SaveBuffer& out, std::string_view file_name, std::string_view tit
         pitch += scale[k % scale.size()];
         if (append_pitch(out, pitch + 1.0) == 0) return;
     }
+}
+
+std::variant<tuning::KeyboardMapping, tuning::KeyboardMappingError> read_keyboard_mapping_file(
+    const std::filesystem::path& path) {
+    const std::string quoted = "\"" + path.string() + "\"";
+    const WholeFileRead read = read_whole_file_or_error(path);
+    if (!read.text) {
+        const std::string reason = std::generic_category().message(read.error);
+        return tuning::KeyboardMappingError{"cannot read " + quoted + ": " + reason};
+    }
+    auto mapping = tuning::read_keyboard_mapping(*read.text);
+    if (auto* error = std::get_if<tuning::KeyboardMappingError>(&mapping)) {
+        error->message = quoted + " is no keyboard mapping: " + error->message;
+    }
+    return mapping;
 }
 
 }  // namespace corvane::files

@@ -177,6 +177,14 @@ int MidiInPlay::velocity_for(int voice, int input_velocity) const {
     return std::clamp(static_cast<int>(product / (127 * 127)), 1, 127);
 }
 
+void MidiInPlay::set_keyboard_mapping(std::optional<tuning::KeyboardMapping> mapping) {
+    {
+        auto group = playback_.port().hold_group();
+        keyboard_mapping_.swap(mapping);
+    }
+    // The mapping replaced is freed here, outside the lock.
+}
+
 void MidiInPlay::note_on(int note, int input_velocity) {
     auto group = playback_.port().hold_group();
     if (sounding_[at(note)].on) release(note, 127);
@@ -184,7 +192,11 @@ void MidiInPlay::note_on(int note, int input_velocity) {
     const int velocity = velocity_for(voice, input_velocity);
     MidiInNote played{.input_note = note, .voice = voice, .velocity = velocity};
     const int percussion = settings_.iNonMelodicPercussionForMidiInNote[at(note)];
-    if (percussion != kNoPercussion) {
+    if (keyboard_mapping_) {
+        // A key the mapping leaves out sounds nothing.
+        const auto pitch = engine::pitch_of_mapped_key(*keyboard_mapping_, composition_, note);
+        if (!pitch || !sound_pitch(note, voice, velocity, *pitch, played)) return;
+    } else if (percussion != kNoPercussion) {
         played.channel = engine::kPercussionChannel;
         played.note = std::clamp(percussion, 0, 127);
         played.midi_pitch = played.note;
@@ -195,19 +207,35 @@ void MidiInPlay::note_on(int note, int input_velocity) {
                                  ? settings_.iScalePosForMidiInNote[at(note)]
                                  : scale_position(note);
         const engine::ValuePitch pitch = engine::pitch_of_value(position, composition_, mode_voices_, kMidiInModeSlot);
-        engine::ChannelVoices& voices = playback_.voices();
-        voices.set_voice_bend(voice, pitch.note_and_bend.bend, false);
-        played.note = pitch.note_and_bend.note;
-        played.bend = pitch.note_and_bend.bend;
-        played.midi_pitch = pitch.midi_pitch;
-        const bool percussion_voice = composition_.Voices_for_channels[static_cast<std::size_t>(voice)] > engine::kNoNote;
-        played.channel = percussion_voice ? engine::kPercussionChannel : voices.channel_of_voice(voice);
-        voices.note_on(played.channel, voice, 0, played.note, velocity);
-        sounding_[at(note)] = {true, voice, played.channel, played.note, velocity, false};
+        if (!sound_pitch(note, voice, velocity, pitch, played)) return;
     }
     play_along_voice_ = voice;
     play_along_channel_ = played.channel;
     if (listener_ != nullptr) listener_->note_played(played);
+}
+
+// Sounds an input note's pitch on its voice: tuned note by note when the tuning output does
+// that, otherwise by the voice's bend on the channel it chooses. False when nothing sounded.
+bool MidiInPlay::sound_pitch(int note, int voice, int velocity, const engine::ValuePitch& pitch,
+                             MidiInNote& played) {
+    engine::ChannelVoices& voices = playback_.voices();
+    played.midi_pitch = pitch.midi_pitch;
+    if (voices.tunes_each_note()) {
+        const engine::SoundingNote tuned = voices.sound_tuned_pitch(voice, pitch.midi_pitch, velocity);
+        if (!tuned.valid()) return false;
+        played.channel = tuned.channel;
+        played.note = tuned.key;
+        sounding_[at(note)] = {true, voice, tuned.channel, tuned.key, velocity, false, tuned};
+        return true;
+    }
+    voices.set_voice_bend(voice, pitch.note_and_bend.bend, false);
+    played.note = pitch.note_and_bend.note;
+    played.bend = pitch.note_and_bend.bend;
+    const bool percussion_voice = composition_.Voices_for_channels[static_cast<std::size_t>(voice)] > engine::kNoNote;
+    played.channel = percussion_voice ? engine::kPercussionChannel : voices.channel_of_voice(voice);
+    voices.note_on(played.channel, voice, 0, played.note, velocity);
+    sounding_[at(note)] = {true, voice, played.channel, played.note, velocity, false};
+    return true;
 }
 
 void MidiInPlay::note_off(int note, int off_velocity) {
@@ -225,8 +253,11 @@ void MidiInPlay::note_off(int note, int off_velocity) {
 void MidiInPlay::release(int note, int off_velocity) {
     Sounding& s = sounding_[at(note)];
     s.on = false;
-    if (output_note_shared(note)) return;
-    if (s.voice < 0) {
+    if (s.tuned.valid()) {
+        playback_.voices().end_note(s.tuned);  // a tuned note is never shared
+    } else if (output_note_shared(note)) {
+        return;
+    } else if (s.voice < 0) {
         playback_.port().send(platform::note_off(s.channel, s.note, off_velocity));
     } else {
         playback_.voices().note_off(s.channel, s.voice, 0, s.note, off_velocity);
@@ -238,7 +269,10 @@ bool MidiInPlay::output_note_shared(int note) const {
     const Sounding& s = sounding_[at(note)];
     for (int other = 0; other < kMidiInNotes; ++other) {
         const Sounding& o = sounding_[at(other)];
-        if (other != note && o.on && o.voice == s.voice && o.note == s.note && o.channel == s.channel) return true;
+        if (other != note && o.on && !o.tuned.valid() && o.voice == s.voice && o.note == s.note &&
+            o.channel == s.channel) {
+            return true;
+        }
     }
     return false;
 }

@@ -113,13 +113,15 @@ int PcKeyboard::voice_in_play_from(int voice) const {
 }
 
 void PcKeyboard::press(int degree, int row) {
+    const std::optional<engine::ValuePitch> sounded = pitch_of_key(degree);
+    if (!sounded) return;  // a key the mapping leaves out
     MidiOutPort& port = playback_.port();
     int voice = voice_for_row(row);
     const int velocity = velocity_for(voice, row);
     voice = voice_in_play_from(voice);
     if (!port.held_open() && port.open() == OpenResult::opened) port.set_open_reason(OpenReason::live_notes, true);
 
-    const double pitch = engine::pitch_of_value(degree, composition_, mode_voices_, kPcKeyModeSlot).midi_pitch;
+    const double pitch = sounded->midi_pitch;
     const tuning::NoteAndBend key = tuning::split_onto_key(pitch);
     const int note = key.note;
     const int bend = key.bend;
@@ -129,18 +131,34 @@ void PcKeyboard::press(int degree, int row) {
         return;
     }
     auto group = port.hold_group();
-    const int channel = settings_.iPitchesForPCKeyboardRows == kOneChannelSetting ? kSingleKeyChannel
-                                                                                   : choose_channel(voice, bend);
     engine::ChannelVoices& voices = playback_.voices();
-    voices.send_bend(channel, voice, bend, true, false);
-    voices.note_on(channel, voice, 0, note, velocity);
-    if (settings_.cShowKbdInScore && listener_ != nullptr) listener_->key_note({pitch, degree, voice});
-    slot = {channel, voice, note, kKeyDownHold};
+    if (voices.tunes_each_note()) {
+        const engine::SoundingNote tuned = voices.sound_tuned_pitch(voice, pitch, velocity);
+        slot = {tuned.channel, voice, tuned.key, kKeyDownHold, tuned};
+    } else {
+        const int channel = settings_.iPitchesForPCKeyboardRows == kOneChannelSetting ? kSingleKeyChannel
+                                                                                       : choose_channel(voice, bend);
+        voices.send_bend(channel, voice, bend, true, false);
+        voices.note_on(channel, voice, 0, note, velocity);
+        slot = {channel, voice, note, kKeyDownHold};
+    }
+    const int shown_degree = keyboard_mapping_ ? static_cast<int>(sounded->degree) : degree;
+    if (settings_.cShowKbdInScore && listener_ != nullptr) listener_->key_note({pitch, shown_degree, voice});
+}
+
+// The degree of the arpeggio a key plays; through a keyboard mapping, the key that many
+// keys from the mapping's middle key. None for a key the mapping leaves out.
+std::optional<engine::ValuePitch> PcKeyboard::pitch_of_key(int degree) {
+    if (!keyboard_mapping_) return engine::pitch_of_value(degree, composition_, mode_voices_, kPcKeyModeSlot);
+    return engine::pitch_of_mapped_key(*keyboard_mapping_, composition_, keyboard_mapping_->middle_key + degree);
 }
 
 void PcKeyboard::release(int degree) {
     Slot& slot = slots_[slot_index(degree)];
-    if (slot.note >= 0 && slot.note <= 127) {
+    if (slot.tuned.valid()) {
+        auto group = playback_.port().hold_group();
+        playback_.voices().end_note(slot.tuned);
+    } else if (slot.note >= 0 && slot.note <= 127) {
         auto group = playback_.port().hold_group();
         playback_.voices().note_off(slot.channel, slot.voice, 0, slot.note, 127);
     }

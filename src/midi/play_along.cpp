@@ -22,4 +22,9 @@ void PlayAlong::select_input(int command) {
     port_.select(command);
 }
 
+void PlayAlong::set_keyboard_mapping(const std::optional<tuning::KeyboardMapping>& mapping) {
+    play_.set_keyboard_mapping(mapping);
+    keyboard_.set_keyboard_mapping(mapping);
+}
+
 }  // namespace corvane::midi

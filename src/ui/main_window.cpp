@@ -428,6 +428,7 @@ void MainWindow::initialise(StartUp start) {
     port.enumerate_devices();
     files::start_up(ws);
     context_.apply_timer_resolution();
+    context_.apply_keyboard_mapping();
     const StoredValues& stored = context_.stored();
     ws.settings.play_on_start_up = stored.play_on_start_up.without_file;
     ws.settings.play_on_start_up_with_file = stored.play_on_start_up.with_file;
@@ -768,7 +769,10 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
             const auto group = port.hold_group();
             ws = std::move(opened);
         }
-        if (result.kind == files::OpenedKind::configuration) context_.apply_timer_resolution();
+        if (result.kind == files::OpenedKind::configuration) {
+            context_.apply_timer_resolution();
+            context_.apply_keyboard_mapping();
+        }
     }
     if (result.kind == files::OpenedKind::composition) history_->start_over(context_.composition());
     if (result.read && result.kind != files::OpenedKind::nothing) remember_file(path);

@@ -158,6 +158,7 @@ void MainWindow::build_file_menu() {
         auto hold = context_.hold_play();
         files::read_configuration_now(context_.workspace(), context_.reporter());
         context_.apply_timer_resolution();
+        context_.apply_keyboard_mapping();
         composition_changed();
         play_along_settings_changed();
     });
@@ -165,6 +166,7 @@ void MainWindow::build_file_menu() {
     add_command(*file, tr("Reset Check boxes etc."), CommandGroup::edit, [this] {
         files::reset_settings(context_.workspace());
         context_.apply_timer_resolution();
+        context_.apply_keyboard_mapping();
         composition_changed();
         play_along_settings_changed();
     });

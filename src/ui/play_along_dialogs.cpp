@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -139,6 +140,10 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
                             "scale, such as the string trio in well temperament"));
     connect(presets_, &QComboBox::activated, this, &MidiInOptionsDialog::choose_preset);
     form->addRow(tr("Keyboard &preset"), presets_);
+    auto* mapping_label = new QLabel(tr("&Keyboard mapping…"), this);
+    QLayout* mapping_row = keyboard_mapping_row();
+    mapping_label->setBuddy(keyboard_mapping_);
+    form->addRow(mapping_label, mapping_row);
     form->addRow(tr("First &note of the voice range"),
                  note_box("first_note", &midi::PlayAlongSettings::n1stMidiInNoteForVoiceChannel, 0,
                           tr("The note that plays the first note of the scale in its range: C4 (60) is middle C; "
@@ -174,8 +179,63 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
     layout->addWidget(flag_box(tr("Open MIDI in at the &start of each session"), "open_in_at_start",
                                &midi::PlayAlongSettings::open_midi_in_at_start_of_session,
                                tr("The program opens the MIDI input device chosen in the In menu when it starts")));
-    layout->addWidget(close_button(this));
+    auto* close = close_button(this);
+    close->button(QDialogButtonBox::Close)->setAutoDefault(false);  // Return in the mapping's field only finishes it
+    layout->addWidget(close);
     show_settings();
+}
+
+MidiInOptionsDialog::~MidiInOptionsDialog() { disconnect_children(*this); }
+
+// The path of the keyboard mapping, Browse… and the button that goes back to the presets.
+QLayout* MidiInOptionsDialog::keyboard_mapping_row() {
+    keyboard_mapping_ = new QLineEdit(this);
+    keyboard_mapping_->setObjectName("keyboard_mapping");
+    keyboard_mapping_->setToolTip(tr("A Scala keyboard mapping (.kbm): each key plays the scale degree it gives, its "
+                                     "reference key at its reference frequency, instead of the preset's note "
+                                     "assignments; empty: the preset"));
+    connect(keyboard_mapping_, &QLineEdit::editingFinished, this,
+            [this] { choose_keyboard_mapping(keyboard_mapping_->text().trimmed()); });
+    auto* browse = new QPushButton(tr("&Browse…"), this);
+    browse->setObjectName("browse_keyboard_mapping");
+    browse->setToolTip(tr("Chooses the keyboard mapping in a file dialog"));
+    browse->setAutoDefault(false);
+    connect(browse, &QPushButton::clicked, this, &MidiInOptionsDialog::browse_for_keyboard_mapping);
+    auto* clear = new QPushButton(tr("No &mapping"), this);
+    clear->setObjectName("clear_keyboard_mapping");
+    clear->setToolTip(tr("Plays the keys through the preset's note assignments again"));
+    clear->setAutoDefault(false);
+    connect(clear, &QPushButton::clicked, this, [this] { choose_keyboard_mapping({}); });
+    auto* row = new QHBoxLayout;
+    row->addWidget(keyboard_mapping_, 1);
+    row->addWidget(browse);
+    row->addWidget(clear);
+    return row;
+}
+
+// A mapping that does not read is refused in its field, and the one in use stays.
+void MidiInOptionsDialog::choose_keyboard_mapping(const QString& path) {
+    const std::string chosen = path.toStdString();
+    const bool in_use = chosen == context_.settings().play_along.midi_in_keyboard_mapping;
+    if (in_use && !keyboard_mapping_->property(kRefusedFieldProperty).toBool()) return;
+    if (const auto refused = context_.choose_keyboard_mapping(chosen)) {
+        keyboard_mapping_->setText(path);
+        refuse_field(keyboard_mapping_, *refused, context_.reporter(), kKeyboardMappingCaption);
+        return;
+    }
+    clear_field_refusal(keyboard_mapping_);
+    show_settings();
+}
+
+void MidiInOptionsDialog::browse_for_keyboard_mapping() {
+    const QString current = QString::fromStdString(context_.settings().play_along.midi_in_keyboard_mapping);
+    const auto folder = remembered_folder(context_.stored(), kKeyboardMappingFolders);
+    const QString offered = current.isEmpty() && folder ? QString::fromStdString(*folder) : current;
+    const QString chosen = QFileDialog::getOpenFileName(this, tr("Keyboard mapping"), offered,
+                                                        tr("Scala keyboard mappings (*.kbm)"));
+    if (chosen.isEmpty()) return;
+    remember_folder_of(context_.stored(), kKeyboardMappingFolders, chosen.toStdString());
+    choose_keyboard_mapping(chosen);
 }
 
 QSpinBox* MidiInOptionsDialog::note_box(const char* name, int midi::PlayAlongSettings::*note, int lowest,
@@ -206,6 +266,9 @@ void MidiInOptionsDialog::show_settings() {
         channels_[ch]->setChecked(s.OkMidiInChannel[ch] != 0);
     }
     midi_in_for_->setCurrentIndex(std::clamp(s.iMidiInFor, 0, static_cast<int>(kMidiInUses.size()) - 1));
+    if (!keyboard_mapping_->property(kRefusedFieldProperty).toBool()) {
+        keyboard_mapping_->setText(QString::fromStdString(s.midi_in_keyboard_mapping));
+    }
     presets_->setCurrentIndex(s.iMidiInPresets);
     for (const auto& [box, note] : notes_) {
         const QSignalBlocker quiet(box);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "corvane/files/scala_file.h"
 #include "corvane/platform/priority.h"
 
 namespace corvane::ui {
@@ -47,6 +48,29 @@ void ProgramContext::stop_play_and_wait() {
 
 void ProgramContext::apply_timer_resolution() {
     if (!workspace_.settings.uTimerRes_set_explicitly) workspace_.settings.player.uTimerRes = timer_resolution_;
+}
+
+std::optional<std::string> ProgramContext::choose_keyboard_mapping(const std::string& path) {
+    std::optional<tuning::KeyboardMapping> mapping;
+    if (!path.empty()) {
+        auto read = files::read_keyboard_mapping_file(path);
+        if (auto* error = std::get_if<tuning::KeyboardMappingError>(&read)) return std::move(error->message);
+        mapping = std::get<tuning::KeyboardMapping>(std::move(read));
+    }
+    play_along_->set_keyboard_mapping(mapping);
+    workspace_.settings.play_along.midi_in_keyboard_mapping = path;
+    keyboard_mapping_in_use_ = path;
+    return std::nullopt;
+}
+
+void ProgramContext::apply_keyboard_mapping() {
+    const std::string path = workspace_.settings.play_along.midi_in_keyboard_mapping;
+    if (path == keyboard_mapping_in_use_) return;
+    if (const auto refused = choose_keyboard_mapping(path)) {
+        play_along_->set_keyboard_mapping(std::nullopt);
+        keyboard_mapping_in_use_ = path;  // said once, not again at the next read
+        reporter_.report(*refused, kKeyboardMappingCaption);
+    }
 }
 
 void ProgramContext::rebuild_tune() {

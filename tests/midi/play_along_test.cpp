@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <filesystem>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -16,6 +18,7 @@
 #include "corvane/platform/injected_input.h"
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/platform/recording_output.h"
+#include "corvane/tuning/keyboard_mapping.h"
 #include "corvane/tuning/pitch_list.h"
 #include "corvane/tuning/step_list.h"
 #include "../expected_output.h"
@@ -438,6 +441,121 @@ TEST_F(PlayAlongTest, RowsChooseVoicesAndVolumesAndKeysOnlySilenceWhenKeySoundsA
     EXPECT_EQ(std::count(sent.begin(), sent.end(), Sent{0xB0, 5, 120, 0}), 1);
     EXPECT_EQ(pc.slot_of_degree(0).note, -1);
     EXPECT_FALSE(playback.port().is_open());
+}
+
+// ---------------------------------------------------------------------------------------
+// A keyboard mapping
+
+// Nineteen equal steps on twelve keys a period: keys 50..90 retuned, degree 0 on middle C,
+// D# left out, A (69) the reference at 440 Hz.
+constexpr std::string_view kNineteenOnTwelveKeys = "! nineteen on twelve keys\n"
+                                                   "12\n50\n90\n60\n69\n440.0\n19\n"
+                                                   "0\n1\n3\nx\n6\n8\n9\n11\n12\n14\n16\n17\n";
+
+void use_mapping(PlayAlong& play_along, std::string_view text) {
+    const auto read = tuning::read_keyboard_mapping(text);
+    ASSERT_TRUE(std::holds_alternative<tuning::KeyboardMapping>(read));
+    play_along.set_keyboard_mapping(std::get<tuning::KeyboardMapping>(read));
+}
+
+std::string nineteen_equal_steps() {
+    std::string scale = "1";
+    for (int step = 1; step < 19; ++step) scale += " n(" + std::to_string(step) + "/19)";
+    return scale + " 2";
+}
+
+// Each note-on as {key, the bend last sent on its channel} (8192 before any).
+std::vector<std::pair<int, int>> notes_with_bends(const std::vector<Sent>& sent) {
+    std::array<int, 16> bends{};
+    bends.fill(8192);
+    std::vector<std::pair<int, int>> notes;
+    for (const Sent& s : sent) {
+        if (s.kind == 0xE0) bends[static_cast<std::size_t>(s.channel)] = s.data2 << 7 | s.data1;
+        if (s.kind == 0x90 && s.data2 > 0) notes.emplace_back(s.data1, bends[static_cast<std::size_t>(s.channel)]);
+    }
+    return notes;
+}
+
+// The reference key sounds at 440 Hz; middle C at degree 0, 14 steps of 19 below it, is
+// 60.158 (note 60, bend 8192 + 0.158 x 4096); the octave above and the last key retuned
+// (degree 47) follow; the left-out key and keys outside 50..90 sound nothing. The computer
+// keyboard's A plays the middle key.
+TEST_F(PlayAlongTest, KeysThroughAKeyboardMappingSoundItsDegreesAroundTheReferenceFrequency) {
+    set_scale(composition, nineteen_equal_steps());
+    use_mapping(play_along, kNineteenOnTwelveKeys);
+    playback.port().open();
+    for (const int key : {69, 60, 72, 50, 90, 63, 49, 91}) {
+        play(0x90, static_cast<std::uint8_t>(key), 100);
+        play(0x80, static_cast<std::uint8_t>(key), 0);
+    }
+    play_along.keyboard().pc_key_event(true, 30, false);
+    const std::vector<std::pair<int, int>> expected{{69, 8192}, {60, 8838}, {72, 8838}, {50, 8407}, {90, 7545},
+                                                    {60, 8838}};
+    EXPECT_EQ(notes_with_bends(sent_since(0)), expected);
+
+    play_along.set_keyboard_mapping(std::nullopt);  // back to the scale positions: 63 plays again
+    const std::size_t before = mark();
+    play(0x90, 63, 100);
+    EXPECT_EQ(note_ons_since(before).size(), 1u);
+}
+
+// With a tuning output that tunes each note the tuning output sounds it: no bend goes out,
+// and every note ends on the channel and key it started on.
+TEST_F(PlayAlongTest, NotesTunedOneByOneSendNoBendAndEndWhatTheyStarted) {
+    voice_settings.tuning_output = engine::TuningOutput::mts;
+    set_scale(composition, nineteen_equal_steps());
+    playback.port().open();
+    PcKeyboard& pc = play_along.keyboard();
+    for (const bool mapped : {false, true}) {
+        if (mapped) use_mapping(play_along, kNineteenOnTwelveKeys);
+        const std::size_t before = mark();
+        play(0x90, 60, 100);
+        play(0x90, 72, 100);
+        pc.pc_key_event(true, 31, false);
+        play(0x80, 60, 0);
+        play(0x80, 72, 0);
+        pc.pc_key_event(false, 31, false);
+        const auto sent = sent_since(before);
+        SCOPED_TRACE(mapped ? "through the mapping" : "through the scale positions");
+        EXPECT_TRUE(of_kind(sent, 0xE0).empty());
+        std::vector<std::pair<int, int>> started;
+        std::vector<std::pair<int, int>> ended;
+        for (const Sent& s : note_ons_since(before)) started.emplace_back(s.channel, s.data1);
+        for (const Sent& s : note_offs(sent)) ended.emplace_back(s.channel, s.data1);
+        EXPECT_EQ(started.size(), 3u);
+        std::sort(started.begin(), started.end());
+        std::sort(ended.begin(), ended.end());
+        EXPECT_EQ(ended, started);
+    }
+}
+
+// A mapping from the Scala archive reads, and its reference key sounds at its frequency.
+TEST_F(PlayAlongTest, AKeyboardMappingFromTheScalaArchivePlaysItsReferenceKeyAtItsFrequency) {
+    const std::filesystem::path archive = CORVANE_SHARED_DATA;
+    std::optional<std::filesystem::path> found;
+    if (std::filesystem::is_directory(archive)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(archive)) {
+            if (entry.path().extension() == ".kbm") {
+                found = entry.path();
+                break;
+            }
+        }
+    }
+    if (!found) GTEST_SKIP() << "no .kbm file under " << archive;
+    SCOPED_TRACE(found->string());
+    std::ifstream in(*found, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto read = tuning::read_keyboard_mapping(text);
+    ASSERT_TRUE(std::holds_alternative<tuning::KeyboardMapping>(read)) << std::get<1>(read).message;
+    const tuning::KeyboardMapping& mapping = std::get<tuning::KeyboardMapping>(read);
+    if (!tuning::mapped_degree(mapping, mapping.reference_key)) GTEST_SKIP() << "its reference key is unmapped";
+    play_along.set_keyboard_mapping(mapping);
+    playback.port().open();
+    play(0x90, static_cast<std::uint8_t>(mapping.reference_key), 100);
+    const double pitch = 69.0 + 12.0 * std::log2(mapping.reference_frequency / 440.0);
+    const auto notes = notes_with_bends(sent_since(0));
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NEAR(notes[0].first + (notes[0].second - 8192) / 4096.0, pitch, 1.0 / 4096);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <cmath>
 
@@ -47,6 +48,48 @@ TEST_F(PlayAlongWindowTest, MidiInOpensAtStartWhenAskedAndThePitchWheelRetunes) 
     reporter.save_choice = platform::SaveChoice::discard;
     window->exit_program();
     EXPECT_EQ(stored("MidiInDevice"), "0");
+}
+
+// The MIDI In options take a keyboard mapping that reads and refuse one that does not,
+// saying why in the field and in a message, and keep the one in use; No mapping clears it.
+TEST_F(PlayAlongWindowTest, TheKeyboardMappingRowRefusesAFileThatIsNoMapping) {
+    const std::string good = (folder / "good.kbm").string();
+    const std::string bad = (folder / "bad.kbm").string();
+    testing::write_bytes(good, "0\n0\n127\n60\n69\n440\n12\n");
+    testing::write_bytes(bad, "12\n0\n127\n60\nA4\n440\n12\n");
+    start();
+    item("&In", "options")->trigger();
+    auto* field = find<QLineEdit>("keyboard_mapping");
+    type_into(field, QString::fromStdString(good));
+    EXPECT_EQ(context->settings().play_along.midi_in_keyboard_mapping, good);
+
+    type_into(field, QString::fromStdString(bad));
+    const std::string why = "\"" + bad + "\" is no keyboard mapping: line 5: \"A4\" is not a whole number from 0 "
+                            "to 127 for the reference key";
+    ASSERT_FALSE(reporter.entries().empty());
+    EXPECT_EQ(reporter.entries().back().message, why);
+    EXPECT_EQ(reporter.entries().back().caption, "Keyboard mapping");
+    EXPECT_TRUE(field->property("refused").toBool());
+    EXPECT_EQ(field->toolTip().toStdString(), why);
+    EXPECT_EQ(field->text().toStdString(), bad);
+    EXPECT_EQ(context->settings().play_along.midi_in_keyboard_mapping, good);
+
+    click("clear_keyboard_mapping");
+    EXPECT_EQ(context->settings().play_along.midi_in_keyboard_mapping, "");
+    EXPECT_EQ(field->text(), "");
+    EXPECT_FALSE(field->property("refused").toBool());
+}
+
+// A mapping the configuration names is read at start; one that does not read is said once.
+TEST_F(PlayAlongWindowTest, AKeyboardMappingTheConfigurationNamesIsReadAtStart) {
+    const std::string missing = (folder / "gone.kbm").string();
+    start_configured("midi_in_keyboard_mapping " + missing);
+    ASSERT_EQ(reporter.entries().size(), 1u);
+    EXPECT_EQ(reporter.entries()[0].message, "cannot read \"" + missing + "\": No such file or directory");
+    EXPECT_EQ(reporter.entries()[0].caption, "Keyboard mapping");
+    EXPECT_EQ(context->settings().play_along.midi_in_keyboard_mapping, missing);
+    item("&File", "read_config_")->trigger();  // the same path: not read again
+    EXPECT_EQ(reporter.entries().size(), 1u);
 }
 
 TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFileAndGuardsSaveAndExit) {

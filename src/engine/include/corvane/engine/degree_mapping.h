@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "corvane/engine/composition.h"
+#include "corvane/tuning/keyboard_mapping.h"
 #include "corvane/tuning/pitch_mapping.h"
 #include "corvane/tuning/step_list.h"
 
@@ -37,6 +39,11 @@ long degree_of_value(long value, const Composition& c, tuning::ModeVoices& voice
 
 // The whole chain: arpeggio, scale ratio, frequency of the lowest note, MIDI pitch, note and bend.
 ValuePitch pitch_of_value(long value, const Composition& c, tuning::ModeVoices& voices, int slot);
+
+// A key of a keyboard mapping through the composition's scale alone (no arpeggio): its
+// degree counted from the mapping's middle key, and the pitch at which the reference key
+// sounds at the reference frequency. None for a key the mapping leaves unmapped.
+std::optional<ValuePitch> pitch_of_mapped_key(const tuning::KeyboardMapping& mapping, const Composition& c, int key);
 
 // The MIDI note and bend of a tune value (note = pitch + 0.5 truncated, bend 6144..10239).
 inline tuning::NoteAndBend pitch_to_note_and_bend(long value, const Composition& c, tuning::ModeVoices& voices,

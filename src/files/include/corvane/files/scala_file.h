@@ -1,11 +1,14 @@
 #pragma once
 
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "corvane/files/save_buffer.h"
 #include "corvane/files/settings.h"
+#include "corvane/tuning/keyboard_mapping.h"
 #include "corvane/tuning/scala.h"
 
 namespace corvane::files {
@@ -26,5 +29,10 @@ void write_scl(SaveBuffer& out, std::string_view file_name, std::string_view tit
 std::string scala_pitch_text(double ratio);
 
 inline constexpr int kCycledScalaPitches = 100;
+
+// A Scala keyboard mapping (.kbm) read from its file. The error names the file: one that
+// cannot be read with the system's reason, one that is no mapping with the reader's line.
+[[nodiscard]] std::variant<tuning::KeyboardMapping, tuning::KeyboardMappingError> read_keyboard_mapping_file(
+    const std::filesystem::path& path);
 
 }  // namespace corvane::files

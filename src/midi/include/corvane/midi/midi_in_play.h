@@ -6,11 +6,13 @@
 #include <optional>
 
 #include "corvane/engine/composition.h"
+#include "corvane/engine/degree_mapping.h"
 #include "corvane/midi/midi_in_port.h"
 #include "corvane/midi/play_along_recorder.h"
 #include "corvane/midi/play_along_settings.h"
 #include "corvane/midi/playback.h"
 #include "corvane/platform/clock.h"
+#include "corvane/tuning/keyboard_mapping.h"
 #include "corvane/tuning/step_list.h"
 
 namespace corvane::midi {
@@ -60,6 +62,9 @@ public:
     void set_volume(int volume) { volume_.store(volume); }
     // set_high_priority_for_crv: at 3 and 5 the driver's thread runs at time-critical priority.
     void set_priority_level(int level) { priority_level_.store(level); }
+    // Keys then play through the mapping instead of the note assignments; none: the
+    // assignments again. The mapping comes read: no file is touched on the driver's thread.
+    void set_keyboard_mapping(std::optional<tuning::KeyboardMapping> mapping);
 
     void on_short_message(std::uint32_t message) override;  // midi_in_callback
     void on_input_opened() override;
@@ -82,6 +87,7 @@ private:
         int note = 0;
         int velocity = 0;
         bool held_by_pedal = false;
+        engine::SoundingNote tuned{};  // set when the tuning output tuned the note itself
     };
 
     // The options a message is handled by, read once under the port lock: the MIDI In
@@ -105,6 +111,8 @@ private:
     void open_output_for_note(const Options& options);
     bool control_note(int note, bool pressed, const Options& options);
     void note_on(int note, int velocity);
+    [[nodiscard]] bool sound_pitch(int note, int voice, int velocity, const engine::ValuePitch& pitch,
+                                   MidiInNote& played);
     void note_off(int note, int off_velocity);
     void release(int note, int off_velocity);
     bool output_note_shared(int note) const;
@@ -131,6 +139,7 @@ private:
     int play_along_channel_ = 0;
     bool saved_sas_mouse_activated_ = true;
     tuning::ModeVoices mode_voices_{};
+    std::optional<tuning::KeyboardMapping> keyboard_mapping_;  // changed under the port lock
     std::array<Sounding, kMidiInNotes> sounding_{};
 };
 

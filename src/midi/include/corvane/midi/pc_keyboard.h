@@ -6,9 +6,11 @@
 #include <string_view>
 
 #include "corvane/engine/composition.h"
+#include "corvane/engine/degree_mapping.h"
 #include "corvane/midi/play_along_recorder.h"
 #include "corvane/midi/play_along_settings.h"
 #include "corvane/midi/playback.h"
+#include "corvane/tuning/keyboard_mapping.h"
 #include "corvane/tuning/step_list.h"
 
 namespace corvane::midi {
@@ -70,6 +72,11 @@ public:
     void set_listener(KeyNoteListener* listener) { listener_ = listener; }
     // The main window's volume bar, 0..127.
     void set_main_volume(int volume) { main_volume_ = volume; }
+    // Keys then play through the mapping: the A key its middle key, the others as far from it
+    // as their degrees. None: the degrees of the arpeggio again.
+    void set_keyboard_mapping(std::optional<tuning::KeyboardMapping> mapping) {
+        keyboard_mapping_ = std::move(mapping);
+    }
 
     // pc_key_event: a key went down or up.
     void pc_key_event(bool down, int scan_code, bool auto_repeat);
@@ -79,6 +86,7 @@ public:
         int voice = -1;
         int note = -1;
         double hold = 0.0;
+        engine::SoundingNote tuned{};  // set when the tuning output tuned the note itself
     };
     const Slot& slot_of_degree(int degree) const { return slots_[slot_index(degree)]; }
 
@@ -86,6 +94,7 @@ private:
     static std::size_t slot_index(int degree);
     void silence();
     void press(int degree, int row);
+    std::optional<engine::ValuePitch> pitch_of_key(int degree);
     void release(int degree);
     int voice_for_row(int row) const;
     int velocity_for(int voice, int row) const;
@@ -108,6 +117,7 @@ private:
     std::array<int, kMidiChannels> stamps_{};
     int stamp_counter_ = 0;
     tuning::ModeVoices mode_voices_{};
+    std::optional<tuning::KeyboardMapping> keyboard_mapping_;
 };
 
 }  // namespace corvane::midi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "corvane/midi/midi_in_play.h"
 #include "corvane/midi/midi_in_port.h"
@@ -31,6 +32,10 @@ public:
 
     // midi_in_select: silences the output first when it is open.
     void select_input(int command);
+
+    // MIDI in and the computer keyboard play through the mapping (read beforehand, from the
+    // file midi_in_keyboard_mapping names); none: through the note assignments and degrees.
+    void set_keyboard_mapping(const std::optional<tuning::KeyboardMapping>& mapping);
 
 private:
     Playback& playback_;

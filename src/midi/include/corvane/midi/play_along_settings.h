@@ -73,6 +73,9 @@ struct PlayAlongSettings {
     MidiInTable iNASolo = default_midi_in_table(MidiInTableKind::solo);
     // Not a configuration key: set by the presets and the command line.
     KeyPattern key_pattern = kEveryKey;
+    // A Scala keyboard mapping (.kbm) that places the keys in the scale instead of the note
+    // assignments; empty: the assignments. Play-along reads it when it is chosen or starts.
+    std::string midi_in_keyboard_mapping;
 
     // The computer keyboard.
     int iChannelForVoiceForPcKeyboard = 0;

@@ -17,6 +17,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -26,12 +27,14 @@ class QTimer;
 namespace corvane::ui {
 
 // "MIDI In options": the channels listened to, what the notes are for, the first note of
-// the voice range, the control notes, the keyboard presets and the three options.
+// the voice range, the control notes, the keyboard presets or a keyboard mapping, and the
+// three options.
 class MidiInOptionsDialog final : public QDialog {
     Q_OBJECT
 public:
     // `changed` runs after a preset changed the composition.
     MidiInOptionsDialog(ProgramContext& context, std::function<void()> changed, QWidget* parent = nullptr);
+    ~MidiInOptionsDialog() override;
 
     // Shows the settings as they stand (after a preset, a configuration read).
     void show_settings();
@@ -47,9 +50,13 @@ private:
     QCheckBox* flag_box(const QString& text, const char* name, bool midi::PlayAlongSettings::*flag,
                         const QString& tooltip);
     void choose_preset(int preset);
+    QLayout* keyboard_mapping_row();
+    void choose_keyboard_mapping(const QString& path);
+    void browse_for_keyboard_mapping();
 
     ProgramContext& context_;
     std::function<void()> changed_;
+    QLineEdit* keyboard_mapping_;
     std::vector<QCheckBox*> channels_;
     std::vector<std::pair<QSpinBox*, int midi::PlayAlongSettings::*>> notes_;
     std::vector<std::pair<QCheckBox*, bool midi::PlayAlongSettings::*>> flags_;

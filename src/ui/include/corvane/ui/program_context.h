@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "corvane/engine/fractal_tune.h"
@@ -79,6 +80,9 @@ struct StoredValues {
     std::map<std::string, std::string, std::less<>> dialog_folders;
 };
 
+// The caption of what is said about a keyboard mapping that does not read.
+inline constexpr std::string_view kKeyboardMappingCaption = "Keyboard mapping";
+
 class ProgramContext {
 public:
     ProgramContext(std::filesystem::path program_folder, platform::MidiOutputSystem& outputs,
@@ -116,6 +120,14 @@ public:
     std::uint32_t timer_resolution() const { return timer_resolution_; }
     // After every configuration read: the resolution rule, unless the file set it.
     void apply_timer_resolution();
+
+    // Plays MIDI in and the computer keyboard through the keyboard mapping in `path`, read
+    // now, and keeps the path in the settings; an empty path goes back to the note
+    // assignments. A file that does not read changes nothing: its reason is returned.
+    [[nodiscard]] std::optional<std::string> choose_keyboard_mapping(const std::string& path);
+    // After every configuration read: the mapping the settings name, read when it is another
+    // than the one in use; one that does not read is reported, and none is used.
+    void apply_keyboard_mapping();
 
     // Rebuilds the tune line's copy of the fractal tune after the seed or levels changed.
     void rebuild_tune();
@@ -156,6 +168,7 @@ private:
     WatchedKeys keys_;
     PlayerNotices notices_;
     std::uint32_t timer_resolution_;
+    std::string keyboard_mapping_in_use_;  // the path the mapping in use was read from
     std::unique_ptr<engine::FractalTune> tune_ = std::make_unique<engine::FractalTune>();
     std::unique_ptr<midi::Playback> playback_;
     std::unique_ptr<PlayAlongEvents> play_along_events_;  // outlives the play-along's threads

@@ -28,6 +28,7 @@ void forget_recent_file(std::vector<std::string>& recent, const std::string& pat
 inline constexpr std::string_view kCompositionFolders = "compositions";
 inline constexpr std::string_view kMidiFileFolders = "midi_files";
 inline constexpr std::string_view kRecordingFolders = "recordings";
+inline constexpr std::string_view kKeyboardMappingFolders = "keyboard_mappings";
 
 // The folder a file dialog of this kind was last left in, when it still exists.
 std::optional<std::string> remembered_folder(const StoredValues& values, std::string_view kind);
