@@ -68,6 +68,7 @@ std::string note_text(const midi::MidiInNote& note) {
 
 struct PlayAlongCommand {
     CompositionOptions composition;
+    TuningOutputOptions tuning_output;
     std::string in_device;
     std::string out_device;
     std::string record_path;
@@ -101,7 +102,9 @@ struct PlayAlongCommand {
         engine::PlayerSettings player_settings = config.player;
         if (!config.uTimerRes_set_explicitly) player_settings.uTimerRes = platform::timer_resolution_ms(timers.caps());
         platform::Reporter& reporter = terminal_reporter();
-        midi::Playback playback(c, player_settings, config.voices,
+        engine::VoiceSettings voice_settings = config.voices;
+        tuning_output.apply(voice_settings);
+        midi::Playback playback(c, player_settings, voice_settings,
                                 midi::PlaybackMachine{outputs, timers, clock, keys, reporter});
         midi::PlayAlong play_along(playback, c, settings, config.smf, midi::PlayAlongMachine{inputs, clock, reporter},
                                    folder);
@@ -196,6 +199,7 @@ void add_play_along_command(CLI::App& app) {
         "record what is played; Ctrl-C ends it (a recording is closed properly)");
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     command->composition.add_to(*sub, ConfigurationUse::start_up);
+    command->tuning_output.add_to(*sub);
     sub->add_option("--in", command->in_device, "input device number or part of its name (see corvane-cli devices); "
                                                 "0, the default, is Corvane's own virtual input port");
     sub->add_option("--out", command->out_device, "output device number or part of its name; -1, the default, is "
