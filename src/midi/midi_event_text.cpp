@@ -519,7 +519,7 @@ void describe_sysex(std::uint8_t status, std::span<const std::uint8_t> data, Eve
     if (status == platform::kSysexStart && (describe_tuning_change(data, out) || describe_tuning_dump(data, out))) {
         return;
     }
-    out.what += status == 0xF0 ? "system exclusive" : "system exclusive continuation or escape";
+    out.what += status == platform::kSysexStart ? "system exclusive" : "system exclusive continuation or escape";
     append_byte_count(out.detail, data.size());
 }
 

@@ -30,8 +30,9 @@ std::vector<RecordedMessage> MessageRecording::messages() const {
 std::vector<std::uint8_t> MessageRecording::bytes_of(const RecordedMessage& message) const {
     if (message.sysex_size == 0) {
         const auto bytes = short_message_bytes(message.message);
-        return bytes ? std::vector<std::uint8_t>(bytes->view().begin(), bytes->view().end())
-                     : std::vector<std::uint8_t>{};
+        if (!bytes) return {};
+        const auto view = bytes->view();
+        return {view.begin(), view.end()};
     }
     const std::lock_guard lock(mutex_);
     const auto start = sysex_bytes_.begin() + message.sysex_at;
