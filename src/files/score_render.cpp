@@ -76,6 +76,12 @@ public:
         return length;
     }
 
+    // The score reads pitches from keys and bends: a system exclusive message only moves time on.
+    int write_sysex_event(std::uint32_t delta, std::span<const std::uint8_t> message, int) override {
+        ticks_ += delta;
+        return static_cast<int>(message.size());
+    }
+
     // Every note, in the order they started; notes still sounding end at `end_secs`.
     std::vector<CollectedNote> take_notes(double end_secs) {
         for (ChannelState& state : channels_) end_all_notes(state, end_secs);

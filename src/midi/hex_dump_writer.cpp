@@ -405,7 +405,7 @@ private:
     Parsed sysex_event(std::span<const std::uint8_t> body, std::size_t& i, std::uint8_t status) {
         std::span<const std::uint8_t> data;
         if (!length_and_data(body, i, data)) return Parsed::cut_off;
-        describe_sysex(status, data.size(), words_);
+        describe_sysex(status, data, words_);
         return Parsed::event;
     }
 

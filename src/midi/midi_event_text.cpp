@@ -4,6 +4,7 @@
 
 #include "corvane/midi/general_midi.h"
 #include "corvane/platform/midi_message.h"
+#include "corvane/tuning/mts_pitch.h"
 #include "number_text.h"
 
 namespace corvane::midi::detail {
@@ -128,6 +129,18 @@ void append_labelled_value(std::string& out, std::string_view label, int value) 
     append_integer(out, value);
 }
 
+// What the data entry sets for the registered parameters the program sends besides the bend
+// range; empty for the others.
+std::string_view data_entry_name(const ParameterSelection& selection) {
+    if (!selection.registered || selection.msb != 0) return {};
+    switch (selection.lsb) {
+    case platform::registered_parameter::kTuningProgram: return "tuning program";
+    case platform::registered_parameter::kTuningBank: return "tuning bank";
+    case platform::registered_parameter::kMpeConfiguration: return "MPE configuration";
+    default: return {};
+    }
+}
+
 void append_controller(std::string& out, int number, int value, ParameterSelection& selection) {
     const Controller& c = kControllers[static_cast<std::size_t>(number & 0x7F)];
     switch (c.shows) {
@@ -160,6 +173,12 @@ void append_controller(std::string& out, int number, int value, ParameterSelecti
             out += "Data Entry - coarse pitch bend range ";
             append_integer(out, value);
             out += " semitones";
+        } else if (const auto name = data_entry_name(selection); !name.empty()) {
+            out += "Data Entry - ";
+            out += name;
+            out += ' ';
+            append_integer(out, value);
+            if (selection.lsb == platform::registered_parameter::kMpeConfiguration) out += " member channels";
         } else {
             append_labelled_value(out, c.label, value);
         }
@@ -314,6 +333,69 @@ void append_key_signature(std::span<const std::uint8_t> data, std::string& detai
     detail += data[1] != 0 ? " minor" : " major";
 }
 
+// The tuning standard's messages, after F0: real-time or not, the device, the standard's ID,
+// then what kind.
+bool is_tuning_message(std::span<const std::uint8_t> data, std::uint8_t time, std::uint8_t kind) {
+    return data.size() >= 4 && data[0] == time && data[2] == platform::sysex::kMidiTuning && data[3] == kind;
+}
+
+// "key 60 to 60.5000", or "key 60 unchanged" for the three bytes that leave it as it is.
+void append_key_tuning(std::string& out, std::span<const std::uint8_t> key_and_pitch) {
+    out += "key ";
+    append_integer(out, static_cast<int>(key_and_pitch[0]));
+    const platform::TuningBytes pitch{key_and_pitch[1], key_and_pitch[2], key_and_pitch[3]};
+    constexpr auto kUnchanged = platform::sysex::kNoTuningChange;
+    if (pitch == platform::TuningBytes{kUnchanged, kUnchanged, kUnchanged}) {
+        out += " unchanged";
+        return;
+    }
+    out += " to ";
+    append_fixed(out, tuning::midi_pitch_of(pitch), 4);
+}
+
+// A real-time single-note tuning change: 7F, device, 08 02, program, count, then four bytes a
+// key (the key, its semitone, the fraction's high and low seven bits), F7.
+bool describe_tuning_change(std::span<const std::uint8_t> data, EventText& out) {
+    constexpr std::size_t kHead = 6;
+    constexpr std::size_t kBytesPerKey = 4;
+    if (!is_tuning_message(data, platform::sysex::kRealTime, platform::sysex::kSingleNoteTuningChange) ||
+        data.size() < kHead + 1) {
+        return false;
+    }
+    const std::size_t keys = data[5];
+    if (keys == 0 || data.size() != kHead + keys * kBytesPerKey + 1) return false;
+    out.what += "MIDI tuning:";
+    for (std::size_t k = 0; k < keys; ++k) {
+        if (k > 0) out.detail += ", ";
+        append_key_tuning(out.detail, data.subspan(kHead + k * kBytesPerKey, kBytesPerKey));
+    }
+    out.detail += " in program ";
+    append_integer(out.detail, static_cast<int>(data[4]));
+    return true;
+}
+
+// A bulk tuning dump: 7E, device, 08 01, program, a 16-character name, three bytes for each of
+// the 128 keys, the checksum, F7.
+bool describe_tuning_dump(std::span<const std::uint8_t> data, EventText& out) {
+    constexpr std::size_t kName = 5;
+    const std::size_t checksum_at = platform::kBulkTuningDumpSize - 3;  // counted after F0
+    if (!is_tuning_message(data, platform::sysex::kNonRealTime, platform::sysex::kBulkTuningDump) ||
+        data.size() != platform::kBulkTuningDumpSize - 1) {
+        return false;
+    }
+    std::uint8_t checksum = 0;
+    for (std::size_t i = 0; i < checksum_at; ++i) checksum ^= data[i];
+    auto name = data.subspan(kName, platform::kTuningNameLength);
+    while (!name.empty() && name.back() == ' ') name = name.first(name.size() - 1);
+    out.what += "MIDI tuning dump:";
+    out.detail += "program ";
+    append_integer(out.detail, static_cast<int>(data[4]));
+    out.detail += " \"";
+    append_shown_text(out.detail, name, platform::kTuningNameLength);
+    out.detail += (checksum & 0x7F) == data[checksum_at] ? "\", checksum right" : "\", checksum wrong";
+    return true;
+}
+
 }  // namespace
 
 std::string_view registered_parameter_name(int number) {
@@ -323,6 +405,7 @@ std::string_view registered_parameter_name(int number) {
     case 2: return "coarse tuning";
     case 3: return "tuning program select";
     case 4: return "tuning bank select";
+    case 6: return "MPE configuration";
     default: return "not recognised";
     }
 }
@@ -432,9 +515,12 @@ void describe_meta_event(std::uint8_t type, std::span<const std::uint8_t> data, 
     }
 }
 
-void describe_sysex(std::uint8_t status, std::size_t length, EventText& out) {
-    out.what += status == 0xF0 ? "system exclusive" : "system exclusive continuation or escape";
-    append_byte_count(out.detail, length);
+void describe_sysex(std::uint8_t status, std::span<const std::uint8_t> data, EventText& out) {
+    if (status == platform::kSysexStart && (describe_tuning_change(data, out) || describe_tuning_dump(data, out))) {
+        return;
+    }
+    out.what += status == platform::kSysexStart ? "system exclusive" : "system exclusive continuation or escape";
+    append_byte_count(out.detail, data.size());
 }
 
 }  // namespace corvane::midi::detail

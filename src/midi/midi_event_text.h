@@ -38,10 +38,12 @@ void describe_channel_event(std::uint8_t status, std::uint8_t data1, std::uint8_
 // Meta events (after 0xFF): type and data.
 void describe_meta_event(std::uint8_t type, std::span<const std::uint8_t> data, EventText& out);
 
-// System exclusive (0xF0) and its continuation or escape (0xF7).
-void describe_sysex(std::uint8_t status, std::size_t length, EventText& out);
+// System exclusive (0xF0) and its continuation or escape (0xF7), `data` being what follows
+// the length. The tuning standard's single-note changes and bulk dumps are read; any other
+// message is told by its length.
+void describe_sysex(std::uint8_t status, std::span<const std::uint8_t> data, EventText& out);
 
-// The names of registered parameters 0-4; "not recognised" for others.
+// The names of registered parameters 0-4 and 6; "not recognised" for others.
 std::string_view registered_parameter_name(int number);
 
 // Appends text from a file so that it cannot end the comment line: control characters

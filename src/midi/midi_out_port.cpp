@@ -41,6 +41,23 @@ SendResult MidiOutPort::send(const SendRequest& request) noexcept {
     return send_to_device(pack_short_message(request.status, request.channel, request.data1, request.data2));
 }
 
+SendResult MidiOutPort::send_sysex(std::span<const std::uint8_t> message, int channel) noexcept {
+    const bool render = rendering_.load(std::memory_order_acquire);
+    const bool record = recording_.load(std::memory_order_acquire);
+    if (!open_.load(std::memory_order_acquire) && !render) return SendResult::nothing_done;
+    if (!platform::is_sysex_message(message)) return SendResult::nothing_done;
+
+    std::lock_guard guard(lock_);
+    const double t = event_time_secs();
+    if (render) {
+        if (t > render_.end_secs) return SendResult::dropped;
+        return write_sysex_to_file(message, channel, t) ? SendResult::written : SendResult::refused;
+    }
+    if (record) write_sysex_to_file(message, channel, t);
+    if (!output_) return SendResult::nothing_done;
+    return send_sysex_to_device(message);
+}
+
 // Under the port lock. The file ends at its end time: a note still sounding there ends
 // there, and no note starts there (it would have no length).
 SendResult MidiOutPort::render_event(const SendRequest& request, double t) {
@@ -60,6 +77,14 @@ SendResult MidiOutPort::send_to_device(std::uint32_t message) {
     const int result = output_->send_short(message);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
     if (result == platform::kSendOk) note_what_sounds(message);
+    return device_result(result);
+}
+
+// Under the port lock, as send_to_device.
+SendResult MidiOutPort::send_sysex_to_device(std::span<const std::uint8_t> message) {
+    if (device_failed_.load(std::memory_order_relaxed)) return SendResult::refused;
+    const int result = output_->send_sysex(message);
+    if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
     return device_result(result);
 }
 
@@ -92,13 +117,17 @@ double MidiOutPort::event_time_secs() const {
     return render_.clock_secs != nullptr ? *render_.clock_secs : 0.0;
 }
 
-// Writes the event into the file being made; false when the write failed. Deltas count
-// from the file's start, so a rest or a timing shift before the first note stays.
-bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
+FileEventSink* MidiOutPort::file_sink() const {
+    return recording_.load(std::memory_order_acquire) ? record_.sink : render_.sink;
+}
+
+// The track and delta of an event at `t` for `channel` in the file being made, which from
+// then on counts as its track's last. Deltas count from the file's start, so a rest or a
+// timing shift before the first note stays. A render first writes the vibrato up to `t`.
+FilePlace MidiOutPort::place_in_file(double t, int channel) {
     const bool record = recording_.load(std::memory_order_acquire);
     const std::uint32_t tick = file_tick(t, timing_.ticks_per_second);
-    if (!record && tick > timing_.last_event_tick) fill_vibrato(t, request.channel & 0x0F);
-    const int channel = request.channel & 0x0F;
+    if (!record && tick > timing_.last_event_tick) fill_vibrato(t, channel);
     const bool track_per_channel = !record && render_.midi_file_format > 0;
     const int track = track_per_channel ? render_.track_of_channel[static_cast<std::size_t>(channel)] : 0;
     timing_.last_event_secs = t;
@@ -106,14 +135,33 @@ bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
     auto& last = timing_.last_tick_of_track[static_cast<std::size_t>(std::clamp(track, 0, kMidiChannels - 1))];
     const std::uint32_t delta = delta_between(last, tick);
     last = tick;
-    FileEventSink* sink = record ? record_.sink : render_.sink;
-    if (sink == nullptr) return true;
-    const int written = sink->write_channel_event(delta, request.status & 0xF0, static_cast<std::uint8_t>(channel),
-                                                  request.data1, request.data2, request.data_length, track);
-    if (written >= 0) return true;
-    std::atomic<bool>* abort = record ? record_.abort : render_.abort;
+    return {delta, track};
+}
+
+// What a sink's write gave: false, and the render or recording told to stop, when it failed.
+bool MidiOutPort::file_written(int result) {
+    if (result >= 0) return true;
+    std::atomic<bool>* abort = recording_.load(std::memory_order_acquire) ? record_.abort : render_.abort;
     if (abort != nullptr) abort->store(true);
     return false;
+}
+
+// Writes the event into the file being made; false when the write failed.
+bool MidiOutPort::write_to_file(const SendRequest& request, double t) {
+    const int channel = request.channel & 0x0F;
+    const FilePlace place = place_in_file(t, channel);
+    FileEventSink* sink = file_sink();
+    if (sink == nullptr) return true;
+    return file_written(sink->write_channel_event(place.delta, request.status & 0xF0,
+                                                  static_cast<std::uint8_t>(channel), request.data1, request.data2,
+                                                  request.data_length, place.track));
+}
+
+bool MidiOutPort::write_sysex_to_file(std::span<const std::uint8_t> message, int channel, double t) {
+    const FilePlace place = place_in_file(t, channel & 0x0F);
+    FileEventSink* sink = file_sink();
+    if (sink == nullptr) return true;
+    return file_written(sink->write_sysex_event(place.delta, message, place.track));
 }
 
 // While rendering, writes the pitch-bend vibrato that the real-time thread would have sent

@@ -13,6 +13,9 @@ namespace corvane::midi::detail {
 inline std::string general_text(double value) { return tuning::format_general(value, 6); }
 inline void append_general(std::string& out, double value) { out += general_text(value); }
 
+// "%.*f": `decimals` places after the point.
+inline void append_fixed(std::string& out, double value, int decimals) { out += tuning::format_fixed(value, decimals); }
+
 // A whole number in decimal (std::to_string of a whole number ignores the locale).
 template <typename Integer>
 void append_integer(std::string& out, Integer value) {

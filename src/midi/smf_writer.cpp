@@ -351,14 +351,19 @@ void SmfWriter::select_track_buffer(int track) {
 
 // ---- events ---------------------------------------------------------------------------
 
-int SmfWriter::write_channel_event(std::uint32_t delta, std::uint8_t status, int channel,
-                                   std::span<const std::uint8_t> data, int track) {
-    if (!accepting_events_ || track < 0) return 0;
+// True when this pass writes the events of `track`, whose buffer is then the active one.
+bool SmfWriter::takes_event_of(int track) {
+    if (!accepting_events_ || track < 0) return false;
     if (single_pass_) {
         select_track_buffer(track);
-    } else if (track != track_) {
-        return 0;
+        return true;
     }
+    return track == track_;
+}
+
+int SmfWriter::write_channel_event(std::uint32_t delta, std::uint8_t status, int channel,
+                                   std::span<const std::uint8_t> data, int track) {
+    if (!takes_event_of(track)) return 0;
     if (channel < 0 || channel >= kMidiChannels) {
         reporter_.report("error: MIDI channel greater than 16\r\n", "Error writing MIDI file");
         abort_.store(true);
@@ -380,6 +385,20 @@ int SmfWriter::write_channel_event(std::uint32_t delta, std::uint8_t status, std
     if (length < 0 || static_cast<std::size_t>(length) > data.size()) return -1;
     return write_channel_event(delta, status, static_cast<int>(channel),
                                std::span<const std::uint8_t>(data.data(), static_cast<std::size_t>(length)), track);
+}
+
+int SmfWriter::write_sysex_event(std::uint32_t delta, std::span<const std::uint8_t> message, int track) {
+    if (!takes_event_of(track)) return 0;
+    if (!platform::is_sysex_message(message) || message.size() - 1 > kMaxDelta) return -1;
+    std::array<std::uint8_t, 4 + 1 + 4> head{};
+    std::size_t count = encode_variable_length(delta, std::span<std::uint8_t, 4>(head.data(), 4));
+    head[count++] = platform::kSysexStart;
+    const auto rest = message.subspan(1);
+    count += encode_variable_length(static_cast<std::uint32_t>(rest.size()),
+                                    std::span<std::uint8_t, 4>(head.data() + count, 4));
+    put_event(std::span<const std::uint8_t>(head.data(), count), rest);
+    if (write_error_ || (single_pass_ && overflow_)) return -1;
+    return static_cast<int>(message.size());
 }
 
 bool SmfWriter::write_tempo(std::uint32_t microseconds_per_quarter) {
@@ -419,19 +438,34 @@ bool SmfWriter::put_byte(std::uint8_t c) {
     return !write_error_;
 }
 
-// Stores a whole event, or drops it whole: a file cut by a limit still parses.
-bool SmfWriter::put_event(std::span<const std::uint8_t> bytes) {
+// Stores a whole event, `bytes` then `more`, or drops it whole: a file cut by a limit still
+// parses.
+bool SmfWriter::put_event(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> more) {
     if (write_error_) abort_.store(true);
     if (dropping()) return false;
-    if (active_->fill + bytes.size() + kFlushMargin > active_->capacity) {
+    if (active_->fill + bytes.size() + more.size() + kFlushMargin > active_->capacity) {
         if (single_pass_) {
             overflow_ = true;
             return false;
         }
         flush_buffer(*active_);
     }
-    store(bytes);
+    store_flushing(bytes);
+    store_flushing(more);
     return true;
+}
+
+// Stores the bytes, flushing the buffer whenever they fill it: only an event longer than a
+// whole multi-pass buffer needs that.
+void SmfWriter::store_flushing(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
+    while (bytes.size() > active_->capacity - active_->fill) {
+        const std::size_t room = active_->capacity - active_->fill;
+        store(bytes.first(room));
+        bytes = bytes.subspan(room);
+        flush_buffer(*active_);
+    }
+    store(bytes);
 }
 
 // The bytes that keep the file well formed (header, end-of-track) are never dropped.

@@ -8,7 +8,9 @@
 #include "../expected_output.h"
 #include "../hostile_files.h"
 #include "corvane/midi/general_midi.h"
+#include "corvane/platform/midi_message.h"
 #include "midi_test_support.h"
+#include "smf_reader.h"
 
 namespace corvane::midi {
 namespace {
@@ -158,6 +160,60 @@ TEST(HexDump, MalformedFilesAreCommentedAndNeverReadPastTheirEnd) {
     }
     // The dump of each malformed file, under a line naming what is wrong with it.
     expect_output_as_kept(dumps, "midi/expected/malformed_files.hex");
+}
+
+// The tuning standard's messages read as what they do; the registered parameters that select
+// a tuning and configure MPE are named. Any other system exclusive message is told by length.
+TEST(HexDump, TuningMessagesAndTheirParametersAreReadAsKept) {
+    std::array<platform::TuningBytes, platform::kMidiKeys> quarter_sharp{};
+    for (int key = 0; key < platform::kMidiKeys; ++key) quarter_sharp[key] = {static_cast<std::uint8_t>(key), 0x20, 0};
+    const auto dump_of = platform::bulk_tuning_dump(2, "Quarter sharp", quarter_sharp);
+    Bytes good_dump{0x00, 0xF0, 0x83, 0x17};  // delta, F0, 407 bytes follow
+    good_dump.insert(good_dump.end(), dump_of.begin() + 1, dump_of.end());
+    Bytes bad_dump = good_dump;
+    bad_dump[bad_dump.size() - 3] ^= 0x01;  // the last key's fraction, which the checksum covers
+    const auto change = platform::single_note_tuning_change(2, 60, {60, 0x40, 0x00});
+    Bytes one_key{0x00, 0xF0, 11};
+    one_key.insert(one_key.end(), change.view().begin() + 1, change.view().end());
+    const Bytes body = cat({
+        {0x00, 0xB0, 101, 0}, {0x00, 0xB0, 100, 4}, {0x00, 0xB0, 6, 1},
+        {0x00, 0xB0, 100, 3}, {0x00, 0xB0, 6, 2},
+        {0x00, 0xB0, 100, 6}, {0x00, 0xB0, 6, 15}, {0x00, 0xB0, 38, 0},
+        good_dump, bad_dump, one_key,
+        {0x00, 0xF0, 15, 0x7F, 0x7F, 0x08, 0x02, 0x02, 0x02, 60, 60, 0x7F, 0x7F, 61, 0x7F, 0x7F, 0x7F, 0xF7},
+        {0x00, 0xF0, 11, 0x7F, 0x7F, 0x08, 0x02, 0x02, 0x02, 60, 60, 0x40, 0x00, 0xF7},  // says two keys, has one
+        {0x00, 0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7},
+        {0x00, 0x90, 60, 100}, kEndOfTrack});
+    const Bytes file = cat({smf_header(0, 1, 96), track_chunk(body)});
+    const std::string text = dump(file);
+    EXPECT_EQ(form_problem(text), "");
+    EXPECT_EQ(data_of(text), file);
+    expect_output_as_kept(text, "midi/expected/tuning_messages.hex");
+}
+
+// Files from elsewhere with system exclusive events (scale tunings, resets, running status
+// after one) still dump whole, each such event told by its length.
+TEST(HexDump, SystemExclusiveOfFilesFromElsewhere) {
+    const std::filesystem::path data = std::filesystem::path(CORVANE_SHARED_DATA) / "midi";
+    const std::vector<std::pair<std::string, std::size_t>> files{
+        {"jazzsoft__test-sysex-7x-08-0x-scale-tuning.mid", 8},
+        {"tonejs__tchaikovsky_seasons.mid", 5},
+        {"edge/jazzsoft__test-running-status-sysex.mid", 1},
+        {"edge/midly__SysExTest.mid", 3}};
+    for (const auto& [name, sysex_events] : files) {
+        if (!std::filesystem::exists(data / name)) GTEST_SKIP() << "no " << (data / name);
+        SCOPED_TRACE(name);
+        const Bytes file = testing::file_bytes(data / name);
+        const std::string text = dump(file);
+        EXPECT_EQ(form_problem(text), "");
+        EXPECT_EQ(data_of(text), file);
+        const auto lines = lines_of(text);
+        const auto told_by_length = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find(";system exclusive ") != std::string::npos;
+        });
+        EXPECT_EQ(static_cast<std::size_t>(told_by_length), sysex_events) << text;
+        EXPECT_EQ(text.find("MIDI tuning"), std::string::npos);
+    }
 }
 
 TEST(HexDump, OutputNamesAndAnAbort) {

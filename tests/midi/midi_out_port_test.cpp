@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "../expected_output.h"
+#include "corvane/midi/smf_writer_sink.h"
+#include "corvane/platform/recording_output.h"
+#include "midi_test_support.h"
+#include "smf_reader.h"
 
 namespace corvane::midi {
 namespace {
@@ -50,6 +54,10 @@ struct FakeSink final : FileEventSink {
                             std::uint8_t data2, int length, int track) override {
         events.push_back({delta, status, channel, data1, data2, length, track});
         return fail ? -1 : length;
+    }
+    int write_sysex_event(std::uint32_t delta, std::span<const std::uint8_t> message, int track) override {
+        events.push_back({delta, platform::kSysexStart, 0, 0, 0, static_cast<int>(message.size()), track});
+        return fail ? -1 : static_cast<int>(message.size());
     }
     std::vector<Event> events;
     bool fail = false;
@@ -210,6 +218,81 @@ TEST_F(PortTest, OpenFailureMessagesNameTheDeviceFromTheMenu) {
     // device beyond the menu did not open, then no device was found.
     testing::expect_output_as_kept(reports, "midi/expected/open_failures.txt");
     EXPECT_EQ(port.device(), 0);
+}
+
+// A tuning change sent for channel 1 at 0.5 s, just before that channel's note-on; another
+// after the file's end is dropped.
+void send_tuned_notes(MidiOutPort& port, double& clock, platform::SysexMessage change) {
+    clock = 0.25;
+    port.send(platform::note_on(0, 60, 100));
+    clock = 0.5;
+    EXPECT_EQ(port.send_sysex(change.view(), 1), SendResult::written);
+    port.send(platform::note_on(1, 61, 90));
+    clock = 10.5;
+    EXPECT_EQ(port.send_sysex(change.view(), 1), SendResult::dropped);
+}
+
+// In a rendered file the change is a system exclusive event of its exact bytes at its time: in
+// a format 1 file in its channel's track, before the note-on of the same tick.
+TEST_F(PortTest, ATuningChangeIsWrittenBesideItsNoteInFormatZeroAndOne) {
+    const auto change = platform::single_note_tuning_change(0, 61, {61, 0x40, 0x00});
+    const testing::Bytes event_bytes(change.view().begin(), change.view().end());
+    testing::TempFolder folder;
+    const auto render = [&](int format) {
+        SmfWriter writer(reporter, abort);
+        SmfWriterSink file(writer);
+        EXPECT_TRUE(writer.create(folder / "tuned.mid"));
+        writer.write_file(format, format == 0 ? 1 : 2, 500, [&](int) {  // 500 ticks a quarter: 1000 a second
+            port.begin_render({.sink = &file, .clock_secs = &clock, .end_secs = 10, .abort = &abort,
+                               .midi_file_format = format, .track_of_channel = {0, 1}, .ticks_per_second = 1000});
+            send_tuned_notes(port, clock, change);
+            port.end_render();
+        });
+        EXPECT_TRUE(writer.close());
+        return testing::file_bytes(folder / "tuned.mid");
+    };
+    const auto music = [](const testing::SmfTrack& track) {
+        std::vector<testing::SmfEvent> events;
+        for (const auto& e : track.events) {
+            if (e.bytes[0] != 0xFF) events.push_back(e);
+        }
+        return events;
+    };
+    const testing::Bytes note_60{0x90, 60, 100};
+    const testing::Bytes note_61{0x91, 61, 90};
+
+    const testing::Bytes format_0 = render(0);
+    // Delta 250, F0, the 11 bytes after it, then the bytes themselves.
+    const testing::Bytes written = testing::cat({{0x81, 0x7A, 0xF0, 11}, {event_bytes.begin() + 1, event_bytes.end()}});
+    EXPECT_NE(std::search(format_0.begin(), format_0.end(), written.begin(), written.end()), format_0.end());
+    const auto one_track = testing::read_smf(format_0);
+    ASSERT_EQ(one_track.tracks.size(), 1u);
+    EXPECT_EQ(music(one_track.tracks[0]),
+              (std::vector<testing::SmfEvent>{{250, note_60}, {500, event_bytes}, {500, note_61}}));
+
+    const auto by_channel = testing::read_smf(render(1));
+    ASSERT_EQ(by_channel.tracks.size(), 3u);  // the tempo track, then channels 0 and 1
+    EXPECT_EQ(music(by_channel.tracks[1]), (std::vector<testing::SmfEvent>{{250, note_60}}));
+    EXPECT_EQ(music(by_channel.tracks[2]), (std::vector<testing::SmfEvent>{{500, event_bytes}, {500, note_61}}));
+}
+
+// To a device the message goes as it is, in order with the short messages; a recording output
+// keeps that order. What is no whole system exclusive message does nothing.
+TEST(PortSysex, ReachesTheDeviceInOrderWithTheShortMessages) {
+    platform::ManualClock clock(0);
+    platform::RecordingOutputSystem devices(clock);
+    platform::RecordingReporter reporter;
+    MidiOutPort port(devices, reporter);
+    const auto change = platform::single_note_tuning_change(2, 64, {63, 0x7F, 0x7F});
+    EXPECT_EQ(port.send_sysex(change.view(), 0), SendResult::nothing_done);  // not open
+    ASSERT_EQ(port.open(), OpenResult::opened);
+    EXPECT_EQ(port.send(platform::note_on(0, 60, 100)), SendResult::sent);
+    EXPECT_EQ(port.send_sysex(change.view(), 0), SendResult::sent);
+    EXPECT_EQ(port.send_sysex(std::span(change.bytes.data(), 11), 0), SendResult::nothing_done);  // no F7
+    EXPECT_EQ(port.send(platform::note_on(0, 64, 100)), SendResult::sent);
+    const std::vector<std::vector<std::uint8_t>> expected{
+        {0x90, 60, 100}, {change.view().begin(), change.view().end()}, {0x90, 64, 100}};
+    EXPECT_EQ(devices.recording()->all_bytes(), expected);
 }
 
 }  // namespace

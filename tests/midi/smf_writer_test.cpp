@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../expected_output.h"
+#include "corvane/platform/midi_message.h"
 #include "midi_test_support.h"
 #include "smf_reader.h"
 
@@ -156,6 +157,35 @@ TEST_F(SmfWriterTest, SinglePassOverflowFailsTheEventAndEveryLaterOneButKeepsThe
     const auto file = read_smf(folder / "overflow.mid");
     EXPECT_EQ(file.tracks[1].events.size(), 22u);  // key signature, 20 notes, end of track
     EXPECT_EQ(file.tracks[2].events.size(), 2u);   // the later event on track 1 failed too
+}
+
+// A bulk tuning dump, longer than a small block: written whole in several flushes by a
+// multi-pass writer; a single-pass one cannot hold it in a track's share and fails it.
+TEST_F(SmfWriterTest, ASystemExclusiveEventLongerThanTheBlockIsWrittenWholeOrNotAtAll) {
+    std::array<platform::TuningBytes, platform::kMidiKeys> keys{};
+    const auto dump = platform::bulk_tuning_dump(0, "Equal", keys);
+    const Bytes dump_bytes(dump.begin(), dump.end());
+    SmfSettings single_pass;
+    single_pass.mf_single_pass_recording = true;
+    for (const int format : {0, 1}) {
+        SCOPED_TRACE(format);
+        SmfWriter writer(reporter, abort, single_pass, 200);  // format 1: 99 bytes for each of 2 tracks
+        int result = 0;
+        ASSERT_TRUE(writer.create(folder / "dump.mid"));
+        writer.write_file(format, format + 1, 96, [&](int track) { result = writer.write_sysex_event(5, dump, track); });
+        ASSERT_TRUE(writer.close());
+        const auto file = read_smf(folder / "dump.mid");
+        const auto& events = file.tracks[static_cast<std::size_t>(format)].events;
+        if (format == 0) {
+            EXPECT_EQ(result, 408);
+            ASSERT_EQ(events.size(), 3u);  // the key signature, the dump, end of track
+            EXPECT_EQ(events[1], (SmfEvent{5, dump_bytes}));
+        } else {
+            EXPECT_EQ(result, -1);
+            EXPECT_TRUE(writer.overflow());
+            EXPECT_EQ(events.size(), 2u);  // the key signature, end of track
+        }
+    }
 }
 
 // ---- size limits ----------------------------------------------------------------------

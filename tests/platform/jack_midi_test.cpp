@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include "corvane/platform/midi_message.h"
 #include "corvane/platform/midi_port_input.h"
 #include "corvane/platform/midi_port_output.h"
+#include "corvane/platform/short_message.h"
 #include "corvane/platform/thread_handoff.h"
 
 namespace corvane::platform {
@@ -27,13 +29,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A JACK MIDI input port read straight through libjack, keeping what arrives (packed as it
-// was sent) and when, in room made beforehand: quick enough to read a whole cycle of
-// thousands of messages before the next one starts (RtMidi's input takes too long for that
-// under a sanitizer, and then reads a buffer the sender has already begun to refill).
+using Bytes = std::vector<std::uint8_t>;
+
+// A JACK MIDI input port read straight through libjack, keeping what arrives (its bytes, and
+// short messages packed as they were sent) and when, in room made beforehand: quick enough
+// to read a whole cycle of thousands of messages before the next one starts (RtMidi's input
+// takes too long for that under a sanitizer, and then reads a buffer the sender has already
+// begun to refill).
 class Capture {
 public:
-    Capture(const std::string& client, std::size_t expected) : kept_(expected), times_(expected) {
+    static constexpr std::size_t kLongestKept = 512;
+
+    Capture(const std::string& client, std::size_t expected)
+        : kept_(expected), times_(expected), sizes_(expected), bytes_(expected * kLongestKept) {
         client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
         if (client_ == nullptr) return;
         port_ = jack_port_register(client_, "capture", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
@@ -51,10 +59,21 @@ public:
     bool connect_from(const std::string& source) {
         return port_ != nullptr && jack_connect(client_, source.c_str(), jack_port_name(port_)) == 0;
     }
-    // Waits until the room is full (or three seconds have passed); what came.
+    // Waits until the room is full (or three seconds have passed); what came, packed (0 for a
+    // message longer than three bytes).
     std::vector<std::uint32_t> wait_for_all() {
         for (int i = 0; i < 300 && count_.load() < kept_.size(); ++i) std::this_thread::sleep_for(10ms);
         return {kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(arrived())};
+    }
+    // The same, each message's bytes.
+    std::vector<Bytes> wait_for_all_bytes() {
+        const std::size_t count = wait_for_all().size();
+        std::vector<Bytes> all;
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto start = bytes_.begin() + static_cast<std::ptrdiff_t>(i * kLongestKept);
+            all.emplace_back(start, start + static_cast<std::ptrdiff_t>(sizes_[i]));
+        }
+        return all;
     }
     // From the cycle of the first arrival to that of the last.
     std::chrono::steady_clock::duration spread() const {
@@ -76,9 +95,14 @@ private:
         const std::uint32_t events = jack_midi_get_event_count(buffer);
         for (std::uint32_t i = 0; i < events && at < capture.kept_.size(); ++i) {
             jack_midi_event_t event;
-            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 1 || event.size > 3) continue;
+            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 1 || event.size > kLongestKept) continue;
             std::uint32_t packed = 0;
-            for (std::size_t b = 0; b < event.size; ++b) packed |= std::uint32_t{event.buffer[b]} << (8 * b);
+            for (std::size_t b = 0; b < event.size && event.size <= 3; ++b) {
+                packed |= std::uint32_t{event.buffer[b]} << (8 * b);
+            }
+            const auto kept_at = static_cast<std::ptrdiff_t>(at * kLongestKept);
+            std::copy_n(event.buffer, event.size, capture.bytes_.begin() + kept_at);
+            capture.sizes_[at] = event.size;
             capture.times_[at] = now;
             capture.kept_[at++] = packed;
         }
@@ -93,6 +117,8 @@ private:
 
     std::vector<std::uint32_t> kept_;
     std::vector<std::chrono::steady_clock::time_point> times_;
+    std::vector<std::size_t> sizes_;
+    std::vector<std::uint8_t> bytes_;  // kLongestKept for each message
     std::atomic<std::size_t> count_{0};
     std::atomic<int> overruns_{0};
     jack_client_t* client_ = nullptr;
@@ -186,7 +212,41 @@ TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder
         << capture.overruns() << " cycles overrun)";
 }
 
-using Bytes = std::vector<std::uint8_t>;
+// A tuning change and a bulk tuning dump travel with the short messages around them, in the
+// order sent and with their bytes exact; one longer than the output's queue could ever hold is
+// refused whole.
+TEST_F(JackMidi, SystemExclusiveMessagesArriveInOrderWithTheShortMessages) {
+    std::array<TuningBytes, kMidiKeys> keys{};
+    for (int key = 0; key < kMidiKeys; ++key) keys[key] = {static_cast<std::uint8_t>(key), 0x20, 0x00};
+    const auto dump = bulk_tuning_dump(0, "Quarter sharp", keys);
+    const auto change = single_note_tuning_change(0, 60, {60, 0x40, 0x00});
+    const std::vector<Bytes> sent{{0xB0, 101, 0},
+                                  {0xB0, 100, 3},
+                                  {dump.begin(), dump.end()},
+                                  {change.view().begin(), change.view().end()},
+                                  {0x90, 60, 100},
+                                  {change.view().begin(), change.view().end()},
+                                  {0x80, 60, 64}};
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
+    MidiPortOutputSystem devices(client);
+    std::string error;
+    auto output = devices.open_output(kVirtualPortDevice, error);
+    ASSERT_NE(output, nullptr) << error;
+    Capture capture(unique("corvane-test-in"), sent.size());
+    ASSERT_TRUE(capture.connect_from(unique("corvane-test-out") + ":MIDI out"));
+    std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
+
+    for (const Bytes& message : sent) {
+        const auto packed = packed_short_message(message);
+        EXPECT_EQ(packed ? output->send_short(*packed) : output->send_sysex(message), kSendOk);
+    }
+    Bytes too_long(1 << 17, 0x00);
+    too_long.front() = kSysexStart;
+    too_long.back() = kSysexEnd;
+    EXPECT_EQ(output->send_sysex(too_long), kSendInvalidMessage);
+    EXPECT_EQ(output->send_sysex(Bytes{0x90, 60, 100}), kSendInvalidMessage);
+    EXPECT_EQ(capture.wait_for_all_bytes(), sent);
+}
 
 // `count` note-ons on channel 2: their bytes for a sender, and packed as they should arrive.
 void add_note_ons(int count, std::vector<Bytes>& sent, std::vector<std::uint32_t>& expected) {

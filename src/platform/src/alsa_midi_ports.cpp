@@ -1,5 +1,6 @@
 #include "alsa_midi_ports.h"
 
+#include "corvane/platform/midi_message.h"
 #include "corvane/platform/short_message.h"
 
 namespace corvane::platform::detail {
@@ -31,8 +32,7 @@ public:
         return true;
     }
 
-    // The timer's thread: encodes into an event on the stack and writes it straight to the
-    // port's subscribers, without waiting (the sequencer was opened non-blocking).
+    // The timer's thread: encodes into an event on the stack and writes it straight out.
     int send_short(std::uint32_t message) noexcept override {
         const auto bytes = short_message_bytes(message);
         if (!bytes) return kSendInvalidMessage;
@@ -43,13 +43,29 @@ public:
             event.type == SND_SEQ_EVENT_NONE) {
             return kSendInvalidMessage;
         }
+        return output_direct(event);
+    }
+
+    // A variable-length event that points at the caller's bytes: the sequencer copies them
+    // before this returns.
+    int send_sysex(std::span<const std::uint8_t> message) noexcept override {
+        if (!is_sysex_message(message)) return kSendInvalidMessage;
+        snd_seq_event_t event;
+        snd_seq_ev_clear(&event);
+        auto* bytes = const_cast<std::uint8_t*>(message.data());
+        snd_seq_ev_set_sysex(&event, static_cast<unsigned int>(message.size()), bytes);
+        return output_direct(event);
+    }
+
+private:
+    // To the port's subscribers, without waiting (the sequencer was opened non-blocking).
+    int output_direct(snd_seq_event_t& event) {
         event.source.port = static_cast<unsigned char>(port_->port());
         snd_seq_ev_set_subs(&event);
         snd_seq_ev_set_direct(&event);
         return snd_seq_event_output_direct(port_->sequencer(), &event) < 0 ? kSendDeviceError : kSendOk;
     }
 
-private:
     std::unique_ptr<AlsaPort> port_;
     snd_midi_event_t* encoder_ = nullptr;
 };

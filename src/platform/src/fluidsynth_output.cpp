@@ -143,6 +143,10 @@ FluidSynthOutput::~FluidSynthOutput() { driver_.reset(); }
 
 int FluidSynthOutput::send_short(std::uint32_t message) noexcept { return core_->play(message); }
 
+int FluidSynthOutput::send_sysex(std::span<const std::uint8_t> message) noexcept {
+    return core_->play_sysex(message);
+}
+
 // ---- rendering into memory ------------------------------------------------------------
 
 std::unique_ptr<FluidSynthRenderer> FluidSynthRenderer::create(const SynthOptions& options, std::string& error,
@@ -186,9 +190,18 @@ int FluidSynthRenderer::send_at(std::int64_t time_ms, std::uint32_t message) {
     return core_->play(message);
 }
 
+void FluidSynthRenderer::render_to_clock() {
+    if (clock_ != nullptr) render_until(clock_->now_ms() - clock_origin_ms_);
+}
+
 int FluidSynthRenderer::send_short(std::uint32_t message) noexcept {
-    if (clock_ == nullptr) return core_->play(message);
-    return send_at(clock_->now_ms() - clock_origin_ms_, message);
+    render_to_clock();
+    return core_->play(message);
+}
+
+int FluidSynthRenderer::send_sysex(std::span<const std::uint8_t> message) noexcept {
+    render_to_clock();
+    return core_->play_sysex(message);
 }
 
 void FluidSynthRenderer::render_messages(std::span<const TimedMessage> messages, std::int64_t end_ms) {
@@ -224,6 +237,7 @@ class RendererForward final : public MidiOutput {
 public:
     explicit RendererForward(FluidSynthRenderer& renderer) : renderer_(renderer) {}
     int send_short(std::uint32_t message) noexcept override { return renderer_.send_short(message); }
+    int send_sysex(std::span<const std::uint8_t> message) noexcept override { return renderer_.send_sysex(message); }
 
 private:
     FluidSynthRenderer& renderer_;

@@ -8,15 +8,17 @@
 #include <optional>
 #include <thread>
 
+#include "corvane/platform/midi_message.h"
 #include "corvane/platform/short_message.h"
 #include "corvane/platform/thread_handoff.h"
-#include "short_message_queue.h"
+#include "message_byte_queue.h"
 
 namespace corvane::platform::detail {
 namespace {
 
-// About four seconds of a dense tune (4000 messages a second) while the server is held up.
-constexpr std::size_t kQueueCapacity = 16384;
+// Over six seconds of a dense tune (4000 short messages a second, five bytes each in the
+// queue) while the server is held up; system exclusive messages share the room.
+constexpr std::size_t kQueueBytes = std::size_t{1} << 17;
 // How long closing waits for the queue to run dry when nobody has waited before.
 constexpr std::chrono::milliseconds kCloseWait{1000};
 
@@ -44,10 +46,16 @@ public:
     }
 
     int send_short(std::uint32_t message) noexcept override {
-        if (!short_message_bytes(message)) return kSendInvalidMessage;
-        // A full queue means the server has taken nothing for seconds: the device is not working.
-        if (lost() || !queue_.push(message)) return kSendDeviceError;
-        return kSendOk;
+        const auto bytes = short_message_bytes(message);
+        if (!bytes) return kSendInvalidMessage;
+        return queue(bytes->view());
+    }
+
+    // Queued with the short messages, in the order sent; one longer than the queue can ever
+    // hold is refused whole.
+    int send_sysex(std::span<const std::uint8_t> message) noexcept override {
+        if (!is_sysex_message(message) || message.size() > Queue::kLongestMessage) return kSendInvalidMessage;
+        return queue(message);
     }
 
     bool lost() const override { return port_->lost(); }
@@ -67,6 +75,14 @@ public:
     }
 
 private:
+    using Queue = MessageByteQueue<kQueueBytes>;
+
+    // A full queue means the server has taken nothing for seconds: the device is not working.
+    int queue(std::span<const std::uint8_t> message) {
+        if (lost() || !queue_.push(message)) return kSendDeviceError;
+        return kSendOk;
+    }
+
     // JACK's real-time thread, once a cycle.
     void process(jack_port_t* port, jack_nframes_t frames) noexcept override {
         void* buffer = jack_port_get_buffer(port, frames);
@@ -78,18 +94,19 @@ private:
     }
 
     // Moves queued messages into this cycle's buffer, all at its first frame, until it is full.
+    // A message too long for even an empty buffer would hold up all the others for ever: it
+    // is dropped.
     void fill(void* buffer) {
-        while (const auto message = queue_.front()) {
-            const auto bytes = short_message_bytes(*message);  // checked when it was queued
-            if (jack_midi_max_event_size(buffer) < bytes->size) return;
-            jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, bytes->size);
-            if (data == nullptr) return;
-            std::copy_n(bytes->bytes.data(), bytes->size, data);
+        while (const std::size_t size = queue_.front_size()) {
+            jack_midi_data_t* data =
+                jack_midi_max_event_size(buffer) < size ? nullptr : jack_midi_event_reserve(buffer, 0, size);
+            if (data == nullptr && jack_midi_get_event_count(buffer) > 0) return;  // the next cycle takes it
+            if (data != nullptr) queue_.copy_front(std::span(data, size));
             queue_.pop();
         }
     }
 
-    ShortMessageQueue<kQueueCapacity> queue_;
+    Queue queue_;
     std::atomic<std::uint64_t> cycles_{0};  // process cycles that ran our work
     std::unique_ptr<JackPort> port_;        // last: its work uses the rest
 };

@@ -12,8 +12,9 @@ namespace corvane::platform::detail {
 // port named `destination` unless that is empty (our virtual port, which other programs
 // connect to). Null, with the message in `error`, when it cannot be made.
 //
-// Messages wait in a queue for the next process cycle; what does not fit in one cycle's port
-// buffer waits for the next, in order, rather than being dropped. The output counts as lost
+// Messages, short and system exclusive alike, wait in a queue for the next process cycle; what
+// does not fit in one cycle's port buffer waits for the next, in order, rather than being
+// dropped. The output counts as lost
 // from the moment its server shuts down.
 std::unique_ptr<MidiOutput> open_jack_output(JackClient& client, const std::string& port_name,
                                              const std::string& destination, std::string& error);

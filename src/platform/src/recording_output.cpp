@@ -1,17 +1,48 @@
 #include "corvane/platform/recording_output.h"
 
+#include "corvane/platform/midi_message.h"
+#include "corvane/platform/short_message.h"
+
 namespace corvane::platform {
 
-MessageRecording::MessageRecording(std::size_t capacity) { messages_.reserve(capacity); }
+MessageRecording::MessageRecording(std::size_t capacity, std::size_t sysex_capacity) {
+    messages_.reserve(capacity);
+    sysex_bytes_.reserve(sysex_capacity);
+}
 
 void MessageRecording::add(RecordedMessage message) {
     const std::lock_guard lock(mutex_);
     messages_.push_back(message);
 }
 
+void MessageRecording::add_sysex(std::int64_t time_ms, std::span<const std::uint8_t> message) {
+    const std::lock_guard lock(mutex_);
+    messages_.push_back({time_ms, kSysexStart, static_cast<std::uint32_t>(sysex_bytes_.size()),
+                         static_cast<std::uint32_t>(message.size())});
+    sysex_bytes_.insert(sysex_bytes_.end(), message.begin(), message.end());
+}
+
 std::vector<RecordedMessage> MessageRecording::messages() const {
     const std::lock_guard lock(mutex_);
     return messages_;
+}
+
+std::vector<std::uint8_t> MessageRecording::bytes_of(const RecordedMessage& message) const {
+    if (message.sysex_size == 0) {
+        const auto bytes = short_message_bytes(message.message);
+        if (!bytes) return {};
+        const auto view = bytes->view();
+        return {view.begin(), view.end()};
+    }
+    const std::lock_guard lock(mutex_);
+    const auto start = sysex_bytes_.begin() + message.sysex_at;
+    return {start, start + message.sysex_size};
+}
+
+std::vector<std::vector<std::uint8_t>> MessageRecording::all_bytes() const {
+    std::vector<std::vector<std::uint8_t>> all;
+    for (const RecordedMessage& message : messages()) all.push_back(bytes_of(message));
+    return all;
 }
 
 std::size_t MessageRecording::size() const {
@@ -22,6 +53,7 @@ std::size_t MessageRecording::size() const {
 void MessageRecording::clear() {
     const std::lock_guard lock(mutex_);
     messages_.clear();
+    sysex_bytes_.clear();
 }
 
 RecordingMidiOutput::RecordingMidiOutput(const Clock& clock, std::shared_ptr<MessageRecording> recording,
@@ -38,6 +70,14 @@ int RecordingMidiOutput::send_short(std::uint32_t message) noexcept {
     if (lost()) return kSendDeviceError;
     const int result = send_result_.load();
     if (result == kSendOk) recording_->add({clock_.now_ms(), message});
+    return result;
+}
+
+int RecordingMidiOutput::send_sysex(std::span<const std::uint8_t> message) noexcept {
+    if (!is_sysex_message(message)) return kSendInvalidMessage;
+    if (lost()) return kSendDeviceError;
+    const int result = send_result_.load();
+    if (result == kSendOk) recording_->add_sysex(clock_.now_ms(), message);
     return result;
 }
 

@@ -110,4 +110,14 @@ int SynthCore::play(std::uint32_t message) {
     return kSendOk;
 }
 
+// FluidSynth takes the bytes between F0 and F7. It acts on those it knows (the tuning
+// standard's among them) and ignores the rest, which still count as played.
+int SynthCore::play_sysex(std::span<const std::uint8_t> message) {
+    if (!is_sysex_message(message)) return kSendInvalidMessage;
+    const auto inner = message.subspan(1, message.size() - 2);
+    const int played = fluid_synth_sysex(synth_, reinterpret_cast<const char*>(inner.data()),
+                                         static_cast<int>(inner.size()), nullptr, nullptr, nullptr, 0);
+    return played == FLUID_OK ? kSendOk : kSendInvalidMessage;
+}
+
 }  // namespace corvane::platform::detail

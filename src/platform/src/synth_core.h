@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "corvane/platform/fluidsynth_output.h"
@@ -22,6 +23,8 @@ public:
 
     // Plays one packed short message; kSendOk or kSendInvalidMessage.
     int play(std::uint32_t message);
+    // Plays one whole system exclusive message, F0 to F7; kSendOk or kSendInvalidMessage.
+    int play_sysex(std::span<const std::uint8_t> message);
 
     fluid_settings_t* settings() { return settings_; }
     fluid_synth_t* synth() { return synth_; }

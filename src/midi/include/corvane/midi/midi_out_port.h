@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,13 +32,17 @@ using platform::pack_short_message;
 using platform::SendRequest;
 using platform::SendResult;
 
-// Where channel events go while a MIDI file is being made (a render or a recording).
+// Where events go while a MIDI file is being made (a render or a recording). Deltas count
+// from the track's last event of either kind, so a sink that has no use for an event still
+// counts its delta.
 class FileEventSink {
 public:
     virtual ~FileEventSink() = default;
     // Writes one channel event; a negative result means the file failed.
     virtual int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel,
                                     std::uint8_t data1, std::uint8_t data2, int length, int track) = 0;
+    // Writes one whole system exclusive message, F0 to F7; a negative result means the file failed.
+    virtual int write_sysex_event(std::uint32_t delta, std::span<const std::uint8_t> message, int track) = 0;
 };
 
 // Told when the port opens or closes, so channel state can be reset; and asked, while a
@@ -75,6 +80,12 @@ struct FileTiming {
 
 // Which music track each MIDI channel's events go into, in a file with a track per channel.
 using TrackOfChannel = std::array<int, kMidiChannels>;
+
+// Where an event goes in the file being made: its track, and its delta from the track's last.
+struct FilePlace {
+    std::uint32_t delta = 0;
+    int track = 0;
+};
 
 // A render of the tune into a MIDI file, as the send operation sees it.
 struct RenderTarget {
@@ -136,6 +147,9 @@ public:
     // nothing is played: events are written, and those after the file's end are dropped,
     // except note-offs, which are written at the end so that no note is left hanging.
     SendResult send(const SendRequest& request) noexcept override;
+    // The same for a system exclusive message, F0 to F7 (anything else does nothing). In a
+    // file with a track per channel it goes into the track of `channel`, beside its notes.
+    SendResult send_sysex(std::span<const std::uint8_t> message, int channel) noexcept override;
     void begin_group() override { lock_.lock(); }
     void end_group() override { lock_.unlock(); }
     // Set by the first send the open device refuses or the first after it went away (a JACK
@@ -189,11 +203,16 @@ private:
     std::optional<std::size_t> device_slot() const;
     std::string open_failure_message() const;
     SendResult send_to_device(std::uint32_t message);
+    SendResult send_sysex_to_device(std::span<const std::uint8_t> message);
     void note_what_sounds(std::uint32_t message);
     void end_keys_on_device();
     double event_time_secs() const;
     void fill_vibrato(double event_secs, int channel);
+    FileEventSink* file_sink() const;
+    FilePlace place_in_file(double event_secs, int channel);
+    bool file_written(int result);
     bool write_to_file(const SendRequest& request, double event_secs);
+    bool write_sysex_to_file(std::span<const std::uint8_t> message, int channel, double event_secs);
     SendResult render_event(const SendRequest& request, double event_secs);
 
     platform::MidiOutputSystem& devices_;

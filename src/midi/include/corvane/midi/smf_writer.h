@@ -111,6 +111,14 @@ public:
     int write_channel_event(std::uint32_t delta, std::uint8_t status, std::uint8_t channel, std::uint8_t data1,
                             std::uint8_t data2, int length, int track);
 
+    // A system exclusive event: delta, F0, the length of the rest as a variable-length
+    // quantity, then the message's bytes after F0, its F7 included. `message` is the whole
+    // message, F0 to F7. Returns its size when written (or dropped past the size limit), 0
+    // when it belongs to another pass's track, -1 on failure (write error, single-pass
+    // overflow, not a whole system exclusive message). An event longer than a multi-pass
+    // block goes out in parts.
+    int write_sysex_event(std::uint32_t delta, std::span<const std::uint8_t> message, int track);
+
     // The delta of a music track's end-of-track event (0 unless set), so that a track lasts
     // to the end time of its music rather than to its last event. Cleared by write_file.
     void set_end_of_track_delta(int track, std::uint32_t delta);
@@ -158,7 +166,9 @@ private:
     void split_block_between_tracks();
     void write_music_track_start();
     void select_track_buffer(int track);
-    bool put_event(std::span<const std::uint8_t> bytes);
+    bool takes_event_of(int track);
+    bool put_event(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> more = {});
+    void store_flushing(std::span<const std::uint8_t> bytes);
     void put_closing(std::span<const std::uint8_t> bytes);
     void put_end_of_track(int track);
     void store(std::span<const std::uint8_t> bytes);

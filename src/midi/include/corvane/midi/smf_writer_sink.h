@@ -13,6 +13,9 @@ public:
                             std::uint8_t data2, int length, int track) override {
         return writer_.write_channel_event(delta, status, channel, data1, data2, length, track);
     }
+    int write_sysex_event(std::uint32_t delta, std::span<const std::uint8_t> message, int track) override {
+        return writer_.write_sysex_event(delta, message, track);
+    }
 
 private:
     SmfWriter& writer_;

@@ -53,6 +53,7 @@ public:
 
     // Safe from any thread: FluidSynth locks its own state.
     int send_short(std::uint32_t message) noexcept override;
+    int send_sysex(std::span<const std::uint8_t> message) noexcept override;
     const std::string& audio_driver() const { return driver_name_; }
 
 private:
@@ -87,6 +88,8 @@ public:
     FluidSynthRenderer& operator=(const FluidSynthRenderer&) = delete;
 
     int send_short(std::uint32_t message) noexcept override;
+    // At the same time as send_short would play a short message, after those sent before it.
+    int send_sysex(std::span<const std::uint8_t> message) noexcept override;
     // A time before the end of what has been rendered plays at that end.
     int send_at(std::int64_t time_ms, std::uint32_t message);
     // Plays the messages, which must be in time order, and renders on to `end_ms`.
@@ -102,6 +105,8 @@ public:
 private:
     FluidSynthRenderer(std::unique_ptr<detail::SynthCore> core, int sample_rate, const Clock* clock);
     std::int64_t frame_at(std::int64_t time_ms) const;
+    // With a clock, renders up to the clock's time, where the next message plays.
+    void render_to_clock();
 
     std::unique_ptr<detail::SynthCore> core_;
     int sample_rate_;

@@ -151,6 +151,12 @@ struct SysexMessage {
     constexpr std::span<const std::uint8_t> view() const { return {bytes.data(), size}; }
 };
 
+// A whole system exclusive message: F0, data bytes below 80, F7.
+constexpr bool is_sysex_message(std::span<const std::uint8_t> message) {
+    if (message.size() < 2 || message.front() != kSysexStart || message.back() != kSysexEnd) return false;
+    return std::all_of(message.begin() + 1, message.end() - 1, [](std::uint8_t byte) { return byte < 0x80; });
+}
+
 // The three bytes the MIDI Tuning Standard gives a key's pitch: the semitone at or below it
 // and the 14-bit fraction above that, high seven bits first.
 struct TuningBytes {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,29 +16,38 @@
 
 namespace corvane::platform {
 
-// One message as a recording output received it, stamped with its clock's time.
+// One message as a recording output received it, stamped with its clock's time. A system
+// exclusive message is kSysexStart alone, its bytes kept by the recording.
 struct RecordedMessage {
     std::int64_t time_ms = 0;
     std::uint32_t message = 0;
+    std::uint32_t sysex_at = 0;  // where its bytes begin among the recording's sysex bytes
+    std::uint32_t sysex_size = 0;
 
     friend bool operator==(const RecordedMessage&, const RecordedMessage&) = default;
 };
 
 // The shared, thread-safe list behind recording outputs. Its room is reserved up front so
 // that recording does not allocate on the sending thread (a player tick must not) until
-// more than `capacity` messages have come in.
+// more than `capacity` messages, or `sysex_capacity` bytes of system exclusive, have come in.
 class MessageRecording {
 public:
-    explicit MessageRecording(std::size_t capacity = 1 << 16);
+    explicit MessageRecording(std::size_t capacity = 1 << 16, std::size_t sysex_capacity = 1 << 16);
 
     void add(RecordedMessage message);
+    void add_sysex(std::int64_t time_ms, std::span<const std::uint8_t> message);
     std::vector<RecordedMessage> messages() const;
+    // The bytes of a recorded message as they went to the device.
+    std::vector<std::uint8_t> bytes_of(const RecordedMessage& message) const;
+    // Every message's bytes, in the order they came.
+    std::vector<std::vector<std::uint8_t>> all_bytes() const;
     std::size_t size() const;
     void clear();
 
 private:
     mutable std::mutex mutex_;
     std::vector<RecordedMessage> messages_;
+    std::vector<std::uint8_t> sysex_bytes_;
 };
 
 // A MIDI output for tests: keeps every message it accepts, in order, with the clock's time.
@@ -51,6 +61,7 @@ public:
     RecordingMidiOutput& operator=(const RecordingMidiOutput&) = delete;
 
     int send_short(std::uint32_t message) noexcept override;
+    int send_sysex(std::span<const std::uint8_t> message) noexcept override;
     // Every later send returns `result` (kSendOk to accept again).
     void set_send_result(int result);
     // Once the system loses its outputs, sends fail and nothing more is recorded.
