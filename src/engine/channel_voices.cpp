@@ -230,17 +230,27 @@ ChannelVoices::TunedPlace ChannelVoices::place_by_key_tuning(int voice, double p
     const int key = key_for_tuning(channel, pitch, wanted);
     if (key < 0) return {};
     const auto k = static_cast<std::size_t>(key);
-    if (!key_holds(key, wanted)) {
+    if (!key_holds(key, wanted, channel)) {
         sender_.send_sysex(platform::single_note_tuning_change(kTuningProgram, key, wanted).view(), channel);
         key_tuning_[k] = wanted;
         key_tuning_sent_[k] = true;
+        key_tuned_by_[k] = channel;
     }
     return {channel, key};
 }
 
-bool ChannelVoices::key_holds(int key, platform::TuningBytes tuning) const {
+// The tuning a key holds counts for the channel that sent it only: in a file with a track per
+// channel, each note's tuning then lies in its own track, before it.
+bool ChannelVoices::key_holds(int key, platform::TuningBytes tuning, int channel) const {
     const auto k = static_cast<std::size_t>(key);
-    return key_tuning_sent_[k] && key_tuning_[k] == tuning;
+    return key_tuning_sent_[k] && key_tuning_[k] == tuning && key_tuned_by_[k] == channel;
+}
+
+// A key whose note ended this very moment still rings: it is retuned only when nothing else
+// is free.
+bool ChannelVoices::key_just_silenced(int key) const {
+    const auto k = static_cast<std::size_t>(key);
+    return key_silent_since_[k] != 0 && key_silent_at_ms_[k] == clock_.now_ms();
 }
 
 // A retuning reaches every channel that plays the tuning program, so a key is retuned only
@@ -251,7 +261,8 @@ bool ChannelVoices::key_sounds_tuned(int key) const {
 }
 
 // A key near the pitch that already holds it, else the one near it silent the longest (its
-// release has died away most), else the nearest silent key anywhere; -1 when all 128 sound.
+// release has died away most), else the nearest silent key anywhere, one silenced just now
+// last; -1 when all 128 sound.
 int ChannelVoices::key_for_tuning(int channel, double pitch, platform::TuningBytes wanted) const {
     const int nearest = std::clamp(static_cast<int>(std::lround(pitch)), 0, 127);
     const auto each_key_outward = [nearest](int reach, auto&& visit) {
@@ -263,20 +274,22 @@ int ChannelVoices::key_for_tuning(int channel, double pitch, platform::TuningByt
     };
     int found = -1;
     each_key_outward(kTunedKeyReach, [&](int key) {
-        if (found < 0 && key_holds(key, wanted) && !key_sounds(channel, key)) found = key;
+        if (found < 0 && key_holds(key, wanted, channel) && !key_sounds(channel, key)) found = key;
     });
     if (found >= 0) return found;
     each_key_outward(kTunedKeyReach, [&](int key) {
-        if (key_sounds_tuned(key)) return;
+        if (key_sounds_tuned(key) || key_just_silenced(key)) return;
         if (found < 0 || key_silent_since_[static_cast<std::size_t>(key)] <
                              key_silent_since_[static_cast<std::size_t>(found)]) {
             found = key;
         }
     });
     if (found >= 0) return found;
-    each_key_outward(127, [&](int key) {
-        if (found < 0 && !key_sounds_tuned(key)) found = key;
-    });
+    for (const bool take_just_silenced : {false, true}) {
+        each_key_outward(127, [&](int key) {
+            if (found < 0 && !key_sounds_tuned(key) && (take_just_silenced || !key_just_silenced(key))) found = key;
+        });
+    }
     return found;
 }
 
@@ -300,9 +313,14 @@ int ChannelVoices::member_for_note() const {
     return silent >= 0 ? silent : any;
 }
 
+// With every member sounding, the note sounding longest makes room; but one that began this
+// very moment is not cut to nothing: the new note is left out instead.
 ChannelVoices::TunedPlace ChannelVoices::place_on_member_channel(int voice, double pitch) {
     const int member = member_for_note();
     if (member < 0) return {};
+    std::int64_t& started_ms = member_started_ms_[index(member)];
+    if (channels_[index(member)].notes_on > 0 && started_ms == clock_.now_ms()) return {};
+    started_ms = clock_.now_ms();
     end_channel_notes(member);
     const int key = std::clamp(static_cast<int>(std::lround(pitch)), 0, 127);
     const double steps = (pitch - key) * bend_steps_per_semitone(member);
@@ -413,6 +431,7 @@ void ChannelVoices::forget_key(int channel, int key) {
     note_channels_[static_cast<std::size_t>(key)] &= static_cast<std::uint16_t>(~(1u << channel));
     cs.notes_on = std::max(cs.notes_on - 1, 0);
     key_silent_since_[static_cast<std::size_t>(key)] = ++use_count_;
+    key_silent_at_ms_[static_cast<std::size_t>(key)] = clock_.now_ms();
     if (cs.notes_on == 0) channel_used_at_[index(channel)] = use_count_;
     if (cs.sounding_note != key) return;
     cs.sounding_note = -1;
@@ -516,8 +535,11 @@ void ChannelVoices::send_program(int channel, int voice, int program) {
         apply_effects(c, voice, Effects::all);
     };
     give_program(channel);
+    // An MPE zone's manager keeps the zone's instrument.
+    const bool zone = settings_.tuning_output == TuningOutput::mpe;
     for (int c = 0; c < kMidiChannels; ++c) {
-        if (c != channel && channels_[index(c)].voice == voice && channels_[index(c)].program != program) {
+        if (c != channel && channels_[index(c)].voice == voice && channels_[index(c)].program != program &&
+            !(zone && c == kManagerChannel)) {
             give_program(c);
         }
     }

@@ -1,7 +1,9 @@
 // Every tick of the player runs on the timer thread, where nothing may be allocated: this
 // suite counts global allocations while a player plays on a simulated clock, under every
-// channel rule, a formula of every letter, shifted channels and a seed of 1000 values.
+// channel rule, a formula of every letter, shifted channels, a seed of 1000 values and every
+// tuning output.
 #include <new>
+#include <span>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,6 +19,10 @@ namespace {
 
 struct CountingSender final : platform::MessageSender {
     platform::SendResult send(const platform::SendRequest&) noexcept override {
+        ++sent;
+        return platform::SendResult::sent;
+    }
+    platform::SendResult send_sysex(std::span<const std::uint8_t>, int) noexcept override {
         ++sent;
         return platform::SendResult::sent;
     }
@@ -38,6 +44,7 @@ struct Setup {
     bool skip = false;
     int look_ahead = 0;
     ShiftMode shift = ShiftMode::octave;
+    TuningOutput tuning_output = TuningOutput::bend;
 };
 
 long allocations_while(const auto& work) {
@@ -60,6 +67,7 @@ long allocations_while_playing(const Setup& setup) {
     set_formula(composition, setup.formula);
     composition.Octave_shifts_for_channels[1] = 1;
     VoiceSettings voice_settings;
+    voice_settings.tuning_output = setup.tuning_output;
     PlayerSettings settings;
     settings.ok_to_skip_fast_notes = setup.skip;
     settings.iLookAhead = setup.look_ahead;
@@ -92,6 +100,10 @@ TEST(PlayerAllocation, TicksAllocateNothing) {
             << rule;
     }
     EXPECT_EQ(allocations_while_playing({.channels = 2, .rule = 1, .sustain = 2.5, .skip = true, .look_ahead = 4}), 0);
+    for (const auto output : {TuningOutput::mts, TuningOutput::mpe}) {
+        EXPECT_EQ(allocations_while_playing({.channels = 3, .sustain = 4, .tuning_output = output}), 0)
+            << tuning_output_word(output);
+    }
 }
 
 }  // namespace

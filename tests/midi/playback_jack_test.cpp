@@ -120,6 +120,59 @@ TEST(PlaybackThroughJack, ATuneArrivesInTuneAndOnTimeAndEveryStopLeavesNothingSo
     }
 }
 
+// Tuned note by note through our JACK port, a 19-tone tune held over by Sustain: with the
+// tuning standard every note plays on the voice's own channel at its key's new tuning and no
+// bend is sent; with MPE the zone is declared before anything else and no member channel
+// sounds two notes at once. Either way every note sounds at a pitch of the scale.
+TEST(PlaybackThroughJack, TheTuningStandardAndMpeArriveAsTheyWereSent) {
+    if (!testing::fixture_server_running()) GTEST_SKIP() << testing::kNoJackServer;
+    engine::Composition composition;
+    composition.Note_length = 0.03;
+    composition.Sustain = 3;
+    engine::set_seed(composition, engine::read_seed("0 3 1 5", engine::SeedStrictness::strict)->values);
+    composition.Levels = 1;
+    composition.Use_ratios = true;
+    engine::set_intervals(composition, tuning::read_pitch_list("1 n(1/19)", tuning::PitchForm::ratio,
+                                                               tuning::ListNotation::absolute,
+                                                               composition.Frequency_of_lowest_note)
+                                           .entries);
+    const double lowest = 69 + 12 * std::log2(composition.Frequency_of_lowest_note / 440);
+    for (const auto output : {engine::TuningOutput::mts, engine::TuningOutput::mpe}) {
+        const std::string word(engine::tuning_output_word(output));
+        const std::string client = "corvane-tuning-test-" + word + "-" + std::to_string(::getpid());
+        testing::Capture capture(client);
+        testing::JackPlayback jack(composition, client);
+        jack.voice_settings.tuning_output = output;
+        ASSERT_TRUE(jack.choose_capture_port(client));
+        ASSERT_TRUE(jack.playback.start()) << jack.last_report();
+        std::this_thread::sleep_for(1s);
+        jack.stop();
+        std::this_thread::sleep_for(50ms);
+
+        const auto events = testing::as_channel_events(capture.arrivals());
+        const auto audit = testing::audit_notes(events);
+        EXPECT_EQ(testing::joined(audit.faults), "") << word;
+        ASSERT_GE(audit.notes.size(), 20u) << word;
+        for (const auto& note : audit.notes) {
+            const double steps = (note.pitch - lowest) * 19 / 12;
+            EXPECT_NEAR(steps, std::round(steps), 0.01) << word << ": key " << note.key << " sounds " << note.pitch;
+        }
+        if (output == engine::TuningOutput::mts) {
+            for (const auto& e : events) EXPECT_NE(e.kind, platform::kPitchBend) << "a bend on channel " << e.channel;
+            for (const auto& note : audit.notes) EXPECT_EQ(note.channel, 0);
+        } else {
+            ASSERT_GE(events.size(), 3u);
+            EXPECT_EQ(std::make_tuple(events[0].data1, events[1].data1, events[1].data2, events[2].data1, events[2].data2),
+                      std::make_tuple(101, 100, 6, 6, 15));
+            for (std::size_t i = 0; i < audit.notes.size(); ++i) {
+                for (std::size_t j = i + 1; j < audit.notes.size() && audit.notes[j].on < audit.notes[i].off; ++j) {
+                    EXPECT_NE(audit.notes[i].channel, audit.notes[j].channel) << "notes " << i << " and " << j;
+                }
+            }
+        }
+    }
+}
+
 // corvane-cli play into the capture port, interrupted with Ctrl-C (SIGINT) at two moments:
 // after it exits, nothing sounds, and the exit's all sound off reached every channel.
 TEST(PlaybackThroughJack, CtrlCEndsCorvaneCliWithNothingSounding) {

@@ -59,6 +59,8 @@ struct Recipe {
     int note_length_128ths = 16;  // Note_length in 1/128 s: exact in binary, so step times add up exactly
     int format = 0;
     int seconds = 2;
+    engine::TuningOutput tuning_output = engine::TuningOutput::bend;
+    int mpe_members = 15;
 
     double note_length() const { return note_length_128ths / 128.0; }
 };
@@ -75,7 +77,8 @@ std::ostream& operator<<(std::ostream& os, const Recipe& r) {
               << " multiple " << r.multiple_notes << " first " << r.first_channel << " sustain " << r.sustain
               << " lowest \"" << r.lowest << "\" highest \"" << r.highest << "\" actions \"" << r.actions
               << "\" shift_mode " << r.shift_mode << " shifts \"" << r.shifts << "\" cycle " << r.cycle
-              << " note_length " << r.note_length_128ths << "/128 format " << r.format << " seconds " << r.seconds;
+              << " note_length " << r.note_length_128ths << "/128 format " << r.format << " seconds " << r.seconds
+              << " tuning_output " << engine::tuning_output_word(r.tuning_output) << " mpe_members " << r.mpe_members;
 }
 
 engine::Composition composition_of(const Recipe& r) {
@@ -123,6 +126,8 @@ SaveSetup save_setup_of(const Recipe& r) {
     SaveSetup s;
     s.player.cycle_melody = r.cycle;
     s.voices.midi_fade_secs = 0;
+    s.voices.tuning_output = r.tuning_output;
+    s.voices.mpe_member_channels = r.mpe_members;
     s.save.midi_file_play_mins = 0;
     s.save.midi_file_play_secs = r.seconds;
     s.save.midi_file_format = r.format;
@@ -210,6 +215,9 @@ rc::Gen<Recipe> recipes() {
         r.note_length_128ths = *rc::gen::inRange(3, 17);
         r.format = *rc::gen::inRange(0, 3);
         r.seconds = *rc::gen::inRange(2, 5);
+        r.tuning_output = *rc::gen::element(engine::TuningOutput::bend, engine::TuningOutput::mts,
+                                            engine::TuningOutput::mpe);
+        r.mpe_members = *rc::gen::weightedElement<int>({{3, 15}, {1, 1}, {1, 4}, {1, 9}});
         return r;
     }));
 }
@@ -314,11 +322,69 @@ SmfFile saved(const Recipe& recipe, int format) {
     return read_smf(scratch_file());
 }
 
-RC_GTEST_PROP(RenderedMusic, EveryNoteEndsOnceAndNoBendDetunesASoundingNote, ()) {
+// With the tuning standard a voice keeps its channel and no bend is sent; with MPE the zone is
+// declared before anything else and a member channel sounds one note at a time.
+std::vector<std::string> tuning_output_faults(const Recipe& recipe, const std::vector<ChannelEvent>& events,
+                                              const NoteAudit& audit) {
+    std::vector<std::string> faults;
+    const engine::Composition c = composition_of(recipe);
+    const engine::ChannelsInPlay playing = c.channels_in_play();
+    const auto in_play = playing.list();
+    if (recipe.tuning_output == engine::TuningOutput::mts) {
+        for (const ChannelEvent& e : events) {
+            if (e.kind == 0xE0) faults.push_back("a bend on channel " + std::to_string(e.channel));
+        }
+        for (const HeardNote& n : audit.notes) {
+            if (n.channel != 9 && std::find(in_play.begin(), in_play.end(), n.channel) == in_play.end()) {
+                faults.push_back("a note on spare channel " + std::to_string(n.channel));
+            }
+        }
+    }
+    if (recipe.tuning_output == engine::TuningOutput::mpe) {
+        const bool declared = events.size() >= 3 && events[0].kind == 0xB0 && events[0].channel == 0 &&
+                              events[0].data1 == 101 && events[0].data2 == 0 && events[1].data1 == 100 &&
+                              events[1].data2 == 6 && events[2].data1 == 6 && events[2].data2 == recipe.mpe_members;
+        if (!declared) faults.push_back("the MPE zone is not declared first");
+        for (std::size_t i = 0; i < audit.notes.size(); ++i) {
+            const HeardNote& a = audit.notes[i];
+            for (std::size_t j = i + 1; j < audit.notes.size() && audit.notes[j].on < a.off; ++j) {
+                const HeardNote& b = audit.notes[j];
+                if (a.channel == b.channel && a.channel != 9) {
+                    faults.push_back("two notes at once on member channel " + std::to_string(a.channel));
+                }
+            }
+        }
+    }
+    return faults;
+}
+
+RC_GTEST_PROP(RenderedMusic, EveryNoteEndsOnceAndNothingDetunesASoundingNote, ()) {
     const Recipe recipe = *recipes();
-    const NoteAudit audit = audit_notes(channel_events(saved(recipe, recipe.format)));
+    const std::vector<ChannelEvent> events = channel_events(saved(recipe, recipe.format));
+    const NoteAudit audit = audit_notes(events);
     if (!audit.faults.empty()) RC_FAIL(joined(audit.faults));
+    const auto faults = tuning_output_faults(recipe, events, audit);
+    if (!faults.empty()) RC_FAIL(joined(faults));
+    RC_TAG(engine::tuning_output_word(recipe.tuning_output));
     RC_TAG(audit.notes.size() < 10 ? "under 10 notes" : audit.notes.size() < 100 ? "10-99 notes" : "100 notes or more");
+}
+
+// The tuning standard writes pitches from MIDI note 0 to just under 128; one beyond sounds at
+// that edge.
+double heard_as(double pitch, engine::TuningOutput output) {
+    return output == engine::TuningOutput::mts ? std::clamp(pitch, 0.0, 127 + 16382.0 / 16384) : pitch;
+}
+
+// How near the heard pitch comes to the tune's, in semitones: bends carry the pitch in 1/4096
+// semitone exactly as the tune splits it; the tuning standard holds the unrounded pitch to
+// 1/16384; an MPE member's bend steps are 48/8192 of a semitone.
+double pitch_tolerance(engine::TuningOutput output) {
+    switch (output) {
+        case engine::TuningOutput::bend: return 1e-9;
+        case engine::TuningOutput::mts: return 1.5 / 4096;
+        case engine::TuningOutput::mpe: return 1.0 / 4096 + 24.0 / 8192;
+    }
+    return 0;
 }
 
 RC_GTEST_PROP(RenderedMusic, EachNoteSoundsAtThePitchTheTuneGivesIt, ()) {
@@ -336,10 +402,14 @@ RC_GTEST_PROP(RenderedMusic, EachNoteSoundsAtThePitchTheTuneGivesIt, ()) {
         for (const int voice : playing.list()) {
             const int program = c.Voices_for_channels[static_cast<std::size_t>(voice)];
             if (program < 0 || program > 127) continue;
-            for (const int units : expected_pitch_units(c, value, voice)) found = found || units == note.pitch_units();
+            for (const int units : expected_pitch_units(c, value, voice)) {
+                found = found || std::fabs(heard_as(units / 4096.0, recipe.tuning_output) - note.pitch) <=
+                                     pitch_tolerance(recipe.tuning_output);
+            }
         }
         if (!found) {
-            RC_FAIL("key " + std::to_string(note.key) + " bend " + std::to_string(note.bend) + " on channel " +
+            RC_FAIL("key " + std::to_string(note.key) + " bend " + std::to_string(note.bend) + " pitch " +
+                    std::to_string(note.pitch) + " on channel " +
                     std::to_string(note.channel) + " at tick " + std::to_string(note.on) + " (step " +
                     std::to_string(*step) + ", value " + std::to_string(value) + ") is no pitch of the tune");
         }
@@ -361,18 +431,26 @@ struct LiveTake final : platform::MessageSender {
                           r.channel, r.data1, r.data2, 0});
         return platform::SendResult::sent;
     }
+    platform::SendResult send_sysex(std::span<const std::uint8_t> message, int) noexcept override {
+        if (const auto change = tuning_change(message, static_cast<std::uint64_t>(clock.now_ms()), 0)) {
+            events.push_back(*change);
+        }
+        return platform::SendResult::sent;
+    }
     const platform::Clock& clock;
     std::vector<ChannelEvent> events;
 };
 
-// The messages that make the music: the set-up of bend ranges and expression, which live
-// play sends to every channel at its start, is left out.
+// The messages that make the music: the set-up of bend ranges, expression and the tuning,
+// which live play sends to every channel as it starts and stops, is left out; so is an MPE
+// zone's instrument on its manager channel.
 std::vector<std::tuple<std::uint64_t, int, int, int, int>> music_before(const std::vector<ChannelEvent>& events,
-                                                                       std::uint64_t end) {
+                                                                       std::uint64_t end, bool mpe) {
     std::vector<std::tuple<std::uint64_t, int, int, int, int>> out;
     for (const ChannelEvent& e : events) {
-        const bool set_up = e.kind == 0xB0 && (e.data1 == 11 || e.data1 == 101 || e.data1 == 100 || e.data1 == 6 ||
-                                               e.data1 == 38);
+        const bool set_up = (e.kind == 0xB0 && (e.data1 == 11 || e.data1 == 101 || e.data1 == 100 || e.data1 == 6 ||
+                                                e.data1 == 38)) ||
+                            (mpe && e.kind == 0xC0 && e.channel == 0);
         if (e.tick < end && !set_up) out.emplace_back(e.tick, e.channel, is_note_off(e) ? 0x80 : e.kind, e.data1,
                                                       is_note_off(e) ? 0 : e.data2);
     }
@@ -411,7 +489,8 @@ RC_GTEST_PROP(RenderedMusic, LivePlaySendsWhatASaveWrites, ()) {
     timers.advance_to(clock.now_ms() + 1000);
     RC_ASSERT(player.stopped());
     for (ChannelEvent& e : take.events) e.tick -= static_cast<std::uint64_t>(kStart + kFirstEventDelay);
-    RC_ASSERT(music_before(take.events, end_ms - 1) == music_before(saved_music_events, end_ms - 1));
+    const bool mpe = recipe.tuning_output == engine::TuningOutput::mpe;
+    RC_ASSERT(music_before(take.events, end_ms - 1, mpe) == music_before(saved_music_events, end_ms - 1, mpe));
     const NoteAudit live = audit_notes(take.events, true);
     if (!live.faults.empty()) RC_FAIL("live: " + joined(live.faults));
 }

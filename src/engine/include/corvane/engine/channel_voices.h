@@ -225,7 +225,8 @@ private:
     TunedPlace place_by_key_tuning(int voice, double pitch);
     TunedPlace place_on_member_channel(int voice, double pitch);
     int key_for_tuning(int channel, double pitch, platform::TuningBytes wanted) const;
-    bool key_holds(int key, platform::TuningBytes tuning) const;
+    bool key_holds(int key, platform::TuningBytes tuning, int channel) const;
+    bool key_just_silenced(int key) const;
     bool key_sounds_tuned(int key) const;
     int member_for_note() const;
     void give_zone_its_instrument();
@@ -265,9 +266,12 @@ private:
     // (a use count, so that renders choose as live play does).
     std::array<platform::TuningBytes, 128> key_tuning_{};
     std::array<bool, 128> key_tuning_sent_{};
+    std::array<int, 128> key_tuned_by_{};  // the channel that sent the key its tuning
     std::array<std::uint32_t, 128> key_silent_since_{};
+    std::array<std::int64_t, 128> key_silent_at_ms_{};
     // MPE: when each member channel last started or ended a note.
     std::array<std::uint32_t, kMidiChannels> channel_used_at_{};
+    std::array<std::int64_t, kMidiChannels> member_started_ms_{};
     std::uint32_t use_count_ = 0;
     std::array<SoundingNote, kSustainRingSize> ring_{};
     int ring_next_ = 0;
