@@ -100,8 +100,8 @@ std::string kbm_text(const ScalaLayout& layout, const std::filesystem::path& pat
 
 std::string tun_text(const KeyPitches& pitches, const Composition& c, std::string_view name) {
     SaveBuffer out;
-    append_formatted(out, {"; ", name, ": \"", c.Intervals_Title, "\", degree 0 on key ", key_text(base_key(c)),
-                           kLineEnd});
+    append_formatted(out,
+                     {"; ", name, ": \"", c.Intervals_Title, "\", degree 0 on key ", key_text(base_key(c)), kLineEnd});
     append_formatted(out, {"; Cents above key 0 of A 440", kLineEnd, "[Tuning]", kLineEnd});
     for (std::size_t key = 0; key < pitches.size(); ++key) {
         const long long cents = std::llround(pitches[key] * kCentsPerSemitone);
@@ -152,9 +152,8 @@ std::string save_all(std::span<const PendingFile> files) {
     return {};
 }
 
-std::variant<std::vector<PendingFile>, std::string> scala_files(const std::filesystem::path& path,
-                                                                  TuningFormat format, const Composition& c,
-                                                                  std::string_view name) {
+std::variant<std::vector<PendingFile>, std::string> scala_files(const std::filesystem::path& path, TuningFormat format,
+                                                                const Composition& c, std::string_view name) {
     auto layout = scala_layout(c);
     if (const auto* error = std::get_if<std::string>(&layout)) return *error;
     const auto& scala = std::get<ScalaLayout>(layout);

@@ -45,8 +45,8 @@ TEST(CliTuningExport, WritesEachFormatAndSaysWhere) {
 
     // Five equal steps from middle C reach beyond MIDI's pitches; the composition file names the dump.
     const std::string composition = std::string(CORVANE_SOURCE_DIR) + "/tests/files/expected/every_field.cv";
-    const CliResult syx = export_tuning("syx", folder / "five.syx", {composition, "--scale", "e5", "--frequency",
-                                                                        "261.6255653005986"});
+    const CliResult syx =
+        export_tuning("syx", folder / "five.syx", {composition, "--scale", "e5", "--frequency", "261.6255653005986"});
     EXPECT_EQ(syx.status, 0) << syx.err;
     EXPECT_EQ(syx.err, "corvane-cli: wrote the tuning to " + (folder / "five.syx").string() +
                            " (74 keys lie beyond what the tuning standard can say, held at its edge)\n");

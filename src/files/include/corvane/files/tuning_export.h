@@ -13,7 +13,6 @@
 #include <array>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
