@@ -13,6 +13,7 @@
 #include "save_command.h"
 #include "tune_command.h"
 #include "tuning_commands.h"
+#include "tuning_export_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Corvane: fractal melodies, microtonal scales and MIDI, from the command line", "corvane-cli"};
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     corvane::cli::add_play_along_command(app);
     corvane::cli::add_save_command(app);
     corvane::cli::add_export_command(app);
+    corvane::cli::add_tuning_export_command(app);
     corvane::cli::add_dump_command(app);
     corvane::cli::add_scales_commands(app);
     corvane::cli::add_convert_command(app);

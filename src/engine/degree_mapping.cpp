@@ -36,10 +36,14 @@ long degree_of_value(long value, const Composition& c, tuning::ModeVoices& voice
     return tuning::to_degree(tuning::choose_mode_form(value, c.Arpeggio, voices, slot));
 }
 
+double degree_frequency(const Composition& c, long degree) {
+    return c.Frequency_of_lowest_note * tuning::degree_ratio(c.Intervals, degree);
+}
+
 ValuePitch pitch_of_value(long value, const Composition& c, tuning::ModeVoices& voices, int slot) {
     ValuePitch p;
     p.degree = degree_of_value(value, c, voices, slot);
-    p.frequency = c.Frequency_of_lowest_note * tuning::degree_ratio(c.Intervals, p.degree);
+    p.frequency = degree_frequency(c, p.degree);
     p.midi_pitch = tuning::frequency_to_midi_pitch(p.frequency);
     p.note_and_bend = tuning::split_midi_pitch(p.midi_pitch);
     return p;

@@ -22,4 +22,11 @@ inline std::string general_text(double value, std::size_t width) { return right_
 
 inline std::string integer_text(long long value) { return std::to_string(value); }
 
+// "%.*f" without its trailing zeros, but with a digit after the point: "100.0", "261.6255653006".
+inline std::string point_decimal_text(double value, int decimals) {
+    std::string text = tuning::format_fixed(value, decimals);
+    while (text.size() > 2 && text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
+    return text;
+}
+
 }  // namespace corvane::files::detail

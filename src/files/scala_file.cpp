@@ -14,13 +14,6 @@ namespace {
 constexpr double kUnisonTolerance = 1e-12;
 constexpr int kCentsDecimals = 10;
 
-// Fixed-point cents without the trailing zeros, always with a decimal point.
-std::string cents_text(double cents) {
-    std::string text = tuning::format_fixed(cents, kCentsDecimals);
-    while (text.size() > 2 && text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
-    return text;
-}
-
 std::size_t append_pitch(SaveBuffer& out, double ratio) {
     return append_formatted(out, {" ", scala_pitch_text(ratio), "\r\n"});
 }
@@ -34,7 +27,7 @@ std::string scala_pitch_text(double ratio) {
     request.ratio_only = true;
     const std::string text = tuning::format_pitch_value(ratio, tuning::PitchForm::ratio, format, request);
     if (text.find('/') != std::string::npos) return text;
-    return cents_text(1200.0 * std::log2(std::max(ratio, 1e-50)));
+    return detail::point_decimal_text(1200.0 * std::log2(std::max(ratio, 1e-50)), kCentsDecimals);
 }
 
 std::string scala_scale_title(const tuning::ScalaReading& reading, std::string_view file_name, const Settings& s) {
@@ -45,12 +38,16 @@ std::string scala_scale_title(const tuning::ScalaReading& reading, std::string_v
     return note + std::string(file_name) + " | " + description;
 }
 
+bool starts_at_unison(std::span<const double> scale) {
+    return !scale.empty() && std::fabs(scale[0]) <= kUnisonTolerance;
+}
+
 void write_scl(SaveBuffer& out, std::string_view file_name, std::string_view title, std::span<const double> scale) {
-    const bool starts_at_unison = !scale.empty() && std::fabs(scale[0]) <= kUnisonTolerance;
-    const std::size_t count = scale.empty() ? 0 : starts_at_unison ? scale.size() - 1 : kCycledScalaPitches;
+    const bool from_unison = starts_at_unison(scale);
+    const std::size_t count = scale.empty() ? 0 : from_unison ? scale.size() - 1 : kCycledScalaPitches;
     append_formatted(out, {"! ", file_name, "\r\n!\r\n"});
     append_formatted(out, {title, "\r\n ", detail::integer_text(static_cast<long long>(count)), "\r\n!\r\n"});
-    if (starts_at_unison) {
+    if (from_unison) {
         for (std::size_t i = 1; i < scale.size(); ++i) {
             if (append_pitch(out, scale[i] + 1.0) == 0) return;
         }

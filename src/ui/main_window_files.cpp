@@ -1,15 +1,18 @@
-// The main window's ways to files besides File > Open: Open Recent and files dropped on the
-// window. Both go through MainWindow::open_file, as File > Open does.
+// The main window's ways to files besides File > Open and Save: Open Recent and files dropped
+// on the window (both go through MainWindow::open_file, as File > Open does), and the tuning
+// export.
 
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QUrl>
 #include <atomic>
 
+#include "corvane/files/tuning_export.h"
 #include "corvane/midi/hex_dump.h"
 #include "corvane/ui/main_window.h"
 #include "corvane/ui/stored_values.h"
@@ -154,6 +157,30 @@ void MainWindow::take_dropped_midi_file(const std::filesystem::path& path) {
 void MainWindow::follow_composition_folder() {
     context_.play_along().recorder().set_folder(
         files::folder_for_outputs(context_.settings().File, QDir::homePath().toStdString()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Export tuning
+
+// File > Export tuning…: the composition's scale laid on the keyboard, in the format of the
+// file type chosen. The name offered is the composition's, beside it.
+void MainWindow::export_tuning_command() {
+    auto hold = context_.hold_play();
+    const auto& s = context_.settings();
+    const std::filesystem::path composition_file(s.File.empty() ? std::string(files::kFirstSaveName) : s.File);
+    const auto folder = files::folder_for_outputs(s.File, QDir::homePath().toStdString());
+    const auto offered = files::tuning_file_name(folder / composition_file.filename(), files::TuningFormat::scl);
+    QStringList filters;
+    for (const std::string_view filter : files::kTuningFileFilters) filters << qt_text(filter);
+    QString chosen_filter = filters.front();
+    const QString path = QFileDialog::getSaveFileName(this, tr("Export tuning"), qt_text(offered.string()),
+                                                      filters.join(QStringLiteral(";;")), &chosen_filter);
+    if (path.isEmpty()) return;
+    const auto format = static_cast<files::TuningFormat>(std::max<qsizetype>(filters.indexOf(chosen_filter), 0));
+    const auto target = files::tuning_file_name(path.toStdString(), format);
+    const files::TuningExportResult result =
+        files::export_tuning(target, format, context_.composition(), files::tuning_name(s.File));
+    if (!result.ok()) context_.reporter().report(result.error, "Export tuning");
 }
 
 }  // namespace corvane::ui

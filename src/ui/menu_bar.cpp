@@ -148,6 +148,7 @@ void MainWindow::build_file_menu() {
     add_command(*file, tr("Save &As…"), CommandGroup::edit, [this] { save_as_command(); })
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     add_command(*file, tr("Export score…"), CommandGroup::edit, [this] { export_score_command(); });
+    add_command(*file, tr("Export tuning…"), CommandGroup::edit, [this] { export_tuning_command(); });
     add_option_tick(*file, tr("Replace Old Warning"), &files::Settings::replace_old_warning);
     auto_save_ = add_command(*file, tr("Auto save Config."), CommandGroup::options, [this] {
         files::toggle_auto_save(context_.workspace(), context_.reporter());

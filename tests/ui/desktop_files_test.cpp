@@ -1,9 +1,11 @@
 // The main window's ways to files: File > Open Recent, files dropped on the window, where
-// MIDI files and recordings go, and the folders the file dialogs remember.
+// MIDI files and recordings go, the folders the file dialogs remember, and File > Export tuning….
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QMimeData>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -161,6 +163,34 @@ TEST_F(DesktopFilesTest, MidiFilesAndRecordingsGoBesideTheComposition) {
     std::filesystem::create_directory(home / "Music");
     EXPECT_EQ(files::folder_for_outputs("", home), home / "Music");
     EXPECT_EQ(files::folder_for_outputs(tune.string(), home), folder / "songs");
+}
+
+// File > Export tuning… offers the composition's name beside it and writes the file type
+// chosen, with that type's extension.
+TEST_F(DesktopFilesTest, ExportTuningWritesTheFileTypeChosen) {
+    std::filesystem::create_directory(folder / "songs");
+    const auto tune = composition("songs/my tune.cv", 4);
+    start({.started_with_file = true});
+    window->open_file(tune);
+    QString offered;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        answer.stop();
+        offered = dialog->selectedFiles().value(0);
+        dialog->selectNameFilter(QStringLiteral("MIDI tuning dump (*.syx)"));
+        // Typed over the name, as selectFile leaves a name field that has the focus as it is.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name != nullptr) name->setText(QStringLiteral("dump"));
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept is protected
+    });
+    answer.start(20);
+    item("&File", "export_tuning")->trigger();
+    EXPECT_EQ(offered.toStdString(), (folder / "songs" / "my tune.scl").string());
+    const std::string dump = slurp(folder / "songs" / "dump.syx");
+    ASSERT_EQ(dump.size(), 408u);
+    EXPECT_EQ(dump.substr(6, 16), "my tune         ");
 }
 
 // The spin arrows are clicked, not tabbed to: Tab goes from field to field.

@@ -37,6 +37,9 @@ struct ValuePitch {
 // otherwise the arpeggio's degree, its ascending or descending form chosen for `slot`.
 long degree_of_value(long value, const Composition& c, tuning::ModeVoices& voices, int slot);
 
+// The frequency of a scale degree: the lowest note times the degree's ratio in the scale.
+double degree_frequency(const Composition& c, long degree);
+
 // The whole chain: arpeggio, scale ratio, frequency of the lowest note, MIDI pitch, note and bend.
 ValuePitch pitch_of_value(long value, const Composition& c, tuning::ModeVoices& voices, int slot);
 

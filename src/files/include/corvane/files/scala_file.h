@@ -19,6 +19,9 @@ namespace corvane::files {
 // and " | ", then the file's description.
 std::string scala_scale_title(const tuning::ScalaReading& reading, std::string_view file_name, const Settings& s);
 
+// Whether a scale (increment form) starts at 1/1, so that write_scl writes it as it is.
+bool starts_at_unison(std::span<const double> scale);
+
 // A scale (increment form, entries 0..n) as a Scala file. A scale starting at 1/1 is
 // written from its second entry; one that does not is taken as a cycle of steps and
 // written as 100 pitches, each the previous plus the next entry in turn.

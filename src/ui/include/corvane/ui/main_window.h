@@ -158,6 +158,7 @@ private:
     void save_command();
     void save_as_command();
     void export_score_command();
+    void export_tuning_command();
     bool start_midi_save(const std::filesystem::path& path);
     void focus_next_window(int step);
     void open_channels_dialog();
