@@ -217,6 +217,12 @@ TEST_F(MainWindowTest, MenusAsTheTableHasThemWithTicksMirroringSettings) {
     item("&Out", "open_midi_out_now")->trigger();
     EXPECT_TRUE(context->playback().port().is_open());
     EXPECT_EQ(item("&Out", "open_midi_out_now")->text(), "&Close MIDI out now");
+    item("&Out", "tuning_output_mts")->trigger();
+    EXPECT_EQ(context->settings().voices.tuning_output, engine::TuningOutput::mts);
+    EXPECT_TRUE(item("&Out", "tuning_output_mts")->isChecked());
+    EXPECT_FALSE(item("&Out", "tuning_output_bend")->isChecked());
+    item("&Out", "device_0")->trigger();  // a device chosen keeps the tuning output's tick
+    EXPECT_TRUE(item("&Out", "tuning_output_mts")->isChecked());
 
     // Every window the program has is in the Windows menu, opened by its code.
     item("&Windows", "scale")->trigger();
