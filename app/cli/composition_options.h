@@ -80,7 +80,7 @@ struct TuningOutputOptions {
                             .add_option("--tuning-output", output_word,
                                         "how notes get their exact pitch: bend (pitch bends, the default), mts "
                                         "(MIDI Tuning Standard) or mpe (MIDI Polyphonic Expression)")
-                            ->check(CLI::IsMember({"bend", "mts", "mpe"}));
+                            ->transform(CLI::IsMember({"bend", "mts", "mpe"}, CLI::ignore_case));
         members_option = command.add_option("--mpe-members", mpe_members,
                                             "with mpe: member channels of the lower zone, 1 to 15 (default 15)")
                              ->check(CLI::Range(1, engine::kMpeMostMembers));

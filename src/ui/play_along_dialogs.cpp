@@ -140,7 +140,7 @@ MidiInOptionsDialog::MidiInOptionsDialog(ProgramContext& context, std::function<
                             "scale, such as the string trio in well temperament"));
     connect(presets_, &QComboBox::activated, this, &MidiInOptionsDialog::choose_preset);
     form->addRow(tr("Keyboard &preset"), presets_);
-    auto* mapping_label = new QLabel(tr("&Keyboard mapping…"), this);
+    auto* mapping_label = new QLabel(tr("&Keyboard mapping (.kbm)"), this);
     QLayout* mapping_row = keyboard_mapping_row();
     mapping_label->setBuddy(keyboard_mapping_);
     form->addRow(mapping_label, mapping_row);
