@@ -196,12 +196,15 @@ std::vector<Heard> heard_notes(const Scale& scale, int notes, engine::TuningOutp
 class SoundingPitch : public ::testing::TestWithParam<engine::TuningOutput> {};
 
 TEST_P(SoundingPitch, EveryNoteOfNineteenToneAndJustTunesSoundsWithinTwoCents) {
+    double largest = 0;
     for (const auto& [name, scale, notes] : {std::tuple{"19-tone", kNineteenTone, 20},
                                             std::tuple{"just", kJustMajor, 8}}) {
         for (const Heard& h : heard_notes(scale, notes, GetParam())) {
             EXPECT_LE(std::fabs(h.cents), 2.0) << name << " pitch " << h.target << " sounds " << h.cents << " cents off";
+            largest = std::max(largest, std::fabs(h.cents));
         }
     }
+    RecordProperty("largest_error_cents", std::to_string(largest));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryTuningOutput, SoundingPitch,
