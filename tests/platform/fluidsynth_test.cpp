@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -32,52 +30,6 @@ double loudness(const FluidSynthRenderer& renderer, std::int64_t from_ms, std::i
         sum += static_cast<double>(samples[2 * f]) * samples[2 * f];
     }
     return count == 0 ? 0.0 : std::sqrt(sum / static_cast<double>(count));
-}
-
-// Zero crossings of the left channel between two times: about twice the frequency sounding.
-// A crossing counts once the wave has gone a quarter of its peak beyond zero, so that the
-// ripples of overtones and noise around zero do not.
-int zero_crossings(const FluidSynthRenderer& renderer, std::int64_t from_ms, std::int64_t to_ms) {
-    const auto samples = renderer.samples();
-    const auto frame = [&](std::int64_t ms) { return static_cast<std::size_t>(ms * renderer.sample_rate() / 1000); };
-    const std::size_t end = std::min(frame(to_ms), samples.size() / 2);
-    int peak = 0;
-    for (std::size_t f = frame(from_ms); f < end; ++f) peak = std::max(peak, std::abs(int{samples[2 * f]}));
-    int crossings = 0;
-    int side = 0;  // -1 below, 1 above, 0 not yet known
-    for (std::size_t f = frame(from_ms); f < end; ++f) {
-        const int now = 4 * samples[2 * f] > peak ? 1 : 4 * samples[2 * f] < -peak ? -1 : side;
-        if (side != 0 && now != side) ++crossings;
-        side = now;
-    }
-    return crossings;
-}
-
-// A single-note tuning change to an octave above, sent to device -1, sounds the key an octave
-// higher on a channel that has selected the tuning program it changes.
-TEST(FluidSynthRenderer, ATuningChangeRetunesTheKey) {
-    const auto render = [](bool tuned) {
-        std::string error;
-        auto renderer = FluidSynthRenderer::create(SynthOptions{}, error);
-        EXPECT_NE(renderer, nullptr) << error;
-        if (renderer == nullptr) return 0;
-        RendererOutputSystem devices(*renderer);
-        const auto output = devices.open_output(kBuiltInSynthDevice, error);
-        for (const SendRequest& r : tuning_program_select(0, 0, 0)) {
-            output->send_short(pack_short_message(r.status, r.channel, r.data1, r.data2));
-        }
-        output->send_short(program(79));  // an ocarina: nearly a sine wave
-        if (tuned) {
-            EXPECT_EQ(output->send_sysex(single_note_tuning_change(0, 69, {81, 0, 0}).view()), kSendOk);
-        }
-        output->send_short(note_on(69, 100));
-        renderer->render_until(1000);
-        return zero_crossings(*renderer, 300, 1000);
-    };
-    const int plain = render(false);
-    const int tuned = render(true);
-    EXPECT_NEAR(plain, 2 * 440 * 0.7, 20);  // A 440 for 0.7 s
-    EXPECT_NEAR(tuned, 2 * 880 * 0.7, 40);
 }
 
 // Sent at the times of a clock, the way the player's sends arrive; then written as a WAV file.
