@@ -193,7 +193,8 @@ Message retune(int channel, int key) { return {0, 0xF0, static_cast<std::uint8_t
 
 // Four notes a 19-tone step apart sound at once on the voice's own channel, each on a key of
 // its own near its pitch, retuned just before its note; a key already holding a pitch plays
-// it again with no retuning. Every tuned channel selects tuning program 0 first; no bend.
+// it again with no retuning, and one whose note has just ended is retuned last. Every tuned
+// channel selects tuning program 0 first; no bend.
 TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
     settings.tuning_output = TuningOutput::mts;
     voices.start_voices();
@@ -221,6 +222,12 @@ TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
     sender.sent.clear();
     voices.sound_tuned_pitch(0, 60 + 12.0 / 19, 90);
     EXPECT_EQ(sender.sent, (std::vector<Message>{on(0, 0, 61, 90)}));
+    // Key 62 falls silent this moment: its release still rings, so a free key near the pitch
+    // is retuned instead.
+    voices.end_note(chord[2]);
+    sender.sent.clear();
+    voices.sound_tuned_pitch(0, 62.2, 90);
+    EXPECT_EQ(sender.sent, (std::vector<Message>{retune(0, 64), on(0, 0, 64, 90)}));
 }
 
 // MPE: the zone is declared first and its members bend 48 semitones; each note takes the
