@@ -264,7 +264,7 @@ bool ChannelVoices::key_sounds_tuned(int key) const {
 // release has died away most), else the nearest silent key anywhere, one silenced just now
 // last; -1 when all 128 sound.
 int ChannelVoices::key_for_tuning(int channel, double pitch, platform::TuningBytes wanted) const {
-    const int nearest = std::clamp(static_cast<int>(std::lround(pitch)), 0, 127);
+    const auto nearest = static_cast<int>(std::lround(std::clamp(pitch, 0.0, 127.0)));
     const auto each_key_outward = [nearest](int reach, auto&& visit) {
         visit(nearest);
         for (int distance = 1; distance <= reach; ++distance) {
@@ -322,8 +322,10 @@ ChannelVoices::TunedPlace ChannelVoices::place_on_member_channel(int voice, doub
     if (channels_[index(member)].notes_on > 0 && started_ms == clock_.now_ms()) return {};
     started_ms = clock_.now_ms();
     end_channel_notes(member);
-    const int key = std::clamp(static_cast<int>(std::lround(pitch)), 0, 127);
-    const double steps = (pitch - key) * bend_steps_per_semitone(member);
+    const auto key = static_cast<int>(std::lround(std::clamp(pitch, 0.0, 127.0)));
+    // Beyond the keys, the bend takes up the rest as far as it reaches.
+    const double semitones = std::clamp(pitch - key, -1.0 * kMpeBendRangeSemitones, 1.0 * kMpeBendRangeSemitones);
+    const double steps = semitones * bend_steps_per_semitone(member);
     const int bend = std::clamp(static_cast<int>(std::lround(platform::kBendCentre + steps)), 0, platform::kBendHighest);
     sync_program(member, voice, program_of_voice(voice), false);
     ChannelState& cs = channels_[index(member)];
