@@ -141,11 +141,7 @@ int main(int argc, char** argv) {
     platform::RecordingReporter reporter;
     midi::Playback playback(composition, settings, voice_settings,
                             midi::PlaybackMachine{devices, timers, clock, keys, reporter});
-    playback.port().enumerate_devices();
-    for (const auto& item : playback.port().out_menu()) {
-        if (item.name == client + ":capture") playback.port().set_device(item.command - midi::kFirstDeviceCommand);
-    }
-    if (!playback.start()) {
+    if (!playback.port().choose_device_named(client + ":capture") || !playback.start()) {
         std::fprintf(stderr, "jack_timing: the port did not open\n");
         return 2;
     }

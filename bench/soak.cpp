@@ -517,11 +517,9 @@ bool run_phase(const Phase& phase, const std::string& client) {
     platform::RecordingReporter reporter;
     midi::Playback playback(composition, settings, voice_settings,
                             midi::PlaybackMachine{devices, timers, clock, keys, reporter});
-    playback.port().enumerate_devices();
-    for (const auto& item : playback.port().out_menu()) {
-        if (item.name == client + ":capture") playback.port().set_device(item.command - midi::kFirstDeviceCommand);
+    if (!playback.port().choose_device_named(client + ":capture") || !playback.start()) {
+        return check(false, "the port opened");
     }
-    if (!playback.start()) return check(false, "the port opened");
 
     const HoldUpWatch watch(playback.player(),
                             {{"the MIDI out port", &playback.port(), sizeof(midi::MidiOutPort)},

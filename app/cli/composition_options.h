@@ -85,11 +85,13 @@ struct TuningOutputOptions {
                                             "with mpe: member channels of the lower zone, 1 to 15 (default 15)")
                              ->check(CLI::Range(1, engine::kMpeMostMembers));
     }
-    void apply(engine::VoiceSettings& voices) const {
+    // The configuration's voice settings with the options given.
+    engine::VoiceSettings applied_to(engine::VoiceSettings voices) const {
         if (given(output_option)) {
             voices.tuning_output = engine::tuning_output_of_word(output_word).value_or(voices.tuning_output);
         }
         if (given(members_option)) voices.mpe_member_channels = mpe_members;
+        return voices;
     }
 };
 

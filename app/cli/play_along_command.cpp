@@ -102,8 +102,7 @@ struct PlayAlongCommand {
         engine::PlayerSettings player_settings = config.player;
         if (!config.uTimerRes_set_explicitly) player_settings.uTimerRes = platform::timer_resolution_ms(timers.caps());
         platform::Reporter& reporter = terminal_reporter();
-        engine::VoiceSettings voice_settings = config.voices;
-        tuning_output.apply(voice_settings);
+        const engine::VoiceSettings voice_settings = tuning_output.applied_to(config.voices);
         midi::Playback playback(c, player_settings, voice_settings,
                                 midi::PlaybackMachine{outputs, timers, clock, keys, reporter});
         midi::PlayAlong play_along(playback, c, settings, config.smf, midi::PlayAlongMachine{inputs, clock, reporter},

@@ -78,11 +78,7 @@ struct PlayCommand {
         return s;
     }
 
-    engine::VoiceSettings voice_settings() const {
-        engine::VoiceSettings voices = config.voices;
-        tuning_output.apply(voices);
-        return voices;
-    }
+    engine::VoiceSettings voice_settings() const { return tuning_output.applied_to(config.voices); }
 
     int priority_level() const { return player_settings().set_high_priority_for_crv; }
 

@@ -62,11 +62,7 @@ struct SaveCommand {
         return p;
     }
 
-    engine::VoiceSettings voice_settings() const {
-        engine::VoiceSettings voices = config.voices;
-        tuning_output.apply(voices);
-        return voices;
-    }
+    engine::VoiceSettings voice_settings() const { return tuning_output.applied_to(config.voices); }
 
     void run() {
         auto start = composition.start(terminal_reporter());

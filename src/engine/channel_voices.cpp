@@ -198,6 +198,15 @@ SoundingNote ChannelVoices::start_key(int channel, int voice, int key, int veloc
     return {channel, key, serial};
 }
 
+// When a key, and a channel left with no note, fell silent: what the tuning standard and
+// MPE choose keys and member channels by.
+void ChannelVoices::note_silence(int channel, int key) {
+    const auto k = static_cast<std::size_t>(key);
+    key_silent_since_[k] = ++use_count_;
+    key_silent_at_ms_[k] = clock_.now_ms();
+    if (channels_[index(channel)].notes_on == 0) channel_used_at_[index(channel)] = use_count_;
+}
+
 ChannelVoices::TunedPlace ChannelVoices::place_tuned_pitch(int voice, double pitch) {
     if (voice < 0 || voice >= kMidiChannels || !std::isfinite(pitch)) return {};
     const int program = program_of_voice(voice);
@@ -232,9 +241,7 @@ ChannelVoices::TunedPlace ChannelVoices::place_by_key_tuning(int voice, double p
     const auto k = static_cast<std::size_t>(key);
     if (!key_holds(key, wanted, channel)) {
         sender_.send_sysex(platform::single_note_tuning_change(kTuningProgram, key, wanted).view(), channel);
-        key_tuning_[k] = wanted;
-        key_tuning_sent_[k] = true;
-        key_tuned_by_[k] = channel;
+        key_tuning_[k] = {wanted, channel};
     }
     return {channel, key};
 }
@@ -242,8 +249,8 @@ ChannelVoices::TunedPlace ChannelVoices::place_by_key_tuning(int voice, double p
 // The tuning a key holds counts for the channel that sent it only: in a file with a track per
 // channel, each note's tuning then lies in its own track, before it.
 bool ChannelVoices::key_holds(int key, platform::TuningBytes tuning, int channel) const {
-    const auto k = static_cast<std::size_t>(key);
-    return key_tuning_sent_[k] && key_tuning_[k] == tuning && key_tuned_by_[k] == channel;
+    const KeyTuning& held = key_tuning_[static_cast<std::size_t>(key)];
+    return held.channel == channel && held.pitch == tuning;
 }
 
 // A key whose note ended this very moment still rings: it is retuned only when nothing else
@@ -432,9 +439,7 @@ void ChannelVoices::forget_key(int channel, int key) {
     ChannelState& cs = channels_[index(channel)];
     note_channels_[static_cast<std::size_t>(key)] &= static_cast<std::uint16_t>(~(1u << channel));
     cs.notes_on = std::max(cs.notes_on - 1, 0);
-    key_silent_since_[static_cast<std::size_t>(key)] = ++use_count_;
-    key_silent_at_ms_[static_cast<std::size_t>(key)] = clock_.now_ms();
-    if (cs.notes_on == 0) channel_used_at_[index(channel)] = use_count_;
+    if (tunes_each_note()) note_silence(channel, key);
     if (cs.sounding_note != key) return;
     cs.sounding_note = -1;
     for (int other = 0; other < 128 && cs.notes_on > 0; ++other) {
@@ -523,7 +528,7 @@ void ChannelVoices::send_bend(int channel, int voice, int bend, bool program_cha
 }
 
 void ChannelVoices::send_bend_range(int channel, int semitones, int cents) {
-    for (const auto& message : platform::bend_range(channel, semitones, cents)) send(message);
+    send_all(platform::bend_range(channel, semitones, cents));
     channels_[index(channel)].bend_range_sent = true;
 }
 
@@ -611,7 +616,7 @@ void ChannelVoices::reset_voices() {
     }
     queue_.fill(Deferred{});
     queued_ = 0;
-    key_tuning_sent_.fill(false);
+    key_tuning_.fill(KeyTuning{});
     key_silent_since_.fill(0);
     channel_used_at_.fill(0);
     use_count_ = 0;
@@ -640,7 +645,7 @@ void ChannelVoices::prepare_tuning() {
             for (int c = 0; c < kMidiChannels; ++c) {
                 if (c != kPercussionChannel) send_all(platform::tuning_program_select(c, kTuningBank, kTuningProgram));
             }
-            key_tuning_sent_.fill(false);
+            key_tuning_.fill(KeyTuning{});
             break;
         case TuningOutput::bend:
             break;

@@ -182,6 +182,15 @@ void MidiOutPort::fill_vibrato(double event_secs, int channel) {
     filling_vibrato_ = false;
 }
 
+bool MidiOutPort::choose_device_named(std::string_view name) {
+    enumerate_devices();
+    const auto found = std::find_if(out_menu_.begin(), out_menu_.end(),
+                                    [name](const OutMenuItem& item) { return item.name == name; });
+    if (found == out_menu_.end()) return false;
+    set_device(found->command - kFirstDeviceCommand);
+    return true;
+}
+
 void MidiOutPort::enumerate_devices() {
     const std::vector<std::string> names = devices_.output_names();
     const std::string built_in = devices_.built_in_name();

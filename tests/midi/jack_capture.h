@@ -57,15 +57,7 @@ struct JackPlayback {
           playback(composition, settings, voice_settings, midi::PlaybackMachine{devices, timers, clock, keys, reporter}) {}
 
     // Points the port at the capture port of `client`; false when it is not listed.
-    bool choose_capture_port(const std::string& client) {
-        playback.port().enumerate_devices();
-        for (const auto& item : playback.port().out_menu()) {
-            if (item.name != client + ":capture") continue;
-            playback.port().set_device(item.command - midi::kFirstDeviceCommand);
-            return true;
-        }
-        return false;
-    }
+    bool choose_capture_port(const std::string& client) { return playback.port().choose_device_named(client + ":capture"); }
     std::string last_report() const { return reporter.entries().empty() ? "" : reporter.entries().back().message; }
     // Stops play and waits until no player event runs any more.
     void stop() {

@@ -227,6 +227,7 @@ private:
     int key_for_tuning(int channel, double pitch, platform::TuningBytes wanted) const;
     bool key_holds(int key, platform::TuningBytes tuning, int channel) const;
     bool key_just_silenced(int key) const;
+    void note_silence(int channel, int key);
     bool key_sounds_tuned(int key) const;
     int member_for_note() const;
     void give_zone_its_instrument();
@@ -262,11 +263,14 @@ private:
     bool batch_note_offs_ = false;
     std::array<std::array<std::uint32_t, 128>, kMidiChannels> key_serial_{};  // the start now sounding on each key
     std::uint32_t next_serial_ = 1;
-    // The tuning standard: the pitch each key was last retuned to, and when it last fell silent
-    // (a use count, so that renders choose as live play does).
-    std::array<platform::TuningBytes, 128> key_tuning_{};
-    std::array<bool, 128> key_tuning_sent_{};
-    std::array<int, 128> key_tuned_by_{};  // the channel that sent the key its tuning
+    // The tuning standard: the pitch each key was last retuned to and the channel that sent
+    // it (-1 none since the receiver was prepared), and when it last fell silent (a use
+    // count, so that renders choose as live play does, and the clock's time).
+    struct KeyTuning {
+        platform::TuningBytes pitch;
+        int channel = -1;
+    };
+    std::array<KeyTuning, 128> key_tuning_{};
     std::array<std::uint32_t, 128> key_silent_since_{};
     std::array<std::int64_t, 128> key_silent_at_ms_{};
     // MPE: when each member channel last started or ended a note.

@@ -164,6 +164,8 @@ public:
     const std::vector<OutMenuItem>& out_menu() const { return out_menu_; }
     int device() const { return device_; }
     void set_device(int device) { device_ = device; }
+    // Reads the device list and chooses the device of that name; false when none has it.
+    bool choose_device_named(std::string_view name);
 
     OpenResult open();        // midi_out_open: reports a failure
     OpenResult open_quiet();  // midi_out_open_quiet: no message
