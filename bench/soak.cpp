@@ -4,7 +4,7 @@
 // A probe thread on each processor tells the machine's own hold-ups from play's: a move of
 // the schedule in a second in which a probe, too, was held up 20 ms or more is the machine's.
 //
-//   soak [--seconds S] [--skip-seconds S] [--priority LEVEL] [--stalls 1]
+//   soak [--seconds S] [--skip-seconds S] [--priority LEVEL] [--stalls 1] [--latency PERIODS]
 //
 // The steady run plays a two-note seed with every level on a channel of its own, a step a
 // millisecond (the timers' finest): each step sounds the notes of all the levels that change,
@@ -12,6 +12,8 @@
 // The player runs at priority LEVEL (default 5, real time + critical, where permitted).
 // It needs a running JACK server (JACK_DEFAULT_SERVER names it); scripts/soak starts one with
 // the dummy driver and keeps the other core busy. Exit status 0 when every check passes.
+// With a latency (1 period by default, 0 sends at once) the note-ons should land on the
+// millisecond grid of their steps: how far they lie from it is printed, for the first 65536.
 
 #include <RtMidi.h>
 #include <jack/jack.h>
@@ -45,6 +47,7 @@
 #include "corvane/platform/priority.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/platform/steady_timer_service.h"
+#include "../tests/midi/jack_frame_recorder.h"
 
 namespace {
 
@@ -56,6 +59,7 @@ struct Options {
     double skip_seconds = 30;
     int priority = 5;
     bool stalls = false;
+    int latency = 1;
 };
 
 // Counts what the port hands to the device, message by message.
@@ -63,14 +67,19 @@ class CountingOutput final : public platform::MidiOutput {
 public:
     CountingOutput(std::unique_ptr<platform::MidiOutput> inner, std::atomic<long>& sent)
         : inner_(std::move(inner)), sent_(sent) {}
-    int send_short(std::uint32_t message) noexcept override {
-        const int result = inner_->send_short(message);
+    bool lost() const override { return inner_->lost(); }
+    void set_latency_periods(int periods) override { inner_->set_latency_periods(periods); }
+    std::int64_t latency_us() const override { return inner_->latency_us(); }
+    std::uint64_t late_messages() const override { return inner_->late_messages(); }
+    bool finish_sending(std::chrono::milliseconds timeout) override { return inner_->finish_sending(timeout); }
+
+private:
+    int deliver_short(std::uint32_t message, platform::DueTime due) noexcept override {
+        const int result = inner_->send_short(message, due);
         if (result == platform::kSendOk) sent_.fetch_add(1, std::memory_order_relaxed);
         return result;
     }
-    bool lost() const override { return inner_->lost(); }
 
-private:
     std::unique_ptr<platform::MidiOutput> inner_;
     std::atomic<long>& sent_;
 };
@@ -493,7 +502,29 @@ struct Phase {
     int channels;
     bool skipping;
     int priority;
+    int latency;
 };
+
+// How far note-ons lie from the grid of their steps (every step_frames after the first):
+// the distance to the nearest grid point, as play may skip steps and sound many notes in one.
+void print_frame_errors(const std::vector<std::uint32_t>& frames, double step_frames, double rate) {
+    if (frames.empty()) {
+        std::printf("  frame errors: no note-on was recorded\n");
+        return;
+    }
+    std::vector<double> errors;
+    for (const std::uint32_t frame : frames) {
+        const double offset = std::fmod(static_cast<double>(frame - frames.front()), step_frames);
+        errors.push_back(std::min(offset, step_frames - offset));
+    }
+    const auto ms = [rate](double f) { return f * 1000 / rate; };
+    const double median = testing::percentile(errors, 0.5);
+    const double p99 = testing::percentile(errors, 0.99);
+    const double worst = testing::percentile(errors, 1.0);
+    std::printf("  frame errors of %zu note-ons against the step grid: median %.0f (%.2f ms), p99 %.0f (%.2f ms), "
+                "worst %.0f (%.2f ms)\n",
+                frames.size(), median, ms(median), p99, ms(p99), worst, ms(worst));
+}
 
 bool run_phase(const Phase& phase, const std::string& client) {
     std::printf("%s: %.0f s, seed \"%s\", a step every %.3f ms, %d channels, skipping %s, priority %d\n", phase.name,
@@ -517,9 +548,12 @@ bool run_phase(const Phase& phase, const std::string& client) {
     platform::RecordingReporter reporter;
     midi::Playback playback(composition, settings, voice_settings,
                             midi::PlaybackMachine{devices, timers, clock, keys, reporter});
+    playback.port().set_latency_periods(phase.latency);
     if (!playback.port().choose_device_named(client + ":capture") || !playback.start()) {
         return check(false, "the port opened");
     }
+    testing::FrameRecorder frames(client + "-frames");
+    if (!frames.connect_from(client + "-out:MIDI out")) std::printf("  (the frame recorder could not connect)\n");
 
     const HoldUpWatch watch(playback.player(),
                             {{"the MIDI out port", &playback.port(), sizeof(midi::MidiOutPort)},
@@ -571,6 +605,7 @@ bool run_phase(const Phase& phase, const std::string& client) {
     const long rss_end = resident_kib();
     const bool still_playing = playback.player().playing();
     const long note_ons = capture.note_ons();
+    const std::uint64_t late = playback.port().late_messages();
     playback.stop();
     for (int i = 0; i < 200 && !playback.player().stopped(); ++i) std::this_thread::sleep_for(10ms);
     timers.cancel_all(playback.player());
@@ -593,6 +628,9 @@ bool run_phase(const Phase& phase, const std::string& client) {
                 "(the machine's), %ld ms otherwise\n",
                 static_cast<long>(schedule.machine_moved_ms()), static_cast<long>(schedule.other_moved_ms()));
     std::printf("  the JACK server reported %ld overrun cycles (xruns)\n", overruns.xruns());
+    print_frame_errors(frames.frames(), phase.step_secs * frames.sample_rate(), frames.sample_rate());
+    std::printf("  latency %d periods; %llu messages came too late to be placed\n", phase.latency,
+                static_cast<unsigned long long>(late));
     std::printf("  probe threads (one on each processor) woke at worst %.1f ms late, %ld times more than 20 ms\n",
                 probe.longest_ms(),
                 probe.over_20_ms());
@@ -618,6 +656,7 @@ Options read_options(int argc, char** argv) {
         else if (name == "--skip-seconds") options.skip_seconds = value;
         else if (name == "--priority") options.priority = std::clamp(static_cast<int>(value), 0, 5);
         else if (name == "--stalls") options.stalls = value != 0;
+        else if (name == "--latency") options.latency = std::clamp(static_cast<int>(value), 0, 3);
     }
     return options;
 }
@@ -640,10 +679,11 @@ int main(int argc, char** argv) {
         std::printf("stalls: every processor held for 8 ms every 300 ms\n");
         stalls.emplace();
     }
-    bool passed = run_phase({"steady", options.seconds, "0 1", 0.001, 12, false, options.priority}, client);
+    bool passed = run_phase({"steady", options.seconds, "0 1", 0.001, 12, false, options.priority, options.latency}, client);
     if (options.skip_seconds > 0) {
         // Five steps a millisecond asked of a player whose timers fire once a millisecond.
-        passed &= run_phase({"skipping", options.skip_seconds, "0 2 -1 1", 0.0002, 1, true, options.priority},
+        passed &= run_phase({"skipping", options.skip_seconds, "0 2 -1 1", 0.0002, 1, true, options.priority,
+                             options.latency},
                             client + "-skip");
     }
     std::printf(passed ? "soak passed\n" : "soak FAILED\n");

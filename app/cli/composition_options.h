@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <iostream>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -8,6 +10,7 @@
 #include "corvane/engine/composition.h"
 #include "corvane/files/settings.h"
 #include "corvane/midi/midi_file_save.h"
+#include "corvane/midi/midi_out_port.h"
 #include "corvane/platform/reporter.h"
 
 namespace corvane::cli {
@@ -94,6 +97,31 @@ struct TuningOutputOptions {
         return voices;
     }
 };
+
+// --latency: how many periods an output that places messages in time holds them back.
+struct LatencyOption {
+    int periods = 0;
+    CLI::Option* option = nullptr;
+
+    void add_to(CLI::App& command) {
+        option = command
+                     .add_option("--latency", periods,
+                                 "periods (JACK cycles, audio buffers) each message waits so that it sounds at "
+                                 "its exact time, 1 to 3; 0 sends at once (default: output_latency_periods of "
+                                 "Corvane.ini, else 1)")
+                     ->check(CLI::Range(0, midi::kMostLatencyPeriods));
+    }
+    int applied_to(int configured) const { return given(option) ? periods : configured; }
+};
+
+// Tells of messages that came too late for the output to place at their time.
+inline void report_late_messages(const midi::MidiOutPort& port) {
+    const std::uint64_t late = port.late_messages();
+    if (late == 0) return;
+    std::cerr << "corvane-cli: " << late << (late == 1 ? " message" : " messages")
+              << " came too late to sound at " << (late == 1 ? "its" : "their")
+              << " exact time; a longer --latency gives the timer more room\n";
+}
 
 // A whole number given for `option`, or UsageError.
 long long whole_number_argument(const std::string& text, std::string_view option);

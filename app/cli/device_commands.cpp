@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli_support.h"
+#include "composition_options.h"
 #include "corvane/platform/combined_output.h"
 #include "corvane/platform/midi_port_input.h"
 
@@ -32,6 +33,8 @@ struct DevicesCommand {
     std::string soundfont = std::string(platform::kDefaultSoundfont);
     bool as_json = false;
     std::vector<std::string> inputs_;  // names of the input devices, from 0
+    int latency_periods_ = 0;
+    std::optional<platform::JackCycle> jack_cycle_;
 
     void run() {
         platform::SynthOptions synth;
@@ -40,6 +43,10 @@ struct DevicesCommand {
         platform::CombinedOutputSystem devices(midi_client, synth);
         platform::MidiPortInputSystem inputs(midi_client);
         inputs_ = inputs.input_names();
+        CompositionOptions configured;
+        configured.configuration = ConfigurationUse::start_up;
+        latency_periods_ = configured.start(terminal_reporter()).settings.output_latency_periods;
+        jack_cycle_ = platform::jack_cycle();
 
         std::vector<ListedDevice> listed{{kBuiltInSynthDevice, devices.built_in_name(), kind_of(kBuiltInSynthDevice)}};
         const auto names = devices.output_names();
@@ -70,6 +77,8 @@ struct DevicesCommand {
         } else {
             std::cout << "No MIDI output devices found. " << devices.midi().unavailable_reason() << '\n';
         }
+        std::cout << "Output latency: " << platform::output_latency_text(latency_periods_, jack_cycle_)
+                  << " (output_latency_periods in Corvane.ini, --latency on play)\n";
         if (inputs_.empty()) {
             std::cout << "No MIDI input devices found.\n";
             return;
@@ -94,7 +103,8 @@ struct DevicesCommand {
             inputs.push_back(json{{"device", static_cast<int>(i)}, {"name", inputs_[i]},
                                   {"kind", i == 0 ? "virtual port" : "MIDI input"}});
         }
-        json out{{"devices", rows}, {"inputs", inputs}};
+        json out{{"devices", rows}, {"inputs", inputs}, {"output_latency_periods", latency_periods_}};
+        if (jack_cycle_) out["output_latency_us"] = latency_periods_ * jack_cycle_->period_us();
         if (const auto api = devices.midi().api()) {
             out["midi_system"] = std::string(platform::midi_api_display_name(*api));
         } else {

@@ -69,6 +69,7 @@ std::string note_text(const midi::MidiInNote& note) {
 struct PlayAlongCommand {
     CompositionOptions composition;
     TuningOutputOptions tuning_output;
+    LatencyOption latency;
     std::string in_device;
     std::string out_device;
     std::string record_path;
@@ -115,6 +116,7 @@ struct PlayAlongCommand {
 
         playback.port().enumerate_devices();
         playback.port().set_device(chosen_output_device(playback.port(), out_device, "--out"));
+        playback.port().set_latency_periods(latency.applied_to(config.output_latency_periods));
         if (!play_along.midi_in().enumerate_devices()) {
             std::cerr << "corvane-cli: " << inputs.unavailable_reason() << '\n';
         } else {
@@ -130,6 +132,7 @@ struct PlayAlongCommand {
         if (!record_path.empty()) play_along.recorder().start(midi::kRecordPlayAlongTitle);
 
         show_status_until_interrupted(play_along, last_note, clock);
+        report_late_messages(playback.port());
         finish(playback, play_along, timers);
     }
 
@@ -199,6 +202,7 @@ void add_play_along_command(CLI::App& app) {
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     command->composition.add_to(*sub, ConfigurationUse::start_up);
     command->tuning_output.add_to(*sub);
+    command->latency.add_to(*sub);
     sub->add_option("--in", command->in_device, "input device number or part of its name (see corvane-cli devices); "
                                                 "0, the default, is Corvane's own virtual input port");
     sub->add_option("--out", command->out_device, "output device number or part of its name; -1, the default, is "

@@ -53,6 +53,7 @@ struct PlayCommand {
     int look_ahead = 0;
     int priority = 1;
     TuningOutputOptions tuning_output;
+    LatencyOption latency;
     // The settings of Corvane.ini (or the built-in ones); options given override them.
     files::Settings config;
     struct {
@@ -124,6 +125,7 @@ struct PlayCommand {
             &display);
         playback->port().enumerate_devices();
         playback->port().set_device(chosen_output_device(playback->port(), device, "--device"));
+        playback->port().set_latency_periods(latency.applied_to(config.output_latency_periods));
         if (!playback->start()) {
             if (devices.last_built_in_failure() != platform::SynthFailure::audio_device) throw Failure("no sound");
             std::cerr << "corvane-cli: the built-in synthesizer has no audio device to play through here; "
@@ -133,6 +135,7 @@ struct PlayCommand {
             return;
         }
         show_status_until_done(*playback, c, display, keys, clock);
+        report_late_messages(playback->port());
         playback->stop();
         for (int waited = 0; waited < 100 && !playback->player().stopped(); ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -176,6 +179,7 @@ void add_play_command(CLI::App& app) {
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // later options win
     command->composition.add_to(*sub, ConfigurationUse::start_up);
     command->tuning_output.add_to(*sub);
+    command->latency.add_to(*sub);
     sub->add_option("--device", command->device, "output device number or part of its name (see corvane-cli "
                                                  "devices); -1, the default, is the built-in synthesizer");
     sub->add_option("--seconds", command->seconds, "stop after this many seconds (default: until stopped; 10 for "

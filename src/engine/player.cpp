@@ -393,6 +393,7 @@ void Player::arm(std::int64_t delay_ms, int event) {
         deadline = now;
     }
     if (event != kTickEndNotes) next_step_deadline_ms_ = deadline;
+    else end_notes_deadline_ms_ = deadline;
     const platform::TimerId id = timers_.arm_at(deadline, *this, event);
     armed_[static_cast<std::size_t>(armed_next_++ % armed_.size())] = id;
 }
@@ -425,13 +426,23 @@ void Player::render(double end_secs, const std::atomic<bool>& cancel, RenderList
 // ---- the tick ---------------------------------------------------------------------------
 
 // Each event runs as one group of sends: MIDI in and the keyboard, which share the channel
-// voices, wait for it.
+// voices, wait for it. Its messages are meant for the event's deadline, not for whenever the
+// timer happened to wake, so an output that places messages in time plays them on the beat.
 void Player::on_timer(int event) {
     {
-        const platform::SendGroup group(voices_.sender());
+        const platform::SendGroup group(voices_.sender(), event_due_time(event));
         tick(event);
     }
     if (settling_) finish_stop();  // outside the group: MIDI in and the windows need not wait
+}
+
+// An event is due at its deadline, whether the timer fired late or a hair early; a stop,
+// armed at once, is due now. The first event waits out a timing shift before it sends.
+platform::DueTime Player::event_due_time(int event) const {
+    if (!playing_.load()) return platform::DueTime{clock_.now_us()};
+    const std::int64_t deadline = event == kTickEndNotes ? end_notes_deadline_ms_ : next_step_deadline_ms_;
+    const std::int64_t shift_ms = first_event_ ? initial_wait_ms_ : 0;
+    return platform::DueTime::from_ms(deadline + shift_ms);
 }
 
 bool Player::fetch_step(bool starting) {

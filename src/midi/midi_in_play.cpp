@@ -48,7 +48,8 @@ void MidiInPlay::on_short_message(std::uint32_t message) {
     const auto data1 = static_cast<std::uint8_t>((message >> 8) & 0x7F);
     const auto data2 = static_cast<std::uint8_t>((message >> 16) & 0x7F);
     follow_priority_level();
-    last_event_ms_.store(clock_.now_ms());
+    arrival_ = platform::DueTime{clock_.now_us()};
+    last_event_ms_.store(arrival_.us / 1000);
     const Options options = options_for(status);
     if (!options.channel_on) return;
     handle(status, data1, data2, options);
@@ -135,14 +136,14 @@ bool MidiInPlay::control_note(int note, bool pressed, const Options& options) {
     } else if (note == options.clear_seed) {
         button = SeedButton::clear;
         if (pressed) {
-            auto group = playback_.port().hold_group();
+            auto group = playback_.port().hold_group(arrival_);
             playback_.voices().all_notes_off();
         }
     } else if (note == options.apply_seed) {
         button = SeedButton::apply;
     } else if (note == options.play_seed) {
         button = SeedButton::play;
-        const auto group = playback_.port().hold_group();
+        const auto group = playback_.port().hold_group(arrival_);
         if (pressed) saved_sas_mouse_activated_ = settings_.sas_mouse_activated;
         settings_.sas_mouse_activated = pressed ? false : saved_sas_mouse_activated_;
     } else {
@@ -186,7 +187,7 @@ void MidiInPlay::set_keyboard_mapping(std::optional<tuning::KeyboardMapping> map
 }
 
 void MidiInPlay::note_on(int note, int input_velocity) {
-    auto group = playback_.port().hold_group();
+    auto group = playback_.port().hold_group(arrival_);
     if (sounding_[at(note)].on) release(note, 127);
     const int voice = std::clamp(settings_.iVoiceChannelForMidiInNote[at(note)], 0, kMidiChannels - 1);
     const int velocity = velocity_for(voice, input_velocity);
@@ -239,7 +240,7 @@ bool MidiInPlay::sound_pitch(int note, int voice, int velocity, const engine::Va
 }
 
 void MidiInPlay::note_off(int note, int off_velocity) {
-    auto group = playback_.port().hold_group();
+    auto group = playback_.port().hold_group(arrival_);
     Sounding& s = sounding_[at(note)];
     if (!s.on) return;
     if (sustain_pedal_down_) {
@@ -278,7 +279,7 @@ bool MidiInPlay::output_note_shared(int note) const {
 }
 
 void MidiInPlay::control_change(int controller, int value) {
-    auto group = playback_.port().hold_group();
+    auto group = playback_.port().hold_group(arrival_);
     const auto voice = static_cast<std::size_t>(play_along_voice_);
     if (controller == platform::controller::kModulationWheel) {
         composition_.dVibrato_amp[voice] = value * kModulationScale;
@@ -312,7 +313,7 @@ void MidiInPlay::pitch_wheel(int value) {
     if (value == last_pitch_wheel_) return;
     const double semitones = static_cast<double>(value - last_pitch_wheel_) / kBendCentre;
     {
-        auto group = playback_.port().hold_group();
+        auto group = playback_.port().hold_group(arrival_);
         composition_.Frequency_of_lowest_note *= std::exp2(semitones / 12.0);
         playback_.shift_sounding_notes(semitones, true);
     }

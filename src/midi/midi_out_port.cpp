@@ -74,7 +74,7 @@ SendResult MidiOutPort::render_event(const SendRequest& request, double t) {
 // is not tried again.
 SendResult MidiOutPort::send_to_device(std::uint32_t message) {
     if (device_failed_.load(std::memory_order_relaxed)) return SendResult::refused;
-    const int result = output_->send_short(message);
+    const int result = output_->send_short(message, due_);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
     if (result == platform::kSendOk) note_what_sounds(message);
     return device_result(result);
@@ -83,7 +83,7 @@ SendResult MidiOutPort::send_to_device(std::uint32_t message) {
 // Under the port lock, as send_to_device.
 SendResult MidiOutPort::send_sysex_to_device(std::span<const std::uint8_t> message) {
     if (device_failed_.load(std::memory_order_relaxed)) return SendResult::refused;
-    const int result = output_->send_sysex(message);
+    const int result = output_->send_sysex(message, due_);
     if (result == platform::kSendDeviceError) device_failed_.store(true, std::memory_order_release);
     return device_result(result);
 }
@@ -110,9 +110,12 @@ void MidiOutPort::end_keys_on_device() {
     }
 }
 
+// A recording times each event by when it was meant to sound, when it says so.
 double MidiOutPort::event_time_secs() const {
     if (recording_.load(std::memory_order_acquire) && record_.clock != nullptr) {
-        return static_cast<double>(record_.clock->now_ms() - record_.start_ms) / 1000.0;
+        const double now_ms = due_.immediate() ? static_cast<double>(record_.clock->now_ms())
+                                               : static_cast<double>(due_.us) / 1000.0;
+        return std::max(now_ms - static_cast<double>(record_.start_ms), 0.0) / 1000.0;
     }
     return render_.clock_secs != nullptr ? *render_.clock_secs : 0.0;
 }
@@ -240,6 +243,7 @@ OpenResult MidiOutPort::open_device(bool quietly) {
     {
         std::lock_guard guard(lock_);
         output_ = std::move(output);
+        output_->set_latency_periods(latency_periods());
         open_.store(true, std::memory_order_release);
     }
     if (observer_ != nullptr) observer_->on_port_opened(quietly);
@@ -271,6 +275,22 @@ std::string MidiOutPort::open_failure_message() const {
 }
 
 MidiOutPort::~MidiOutPort() { close(); }
+
+void MidiOutPort::set_latency_periods(int periods) {
+    std::lock_guard guard(lock_);
+    latency_periods_.store(std::clamp(periods, 0, kMostLatencyPeriods), std::memory_order_relaxed);
+    if (output_) output_->set_latency_periods(latency_periods());
+}
+
+std::int64_t MidiOutPort::latency_us() const {
+    std::lock_guard guard(lock_);
+    return output_ ? output_->latency_us() : 0;
+}
+
+std::uint64_t MidiOutPort::late_messages() const {
+    std::lock_guard guard(lock_);
+    return output_ ? output_->late_messages() : 0;
+}
 
 // What was sent goes out before the device closes, so the last note-offs are not lost.
 void MidiOutPort::close() {

@@ -130,7 +130,7 @@ void PcKeyboard::press(int degree, int row) {
         slot = {kSingleKeyChannel, voice, note, kKeyDownHold};
         return;
     }
-    auto group = port.hold_group();
+    auto group = port.hold_group(platform::DueTime{clock_.now_us()});  // meant for when the key went down
     engine::ChannelVoices& voices = playback_.voices();
     if (voices.tunes_each_note()) {
         const engine::SoundingNote tuned = voices.sound_tuned_pitch(voice, pitch, velocity);
@@ -156,10 +156,10 @@ std::optional<engine::ValuePitch> PcKeyboard::pitch_of_key(int degree) {
 void PcKeyboard::release(int degree) {
     Slot& slot = slots_[slot_index(degree)];
     if (slot.tuned.valid()) {
-        auto group = playback_.port().hold_group();
+        auto group = playback_.port().hold_group(platform::DueTime{clock_.now_us()});
         playback_.voices().end_note(slot.tuned);
     } else if (slot.note >= 0 && slot.note <= 127) {
-        auto group = playback_.port().hold_group();
+        auto group = playback_.port().hold_group(platform::DueTime{clock_.now_us()});
         playback_.voices().note_off(slot.channel, slot.voice, 0, slot.note, 127);
     }
     slot = {};

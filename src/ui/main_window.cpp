@@ -427,7 +427,7 @@ void MainWindow::initialise(StartUp start) {
     auto& port = context_.playback().port();
     port.enumerate_devices();
     files::start_up(ws);
-    context_.apply_timer_resolution();
+    context_.apply_configured_devices();
     context_.apply_keyboard_mapping();
     const StoredValues& stored = context_.stored();
     ws.settings.play_on_start_up = stored.play_on_start_up.without_file;
@@ -770,7 +770,7 @@ void MainWindow::open_file(const std::filesystem::path& path, bool play_after) {
             ws = std::move(opened);
         }
         if (result.kind == files::OpenedKind::configuration) {
-            context_.apply_timer_resolution();
+            context_.apply_configured_devices();
             context_.apply_keyboard_mapping();
         }
     }

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include "corvane/midi/general_midi.h"
+#include "corvane/platform/midi_client.h"
 #include "corvane/ui/help_window.h"
 #include "corvane/ui/main_window.h"
 #include "dialog_support.h"
@@ -158,7 +159,7 @@ void MainWindow::build_file_menu() {
     add_command(*file, tr("Read Config."), CommandGroup::edit, [this] {
         auto hold = context_.hold_play();
         files::read_configuration_now(context_.workspace(), context_.reporter());
-        context_.apply_timer_resolution();
+        context_.apply_configured_devices();
         context_.apply_keyboard_mapping();
         composition_changed();
         play_along_settings_changed();
@@ -166,7 +167,7 @@ void MainWindow::build_file_menu() {
     file->addSeparator();
     add_command(*file, tr("Reset Check boxes etc."), CommandGroup::edit, [this] {
         files::reset_settings(context_.workspace());
-        context_.apply_timer_resolution();
+        context_.apply_configured_devices();
         context_.apply_keyboard_mapping();
         composition_changed();
         play_along_settings_changed();
@@ -228,6 +229,37 @@ void MainWindow::build_out_menu() {
         update_ticks();
     });
     add_tuning_output_items();
+    add_latency_items();
+}
+
+// How long an output that places messages at their exact time holds them back.
+void MainWindow::add_latency_items() {
+    out_menu_->addSeparator();
+    latency_menu_ = out_menu_->addMenu(tr("Output &latency"));
+    latency_menu_->menuAction()->setObjectName(QStringLiteral("output_latency"));
+    const std::array<QString, midi::kMostLatencyPeriods + 1> names{tr("Send at &once"), tr("&1 period"),
+                                                                   tr("&2 periods"), tr("&3 periods")};
+    auto* group = new QActionGroup(latency_menu_);
+    for (std::size_t periods = 0; periods < names.size(); ++periods) {
+        QAction* action = latency_menu_->addAction(names[periods]);
+        action->setObjectName(QStringLiteral("latency_%1").arg(periods));
+        action->setCheckable(true);
+        group->addAction(action);
+        latency_items_[periods] = action;
+        connect(action, &QAction::triggered, this, [this, periods = static_cast<int>(periods)] {
+            context_.settings().output_latency_periods = periods;
+            context_.playback().port().set_latency_periods(periods);
+            update_ticks();
+        });
+    }
+}
+
+// "Output latency: 1 period", with what that is on the open device.
+QString MainWindow::latency_title() const {
+    const auto& port = context_.playback().port();
+    std::string text = platform::output_latency_text(port.latency_periods(), std::nullopt);
+    if (const std::int64_t us = port.latency_us(); us > 0) text += ", " + platform::latency_ms_text(us);
+    return tr("Output &latency: %1").arg(QString::fromStdString(text));
 }
 
 // How notes get their exact pitch. A change while notes sound ends them first: they were
@@ -345,6 +377,9 @@ void MainWindow::update_ticks() {
         }
         const auto tuning = static_cast<std::size_t>(s.voices.tuning_output);
         if (tuning < tuning_outputs_.size() && tuning_outputs_[tuning] != nullptr) tuning_outputs_[tuning]->setChecked(true);
+        const auto periods = static_cast<std::size_t>(port.latency_periods());
+        if (periods < latency_items_.size() && latency_items_[periods] != nullptr) latency_items_[periods]->setChecked(true);
+        if (latency_menu_ != nullptr) latency_menu_->setTitle(latency_title());
     }
     if (in_menu_ != nullptr) {
         const auto& midi_in = context_.play_along().midi_in();

@@ -16,7 +16,7 @@ ProgramContext::ProgramContext(std::filesystem::path program_folder, platform::M
                                platform::MidiInputSystem& inputs, platform::Reporter& reporter)
     : reporter_(reporter), timer_resolution_(platform::timer_resolution_ms(timers_.caps())) {
     workspace_.program_folder = std::move(program_folder);
-    apply_timer_resolution();
+    apply_configured_devices();
     playback_ = std::make_unique<midi::Playback>(
         workspace_.composition, workspace_.settings.player, workspace_.settings.voices,
         midi::PlaybackMachine{outputs, timers_, clock_, keys_, reporter_}, &notices_);
@@ -46,8 +46,9 @@ void ProgramContext::stop_play_and_wait() {
     timers_.cancel_all(player);
 }
 
-void ProgramContext::apply_timer_resolution() {
+void ProgramContext::apply_configured_devices() {
     if (!workspace_.settings.uTimerRes_set_explicitly) workspace_.settings.player.uTimerRes = timer_resolution_;
+    if (playback_) playback_->port().set_latency_periods(workspace_.settings.output_latency_periods);
 }
 
 std::optional<std::string> ProgramContext::choose_keyboard_mapping(const std::string& path) {

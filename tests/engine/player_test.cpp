@@ -7,6 +7,7 @@
 #include <mutex>
 #include <ostream>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -43,6 +44,7 @@ struct RecordingSender final : platform::MessageSender {
     platform::SendResult send(const platform::SendRequest& r) noexcept override {
         const std::lock_guard lock(group);
         sent.push_back({clock.now_ms(), r.status, r.channel, r.data1, r.data2});
+        due_ms.push_back(due.immediate() ? -1 : due.us / 1000);
         return platform::SendResult::sent;
     }
     // A tuning change goes in as F0 with its key; its bytes are kept beside.
@@ -54,6 +56,7 @@ struct RecordingSender final : platform::MessageSender {
     }
     void begin_group() override { group.lock(); }
     void end_group() override { group.unlock(); }
+    platform::DueTime exchange_due_time(platform::DueTime d) override { return std::exchange(due, d); }
 
     // Note-ons and note-offs only (a note-on with velocity 0 is an off).
     std::vector<Message> notes() const {
@@ -66,6 +69,8 @@ struct RecordingSender final : platform::MessageSender {
     std::vector<Message> sent;
     std::vector<std::vector<std::uint8_t>> sysex;
     std::recursive_mutex group;
+    platform::DueTime due;
+    std::vector<std::int64_t> due_ms;  // of each short message sent, -1 for none
 };
 
 // A control change; the clock of these tests stands still at 0.
@@ -467,6 +472,35 @@ TEST_F(PlayerTest, TheChannelInUseFollowsTheNotesAndTheCompositionStaysAsItWas) 
     timers.advance_to(3000);
     EXPECT_EQ(player.channel_in_use(), 5);
     EXPECT_TRUE(composition == before);
+}
+
+// What a timer event sends is meant for the event's deadline, however late the timer thread
+// woke, so that an output that places messages in time plays them on the grid; a stop is
+// meant for the moment it is asked for.
+TEST_F(PlayerTest, MessagesAreMeantForTheirEventsDeadlineNotForWhenTheTimerWoke) {
+    settings.uTimerRes = 1;
+    composition.Sustain = 0.5;
+    player.start();
+    const auto due_of_last = [&](std::uint8_t status) {
+        for (std::size_t i = sender.sent.size(); i-- > 0;) {
+            if (sender.sent[i].status == status) return std::pair{sender.sent[i].ms, sender.due_ms[i]};
+        }
+        return std::pair<std::int64_t, std::int64_t>{-1, -1};
+    };
+    using SentAndDue = std::pair<std::int64_t, std::int64_t>;
+    clock.set(1004);  // due at 1001
+    timers.advance_to(1004);
+    EXPECT_EQ(due_of_last(0x90), SentAndDue(1004, 1001));
+    clock.set(1058);  // the note-off, due at 1051
+    timers.advance_to(1058);
+    EXPECT_EQ(due_of_last(0x90), SentAndDue(1058, 1051));
+    clock.set(1102);  // the second note, due at 1101
+    timers.advance_to(1102);
+    EXPECT_EQ(due_of_last(0x90), SentAndDue(1102, 1101));
+    clock.set(1120);
+    player.stop();
+    timers.advance_to(1120);
+    EXPECT_EQ(due_of_last(0x90), SentAndDue(1120, 1120));
 }
 
 TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {

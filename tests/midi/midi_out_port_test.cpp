@@ -14,7 +14,7 @@ namespace {
 struct FakeDevices final : platform::MidiOutputSystem {
     struct Output final : platform::MidiOutput {
         Output(std::vector<std::uint32_t>& sent, bool& drains) : sent_(sent), drains_(drains) {}
-        int send_short(std::uint32_t message) noexcept override {
+        int deliver_short(std::uint32_t message, platform::DueTime) noexcept override {
             sent_.push_back(message);
             return 0;
         }

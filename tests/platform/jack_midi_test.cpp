@@ -18,6 +18,8 @@
 #include <nlohmann/json.hpp>
 
 #include "../cli/run_cli.h"
+#include "../midi/jack_frame_recorder.h"
+#include "corvane/platform/clock.h"
 #include "corvane/platform/midi_message.h"
 #include "corvane/platform/midi_port_input.h"
 #include "corvane/platform/midi_port_output.h"
@@ -179,6 +181,43 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     // frames, 5.3 ms), so the arrivals spread over the time the sending took, give or take.
     const auto spread = capture.spread();
     EXPECT_LT(spread > sending ? spread - sending : sending - spread, 20ms);
+}
+
+// With a latency, each message goes at the frame the server's clock gives its due time plus
+// the latency, however early it was sent; one already overdue goes at the start of the next
+// cycle, counted, and those after it keep their times.
+TEST_F(JackMidi, TimedMessagesLandOnTheFramesOfTheirDueTimes) {
+    testing::FrameRecorder recorder(unique("corvane-test-frames"));
+    ASSERT_TRUE(recorder.ready());
+    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
+    MidiPortOutputSystem devices(client);
+    const auto names = devices.output_names();
+    const auto device = std::find(names.begin(), names.end(), unique("corvane-test-frames") + ":capture") - names.begin();
+    std::string error;
+    auto output = devices.open_output(static_cast<int>(device), error);
+    ASSERT_NE(output, nullptr) << error;
+    output->set_latency_periods(1);
+    EXPECT_EQ(output->latency_us(), 5333);  // 256 frames at 48 kHz
+
+    constexpr int kNotes = 10;
+    constexpr std::int64_t kApartUs = 7'000;  // 336 frames
+    const std::int64_t first_due = SteadyClock::steady_now_us() + 20'000;
+    const auto jack_minus_steady = static_cast<std::int64_t>(jack_get_time()) - SteadyClock::steady_now_us();
+    ASSERT_EQ(output->send_short(pack_short_message(kNoteOn, 0, 80, 100), DueTime{first_due - 100'000}), kSendOk);
+    for (int k = 0; k < kNotes; ++k) {
+        const auto note = pack_short_message(kNoteOn, 0, static_cast<std::uint8_t>(60 + k), 100);
+        ASSERT_EQ(output->send_short(note, DueTime{first_due + k * kApartUs}), kSendOk);
+    }
+    std::this_thread::sleep_for(200ms);
+    const auto frames = recorder.frames();
+    const auto times = recorder.times_us();
+    ASSERT_EQ(frames.size(), kNotes + 1u);
+    EXPECT_EQ(frames[0] % recorder.period(), 0u);  // the overdue one
+    EXPECT_NEAR(static_cast<double>(times[1]), static_cast<double>(first_due + jack_minus_steady + 5333), 50.0);
+    for (int k = 1; k < kNotes; ++k) {  // within a frame (21 us)
+        EXPECT_NEAR(static_cast<double>(times[k + 1] - times[1]), static_cast<double>(k * kApartUs), 21.0) << "note " << k;
+    }
+    EXPECT_EQ(output->late_messages(), 1u);
 }
 
 // Other programs connect to the virtual port. A JACK port buffer holds about 2700 short

@@ -223,6 +223,11 @@ TEST_F(MainWindowTest, MenusAsTheTableHasThemWithTicksMirroringSettings) {
     EXPECT_FALSE(item("&Out", "tuning_output_bend")->isChecked());
     item("&Out", "device_0")->trigger();  // a device chosen keeps the tuning output's tick
     EXPECT_TRUE(item("&Out", "tuning_output_mts")->isChecked());
+    item("&Out", "latency_2")->trigger();
+    EXPECT_EQ(context->settings().output_latency_periods, 2);
+    EXPECT_EQ(context->playback().port().latency_periods(), 2);
+    EXPECT_TRUE(item("&Out", "latency_2")->isChecked());
+    EXPECT_EQ(item("&Out", "output_latency")->text(), "Output &latency: 2 periods");
 
     // Every window the program has is in the Windows menu, opened by its code.
     item("&Windows", "scale")->trigger();

@@ -52,6 +52,8 @@ JackPort::~JackPort() { owner_.close_port(session_, slot_); }
 
 jack_port_t* JackPort::port() const { return session_.slots[slot_].port; }
 
+jack_client_t* JackPort::client() const { return session_.client; }
+
 std::string JackPort::full_name() const { return jack_port_name(port()); }
 
 bool JackPort::lost() const { return session_.gone.load(std::memory_order_acquire); }

@@ -38,6 +38,7 @@ public:
     JackPort& operator=(const JackPort&) = delete;
 
     jack_port_t* port() const;
+    jack_client_t* client() const;
     // "client:port", as other programs see it.
     std::string full_name() const;
     // True once the server has shut the client down: the port carries nothing any more.

@@ -66,14 +66,14 @@ RecordingMidiOutput::~RecordingMidiOutput() {
     if (closed_) closed_();
 }
 
-int RecordingMidiOutput::send_short(std::uint32_t message) noexcept {
+int RecordingMidiOutput::deliver_short(std::uint32_t message, DueTime) noexcept {
     if (lost()) return kSendDeviceError;
     const int result = send_result_.load();
     if (result == kSendOk) recording_->add({clock_.now_ms(), message});
     return result;
 }
 
-int RecordingMidiOutput::send_sysex(std::span<const std::uint8_t> message) noexcept {
+int RecordingMidiOutput::deliver_sysex(std::span<const std::uint8_t> message, DueTime) noexcept {
     if (!is_sysex_message(message)) return kSendInvalidMessage;
     if (lost()) return kSendDeviceError;
     const int result = send_result_.load();

@@ -26,6 +26,9 @@ public:
     // Plays one whole system exclusive message, F0 to F7; kSendOk or kSendInvalidMessage.
     int play_sysex(std::span<const std::uint8_t> message);
 
+    // FluidSynth renders in blocks of this many frames; what it is sent starts at the next.
+    int block_frames() const { return fluid_synth_get_internal_bufsize(synth_); }
+
     fluid_settings_t* settings() { return settings_; }
     fluid_synth_t* synth() { return synth_; }
 

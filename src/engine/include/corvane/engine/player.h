@@ -170,6 +170,7 @@ private:
     void arm_next(bool stepped, StepTiming timing);
     void do_stop();
     void finish_stop();
+    platform::DueTime event_due_time(int event) const;
     bool fetch_step(bool starting);
     int step_with_skipping();
     AdvancedStep advance_one_step();
@@ -232,6 +233,7 @@ private:
     std::int64_t hold_started_ms_ = -1;
     std::int64_t step_deadline_ms_ = 0;       // when the step being played was due
     std::int64_t next_step_deadline_ms_ = 0;  // when the step armed last is due
+    std::int64_t end_notes_deadline_ms_ = 0;  // when the note-off event armed last is due
     std::array<platform::TimerId, 4> armed_{};  // the events armed last (at most two pend)
     unsigned armed_next_ = 0;
 

@@ -264,6 +264,7 @@ void for_each_setting(S& s, const Settings& d, V& v) {
             W::always, {});
     v.tuning_output(s.voices.tuning_output, d.voices.tuning_output);
     v.whole("mpe_member_channels", s.voices.mpe_member_channels, d.voices.mpe_member_channels, W::unless_default, {});
+    v.whole("output_latency_periods", s.output_latency_periods, d.output_latency_periods, W::unless_default, {});
     v.text("midi_in_keyboard_mapping", s.play_along.midi_in_keyboard_mapping, d.play_along.midi_in_keyboard_mapping,
            TextForm::line);
 }

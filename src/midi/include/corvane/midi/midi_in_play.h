@@ -133,6 +133,7 @@ private:
     std::atomic<int> priority_level_{1};
     std::optional<bool> thread_time_critical_;  // as last set on the driver's thread
     std::atomic<std::int64_t> last_event_ms_{0};
+    platform::DueTime arrival_{};  // of the message being handled: what it sends is meant for then
     bool sustain_pedal_down_ = false;
     int last_pitch_wheel_ = platform::kBendCentre;
     int play_along_voice_ = 0;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "corvane/platform/clock.h"
@@ -115,6 +116,8 @@ struct OutMenuItem {
 };
 
 inline constexpr int kDeviceSlots = 30;
+// The most periods an output may hold messages back.
+inline constexpr int kMostLatencyPeriods = 3;
 // How long closing waits for what was sent to leave for the device.
 inline constexpr std::chrono::milliseconds kFinishSendingWait{1000};
 // Said when that wait ran out.
@@ -152,6 +155,16 @@ public:
     SendResult send_sysex(std::span<const std::uint8_t> message, int channel) noexcept override;
     void begin_group() override { lock_.lock(); }
     void end_group() override { lock_.unlock(); }
+    // Under the port lock (a group): the time the group's sends are meant for.
+    platform::DueTime exchange_due_time(platform::DueTime due) override { return std::exchange(due_, due); }
+    // How many periods of its own clock an output that places messages in time holds them
+    // back (0 sends at once); kept across device changes. Callable from any thread.
+    void set_latency_periods(int periods);
+    int latency_periods() const { return latency_periods_.load(std::memory_order_relaxed); }
+    // What that gives the open device, in microseconds (0 when closed or sending at once).
+    std::int64_t latency_us() const;
+    // Messages the open device got too late to place at their time.
+    std::uint64_t late_messages() const;
     // Set by the first send the open device refuses or the first after it went away (a JACK
     // server that stopped, a device unplugged); later sends skip the device. Cleared by close().
     bool device_failed() const override { return device_failed_.load(std::memory_order_acquire); }
@@ -199,6 +212,8 @@ public:
     // Holds the port lock across several sends, so no other thread's message falls between
     // them; sends from the holding thread do not lock again.
     std::unique_lock<std::recursive_mutex> hold_group() { return std::unique_lock(lock_); }
+    // The same for sends meant for `due` (input played along: the time it arrived).
+    platform::SendGroup hold_group(platform::DueTime due) { return platform::SendGroup(*this, due); }
 
 private:
     OpenResult open_device(bool quietly);
@@ -221,7 +236,9 @@ private:
     platform::Reporter& reporter_;
     PortObserver* observer_ = nullptr;
 
-    std::recursive_mutex lock_;
+    mutable std::recursive_mutex lock_;
+    platform::DueTime due_{};      // of the group under way, under the lock
+    std::atomic<int> latency_periods_{0};
     std::unique_ptr<platform::MidiOutput> output_;
     std::atomic<bool> open_{false};
     std::atomic<bool> opening_{false};

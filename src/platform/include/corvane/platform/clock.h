@@ -13,6 +13,8 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual std::int64_t now_ms() const = 0;
+    // The same time in microseconds, as finely as the clock knows it.
+    virtual std::int64_t now_us() const { return now_ms() * 1000; }
     // Waits `ms` milliseconds of this clock's time.
     virtual void sleep_ms(std::int64_t ms) const { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
@@ -22,6 +24,11 @@ public:
     std::int64_t now_ms() const override {
         const auto since_epoch = std::chrono::steady_clock::now().time_since_epoch();
         return std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count();
+    }
+    std::int64_t now_us() const override { return steady_now_us(); }
+    static std::int64_t steady_now_us() {
+        const auto since_epoch = std::chrono::steady_clock::now().time_since_epoch();
+        return std::chrono::duration_cast<std::chrono::microseconds>(since_epoch).count();
     }
 };
 

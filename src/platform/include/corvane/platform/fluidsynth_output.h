@@ -51,17 +51,28 @@ public:
     FluidSynthOutput(const FluidSynthOutput&) = delete;
     FluidSynthOutput& operator=(const FluidSynthOutput&) = delete;
 
-    // Safe from any thread: FluidSynth locks its own state.
-    int send_short(std::uint32_t message) noexcept override;
-    int send_sysex(std::span<const std::uint8_t> message) noexcept override;
     const std::string& audio_driver() const { return driver_name_; }
+    // With a latency, timed messages wait in a queue for the audio buffer that plays their
+    // due time plus the latency, and start at the synthesizer block nearest it.
+    void set_latency_periods(int periods) override;
+    std::int64_t latency_us() const override;
+    std::uint64_t late_messages() const override;
+    // Waits for the audio thread to take every timed message.
+    bool finish_sending(std::chrono::milliseconds timeout) override;
 
 private:
+    // Safe from any thread: FluidSynth locks its own state.
+    int deliver_short(std::uint32_t message, DueTime due) noexcept override;
+    int deliver_sysex(std::span<const std::uint8_t> message, DueTime due) noexcept override;
     struct Driver;
-    FluidSynthOutput(std::unique_ptr<detail::SynthCore> core, std::unique_ptr<Driver> driver, std::string driver_name);
+    struct Timing;
+    FluidSynthOutput(std::unique_ptr<detail::SynthCore> core, std::unique_ptr<Timing> timing);
+    // The audio driver's thread, once per buffer.
+    static int render_buffer(void* output, int len, int nfx, float* fx[], int nout, float* out[]);
 
     std::unique_ptr<detail::SynthCore> core_;
-    std::unique_ptr<Driver> driver_;
+    std::unique_ptr<Timing> timing_;
+    std::unique_ptr<Driver> driver_;  // last made, first gone: it calls into the rest
     std::string driver_name_;
 };
 
@@ -79,17 +90,15 @@ public:
     static constexpr int kChannels = 2;
 
     // With a clock, send_short plays at the clock's time (counted from when the renderer was
-    // made); without one, at the end of what has been rendered so far. Null with `error`
-    // when the soundfont or FluidSynth fails.
+    // made), or, given a latency, at the message's due time on that clock; without one, at the
+    // end of what has been rendered so far. Null with `error` when the soundfont or FluidSynth
+    // fails.
     static std::unique_ptr<FluidSynthRenderer> create(const SynthOptions& options, std::string& error,
                                                       const Clock* clock = nullptr);
     ~FluidSynthRenderer() override;
     FluidSynthRenderer(const FluidSynthRenderer&) = delete;
     FluidSynthRenderer& operator=(const FluidSynthRenderer&) = delete;
 
-    int send_short(std::uint32_t message) noexcept override;
-    // At the same time as send_short would play a short message, after those sent before it.
-    int send_sysex(std::span<const std::uint8_t> message) noexcept override;
     // A time before the end of what has been rendered plays at that end.
     int send_at(std::int64_t time_ms, std::uint32_t message);
     // Plays the messages, which must be in time order, and renders on to `end_ms`.
@@ -97,6 +106,12 @@ public:
     void render_until(std::int64_t time_ms);
 
     std::int64_t rendered_ms() const;
+    // Any latency makes messages play at their due time, to the nearest of the synthesizer's
+    // blocks, rather than when they arrive (one without a time plays where the sound has got
+    // to); 0 plays them when they arrive.
+    void set_latency_periods(int periods) override { timed_ = periods > 0; }
+    // Messages due before what had already been rendered: they played late.
+    std::uint64_t late_messages() const override { return late_; }
     int sample_rate() const { return sample_rate_; }
     std::span<const std::int16_t> samples() const { return samples_; }
     // Empty text on success, else what failed.
@@ -104,14 +119,25 @@ public:
 
 private:
     FluidSynthRenderer(std::unique_ptr<detail::SynthCore> core, int sample_rate, const Clock* clock);
+    int deliver_short(std::uint32_t message, DueTime due) noexcept override;
+    // At the same time as a short message would play, after those sent before it.
+    int deliver_sysex(std::span<const std::uint8_t> message, DueTime due) noexcept override;
     std::int64_t frame_at(std::int64_t time_ms) const;
     // With a clock, renders up to the clock's time, where the next message plays.
     void render_to_clock();
+    // With a clock and a latency: renders up to the synthesizer block nearest `due`.
+    void render_to_due_time(DueTime due);
+    // Renders what comes before a message due at `due`.
+    void render_for(DueTime due);
+    void render_frames_until(std::int64_t frame);
 
     std::unique_ptr<detail::SynthCore> core_;
     int sample_rate_;
     const Clock* clock_;
     std::int64_t clock_origin_ms_ = 0;
+    std::int64_t clock_origin_us_ = 0;
+    bool timed_ = false;
+    std::uint64_t late_ = 0;
     std::vector<std::int16_t> samples_;
 };
 

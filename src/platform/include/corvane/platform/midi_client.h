@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,20 @@ std::string_view midi_api_display_name(MidiApi api);
 // Quiet probes: neither prints anything, neither starts a server.
 bool alsa_sequencer_available();
 bool jack_server_running();
+
+// The running JACK server's cycle: its sample rate and frames per period.
+struct JackCycle {
+    std::uint32_t sample_rate = 0;
+    std::uint32_t frames = 0;
+    std::int64_t period_us() const { return sample_rate == 0 ? 0 : std::int64_t{frames} * 1'000'000 / sample_rate; }
+};
+std::optional<JackCycle> jack_cycle();
+
+// The output latency as the Out menu and `devices` show it: "send at once", or "1 period",
+// with what that is on a running JACK server ("1 period (5.33 ms at 48000 Hz, 256 frames)").
+std::string output_latency_text(int periods, const std::optional<JackCycle>& cycle);
+// A latency in milliseconds with two decimals: "5.33 ms".
+std::string latency_ms_text(std::int64_t us);
 
 struct MidiClientOptions {
     MidiApi api = MidiApi::automatic;

@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+#include "corvane/platform/due_time.h"
+
 namespace corvane::platform {
 
 inline constexpr int kMidiChannels = 16;
@@ -251,20 +253,37 @@ public:
     // to guard does nothing.
     virtual void begin_group() {}
     virtual void end_group() {}
+    // The time the sends of the group under way are meant for (see DueTime); returns the one
+    // it replaces. Only the thread holding a group sets it. A sender that cannot use it keeps none.
+    virtual DueTime exchange_due_time(DueTime due) {
+        (void)due;
+        return kSendNow;
+    }
     // True once the output device has failed or gone away; play cannot go on through it.
     virtual bool device_failed() const { return false; }
 };
 
-// A group of sends for the life of the object.
+// A group of sends for the life of the object. Given a due time, every send in the group
+// (nested groups included) is meant for that time; without one, the group keeps the time of
+// the group it lies in, or none.
 class SendGroup {
 public:
     explicit SendGroup(MessageSender& sender) : sender_(sender) { sender_.begin_group(); }
-    ~SendGroup() { sender_.end_group(); }
+    SendGroup(MessageSender& sender, DueTime due) : sender_(sender), stamped_(true) {
+        sender_.begin_group();
+        outer_due_ = sender_.exchange_due_time(due);
+    }
+    ~SendGroup() {
+        if (stamped_) sender_.exchange_due_time(outer_due_);
+        sender_.end_group();
+    }
     SendGroup(const SendGroup&) = delete;
     SendGroup& operator=(const SendGroup&) = delete;
 
 private:
     MessageSender& sender_;
+    bool stamped_ = false;
+    DueTime outer_due_{};
 };
 
 }  // namespace corvane::platform

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "corvane/platform/due_time.h"
+
 namespace corvane::platform {
 
 // Results of MidiOutput::send_short besides 0 (sent).
@@ -16,17 +18,29 @@ inline constexpr int kSendDeviceError = 2;     // the device or driver refused o
 inline constexpr int kSendInvalidMessage = 11;  // not a short message (no status byte, sysex)
 
 // An open MIDI output. Short messages are packed status | data1 << 8 | data2 << 16.
+//
+// Each message may carry the time it is meant for. An output that can place messages in time
+// (JACK's frames, a scheduled ALSA queue, the built-in synthesizer's samples) plays it at that
+// time plus its latency, so that when the sender woke matters no more; an output without a
+// latency, or a message without a time, goes at once.
 class MidiOutput {
 public:
     virtual ~MidiOutput() = default;
     // Sends one short message; 0 on success, a non-zero device error code otherwise.
-    virtual int send_short(std::uint32_t message) noexcept = 0;
+    int send_short(std::uint32_t message, DueTime due = kSendNow) noexcept { return deliver_short(message, due); }
     // Sends one whole system exclusive message, F0 to F7; 0 on success. An output that carries
     // none refuses it as an invalid message.
-    virtual int send_sysex(std::span<const std::uint8_t> message) noexcept {
-        (void)message;
-        return kSendInvalidMessage;
+    int send_sysex(std::span<const std::uint8_t> message, DueTime due = kSendNow) noexcept {
+        return deliver_sysex(message, due);
     }
+    // How many periods of its own clock (a JACK cycle, an audio buffer) the output holds each
+    // timed message back, so that it can be placed exactly: 0 sends at once. Outputs that
+    // cannot place messages ignore it.
+    virtual void set_latency_periods(int periods) { (void)periods; }
+    // The latency that setting gives this output, in microseconds; 0 when it sends at once.
+    virtual std::int64_t latency_us() const { return 0; }
+    // Messages that were due before the output could place them and went late, since it opened.
+    virtual std::uint64_t late_messages() const { return 0; }
     // True once the device has gone away under us (its server stopped, it was unplugged):
     // nothing sent reaches it any more, and send_short fails. Cheap and callable from the
     // sending thread.
@@ -38,6 +52,14 @@ public:
     virtual bool finish_sending(std::chrono::milliseconds timeout) {
         (void)timeout;
         return true;
+    }
+
+private:
+    virtual int deliver_short(std::uint32_t message, DueTime due) noexcept = 0;
+    virtual int deliver_sysex(std::span<const std::uint8_t> message, DueTime due) noexcept {
+        (void)message;
+        (void)due;
+        return kSendInvalidMessage;
     }
 };
 

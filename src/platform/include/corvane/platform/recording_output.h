@@ -60,8 +60,6 @@ public:
     RecordingMidiOutput(const RecordingMidiOutput&) = delete;
     RecordingMidiOutput& operator=(const RecordingMidiOutput&) = delete;
 
-    int send_short(std::uint32_t message) noexcept override;
-    int send_sysex(std::span<const std::uint8_t> message) noexcept override;
     // Every later send returns `result` (kSendOk to accept again).
     void set_send_result(int result);
     // Once the system loses its outputs, sends fail and nothing more is recorded.
@@ -74,6 +72,9 @@ public:
     void on_close(std::function<void()> closed) { closed_ = std::move(closed); }
 
 private:
+    int deliver_short(std::uint32_t message, DueTime due) noexcept override;
+    int deliver_sysex(std::span<const std::uint8_t> message, DueTime due) noexcept override;
+
     const Clock& clock_;
     std::shared_ptr<MessageRecording> recording_;
     std::atomic<int> send_result_{kSendOk};

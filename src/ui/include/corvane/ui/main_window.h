@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane/midi/midi_out_port.h"
 #include "corvane/platform/reporter.h"
 #include "corvane/ui/commands.h"
 #include "corvane/ui/composition_history.h"
@@ -103,6 +104,8 @@ private:
     void build_out_menu();
     void add_tuning_output_items();
     void set_tuning_output(engine::TuningOutput output);
+    void add_latency_items();
+    QString latency_title() const;
     void build_in_menu();
     // MIDI in at start: the input devices (none is reported and disables Play), and the
     // port opened when the settings ask for it.
@@ -220,6 +223,8 @@ private:
     QAction* auto_save_ = nullptr;
     QAction* open_out_now_ = nullptr;
     std::array<QAction*, 3> tuning_outputs_{};  // by engine::TuningOutput
+    QMenu* latency_menu_ = nullptr;
+    std::array<QAction*, midi::kMostLatencyPeriods + 1> latency_items_{};  // by periods
     QAction* open_in_now_ = nullptr;
     QMenu* in_menu_ = nullptr;
     QMenu* out_menu_ = nullptr;

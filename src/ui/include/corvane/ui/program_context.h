@@ -118,8 +118,9 @@ public:
 
     // The timer resolution the platform allows, used unless the configuration set one.
     std::uint32_t timer_resolution() const { return timer_resolution_; }
-    // After every configuration read: the resolution rule, unless the file set it.
-    void apply_timer_resolution();
+    // After every configuration read: the resolution rule, unless the file set it, and the
+    // output latency.
+    void apply_configured_devices();
 
     // Plays MIDI in and the computer keyboard through the keyboard mapping in `path`, read
     // now, and keeps the path in the settings; an empty path goes back to the note

@@ -1,0 +1,134 @@
+#pragma once
+
+// Where note-ons land in JACK's frames: a client of its own that only records the frame of
+// each note-on it is sent, and when the server's clock says that frame is, and how far those
+// lie from an ideal grid. Shared by the JACK timing test and the timing bench.
+//
+// Two grids, as the server's frame count need not keep the steady clock's time: the dummy
+// driver on a virtual machine lets it fall behind by a few milliseconds a second and then skip
+// cycles to catch up. In frames, the first note-on's frame plus k note lengths at the nominal
+// rate; in the server's time (jack_frames_to_time), the first note-on's time plus k note
+// lengths. Notes placed by the steady clock keep the second.
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "timing_statistics.h"
+
+namespace corvane::testing {
+
+// A JACK client with one MIDI input, "capture", that keeps the absolute frame of every
+// note-on and its time, and nothing else: its process callback neither allocates nor locks.
+class FrameRecorder {
+public:
+    explicit FrameRecorder(const std::string& name) {
+        client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+        if (client_ == nullptr) return;
+        port_ = jack_port_register(client_, "capture", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client_, &FrameRecorder::process, this);
+        jack_activate(client_);
+    }
+    ~FrameRecorder() {
+        if (client_ != nullptr) jack_client_close(client_);
+    }
+    FrameRecorder(const FrameRecorder&) = delete;
+    FrameRecorder& operator=(const FrameRecorder&) = delete;
+
+    bool ready() const { return port_ != nullptr; }
+    // Connects the output port `source` ("client:port") of another program to this one.
+    bool connect_from(const std::string& source) {
+        return port_ != nullptr && jack_connect(client_, source.c_str(), jack_port_name(port_)) == 0;
+    }
+    jack_nframes_t sample_rate() const { return jack_get_sample_rate(client_); }
+    jack_nframes_t period() const { return jack_get_buffer_size(client_); }
+    std::vector<std::uint32_t> frames() const {
+        const auto count = std::min<std::size_t>(count_.load(std::memory_order_acquire), frames_.size());
+        return {frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(count)};
+    }
+    // The server's time of each of those frames, in microseconds.
+    std::vector<std::uint64_t> times_us() const {
+        const auto count = std::min<std::size_t>(count_.load(std::memory_order_acquire), times_.size());
+        return {times_.begin(), times_.begin() + static_cast<std::ptrdiff_t>(count)};
+    }
+    void clear() { count_.store(0, std::memory_order_release); }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto& recorder = *static_cast<FrameRecorder*>(self);
+        const jack_nframes_t cycle_start = jack_last_frame_time(recorder.client_);
+        void* buffer = jack_port_get_buffer(recorder.port_, frames);
+        const std::uint32_t events = jack_midi_get_event_count(buffer);
+        for (std::uint32_t i = 0; i < events; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 3) continue;
+            const bool note_on = (event.buffer[0] & 0xF0) == 0x90 && event.buffer[2] > 0;
+            const std::size_t at = recorder.count_.load(std::memory_order_relaxed);
+            if (!note_on || at >= recorder.frames_.size()) continue;
+            recorder.frames_[at] = cycle_start + event.time;
+            recorder.times_[at] = jack_frames_to_time(recorder.client_, recorder.frames_[at]);
+            recorder.count_.store(at + 1, std::memory_order_release);
+        }
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    std::array<std::uint32_t, 1 << 16> frames_{};
+    std::array<std::uint64_t, 1 << 16> times_{};
+    std::atomic<std::size_t> count_{0};
+};
+
+// How far note-ons lie from the grid of the first one plus k spacings, in frames.
+struct GridErrors {
+    double median = 0;
+    double p99 = 0;
+    double worst = 0;
+    std::size_t on_period_start = 0;  // note-ons on the first frame of a period
+};
+
+// The same in the server's time, in frames at `rate`: where each note-on sounds by the server's
+// clock against the first one's time plus k spacings of `spacing_us`.
+inline GridErrors time_grid_errors(const std::vector<std::uint64_t>& times_us, double spacing_us, double rate) {
+    std::vector<double> errors;
+    for (std::size_t k = 0; k < times_us.size(); ++k) {
+        const auto offset = static_cast<double>(times_us[k]) - static_cast<double>(times_us[0]);
+        errors.push_back(std::fabs(offset - static_cast<double>(k) * spacing_us) * rate / 1e6);
+    }
+    return {percentile(errors, 0.5), percentile(errors, 0.99), percentile(errors, 1.0), 0};
+}
+
+// How far each note-on lies, in the server's time and in frames at `rate`, from where the
+// one before it puts it: a stall of the machine that moves play's schedule shows once
+// rather than in every later note.
+inline std::vector<double> spacing_errors(const std::vector<std::uint64_t>& times_us, double spacing_us, double rate) {
+    std::vector<double> errors;
+    for (std::size_t k = 1; k < times_us.size(); ++k) {
+        const auto apart = static_cast<double>(times_us[k]) - static_cast<double>(times_us[k - 1]);
+        errors.push_back(std::fabs(apart - spacing_us) * rate / 1e6);
+    }
+    return errors;
+}
+
+inline GridErrors grid_errors(const std::vector<std::uint32_t>& frames, double spacing, std::uint32_t period) {
+    std::vector<double> errors;
+    GridErrors result;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const auto offset = static_cast<double>(frames[k] - frames[0]);  // JACK's frame count wraps round
+        errors.push_back(std::fabs(offset - static_cast<double>(k) * spacing));
+        result.on_period_start += frames[k] % period == 0 ? 1 : 0;
+    }
+    result.median = percentile(errors, 0.5);
+    result.p99 = percentile(errors, 0.99);
+    result.worst = percentile(errors, 1.0);
+    return result;
+}
+
+}  // namespace corvane::testing
