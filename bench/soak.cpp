@@ -12,7 +12,7 @@
 // The player runs at priority LEVEL (default 5, real time + critical, where permitted).
 // It needs a running JACK server (JACK_DEFAULT_SERVER names it); scripts/soak starts one with
 // the dummy driver and keeps the other core busy. Exit status 0 when every check passes.
-// With a latency (1 period by default, 0 sends at once) the note-ons should land on the
+// With a latency (2 periods by default, as the program has it; 0 sends at once) the note-ons should land on the
 // millisecond grid of their steps: how far they lie from it is printed, for the first 65536.
 
 #include <RtMidi.h>
@@ -59,7 +59,7 @@ struct Options {
     double skip_seconds = 30;
     int priority = 5;
     bool stalls = false;
-    int latency = 1;
+    int latency = 2;
 };
 
 // Counts what the port hands to the device, message by message.

@@ -108,7 +108,7 @@ struct LatencyOption {
                      .add_option("--latency", periods,
                                  "periods (JACK cycles, audio buffers) each message waits so that it sounds at "
                                  "its exact time, 1 to 3; 0 sends at once (default: output_latency_periods of "
-                                 "Corvane.ini, else 1)")
+                                 "Corvane.ini, else 2)")
                      ->check(CLI::Range(0, midi::kMostLatencyPeriods));
     }
     int applied_to(int configured) const { return given(option) ? periods : configured; }

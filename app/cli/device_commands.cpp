@@ -78,7 +78,7 @@ struct DevicesCommand {
             std::cout << "No MIDI output devices found. " << devices.midi().unavailable_reason() << '\n';
         }
         std::cout << "Output latency: " << platform::output_latency_text(latency_periods_, jack_cycle_)
-                  << " (output_latency_periods in Corvane.ini, --latency on play)\n";
+                  << "; set by output_latency_periods in Corvane.ini, or --latency on play\n";
         if (inputs_.empty()) {
             std::cout << "No MIDI input devices found.\n";
             return;

@@ -184,8 +184,9 @@ struct Settings {
     std::string szCRV_Gallery = "CRV_Gallery.htm";
     std::string sz_gallery_images = "red_semiquaver.gif 15  33  blue_crotchet.gif 15  33";
     bool hex_dump = false;
-    // Periods an output that places messages in time holds them back; 0 sends at once.
-    int output_latency_periods = 1;
+    // Periods an output that places messages in time holds them back; 0 sends at once. Two:
+    // a JACK cycle may begin before the timer that is due in it has woken (see the README).
+    int output_latency_periods = 2;
     std::array<double, kGalleryMinutes> CRV_Gallery_mins = kDefaultGalleryMinutes;
     int midi_file_format = 0;
     bool mf_auto_generate_key_signatures = true;
