@@ -4,7 +4,7 @@
 // lengths) at the median, the 99th percentile and the worst, and where in their periods the
 // notes fall: once for each output latency, side by side (0 sends at once).
 //
-//   jack_timing [--seconds S] [--note-length SECONDS] [--priority LEVEL] [--latencies N...]
+//   jack_timing [--seconds S] [--note-length SECONDS] [--priority LEVEL] [--latencies 0 1 2 3]
 //
 // It needs a running JACK server (JACK_DEFAULT_SERVER names it); scripts/jack-timing starts
 // one with the dummy driver (48 kHz, 256-frame periods) and keeps the other core busy.
@@ -21,10 +21,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "corvane/engine/seed.h"
 #include "corvane/midi/playback.h"
@@ -46,22 +49,32 @@ struct Options {
     std::vector<int> latencies{0, 1, 2};
 };
 
-Options read_options(int argc, char** argv) {
+// Null when the command line was wrong (CLI11 has said why) or asked for help.
+std::optional<Options> read_options(int argc, char** argv) {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string_view name = argv[i];
-        const double value = std::atof(argv[i + 1]);
-        if (name == "--seconds") options.seconds = value;
-        if (name == "--note-length") options.note_length = value;
-        if (name == "--priority") options.priority = static_cast<int>(value);
-        if (name == "--latencies") {
-            options.latencies.clear();
-            for (const char ch : std::string_view(argv[i + 1])) {
-                if (ch >= '0' && ch <= '3') options.latencies.push_back(ch - '0');
-            }
-        }
+    CLI::App app{"Where a tune's note-ons land in JACK's frames, for each output latency"};
+    app.add_option("--seconds", options.seconds, "how long each latency plays");
+    app.add_option("--note-length", options.note_length, "seconds from one note to the next");
+    app.add_option("--priority", options.priority, "the player's priority level")->check(CLI::Range(0, 5));
+    app.add_option("--latencies", options.latencies, "the latencies to play, in periods")->check(CLI::Range(0, 3));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        app.exit(error);
+        return std::nullopt;
     }
     return options;
+}
+
+// How far note-ons lie from the grid in the server's time, in frames at `rate`: where each
+// sounds by the server's clock against the first one's time plus k spacings of `spacing_us`.
+testing::GridErrors time_grid_errors(const std::vector<std::uint64_t>& times_us, double spacing_us, double rate) {
+    std::vector<double> errors;
+    for (std::size_t k = 0; k < times_us.size(); ++k) {
+        const auto offset = static_cast<double>(times_us[k]) - static_cast<double>(times_us[0]);
+        errors.push_back(std::fabs(offset - static_cast<double>(k) * spacing_us) * rate / 1e6);
+    }
+    return {testing::percentile(errors, 0.5), testing::percentile(errors, 0.99), testing::percentile(errors, 1.0), 0};
 }
 
 engine::Composition timing_composition(double note_length) {
@@ -112,7 +125,9 @@ Run play(const Options& options, int latency, FrameRecorder& recorder, const std
 }
 
 int main(int argc, char** argv) {
-    const Options options = read_options(argc, argv);
+    const auto read = read_options(argc, argv);
+    if (!read) return 2;
+    const Options& options = *read;
     const std::string client = "corvane-timing-" + std::to_string(::getpid());
     FrameRecorder recorder(client);
     if (!recorder.ready()) {
@@ -133,7 +148,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const auto in_frames = testing::grid_errors(run.frames, spacing, recorder.period());
-        const auto in_time = testing::time_grid_errors(run.times_us, options.note_length * 1e6, rate);
+        const auto in_time = time_grid_errors(run.times_us, options.note_length * 1e6, rate);
         const auto cell = [&](double frames) {
             char text[32];
             std::snprintf(text, sizeof text, "%.0f fr %.2f ms", frames, ms(frames));

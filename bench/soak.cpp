@@ -40,6 +40,8 @@
 #include <thread>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "corvane/engine/channel_choice.h"
 #include "corvane/engine/seed.h"
 #include "corvane/midi/playback.h"
@@ -647,16 +649,20 @@ bool run_phase(const Phase& phase, const std::string& client) {
     return passed;
 }
 
-Options read_options(int argc, char** argv) {
+// Null when the command line was wrong (CLI11 has said why) or asked for help.
+std::optional<Options> read_options(int argc, char** argv) {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string name = argv[i];
-        const double value = std::atof(argv[i + 1]);
-        if (name == "--seconds") options.seconds = value;
-        else if (name == "--skip-seconds") options.skip_seconds = value;
-        else if (name == "--priority") options.priority = std::clamp(static_cast<int>(value), 0, 5);
-        else if (name == "--stalls") options.stalls = value != 0;
-        else if (name == "--latency") options.latency = std::clamp(static_cast<int>(value), 0, 3);
+    CLI::App app{"A long real-time run through a JACK port: lost messages, memory, drift"};
+    app.add_option("--seconds", options.seconds, "the steady phase");
+    app.add_option("--skip-seconds", options.skip_seconds, "the phase with skipping on (0: none)");
+    app.add_option("--priority", options.priority, "the player's priority level")->check(CLI::Range(0, 5));
+    app.add_option("--stalls", options.stalls, "1: hold every processor now and then");
+    app.add_option("--latency", options.latency, "output latency in periods")->check(CLI::Range(0, 3));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        app.exit(error);
+        return std::nullopt;
     }
     return options;
 }
@@ -664,7 +670,9 @@ Options read_options(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options options = read_options(argc, argv);
+    const auto read = read_options(argc, argv);
+    if (!read) return 2;
+    const Options& options = *read;
     if (!platform::jack_server_running()) {
         std::fprintf(stderr, "soak: no JACK server is running (scripts/soak starts one)\n");
         return 2;

@@ -10,8 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "../tests/midi/audio_onsets.h"
 #include "../tests/midi/live_render.h"
@@ -42,11 +43,10 @@ std::vector<double> play(const Options& options, int latency, int& rate) {
 
 int main(int argc, char** argv) {
     Options options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string_view name = argv[i];
-        if (name == "--seconds") options.seconds = std::atof(argv[i + 1]);
-        if (name == "--note-length") options.note_length = std::atof(argv[i + 1]);
-    }
+    CLI::App app{"When the built-in synthesizer's notes begin, sent at once against stamped"};
+    app.add_option("--seconds", options.seconds, "how long each way plays");
+    app.add_option("--note-length", options.note_length, "seconds from one note to the next");
+    CLI11_PARSE(app, argc, argv);
     std::printf("%-22s %6s %18s %18s %18s\n", "messages", "notes", "median", "p99", "worst");
     for (const int latency : {0, 1}) {
         int rate = 44100;

@@ -6,6 +6,7 @@
 
 #include "cli_support.h"
 #include "composition_options.h"
+#include "corvane/midi/output_latency.h"
 #include "corvane/platform/combined_output.h"
 #include "corvane/platform/midi_port_input.h"
 
@@ -77,7 +78,7 @@ struct DevicesCommand {
         } else {
             std::cout << "No MIDI output devices found. " << devices.midi().unavailable_reason() << '\n';
         }
-        std::cout << "Output latency: " << platform::output_latency_text(latency_periods_, jack_cycle_)
+        std::cout << "Output latency: " << midi::output_latency_text(latency_periods_, jack_cycle_)
                   << "; set by output_latency_periods in Corvane.ini, or --latency on play\n";
         if (inputs_.empty()) {
             std::cout << "No MIDI input devices found.\n";

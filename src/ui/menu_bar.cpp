@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 
 #include "corvane/midi/general_midi.h"
-#include "corvane/platform/midi_client.h"
+#include "corvane/midi/output_latency.h"
 #include "corvane/ui/help_window.h"
 #include "corvane/ui/main_window.h"
 #include "dialog_support.h"
@@ -257,8 +257,8 @@ void MainWindow::add_latency_items() {
 // "Output latency: 1 period", with what that is on the open device.
 QString MainWindow::latency_title() const {
     const auto& port = context_.playback().port();
-    std::string text = platform::output_latency_text(port.latency_periods(), std::nullopt);
-    if (const std::int64_t us = port.latency_us(); us > 0) text += ", " + platform::latency_ms_text(us);
+    std::string text = midi::output_latency_text(port.latency_periods(), std::nullopt);
+    if (const std::int64_t us = port.latency_us(); us > 0) text += ", " + midi::latency_ms_text(us);
     return tr("Output &latency: %1").arg(QString::fromStdString(text));
 }
 

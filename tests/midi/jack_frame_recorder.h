@@ -94,17 +94,6 @@ struct GridErrors {
     std::size_t on_period_start = 0;  // note-ons on the first frame of a period
 };
 
-// The same in the server's time, in frames at `rate`: where each note-on sounds by the server's
-// clock against the first one's time plus k spacings of `spacing_us`.
-inline GridErrors time_grid_errors(const std::vector<std::uint64_t>& times_us, double spacing_us, double rate) {
-    std::vector<double> errors;
-    for (std::size_t k = 0; k < times_us.size(); ++k) {
-        const auto offset = static_cast<double>(times_us[k]) - static_cast<double>(times_us[0]);
-        errors.push_back(std::fabs(offset - static_cast<double>(k) * spacing_us) * rate / 1e6);
-    }
-    return {percentile(errors, 0.5), percentile(errors, 0.99), percentile(errors, 1.0), 0};
-}
-
 // How far each note-on lies, in the server's time and in frames at `rate`, from where the
 // one before it puts it: a stall of the machine that moves play's schedule shows once
 // rather than in every later note.

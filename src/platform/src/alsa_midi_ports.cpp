@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "corvane/platform/clock.h"
@@ -15,8 +14,6 @@ namespace {
 
 // The sequencer has no cycle of its own: a period of its latency is this long.
 constexpr std::int64_t kAlsaPeriodUs = 5'000;
-// A due time further than this from now is not on the steady clock: it goes as if due now.
-constexpr std::int64_t kFarthestDueUs = 1'000'000;
 
 std::int64_t microseconds_of(const snd_seq_real_time_t& time) {
     return std::int64_t{time.tv_sec} * 1'000'000 + time.tv_nsec / 1'000;
@@ -75,7 +72,6 @@ public:
 private:
     // The timer's thread: encodes into an event on the stack and writes it straight out.
     int deliver_short(std::uint32_t message, DueTime due) noexcept override {
-        (void)due;
         const auto bytes = short_message_bytes(message);
         if (!bytes) return kSendInvalidMessage;
         snd_seq_event_t event;
@@ -91,7 +87,6 @@ private:
     // A variable-length event that points at the caller's bytes: the sequencer copies them
     // before this returns.
     int deliver_sysex(std::span<const std::uint8_t> message, DueTime due) noexcept override {
-        (void)due;
         if (!is_sysex_message(message)) return kSendInvalidMessage;
         snd_seq_event_t event;
         snd_seq_ev_clear(&event);
@@ -117,9 +112,7 @@ private:
         if (snd_seq_get_queue_status(port_->sequencer(), queue_, status) < 0) return output_direct(event);
         const std::int64_t queue_now = microseconds_of(*snd_seq_queue_status_get_real_time(status));
         const std::int64_t now_us = SteadyClock::steady_now_us();
-        std::int64_t due_us = due.immediate() ? now_us : due.us;
-        if (std::abs(due_us - now_us) > kFarthestDueUs) due_us = now_us;
-        std::int64_t from_now = due_us - now_us + periods * kAlsaPeriodUs;
+        std::int64_t from_now = sound_time_us(due, now_us, periods * kAlsaPeriodUs) - now_us;
         if (from_now < 0) {
             late_.fetch_add(1, std::memory_order_relaxed);
             from_now = 0;

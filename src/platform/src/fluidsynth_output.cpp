@@ -119,8 +119,6 @@ struct FluidSynthOutput::Driver {
 // idea of when the buffer it renders sounds. Times are the steady clock's microseconds.
 struct FluidSynthOutput::Timing {
     static constexpr std::size_t kQueueBytes = std::size_t{1} << 16;
-    // A due time further than this from now is not on the steady clock: it goes as if due now.
-    static constexpr std::int64_t kFarthestDueUs = 1'000'000;
     // The most audio buffers split at block boundaries; drivers have one or two.
     static constexpr int kMostBuffers = 8;
 
@@ -130,9 +128,8 @@ struct FluidSynthOutput::Timing {
     std::uint64_t time_for(DueTime due) const {
         const int periods = latency_periods.load(std::memory_order_relaxed);
         if (periods <= 0) return 0;
-        const std::int64_t now = SteadyClock::steady_now_us();
-        const std::int64_t due_us = due.immediate() || std::abs(due.us - now) > kFarthestDueUs ? now : due.us;
-        return static_cast<std::uint64_t>(due_us + periods * period_us.load(std::memory_order_relaxed));
+        const std::int64_t latency = periods * period_us.load(std::memory_order_relaxed);
+        return static_cast<std::uint64_t>(sound_time_us(due, SteadyClock::steady_now_us(), latency));
     }
 
     // The audio thread: when this buffer of `frames` begins, smoothed over the driver's

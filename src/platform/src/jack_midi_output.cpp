@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <thread>
 
@@ -24,8 +23,6 @@ namespace {
 constexpr std::size_t kQueueBytes = std::size_t{1} << 17;
 // How long closing waits for the queue to run dry when nobody has waited before.
 constexpr std::chrono::milliseconds kCloseWait{1000};
-// A due time further than this from now is not on the steady clock: it goes as if due now.
-constexpr std::int64_t kFarthestDueUs = 1'000'000;
 // In the queue, a message to go at the start of the next cycle rather than at a time.
 constexpr std::uint64_t kNextCycle = 0;
 
@@ -105,10 +102,8 @@ private:
         const int periods = latency_periods_.load(std::memory_order_relaxed);
         if (periods <= 0) return kNextCycle;
         const std::int64_t now_us = SteadyClock::steady_now_us();
-        std::int64_t due_us = due.immediate() ? now_us : due.us;
-        if (std::abs(due_us - now_us) > kFarthestDueUs) due_us = now_us;
         const auto jack_now = static_cast<std::int64_t>(jack_get_time());
-        const std::int64_t at = jack_now + (due_us - now_us) + latency_us();
+        const std::int64_t at = jack_now + sound_time_us(due, now_us, latency_us()) - now_us;
         return static_cast<std::uint64_t>(std::max<std::int64_t>(at, 1));
     }
 

@@ -63,20 +63,6 @@ std::optional<JackCycle> jack_cycle() {
     return cycle;
 }
 
-std::string output_latency_text(int periods, const std::optional<JackCycle>& cycle) {
-    if (periods <= 0) return "send at once";
-    std::string text = std::to_string(periods) + (periods == 1 ? " period" : " periods");
-    if (!cycle || cycle->period_us() == 0) return text;
-    return text + " (" + latency_ms_text(periods * cycle->period_us()) + " at " + std::to_string(cycle->sample_rate) +
-           " Hz, " + std::to_string(cycle->frames) + " frames)";
-}
-
-std::string latency_ms_text(std::int64_t us) {
-    const std::int64_t hundredths = (std::max<std::int64_t>(us, 0) + 5) / 10;
-    const std::string fraction = std::to_string(hundredths % 100);
-    return std::to_string(hundredths / 100) + "." + (fraction.size() < 2 ? "0" : "") + fraction + " ms";
-}
-
 MidiClient::MidiClient(MidiClientOptions options)
     : options_(std::move(options)),
       jack_(std::make_unique<detail::JackClient>(options_.client_name)),

@@ -34,12 +34,6 @@ struct JackCycle {
 };
 std::optional<JackCycle> jack_cycle();
 
-// The output latency as the Out menu and `devices` show it: "send at once", or "1 period",
-// with what that is on a running JACK server ("1 period (5.33 ms at 48000 Hz, 256 frames)").
-std::string output_latency_text(int periods, const std::optional<JackCycle>& cycle);
-// A latency in milliseconds with two decimals: "5.33 ms".
-std::string latency_ms_text(std::int64_t us);
-
 struct MidiClientOptions {
     MidiApi api = MidiApi::automatic;
     std::string client_name = "Corvane";
