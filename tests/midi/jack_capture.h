@@ -1,11 +1,9 @@
 #pragma once
 
-// A MIDI input of the test on the JACK server: what Corvane's output port sends arrives here.
-#include <RtMidi.h>
-
+// Corvane playing into a MIDI input of the test on the JACK server (a Capture), and what
+// arrived there read back as music.
 #include <chrono>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,40 +11,10 @@
 #include "corvane/midi/playback.h"
 #include "corvane/platform/midi_port_output.h"
 #include "corvane/platform/steady_timer_service.h"
+#include "../platform/jack_clients.h"
 #include "music_audit.h"
 
 namespace corvane::testing {
-
-using JackClock = std::chrono::steady_clock;
-
-struct Arrival {
-    std::vector<unsigned char> bytes;
-    JackClock::time_point at;
-};
-
-class Capture {
-public:
-    explicit Capture(const std::string& client) : in_(RtMidi::UNIX_JACK, client) {
-        in_.setCallback(&Capture::arrived, this);
-        in_.ignoreTypes(false, false, false);  // everything: clock and active sensing too
-        in_.openVirtualPort("capture");
-    }
-    std::vector<Arrival> arrivals() {
-        const std::lock_guard lock(mutex_);
-        return arrivals_;
-    }
-
-private:
-    static void arrived(double, std::vector<unsigned char>* message, void* self) {
-        auto& capture = *static_cast<Capture*>(self);
-        const std::lock_guard lock(capture.mutex_);
-        capture.arrivals_.push_back({*message, JackClock::now()});
-    }
-    // What JACK's thread uses is made before the input that starts that thread.
-    std::mutex mutex_;
-    std::vector<Arrival> arrivals_;
-    RtMidiIn in_;
-};
 
 // Real-time playback of a composition into JACK, in real time, with what it needs around it.
 // Corvane's client is named `client`-corvane.

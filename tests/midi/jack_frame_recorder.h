@@ -10,9 +10,6 @@
 // rate; in the server's time (jack_frames_to_time), the first note-on's time plus k note
 // lengths. Notes placed by the steady clock keep the second.
 
-#include <jack/jack.h>
-#include <jack/midiport.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../platform/jack_clients.h"
 #include "timing_statistics.h"
 
 namespace corvane::testing {
@@ -29,26 +27,15 @@ namespace corvane::testing {
 // note-on and its time, and nothing else: its process callback neither allocates nor locks.
 class FrameRecorder {
 public:
-    explicit FrameRecorder(const std::string& name) {
-        client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-        if (client_ == nullptr) return;
-        port_ = jack_port_register(client_, "capture", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-        jack_set_process_callback(client_, &FrameRecorder::process, this);
-        jack_activate(client_);
+    explicit FrameRecorder(const std::string& name) : port_(name, "capture", JackPortIsInput) {
+        port_.activate(&FrameRecorder::process, this);
     }
-    ~FrameRecorder() {
-        if (client_ != nullptr) jack_client_close(client_);
-    }
-    FrameRecorder(const FrameRecorder&) = delete;
-    FrameRecorder& operator=(const FrameRecorder&) = delete;
 
-    bool ready() const { return port_ != nullptr; }
+    bool ready() const { return port_.ready(); }
     // Connects the output port `source` ("client:port") of another program to this one.
-    bool connect_from(const std::string& source) {
-        return port_ != nullptr && jack_connect(client_, source.c_str(), jack_port_name(port_)) == 0;
-    }
-    jack_nframes_t sample_rate() const { return jack_get_sample_rate(client_); }
-    jack_nframes_t period() const { return jack_get_buffer_size(client_); }
+    bool connect_from(const std::string& source) const { return port_.connect_from(source); }
+    jack_nframes_t sample_rate() const { return jack_get_sample_rate(port_.client()); }
+    jack_nframes_t period() const { return jack_get_buffer_size(port_.client()); }
     std::vector<std::uint32_t> frames() const {
         const auto count = std::min<std::size_t>(count_.load(std::memory_order_acquire), frames_.size());
         return {frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(count)};
@@ -63,8 +50,8 @@ public:
 private:
     static int process(jack_nframes_t frames, void* self) {
         auto& recorder = *static_cast<FrameRecorder*>(self);
-        const jack_nframes_t cycle_start = jack_last_frame_time(recorder.client_);
-        void* buffer = jack_port_get_buffer(recorder.port_, frames);
+        const jack_nframes_t cycle_start = jack_last_frame_time(recorder.port_.client());
+        void* buffer = recorder.port_.buffer(frames);
         const std::uint32_t events = jack_midi_get_event_count(buffer);
         for (std::uint32_t i = 0; i < events; ++i) {
             jack_midi_event_t event;
@@ -73,17 +60,16 @@ private:
             const std::size_t at = recorder.count_.load(std::memory_order_relaxed);
             if (!note_on || at >= recorder.frames_.size()) continue;
             recorder.frames_[at] = cycle_start + event.time;
-            recorder.times_[at] = jack_frames_to_time(recorder.client_, recorder.frames_[at]);
+            recorder.times_[at] = jack_frames_to_time(recorder.port_.client(), recorder.frames_[at]);
             recorder.count_.store(at + 1, std::memory_order_release);
         }
         return 0;
     }
 
-    jack_client_t* client_ = nullptr;
-    jack_port_t* port_ = nullptr;
     std::array<std::uint32_t, 1 << 16> frames_{};
     std::array<std::uint64_t, 1 << 16> times_{};
     std::atomic<std::size_t> count_{0};
+    JackMidiPort port_;
 };
 
 // How far note-ons lie from the grid of the first one plus k spacings, in frames.

@@ -33,102 +33,22 @@ using namespace std::chrono_literals;
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A JACK MIDI input port read straight through libjack, keeping what arrives (its bytes, and
-// short messages packed as they were sent) and when, in room made beforehand: quick enough
-// to read a whole cycle of thousands of messages before the next one starts (RtMidi's input
-// takes too long for that under a sanitizer, and then reads a buffer the sender has already
-// begun to refill).
-class Capture {
-public:
-    static constexpr std::size_t kLongestKept = 512;
+using testing::Capture;
 
-    Capture(const std::string& client, std::size_t expected)
-        : kept_(expected), times_(expected), sizes_(expected), bytes_(expected * kLongestKept) {
-        client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
-        if (client_ == nullptr) return;
-        port_ = jack_port_register(client_, "capture", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-        jack_set_process_callback(client_, &Capture::process, this);
-        jack_set_xrun_callback(client_, &Capture::overrun, this);
-        jack_activate(client_);
-    }
-    ~Capture() {
-        if (client_ != nullptr) jack_client_close(client_);
-    }
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
+std::string unique(const std::string& name) { return testing::unique_jack_name(name); }
 
-    // Connects the output port `source` ("client:port") of another program to this one.
-    bool connect_from(const std::string& source) {
-        return port_ != nullptr && jack_connect(client_, source.c_str(), jack_port_name(port_)) == 0;
-    }
-    // Waits until the room is full (or three seconds have passed); what came, packed (0 for a
-    // message longer than three bytes).
-    std::vector<std::uint32_t> wait_for_all() {
-        for (int i = 0; i < 300 && count_.load() < kept_.size(); ++i) std::this_thread::sleep_for(10ms);
-        return {kept_.begin(), kept_.begin() + static_cast<std::ptrdiff_t>(arrived())};
-    }
-    // The same, each message's bytes.
-    std::vector<Bytes> wait_for_all_bytes() {
-        const std::size_t count = wait_for_all().size();
-        std::vector<Bytes> all;
-        for (std::size_t i = 0; i < count; ++i) {
-            const auto start = bytes_.begin() + static_cast<std::ptrdiff_t>(i * kLongestKept);
-            all.emplace_back(start, start + static_cast<std::ptrdiff_t>(sizes_[i]));
+// What arrived, each message packed as it was sent (0 for one longer than three bytes).
+std::vector<std::uint32_t> packed(const std::vector<testing::Arrival>& arrivals) {
+    std::vector<std::uint32_t> all;
+    for (const auto& arrival : arrivals) {
+        std::uint32_t message = 0;
+        for (std::size_t b = 0; b < arrival.bytes.size() && arrival.bytes.size() <= 3; ++b) {
+            message |= std::uint32_t{arrival.bytes[b]} << (8 * b);
         }
-        return all;
+        all.push_back(message);
     }
-    // From the cycle of the first arrival to that of the last.
-    std::chrono::steady_clock::duration spread() const {
-        const std::size_t count = arrived();
-        return count == 0 ? std::chrono::steady_clock::duration{} : times_[count - 1] - times_[0];
-    }
-    // Cycles the server reported overrun: what crossed it then may be lost.
-    int overruns() const { return overruns_.load(); }
-
-private:
-    std::size_t arrived() const { return std::min(count_.load(std::memory_order_acquire), kept_.size()); }
-
-    static int process(jack_nframes_t frames, void* self) {
-        auto& capture = *static_cast<Capture*>(self);
-        void* buffer = jack_port_get_buffer(capture.port_, frames);
-        take_over(buffer);
-        const auto now = std::chrono::steady_clock::now();
-        std::size_t at = capture.count_.load(std::memory_order_relaxed);
-        const std::uint32_t events = jack_midi_get_event_count(buffer);
-        for (std::uint32_t i = 0; i < events && at < capture.kept_.size(); ++i) {
-            jack_midi_event_t event;
-            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 1 || event.size > kLongestKept) continue;
-            std::uint32_t packed = 0;
-            for (std::size_t b = 0; b < event.size && event.size <= 3; ++b) {
-                packed |= std::uint32_t{event.buffer[b]} << (8 * b);
-            }
-            const auto kept_at = static_cast<std::ptrdiff_t>(at * kLongestKept);
-            std::copy_n(event.buffer, event.size, capture.bytes_.begin() + kept_at);
-            capture.sizes_[at] = event.size;
-            capture.times_[at] = now;
-            capture.kept_[at++] = packed;
-        }
-        capture.count_.store(at, std::memory_order_release);
-        hand_over(buffer);
-        return 0;
-    }
-    static int overrun(void* self) {
-        static_cast<Capture*>(self)->overruns_.fetch_add(1);
-        return 0;
-    }
-
-    std::vector<std::uint32_t> kept_;
-    std::vector<std::chrono::steady_clock::time_point> times_;
-    std::vector<std::size_t> sizes_;
-    std::vector<std::uint8_t> bytes_;  // kLongestKept for each message
-    std::atomic<std::size_t> count_{0};
-    std::atomic<int> overruns_{0};
-    jack_client_t* client_ = nullptr;
-    jack_port_t* port_ = nullptr;
-};
-
-// Names unique to this process: ctest may run these tests side by side on one server.
-std::string unique(const std::string& name) { return name + "-" + std::to_string(::getpid()); }
+    return all;
+}
 
 const std::vector<std::uint32_t> kPhrase = {
     pack_short_message(kProgramChange, 0, 19, 0),  pack_short_message(kPitchBend, 0, 0x00, 0x50),
@@ -147,7 +67,7 @@ protected:
 // The port of another program is listed, by our devices and by the devices command, and a
 // phrase sent to it arrives with its bytes in order.
 TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
-    Capture capture(unique("corvane-test-in"), kPhrase.size());
+    Capture capture(unique("corvane-test-in"));
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
     MidiPortOutputSystem devices(client);
     ASSERT_EQ(devices.api(), MidiApi::jack);
@@ -176,10 +96,12 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
         sent.push_back(std::chrono::steady_clock::now());
     }
     const auto sending = sent.back() - sent.front();
-    EXPECT_EQ(capture.wait_for_all(), kPhrase);
+    const auto arrivals = capture.wait_for(kPhrase.size());
+    EXPECT_EQ(packed(arrivals), kPhrase);
     // Each message goes out at once, not held back: JACK delivers once per period (256
     // frames, 5.3 ms), so the arrivals spread over the time the sending took, give or take.
-    const auto spread = capture.spread();
+    ASSERT_FALSE(arrivals.empty());
+    const auto spread = arrivals.back().at - arrivals.front().at;
     EXPECT_LT(spread > sending ? spread - sending : sending - spread, 20ms);
 }
 
@@ -220,71 +142,51 @@ TEST_F(JackMidi, TimedMessagesLandOnTheFramesOfTheirDueTimes) {
     EXPECT_EQ(output->late_messages(), 1u);
 }
 
-// Other programs connect to the virtual port. A JACK port buffer holds about 2700 short
-// messages a cycle (256 frames); a held-up player sends more than that at once. What does not
-// fit goes in the next cycles, none dropped.
-TEST_F(JackMidi, MoreMessagesThanACycleHoldsReachAProgramOnTheVirtualPortInOrder) {
-    constexpr int kFlood = 4000;
+// Other programs connect to the virtual port. A tuning change and a bulk tuning dump travel
+// with the short messages around them, in the order sent and with their bytes exact; one longer
+// than the output's queue could ever hold is refused whole. A JACK port buffer holds about
+// 2700 short messages a cycle (256 frames); a held-up player sends more than that at once: what
+// does not fit goes in the next cycles, none dropped.
+TEST_F(JackMidi, TheVirtualPortPassesSystemExclusiveAndMoreThanACycleHoldsInOrder) {
+    std::array<TuningBytes, kMidiKeys> keys{};
+    for (int key = 0; key < kMidiKeys; ++key) keys[key] = {static_cast<std::uint8_t>(key), 0x20, 0x00};
+    const auto dump = bulk_tuning_dump(0, "Quarter sharp", keys);
+    const auto change = single_note_tuning_change(0, 60, {60, 0x40, 0x00});
+    std::vector<Bytes> sent{{0xB0, 101, 0},
+                            {0xB0, 100, 3},
+                            {dump.begin(), dump.end()},
+                            {change.view().begin(), change.view().end()},
+                            {0x90, 60, 100},
+                            {change.view().begin(), change.view().end()},
+                            {0x80, 60, 64}};
+    for (int i = 0; i < 4000; ++i) sent.push_back({0x90, static_cast<std::uint8_t>(i % 128), static_cast<std::uint8_t>(1 + i / 128)});
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
     MidiPortOutputSystem devices(client);
     ASSERT_EQ(devices.output_names().front(), unique("corvane-test-out") + ":MIDI out (virtual port)");
     std::string error;
     auto output = devices.open_output(kVirtualPortDevice, error);
     ASSERT_NE(output, nullptr) << error;
-    Capture capture(unique("corvane-test-in"), kFlood);
+    Capture capture(unique("corvane-test-in"));
     ASSERT_TRUE(capture.connect_from(unique("corvane-test-out") + ":MIDI out"))
         << "the virtual port is not among the JACK MIDI sources";
     std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
 
-    std::vector<std::uint32_t> expected;
-    for (int i = 0; i < kFlood; ++i) {
-        expected.push_back(pack_short_message(kNoteOn, 0, static_cast<std::uint8_t>(i % 128),
-                                              static_cast<std::uint8_t>(1 + i / 128)));
-        ASSERT_EQ(output->send_short(expected.back()), kSendOk);
-    }
-    const auto arrived = capture.wait_for_all();
-    EXPECT_EQ(arrived.size(), expected.size());
-    const auto first_difference = std::mismatch(arrived.begin(), arrived.end(), expected.begin(), expected.end());
-    EXPECT_TRUE(first_difference.first == arrived.end())
-        << "message " << first_difference.first - arrived.begin() << " of " << kFlood << " is 0x" << std::hex
-        << *first_difference.first << ", not 0x" << *first_difference.second << std::dec << " ("
-        << capture.overruns() << " cycles overrun)";
-}
-
-// A tuning change and a bulk tuning dump travel with the short messages around them, in the
-// order sent and with their bytes exact; one longer than the output's queue could ever hold is
-// refused whole.
-TEST_F(JackMidi, SystemExclusiveMessagesArriveInOrderWithTheShortMessages) {
-    std::array<TuningBytes, kMidiKeys> keys{};
-    for (int key = 0; key < kMidiKeys; ++key) keys[key] = {static_cast<std::uint8_t>(key), 0x20, 0x00};
-    const auto dump = bulk_tuning_dump(0, "Quarter sharp", keys);
-    const auto change = single_note_tuning_change(0, 60, {60, 0x40, 0x00});
-    const std::vector<Bytes> sent{{0xB0, 101, 0},
-                                  {0xB0, 100, 3},
-                                  {dump.begin(), dump.end()},
-                                  {change.view().begin(), change.view().end()},
-                                  {0x90, 60, 100},
-                                  {change.view().begin(), change.view().end()},
-                                  {0x80, 60, 64}};
-    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-out")});
-    MidiPortOutputSystem devices(client);
-    std::string error;
-    auto output = devices.open_output(kVirtualPortDevice, error);
-    ASSERT_NE(output, nullptr) << error;
-    Capture capture(unique("corvane-test-in"), sent.size());
-    ASSERT_TRUE(capture.connect_from(unique("corvane-test-out") + ":MIDI out"));
-    std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
-
     for (const Bytes& message : sent) {
-        const auto packed = packed_short_message(message);
-        EXPECT_EQ(packed ? output->send_short(*packed) : output->send_sysex(message), kSendOk);
+        const auto short_message = packed_short_message(message);
+        ASSERT_EQ(short_message ? output->send_short(*short_message) : output->send_sysex(message), kSendOk);
     }
     Bytes too_long(1 << 17, 0x00);
     too_long.front() = kSysexStart;
     too_long.back() = kSysexEnd;
     EXPECT_EQ(output->send_sysex(too_long), kSendInvalidMessage);
     EXPECT_EQ(output->send_sysex(Bytes{0x90, 60, 100}), kSendInvalidMessage);
-    EXPECT_EQ(capture.wait_for_all_bytes(), sent);
+    std::vector<Bytes> arrived;
+    for (const auto& arrival : capture.wait_for(sent.size())) arrived.push_back(arrival.bytes);
+    EXPECT_EQ(arrived.size(), sent.size());
+    const auto first_difference = std::mismatch(arrived.begin(), arrived.end(), sent.begin(), sent.end());
+    EXPECT_TRUE(first_difference.first == arrived.end())
+        << "message " << first_difference.first - arrived.begin() << " of " << sent.size() << " differs ("
+        << capture.overruns() << " cycles overrun)";
 }
 
 // `count` note-ons on channel 2: their bytes for a sender, and packed as they should arrive.
@@ -302,20 +204,11 @@ void add_note_ons(int count, std::vector<Bytes>& sent, std::vector<std::uint32_t
 class Sender {
 public:
     Sender(const std::string& client, std::vector<Bytes> messages)
-        : messages_(std::move(messages)) {
-        client_ = jack_client_open(client.c_str(), JackNoStartServer, nullptr);
-        if (client_ == nullptr) return;
-        port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        jack_set_process_callback(client_, &Sender::process, this);
-        jack_activate(client_);
+        : messages_(std::move(messages)), port_(client, "out", JackPortIsOutput) {
+        port_.activate(&Sender::process, this);
     }
-    ~Sender() {
-        if (client_ != nullptr) jack_client_close(client_);
-    }
-    Sender(const Sender&) = delete;
-    Sender& operator=(const Sender&) = delete;
 
-    std::string port_name() const { return port_ == nullptr ? "" : jack_port_name(port_); }
+    std::string port_name() const { return port_.name(); }
     void start() { started_.store(true); }
 
 private:
@@ -323,7 +216,7 @@ private:
 
     static int process(jack_nframes_t frames, void* self) {
         auto& sender = *static_cast<Sender*>(self);
-        void* buffer = jack_port_get_buffer(sender.port_, frames);
+        void* buffer = sender.port_.buffer(frames);
         take_over(buffer);
         jack_midi_clear_buffer(buffer);
         if (sender.started_.load()) {
@@ -340,8 +233,7 @@ private:
     std::vector<Bytes> messages_;
     std::size_t next_ = 0;  // the process thread's own
     std::atomic<bool> started_{false};
-    jack_client_t* client_ = nullptr;
-    jack_port_t* port_ = nullptr;
+    testing::JackMidiPort port_;
 };
 
 // What an input hands on, kept in order.
@@ -434,8 +326,8 @@ TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
 
 // Another program's port, opened as an input device, is connected to our MIDI in port. What
 // it sends arrives in order with its bytes, thousands over a few cycles; system exclusive
-// does not.
-TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
+// does not. Closed while the other program goes on sending, the input hands on nothing more.
+TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderUntilItCloses) {
     std::vector<Bytes> sent{{0xC0, 19}, {0xE0, 0x00, 0x50}, {0x90, 60, 100},          {0xF8},
                             {0xD0, 64}, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0xF1, 0x23}, {0x80, 60, 127}};
     std::vector<std::uint32_t> expected{pack_short_message(kProgramChange, 0, 19, 0),
@@ -445,7 +337,7 @@ TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
                                         0x000040D0u,
                                         0x000023F1u,
                                         pack_short_message(kNoteOff, 0, 60, 127)};
-    add_note_ons(2000, sent, expected);
+    add_note_ons(20000, sent, expected);  // 40 cycles
     Sender sender(unique("corvane-test-keyboard"), sent);
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
     MidiPortInputSystem inputs(client);
@@ -460,28 +352,9 @@ TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderWithTheirBytes) {
     ASSERT_NE(input, nullptr) << error;
     std::this_thread::sleep_for(20ms);  // the connection is made on the server's next cycle
     sender.start();
-    EXPECT_EQ(received.wait_for(expected.size()), expected);
-}
-
-// An input closed while another program goes on sending hands on nothing more; what it
-// handed on before came in order.
-TEST_F(JackMidi, AnInputClosedWhileMessagesFlowHandsOnNothingMore) {
-    std::vector<Bytes> sent;
-    std::vector<std::uint32_t> expected;
-    add_note_ons(20000, sent, expected);  // 40 cycles
-    Sender sender(unique("corvane-test-keyboard"), sent);
-    MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
-    MidiPortInputSystem inputs(client);
-    const auto names = inputs.input_names();
-    const auto device = std::find(names.begin(), names.end(), sender.port_name()) - names.begin();
-    ASSERT_LT(device, std::ssize(names));
-    Received received;
-    std::string error;
-    auto input = inputs.open_input(static_cast<int>(device), received, error);
-    ASSERT_NE(input, nullptr) << error;
-    std::this_thread::sleep_for(20ms);
-    sender.start();
-    ASSERT_GE(received.wait_for(1000).size(), 1000u);
+    const auto first = received.wait_for(2007);
+    ASSERT_GE(first.size(), 2007u);
+    EXPECT_TRUE(std::equal(first.begin(), first.begin() + 2007, expected.begin()));
 
     input.reset();
     const auto at_close = received.wait_for();
