@@ -2,10 +2,13 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "../expected_output.h"
 #include "corvane/tuning/temperament.h"
 
 namespace corvane::tuning {
@@ -54,70 +57,33 @@ BeatsSettings beats_settings(int max_harmonic, int max_beats, int sig_figs = 5) 
     return settings;
 }
 
-constexpr const char* kKeyLines =
-    "Key:\r\nbeats  harmonic  (harmonic of upper note)  freq of harmonic  freq of upper note harmonic.\r\n";
-
-// Each harmonic with its nearest harmonic of the upper note (880 lies 220 from both 660 and 1320:
-// the lower is kept), within the limit of beats a second; 440 and 441 Hz beat n times a second at
-// the nth harmonics, written to the figures asked for.
-TEST(Beats, EachHarmonicWithItsNearestUpperHarmonicWithinTheLimit) {
-    const BeatsReport fifth = show_beats(1.0, 1.5, 440.0, beats_settings(3, 300), {});
-    EXPECT_EQ(fifth.text, std::string("Frequencies 440 Hz, 660 Hz.\r\n"
-                                      "Difference tone 220 Hz, ratio from lowest note 1/2\r\n"
-                                      "Beats for all harmonics up to 3 and up to 300 beats per sec.\r\n"
-                                      "220\t1st\t(1st)\t440 Hz\t660 Hz\r\n"
-                                      "220\t2nd\t(1st)\t880 Hz\t660 Hz\r\n"
-                                      "0\t3rd\t(2nd)\t1320 Hz\t1320 Hz\r\n") +
-                              kKeyLines);
-    EXPECT_EQ(fifth.first_rate, 220.0);
-    const BeatsReport unison = show_beats(1.0, 441.0 / 440.0, 440.0, beats_settings(3, 2, 3), {});
-    EXPECT_EQ(unison.text, std::string("Frequencies 440 Hz, 441 Hz.\r\n"
-                                       "Difference tone 1 Hz, ratio from lowest note 1/440\r\n"
-                                       "Beats for all harmonics up to 3 and up to 2 beats per sec.\r\n"
-                                       "1\t1st\t(1st)\t440 Hz\t441 Hz\r\n"
-                                       "2\t2nd\t(2nd)\t880 Hz\t882 Hz\r\n") +
-                               kKeyLines);
-    EXPECT_NEAR(*unison.first_rate, 1.0, 1e-9);
-}
-
-// With no harmonics the window says so. A difference ratio written in cents says "cents" in the
-// window, and the text of the scale window keeps the bare number.
-TEST(Beats, NoHarmonicsIsSaidAndADifferenceInCentsIsNamedOnlyInTheWindow) {
-    EXPECT_FALSE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), {}).first_rate.has_value());
-    EXPECT_EQ(beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true),
-              "Frequencies 440 Hz, 660 Hz.\n"
-              "Difference tone 220 Hz, ratio from lowest note 1/2\n"
-              "Beats for all harmonics up to 0 and up to 10 beats per sec.\n"
-              "\n"
-              "No harmonics beat within these limits.\n");
+// beats.txt, each text under a line "== <what> ==": the fifth at 440 Hz to three harmonics, where
+// 880 lies 220 from both 660 and 1320 and the lower is kept; 440 and 441 Hz, beating n times a
+// second at the nth harmonics, to three figures; no harmonics within the limits, in the window
+// and with the difference ratio in cents (named "cents" only in the window); and the windows of a
+// just fifth, beating nowhere, and of an equal-tempered one, in columns without the difference tone.
+TEST(Beats, ReportsAndWindowsAreWrittenAsKept) {
     PitchFormat in_cents;
     in_cents.show_cents = true;
     in_cents.show_cents_or_small_ratios = false;
-    const std::string text = beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true);
-    EXPECT_NE(text.find("Difference tone 220 Hz, ratio from lowest note -1200 cents\n"), std::string::npos) << text;
-    EXPECT_NE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text.find("lowest note -1200\r\n"),
-              std::string::npos);
-}
-
-TEST(BeatsWindow, AJustFifthBeatsNowhereAndEveryNumberHasItsUnit) {
-    EXPECT_EQ(beats_window_text(1.0, 1.5, 261.6, beats_settings(6, 20), {}, true),
-              "Frequencies 261.6 Hz, 392.4 Hz.\n"
-              "Difference tone 130.8 Hz, ratio from lowest note 1/2\n"
-              "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
-              "\n"
-              "    Beats  Harmonic  (upper's)  Harmonic at  Upper's at    Apart\n"
-              "0 beats/s       3rd      (2nd)     784.8 Hz    784.8 Hz  0 cents\n"
-              "0 beats/s       6th      (4th)    1569.6 Hz   1569.6 Hz  0 cents\n");
-}
-
-TEST(BeatsWindow, AnEqualTemperedFifthBeatsInColumnsWithoutTheDifferenceTone) {
-    EXPECT_EQ(beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, beats_settings(6, 20), {}, false),
-              "Frequencies 261.6 Hz, 391.96 Hz.\n"
-              "Beats for all harmonics up to 6 and up to 20 beats per sec.\n"
-              "\n"
-              "          Beats  Harmonic  (upper's)  Harmonic at   Upper's at        Apart\n"
-              "0.88574 beats/s       3rd      (2nd)     784.8 Hz  783.9143 Hz  1.955 cents\n"
-              " 1.7715 beats/s       6th      (4th)    1569.6 Hz  1567.829 Hz  1.955 cents\n");
+    const BeatsReport fifth = show_beats(1.0, 1.5, 440.0, beats_settings(3, 300), {});
+    EXPECT_EQ(fifth.first_rate, 220.0);
+    const BeatsReport unison = show_beats(1.0, 441.0 / 440.0, 440.0, beats_settings(3, 2, 3), {});
+    EXPECT_NEAR(*unison.first_rate, 1.0, 1e-9);
+    EXPECT_FALSE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), {}).first_rate.has_value());
+    const std::pair<std::string_view, std::string> texts[] = {
+        {"fifth", fifth.text},
+        {"unison", unison.text},
+        {"no harmonics, window", beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true)},
+        {"in cents, window", beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true)},
+        {"in cents", show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text},
+        {"just fifth, window", beats_window_text(1.0, 1.5, 261.6, beats_settings(6, 20), {}, true)},
+        {"equal-tempered fifth, window",
+         beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, beats_settings(6, 20), {}, false)},
+    };
+    std::string kept;
+    for (const auto& [what, text] : texts) kept += "== " + std::string(what) + " ==\n" + text;
+    corvane::testing::expect_output_as_kept(kept, "tuning/expected/beats.txt");
 }
 
 TEST(Ordinal, EnglishSuffixes) {
