@@ -200,14 +200,10 @@ TEST(NumberText, EscapeCutsTheSearchShortAndDurationsAreInWords) {
 
 // Sizes in kB of 1024 bytes and MB of 1024 kB: a decimal below 100 of the unit, none above.
 TEST(NumberText, FileSizesInBytesKilobytesAndMegabytes) {
-    EXPECT_EQ(format_size(1), "1 byte");
-    EXPECT_EQ(format_size(1023), "1023 bytes");
-    EXPECT_EQ(format_size(1024), "1.0 kB");
-    EXPECT_EQ(format_size(1229), "1.2 kB");
-    EXPECT_EQ(format_size(102297), "99.9 kB");
-    EXPECT_EQ(format_size(102349), "100 kB");
-    EXPECT_EQ(format_size(3565158), "3.4 MB");
-    EXPECT_EQ(format_size(5ULL << 30), "5120 MB");
+    const std::pair<unsigned long long, std::string_view> sizes[] = {
+        {1, "1 byte"},      {1023, "1023 bytes"}, {1024, "1.0 kB"},    {1229, "1.2 kB"},
+        {102297, "99.9 kB"}, {102349, "100 kB"},   {3565158, "3.4 MB"}, {5ULL << 30, "5120 MB"}};
+    for (const auto& [bytes, text] : sizes) EXPECT_EQ(format_size(bytes), text) << bytes;
 }
 
 }  // namespace

@@ -35,15 +35,8 @@ constexpr std::string_view kWhiteKeys =
 
 TEST(KeyboardMapping, ReadsTheHeaderAndThePatternWithUnmappedKeys) {
     const KeyboardMapping m = mapping_of(kWhiteKeys);
-    EXPECT_EQ(m.size, 12);
-    EXPECT_EQ(m.first_key, 0);
-    EXPECT_EQ(m.last_key, 127);
-    EXPECT_EQ(m.middle_key, 60);
-    EXPECT_EQ(m.reference_key, 69);
-    EXPECT_EQ(m.reference_frequency, 440.0);
-    EXPECT_EQ(m.period_degree, 7);
-    const std::vector<std::optional<int>> pattern{0, {}, 1, {}, 2, 3, {}, 4, {}, 5, {}, 6};
-    EXPECT_EQ(m.degrees, pattern);
+    // Size, first and last key, middle key, reference key and frequency, period, pattern.
+    EXPECT_EQ(m, (KeyboardMapping{12, 0, 127, 60, 69, 440.0, 7, {0, {}, 1, {}, 2, 3, {}, 4, {}, 5, {}, 6}}));
     // White keys walk the degrees, a pattern higher by the period; black keys play nothing.
     EXPECT_EQ(mapped_degree(m, 60), 0);
     EXPECT_EQ(mapped_degree(m, 62), 1);
