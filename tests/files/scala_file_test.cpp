@@ -53,9 +53,10 @@ TEST(ScalaTitle, TakesItsNoteAndOptionallyTheFileName) {
     EXPECT_EQ(scala_scale_title(short_one, "s.scl", defaults), " (2 notes - expected 4) Short");
 }
 
-// Every file of the archive, written back and read again, gives the same pitches. A file
-// whose text does not fit in the save buffer is cut there and is left out of the comparison.
-TEST(ScalaArchive, EveryFileWrittenBackReadsTheSame) {
+// Every file of the archive, written by many hands, reads with its stated count of notes, all
+// finite; written back and read again, it gives the same pitches. A file whose text does not
+// fit in the save buffer is cut there and is left out of the comparison.
+TEST(ScalaArchive, EveryFileReadsWithItsStatedCountAndWrittenBackReadsTheSame) {
     const std::filesystem::path folder = std::string(CORVANE_SHARED_DATA) + "/scl";
     if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no Scala archive at " << folder;
     int compared = 0;
@@ -65,6 +66,8 @@ TEST(ScalaArchive, EveryFileWrittenBackReadsTheSame) {
         const auto text = read_whole_file(entry.path());
         ASSERT_TRUE(text.has_value()) << entry.path();
         const auto first = tuning::read_scala_text(*text);
+        EXPECT_EQ(first.notes_read, first.expected_notes) << entry.path();
+        for (const double e : first.entries) ASSERT_TRUE(std::isfinite(e)) << entry.path();
         SaveBuffer out;
         write_scl(out, entry.path().filename().string(), first.description, first.entries);
         if (out.size() + 40 >= out.capacity()) {
