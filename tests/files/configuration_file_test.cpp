@@ -2,11 +2,7 @@
 // read, the special items, the auto-save stop rule, the trailing composition, the reset file.
 #include "corvane/files/configuration_file.h"
 
-#include <cctype>
 #include <functional>
-#include <map>
-#include <set>
-#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,7 +11,6 @@
 #include "../expected_output.h"
 #include "corvane/files/setting_items.h"
 #include "corvane/files/whole_file.h"
-#include "corvane/tuning/pitch_format.h"
 
 namespace corvane::files {
 namespace {

@@ -17,7 +17,6 @@
 namespace corvane::files {
 namespace {
 
-using corvane::testing::slurp;
 using corvane::testing::TempFolder;
 using corvane::testing::write_bytes;
 
