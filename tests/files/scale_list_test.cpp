@@ -77,13 +77,9 @@ TEST(ListReading, EntriesTakeTheirPartsAfterTheDirectivesBeforeThem) {
 }
 
 TEST(ListReading, LoadedListsStartWithTheirFixedEntries) {
-    const ScaleList s = scales("");
-    ASSERT_EQ(s.entries.size(), 2U);
-    EXPECT_EQ(s.entries[0], (ListEntry{"Clear", "0", "", ""}));
-    EXPECT_EQ(s.entries[1], (ListEntry{"Follow scale", "Use ratios", "", ""}));
-    const ScaleList m = modes("");
-    ASSERT_EQ(m.entries.size(), 1U);
-    EXPECT_EQ(m.entries[0], (ListEntry{"Clear", "1", ":", ""}));
+    EXPECT_EQ(scales("").entries,
+              (std::vector<ListEntry>{{"Clear", "0", "", ""}, {"Follow scale", "Use ratios", "", ""}}));
+    EXPECT_EQ(modes("").entries, (std::vector<ListEntry>{{"Clear", "1", ":", ""}}));
 }
 
 // ---- Writing
