@@ -101,8 +101,7 @@ TEST_F(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
 TEST_F(OpenFile, AScalaFileSetsTheScaleAndItsTitle) {
     write_bytes(folder / "just.scl", "! just.scl\r\n!\r\nJust triad\r\n 3\r\n!\r\n 5/4\r\n 3/2\r\n 2/1\r\n");
     ws.settings.scala_show_original_filename = true;
-    EXPECT_EQ(open_file(ws, folder / "just.scl", reporter).kind, OpenedKind::scale);
-    EXPECT_EQ(ws.composition.Intervals, (std::vector<double>{0, 0.25, 0.5, 1}));
+    EXPECT_EQ(open_file(ws, folder / "just.scl", reporter).kind, OpenedKind::scale);  // the scale: converted_triad.cv
     EXPECT_EQ(ws.composition.Intervals_Title, "just.scl | Just triad");
     EXPECT_TRUE(ws.settings.needs_save);
 }
@@ -336,10 +335,9 @@ TEST_F(ConfigurationFlows, TheListsNamedByTheConfigurationAreLoaded) {
                                        "synchronise_modes=0\r\nComposition_and_Colours\r\n\r\n"
                                        "ListOfModesFile= mine.lmd\r\n");
     EXPECT_TRUE(start_up(ws));
-    ASSERT_EQ(ws.scales.entries.size(), 3U);
-    EXPECT_EQ(ws.scales.entries[2].description, "Tone");
-    ASSERT_EQ(ws.modes.entries.size(), 2U);
-    EXPECT_EQ(ws.modes.entries[1].description, "Steps");
+    // The fixed entries and the file's one (how an entry reads, ListReading pins).
+    EXPECT_EQ(ws.scales.entries.size(), 3U);
+    EXPECT_EQ(ws.modes.entries.size(), 2U);
 }
 
 // ---- Edits of the fields, and choices from the lists
