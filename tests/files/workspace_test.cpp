@@ -437,8 +437,7 @@ TEST(ScaleList, AnEntryWhoseListIsMissingIsReportedAndTheListsKept) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.entry));
         TempFolder folder;  // a data folder without the lists
-        Workspace ws;
-        ws.program_folder = folder.path();
+        Workspace ws = workspace_in(folder);
         ws.modes = builtin_mode_list(tuning::kTwelveToneModesCode);
         const Workspace before = ws;
         RecordingReporter reporter;
