@@ -1,21 +1,30 @@
 // Every window the program opens by its window code, the main window itself, and the
 // Mean-tone, Beats and Command line options dialogs: each fits a 1366x768 screen at 1.5
-// times the size, no two of its controls share an Alt letter, and no label shows a literal
-// "&". A window opened by its code is made once: closed and asked for again, the same
-// window shows.
+// times the size, no two of its controls share an Alt letter, no label shows a literal
+// "&", and every control tells what it does when the mouse rests on it (the Formula dialog
+// and the help window too; failures list the controls without a tooltip). A window opened
+// by its code is made once: closed and asked for again, the same window shows.
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeySequence>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <cctype>
 #include <functional>
 #include <map>
 
+#include "corvane/ui/dialogs.h"
+#include "corvane/ui/help_window.h"
 #include "corvane/ui/launch.h"
 #include "main_window_fixture.h"
 
@@ -80,6 +89,44 @@ QStringList literal_ampersands(const QWidget& window) {
     return texts;
 }
 
+// A part that Qt builds inside a control (a spin box's or an editable list's text field,
+// a field's clear button, the arrows of a tab bar, a table's corner, the menu bar's button
+// for items that do not fit), which the control's own tooltip covers.
+bool inside_another_control(const QWidget& widget) {
+    for (const QWidget* up = widget.parentWidget(); up != nullptr && !up->isWindow(); up = up->parentWidget()) {
+        if (qobject_cast<const QComboBox*>(up) || qobject_cast<const QAbstractSpinBox*>(up) ||
+            qobject_cast<const QLineEdit*>(up) || qobject_cast<const QTabBar*>(up) ||
+            qobject_cast<const QAbstractItemView*>(up) || qobject_cast<const QMenuBar*>(up)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the user clicks, types into, ticks or drags.
+bool is_control(const QWidget& widget) {
+    if (qobject_cast<const QScrollBar*>(&widget) || qobject_cast<const QHeaderView*>(&widget)) return false;
+    return qobject_cast<const QAbstractButton*>(&widget) || qobject_cast<const QLineEdit*>(&widget) ||
+           qobject_cast<const QComboBox*>(&widget) || qobject_cast<const QAbstractSpinBox*>(&widget) ||
+           qobject_cast<const QAbstractSlider*>(&widget) || qobject_cast<const QAbstractItemView*>(&widget);
+}
+
+// The controls of a window (those on every page of it, shown or not) that have no tooltip,
+// each by its object name, or its class and text when it has none.
+QStringList controls_without_tooltip(const QWidget& window) {
+    QStringList missing;
+    for (const QWidget* w : window.findChildren<const QWidget*>()) {
+        if (w->window() != &window || !is_control(*w) || inside_another_control(*w)) continue;
+        if (!w->toolTip().trimmed().isEmpty()) continue;
+        QString name = w->objectName();
+        if (const auto* button = qobject_cast<const QAbstractButton*>(w); name.isEmpty() && button != nullptr) {
+            name = button->text();
+        }
+        missing << QStringLiteral("%1 (%2)").arg(name, QLatin1String(w->metaObject()->className()));
+    }
+    return missing;
+}
+
 // The smallest screen the program is laid out for, less the task bar.
 constexpr int kScreenWidth = 1366;
 constexpr int kScreenHeight = 768 - 48;
@@ -140,7 +187,7 @@ protected:
     }
 };
 
-TEST_P(EveryWindowTest, HasUniqueKeysAndIsMadeOnce) {
+TEST_P(EveryWindowTest, HasUniqueKeysAndTooltipsAndIsMadeOnce) {
     const char code = GetParam();
     start();
     QWidget* shown = shown_by([&] { EXPECT_TRUE(window->open_window(code)) << code; });
@@ -149,6 +196,9 @@ TEST_P(EveryWindowTest, HasUniqueKeysAndIsMadeOnce) {
     expect_unique_keys(*shown, QStringLiteral("%1 (%2)").arg(QChar::fromLatin1(code)).arg(
                                              QString::fromUtf8(kWindowNames[index].data(),
                                                                static_cast<qsizetype>(kWindowNames[index].size()))));
+    for (const QWidget* opened : shown_windows(*window)) {
+        EXPECT_EQ(controls_without_tooltip(*opened), QStringList{}) << opened->windowTitle().toStdString();
+    }
     shown->close();
     EXPECT_EQ(shown_by([&] { window->open_window(code); }), shown);
 }
@@ -181,18 +231,36 @@ TEST_F(EveryWindowTest, EachPageOfTheScalesOptionsHasUniqueKeysAndTheToolCodesSh
     }
 }
 
-TEST_F(EveryWindowTest, TheMainWindowAndItsDialogsHaveUniqueKeys) {
+TEST_F(EveryWindowTest, TheMainWindowItsDialogsAndTheHelpHaveUniqueKeysAndTooltips) {
     start();
     expect_unique_keys(*window, QStringLiteral("Main window"));
+    EXPECT_EQ(controls_without_tooltip(*window), QStringList{});
     const std::function<void()> openers[] = {[&] { click("open_mean_tone"); }, [&] { click("open_beats"); },
                                              [&] { item("&File", "command_line_options")->trigger(); }};
     for (const auto& open : openers) {
         QWidget* shown = shown_by(open);
         ASSERT_NE(shown, nullptr);
         expect_unique_keys(*shown, shown->windowTitle());
+        EXPECT_EQ(controls_without_tooltip(*shown), QStringList{}) << shown->windowTitle().toStdString();
     }
     auto* started_as = window->findChild<QDialog*>("command_line_options")->findChild<QLineEdit*>("started_as");
     EXPECT_FALSE(started_as->text().isEmpty());
+    FormulaDialog formula(context->composition(), window.get());
+    EXPECT_EQ(controls_without_tooltip(formula), QStringList{});
+    window->menuBar()->findChild<QAction*>("help")->trigger();
+    EXPECT_EQ(controls_without_tooltip(*find<HelpWindow>("help_window")), QStringList{});
+}
+
+// A refused text puts its reason in the field's tooltip until the field is mended; then the
+// field tells what it does again (a settings field's: SettingsWindowTest).
+TEST_F(EveryWindowTest, AFieldsTooltipComesBackOnceARefusedTextIsMended) {
+    start();
+    auto* levels = find<QLineEdit>("levels");
+    const QString what_it_does = levels->toolTip();
+    type_into(levels, "abc");
+    EXPECT_EQ(levels->toolTip(), "\"abc\" is not a number, so Levels is left as it was.");
+    type_into(levels, "5");
+    EXPECT_EQ(levels->toolTip(), what_it_does);
 }
 
 }  // namespace

@@ -100,10 +100,8 @@ const WindowEdits kWindowEdits[] = {
 class SettingsWindowTest : public MainWindowTest {
 protected:
     QWidget* open(char code, const char* name) {
-        EXPECT_TRUE(window->open_window(code)) << code;
+        shown_ = open_window<QWidget>(code, name);
         QCoreApplication::processEvents();
-        shown_ = window->findChild<QWidget*>(QLatin1String(name));
-        EXPECT_NE(shown_, nullptr) << name;
         return shown_;
     }
 
@@ -221,7 +219,7 @@ TEST_F(SettingsWindowTest, EveryEditChangesOnlyItsOwnSettingAndRefusesWhatItDoes
 }
 
 // A field left without typing changes nothing; a refused text mended is taken and loses its
-// mark; Escape interrupts is a setting of this run only.
+// mark, its tooltip saying what it takes again; Escape interrupts is a setting of this run only.
 TEST_F(SettingsWindowTest, OptionsChangeOnlyWhatIsTypedAndTakeAMendedText) {
     start();
     open('I', "options_window");
@@ -234,10 +232,16 @@ TEST_F(SettingsWindowTest, OptionsChangeOnlyWhatIsTypedAndTakeAMendedText) {
     EXPECT_FALSE(context->settings().uTimerRes_set_explicitly);
     tick("escape_interrupts");
     EXPECT_TRUE(context->settings().player.escape_interrupts);
+    const QString what_it_takes = field("look_ahead")->toolTip();
+    EXPECT_EQ(what_it_takes, "How many notes are worked out ahead of the one that sounds. Takes a whole number "
+                             "from 0 to 2559 notes.");
     type("look_ahead", "3000");
+    EXPECT_EQ(field("look_ahead")->toolTip(), "The look-ahead takes a whole number from 0 to 2559 notes: \"3000\" is "
+                                              "not one, so nothing was changed.");
     type("look_ahead", "4");
     EXPECT_EQ(context->settings().player.iLookAhead, 4);
     EXPECT_FALSE(field("look_ahead")->property("refused").toBool());
+    EXPECT_EQ(field("look_ahead")->toolTip(), what_it_takes);
 }
 
 // A window shown again shows what changed elsewhere, and the note by name beside the field;
