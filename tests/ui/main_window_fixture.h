@@ -173,14 +173,17 @@ protected:
     void type_into(const char* name, const QString& typed) { type_into(find<QLineEdit>(name), typed); }
     void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
 
-    std::filesystem::path saved_composition(const std::string& seed, int levels) {
+    // A composition of the seed's digits (the New one's seed when empty) to `levels`, saved in
+    // the test folder under `name`.
+    std::filesystem::path saved_composition(const std::string& seed, int levels,
+                                            const std::string& name = "my tune.cv") {
         files::Workspace ws;
-        ws.composition.Note_heights.clear();
+        if (!seed.empty()) ws.composition.Note_heights.clear();
         for (const char c : seed) {
             if (c != ' ') ws.composition.Note_heights.push_back(c - '0');
         }
         ws.composition.Levels = levels;
-        const auto path = folder / "my tune.cv";
+        const auto path = folder / name;
         platform::RecordingReporter quiet;
         EXPECT_TRUE(files::save_file(ws, path, files::SaveCommand::save_as, quiet));
         return path;

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QToolButton>
 
 #include "expected_output.h"
 #include "main_window_fixture.h"
@@ -45,8 +46,7 @@ TEST_F(MainWindowTest, StartsWithTheNewCompositionAndItsFieldsKeepTheirLimits) {
     EXPECT_TRUE(reporter.entries().empty());
     type_into("levels", "35");
     EXPECT_EQ(text("levels"), "29");
-    ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].message, "Maximum of 30 levels");
+    EXPECT_TRUE(reporter.said("Maximum of 30 levels"));
     type_into("note_length", "1/4");
     EXPECT_EQ(text("note_length"), "1/4");  // what was typed stays as typed
     EXPECT_EQ(context->composition().Note_length, 0.25);
@@ -72,7 +72,8 @@ TEST_F(MainWindowTest, WindowsOfTheStartUpOccasionOpenOnlyWithoutAFile) {
 }
 
 // Tabbing through every field, and opening and closing a menu, changes nothing: no field is
-// read back unless it was typed in.
+// read back unless it was typed in. Tab goes from field to field, never to the spin arrows,
+// which are clicked.
 TEST_F(MainWindowTest, TabbingThroughTheFieldsChangesNothing) {
     files::Workspace ws;
     engine::set_intervals(ws.composition, tuning::make_equal_temperament(19).entries);
@@ -84,7 +85,10 @@ TEST_F(MainWindowTest, TabbingThroughTheFieldsChangesNothing) {
     ASSERT_FALSE(context->settings().needs_save);
     const auto intervals = context->composition().Intervals;
     find<QLineEdit>("levels")->setFocus();
-    for (int i = 0; i < 14; ++i) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int i = 0; i < 20; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(qobject_cast<QToolButton*>(QApplication::focusWidget()), nullptr) << i;
+    }
     QTest::keyClick(window.get(), Qt::Key_F, Qt::AltModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCoreApplication::processEvents();
@@ -143,13 +147,10 @@ TEST_F(MainWindowTest, CtrlSAsksBeforeReplacingAndNewOpenAndExitBeforeChangesGo)
     EXPECT_EQ(find<QComboBox>("seed")->currentText(), "0 2 1");
     EXPECT_EQ(text("levels"), "5");
     type_into("levels", "6");
-    const std::string before = slurp(path);
-    reporter.answer = Answer::no;
+    reporter.answer = Answer::no;  // the file stays as it was (SaveFile.SavingOntoAnExistingFileAsksFirst)
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
     ASSERT_EQ(reporter.entries().size(), 1u);
-    EXPECT_EQ(reporter.entries()[0].caption, "Replace Old Version");
     EXPECT_TRUE(reporter.entries()[0].message.starts_with("Replace old version of \"my tune.cv\"?"));
-    EXPECT_EQ(slurp(path), before);
     EXPECT_EQ(window->windowTitle(), "my tune* - Corvane");
     reporter.answer = Answer::yes;
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
@@ -223,11 +224,12 @@ TEST_F(MainWindowTest, MenusAsTheTableHasThemWithTicksMirroringSettings) {
     EXPECT_FALSE(item("&Out", "tuning_output_bend")->isChecked());
     item("&Out", "device_0")->trigger();  // a device chosen keeps the tuning output's tick
     EXPECT_TRUE(item("&Out", "tuning_output_mts")->isChecked());
-    item("&Out", "latency_2")->trigger();
-    EXPECT_EQ(context->settings().output_latency_periods, 2);
-    EXPECT_EQ(context->playback().port().latency_periods(), 2);
-    EXPECT_TRUE(item("&Out", "latency_2")->isChecked());
-    EXPECT_EQ(item("&Out", "output_latency")->text(), "Output &latency: 2 periods");
+    item("&Out", "latency_3")->trigger();  // two periods at start (menus.txt)
+    EXPECT_EQ(context->settings().output_latency_periods, 3);
+    EXPECT_EQ(context->playback().port().latency_periods(), 3);
+    EXPECT_TRUE(item("&Out", "latency_3")->isChecked());
+    EXPECT_FALSE(item("&Out", "latency_2")->isChecked());
+    EXPECT_EQ(item("&Out", "output_latency")->text(), "Output &latency: 3 periods");
 
     // Every window the program has is in the Windows menu, opened by its code.
     item("&Windows", "scale")->trigger();
@@ -382,7 +384,6 @@ TEST_F(MainWindowTest, ASaveRunningOrAConfigurationThatCannotBeSavedMakesExitAsk
     EXPECT_FALSE(window->exit_program());
     ASSERT_EQ(reporter.entries().size(), 1u);
     EXPECT_EQ(reporter.entries()[0].message, "Midi file save in progress.\n\nExit anyway?");
-    EXPECT_EQ(reporter.entries()[0].caption, "Exit");
     EXPECT_TRUE(context->midi_save().running());
     EXPECT_FALSE(std::filesystem::exists(folder / "Corvane.ini"));
 
@@ -397,7 +398,6 @@ TEST_F(MainWindowTest, ASaveRunningOrAConfigurationThatCannotBeSavedMakesExitAsk
     std::filesystem::create_directory(folder / "Corvane.ini");  // a folder where the file should go
     reporter.answer = Answer::no;
     EXPECT_FALSE(window->exit_program());
-    EXPECT_EQ(reporter.entries().back().caption, "Error writing to this file");
     EXPECT_TRUE(reporter.entries().back().message.starts_with("Couldn't save to Corvane.ini in folder"));
     reporter.answer = Answer::yes;
     EXPECT_TRUE(window->exit_program());
