@@ -3,8 +3,6 @@
 // The playback machine of the display and editor tests: a simulated clock with manual
 // timers, a recording output device, no MIDI keyboard, files in a temporary folder.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <cstdint>
 #include <vector>
 
@@ -61,14 +59,5 @@ struct DisplayMachine {
         return notes;
     }
 };
-
-// Runs the event loop until `done` or two seconds have passed.
-template <class Predicate>
-bool process_until(Predicate done) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!done() && waited.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 }  // namespace corvane::ui::testing

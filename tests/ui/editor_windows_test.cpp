@@ -18,8 +18,6 @@
 namespace corvane::ui {
 namespace {
 
-using testing::process_until;
-
 TEST(EntryEditorModel, KeysSoundWhereTheCompositionPutsTheirValues) {
     const engine::Composition c;  // pentatonic over 12 equal steps from middle C
     const auto seed = entry_keys(EntryKind::seed, c);
@@ -85,7 +83,7 @@ protected:
         QTest::mouseClick(window.findChild<QWidget*>(button), Qt::LeftButton);
     }
     void finish_preview(EntryEditorWindow& window) {
-        ASSERT_TRUE(process_until([&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] {
             m.clock.advance(50);
             return !window.previewing();
         }));
@@ -121,7 +119,7 @@ TEST_F(EditorWindowTest, SeedClickedOnTheKeysOrPressedFromMidiInIsApplied) {
     window->findChild<QLineEdit*>("entry")->setText("0 4 2");
     QTest::keyClick(window->findChild<QLineEdit*>("entry"), Qt::Key_Space);  // an edit by the user
     events.seed_button(midi::SeedButton::apply, true);  // as the MIDI driver's thread calls it
-    ASSERT_TRUE(process_until([&] { return applied == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return applied == 2; }));
     EXPECT_EQ(m.ws.composition.Note_heights, (std::vector<int>{0, 4, 2}));
     // End Seed applies too, and the next note starts a new seed.
     events.seed_button(midi::SeedButton::end_seed, true);
@@ -129,7 +127,7 @@ TEST_F(EditorWindowTest, SeedClickedOnTheKeysOrPressedFromMidiInIsApplied) {
     window->add_key(3);
     EXPECT_EQ(window->values(), std::vector<double>{3});
     events.seed_button(midi::SeedButton::clear, true);
-    ASSERT_TRUE(process_until([&] { return window->values().empty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->values().empty(); }));
 }
 
 // A scale in cents shows with its word, as in the main window; Apply with nothing changed here

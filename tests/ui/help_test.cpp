@@ -4,8 +4,6 @@
 
 #include <QTextBlock>
 #include <QTextBrowser>
-#include <fstream>
-#include <sstream>
 
 #include "corvane/ui/help_window.h"
 #include "corvane/ui/launch.h"
@@ -112,13 +110,6 @@ TEST_F(HelpTest, CtrlFTakesTheKeysToTheSearchField) {
 // ---------------------------------------------------------------------------------------
 // The README holds each help file between <!-- help:NAME --> and <!-- /help -->.
 
-std::string file_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The README's section of a topic, or nothing when it has none.
 std::optional<std::string> readme_section(const std::string& readme, std::string_view topic) {
     const std::string opening = "<!-- help:" + std::string(topic) + " -->\n";
@@ -132,7 +123,7 @@ std::optional<std::string> readme_section(const std::string& readme, std::string
 
 TEST(HelpInReadme, EachUserSectionOfTheReadmeIsItsHelpFile) {
     const std::string source = CORVANE_SOURCE_DIR;
-    const std::string readme = file_text(source + "/README.md");
+    const std::string readme = slurp(source + "/README.md");
     std::size_t sections = 0;
     for (auto at = readme.find("<!-- help:"); at != std::string::npos; at = readme.find("<!-- help:", at + 1)) {
         ++sections;
@@ -143,7 +134,7 @@ TEST(HelpInReadme, EachUserSectionOfTheReadmeIsItsHelpFile) {
         const auto section = readme_section(readme, topic);
         ASSERT_TRUE(section) << "README.md has no section <!-- help:" << topic << " --> ... <!-- /help --> for "
                              << file;
-        EXPECT_TRUE(*section == file_text(source + "/" + file))
+        EXPECT_TRUE(*section == slurp(source + "/" + file))
             << "README.md's section help:" << topic << " differs from " << file
             << ": the help file is the source; run scripts/help-to-readme to copy it into the README";
     }

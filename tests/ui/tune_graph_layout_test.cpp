@@ -130,7 +130,8 @@ TEST(TuneGraphLayout, EveryNoteOfTheTuneIsABarBeforeAnyPlay) {
     EXPECT_EQ(tune[16].level, 2);
     EXPECT_DOUBLE_EQ(tune[1].time, c.Note_length);
 
-    const TuneView view = tune_view(c, files::Settings{});
+    const files::Settings settings;  // named: GCC 12 at -O3 warns of a temporary's string as maybe uninitialised
+    const TuneView view = tune_view(c, settings);
     const TuneScene scene = scene_of(tune, whole_tune(computed.end_secs));
     const Drawing d = draw_graph(view, kColours.fractal_graph, scene, 800, 400);
     ASSERT_EQ(d.bars.size(), 64u);

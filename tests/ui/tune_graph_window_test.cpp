@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,6 @@
 
 namespace corvane::ui {
 namespace {
-
-using testing::process_until;
 
 constexpr std::uint32_t kX11Offset = 8;
 constexpr int kScanA = 30;
@@ -54,13 +53,13 @@ protected:
     }
     // Waits until a picture with at least `bars` bars is on screen.
     bool bars_shown(std::size_t bars) {
-        return process_until([&] { return window->shown_drawing().bars.size() >= bars; });
+        return QTest::qWaitFor([&] { return window->shown_drawing().bars.size() >= bars; });
     }
     // Waits for a picture made after this call and returns its scan line.
     std::optional<double> next_scan_line() {
         const std::uint64_t before = window->pictures_shown();
         window->refresh();
-        if (!process_until([&] { return window->pictures_shown() > before + 1; })) return std::nullopt;
+        if (!QTest::qWaitFor([&] { return window->pictures_shown() > before + 1; })) return std::nullopt;
         return window->shown_drawing().scan_x;
     }
 };
@@ -123,7 +122,7 @@ TEST_F(TuneGraphWindowTest, ViewsNameTheTitleAndExportAsPngAndSvg) {
     window->set_view(TuneViewKind::score);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 1);
     EXPECT_EQ(window->windowTitle(), "Fractal Tune As Score");
-    ASSERT_TRUE(process_until([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         const Drawing& d = window->shown_drawing();
         return !d.shapes.empty() && d.shapes.front().symbol == Drawing::Symbol::g_clef && !d.notes.empty();
     }));
@@ -142,7 +141,7 @@ TEST_F(TuneGraphWindowTest, ViewsNameTheTitleAndExportAsPngAndSvg) {
     window->set_view(TuneViewKind::intervals);
     EXPECT_EQ(m.ws.settings.iFGShowAsScore, 2);
     EXPECT_EQ(window->windowTitle(), "Fractal Tune as Intervals");
-    ASSERT_TRUE(process_until([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         const auto& labels = window->shown_drawing().labels;
         return !labels.empty() && labels.front().text.find(" to ") != std::string::npos;
     }));
@@ -158,7 +157,7 @@ TEST_F(TuneGraphWindowTest, KeysPlayByScanCodeIgnoringAutoRepeatAndJoinTheViews)
     key(QEvent::KeyPress, kScanA);
     key(QEvent::KeyPress, kScanS);
     EXPECT_EQ(m.notes_since(first, 0x90), (std::vector<int>{60, 62}));
-    EXPECT_TRUE(process_until([&] { return window->shown_drawing().notes.size() == 2; }));  // they join the view
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->shown_drawing().notes.size() == 2; }));  // they join the view
 
     // X11 repeats a held key as release and press pairs: neither ends or restarts it.
     first = m.mark();
