@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../midi/smf_reader.h"
+#include "../midi/music_audit.h"
 #include "run_cli.h"
 
 namespace corvane::testing {
@@ -36,29 +36,17 @@ double seconds_per_tick(const SmfFile& file) {
     return 0.5 / file.division;
 }
 
-bool is_note_on(const SmfEvent& e) { return e.bytes.size() == 3 && (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0; }
+bool is_pitched_note_on(const ChannelEvent& e) { return is_note_on(e) && e.channel != 9; }
 
-// The pitched notes of one track (the percussion channel left out), in the order they start.
-std::vector<FileNote> notes_of(const SmfTrack& track, double secs_per_tick) {
-    std::vector<FileNote> notes;
-    for (const SmfEvent& e : track.events) {
-        if (is_note_on(e) && (e.bytes[0] & 0x0F) != 9) {
-            notes.push_back({static_cast<double>(e.tick) * secs_per_tick, e.bytes[1]});
-        }
-    }
-    return notes;
-}
-
-// The keys of every track's notes, in the order they start; notes that start within a few
-// milliseconds of each other count as together and go lowest first, since two files may
-// round times and order chords differently.
+// The keys of every pitched note (the percussion channel left out), in the order they start;
+// notes that start within a few milliseconds of each other count as together and go lowest
+// first, since two files may round times and order chords differently.
 std::vector<int> keys_in_order(const SmfFile& file) {
-    std::vector<FileNote> notes;
-    for (const SmfTrack& track : file.tracks) {
-        const auto more = notes_of(track, seconds_per_tick(file));
-        notes.insert(notes.end(), more.begin(), more.end());
+    const double secs_per_tick = seconds_per_tick(file);
+    std::vector<FileNote> notes;  // in time order, as channel_events gives them
+    for (const ChannelEvent& e : channel_events(file)) {
+        if (is_pitched_note_on(e)) notes.push_back({static_cast<double>(e.tick) * secs_per_tick, e.data1});
     }
-    std::ranges::stable_sort(notes, {}, &FileNote::secs);
     std::vector<int> keys;
     for (std::size_t first = 0; first < notes.size();) {
         std::size_t end = first;
@@ -74,11 +62,11 @@ std::vector<int> keys_in_order(const SmfFile& file) {
 
 // How many pitched notes each track holds, tracks without notes left out.
 std::vector<std::size_t> notes_per_track(const SmfFile& file) {
-    std::vector<std::size_t> counts;
-    for (const SmfTrack& track : file.tracks) {
-        const std::size_t n = notes_of(track, 1).size();
-        if (n > 0) counts.push_back(n);
+    std::vector<std::size_t> counts(file.tracks.size());
+    for (const ChannelEvent& e : channel_events(file)) {
+        if (is_pitched_note_on(e)) ++counts[static_cast<std::size_t>(e.track)];
     }
+    std::erase(counts, 0u);
     return counts;
 }
 
