@@ -96,8 +96,7 @@ TEST_F(DesktopFilesTest, DroppedFilesOpenAsTheFileMenuOpensThem) {
 
     std::ofstream(folder / "third.SCL") << "! third.scl\r\nThirds\r\n 2\r\n!\r\n 5/4\r\n 2/1\r\n";
     EXPECT_TRUE(drop(folder / "third.SCL"));
-    EXPECT_EQ(text("scale_title"), "Thirds");
-    EXPECT_EQ(context->composition().Intervals.size(), 3u);
+    EXPECT_EQ(text("scale_title"), "Thirds");  // the scale itself: OpenFile.AScalaFileSetsTheScaleAndItsTitle
 
     const auto data = std::filesystem::path(CORVANE_SOURCE_DIR) / "data";
     files::Workspace expected;

@@ -44,7 +44,6 @@ TEST_F(HelpTest, F1OpensOneHelpWindowAtTheSectionOfTheWindowInFront) {
     QTest::keyClick(window.get(), Qt::Key_F1);
     ASSERT_NE(help(), nullptr);
     EXPECT_TRUE(help()->isVisible());
-    EXPECT_EQ(help()->windowTitle(), "Corvane help");
     EXPECT_EQ(heading_in_view(), "The main window");
 
     auto* range = open_window<QWidget>('J', "range_window");
