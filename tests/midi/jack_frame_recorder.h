@@ -1,14 +1,8 @@
 #pragma once
 
 // Where note-ons land in JACK's frames: a client of its own that only records the frame of
-// each note-on it is sent, and when the server's clock says that frame is, and how far those
-// lie from an ideal grid. Shared by the JACK timing test and the timing bench.
-//
-// Two grids, as the server's frame count need not keep the steady clock's time: the dummy
-// driver on a virtual machine lets it fall behind by a few milliseconds a second and then skip
-// cycles to catch up. In frames, the first note-on's frame plus k note lengths at the nominal
-// rate; in the server's time (jack_frames_to_time), the first note-on's time plus k note
-// lengths. Notes placed by the steady clock keep the second.
+// each note-on it is sent, and when the server's clock says that frame is. Shared by the JACK
+// timing test and the timing bench.
 
 #include <algorithm>
 #include <array>
@@ -72,14 +66,6 @@ private:
     JackMidiPort port_;
 };
 
-// How far note-ons lie from the grid of the first one plus k spacings, in frames.
-struct GridErrors {
-    double median = 0;
-    double p99 = 0;
-    double worst = 0;
-    std::size_t on_period_start = 0;  // note-ons on the first frame of a period
-};
-
 // How far each note-on lies, in the server's time and in frames at `rate`, from where the
 // one before it puts it: a stall of the machine that moves play's schedule shows once
 // rather than in every later note.
@@ -90,20 +76,6 @@ inline std::vector<double> spacing_errors(const std::vector<std::uint64_t>& time
         errors.push_back(std::fabs(apart - spacing_us) * rate / 1e6);
     }
     return errors;
-}
-
-inline GridErrors grid_errors(const std::vector<std::uint32_t>& frames, double spacing, std::uint32_t period) {
-    std::vector<double> errors;
-    GridErrors result;
-    for (std::size_t k = 0; k < frames.size(); ++k) {
-        const auto offset = static_cast<double>(frames[k] - frames[0]);  // JACK's frame count wraps round
-        errors.push_back(std::fabs(offset - static_cast<double>(k) * spacing));
-        result.on_period_start += frames[k] % period == 0 ? 1 : 0;
-    }
-    result.median = percentile(errors, 0.5);
-    result.p99 = percentile(errors, 0.99);
-    result.worst = percentile(errors, 1.0);
-    return result;
 }
 
 }  // namespace corvane::testing

@@ -83,8 +83,6 @@ struct HeardNote {
     std::uint64_t on = 0;
     std::uint64_t off = 0;
     double pitch = 0;  // MIDI pitch: the key's tuning and the bend over the channel's range
-    // The pitch in 1/4096 semitone of an untuned key with a two-semitone bend range.
-    int pitch_units() const { return key * 4096 + bend - 8192; }
 };
 
 // What the receiver holds: each key's tuning, each channel's bend range and the registered

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <filesystem>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -527,35 +526,6 @@ TEST_F(PlayAlongTest, NotesTunedOneByOneSendNoBendAndEndWhatTheyStarted) {
         std::sort(ended.begin(), ended.end());
         EXPECT_EQ(ended, started);
     }
-}
-
-// A mapping from the Scala archive reads, and its reference key sounds at its frequency.
-TEST_F(PlayAlongTest, AKeyboardMappingFromTheScalaArchivePlaysItsReferenceKeyAtItsFrequency) {
-    const std::filesystem::path archive = CORVANE_SHARED_DATA;
-    std::optional<std::filesystem::path> found;
-    if (std::filesystem::is_directory(archive)) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(archive)) {
-            if (entry.path().extension() == ".kbm") {
-                found = entry.path();
-                break;
-            }
-        }
-    }
-    if (!found) GTEST_SKIP() << "no .kbm file under " << archive;
-    SCOPED_TRACE(found->string());
-    std::ifstream in(*found, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto read = tuning::read_keyboard_mapping(text);
-    ASSERT_TRUE(std::holds_alternative<tuning::KeyboardMapping>(read)) << std::get<1>(read).message;
-    const tuning::KeyboardMapping& mapping = std::get<tuning::KeyboardMapping>(read);
-    if (!tuning::mapped_degree(mapping, mapping.reference_key)) GTEST_SKIP() << "its reference key is unmapped";
-    play_along.set_keyboard_mapping(mapping);
-    playback.port().open();
-    play(0x90, static_cast<std::uint8_t>(mapping.reference_key), 100);
-    const double pitch = 69.0 + 12.0 * std::log2(mapping.reference_frequency / 440.0);
-    const auto notes = notes_with_bends(sent_since(0));
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_NEAR(notes[0].first + (notes[0].second - 8192) / 4096.0, pitch, 1.0 / 4096);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "corvane/engine/tune_notes.h"
 #include "corvane/files/colours.h"
 #include "corvane/files/settings.h"
+#include "corvane/platform/midi_message.h"
 #include "corvane/tuning/note_names.h"
 
 namespace corvane::ui {
@@ -31,7 +32,7 @@ struct GraphNote {
     double length = 0;            // seconds it sounds
     int level = 0;                // see engine::RenderedNote
     int key = -1;                 // the MIDI note it goes out on, -1 when not known
-    int bend = 8192;
+    int bend = platform::kBendCentre;
 };
 
 // Earliest first; notes at the same time keep their order.
