@@ -2,17 +2,20 @@
 // message with the clock's time.
 #include "corvane/engine/player.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <ostream>
 #include <span>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "corvane/engine/channel_voices.h"
+#include "corvane/engine/tune_notes.h"
 #include "corvane/platform/manual_timer_service.h"
 #include "corvane/tuning/mts_pitch.h"
 
@@ -623,6 +626,31 @@ TEST_F(PlayerTest, RenderingEndsAtTheTimeAskedFor) {
     EXPECT_EQ(timers.pending(), 0u);
     EXPECT_EQ(sender.notes(), (std::vector<Message>{on(1000, 0, 60), off(1000, 0, 60), on(1000, 0, 62),
                                                     off(1000, 0, 62), on(1000, 0, 60), off(1000, 0, 60)}));
+}
+
+// The tune of seed "0 1 2 1" to level 2 (4^3 = 64 notes), computed without playing as the
+// player would play it: the seed's shape at every level over the pentatonic on C, every level
+// starting on the first note, each note as long as a step; at most the notes asked for.
+TEST(TuneNotes, AreWhatThePlayerWouldPlayAndStopAtTheMostAskedFor) {
+    Composition c;
+    c.Note_heights = {0, 1, 2, 1};
+    c.Levels = 2;
+    const std::atomic<bool> never{false};
+    const TuneNotes computed = compute_tune_notes(c, {}, {}, 1000, 3600, never);
+    EXPECT_FALSE(computed.capped);
+    ASSERT_EQ(computed.notes.size(), 64u);
+    EXPECT_DOUBLE_EQ(computed.end_secs, 64 * c.Note_length);
+    const auto note = [&](std::size_t i) { return computed.notes[i].note; };
+    EXPECT_EQ(std::tuple(note(0).value, note(5).value, note(63).value), std::tuple(0, 2, 3));
+    EXPECT_EQ(std::tuple(note(0).level, note(1).level, note(4).level, note(16).level), std::tuple(2, 0, 1, 2));
+    EXPECT_EQ(std::tuple(note(2).midi_channel, note(2).key, note(2).bend), std::tuple(0, 64, 8192));
+    EXPECT_DOUBLE_EQ(note(2).pitch, 64);
+    EXPECT_DOUBLE_EQ(note(1).time, c.Note_length);
+    EXPECT_DOUBLE_EQ(computed.notes[1].length, c.Note_length);
+
+    const TuneNotes first = compute_tune_notes(c, {}, {}, 10, 3600, never);
+    EXPECT_EQ(first.notes.size(), 10u);
+    EXPECT_TRUE(first.capped);
 }
 
 }  // namespace

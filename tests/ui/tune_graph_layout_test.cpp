@@ -107,28 +107,17 @@ TEST(TuneGraphLayout, NotesAreBarsAtTheirTimeAndPitchColouredByLevel) {
     corvane::testing::expect_output_as_kept(drawing_text(d), "ui/expected/graph.txt");
 }
 
-// The tune of seed "0 1 2 1" to level 2 (4^3 = 64 notes), as the player computes it and
-// before anything plays: a bar per note, its middle at its pitch's height.
+// The tune of seed "0 1 2 1" to level 2 (its notes are checked in the engine's tests): a
+// bar per note, its middle at its pitch's height.
 TEST(TuneGraphLayout, EveryNoteOfTheTuneIsABarBeforeAnyPlay) {
     engine::Composition c;
     c.Note_heights = {0, 1, 2, 1};
     c.Levels = 2;
     const std::atomic<bool> never{false};
     const engine::TuneNotes computed = engine::compute_tune_notes(c, {}, {}, 1000, 3600, never);
-    EXPECT_FALSE(computed.capped);
     const std::vector<GraphNote> tune = notes_of_tune(computed);
     ASSERT_EQ(tune.size(), 64u);
-    // The seed's shape at every level: values 0 1 2 1, 1 2 3 2, ... and the pentatonic on C.
-    EXPECT_EQ(tune[0].value, 0);
-    EXPECT_EQ(tune[5].value, 2);
-    EXPECT_EQ(tune[63].value, 3);
-    EXPECT_DOUBLE_EQ(tune[0].pitch, 60);
-    EXPECT_DOUBLE_EQ(tune[2].pitch, 64);
-    EXPECT_EQ(tune[0].level, 2);  // every level starts on the first note
-    EXPECT_EQ(tune[1].level, 0);
     EXPECT_EQ(tune[4].level, 1);
-    EXPECT_EQ(tune[16].level, 2);
-    EXPECT_DOUBLE_EQ(tune[1].time, c.Note_length);
 
     const files::Settings settings;  // named: GCC 12 at -O3 warns of a temporary's string as maybe uninitialised
     const TuneView view = tune_view(c, settings);
@@ -146,8 +135,6 @@ TEST(TuneGraphLayout, EveryNoteOfTheTuneIsABarBeforeAnyPlay) {
     EXPECT_EQ(d.labels.size(), g.top_pitch / 12 - g.bottom_pitch / 12 + 1);  // octave names only: not capped
 
     const engine::TuneNotes first = engine::compute_tune_notes(c, {}, {}, 10, 3600, never);
-    EXPECT_EQ(first.notes.size(), 10u);
-    EXPECT_TRUE(first.capped);
     const std::vector<GraphNote> few = notes_of_tune(first);
     const Drawing capped = draw_graph(view, kColours.fractal_graph, {few, {}, whole_tune(1), {}, true}, 800, 400);
     EXPECT_EQ(capped.labels.back().text, "Only the first 10 notes of the tune are drawn");
