@@ -15,7 +15,6 @@
 // With a latency (2 periods by default, as the program has it; 0 sends at once) the note-ons should land on the
 // millisecond grid of their steps: how far they lie from it is printed, for the first 65536.
 
-#include <RtMidi.h>
 #include <jack/jack.h>
 #include <pthread.h>
 #include <sched.h>
@@ -104,24 +103,30 @@ private:
 // The receiving end: a JACK MIDI input that counts what arrives, without keeping it.
 class CountingCapture {
 public:
-    explicit CountingCapture(const std::string& client) : in_(RtMidi::UNIX_JACK, client) {
-        in_.setCallback(&CountingCapture::arrived, this);
-        in_.openVirtualPort("capture");
+    explicit CountingCapture(const std::string& client) : port_(client, "capture", JackPortIsInput) {
+        port_.activate(&CountingCapture::process, this);
     }
     long messages() const { return messages_.load(); }
     long note_ons() const { return note_ons_.load(); }
 
 private:
-    static void arrived(double, std::vector<unsigned char>* message, void* self) {
+    static int process(jack_nframes_t frames, void* self) {
         auto& capture = *static_cast<CountingCapture*>(self);
-        capture.messages_.fetch_add(1, std::memory_order_relaxed);
-        if (message->size() == 3 && ((*message)[0] & 0xF0) == 0x90 && (*message)[2] > 0) {
-            capture.note_ons_.fetch_add(1, std::memory_order_relaxed);
+        void* buffer = capture.port_.buffer(frames);
+        const std::uint32_t events = jack_midi_get_event_count(buffer);
+        for (std::uint32_t i = 0; i < events; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) != 0) continue;
+            capture.messages_.fetch_add(1, std::memory_order_relaxed);
+            if (event.size == 3 && (event.buffer[0] & 0xF0) == 0x90 && event.buffer[2] > 0) {
+                capture.note_ons_.fetch_add(1, std::memory_order_relaxed);
+            }
         }
+        return 0;
     }
-    RtMidiIn in_;
     std::atomic<long> messages_{0};
     std::atomic<long> note_ons_{0};
+    testing::JackMidiPort port_;
 };
 
 // Counts the cycles the JACK server itself reports as overrun (xruns): a client that did not
