@@ -33,6 +33,7 @@ double orderings_of(const std::vector<int>& classes) {
 struct StepMultiset {
     std::vector<double> sizes;
     std::vector<std::string> size_texts;
+    std::vector<std::vector<double>> members;  // the steps of each size as the scale has them
     std::vector<int> classes;  // ascending; next_permutation walks the distinct orderings
 };
 
@@ -43,7 +44,9 @@ StepMultiset step_multiset(std::vector<double> steps, const tuning::PitchFormat&
         if (set.sizes.empty() || std::fabs(cents_between(step, set.sizes.back())) > kSameStepCents) {
             set.sizes.push_back(step);
             set.size_texts.push_back(ratio_text(step, format));
+            set.members.emplace_back();
         }
+        set.members.back().push_back(step);
         set.classes.push_back(static_cast<int>(set.sizes.size()) - 1);
     }
     return set;
@@ -51,13 +54,17 @@ StepMultiset step_multiset(std::vector<double> steps, const tuning::PitchFormat&
 
 // The scale of one ordering: its definition in pitch texts that read back as the same
 // pitches (never a bare number of cents, which would read as a ratio); its description the
-// steps as the user's settings write them.
+// steps as the user's settings write them. Each place takes the next step of its size as the
+// scale has it, not the size itself, so that steps rounded apart still add up to the scale's
+// own period.
 files::ListEntry scale_of_ordering(const StepMultiset& set) {
     files::ListEntry entry;
     entry.definition = "1 ";
     double pitch = 1.0;
+    std::vector<std::size_t> taken(set.sizes.size(), 0);
     for (const int c : set.classes) {
-        pitch *= set.sizes[static_cast<std::size_t>(c)];
+        const auto size = static_cast<std::size_t>(c);
+        pitch *= set.members[size][taken[size]++];
         entry.definition += tuning::exact_pitch_text(pitch) + ' ';
         entry.description += set.size_texts[static_cast<std::size_t>(c)] + ' ';
     }

@@ -26,6 +26,7 @@ struct StepsText {
     std::vector<double> steps;  // as ratios
     std::string definition;     // "1 ..." with the period last
 };
+void showValue(const StepsText& scale, std::ostream& os) { os << scale.definition; }
 
 rc::Gen<StepsText> scales() {
     return rc::gen::exec([] {
