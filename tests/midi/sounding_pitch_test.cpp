@@ -9,9 +9,11 @@
 #include <complex>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -142,30 +144,39 @@ engine::Composition tune_of(const Scale& scale, int notes) {
     return c;
 }
 
-// Plays one cycle of the tune into the built-in synthesizer on a simulated clock.
-std::unique_ptr<platform::FluidSynthRenderer> render_tune(engine::Composition composition,
-                                                          engine::TuningOutput output, int notes,
-                                                          platform::ManualClock& clock) {
-    auto renderer = make_renderer(clock);
-    platform::RendererOutputSystem devices(*renderer);
-    platform::ManualTimerService timers(clock);
+// The built-in synthesizer rendering to memory on a simulated clock, played by a composition
+// through a tuning output, one cycle of the tune.
+struct SynthPlayback {
+    SynthPlayback(engine::Composition tune, engine::TuningOutput output) : composition(std::move(tune)) {
+        player_settings.cycle_melody = false;
+        voice_settings.tuning_output = output;
+        playback.port().enumerate_devices();
+    }
+
+    platform::ManualClock clock{0};
+    std::unique_ptr<platform::FluidSynthRenderer> renderer = make_renderer(clock);
+    platform::RendererOutputSystem devices{*renderer};
+    platform::ManualTimerService timers{clock};
     platform::NoKeysHeld keys;
     platform::RecordingReporter reporter;
+    engine::Composition composition;
     engine::PlayerSettings player_settings;
-    player_settings.cycle_melody = false;
     engine::VoiceSettings voice_settings;
-    voice_settings.tuning_output = output;
-    midi::Playback playback(composition, player_settings, voice_settings,
-                            midi::PlaybackMachine{devices, timers, clock, keys, reporter});
-    playback.port().enumerate_devices();
-    EXPECT_TRUE(playback.start());
+    midi::Playback playback{composition, player_settings, voice_settings,
+                            midi::PlaybackMachine{devices, timers, clock, keys, reporter}};
+};
+
+// Plays the tune's `notes` notes and renders what they sound like.
+std::unique_ptr<SynthPlayback> render_tune(engine::Composition composition, engine::TuningOutput output, int notes) {
+    auto synth = std::make_unique<SynthPlayback>(std::move(composition), output);
+    EXPECT_TRUE(synth->playback.start());
     const auto end_ms = static_cast<std::int64_t>(notes * kNoteSecs * 1000) + 100;
-    timers.advance_to(end_ms);
-    playback.stop();
-    timers.advance_to(end_ms + 1);
-    timers.cancel_all(playback.player());
-    renderer->render_until(end_ms + 500);
-    return renderer;
+    synth->timers.advance_to(end_ms);
+    synth->playback.stop();
+    synth->timers.advance_to(end_ms + 1);
+    synth->timers.cancel_all(synth->playback.player());
+    synth->renderer->render_until(end_ms + 500);
+    return synth;
 }
 
 struct Heard {
@@ -176,8 +187,8 @@ struct Heard {
 // Each note of the tune, heard: where its onset is found by the first rise of the sound,
 // so that the start-up delay of play does not matter.
 std::vector<Heard> heard_notes(const Scale& scale, int notes, engine::TuningOutput output) {
-    platform::ManualClock clock(0);
-    const auto renderer = render_tune(tune_of(scale, notes), output, notes, clock);
+    const auto synth = render_tune(tune_of(scale, notes), output, notes);
+    const platform::FluidSynthRenderer* renderer = synth->renderer.get();
     const auto samples = renderer->samples();
     std::size_t onset = 0;
     while (onset * 2 < samples.size() && std::abs(samples[onset * 2]) < 300) ++onset;
@@ -215,19 +226,8 @@ INSTANTIATE_TEST_SUITE_P(EveryTuningOutput, SoundingPitch,
 // Four notes a 19-tone step apart on one channel at once: the tuning standard gives each key
 // its own pitch, so the chord sounds four distinct pitches, each where it belongs.
 TEST(SoundingPitchChord, TheTuningStandardSoundsAFourNoteChordOnOneChannel) {
-    platform::ManualClock clock(0);
-    auto renderer = make_renderer(clock);
-    platform::RendererOutputSystem devices(*renderer);
-    platform::ManualTimerService timers(clock);
-    platform::NoKeysHeld keys;
-    platform::RecordingReporter reporter;
-    engine::Composition composition = tune_of(kNineteenTone, 1);
-    engine::PlayerSettings player_settings;
-    engine::VoiceSettings voice_settings;
-    voice_settings.tuning_output = engine::TuningOutput::mts;
-    midi::Playback playback(composition, player_settings, voice_settings,
-                            midi::PlaybackMachine{devices, timers, clock, keys, reporter});
-    playback.port().enumerate_devices();
+    SynthPlayback synth(tune_of(kNineteenTone, 1), engine::TuningOutput::mts);
+    midi::Playback& playback = synth.playback;
     ASSERT_NE(playback.port().open(), midi::OpenResult::failed);
     playback.voices().start_voices();
     std::vector<double> targets;
@@ -237,10 +237,10 @@ TEST(SoundingPitchChord, TheTuningStandardSoundsAFourNoteChordOnOneChannel) {
         channels.push_back(playback.voices().sound_tuned_pitch(0, targets.back(), 90).channel);
     }
     EXPECT_EQ(channels, std::vector<int>(4, 0));
-    renderer->render_until(1000);
-    const auto magnitude = spectrum_of(window_at(*renderer, 0.3));
+    synth.renderer->render_until(1000);
+    const auto magnitude = spectrum_of(window_at(*synth.renderer, 0.3));
     for (const double target : targets) {
-        const auto hz = peak_near(magnitude, renderer->sample_rate(), frequency_of(target), 25);
+        const auto hz = peak_near(magnitude, synth.renderer->sample_rate(), frequency_of(target), 25);
         ASSERT_TRUE(hz.has_value()) << "no sound near pitch " << target;
         EXPECT_LE(std::fabs(cents_off(*hz, target)), 2.0) << "pitch " << target;
     }
