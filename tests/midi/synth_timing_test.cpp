@@ -32,8 +32,8 @@ TEST(SynthTiming, WithALatencyEveryNoteStartsWithinAMillisecondOfOneGrid) {
     for (std::size_t k = 0; k < onsets.size(); ++k) {
         from_grid.push_back(static_cast<double>(onsets[k]) - static_cast<double>(k) * kNoteSecs * rate);
     }
-    const auto [nearest, farthest] = std::minmax_element(from_grid.begin(), from_grid.end());
-    EXPECT_LE((*farthest - *nearest) / 2 * 1000 / rate, 1.0) << onsets.size() << " notes";
+    const auto [earliest, latest] = std::minmax_element(from_grid.begin(), from_grid.end());
+    EXPECT_LE((*latest - *earliest) / 2 * 1000 / rate, 1.0) << onsets.size() << " notes";
     EXPECT_EQ(played.renderer->late_messages(), 0u);
 }
 
