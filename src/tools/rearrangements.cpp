@@ -31,9 +31,8 @@ double orderings_of(const std::vector<int>& classes) {
 
 // The steps of a scale sorted, as a multiset: the distinct sizes and a class per step.
 struct StepMultiset {
-    std::vector<double> sizes;
+    std::vector<std::vector<double>> sizes;  // the steps of each size as the scale has them, smallest first
     std::vector<std::string> size_texts;
-    std::vector<std::vector<double>> members;  // the steps of each size as the scale has them
     std::vector<int> classes;  // ascending; next_permutation walks the distinct orderings
 };
 
@@ -41,12 +40,11 @@ StepMultiset step_multiset(std::vector<double> steps, const tuning::PitchFormat&
     std::sort(steps.begin(), steps.end());
     StepMultiset set;
     for (const double step : steps) {
-        if (set.sizes.empty() || std::fabs(cents_between(step, set.sizes.back())) > kSameStepCents) {
-            set.sizes.push_back(step);
+        if (set.sizes.empty() || std::fabs(cents_between(step, set.sizes.back().front())) > kSameStepCents) {
+            set.sizes.emplace_back();
             set.size_texts.push_back(ratio_text(step, format));
-            set.members.emplace_back();
         }
-        set.members.back().push_back(step);
+        set.sizes.back().push_back(step);
         set.classes.push_back(static_cast<int>(set.sizes.size()) - 1);
     }
     return set;
@@ -64,9 +62,9 @@ files::ListEntry scale_of_ordering(const StepMultiset& set) {
     std::vector<std::size_t> taken(set.sizes.size(), 0);
     for (const int c : set.classes) {
         const auto size = static_cast<std::size_t>(c);
-        pitch *= set.members[size][taken[size]++];
+        pitch *= set.sizes[size][taken[size]++];
         entry.definition += tuning::exact_pitch_text(pitch) + ' ';
-        entry.description += set.size_texts[static_cast<std::size_t>(c)] + ' ';
+        entry.description += set.size_texts[size] + ' ';
     }
     entry.modes_file = ":";
     return entry;
