@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -342,6 +343,19 @@ void add_sort(CLI::App& scales) {
     sub->callback([command] { command->run(); });
 }
 
+// A count from 1, refused in plain words otherwise (CLI11's own number checks name the range
+// of a double).
+CLI::Validator count_from_one() {
+    return CLI::Validator(
+        [](const std::string& text) -> std::string {
+            long long value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            return error == std::errc{} && stop == end && value >= 1 ? "" : "\"" + text + "\" is not a whole number of 1 or more";
+        },
+        "1 OR MORE");
+}
+
 void add_superparticular(CLI::App& scales) {
     auto command = std::make_shared<SuperparticularCommand>();
     auto* sub = scales.add_subcommand("superparticular", "Find every scale of superparticular steps (n+1)/n up to a "
@@ -350,7 +364,7 @@ void add_superparticular(CLI::App& scales) {
     sub->add_option("--min-notes", command->min_notes, "fewest steps (default: --notes)")->check(CLI::Range(1, 1000));
     sub->add_option("--top", command->top, "the top note, a ratio such as 2 or 3/2")->required();
     sub->add_option("--max-scales", command->max_scales, "most scales to find")->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->check(count_from_one());
     sub->add_option("--smallest", command->smallest, "the smallest step allowed")->capture_default_str();
     sub->add_option("--largest", command->largest, "the largest step allowed; only when above --smallest")
         ->capture_default_str();
@@ -368,12 +382,12 @@ void add_rearrange(CLI::App& scales) {
                                                        std::string(kHaltNote));
     sub->add_option("list", command->list_file, "the list of scales (.lsc)")->required();
     auto* entry = sub->add_option("--entry", command->entry, "the entry to use, from 1 (default: the selected one)")
-                      ->check(CLI::PositiveNumber);
+                      ->check(count_from_one());
     sub->add_flag("--all", command->all, "re-arrange every scale of the list")->excludes(entry);
     sub->add_option("--max-scales", command->max_scales,
                     "the most re-arrangements to make (default " +
                         std::to_string(tools::kDefaultMaxRearrangements) + "); a run that would make more asks first")
-        ->check(CLI::PositiveNumber);
+        ->check(count_from_one());
     sub->add_flag("--yes", command->yes, "answer Yes: make as many as --max-scales allows");
     sub->add_option("-o,--output", command->output, "the list to write (default: standard output)");
     sub->callback([command] { command->run(); });

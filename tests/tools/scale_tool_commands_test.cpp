@@ -46,6 +46,7 @@ TEST(ScaleToolCommands, EachCommandWritesItsListAndItsMessage) {
         {"superparticular", "--notes", "2", "--top", "2", "--largest", "1"},
         {"superparticular", "--top", "2"},
         {"rearrange", list, "--all", "--entry", "1"},
+        {"rearrange", list, "--entry", "0"},
         {"make-mode-lists", (folder / "modes.htm").string(), "-o", scales},
     };
     std::string transcript;
