@@ -24,21 +24,27 @@ namespace {
 
 struct Message {
     std::int64_t ms;
-    std::uint8_t status, channel, data1, data2;
+    int status, channel, data1, data2;
     bool operator==(const Message&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Message& m) {
-    return os << "{" << m.ms << "ms " << std::hex << int(m.status) << " ch" << std::dec << int(m.channel) << " "
-              << int(m.data1) << " " << int(m.data2) << "}";
+    return os << "{" << m.ms << "ms " << std::hex << m.status << " ch" << std::dec << m.channel << " " << m.data1 << " "
+              << m.data2 << "}";
 }
 
 // A note-on; with velocity 0 it is the note-off the voices send.
-Message on(std::int64_t ms, int channel, int note, int velocity = 127) {
-    return {ms, 0x90, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(note),
-            static_cast<std::uint8_t>(velocity)};
-}
+Message on(std::int64_t ms, int channel, int note, int velocity = 127) { return {ms, 0x90, channel, note, velocity}; }
 Message off(std::int64_t ms, int channel, int note) { return on(ms, channel, note, 0); }
+// A control change; the clock of the voices' tests stands still at 0.
+Message cc(int channel, int controller, int value) { return {0, 0xB0, channel, controller, value}; }
+Message bend(int channel, int value, std::int64_t ms = 0) { return {ms, 0xE0, channel, value & 0x7F, value >> 7}; }
+// The program of every voice by default.
+Message program_73(int channel, std::int64_t ms = 0) { return {ms, 0xC0, channel, 73, 0}; }
+// A tuning change, as the sender keeps it.
+Message retune(int channel, int key) { return {0, 0xF0, channel, key, 0}; }
+
+using Messages = std::vector<Message>;
 
 // Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
 struct RecordingSender final : platform::MessageSender {
@@ -53,7 +59,7 @@ struct RecordingSender final : platform::MessageSender {
     // A tuning change goes in as F0 with its key; its bytes are kept beside.
     platform::SendResult send_sysex(std::span<const std::uint8_t> message, int channel) noexcept override {
         const std::lock_guard lock(group);
-        sent.push_back({clock.now_ms(), 0xF0, static_cast<std::uint8_t>(channel), message[7], 0});
+        sent.push_back({clock.now_ms(), 0xF0, channel, message[7], 0});
         sysex.emplace_back(message.begin(), message.end());
         return platform::SendResult::sent;
     }
@@ -62,25 +68,21 @@ struct RecordingSender final : platform::MessageSender {
     platform::DueTime exchange_due_time(platform::DueTime d) override { return std::exchange(due, d); }
 
     // Note-ons and note-offs only (a note-on with velocity 0 is an off).
-    std::vector<Message> notes() const {
-        std::vector<Message> out = sent;
+    Messages notes() const {
+        Messages out = sent;
         std::erase_if(out, [](const Message& m) { return m.status != 0x90 && m.status != 0x80; });
         return out;
     }
+    // What was sent since the last call.
+    Messages take() { return std::exchange(sent, {}); }
 
     const platform::Clock& clock;
-    std::vector<Message> sent;
+    Messages sent;
     std::vector<std::vector<std::uint8_t>> sysex;
     std::recursive_mutex group;
     platform::DueTime due;
     std::vector<std::int64_t> due_ms;  // of each short message sent, -1 for none
 };
-
-// A control change; the clock of these tests stands still at 0.
-Message cc(int channel, int controller, int value) {
-    return {0, 0xB0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(controller),
-            static_cast<std::uint8_t>(value)};
-}
 
 class VoicesTest : public ::testing::Test {
 protected:
@@ -141,9 +143,8 @@ TEST_F(VoicesTest, NoteOffWithVelocity127GoesOutAsNoteOnZeroAndBadArgumentsSendN
     voices.note_off(0, 0, 0, 62, 64);
     voices.note_on(2, 2, 0, 71, 90);
     voices.note_off(2, 2, 0, 71, 127);
-    const std::vector<Message> expected{on(0, 0, 60, 100), off(0, 0, 60),    on(0, 0, 62, 100),
-                                        {0, 0x80, 0, 62, 64}, on(0, 9, 38, 90), off(0, 9, 38)};
-    EXPECT_EQ(sender.notes(), expected);
+    EXPECT_EQ(sender.notes(), (Messages{on(0, 0, 60, 100), off(0, 0, 60), on(0, 0, 62, 100), {0, 0x80, 0, 62, 64},
+                                       on(0, 9, 38, 90), off(0, 9, 38)}));
     EXPECT_EQ(voices.sounding_note(0), -1);
     EXPECT_EQ(voices.note_channels(60), 0u);
 }
@@ -156,12 +157,9 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
     voices.set_voice_bend(0, 9000, false);
     EXPECT_EQ(voices.channel_of_voice(0), 3);
     voices.note_on_for_voice(0, 0, 64, 100);
-    const std::vector<Message> expected{
-        {0, 0xC0, 3, 73, 0},                                      // the voice's program first
-        cc(3, 101, 0), cc(3, 100, 0), cc(3, 6, 2), cc(3, 38, 0),  // bend range
-        {0, 0xE0, 3, 9000 & 0x7F, 9000 >> 7},
-        on(0, 3, 64, 100)};
-    EXPECT_EQ(sender.sent, expected);
+    // The voice's program first, then its bend range.
+    EXPECT_EQ(sender.sent, (Messages{program_73(3), cc(3, 101, 0), cc(3, 100, 0), cc(3, 6, 2), cc(3, 38, 0),
+                                     bend(3, 9000), on(0, 3, 64, 100)}));
 }
 
 // A start of play resets expression and bend range on every channel; the first bend of the run
@@ -173,12 +171,9 @@ TEST_F(VoicesTest, StartVoicesResetsEveryChannelAndWithEveryChannelInPlayAVoiceB
     ASSERT_EQ(sender.sent.size(), 16u + 16u * 4u);
     EXPECT_EQ(sender.sent[0], cc(0, 11, 127));
     EXPECT_EQ(sender.sent[16], cc(0, 101, 0));
-    EXPECT_EQ(sender.sent.back(), cc(15, 38, 0));
-    sender.sent.clear();
+    EXPECT_EQ(sender.take().back(), cc(15, 38, 0));
     voices.set_voice_bend(0, 6144, true);
-    const std::vector<Message> expected{{0, 0xC0, 0, 73, 0}, cc(0, 120, 0), {0, 0xE0, 0, 6144 & 0x7F, 6144 >> 7}};
-    EXPECT_EQ(sender.sent, expected);
-    sender.sent.clear();
+    EXPECT_EQ(sender.take(), (Messages{program_73(0), cc(0, 120, 0), bend(0, 6144)}));
     voices.set_voice_bend(0, 6144, true);
     EXPECT_TRUE(sender.sent.empty());
 
@@ -188,16 +183,10 @@ TEST_F(VoicesTest, StartVoicesResetsEveryChannelAndWithEveryChannelInPlayAVoiceB
     sender.sent.clear();
     voices.set_voice_bend(1, 9000, false);
     EXPECT_EQ(voices.channel_of_voice(1), 1);
-    EXPECT_EQ(sender.sent, (std::vector<Message>{off(0, 1, 60), {0, 0xE0, 1, 9000 & 0x7F, 9000 >> 7}}));
+    EXPECT_EQ(sender.sent, (Messages{off(0, 1, 60), bend(1, 9000)}));
     voices.restart_voices();
     for (int c = 0; c < kMidiChannels; ++c) EXPECT_EQ(voices.voice_of_channel(c), c);
 }
-
-Message bend(int channel, int value) {
-    return {0, 0xE0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(value & 0x7F),
-            static_cast<std::uint8_t>(value >> 7)};
-}
-Message retune(int channel, int key) { return {0, 0xF0, static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(key), 0}; }
 
 // Four notes a 19-tone step apart sound at once on the voice's own channel, each on a key of
 // its own near its pitch, retuned just before its note; a key already holding a pitch plays
@@ -207,19 +196,18 @@ TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
     settings.tuning_output = TuningOutput::mts;
     voices.start_voices();
     const auto selects = [&](int c) {
-        const std::vector<Message> select{cc(c, 101, 0), cc(c, 100, 4), cc(c, 6, 0),
-                                          cc(c, 101, 0), cc(c, 100, 3), cc(c, 6, 0)};
+        const Messages select{cc(c, 101, 0), cc(c, 100, 4), cc(c, 6, 0), cc(c, 101, 0), cc(c, 100, 3), cc(c, 6, 0)};
         return std::search(sender.sent.begin(), sender.sent.end(), select.begin(), select.end()) != sender.sent.end();
     };
     EXPECT_TRUE(selects(0));
     EXPECT_TRUE(selects(15));
     EXPECT_FALSE(selects(9));
-    sender.sent.clear();
+    sender.take();
     std::vector<SoundingNote> chord;
     for (int step = 0; step < 4; ++step) chord.push_back(voices.sound_tuned_pitch(0, 60 + step * 12.0 / 19, 100));
-    EXPECT_EQ(sender.sent, (std::vector<Message>{{0, 0xC0, 0, 73, 0}, retune(0, 60), on(0, 0, 60, 100), retune(0, 61),
-                                                 on(0, 0, 61, 100), retune(0, 62), on(0, 0, 62, 100), retune(0, 63),
-                                                 on(0, 0, 63, 100)}));
+    EXPECT_EQ(sender.take(), (Messages{program_73(0), retune(0, 60), on(0, 0, 60, 100), retune(0, 61),
+                                       on(0, 0, 61, 100), retune(0, 62), on(0, 0, 62, 100), retune(0, 63),
+                                       on(0, 0, 63, 100)}));
     for (int step = 0; step < 4; ++step) {
         const auto& bytes = sender.sysex[static_cast<std::size_t>(step)];
         const platform::TuningBytes pitch = tuning::mts_pitch(60 + step * 12.0 / 19);
@@ -227,15 +215,15 @@ TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), expected.view().begin(), expected.view().end()));
     }
     voices.end_note(chord[1]);
-    sender.sent.clear();
+    sender.take();
     voices.sound_tuned_pitch(0, 60 + 12.0 / 19, 90);
-    EXPECT_EQ(sender.sent, (std::vector<Message>{on(0, 0, 61, 90)}));
+    EXPECT_EQ(sender.take(), (Messages{on(0, 0, 61, 90)}));
     // Key 62 falls silent this moment: its release still rings, so a free key near the pitch
     // is retuned instead.
     voices.end_note(chord[2]);
-    sender.sent.clear();
+    sender.take();
     voices.sound_tuned_pitch(0, 62.2, 90);
-    EXPECT_EQ(sender.sent, (std::vector<Message>{retune(0, 64), on(0, 0, 64, 90)}));
+    EXPECT_EQ(sender.take(), (Messages{retune(0, 64), on(0, 0, 64, 90)}));
 }
 
 // MPE: the zone is declared first and its members bend 48 semitones; each note takes the
@@ -247,11 +235,11 @@ TEST_F(VoicesTest, MpeGivesEachNoteTheLeastRecentlyUsedMemberChannel) {
     settings.mpe_member_channels = 3;
     voices.start_voices();
     ASSERT_GE(sender.sent.size(), 3u);
-    EXPECT_EQ(std::vector<Message>(sender.sent.begin(), sender.sent.begin() + 3),
-              (std::vector<Message>{cc(0, 101, 0), cc(0, 100, 6), cc(0, 6, 3)}));
+    EXPECT_EQ(Messages(sender.sent.begin(), sender.sent.begin() + 3),
+              (Messages{cc(0, 101, 0), cc(0, 100, 6), cc(0, 6, 3)}));
     const auto range_of = [&](int c) {
         for (std::size_t i = 0; i + 2 < sender.sent.size(); ++i) {
-            if (sender.sent[i] == cc(c, 101, 0) && sender.sent[i + 1] == cc(c, 100, 0)) return int(sender.sent[i + 2].data2);
+            if (sender.sent[i] == cc(c, 101, 0) && sender.sent[i + 1] == cc(c, 100, 0)) return sender.sent[i + 2].data2;
         }
         return -1;
     };
@@ -259,7 +247,7 @@ TEST_F(VoicesTest, MpeGivesEachNoteTheLeastRecentlyUsedMemberChannel) {
     EXPECT_EQ(range_of(3), 48);
     EXPECT_EQ(range_of(0), 2);
     EXPECT_EQ(range_of(4), 2);
-    sender.sent.clear();
+    sender.take();
     const SoundingNote first = voices.sound_tuned_pitch(0, 60.5, 100);  // key 61, half a semitone down
     voices.sound_tuned_pitch(1, 64, 100);
     const SoundingNote third = voices.sound_tuned_pitch(0, 67.25, 100);
@@ -268,17 +256,16 @@ TEST_F(VoicesTest, MpeGivesEachNoteTheLeastRecentlyUsedMemberChannel) {
     EXPECT_EQ(third.channel, 3);
     const int half_down = 8192 - 85;  // 8192 / 48 steps a semitone
     const int quarter_up = 8192 + 43;
-    EXPECT_EQ(sender.sent, (std::vector<Message>{{0, 0xC0, 1, 73, 0}, bend(1, half_down), on(0, 1, 61, 100),
-                                                 {0, 0xC0, 2, 73, 0}, bend(2, 8192), on(0, 2, 64, 100),
-                                                 {0, 0xC0, 3, 73, 0}, bend(3, quarter_up), on(0, 3, 67, 100)}));
-    sender.sent.clear();
+    EXPECT_EQ(sender.take(), (Messages{program_73(1), bend(1, half_down), on(0, 1, 61, 100), program_73(2),
+                                       bend(2, 8192), on(0, 2, 64, 100), program_73(3), bend(3, quarter_up),
+                                       on(0, 3, 67, 100)}));
     clock.set(5);
     voices.sound_tuned_pitch(0, 70, 100);
-    EXPECT_EQ(sender.sent, (std::vector<Message>{off(5, 1, 61), {5, 0xE0, 1, 0, 64}, on(5, 1, 70, 100)}));
+    EXPECT_EQ(sender.take(), (Messages{off(5, 1, 61), bend(1, 8192, 5), on(5, 1, 70, 100)}));
     voices.end_note(third);
-    sender.sent.clear();
+    sender.take();
     voices.sound_tuned_pitch(0, 67.25, 100);
-    EXPECT_EQ(sender.sent, (std::vector<Message>{on(5, 3, 67, 100)}));
+    EXPECT_EQ(sender.take(), (Messages{on(5, 3, 67, 100)}));
 }
 
 TEST_F(VoicesTest, SustainRingBatchingAndLegatoDecideWhenNotesEnd) {
@@ -289,18 +276,14 @@ TEST_F(VoicesTest, SustainRingBatchingAndLegatoDecideWhenNotesEnd) {
         voices.stop_note_from_player(last, false, composition.SustainSlots());
     }
     // Each note is stopped when the next one enters the ring: one note held over.
-    const std::vector<Message> expected{on(0, 0, 60, 100), on(0, 0, 61, 100), off(0, 0, 60),
-                                     on(0, 0, 62, 100), off(0, 0, 61),   on(0, 0, 63, 100),
-                                     off(0, 0, 62)};
-    EXPECT_EQ(sender.notes(), expected);
-    sender.sent.clear();
+    EXPECT_EQ(sender.take(), (Messages{on(0, 0, 60, 100), on(0, 0, 61, 100), off(0, 0, 60), on(0, 0, 62, 100),
+                                       off(0, 0, 61), on(0, 0, 63, 100), off(0, 0, 62)}));
     voices.end_note(last);
     voices.end_note(last);  // once only
-    EXPECT_EQ(sender.notes(), (std::vector<Message>{off(0, 0, 63)}));
+    EXPECT_EQ(sender.take(), (Messages{off(0, 0, 63)}));
 
     // Batched notes go out when flushed, note-offs first; legato stops the previous note after
     // the next one starts.
-    sender.sent.clear();
     voices.note_on(0, 0, 0, 60, 100);
     voices.set_batching(true, true);
     voices.note_on(1, 1, 0, 64, 100);
@@ -312,8 +295,8 @@ TEST_F(VoicesTest, SustainRingBatchingAndLegatoDecideWhenNotesEnd) {
     voices.note_on(0, 0, 0, 67, 100);
     voices.note_off(0, 0, 0, 67, 127);  // held over
     voices.note_on(0, 0, 0, 69, 100);
-    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(0, 0, 60, 100), off(0, 0, 60), on(0, 1, 64, 100),
-                                                    on(0, 0, 67, 100), on(0, 0, 69, 100), off(0, 0, 67)}));
+    EXPECT_EQ(sender.notes(), (Messages{on(0, 0, 60, 100), off(0, 0, 60), on(0, 1, 64, 100), on(0, 0, 67, 100),
+                                       on(0, 0, 69, 100), off(0, 0, 67)}));
 }
 
 // Vibrato by modulation, its volume and portamento are controllers; pitch bend vibrato follows a
@@ -326,7 +309,7 @@ TEST_F(VoicesTest, ModulationPortamentoAndPitchBendVibrato) {
     composition.iPortamento[0] = 1;
     composition.iPortamento_slide_time[0] = 30;
     voices.apply_effects(0, 0, Effects::all);
-    EXPECT_EQ(sender.sent, (std::vector<Message>{cc(0, 5, 30), cc(0, 1, 63), cc(0, 33, 63), cc(0, 92, 25)}));
+    EXPECT_EQ(sender.sent, (Messages{cc(0, 5, 30), cc(0, 1, 63), cc(0, 33, 63), cc(0, 92, 25)}));
     composition.dVibrato_freq[0] = 1;  // one cycle a second
     composition.dVibrato_amp[0] = 10;
     composition.dVibrato_vol_amp[0] = 0;
@@ -336,15 +319,13 @@ TEST_F(VoicesTest, ModulationPortamentoAndPitchBendVibrato) {
     sender.sent.clear();
     clock.advance(250);  // a quarter cycle: the top of the sine
     voices.pitch_bend_vibrato_step();
-    constexpr int top = 8192 + 819;
-    EXPECT_EQ(sender.sent, (std::vector<Message>{{250, 0xE0, 0, top & 0x7F, top >> 7}}));
+    EXPECT_EQ(sender.sent, (Messages{bend(0, 8192 + 819, 250)}));
 }
 
 struct Listener final : PlayerListener {
-    void play_display_update() override { ++updates; }
+    void play_display_update() override {}
     void priority_reset() override { ++priority_resets; }
     void play_stopped() override { ++stopped; }
-    int updates = 0;
     int priority_resets = 0;
     int stopped = 0;
 };
@@ -378,9 +359,9 @@ TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStepAndLookAheadDelaysTh
         player.start();
         timers.advance_to(clock.now_ms() + 1000);
         const std::int64_t first = clock.now_ms() - 998;
-        const std::vector<Message> expected{on(first, 0, 60), off(first + end, 0, 60), on(first + 100, 0, 62),
-                                            off(first + 100 + end, 0, 62)};
-        EXPECT_EQ(sender.notes(), expected) << sustain;
+        EXPECT_EQ(sender.notes(), (Messages{on(first, 0, 60), off(first + end, 0, 60), on(first + 100, 0, 62),
+                                           off(first + 100 + end, 0, 62)}))
+            << sustain;
         EXPECT_FALSE(player.playing());
         EXPECT_EQ(timers.pending(), 0u);
     }
@@ -395,9 +376,8 @@ TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStepAndLookAheadDelaysTh
     const std::int64_t start = clock.now_ms();
     player.start();
     timers.advance_to(start + 5 * 100 + 10);
-    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(start + 202, 0, 60), off(start + 302, 0, 60),
-                                                    on(start + 302, 0, 62), off(start + 402, 0, 62),
-                                                    on(start + 402, 0, 64), off(start + 502, 0, 64)}));
+    EXPECT_EQ(sender.notes(), (Messages{on(start + 202, 0, 60), off(start + 302, 0, 60), on(start + 302, 0, 62),
+                                       off(start + 402, 0, 62), on(start + 402, 0, 64), off(start + 502, 0, 64)}));
 }
 
 // Play starts one timer resolution after Play, the channel's program and bend before its
@@ -407,9 +387,9 @@ TEST_F(PlayerTest, PlayStartsAfterOneTimerResolutionAndSilentChannelsSoundNothin
     settings.uTimerRes = 1;
     player.start();
     timers.advance_to(1001);
-    std::vector<Message> first = sender.sent;
+    Messages first = sender.sent;
     std::erase_if(first, [](const Message& m) { return m.ms != 1001; });
-    EXPECT_EQ(first, (std::vector<Message>{{1001, 0xC0, 0, 73, 0}, {1001, 0xE0, 0, 0x00, 0x40}, on(1001, 0, 60)}));
+    EXPECT_EQ(first, (Messages{program_73(0, 1001), bend(0, 8192, 1001), on(1001, 0, 60)}));
     player.stop();
     timers.advance_to(2000);
     sender.sent.clear();
@@ -484,26 +464,23 @@ TEST_F(PlayerTest, MessagesAreMeantForTheirEventsDeadlineNotForWhenTheTimerWoke)
     settings.uTimerRes = 1;
     composition.Sustain = 0.5;
     player.start();
-    const auto due_of_last = [&](std::uint8_t status) {
-        for (std::size_t i = sender.sent.size(); i-- > 0;) {
-            if (sender.sent[i].status == status) return std::pair{sender.sent[i].ms, sender.due_ms[i]};
-        }
-        return std::pair<std::int64_t, std::int64_t>{-1, -1};
-    };
     using SentAndDue = std::pair<std::int64_t, std::int64_t>;
-    clock.set(1004);  // due at 1001
-    timers.advance_to(1004);
-    EXPECT_EQ(due_of_last(0x90), SentAndDue(1004, 1001));
-    clock.set(1058);  // the note-off, due at 1051
-    timers.advance_to(1058);
-    EXPECT_EQ(due_of_last(0x90), SentAndDue(1058, 1051));
-    clock.set(1102);  // the second note, due at 1101
-    timers.advance_to(1102);
-    EXPECT_EQ(due_of_last(0x90), SentAndDue(1102, 1101));
+    const auto last_note = [&] {
+        for (std::size_t i = sender.sent.size(); i-- > 0;) {
+            if (sender.sent[i].status == 0x90) return SentAndDue{sender.sent[i].ms, sender.due_ms[i]};
+        }
+        return SentAndDue{-1, -1};
+    };
+    // The first note due at 1001, its note-off due at 1051, the second note due at 1101.
+    for (const auto& [now, due] : {SentAndDue{1004, 1001}, SentAndDue{1058, 1051}, SentAndDue{1102, 1101}}) {
+        clock.set(now);
+        timers.advance_to(now);
+        EXPECT_EQ(last_note(), SentAndDue(now, due));
+    }
     clock.set(1120);
     player.stop();
     timers.advance_to(1120);
-    EXPECT_EQ(due_of_last(0x90), SentAndDue(1120, 1120));
+    EXPECT_EQ(last_note(), SentAndDue(1120, 1120));
 }
 
 TEST_F(PlayerTest, SkippingCatchesUpAfterAStall) {
@@ -624,8 +601,8 @@ TEST_F(PlayerTest, RenderingEndsAtTheTimeAskedFor) {
     player.render(0.25, cancel);
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(timers.pending(), 0u);
-    EXPECT_EQ(sender.notes(), (std::vector<Message>{on(1000, 0, 60), off(1000, 0, 60), on(1000, 0, 62),
-                                                    off(1000, 0, 62), on(1000, 0, 60), off(1000, 0, 60)}));
+    EXPECT_EQ(sender.notes(), (Messages{on(1000, 0, 60), off(1000, 0, 60), on(1000, 0, 62), off(1000, 0, 62),
+                                       on(1000, 0, 60), off(1000, 0, 60)}));
 }
 
 // The tune of seed "0 1 2 1" to level 2 (4^3 = 64 notes), computed without playing as the
