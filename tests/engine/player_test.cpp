@@ -46,6 +46,12 @@ Message retune(int channel, int key) { return {0, 0xF0, channel, key, 0}; }
 
 using Messages = std::vector<Message>;
 
+// The note-ons among `messages` (a note-on of velocity 0 is an off).
+Messages note_ons(Messages messages) {
+    std::erase_if(messages, [](const Message& m) { return m.status != 0x90 || m.data2 == 0; });
+    return messages;
+}
+
 // Groups lock, as the port's do, so a test that holds one keeps the vibrato thread out.
 struct RecordingSender final : platform::MessageSender {
     explicit RecordingSender(const platform::Clock& c) : clock(c) {}
@@ -428,9 +434,7 @@ TEST_F(PlayerTest, RuleFiveSoundsOneNotePerChangedLevel) {
     player.start();
     timers.advance_to(1000 + 350);
     std::map<std::int64_t, int> started;  // how many notes start at each time
-    for (const Message& m : sender.notes()) {
-        if (m.data2 > 0) ++started[m.ms];
-    }
+    for (const Message& m : note_ons(sender.sent)) ++started[m.ms];
     // Levels 2, 1 and 0 start together, then level 0 alone, then levels 1 and 0.
     EXPECT_EQ(started, (std::map<std::int64_t, int>{{1002, 3}, {1102, 1}, {1202, 2}, {1302, 1}}));
 }
@@ -511,24 +515,20 @@ TEST_F(PlayerTest, LateEventsKeepTheScheduleAndAStallMovesIt) {
     composition.Levels = 5;
     player.start();
     timers.advance_to(1002);  // the first note; then one every 5 ms
-    const auto times_from = [&](std::size_t first) {
+    const auto start_times = [&] {  // of the notes begun since the last look
         std::vector<std::int64_t> times;
-        const auto notes = sender.notes();
-        for (std::size_t i = first; i < notes.size(); ++i) {
-            if (notes[i].data2 > 0) times.push_back(notes[i].ms);
-        }
+        for (const Message& m : note_ons(sender.take())) times.push_back(m.ms);
         return times;
     };
-    std::size_t first = sender.notes().size();
+    sender.take();
     clock.set(1007 + 12);  // the step due at 1007 runs 12 ms late
     timers.advance_to(1022);
-    EXPECT_EQ(times_from(first), (std::vector<std::int64_t>{1019, 1019, 1019, 1022}));
+    EXPECT_EQ(start_times(), (std::vector<std::int64_t>{1019, 1019, 1019, 1022}));
     EXPECT_EQ(player.schedule_moved_ms(), 0);
 
-    first = sender.notes().size();
     clock.set(1027 + 500);  // a stall of half a second
     timers.advance_to(1537);
-    EXPECT_EQ(times_from(first), (std::vector<std::int64_t>{1527, 1527, 1532, 1537}));
+    EXPECT_EQ(start_times(), (std::vector<std::int64_t>{1527, 1527, 1532, 1537}));
     EXPECT_EQ(player.schedule_moved_ms(), 495);  // the step due at 1032 went at 1527
 }
 
@@ -586,11 +586,7 @@ TEST_F(PlayerTest, RenderingSkipsWhatTheFileCannotHoldButNotTheStartOfALongerNot
     set_formula(composition, "L");
     std::atomic<bool> cancel{false};
     player.render(1, cancel);
-    std::vector<std::pair<int, int>> played;  // channel and note
-    for (const Message& m : sender.sent) {
-        if (m.status == 0x90 && m.data2 > 0) played.emplace_back(m.channel, m.data1);
-    }
-    EXPECT_EQ(played, (std::vector<std::pair<int, int>>{{0, 60}, {1, 62}, {0, 64}, {1, 64}}));
+    EXPECT_EQ(note_ons(sender.sent), (Messages{on(1000, 0, 60), on(1000, 1, 62), on(1000, 0, 64), on(1000, 1, 64)}));
 }
 
 // Rendering ends at the time asked for though the melody cycles, the last note cut short there;
