@@ -2,7 +2,6 @@
 
 #include <jack/jack.h>
 #include <jack/midiport.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <algorithm>
@@ -37,24 +36,15 @@ using testing::Capture;
 
 std::string unique(const std::string& name) { return testing::unique_jack_name(name); }
 
-// What arrived, each message packed as it was sent (0 for one longer than three bytes).
-std::vector<std::uint32_t> packed(const std::vector<testing::Arrival>& arrivals) {
-    std::vector<std::uint32_t> all;
-    for (const auto& arrival : arrivals) {
-        std::uint32_t message = 0;
-        for (std::size_t b = 0; b < arrival.bytes.size() && arrival.bytes.size() <= 3; ++b) {
-            message |= std::uint32_t{arrival.bytes[b]} << (8 * b);
-        }
-        all.push_back(message);
-    }
+// The bytes of each message that arrived.
+std::vector<Bytes> bytes_of(const std::vector<testing::Arrival>& arrivals) {
+    std::vector<Bytes> all;
+    for (const auto& arrival : arrivals) all.push_back(arrival.bytes);
     return all;
 }
 
-const std::vector<std::uint32_t> kPhrase = {
-    pack_short_message(kProgramChange, 0, 19, 0),  pack_short_message(kPitchBend, 0, 0x00, 0x50),
-    pack_short_message(kNoteOn, 0, 60, 100),       0x000040D0u,  // channel pressure 64
-    pack_short_message(kNoteOff, 0, 60, 127),
-};
+// A program, a bend, a note, channel pressure 64 and the note's end.
+const std::vector<Bytes> kPhrase = {{0xC0, 19}, {0xE0, 0x00, 0x50}, {0x90, 60, 100}, {0xD0, 64}, {0x80, 60, 127}};
 
 class JackMidi : public ::testing::Test {
 protected:
@@ -90,14 +80,14 @@ TEST_F(JackMidi, APhraseReachesAListedPortWithItsBytesInOrder) {
     auto output = devices.open_output(static_cast<int>(device), error);
     ASSERT_NE(output, nullptr) << error;
     std::vector<std::chrono::steady_clock::time_point> sent;  // the phrase, 20 ms apart
-    for (const std::uint32_t message : kPhrase) {
+    for (const Bytes& message : kPhrase) {
         if (!sent.empty()) std::this_thread::sleep_for(20ms);
-        EXPECT_EQ(output->send_short(message), kSendOk);
+        EXPECT_EQ(output->send_short(*packed_short_message(message)), kSendOk);
         sent.push_back(std::chrono::steady_clock::now());
     }
     const auto sending = sent.back() - sent.front();
     const auto arrivals = capture.wait_for(kPhrase.size());
-    EXPECT_EQ(packed(arrivals), kPhrase);
+    EXPECT_EQ(bytes_of(arrivals), kPhrase);
     // Each message goes out at once, not held back: JACK delivers once per period (256
     // frames, 5.3 ms), so the arrivals spread over the time the sending took (80 ms), give or
     // take a few periods and a stall of the dummy server (30 ms seen on a busy machine).
@@ -181,8 +171,7 @@ TEST_F(JackMidi, TheVirtualPortPassesSystemExclusiveAndMoreThanACycleHoldsInOrde
     too_long.back() = kSysexEnd;
     EXPECT_EQ(output->send_sysex(too_long), kSendInvalidMessage);
     EXPECT_EQ(output->send_sysex(Bytes{0x90, 60, 100}), kSendInvalidMessage);
-    std::vector<Bytes> arrived;
-    for (const auto& arrival : capture.wait_for(sent.size())) arrived.push_back(arrival.bytes);
+    const std::vector<Bytes> arrived = bytes_of(capture.wait_for(sent.size()));
     EXPECT_EQ(arrived.size(), sent.size());
     const auto first_difference = std::mismatch(arrived.begin(), arrived.end(), sent.begin(), sent.end());
     EXPECT_TRUE(first_difference.first == arrived.end())
@@ -243,60 +232,46 @@ public:
     void on_short_message(std::uint32_t message) override {
         const std::lock_guard lock(mutex_);
         messages_.push_back(message);
+        count_.store(messages_.size());
     }
     // Waits until `count` have come (or three seconds have passed); what came.
     std::vector<std::uint32_t> wait_for(std::size_t count = 0) {
-        for (int i = 0; i < 300 && size() < count; ++i) std::this_thread::sleep_for(10ms);
+        for (int i = 0; i < 300 && count_.load() < count; ++i) std::this_thread::sleep_for(10ms);
         const std::lock_guard lock(mutex_);
         return messages_;
     }
 
 private:
-    std::size_t size() {
-        const std::lock_guard lock(mutex_);
-        return messages_.size();
-    }
+    std::atomic<std::size_t> count_{0};
     std::mutex mutex_;
     std::vector<std::uint32_t> messages_;
 };
 
-// A test's own look at the server, as a patchbay sees it.
-class Patchbay {
-public:
-    Patchbay() : client_(jack_client_open(unique("corvane-test-patchbay").c_str(), JackNoStartServer, nullptr)) {}
-    ~Patchbay() {
-        if (client_ != nullptr) jack_client_close(client_);
-    }
-    Patchbay(const Patchbay&) = delete;
-    Patchbay& operator=(const Patchbay&) = delete;
-
-    // Every port whose full name begins with `prefix`, in order of name.
-    std::set<std::string> ports(const std::string& prefix) const {
-        std::set<std::string> found;
-        if (const char** ports = jack_get_ports(client_, nullptr, nullptr, 0)) {
-            for (const char** port = ports; *port != nullptr; ++port) {
-                if (std::string_view(*port).starts_with(prefix)) found.insert(*port);
-            }
-            jack_free(ports);
+// A test's own look at the server, as a patchbay sees it: every port whose full name begins
+// with `prefix`, in order of name.
+std::set<std::string> ports_of(jack_client_t* patchbay, const std::string& prefix) {
+    std::set<std::string> found;
+    if (const char** ports = jack_get_ports(patchbay, nullptr, nullptr, 0)) {
+        for (const char** port = ports; *port != nullptr; ++port) {
+            if (std::string_view(*port).starts_with(prefix)) found.insert(*port);
         }
-        return found;
+        jack_free(ports);
     }
-    bool has_client(const std::string& name) const {
-        char* uuid = jack_get_uuid_for_client_name(client_, name.c_str());
-        if (uuid == nullptr) return false;
-        jack_free(uuid);
-        return true;
-    }
-
-private:
-    jack_client_t* client_;
-};
+    return found;
+}
+bool has_client(jack_client_t* patchbay, const std::string& name) {
+    char* uuid = jack_get_uuid_for_client_name(patchbay, name.c_str());
+    if (uuid == nullptr) return false;
+    jack_free(uuid);
+    return true;
+}
 
 // Output and input are two ports of one client named Corvane, which other programs see
 // while either is open and not after both have closed.
 TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
-    const Patchbay patchbay;
-    ASSERT_FALSE(patchbay.has_client("Corvane")) << "another Corvane runs on the test server";
+    const testing::JackMidiPort look(unique("corvane-test-patchbay"), "look", JackPortIsInput);
+    jack_client_t* const patchbay = look.client();
+    ASSERT_FALSE(has_client(patchbay, "Corvane")) << "another Corvane runs on the test server";
     MidiClient client(MidiClientOptions{MidiApi::jack});
     MidiPortOutputSystem outputs(client);
     MidiPortInputSystem inputs(client);
@@ -306,7 +281,7 @@ TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
     ASSERT_NE(output, nullptr) << error;
     auto input = inputs.open_input(kVirtualPortDevice, received, error);
     ASSERT_NE(input, nullptr) << error;
-    EXPECT_EQ(patchbay.ports("Corvane"), (std::set<std::string>{"Corvane:MIDI in", "Corvane:MIDI out"}));
+    EXPECT_EQ(ports_of(patchbay, "Corvane"), (std::set<std::string>{"Corvane:MIDI in", "Corvane:MIDI out"}));
     // Our own ports are no devices to connect to.
     const auto output_names = outputs.output_names();
     const auto input_names = inputs.input_names();
@@ -314,15 +289,15 @@ TEST_F(JackMidi, OutputAndInputArePortsOfOneClientThatLastsWhileEitherIsOpen) {
     EXPECT_EQ(std::count(input_names.begin(), input_names.end(), "Corvane:MIDI out"), 0);
 
     output.reset();
-    EXPECT_EQ(patchbay.ports("Corvane"), std::set<std::string>{"Corvane:MIDI in"});
+    EXPECT_EQ(ports_of(patchbay, "Corvane"), std::set<std::string>{"Corvane:MIDI in"});
     output = outputs.open_output(kVirtualPortDevice, error);
     ASSERT_NE(output, nullptr) << error;
     input.reset();
-    EXPECT_EQ(patchbay.ports("Corvane"), std::set<std::string>{"Corvane:MIDI out"});
-    EXPECT_TRUE(patchbay.has_client("Corvane"));
+    EXPECT_EQ(ports_of(patchbay, "Corvane"), std::set<std::string>{"Corvane:MIDI out"});
+    EXPECT_TRUE(has_client(patchbay, "Corvane"));
     output.reset();
-    EXPECT_EQ(patchbay.ports("Corvane"), std::set<std::string>{});
-    EXPECT_FALSE(patchbay.has_client("Corvane"));
+    EXPECT_EQ(ports_of(patchbay, "Corvane"), std::set<std::string>{});
+    EXPECT_FALSE(has_client(patchbay, "Corvane"));
 }
 
 // Another program's port, opened as an input device, is connected to our MIDI in port. What
