@@ -2,11 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <span>
-#include <unistd.h>
 
+#include "../temp_folder.h"
 #include "corvane/platform/clock.h"
 #include "corvane/platform/fluidsynth_output.h"
 #include "corvane/platform/midi_message.h"
@@ -51,18 +49,18 @@ TEST(FluidSynthRenderer, APianoNoteSoundsOnlyWhileItIsOnAndIsWrittenAsAWavFile) 
     EXPECT_GT(loudness(*renderer, 520, 1000), 500.0);
     EXPECT_LT(loudness(*renderer, 1400, 1500), loudness(*renderer, 520, 1000) / 4);
 
-    const auto path = std::filesystem::temp_directory_path() / ("corvane-render-" + std::to_string(::getpid()) + ".wav");
-    ASSERT_EQ(renderer->write_wav(path), "");
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::filesystem::remove(path);
-    const auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
+    const corvane::testing::TempFolder folder;
+    ASSERT_EQ(renderer->write_wav(folder / "render.wav"), "");
+    const std::string bytes = corvane::testing::slurp(folder / "render.wav");
+    const auto u32 = [&](std::size_t at) {  // little-endian
+        std::uint32_t value = 0;
+        for (std::size_t b = 4; b-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes[at + b]);
+        return value;
     };
     ASSERT_EQ(bytes.size(), 44 + renderer->samples().size() * 2);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(u32(4), bytes.size() - 8);
-    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(u32(24), 44100u);
     EXPECT_EQ(u32(40), renderer->samples().size() * 2);
 }
