@@ -2,6 +2,7 @@
 // message with the clock's time.
 #include "corvane/engine/player.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -215,10 +216,8 @@ TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
                                        on(0, 0, 61, 100), retune(0, 62), on(0, 0, 62, 100), retune(0, 63),
                                        on(0, 0, 63, 100)}));
     for (int step = 0; step < 4; ++step) {
-        const auto& bytes = sender.sysex[static_cast<std::size_t>(step)];
-        const platform::TuningBytes pitch = tuning::mts_pitch(60 + step * 12.0 / 19);
-        const auto expected = platform::single_note_tuning_change(0, 60 + step, pitch);
-        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), expected.view().begin(), expected.view().end()));
+        const auto expected = platform::single_note_tuning_change(0, 60 + step, tuning::mts_pitch(60 + step * 12.0 / 19));
+        EXPECT_TRUE(std::ranges::equal(sender.sysex[static_cast<std::size_t>(step)], expected.view())) << step;
     }
     voices.end_note(chord[1]);
     sender.take();

@@ -179,16 +179,6 @@ TEST_F(JackMidi, TheVirtualPortPassesSystemExclusiveAndMoreThanACycleHoldsInOrde
         << capture.overruns() << " cycles overrun)";
 }
 
-// `count` note-ons on channel 2: their bytes for a sender, and packed as they should arrive.
-void add_note_ons(int count, std::vector<Bytes>& sent, std::vector<std::uint32_t>& expected) {
-    for (int i = 0; i < count; ++i) {
-        const auto key = static_cast<std::uint8_t>(i % 128);
-        const auto velocity = static_cast<std::uint8_t>(1 + (i / 128) % 127);
-        sent.push_back({0x91, key, velocity});
-        expected.push_back(pack_short_message(kNoteOn, 1, key, velocity));
-    }
-}
-
 // Another program's JACK MIDI output: sends the messages it was given, some hundreds a cycle,
 // once told to start.
 class Sender {
@@ -313,7 +303,12 @@ TEST_F(JackMidi, MessagesOfAnotherProgramReachTheInputInOrderUntilItCloses) {
                                         0x000040D0u,
                                         0x000023F1u,
                                         pack_short_message(kNoteOff, 0, 60, 127)};
-    add_note_ons(20000, sent, expected);  // 40 cycles
+    for (int i = 0; i < 20000; ++i) {  // note-ons on channel 2, 40 cycles of them
+        const auto key = static_cast<std::uint8_t>(i % 128);
+        const auto velocity = static_cast<std::uint8_t>(1 + (i / 128) % 127);
+        sent.push_back({0x91, key, velocity});
+        expected.push_back(pack_short_message(kNoteOn, 1, key, velocity));
+    }
     Sender sender(unique("corvane-test-keyboard"), sent);
     MidiClient client(MidiClientOptions{MidiApi::jack, unique("corvane-test-in")});
     MidiPortInputSystem inputs(client);
