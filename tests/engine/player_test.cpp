@@ -215,9 +215,10 @@ TEST_F(VoicesTest, TheTuningStandardGivesEveryKeyItsOwnPitchOnOneChannel) {
     EXPECT_EQ(sender.take(), (Messages{program_73(0), retune(0, 60), on(0, 0, 60, 100), retune(0, 61),
                                        on(0, 0, 61, 100), retune(0, 62), on(0, 0, 62, 100), retune(0, 63),
                                        on(0, 0, 63, 100)}));
-    for (int step = 0; step < 4; ++step) {
-        const auto expected = platform::single_note_tuning_change(0, 60 + step, tuning::mts_pitch(60 + step * 12.0 / 19));
-        EXPECT_TRUE(std::ranges::equal(sender.sysex[static_cast<std::size_t>(step)], expected.view())) << step;
+    for (std::size_t step = 0; step < 4; ++step) {
+        const auto pitch = tuning::mts_pitch(60 + static_cast<double>(step) * 12 / 19);
+        const auto expected = platform::single_note_tuning_change(0, 60 + static_cast<int>(step), pitch);
+        EXPECT_TRUE(std::ranges::equal(sender.sysex[step], expected.view())) << step;
     }
     voices.end_note(chord[1]);
     sender.take();
