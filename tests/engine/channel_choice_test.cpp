@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,12 +58,9 @@ TEST_F(DegreeMappingTest, PentatonicValuesWalkTheArpeggioAndFollowingTheScaleVal
 // channel. Modulation moves by the ratio of a scale or arpeggio degree, kept within MIDI; an
 // arpeggio shift moves by whole arpeggios, or scale periods when the arpeggio follows the scale.
 TEST_F(DegreeMappingTest, ChannelsShiftByOctavesArpeggiosOrModulation) {
-    const NoteAndBend down = shifted(ShiftMode::octave, -1);
-    EXPECT_EQ(down.note, 48);
-    EXPECT_EQ(down.bend, 9000);
-    const NoteAndBend up = shifted(ShiftMode::arpeggio_degree, 7);
-    EXPECT_EQ(up.note, 67);
-    EXPECT_EQ(up.bend, 9000);
+    const auto note_and_bend = [](NoteAndBend nb) { return std::pair(nb.note, nb.bend); };
+    EXPECT_EQ(note_and_bend(shifted(ShiftMode::octave, -1)), std::pair(48, 9000));
+    EXPECT_EQ(note_and_bend(shifted(ShiftMode::arpeggio_degree, 7)), std::pair(67, 9000));
     EXPECT_EQ(shifted(ShiftMode::octave, 0).note, 60);
     c.Octave_shifts_for_channels[2] = 3;
     EXPECT_EQ(channel_shift({60, 9000}, 1, c).note, 60);
