@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <functional>
 #include <numbers>
 #include <string_view>
 #include <tuple>
@@ -107,36 +106,18 @@ TEST(ExpressionInABuffer, ReadsAsTheAllocatingEvaluationAndCutsALongerToken) {
     EXPECT_TRUE(std::isfinite(ratio_value(std::string(5000, 'n') + "1")));
 }
 
-PitchFormat changed(const std::function<void(PitchFormat&)>& change) {
-    PitchFormat format;
-    change(format);
-    return format;
-}
-
-// Cents preferred over ratios and octave fractions.
-const PitchFormat kCents = changed([](PitchFormat& f) {
-    f.show_cents = true;
-    f.show_cents_or_small_ratios = false;
-});
-
 TEST(PitchFormat, ValuesWrittenAsTheSettingsAndRequestAsk) {
     const PitchFormat plain;
-    const PitchFormat slash_one = changed([](PitchFormat& f) { f.ratios_as_1o1_2o1_etc = true; });
-    const PitchFormat no_prime_limit = changed([](PitchFormat& f) { f.iMaxDivisorForRatiosQuotient = 0; });
-    const PitchFormat factorised = changed([](PitchFormat& f) { f.bFactoriseRatios = true; });
-    const PitchFormat eleven = changed([](PitchFormat& f) { f.iMaxQuotientForNRatios = 11; });
-    // The configuration's default: whole octaves only.
-    const PitchFormat one = changed([](PitchFormat& f) { f.iMaxQuotientForNRatios = 1; });
-    const PitchFormat cents_or_small = changed([](PitchFormat& f) {
-        f = kCents;
-        f.show_cents_or_small_ratios = true;
-    });
-    const PitchFormat fixed = changed([](PitchFormat& f) {
-        f = kCents;
-        f.cents_fixed_point = true;
-        f.iCentsSigFigs = 3;
-    });
-    const PitchFormat four_figures = changed([](PitchFormat& f) { f.iCentsSigFigs = 4; });
+    const PitchFormat cents{.show_cents = true, .show_cents_or_small_ratios = false};  // even over small ratios
+    const PitchFormat slash_one{.ratios_as_1o1_2o1_etc = true};
+    const PitchFormat no_prime_limit{.iMaxDivisorForRatiosQuotient = 0};
+    const PitchFormat factorised{.bFactoriseRatios = true};
+    const PitchFormat eleven{.iMaxQuotientForNRatios = 11};
+    const PitchFormat one{.iMaxQuotientForNRatios = 1};  // the configuration's default: whole octaves only
+    const PitchFormat cents_or_small{.show_cents = true};
+    const PitchFormat fixed{
+        .iCentsSigFigs = 3, .show_cents = true, .show_cents_or_small_ratios = false, .cents_fixed_point = true};
+    const PitchFormat four_figures{.iCentsSigFigs = 4};
     const PitchFormat full = PitchFormat::full_precision();
     const double semitone = std::exp2(1.0 / 12);
     struct Case {
@@ -165,13 +146,13 @@ TEST(PitchFormat, ValuesWrittenAsTheSettingsAndRequestAsk) {
         {std::exp2(5.0 / 31), ratio, plain, {}, "n(5/31)"}, {semitone, ratio, eleven, {}, "1.05946"},
         {semitone, ratio, one, {}, "1.05946"},
         // Cents when preferred; an octave fraction gives way to cents only when the cents hold it exactly.
-        {1.5, ratio, kCents, {.cents_word = true}, "701.955 cents"},
-        {1.0, ratio, kCents, {.cents_word = true}, "0 cents"},
-        {1.5, ratio, kCents, {}, "701.955"}, {1.5, ratio, cents_or_small, {}, "3/2"},
+        {1.5, ratio, cents, {.cents_word = true}, "701.955 cents"},
+        {1.0, ratio, cents, {.cents_word = true}, "0 cents"},
+        {1.5, ratio, cents, {}, "701.955"}, {1.5, ratio, cents_or_small, {}, "3/2"},
         {semitone, ratio, cents_or_small, {.cents_word = true}, "100 cents"},
         {std::exp2(1.0 / 7), ratio, cents_or_small, {}, "n(1/7)"},
         // The request's bits override the settings.
-        {1.5, ratio, kCents, {.ratio_only = true}, "3/2"}, {semitone, ratio, plain, {.ratio_only = true}, "1.05946"},
+        {1.5, ratio, cents, {.ratio_only = true}, "3/2"}, {semitone, ratio, plain, {.ratio_only = true}, "1.05946"},
         {semitone, ratio, plain, {.cents_only = true}, "100"}, {1.5, ratio, plain, {.cents_only = true}, "3/2"},
         // Fixed-point cents, significant figures, and full precision keeping every digit.
         {1.5, ratio, fixed, {}, " 701.955"}, {semitone, ratio, fixed, {}, " 100.000"},

@@ -49,37 +49,28 @@ TEST(GeneratedScales, EqualTemperamentAndMeanTone) {
     EXPECT_EQ(make_mean_tone(0.25, 8 - 12, {}).entries, scale.entries);
 }
 
-BeatsSettings beats_settings(int max_harmonic, int max_beats, int sig_figs = 5) {
-    BeatsSettings settings;
-    settings.beats_max_harmonic = max_harmonic;
-    settings.beats_max_beats = max_beats;
-    settings.beats_sig_figs = sig_figs;
-    return settings;
-}
-
 // beats.txt, each text under a line "== <what> ==": the fifth at 440 Hz to three harmonics, where
 // 880 lies 220 from both 660 and 1320 and the lower is kept; 440 and 441 Hz, beating n times a
 // second at the nth harmonics, to three figures; no harmonics within the limits, in the window
 // and with the difference ratio in cents (named "cents" only in the window); and the windows of a
 // just fifth, beating nowhere, and of an equal-tempered one, in columns without the difference tone.
+// The settings are the highest harmonic, the most beats a second and the significant figures.
 TEST(Beats, ReportsAndWindowsAreWrittenAsKept) {
-    PitchFormat in_cents;
-    in_cents.show_cents = true;
-    in_cents.show_cents_or_small_ratios = false;
-    const BeatsReport fifth = show_beats(1.0, 1.5, 440.0, beats_settings(3, 300), {});
+    const PitchFormat in_cents{.show_cents = true, .show_cents_or_small_ratios = false};
+    const BeatsReport fifth = show_beats(1.0, 1.5, 440.0, BeatsSettings{3, 300}, {});
     EXPECT_EQ(fifth.first_rate, 220.0);
-    const BeatsReport unison = show_beats(1.0, 441.0 / 440.0, 440.0, beats_settings(3, 2, 3), {});
+    const BeatsReport unison = show_beats(1.0, 441.0 / 440.0, 440.0, BeatsSettings{3, 2, 3}, {});
     EXPECT_NEAR(*unison.first_rate, 1.0, 1e-9);
-    EXPECT_FALSE(show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), {}).first_rate.has_value());
+    EXPECT_FALSE(show_beats(1.0, 1.5, 440.0, BeatsSettings{0, 10}, {}).first_rate.has_value());
     const std::pair<std::string_view, std::string> texts[] = {
         {"fifth", fifth.text},
         {"unison", unison.text},
-        {"no harmonics, window", beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), {}, true)},
-        {"in cents, window", beats_window_text(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents, true)},
-        {"in cents", show_beats(1.0, 1.5, 440.0, beats_settings(0, 10), in_cents).text},
-        {"just fifth, window", beats_window_text(1.0, 1.5, 261.6, beats_settings(6, 20), {}, true)},
+        {"no harmonics, window", beats_window_text(1.0, 1.5, 440.0, BeatsSettings{0, 10}, {}, true)},
+        {"in cents, window", beats_window_text(1.0, 1.5, 440.0, BeatsSettings{0, 10}, in_cents, true)},
+        {"in cents", show_beats(1.0, 1.5, 440.0, BeatsSettings{0, 10}, in_cents).text},
+        {"just fifth, window", beats_window_text(1.0, 1.5, 261.6, BeatsSettings{6, 20}, {}, true)},
         {"equal-tempered fifth, window",
-         beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, beats_settings(6, 20), {}, false)},
+         beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, BeatsSettings{6, 20}, {}, false)},
     };
     std::string kept;
     for (const auto& [what, text] : texts) kept += "== " + std::string(what) + " ==\n" + text;
