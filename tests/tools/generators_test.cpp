@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "../expected_output.h"
 #include "corvane/tools/rearrangements.h"
 #include "corvane/tools/superparticular.h"
 #include "tools_test_support.h"
@@ -8,36 +7,28 @@
 namespace corvane::tools {
 namespace {
 
-using corvane::testing::expect_output_as_kept;
+using namespace corvane::tools::testing;
 using files::ListKind;
 using platform::Answer;
 using platform::RecordingReporter;
-using testing::DirectRun;
-using testing::kFormat;
-using testing::list_of;
-using testing::list_text;
-using testing::messages_text;
-using testing::superparticular_search;
 
 // Each set of steps once, the largest steps first (a search that finds one the scale commands'
 // transcript shows). The reports give the bounds searched, and say when none was found, when
 // the limit stopped the search and when it was halted.
 TEST(Superparticular, EachSetOfStepsOnceLargestFirstAndTheReports) {
     DirectRun direct;
-    SuperparticularSearch three_or_four = superparticular_search(4, 2);  // steps within 81/80 to 5/4, the default
-    three_or_four.sps_min_nnotes = 3;
+    // Steps within 81/80 to 5/4, the default.
+    const SuperparticularSearch three_or_four{.sps_nnotes = 4, .sps_min_nnotes = 3, .dsps_topnote = 2};
     EXPECT_EQ(find_superparticular_scales(three_or_four, kFormat, direct.run).scales.at(0).description,
               "5/4 5/4 6/5 16/15 ");
 
-    const SuperparticularSearch nothing = superparticular_search(2, 1);
+    const SuperparticularSearch nothing{.sps_nnotes = 2, .sps_min_nnotes = 2, .dsps_topnote = 1};
     const SuperparticularResult none = find_superparticular_scales(nothing, kFormat, direct.run);
 
-    SuperparticularSearch limited = superparticular_search(7, 2);
-    limited.sps_maxscales = 1;
+    const SuperparticularSearch limited{.sps_nnotes = 7, .sps_min_nnotes = 7, .sps_maxscales = 1, .dsps_topnote = 2};
     const SuperparticularResult at_limit = find_superparticular_scales(limited, kFormat, direct.run);
 
-    SuperparticularSearch long_search = superparticular_search(9, 2);
-    long_search.smallest_step = 1;
+    const SuperparticularSearch long_search{.sps_nnotes = 9, .sps_min_nnotes = 9, .dsps_topnote = 2, .smallest_step = 1};
     DirectRun halting(1);  // the halt button, pressed at the search's first checkpoint
     const SuperparticularResult halted = find_superparticular_scales(long_search, kFormat, halting.run);
 
@@ -49,10 +40,8 @@ TEST(Superparticular, EachSetOfStepsOnceLargestFirstAndTheReports) {
 
     // A search whose tolerance once let through near misses by the dozen: every scale found
     // ends on the top note itself.
-    SuperparticularSearch search = superparticular_search(5, 1.25);
-    search.smallest_step = 1;
-    search.largest_step = 1.125;
-    search.sps_maxscales = 6;
+    const SuperparticularSearch search{.sps_nnotes = 5, .sps_min_nnotes = 5, .sps_maxscales = 6,
+                                       .dsps_topnote = 1.25, .smallest_step = 1, .largest_step = 1.125};
     const auto result = find_superparticular_scales(search, kFormat, direct.run);
     ASSERT_EQ(result.scales.size(), 6u);
     for (const auto& scale : result.scales) {

@@ -1,23 +1,14 @@
 #include <gtest/gtest.h>
 
-#include "../expected_output.h"
 #include "../hostile_files.h"
-#include "corvane/tools/mode_lists.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
 namespace {
 
+using namespace corvane::tools::testing;
 using platform::Answer;
 using platform::RecordingReporter;
-using corvane::testing::expect_output_as_kept;
-using testing::DirectRun;
-using testing::files_written;
-using testing::messages_text;
-using testing::mode_lists_from;
-using testing::slurp;
-using testing::TempFolder;
-using testing::write_bytes;
 
 // OUR OWN FIXTURE, written from the reading rules: sections with and without a scale, a heading
 // the built-in table knows, an equal temperament, rows on one line and over several, HTML as real
@@ -87,15 +78,15 @@ TEST(ModeListsTool, AsksBeforeReplacingThenWritesOneListOfModesPerSectionAndTheL
 TEST(ModeListsTool, HaltingKeepsWhatWasWrittenAndAMissingHtmIsLookedForAsHtmlAndAutoSortOrdersEachList) {
     TempFolder folder;
     write_bytes(folder / "modename.htm", kOurModeNames);
-    testing::DirectRun halting(2);  // the halt is seen before the second section
+    DirectRun halting(2);  // the halt is seen before the second section
     RecordingReporter reporter;
-    EXPECT_TRUE(make_mode_lists_from_scala(testing::mode_lists_job(folder), halting.run, reporter).halted);
+    EXPECT_TRUE(make_mode_lists_from_scala(mode_lists_job(folder), halting.run, reporter).halted);
     // The first list of modes and the list of scales for it, then the messages.
     expect_output_as_kept(files_written(folder) + messages_text(reporter, folder.path()),
                           "tools/expected/mode_lists_halted.txt");
 
     std::filesystem::rename(folder / "modename.htm", folder / "modename.html");
-    ModeListsJob job = testing::mode_lists_job(folder);
+    ModeListsJob job = mode_lists_job(folder);
     job.settings.scala_auto_sort_lmds = true;
     job.settings.szLMDSortTokenTemplate = "-n";
     DirectRun direct;
@@ -155,7 +146,7 @@ TEST(ModeListsTool, HeadingsOfEveryKindGetAFileEachALaterFormatStopsAndPlainText
     // A file too large to take in is refused with the reason.
     make_hostile(corvane::testing::Hostile::huge_sparse, plain / "modename.htm");
     DirectRun direct;
-    EXPECT_TRUE(make_mode_lists_from_scala(testing::mode_lists_job(plain), direct.run, refusals).failed);
+    EXPECT_TRUE(make_mode_lists_from_scala(mode_lists_job(plain), direct.run, refusals).failed);
     // The later format refused, the file too large refused, then the question for plain text.
     expect_output_as_kept(messages_text(refusals, plain.path()) + messages_text(says_no, plain.path()),
                           "tools/expected/mode_lists_refusals.txt");

@@ -1,30 +1,21 @@
 #include <gtest/gtest.h>
 
-#include "../expected_output.h"
 #include "corvane/tools/scale_list_maker.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
 namespace {
 
-using corvane::testing::expect_output_as_kept;
+using namespace corvane::tools::testing;
 using platform::Answer;
 using platform::RecordingReporter;
-using testing::DirectRun;
-using testing::messages_text;
-using testing::slurp;
-using testing::TempFolder;
-using testing::write_bytes;
 
 constexpr std::string_view kMajorTriad = "! triad.scl\n!\nJust major triad\n 3\n!\n 5/4\n 3/2\n 2/1\n";
 constexpr std::string_view kNumberedScale = "! 12.scl\n12 out of 19-tET\n 2\n 315.789 cents\n 3/1\n";
 
+// Scala files in the folder listed into it, the program's folder too.
 ScaleListJob job_in(const TempFolder& folder, std::string name = "made.lsc") {
-    ScaleListJob job;
-    job.folder = folder.path();
-    job.list_name = std::move(name);
-    job.program_folder = folder.path();
-    return job;
+    return {folder.path(), std::move(name), folder.path(), {}};
 }
 
 // An empty folder is reported; then every Scala file is listed in name order, and replacing

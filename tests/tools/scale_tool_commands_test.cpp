@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "../cli/run_cli.h"
-#include "../expected_output.h"
 #include "corvane/files/scale_list.h"
 #include "corvane/tools/scale_list_maker.h"
 #include "tools_test_support.h"
@@ -17,11 +16,8 @@
 namespace corvane::tools {
 namespace {
 
-using corvane::testing::expect_output_as_kept;
+using namespace corvane::tools::testing;
 using corvane::testing::run_cli;
-using testing::slurp;
-using testing::TempFolder;
-using testing::write_bytes;
 
 // Each command reads its arguments, writes its list where told (standard output without -o)
 // and its closing message on standard error under the tool's caption; its status says how it

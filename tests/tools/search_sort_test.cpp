@@ -1,21 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "../expected_output.h"
 #include "corvane/tools/search_sort.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
 namespace {
 
-using corvane::testing::expect_output_as_kept;
+using namespace corvane::tools::testing;
 using files::ListEntry;
 using files::ListKind;
 using files::ScaleList;
 using platform::RecordingReporter;
-using testing::DirectRun;
-using testing::list_of;
-using testing::list_text;
-using testing::messages_text;
 
 const ListEntry kPentatonic{"Pentatonic scale", "1 9/8 5/4 3/2 5/3 2", "", ""};
 const ListEntry kMajor{"Major diatonic scale", "1 9/8 5/4 4/3 3/2 5/3 15/8 2", "", ""};
@@ -123,7 +118,7 @@ TEST(SortTool, KeysInTemplateOrderThenSortsByTheTemplateAndLeavesTheListWhenHalt
     expect_output_as_kept(lists + list_text(list) + messages_text(reporter), "tools/expected/sorted_lists.txt");
 
     const ScaleList sorted = list;
-    testing::DirectRun halting(2);
+    DirectRun halting(2);
     EXPECT_TRUE(sort_list(list, "n", ListPart::definitions, true, halting.run, reporter).halted);
     EXPECT_EQ(list, sorted);
     reporter.clear();

@@ -15,10 +15,8 @@
 namespace corvane::tools {
 namespace {
 
+using namespace corvane::tools::testing;
 using files::ListEntry;
-using testing::DirectRun;
-using testing::kFormat;
-using testing::ratios_of;
 
 // A scale's steps in one of the forms the archive has: cents (to five decimals), just ratios,
 // or equal divisions.
@@ -84,13 +82,10 @@ RC_GTEST_PROP(ToolOutput, EveryReArrangementReadsBackAsItsSteps, ()) {
 }
 
 RC_GTEST_PROP(ToolOutput, EverySuperparticularScaleReadsBackAsItsSteps, ()) {
-    SuperparticularSearch search;
-    search.sps_nnotes = *rc::gen::inRange(2, 5);
-    search.sps_min_nnotes = search.sps_nnotes;
-    search.dsps_topnote = *rc::gen::element(2.0, 1.5, 1.25, 3.0, 4.0 / 3.0);
-    search.smallest_step = 1.01;
-    search.largest_step = 2;
-    search.sps_maxscales = 40;
+    const int notes = *rc::gen::inRange(2, 5);
+    const double top = *rc::gen::element(2.0, 1.5, 1.25, 3.0, 4.0 / 3.0);
+    const SuperparticularSearch search{.sps_nnotes = notes, .sps_min_nnotes = notes, .sps_maxscales = 40,
+                                       .dsps_topnote = top, .smallest_step = 1.01, .largest_step = 2};
     DirectRun direct;
     for (const ListEntry& made : find_superparticular_scales(search, kFormat, direct.run).scales) {
         const auto ratios = ratios_of(made.definition);

@@ -3,14 +3,13 @@
 #include <chrono>
 #include <thread>
 
-#include "../expected_output.h"
 #include "corvane/tools/tool_protocol.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
 namespace {
 
-using corvane::testing::expect_output_as_kept;
+using namespace corvane::tools::testing;
 using platform::RecordingReporter;
 
 // A tool that runs until the test lets it finish or its halt flag is seen.
@@ -59,7 +58,7 @@ TEST(ToolProtocol, AnotherToolIsRefusedTheSameButtonHaltsClosingAsksFirstAndShif
     EXPECT_EQ(board.press(ToolKind::search, [&](ToolRun&) { other_ran = true; }, says_no), ToolBoard::Press::refused);
     EXPECT_FALSE(board.ask_to_close(says_no));
     // The refusal, then the question on closing, each naming the running task.
-    expect_output_as_kept(testing::messages_text(says_no), "tools/expected/tool_refusals.txt");
+    expect_output_as_kept(messages_text(says_no), "tools/expected/tool_refusals.txt");
 
     EXPECT_EQ(board.press(ToolKind::sort, sorting.work(), says_no), ToolBoard::Press::halting);
     board.wait();

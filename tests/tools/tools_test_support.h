@@ -12,13 +12,13 @@
 #include "corvane/files/save_buffer.h"
 #include "corvane/files/scale_list.h"
 #include "corvane/tools/mode_lists.h"
-#include "corvane/tools/superparticular.h"
 #include "corvane/tools/tool_protocol.h"
 #include "corvane/tuning/pitch_format.h"
 #include "corvane/tuning/pitch_list.h"
 
 namespace corvane::tools::testing {
 
+using corvane::testing::expect_output_as_kept;
 using corvane::testing::slurp;
 using corvane::testing::TempFolder;
 using corvane::testing::write_bytes;
@@ -103,15 +103,6 @@ inline std::vector<double> ratios_of(const std::string& definition) {
     std::vector<double> ratios;
     for (const double increment : read.entries) ratios.push_back(increment + 1.0);
     return ratios;
-}
-
-// A search for scales of exactly `notes` steps up to `top`.
-inline SuperparticularSearch superparticular_search(int notes, double top) {
-    SuperparticularSearch search;
-    search.sps_nnotes = notes;
-    search.sps_min_nnotes = notes;
-    search.dsps_topnote = top;
-    return search;
 }
 
 }  // namespace corvane::tools::testing
