@@ -62,12 +62,7 @@ inline std::string messages_text(const platform::RecordingReporter& reporter,
 }
 
 // Lists of modes made from "modename.htm" in the folder, into the folder.
-inline ModeListsJob mode_lists_job(const TempFolder& folder) {
-    ModeListsJob job;
-    job.modes_file = folder / "modename.htm";
-    job.output_folder = folder.path();
-    return job;
-}
+inline ModeListsJob mode_lists_job(const TempFolder& folder) { return {folder / "modename.htm", folder.path(), {}}; }
 
 // Lists of modes made into the folder from `modes_file`, written there as "modename.htm".
 inline ModeListsResult mode_lists_from(const TempFolder& folder, std::string_view modes_file,

@@ -37,13 +37,11 @@ TEST(KeyboardMapping, ReadsTheHeaderAndThePatternWithUnmappedKeys) {
     const KeyboardMapping m = mapping_of(kWhiteKeys);
     // Size, first and last key, middle key, reference key and frequency, period, pattern.
     EXPECT_EQ(m, (KeyboardMapping{12, 0, 127, 60, 69, 440.0, 7, {0, {}, 1, {}, 2, 3, {}, 4, {}, 5, {}, 6}}));
-    // White keys walk the degrees, a pattern higher by the period; black keys play nothing.
-    EXPECT_EQ(mapped_degree(m, 60), 0);
-    EXPECT_EQ(mapped_degree(m, 62), 1);
-    EXPECT_EQ(mapped_degree(m, 61), std::nullopt);
-    EXPECT_EQ(mapped_degree(m, 72), 7);
-    EXPECT_EQ(mapped_degree(m, 59), -1);  // B below middle C: degree 6 of the pattern below
-    EXPECT_EQ(mapped_degree(m, 48), -7);
+    // White keys walk the degrees, a pattern higher by the period; black keys play nothing. The B
+    // below middle C is degree 6 of the pattern below.
+    const std::pair<int, std::optional<int>> keys_and_degrees[] = {
+        {60, 0}, {62, 1}, {61, std::nullopt}, {72, 7}, {59, -1}, {48, -7}};
+    for (const auto& [key, degree] : keys_and_degrees) EXPECT_EQ(mapped_degree(m, key), degree) << key;
 }
 
 // The reference key sounds at its frequency; the others at their degree's ratio to it.

@@ -49,11 +49,8 @@ TEST(StepList, NoBarMeansOnePartNothingMeansDegreeZeroAndAThousandIsTheMost) {
 TEST(ChooseModeForm, StepsRepeatAtThePeriodAndTheFormFollowsTheDirectionOfTheTune) {
     const auto diatonic = read_absolute("0 2 4 5 7 9 11 12");
     const int n = diatonic.last_index();
-    EXPECT_EQ(wrap_step(7, n, diatonic.entries), 12);
-    EXPECT_EQ(wrap_step(8, n, diatonic.entries), 14);
-    EXPECT_EQ(wrap_step(-1, n, diatonic.entries), -1);
-    EXPECT_EQ(wrap_step(-7, n, diatonic.entries), -12);
-    EXPECT_EQ(wrap_step(-8, n, diatonic.entries), -13);
+    const std::pair<int, int> steps_and_degrees[] = {{7, 12}, {8, 14}, {-1, -1}, {-7, -12}, {-8, -13}};
+    for (const auto& [step, degree] : steps_and_degrees) EXPECT_EQ(wrap_step(step, n, diatonic.entries), degree);
     EXPECT_EQ(wrap_step(5, 0, diatonic.entries), 5);
     const auto minor = read_absolute("0 2 3 5 7 9 11 12 | 0 2 3 5 7 8 10 12");
     ModeVoices voices{};

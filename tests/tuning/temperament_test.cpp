@@ -116,12 +116,11 @@ TEST(NoteName, OctaveStylesAccidentalsAndTheNumberAndKeySignatureNames) {
     // The program's form shows the number exactly when there is no octave mark.
     EXPECT_EQ(note_name(61, sharps, none), "61: C Sharp");
     EXPECT_EQ(note_name(61, sharps, number), "C4 Sharp");
-    EXPECT_EQ(key_signature_name(3, sharps, false), "F sharp minor");
-    EXPECT_EQ(key_signature_name(0, flats, true), "C major");
-    EXPECT_EQ(key_signature_name(2, flats, true), "B flat major");
-    EXPECT_EQ(key_signature_name(7, flats, false), "A flat minor");
-    EXPECT_EQ(key_signature_name(8, sharps, true), "out of range");
-    EXPECT_EQ(key_signature_name(-1, flats, false), "out of range");
+    // Accidentals, their kind and major or minor.
+    const std::tuple<int, Accidentals, bool, std::string_view> keys[] = {
+        {3, sharps, false, "F sharp minor"}, {0, flats, true, "C major"},      {2, flats, true, "B flat major"},
+        {7, flats, false, "A flat minor"},   {8, sharps, true, "out of range"}, {-1, flats, false, "out of range"}};
+    for (const auto& [count, kind, major, name] : keys) EXPECT_EQ(key_signature_name(count, kind, major), name);
 }
 
 TEST(NoteFromName, LetterAndLastAccidentalInTheReferenceOctaveClamped) {
