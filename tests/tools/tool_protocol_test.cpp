@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "corvane/tools/tool_protocol.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
@@ -12,22 +11,15 @@ namespace {
 using namespace corvane::tools::testing;
 using platform::RecordingReporter;
 
-// A tool that runs until the test lets it finish or its halt flag is seen.
+// A tool that runs until its halt flag is seen, counting the checkpoints it passes.
 struct BlockingTool {
-    std::atomic<bool> release{false};
     std::atomic<bool> halted{false};
     std::atomic<int> polls{0};
 
     ToolBoard::Work work() {
         return [this](ToolRun& run) {
-            while (!release.load()) {
-                ++polls;
-                if (run.checkpoint()) {
-                    halted = true;
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            for (++polls; !run.checkpoint(); ++polls) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            halted = true;
         };
     }
 };

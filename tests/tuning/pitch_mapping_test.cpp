@@ -121,14 +121,11 @@ TEST(MidiPitch, FrequencyAndBackAndSplitIntoNoteAndBend) {
 // The tuning standard's three bytes: the semitone at or below, then 1/16384ths of a semitone
 // in two 7-bit bytes, rounded to the nearest and held within what they can write.
 TEST(MtsPitch, SemitoneAndFourteenBitFractionRoundedAndHeld) {
-    EXPECT_EQ(mts_pitch(69), (MtsPitch{69, 0, 0}));
-    EXPECT_EQ(mts_pitch(60.5), (MtsPitch{60, 0x40, 0}));
-    EXPECT_EQ(mts_pitch(60 + 1.0 / 16384), (MtsPitch{60, 0, 1}));
-    EXPECT_EQ(mts_pitch(60 + 129.0 / 16384), (MtsPitch{60, 1, 1}));
-    EXPECT_EQ(mts_pitch(61.99999), (MtsPitch{62, 0, 0}));  // rounds up into the next semitone
-    EXPECT_EQ(mts_pitch(-3), (MtsPitch{0, 0, 0}));
-    EXPECT_EQ(mts_pitch(200), (MtsPitch{127, 0x7F, 0x7E}));  // 7F 7F 7F would mean "no change"
-    EXPECT_EQ(mts_pitch(std::nan("")), (MtsPitch{0, 0, 0}));
+    // 61.99999 rounds up into the next semitone; 200 stops short of 7F 7F 7F, which means "no change".
+    const std::pair<double, MtsPitch> pitches[] = {
+        {69, {69, 0, 0}},       {60.5, {60, 0x40, 0}}, {60 + 1.0 / 16384, {60, 0, 1}}, {60 + 129.0 / 16384, {60, 1, 1}},
+        {61.99999, {62, 0, 0}}, {-3, {0, 0, 0}},       {200, {127, 0x7F, 0x7E}},       {std::nan(""), {0, 0, 0}}};
+    for (const auto& [pitch, bytes] : pitches) EXPECT_EQ(mts_pitch(pitch), bytes) << pitch;
     // A 19-tone step from middle C comes back within half a step of 1/16384 semitone.
     for (int degree = 0; degree <= 19 * 5; ++degree) {
         const double pitch = 36 + degree * 12.0 / 19;
