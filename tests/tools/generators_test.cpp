@@ -28,7 +28,8 @@ TEST(Superparticular, EachSetOfStepsOnceLargestFirstAndTheReports) {
     const SuperparticularSearch limited{.sps_nnotes = 7, .sps_min_nnotes = 7, .sps_maxscales = 1, .dsps_topnote = 2};
     const SuperparticularResult at_limit = find_superparticular_scales(limited, kFormat, direct.run);
 
-    const SuperparticularSearch long_search{.sps_nnotes = 9, .sps_min_nnotes = 9, .dsps_topnote = 2, .smallest_step = 1};
+    const SuperparticularSearch long_search{
+        .sps_nnotes = 9, .sps_min_nnotes = 9, .dsps_topnote = 2, .smallest_step = 1};
     DirectRun halting(1);  // the halt button, pressed at the search's first checkpoint
     const SuperparticularResult halted = find_superparticular_scales(long_search, kFormat, halting.run);
 
