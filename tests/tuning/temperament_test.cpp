@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -32,10 +33,11 @@ TEST(GeneratedScales, EqualTemperamentAndMeanTone) {
     // major third pure. The wolf note is taken into the octave.
     const GeneratedScale pythagorean = make_mean_tone(0.0, 8, {});
     ASSERT_EQ(pythagorean.entries.size(), 13u);
-    // G 3/2, D 9/8, F 4/3 down the chain, E flat and G sharp at the ends of the wolf, the octave.
-    const std::pair<int, double> notes[] = {{7, 0.5}, {2, 1.0 / 8}, {5, 1.0 / 3}, {3, 32.0 / 27 - 1},
-                                            {8, 6561.0 / 4096 - 1}, {12, 1.0}};
+    // G 3/2, D 9/8, F 4/3 down the chain, E flat and G sharp at the ends of the wolf; the octave exact.
+    const std::pair<int, double> notes[] = {
+        {7, 0.5}, {2, 1.0 / 8}, {5, 1.0 / 3}, {3, 32.0 / 27 - 1}, {8, 6561.0 / 4096 - 1}};
     for (const auto& [note, increment] : notes) EXPECT_DOUBLE_EQ(pythagorean.entries[note], increment) << note;
+    EXPECT_EQ(pythagorean.entries[12], 1.0);
     EXPECT_EQ(pythagorean.title, "0 comma Mean-tone");
     const GeneratedScale scale = make_mean_tone(0.25, 8, {});
     EXPECT_NEAR(scale.entries[4], 0.25, 1e-12);
