@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../hostile_files.h"
+#include "corvane/tools/mode_lists.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "corvane/tools/tool_protocol.h"
 #include "tools_test_support.h"
 
 namespace corvane::tools {
