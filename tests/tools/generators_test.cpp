@@ -12,9 +12,8 @@ using files::ListKind;
 using platform::Answer;
 using platform::RecordingReporter;
 
-// Each set of steps once, the largest steps first (a search that finds one the scale commands'
-// transcript shows). The reports give the bounds searched, and say when none was found, when
-// the limit stopped the search and when it was halted.
+// Each set of steps once, the largest steps first. The reports give the bounds searched, and say
+// when none was found, when the limit stopped the search and when it was halted.
 TEST(Superparticular, EachSetOfStepsOnceLargestFirstAndTheReports) {
     DirectRun direct;
     // Steps within 81/80 to 5/4, the default.
