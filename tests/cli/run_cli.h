@@ -25,10 +25,13 @@ inline std::string shell_quoted(const std::string& arg) {
     return quoted + "'";
 }
 
-// Runs corvane-cli with the arguments and collects its exit status and both streams.
-inline CliResult run_cli(const std::vector<std::string>& args) {
+// Runs `program` (corvane-cli unless given; from `working_folder` when given) with the
+// arguments and collects its exit status and both streams.
+inline CliResult run_cli(const std::vector<std::string>& args, const std::string& program = CORVANE_CLI,
+                         const std::string& working_folder = "") {
     const TempFolder dir;
-    std::string command = CORVANE_CLI;
+    std::string command = working_folder.empty() ? "" : "cd " + shell_quoted(working_folder) + " && ";
+    command += shell_quoted(program);
     for (const auto& a : args) command += " " + shell_quoted(a);
     command += " >" + shell_quoted((dir / "out").string()) + " 2>" + shell_quoted((dir / "err").string());
     command += " </dev/null";

@@ -1,10 +1,8 @@
-// corvane-cli with files: a composition file under the options, Corvane.ini read from the
-// data folder, convert by extension, and the commands that make the shipped lists.
-#include <sys/wait.h>
-
-#include <cstdlib>
+// corvane-cli with files: Corvane.ini read from the data folder beside a composition file,
+// convert by extension, and the commands that make the shipped lists.
 #include <filesystem>
-#include <initializer_list>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,36 +20,13 @@ using corvane::testing::TempFolder;
 using corvane::testing::write_bytes;
 
 using CliRun = corvane::testing::CliResult;
-using corvane::testing::shell_quoted;
 
 // Runs the program (corvane-cli, or a copy of it) from `folder`.
-CliRun run_in(const TempFolder& folder, const fs::path& program, std::initializer_list<std::string> args) {
-    std::string command = "cd " + shell_quoted(folder.path().string()) + " && " + shell_quoted(program.string());
-    for (const auto& a : args) command += " " + shell_quoted(a);
-    command += " >" + shell_quoted((folder / ".out").string());
-    command += " 2>" + shell_quoted((folder / ".err").string()) + " </dev/null";
-    const int raw = std::system(command.c_str());
-    CliRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(folder / ".out");
-    run.err = slurp(folder / ".err");
-    fs::remove(folder / ".out");
-    fs::remove(folder / ".err");
-    return run;
+CliRun run_in(const TempFolder& folder, const fs::path& program, const std::vector<std::string>& args) {
+    return corvane::testing::run_cli(args, program.string(), folder.path().string());
 }
 
-CliRun cli(const TempFolder& folder, std::initializer_list<std::string> args) {
-    return run_in(folder, CORVANE_CLI, args);
-}
-
-// tune_options_over_file.txt: the two listings, the file's seed and then the option's.
-TEST(CliCompositionFile, OptionsOverrideTheFile) {
-    TempFolder folder;
-    write_bytes(folder / "t.cv", "Note_heights 0 7 //\r\nLevels 3\r\n");
-    std::string listings = cli(folder, {"tune", "t.cv", "-n", "2", "--no-config"}).out;
-    listings += cli(folder, {"tune", "t.cv", "-n", "2", "--seed", "0 4", "--no-config"}).out;
-    corvane::testing::expect_output_as_kept(listings, "files/expected/tune_options_over_file.txt");
-}
+CliRun cli(const TempFolder& folder, const std::vector<std::string>& args) { return run_in(folder, CORVANE_CLI, args); }
 
 // A copy of the program in a folder of its own keeps its data beside it: Corvane.ini there
 // gives the settings and the composition to start from. tune_from_portable_copy.txt holds the
