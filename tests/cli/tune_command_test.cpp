@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "../expected_output.h"
 #include "run_cli.h"
 
 namespace corvane::testing {
@@ -13,18 +14,13 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// The table of notes, one line a note under a header line.
+// The table of notes, one line a note under a header line: tune_listing.txt holds the six
+// notes with their counters, levels, values, channels, degrees, frequencies, keys and bends.
 TEST(TuneCommand, ListsNotesWithCounterChannelAndPitchAndClampsWithTheProgramsMessage) {
     const CliResult run = run_cli({"tune", "--seed", "0 1 2 1", "--levels", "1", "-n", "6", "--channels-in-play", "3",
                                    "--choose-channels-by", "0"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "note\tcounter\tlevel\tvalue\tchannel\tdegree\tfrequency\tmidi\tbend\n"
-                       "0\t00\t1\t0\t0\t0\t261.62557\t60\t8192\n"
-                       "1\t01\t0\t1\t1\t2\t293.66477\t62\t8192\n"
-                       "2\t02\t0\t2\t2\t4\t329.62756\t64\t8192\n"
-                       "3\t03\t0\t1\t1\t2\t293.66477\t62\t8192\n"
-                       "4\t10\t1\t1\t1\t2\t293.66477\t62\t8192\n"
-                       "5\t11\t0\t2\t2\t4\t329.62756\t64\t8192\n");
+    expect_output_as_kept(run.out, "cli/expected/tune_listing.txt");
 
     // Values beyond the limits are clamped, with the program's messages.
     const CliResult clamped = run_cli({"tune", "--levels", "35", "--channels-in-play", "20", "-n", "1", "--json"});
