@@ -39,9 +39,7 @@ TEST(CliTuningExport, WritesEachFormatAndSaysWhere) {
 
     const CliResult tun = export_tuning("tun", folder / "just.tun");
     EXPECT_EQ(tun.status, 0) << tun.err;
-    const std::string tun_text = slurp(folder / "just.tun");
-    EXPECT_TRUE(tun_text.starts_with("; Corvane: ")) << tun_text;
-    EXPECT_NE(tun_text.find("\r\nnote 60=6000\r\nnote 61=6204\r\nnote 62=6386\r\n"), std::string::npos) << tun_text;
+    EXPECT_TRUE(first_line(folder / "just.tun").starts_with("; Corvane: "));  // its notes: files.TuningExport
 
     // Five equal steps from middle C reach beyond MIDI's pitches; the composition file names the dump.
     const std::string composition = std::string(CORVANE_SOURCE_DIR) + "/tests/files/expected/every_field.cv";
@@ -50,9 +48,7 @@ TEST(CliTuningExport, WritesEachFormatAndSaysWhere) {
     EXPECT_EQ(syx.status, 0) << syx.err;
     EXPECT_EQ(syx.err, "corvane-cli: wrote the tuning to " + (folder / "five.syx").string() +
                            " (74 keys lie beyond what the tuning standard can say, held at its edge)\n");
-    const std::string dump = slurp(folder / "five.syx");
-    ASSERT_EQ(dump.size(), 408u);
-    EXPECT_EQ(dump.substr(6, 16), "every_field     ");
+    EXPECT_EQ(slurp(folder / "five.syx").substr(6, 16), "every_field     ");  // its keys: files.TuningExportDump
 }
 
 TEST(CliTuningExport, AnUnknownFormatOrAnUnreadableScaleWritesNothing) {
