@@ -27,8 +27,8 @@ struct FileNote {
 double seconds_per_tick(const SmfFile& file) {
     for (const SmfTrack& track : file.tracks) {
         for (const SmfEvent& e : track.events) {
-            if (e.bytes.size() == 6 && e.bytes[0] == 0xFF && e.bytes[1] == 0x51) {
-                const double tempo = (e.bytes[3] << 16) | (e.bytes[4] << 8) | e.bytes[5];
+            if (e.bytes.size() == 5 && e.bytes[0] == 0xFF && e.bytes[1] == 0x51) {  // the reader drops the length
+                const double tempo = (e.bytes[2] << 16) | (e.bytes[3] << 8) | e.bytes[4];
                 return tempo / 1e6 / file.division;
             }
         }
