@@ -2,12 +2,14 @@
 // sounds the degree of the scale it lies on, counted from the base key.
 #include "corvane/files/tuning_export.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
 #include <gtest/gtest.h>
 
 #include "../temp_folder.h"
+#include "corvane/files/whole_file.h"
 #include "corvane/tuning/anamark_tun.h"
 #include "corvane/tuning/keyboard_mapping.h"
 #include "corvane/tuning/mts_pitch.h"
@@ -75,15 +77,12 @@ engine::Composition composition_of(const ScaleCase& scale) {
     return c;
 }
 
-class TuningExport : public ::testing::TestWithParam<ScaleCase> {
-protected:
-    TempFolder folder;
-};
-
-// The Scala scale and its keyboard mapping, read back by the tuning library's readers.
-TEST_P(TuningExport, ScalaScaleAndKeyboardMappingReadBackGiveEveryKeysFrequency) {
+// Exports `c` as a Scala scale with its keyboard mapping, reads both back with the tuning
+// library's readers, and compares every key's frequency with `key_frequency`.
+void expect_every_key_read_back(const TempFolder& folder, const engine::Composition& c,
+                                const std::function<double(int)>& key_frequency) {
     const auto path = folder / "tuning.scl";
-    const TuningExportResult result = export_tuning(path, TuningFormat::scl, composition_of(GetParam()), "test");
+    const TuningExportResult result = export_tuning(path, TuningFormat::scl, c, "test");
     ASSERT_TRUE(result.ok()) << result.error;
     EXPECT_EQ(result.written, (std::vector{path, folder / "tuning.kbm"}));
     const tuning::ScalaReading read_scale = tuning::read_scala_text(slurp(path));
@@ -93,11 +92,20 @@ TEST_P(TuningExport, ScalaScaleAndKeyboardMappingReadBackGiveEveryKeysFrequency)
         << std::get<tuning::KeyboardMappingError>(read_mapping).message;
     const auto& mapping = std::get<tuning::KeyboardMapping>(read_mapping);
     for (int key = 0; key < platform::kMidiKeys; ++key) {
-        const double expected = GetParam().key_frequency(key);
+        const double expected = key_frequency(key);
         const auto frequency = tuning::mapped_frequency(mapping, read_scale.entries, key);
         ASSERT_TRUE(frequency.has_value()) << key;
         ASSERT_NEAR(*frequency, expected, 1e-6 * expected) << "key " << key;
     }
+}
+
+class TuningExport : public ::testing::TestWithParam<ScaleCase> {
+protected:
+    TempFolder folder;
+};
+
+TEST_P(TuningExport, ScalaScaleAndKeyboardMappingReadBackGiveEveryKeysFrequency) {
+    expect_every_key_read_back(folder, composition_of(GetParam()), GetParam().key_frequency);
 }
 
 TEST_P(TuningExport, AnamarkTuningReadBackIsWithinAHundredthOfACent) {
@@ -173,6 +181,32 @@ TEST(TuningExportScala, AFailedExportReplacesNothing) {
     EXPECT_EQ(result.error.rfind("cannot write " + (folder / "kept.kbm").string() + ": ", 0), 0u) << result.error;
     EXPECT_EQ(slurp(folder / "kept.scl"), "earlier");
     EXPECT_EQ(testing::files_in(folder.path()), 2u);
+}
+
+// Scales of the archive, exported on middle C and read back, key by key.
+TEST(TuningExportScala, ArchiveScalesReadBackTheSame) {
+    const std::filesystem::path archive = std::string(CORVANE_SHARED_DATA) + "/scl";
+    if (!std::filesystem::is_directory(archive)) GTEST_SKIP() << "no Scala archive at " << archive;
+    std::vector<std::filesystem::path> paths;
+    for (const auto& entry : std::filesystem::directory_iterator(archive)) {
+        if (entry.path().extension() == ".scl") paths.push_back(entry.path());
+    }
+    std::ranges::sort(paths);
+    const TempFolder folder;
+    int compared = 0;
+    for (std::size_t i = 0; i < paths.size(); i += 97) {
+        const auto text = read_whole_file(paths[i]);
+        ASSERT_TRUE(text.has_value()) << paths[i];
+        engine::Composition c;
+        c.Intervals = tuning::read_scala_text(*text).entries;
+        SCOPED_TRACE(paths[i].string());
+        expect_every_key_read_back(folder, c, [&](int key) {
+            return c.Frequency_of_lowest_note * tuning::degree_ratio(c.Intervals, key - 60);
+        });
+        if (::testing::Test::HasFatalFailure()) return;
+        ++compared;
+    }
+    EXPECT_GT(compared, 50);
 }
 
 }  // namespace
