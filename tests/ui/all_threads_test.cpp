@@ -91,7 +91,6 @@ protected:
 };
 
 TEST_F(AllThreadsTest, PlayerVibratoMidiInRecordingAndWindowsRunTogether) {
-    const InFolder here(folder.path());  // where the recording goes
     start();
     vibrato_on_every_voice();
     open_midi_in();

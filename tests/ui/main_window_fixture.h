@@ -4,7 +4,6 @@
 // recording output device and an injected MIDI input, for the window suites.
 
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,20 +71,6 @@ public:
 private:
     mutable std::mutex lock_;
     platform::RecordingReporter said_{Answer::yes};
-};
-
-// The program's current folder is the temporary folder while a test runs.
-class InFolder {
-public:
-    explicit InFolder(const std::filesystem::path& folder) : old_(QDir::currentPath()) {
-        QDir::setCurrent(QString::fromStdString(folder.string()));
-    }
-    ~InFolder() { QDir::setCurrent(old_); }
-    InFolder(const InFolder&) = delete;
-    InFolder& operator=(const InFolder&) = delete;
-
-private:
-    QString old_;
 };
 
 // The home folder is the temporary folder while a test runs: recordings and MIDI files of a

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <cmath>
@@ -93,7 +92,6 @@ TEST_F(PlayAlongWindowTest, AKeyboardMappingTheConfigurationNamesIsReadAtStart) 
 }
 
 TEST_F(PlayAlongWindowTest, RecordPlayAlongMakesAFileAndGuardsSaveAndExit) {
-    const InFolder here(folder.path());
     start();
     ASSERT_TRUE(window->open_window('G'));
     RecordPlayAlongDialog* dialog = window->record_dialog();

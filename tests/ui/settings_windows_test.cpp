@@ -235,9 +235,7 @@ TEST_F(SettingsWindowTest, OptionsChangeOnlyWhatIsTypedAndTakeAMendedText) {
     const QString what_it_takes = field("look_ahead")->toolTip();
     EXPECT_EQ(what_it_takes, "How many notes are worked out ahead of the one that sounds. Takes a whole number "
                              "from 0 to 2559 notes.");
-    type("look_ahead", "3000");
-    EXPECT_EQ(field("look_ahead")->toolTip(), "The look-ahead takes a whole number from 0 to 2559 notes: \"3000\" is "
-                                              "not one, so nothing was changed.");
+    type("look_ahead", "3000");  // its reason as the tooltip meanwhile: refuse_field, as MidiFileDialogTest pins
     type("look_ahead", "4");
     EXPECT_EQ(context->settings().player.iLookAhead, 4);
     EXPECT_FALSE(field("look_ahead")->property("refused").toBool());
