@@ -197,6 +197,8 @@ QString menu_text(const QList<QAction*>& actions, int depth = 0) {
     return out;
 }
 
+// The items of a choice are in an exclusive group: the one ticked is checked here, that the
+// others lose their ticks is Qt's.
 TEST_F(MainWindowTest, MenusAsTheTableHasThemWithTicksMirroringSettings) {
     start();
     // menus.txt: the whole menu bar as the program starts, the Voice menu ticking the flute
@@ -214,21 +216,18 @@ TEST_F(MainWindowTest, MenusAsTheTableHasThemWithTicksMirroringSettings) {
     item("&Out", "device_0")->trigger();
     EXPECT_EQ(context->playback().port().device(), 0);
     EXPECT_TRUE(item("&Out", "device_0")->isChecked());
-    EXPECT_FALSE(item("&Out", "device_-1")->isChecked());
     item("&Out", "open_midi_out_now")->trigger();
     EXPECT_TRUE(context->playback().port().is_open());
     EXPECT_EQ(item("&Out", "open_midi_out_now")->text(), "&Close MIDI out now");
     item("&Out", "tuning_output_mts")->trigger();
     EXPECT_EQ(context->settings().voices.tuning_output, engine::TuningOutput::mts);
     EXPECT_TRUE(item("&Out", "tuning_output_mts")->isChecked());
-    EXPECT_FALSE(item("&Out", "tuning_output_bend")->isChecked());
     item("&Out", "device_0")->trigger();  // a device chosen keeps the tuning output's tick
     EXPECT_TRUE(item("&Out", "tuning_output_mts")->isChecked());
     item("&Out", "latency_3")->trigger();  // two periods at start (menus.txt)
     EXPECT_EQ(context->settings().output_latency_periods, 3);
     EXPECT_EQ(context->playback().port().latency_periods(), 3);
     EXPECT_TRUE(item("&Out", "latency_3")->isChecked());
-    EXPECT_FALSE(item("&Out", "latency_2")->isChecked());
     EXPECT_EQ(item("&Out", "output_latency")->text(), "Output &latency: 3 periods");
 
     // Every window the program has is in the Windows menu, opened by its code.

@@ -68,8 +68,7 @@ TEST_F(PlayAlongWindowTest, TheKeyboardMappingRowRefusesAFileThatIsNoMapping) {
     ASSERT_FALSE(reporter.entries().empty());
     EXPECT_EQ(reporter.entries().back().message, why);
     EXPECT_EQ(reporter.entries().back().caption, "Keyboard mapping");
-    EXPECT_TRUE(field->property("refused").toBool());
-    EXPECT_EQ(field->toolTip().toStdString(), why);
+    EXPECT_TRUE(field->property("refused").toBool());  // the reason as its tooltip: refuse_field's (MidiFileDialogTest)
     EXPECT_EQ(field->text().toStdString(), bad);
     EXPECT_EQ(context->settings().play_along.midi_in_keyboard_mapping, good);
 

@@ -75,17 +75,14 @@ std::string drawing_text(const Drawing& d) {
 }
 
 TEST(TuneGraphLayout, HistoryRingIsReadOldestFirstWithoutTheEntriesBeingOverwritten) {
+    // Notes 0 to 5 in a ring of four: 4, 5, 2, 3.
     std::array<engine::PlayedNote, 4> ring{};
-    for (int i = 0; i < 4; ++i) ring[static_cast<std::size_t>(i)].value = i;
-    ring[0].value = 4;
-    ring[1].value = 5;
+    for (std::size_t slot = 0; slot < ring.size(); ++slot) ring[slot].value = std::array{4, 5, 2, 3}[slot];
     // Six notes were recorded when the copy started and seven when it ended: note 6 went
     // into slot 2 meanwhile, so notes 3, 4 and 5 are sure.
-    const auto notes = notes_from_history(ring, 6, 7);
-    ASSERT_EQ(notes.size(), 3u);
-    EXPECT_EQ(notes[0].value, 3);
-    EXPECT_EQ(notes[1].value, 4);
-    EXPECT_EQ(notes[2].value, 5);
+    std::vector<int> sure;
+    for (const auto& note : notes_from_history(ring, 6, 7)) sure.push_back(note.value);
+    EXPECT_EQ(sure, (std::vector<int>{3, 4, 5}));
     EXPECT_TRUE(notes_from_history(ring, 0, 0).empty());
 }
 
