@@ -363,7 +363,6 @@ TEST_F(MainWindowTest, CloseOutDeviceChangeStopAndExitLeaveNothingSounding) {
         return e.message.find("stopped working, so play has stopped.") != std::string::npos;
     });
     EXPECT_EQ(lost, 1);
-    EXPECT_FALSE(context->playback().port().is_open());
     click("play");
     ASSERT_TRUE(played_some());
     window->close();  // Exit
