@@ -192,10 +192,8 @@ TEST_P(EveryWindowTest, HasUniqueKeysAndTooltipsAndIsMadeOnce) {
     start();
     QWidget* shown = shown_by([&] { EXPECT_TRUE(window->open_window(code)) << code; });
     ASSERT_NE(shown, nullptr) << code;
-    const auto index = *window_code_index(code);
-    expect_unique_keys(*shown, QStringLiteral("%1 (%2)").arg(QChar::fromLatin1(code)).arg(
-                                             QString::fromUtf8(kWindowNames[index].data(),
-                                                               static_cast<qsizetype>(kWindowNames[index].size()))));
+    const std::string name(kWindowNames[*window_code_index(code)]);
+    expect_unique_keys(*shown, QStringLiteral("%1 (%2)").arg(QChar::fromLatin1(code), QString::fromStdString(name)));
     for (const QWidget* opened : shown_windows(*window)) {
         EXPECT_EQ(controls_without_tooltip(*opened), QStringList{}) << opened->windowTitle().toStdString();
     }
