@@ -17,20 +17,16 @@ using namespace corvane::ui::window_testing;
 class HelpTest : public MainWindowTest {
 protected:
     HelpWindow* help() const { return window->findChild<HelpWindow*>("help_window"); }
+    QTextBrowser* help_text() const { return help()->findChild<QTextBrowser*>("help_text"); }
     // The heading at the top of the help's text.
-    QString heading_in_view() const {
-        auto* text = help()->findChild<QTextBrowser*>("help_text");
-        return text->cursorForPosition({0, 0}).block().text();
-    }
+    QString heading_in_view() const { return help_text()->cursorForPosition({0, 0}).block().text(); }
     void search_for(const QString& words) {
         auto* field = help()->findChild<QLineEdit*>("help_search");
         field->clear();
         QTest::keyClicks(field, words);
     }
-    QString selected() const { return help()->findChild<QTextBrowser*>("help_text")->textCursor().selectedText(); }
-    int selection_start() const {
-        return help()->findChild<QTextBrowser*>("help_text")->textCursor().selectionStart();
-    }
+    QString selected() const { return help_text()->textCursor().selectedText(); }
+    int selection_start() const { return help_text()->textCursor().selectionStart(); }
     void open_help() {
         window->menuBar()->findChild<QAction*>("help")->trigger();
         ASSERT_NE(help(), nullptr);
@@ -101,7 +97,7 @@ TEST_F(HelpTest, CtrlFTakesTheKeysToTheSearchField) {
     open_help();
     help()->activateWindow();
     QCoreApplication::processEvents();
-    help()->findChild<QTextBrowser*>("help_text")->setFocus();
+    help_text()->setFocus();
     QTest::keyClick(help(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(QApplication::focusWidget(), help()->findChild<QLineEdit*>("help_search"));
 }

@@ -147,8 +147,9 @@ protected:
         return widget;
     }
     QString text(const char* name) const { return find<QLineEdit>(name)->text(); }
-    // Types over a field's text as the user does, and presses Return.
-    static void type_into(QLineEdit* edit, const QString& typed) {
+    // Types over a field's (or a spin box's) text as the user does, and presses Return.
+    template <class Field>
+    static void type_into(Field* edit, const QString& typed) {
         edit->setFocus();
         edit->selectAll();
         if (typed.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);

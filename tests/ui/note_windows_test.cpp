@@ -41,18 +41,11 @@ TEST_F(NoteWindowsTest, TheMidiInOptionsShowNotesByNameAndTakeANameOrANumber) {
     EXPECT_EQ(box("play_seed_note")->text(), "A5 Sharp (82)");
     EXPECT_EQ(box("record_note")->text(), "none");
 
-    // Typed as the user does, and left.
-    const auto type = [](QSpinBox* into, const QString& typed) {
-        into->setFocus();
-        into->selectAll();
-        QTest::keyClicks(into, typed);
-        QTest::keyClick(into, Qt::Key_Return);
-    };
     const std::tuple<const char*, int, const char*> typed_notes[] = {
         {"D4", 62, "D4 (62)"}, {"C#3", 49, "C3 Sharp (49)"}, {"E4 Flat", 63, "D4 Sharp (63)"},
         {"Bb2", 46, "A2 Sharp (46)"}, {"72", 72, "C5 (72)"}};
     for (const auto& [typed, note, name] : typed_notes) {
-        type(box("first_note"), typed);
+        type_into(box("first_note"), typed);
         EXPECT_EQ(play_along().n1stMidiInNoteForVoiceChannel, note) << typed;
         EXPECT_EQ(box("first_note")->text(), QString::fromLatin1(name));
     }
@@ -60,7 +53,7 @@ TEST_F(NoteWindowsTest, TheMidiInOptionsShowNotesByNameAndTakeANameOrANumber) {
     EXPECT_EQ(box("first_note")->text(), "C5 Sharp (73)");
     EXPECT_EQ(play_along().n1stMidiInNoteForVoiceChannel, 73);
 
-    type(box("record_note"), "G2");
+    type_into(box("record_note"), "G2");
     EXPECT_EQ(play_along().nStartRecordingToMidi, 43);
     box("record_note")->setValue(box("record_note")->minimum());
     EXPECT_EQ(box("record_note")->text(), "none");
