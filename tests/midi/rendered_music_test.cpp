@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -133,17 +132,6 @@ SaveSetup save_setup_of(const Recipe& r) {
     s.save.midi_file_format = r.format;
     s.save.mf_auto_generate_key_signatures = false;
     return s;
-}
-
-// Saves the recipe's composition, as `tweak` changes it, to `path`; whether it was written.
-bool save_recipe(const Recipe& recipe, const std::filesystem::path& path,
-                        const std::function<void(engine::Composition&, SaveSetup&)>& tweak = {}) {
-    engine::Composition composition = composition_of(recipe);
-    SaveSetup setup = save_setup_of(recipe);
-    if (tweak) tweak(composition, setup);
-    platform::RecordingReporter reporter;
-    std::atomic<bool> abort{false};
-    return midi::render_midi_file(path, composition, setup.save, setup.player, setup.voices, reporter, abort).written;
 }
 
 // ---- generators -------------------------------------------------------------------------
@@ -315,11 +303,21 @@ std::filesystem::path scratch_file() {
     return path;
 }
 
+// Saves `composition` as `setup` says and reads the file back.
+SmfFile saved(const engine::Composition& composition, const SaveSetup& setup) {
+    platform::RecordingReporter reporter;
+    std::atomic<bool> abort{false};
+    RC_ASSERT(midi::render_midi_file(scratch_file(), composition, setup.save, setup.player, setup.voices, reporter,
+                                     abort)
+                  .written);
+    return read_smf(scratch_file());
+}
+
 // Saves the recipe's composition in `format` and reads the file back.
 SmfFile saved(const Recipe& recipe, int format) {
-    RC_ASSERT(save_recipe(recipe, scratch_file(),
-                          [format](engine::Composition&, SaveSetup& setup) { setup.save.midi_file_format = format; }));
-    return read_smf(scratch_file());
+    SaveSetup setup = save_setup_of(recipe);
+    setup.save.midi_file_format = format;
+    return saved(composition_of(recipe), setup);
 }
 
 // With the tuning standard a voice keeps its channel and no bend is sent; with MPE the zone is
@@ -465,13 +463,8 @@ RC_GTEST_PROP(RenderedMusic, LivePlaySendsWhatASaveWrites, ()) {
     SaveSetup setup = save_setup_of(recipe);
     setup.save.smf.midi_ticks_per_quarter_note = 500;  // a tick a millisecond
     setup.save.midi_file_format = 0;                   // one track: the order of sending
-    platform::RecordingReporter reporter;
-    std::atomic<bool> abort{false};
-    RC_ASSERT(midi::render_midi_file(scratch_file(), composition, setup.save, setup.player, setup.voices, reporter,
-                                     abort)
-                  .written);
     const auto end_ms = static_cast<std::uint64_t>(recipe.seconds) * 1000;
-    const std::vector<ChannelEvent> saved_music_events = channel_events(read_smf(scratch_file()));
+    const std::vector<ChannelEvent> saved_music_events = channel_events(saved(composition, setup));
 
     constexpr std::int64_t kStart = 10000;
     constexpr std::int64_t kFirstEventDelay = 2;  // the first event waits uTimerRes
