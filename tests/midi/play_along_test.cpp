@@ -43,11 +43,24 @@ struct Sent {
     int channel = 0;
     int data1 = 0;
     int data2 = 0;
+    bool note_on() const { return kind == 0x90 && data2 > 0; }
+    // Sent as such or as a note-on with velocity 0.
+    bool note_off() const { return kind == 0x80 || (kind == 0x90 && data2 == 0); }
     bool operator==(const Sent&) const = default;
     friend void PrintTo(const Sent& s, std::ostream* os) {
         *os << std::hex << "{" << s.kind << " " << s.channel << " " << std::dec << s.data1 << " " << s.data2 << "}";
     }
 };
+
+// The messages of `sent` that `keep` picks (&Sent::note_off, say).
+std::vector<Sent> only(const std::vector<Sent>& sent, const std::function<bool(const Sent&)>& keep) {
+    std::vector<Sent> out;
+    std::copy_if(sent.begin(), sent.end(), std::back_inserter(out), keep);
+    return out;
+}
+std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) {
+    return only(sent, [kind](const Sent& s) { return s.kind == kind; });
+}
 
 template <class Predicate>
 bool eventually(Predicate done) {
@@ -82,41 +95,17 @@ struct PlayAlongRig {
         midi_in_opened = play_along.midi_in().open() == OpenResult::opened;
     }
 
-    std::size_t mark() const { return devices.recording() ? devices.recording()->size() : 0; }
+    std::size_t mark() const { return devices.recording()->size(); }
     std::vector<Sent> sent_since(std::size_t first) const {
         std::vector<Sent> out;
-        if (!devices.recording()) return out;
         const auto all = devices.recording()->messages();
         for (std::size_t i = first; i < all.size(); ++i) {
-            const std::uint32_t m = all[i].message;
-            out.push_back({static_cast<int>(m & 0xF0), static_cast<int>(m & 0x0F), static_cast<int>((m >> 8) & 0x7F),
-                           static_cast<int>((m >> 16) & 0x7F)});
+            const auto m = static_cast<int>(all[i].message);
+            out.push_back({m & 0xF0, m & 0x0F, m >> 8 & 0x7F, m >> 16 & 0x7F});
         }
         return out;
     }
-    // The note-ons (velocity above 0) since `first`.
-    std::vector<Sent> note_ons_since(std::size_t first) const {
-        std::vector<Sent> out;
-        for (const Sent& s : sent_since(first)) {
-            if (s.kind == 0x90 && s.data2 > 0) out.push_back(s);
-        }
-        return out;
-    }
-    std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) const {
-        std::vector<Sent> out;
-        for (const Sent& s : sent) {
-            if (s.kind == kind) out.push_back(s);
-        }
-        return out;
-    }
-    // Note-offs, whether sent as such or as a note-on with velocity 0.
-    std::vector<Sent> note_offs(const std::vector<Sent>& sent) const {
-        std::vector<Sent> out;
-        for (const Sent& s : sent) {
-            if (s.kind == 0x80 || (s.kind == 0x90 && s.data2 == 0)) out.push_back(s);
-        }
-        return out;
-    }
+    std::vector<Sent> note_ons_since(std::size_t first) const { return only(sent_since(first), &Sent::note_on); }
     void play(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) { ASSERT_TRUE(keyboard.inject(status, data1, data2)); }
 };
 
@@ -388,7 +377,7 @@ TEST_F(PlayAlongTest, TabSilencesEveryChannelOnPressAndReleaseAndRepeatsAreIgnor
     pc.pc_key_event(true, 30, true);
     EXPECT_EQ(of_kind(sent_since(before), 0x90).size(), 1u);
     pc.pc_key_event(false, 30, false);
-    EXPECT_EQ(note_offs(sent_since(before)).size(), 1u);
+    EXPECT_EQ(only(sent_since(before), &Sent::note_off).size(), 1u);
     EXPECT_EQ(pc.slot_of_degree(0).note, -1);
 }
 
@@ -436,7 +425,7 @@ TEST_F(PlayAlongTest, RowsChooseVoicesAndVolumesAndKeysOnlySilenceWhenKeySoundsA
     settings.enable_sel_sound = false;  // any key now silences everything and frees the port
     pc.pc_key_event(true, 31, false);
     const auto sent = sent_since(before);
-    EXPECT_EQ(note_offs(sent).size(), 1u);
+    EXPECT_EQ(only(sent, &Sent::note_off).size(), 1u);
     EXPECT_EQ(std::count(sent.begin(), sent.end(), Sent{0xB0, 5, 120, 0}), 1);
     EXPECT_EQ(pc.slot_of_degree(0).note, -1);
     EXPECT_FALSE(playback.port().is_open());
@@ -470,7 +459,7 @@ std::vector<std::pair<int, int>> notes_with_bends(const std::vector<Sent>& sent)
     std::vector<std::pair<int, int>> notes;
     for (const Sent& s : sent) {
         if (s.kind == 0xE0) bends[static_cast<std::size_t>(s.channel)] = s.data2 << 7 | s.data1;
-        if (s.kind == 0x90 && s.data2 > 0) notes.emplace_back(s.data1, bends[static_cast<std::size_t>(s.channel)]);
+        if (s.note_on()) notes.emplace_back(s.data1, bends[static_cast<std::size_t>(s.channel)]);
     }
     return notes;
 }
@@ -520,7 +509,7 @@ TEST_F(PlayAlongTest, NotesTunedOneByOneSendNoBendAndEndWhatTheyStarted) {
         std::vector<std::pair<int, int>> started;
         std::vector<std::pair<int, int>> ended;
         for (const Sent& s : note_ons_since(before)) started.emplace_back(s.channel, s.data1);
-        for (const Sent& s : note_offs(sent)) ended.emplace_back(s.channel, s.data1);
+        for (const Sent& s : only(sent, &Sent::note_off)) ended.emplace_back(s.channel, s.data1);
         EXPECT_EQ(started.size(), 3u);
         std::sort(started.begin(), started.end());
         std::sort(ended.begin(), ended.end());
