@@ -67,9 +67,8 @@ protected:
 // Format 0, whole: the key signature (3 sharps), the voice's program, the bend range, no
 // bend, then the two notes at ticks 0 and 250, ending at 500.
 TEST_F(MidiFileSaveTest, FormatZeroHoldsTheTuneAtItsTicks) {
-    const SmfFile file = save();
+    save();
     ASSERT_TRUE(result.written);
-    EXPECT_EQ(file.format, 0);
     corvane::testing::expect_output_as_kept(testing::slurp(folder / "tune.mid"), "midi/expected/two_notes.mid");
     EXPECT_NEAR(result.saved_secs, 1.0, 1e-9);
 }

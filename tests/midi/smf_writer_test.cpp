@@ -35,9 +35,6 @@ struct Render {
     }
 };
 
-const Bytes kKeyThreeSharpsMajor{0x00, 0xFF, 0x59, 0x02, 0x03, 0x00};
-const auto header = smf_header;
-
 class SmfWriterTest : public ::testing::Test {
 protected:
     // Creates `name`, writes the tune with the settings, closes; returns the file's bytes.
@@ -234,7 +231,7 @@ TEST_F(SmfWriterTest, AChannelAbove15IsReportedAndTheEventLeftOut) {
     SmfSettings settings;
     settings.mf_add_key_signature = false;
     const Bytes file = write("channel.mid", 0, 1, {{0, 0, 0x90, 16, {60, 100}}, {0, 0, 0x90, 15, {60, 100}}}, settings);
-    EXPECT_EQ(file, cat({header(0, 1, 250), track_chunk(cat({{0x00, 0x9F, 60, 100}, kEndOfTrack}))}));
+    EXPECT_EQ(file, cat({smf_header(0, 1, 250), track_chunk(cat({{0x00, 0x9F, 60, 100}, kEndOfTrack}))}));
     ASSERT_EQ(reporter.entries().size(), 1u);
     EXPECT_EQ(reporter.entries()[0].message, "error: MIDI channel greater than 16\r\n");
     EXPECT_EQ(reporter.entries()[0].caption, "Error writing MIDI file");
