@@ -38,6 +38,13 @@ void set_scale(engine::Composition& c, std::string_view ratios) {
                                  .entries);
 }
 
+// `steps` equal steps to the octave, in ratio form.
+std::string equal_steps(int steps) {
+    std::string scale = "1";
+    for (int step = 1; step < steps; ++step) scale += " n(" + std::to_string(step) + "/" + std::to_string(steps) + ")";
+    return scale + " 2";
+}
+
 struct Sent {
     int kind = 0;
     int channel = 0;
@@ -382,9 +389,7 @@ TEST_F(PlayAlongTest, TabSilencesEveryChannelOnPressAndReleaseAndRepeatsAreIgnor
 }
 
 TEST_F(PlayAlongTest, SeventeenKeysTakeFreeChannelsThenStealTheOldestButNeverNine) {
-    std::string scale = "1";
-    for (int step = 1; step < 17; ++step) scale += " n(" + std::to_string(step) + "/17)";
-    set_scale(composition, scale + " 2");
+    set_scale(composition, equal_steps(17));
     composition.Use_ratios = true;  // the keys play scale degrees: every key its own bend
     PcKeyboard& pc = play_along.keyboard();
     const std::size_t before = mark();
@@ -398,9 +403,8 @@ TEST_F(PlayAlongTest, SeventeenKeysTakeFreeChannelsThenStealTheOldestButNeverNin
     for (const Sent& n : note_ons_since(before)) channels.push_back(n.channel);
     const std::vector<int> expected{1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 0, 1, 2};
     EXPECT_EQ(channels, expected);
-    const auto silenced = of_kind(sent_since(before), 0xB0);
     std::vector<int> stolen;
-    for (const Sent& s : silenced) {
+    for (const Sent& s : of_kind(sent_since(before), 0xB0)) {
         if (s.data1 == 120) stolen.push_back(s.channel);
     }
     EXPECT_EQ(stolen, (std::vector<int>{1, 2}));
@@ -446,12 +450,6 @@ void use_mapping(PlayAlong& play_along, std::string_view text) {
     play_along.set_keyboard_mapping(std::get<tuning::KeyboardMapping>(read));
 }
 
-std::string nineteen_equal_steps() {
-    std::string scale = "1";
-    for (int step = 1; step < 19; ++step) scale += " n(" + std::to_string(step) + "/19)";
-    return scale + " 2";
-}
-
 // Each note-on as {key, the bend last sent on its channel} (8192 before any).
 std::vector<std::pair<int, int>> notes_with_bends(const std::vector<Sent>& sent) {
     std::array<int, 16> bends{};
@@ -469,7 +467,7 @@ std::vector<std::pair<int, int>> notes_with_bends(const std::vector<Sent>& sent)
 // (degree 47) follow; the left-out key and keys outside 50..90 sound nothing. The computer
 // keyboard's A plays the middle key.
 TEST_F(PlayAlongTest, KeysThroughAKeyboardMappingSoundItsDegreesAroundTheReferenceFrequency) {
-    set_scale(composition, nineteen_equal_steps());
+    set_scale(composition, equal_steps(19));
     use_mapping(play_along, kNineteenOnTwelveKeys);
     playback.port().open();
     for (const int key : {69, 60, 72, 50, 90, 63, 49, 91}) {
@@ -491,7 +489,7 @@ TEST_F(PlayAlongTest, KeysThroughAKeyboardMappingSoundItsDegreesAroundTheReferen
 // and every note ends on the channel and key it started on.
 TEST_F(PlayAlongTest, NotesTunedOneByOneSendNoBendAndEndWhatTheyStarted) {
     voice_settings.tuning_output = engine::TuningOutput::mts;
-    set_scale(composition, nineteen_equal_steps());
+    set_scale(composition, equal_steps(19));
     playback.port().open();
     PcKeyboard& pc = play_along.keyboard();
     for (const bool mapped : {false, true}) {
