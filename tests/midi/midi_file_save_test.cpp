@@ -88,17 +88,6 @@ TEST_F(MidiFileSaveTest, TicksFollowTheTempoWritten) {
     }
 }
 
-// The range comes before the shift: 60 is shifted an octave down; 84 rebounds to 60 and is
-// shifted down too.
-TEST_F(MidiFileSaveTest, TheRangeComesBeforeTheShift) {
-    engine::set_seed(composition, std::vector<int>{0, 10});
-    composition.Min_notes_for_channels[0] = 48;
-    composition.Max_notes_for_channels[0] = 83;
-    composition.iActionIfOutOfRange[0] = 2;
-    composition.Octave_shifts_for_channels[0] = -1;
-    EXPECT_EQ(note_ons(save().tracks[0]), (std::vector<std::pair<std::uint64_t, int>>{{0, 48}, {250, 48}}));
-}
-
 TEST_F(MidiFileSaveTest, NotesShorterThanTheResolutionAreLengthenedToIt) {
     composition.Note_length = 0.0004;
     settings.smf.midi_ticks_per_quarter_note = 1000;  // 2000 ticks a second: 2 ticks a millisecond
