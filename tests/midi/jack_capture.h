@@ -59,11 +59,7 @@ inline bool fixture_server_running() {
 inline std::vector<ChannelEvent> as_channel_events(const std::vector<Arrival>& arrivals) {
     std::vector<ChannelEvent> events;
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
-        const auto& b = arrivals[i].bytes;
-        if (const auto change = tuning_change(b, i, 0)) events.push_back(*change);
-        if (b.empty() || b[0] < 0x80 || b[0] >= 0xF0) continue;
-        events.push_back({i, static_cast<std::uint8_t>(b[0] & 0xF0), b[0] & 0x0F, b.size() > 1 ? b[1] : 0,
-                          b.size() > 2 ? b[2] : 0, 0});
+        if (const auto event = channel_event_of(arrivals[i].bytes, i, 0)) events.push_back(*event);
     }
     return events;
 }

@@ -40,8 +40,13 @@ inline std::optional<ChannelEvent> tuning_change(std::span<const std::uint8_t> b
     }
     return ChannelEvent{tick, 0xF0, -1, b[7], b[8] << 14 | b[9] << 7 | b[10], track};
 }
-inline std::optional<ChannelEvent> tuning_change(const SmfEvent& e, int track) {
-    return tuning_change(e.bytes, e.tick, track);
+
+// A channel event or a tuning change read from its bytes; nothing for any other message.
+inline std::optional<ChannelEvent> channel_event_of(std::span<const std::uint8_t> b, std::uint64_t tick, int track) {
+    if (const auto change = tuning_change(b, tick, track)) return change;
+    if (b.empty() || b[0] < 0x80 || b[0] >= 0xF0) return std::nullopt;
+    return ChannelEvent{tick, static_cast<std::uint8_t>(b[0] & 0xF0), b[0] & 0x0F, b.size() > 1 ? b[1] : 0,
+                        b.size() > 2 ? b[2] : 0, track};
 }
 
 // The channel events and tuning changes of every track, in time order; within a tick each
@@ -50,12 +55,7 @@ inline std::vector<ChannelEvent> channel_events(const SmfFile& file) {
     std::vector<ChannelEvent> events;
     for (std::size_t t = 0; t < file.tracks.size(); ++t) {
         for (const SmfEvent& e : file.tracks[t].events) {
-            if (const auto change = tuning_change(e, static_cast<int>(t))) events.push_back(*change);
-            if (e.bytes.empty() || e.bytes[0] < 0x80 || e.bytes[0] >= 0xF0) continue;
-            ChannelEvent c{e.tick, static_cast<std::uint8_t>(e.bytes[0] & 0xF0), e.bytes[0] & 0x0F,
-                           e.bytes.size() > 1 ? e.bytes[1] : 0, e.bytes.size() > 2 ? e.bytes[2] : 0,
-                           static_cast<int>(t)};
-            events.push_back(c);
+            if (const auto event = channel_event_of(e.bytes, e.tick, static_cast<int>(t))) events.push_back(*event);
         }
     }
     std::stable_sort(events.begin(), events.end(),
