@@ -52,16 +52,6 @@ private:
     std::filesystem::path state_;
 };
 
-template <typename Condition>
-bool wait_for(Condition condition, std::chrono::milliseconds limit) {
-    const auto until = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > until) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
-
 std::size_t note_ons(Capture& capture) {
     return testing::audit_notes(testing::as_channel_events(capture.arrivals()), true).notes.size();
 }
@@ -85,11 +75,11 @@ TEST(DeviceLossThroughJack, ServerKilledMidPlayStopsPlayAndPlayResumesWhenItIsBa
     const std::string device = playback.port().device_name();
 
     ASSERT_TRUE(playback.start());
-    ASSERT_TRUE(wait_for([&] { return note_ons(*capture) >= 5; }, 5s)) << "no notes arrived";
+    ASSERT_TRUE(testing::eventually([&] { return note_ons(*capture) >= 5; }, 5s)) << "no notes arrived";
 
     server.kill_now();
     const auto killed = Clock::now();
-    ASSERT_TRUE(wait_for([&] { return playback.player().stopped(); }, 5s)) << "play went on without its server";
+    ASSERT_TRUE(testing::eventually([&] { return playback.player().stopped(); }, 5s)) << "play went on without its server";
     const auto noticed = Clock::now();
     EXPECT_FALSE(playback.player().playing());
 
@@ -106,7 +96,7 @@ TEST(DeviceLossThroughJack, ServerKilledMidPlayStopsPlayAndPlayResumesWhenItIsBa
     capture = std::make_unique<Capture>(client);
     ASSERT_TRUE(jack.choose_capture_port(client));
     ASSERT_TRUE(playback.start()) << jack.last_report();
-    EXPECT_TRUE(wait_for([&] { return note_ons(*capture) >= 5; }, 5s)) << "no notes after the restart";
+    EXPECT_TRUE(testing::eventually([&] { return note_ons(*capture) >= 5; }, 5s)) << "no notes after the restart";
     jack.stop();
     EXPECT_TRUE(playback.player().stopped());
 }

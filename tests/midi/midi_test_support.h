@@ -1,12 +1,14 @@
 #pragma once
 
-// Byte lists shared by the MIDI tests, the chunks of small files made of them, and their
-// temporary folders.
+// Byte lists shared by the MIDI tests, the chunks of small files made of them, their
+// temporary folders, and waiting for what another thread does.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../temp_folder.h"
@@ -37,5 +39,16 @@ inline Bytes smf_header(int format, int tracks, int division) {
 }
 
 inline std::string as_text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// Waits until `done`, looking every 5 ms for at most `limit`; whether it came.
+template <class Condition>
+bool eventually(Condition done, std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 }  // namespace corvane::testing

@@ -69,12 +69,6 @@ std::vector<Sent> of_kind(const std::vector<Sent>& sent, int kind) {
     return only(sent, [kind](const Sent& s) { return s.kind == kind; });
 }
 
-template <class Predicate>
-bool eventually(Predicate done) {
-    for (int i = 0; i < 300 && !done(); ++i) std::this_thread::sleep_for(10ms);
-    return done();
-}
-
 // The machine of a running program: a recording output, an injected MIDI keyboard, the
 // real clock (recordings are timed by it), files in a temporary folder.
 struct PlayAlongRig {
@@ -530,7 +524,7 @@ protected:
     }
     void record(const std::function<void()>& playing) {
         ASSERT_TRUE(recorder.start("test"));
-        ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+        ASSERT_TRUE(testing::eventually([&] { return recorder.recording_now(); }));
         playing();
         std::this_thread::sleep_for(520ms);
         recorder.stop();
@@ -548,7 +542,7 @@ protected:
 TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNoteOrHeldNoteOffs) {
     settings.nStartRecordingToMidi = 100;
     play(0x90, 100, 100);  // the control note starts the recording
-    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    ASSERT_TRUE(testing::eventually([&] { return recorder.recording_now(); }));
     play(0x80, 100, 0);
     play(0x90, 60, 100);
     play(0x90, 61, 100);
@@ -585,7 +579,7 @@ TEST_F(RecordingTest, SpaceStartsARecordingThatKeepsRunningAndTheNextIsAppendedT
     settings.wReplaceOrAppendPlayAlong = 1;
     PcKeyboard& pc = play_along.keyboard();
     pc.pc_key_event(true, kScanSpace, false);
-    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    ASSERT_TRUE(testing::eventually([&] { return recorder.recording_now(); }));
     pc.pc_key_event(false, kScanSpace, false);
     recorder.stop();  // too soon: ignored
     EXPECT_TRUE(recorder.requested());
@@ -637,7 +631,7 @@ TEST_F(RecordingTest, RefusedWhileAFileIsRenderedAndStoppedAtItsSizeLimit) {
     recorder.set_listener(&listener);
     smf.max_midi_file_size_for_playalong = 0.5;  // 512 bytes: the channel resets and a few notes
     ASSERT_TRUE(recorder.start("test"));
-    ASSERT_TRUE(eventually([&] { return recorder.recording_now(); }));
+    ASSERT_TRUE(testing::eventually([&] { return recorder.recording_now(); }));
     for (std::uint8_t n = 30; n < 100; ++n) play(0x90, n, 100);
     recorder.wait();  // ends by itself
     EXPECT_EQ(listener.message.rfind("File size for:\n" + file().string() + "\n\n", 0), 0u);
