@@ -141,7 +141,7 @@ TEST_F(MidiFileSaveTest, AutomaticKeySignatureFollowsTheMode) {
 }
 
 // With no earlier file to keep (what every writer does with one is tested over all of them
-// in files' save_faults_test), a save that fills the disk leaves what it wrote, as far as it got.
+// in the files suite's whole_file_test), a save that fills the disk leaves what it wrote, as far as it got.
 TEST_F(MidiFileSaveTest, ASaveThatFillsTheDiskWithNoEarlierFileKeepsWhatItWrote) {
     make_long();
     {
