@@ -163,10 +163,14 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
     sender.sent.clear();
     voices.set_voice_bend(0, 9000, false);
     EXPECT_EQ(voices.channel_of_voice(0), 3);
-    voices.note_on_for_voice(0, 0, 64, 100);
+    voices.note_on_for_voice(0, 0, 0, 100);
     // The voice's program first, then its bend range.
     EXPECT_EQ(sender.sent, (Messages{program_73(3), cc(3, 101, 0), cc(3, 100, 0), cc(3, 6, 2), cc(3, 38, 0),
-                                     bend(3, 9000), on(0, 3, 64, 100)}));
+                                     bend(3, 9000), on(0, 3, 0, 100)}));
+    // Ended, MIDI note 0 still rings out on channel 3: another bend takes the next free channel.
+    voices.note_off_for_voice(0, 0, 0, 64);
+    voices.set_voice_bend(0, 9500, false);
+    EXPECT_EQ(voices.channel_of_voice(0), 4);
 }
 
 // A start of play resets expression and bend range on every channel; the first bend of the run
