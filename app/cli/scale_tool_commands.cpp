@@ -6,6 +6,7 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -343,18 +344,25 @@ void add_sort(CLI::App& scales) {
     sub->callback([command] { command->run(); });
 }
 
-// A count from 1, refused in plain words otherwise (CLI11's own number checks name the range
-// of a double).
-CLI::Validator count_from_one() {
+// A number of at least `lowest`, refused in plain words otherwise ("0" is not a whole number of
+// 1 or more): CLI11's own number checks name the range of a double.
+template <typename Number>
+CLI::Validator number_from(Number lowest, const std::string& what, const std::string& name) {
     return CLI::Validator(
-        [](const std::string& text) -> std::string {
-            long long value = 0;
+        [lowest, what](const std::string& text) -> std::string {
+            Number value{};
             const char* end = text.data() + text.size();
             const auto [stop, error] = std::from_chars(text.data(), end, value);
-            return error == std::errc{} && stop == end && value >= 1 ? "" : "\"" + text + "\" is not a whole number of 1 or more";
+            const bool read = error == std::errc{} && stop == end && std::isfinite(static_cast<double>(value));
+            return read && value >= lowest ? "" : "\"" + text + "\" is not " + what;
         },
-        "1 OR MORE");
+        name);
 }
+
+CLI::Validator count_from_one() { return number_from<long long>(1, "a whole number of 1 or more", "1 OR MORE"); }
+
+// Kilobytes, a fraction allowed.
+CLI::Validator kilobytes() { return number_from<double>(0, "a number of kilobytes (0 or more)", "KILOBYTES"); }
 
 void add_superparticular(CLI::App& scales) {
     auto command = std::make_shared<SuperparticularCommand>();
@@ -369,7 +377,7 @@ void add_superparticular(CLI::App& scales) {
     sub->add_option("--largest", command->largest, "the largest step allowed; only when above --smallest")
         ->capture_default_str();
     sub->add_option("--memory", command->memory_kb, "kilobytes for the step cache")->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(kilobytes());
     sub->add_flag("!--pitches-as-description", command->steps_in_description,
                   "describe each scale by its pitches, not its steps");
     sub->add_option("-o,--output", command->output, "the list to write (default: standard output)");

@@ -41,6 +41,7 @@ TEST(ScaleToolCommands, EachCommandWritesItsListAndItsMessage) {
         {"rearrange", list, "--entry", "2"},
         {"superparticular", "--notes", "2", "--top", "2", "--largest", "1"},
         {"superparticular", "--top", "2"},
+        {"superparticular", "--notes", "2", "--top", "2", "--memory", "-1"},
         {"rearrange", list, "--all", "--entry", "1"},
         {"rearrange", list, "--entry", "0"},
         {"make-mode-lists", (folder / "modes.htm").string(), "-o", scales},
