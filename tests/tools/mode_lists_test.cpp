@@ -114,6 +114,10 @@ TEST(ModeListsTool, HeadingsOfEveryKindGetAFileEachALaterFormatStopsAndPlainText
     EXPECT_TRUE(looks_like_mode_names("\n  <head lang=en>"));
     EXPECT_TRUE(looks_like_mode_names("<!DOCTYPE html><html>"));
     EXPECT_TRUE(looks_like_mode_names("! modes"));
+    EXPECT_FALSE(looks_like_mode_names("<Heads"));  // a word that only begins like the tag
+    // "N ... equal" headings from one division up.
+    EXPECT_EQ(scales_for_section({"1 equal division of the octave", {}, {}}).equal_divisions, 1);
+    EXPECT_FALSE(scales_for_section({"0 equal divisions", {}, {}}).equal_divisions.has_value());
     TempFolder folder;
     const std::string long_heading = "Modes of " + std::string(300, 'x') + " \xC3\xA9t\xC3\xA9";  // and UTF-8
     RecordingReporter reporter;
