@@ -155,5 +155,21 @@ TEST(ModeListsTool, HeadingsOfEveryKindGetAFileEachALaterFormatStopsAndPlainText
                           "tools/expected/mode_lists_refusals.txt");
 }
 
+// A line break inside a cell parts words; a tag that merely ends in "tr" ends no cell; a step of 9
+// is a step; a definition that opens with an octave fraction of an expression is kept whole.
+TEST(ModeListsTool, CellsAndDefinitionsReadAsWritten) {
+    const ModeNames names = read_mode_names("<HEAD></HEAD>\n<H4>22 tone modes</H4>\n"
+                                            "<SCALA_SCALE_DEF> = n(l3/l2/13) (tritave)\n"
+                                            "<TR><TD>9 13</TD><TD>Wide<BR>step <str>two</TD></TR>\n",
+                                            false);
+    ASSERT_EQ(names.sections.size(), 1u);
+    const ModeSection& section = names.sections[0];
+    ASSERT_EQ(section.scales.size(), 1u);
+    EXPECT_EQ(section.scales[0].definition, "n(l3/l2/13)");
+    ASSERT_EQ(section.rows.size(), 1u);
+    EXPECT_EQ(section.rows[0].degrees, "0 9 22");
+    EXPECT_EQ(section.rows[0].name, "Wide step two");
+}
+
 }  // namespace
 }  // namespace corvane::tools
