@@ -84,6 +84,10 @@ TEST(SortTool, KeysInTemplateOrderThenSortsByTheTemplateAndLeavesTheListWhenHalt
         {kPentatonic, 1, "r", ListKind::scales, ListPart::descriptions, "r_(ignored_for_scale_descriptions)____1"},
         {{"Major", "0 2 4 5 7 9 11 12", "", ""}, 2, "ti", ListKind::modes, definitions,
          "t_(ignored_for_modes)i___2.00____5___1.00____2_____2"},
+        // Descending, sizes and counts inverted: a mode's step of 1 keeps the same six places as a
+        // step of 2, so a mode of larger steps still sorts first.
+        {{"Major", "0 2 4 5 7 9 11 12", "", ""}, 2, "-i", ListKind::modes, definitions,
+         "i_998.00__995_999.00__998_____2"},
         {{"az09", "1 2", "", ""}, 1, "-a", ListKind::scales, ListPart::descriptions, "a_za90____1"},
         // Superparticular intervals up to the top note: 5/4 3/2 2/1 from the base, 6/5 8/5 from
         // 5/4, 4/3 from 3/2; all but 8/5. Round the period ("o"), each note to the others:
