@@ -38,6 +38,16 @@ TEST(Superparticular, EachSetOfStepsOnceLargestFirstAndTheReports) {
                               superparticular_report(long_search, halted, kFormat, 1) + "\n----\n",
                           "tools/expected/superparticular_reports.txt");
 
+    // A cache of 1 kB holds 113 logarithms of 9 bytes, for n up to 112: the step just past it,
+    // 114/113, is still found, and the cache is said to be used up to n = 112 and no further.
+    const SuperparticularSearch past_cache{.sps_nnotes = 1, .sps_min_nnotes = 1, .dsps_topnote = 114.0 / 113.0,
+                                           .dsps_max_memory = 1, .smallest_step = 1};
+    const SuperparticularResult beyond = find_superparticular_scales(past_cache, kFormat, direct.run);
+    ASSERT_EQ(beyond.scales.size(), 1u);
+    EXPECT_EQ(beyond.scales[0].description, "114/113 ");
+    EXPECT_EQ(beyond.cache_entries, 113u);
+    EXPECT_EQ(beyond.largest_n_cached, 112);
+
     // A search whose tolerance once let through near misses by the dozen: every scale found
     // ends on the top note itself.
     const SuperparticularSearch search{.sps_nnotes = 5, .sps_min_nnotes = 5, .sps_maxscales = 6,
