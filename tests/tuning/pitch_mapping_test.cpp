@@ -116,6 +116,14 @@ TEST(MidiPitch, FrequencyAndBackAndSplitIntoNoteAndBend) {
     EXPECT_EQ(split(60.25), std::pair(60, 9216));
     EXPECT_EQ(split(60.75), std::pair(61, 7168));
     EXPECT_NEAR(midi_pitch_of(split_midi_pitch(64.8631371386)), 64.8631371386, 1.0 / 4096);
+    // Onto a key: the lowest key plays pitches near it; beyond the keys the bend takes the rest.
+    const auto onto_key = [](double pitch) {
+        const NoteAndBend note_and_bend = split_onto_key(pitch);
+        return std::pair(note_and_bend.note, note_and_bend.bend);
+    };
+    EXPECT_EQ(onto_key(0.25), std::pair(0, 9216));
+    EXPECT_EQ(onto_key(-1.0), std::pair(0, 4096));
+    EXPECT_EQ(onto_key(128.0), std::pair(127, 12288));
 }
 
 // The tuning standard's three bytes: the semitone at or below, then 1/16384ths of a semitone
