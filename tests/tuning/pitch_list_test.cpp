@@ -142,6 +142,8 @@ TEST(BuiltinTables, CodesAndScaleDefinitions) {
     EXPECT_NE(find_scale_with_modes("harmonic SERIES"), nullptr);
     EXPECT_EQ(find_scale_with_modes("no such scale"), nullptr);
     EXPECT_TRUE(is_mode_list_file(other_scale_mode_rows().back().definition));
+    EXPECT_TRUE(is_mode_list_file("a.LMD"));  // a one-letter name, the extension in either case
+    EXPECT_FALSE(is_mode_list_file(".lmd"));
     EXPECT_EQ(twelve_tone_mode_rows()[kDefaultTwelveToneModeRow].title, "Pentatonic");
     // Every scale definition reads to an ascending scale from the lowest note.
     for (const auto& row : new_scale_rows()) {
