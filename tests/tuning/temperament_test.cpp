@@ -53,7 +53,8 @@ TEST(GeneratedScales, EqualTemperamentAndMeanTone) {
 // 880 lies 220 from both 660 and 1320 and the lower is kept; 440 and 441 Hz, beating n times a
 // second at the nth harmonics, to three figures; no harmonics within the limits, in the window
 // and with the difference ratio in cents (named "cents" only in the window); and the windows of a
-// just fifth, beating nowhere, and of an equal-tempered one, in columns without the difference tone.
+// just fifth, beating nowhere, and of an equal-tempered one, in columns without the difference tone;
+// a fifth whose harmonics lie below one hertz, still 702 and 498 cents apart.
 // The settings are the highest harmonic, the most beats a second and the significant figures.
 TEST(Beats, ReportsAndWindowsAreWrittenAsKept) {
     const PitchFormat in_cents{.show_cents = true, .show_cents_or_small_ratios = false};
@@ -71,6 +72,7 @@ TEST(Beats, ReportsAndWindowsAreWrittenAsKept) {
         {"just fifth, window", beats_window_text(1.0, 1.5, 261.6, BeatsSettings{6, 20}, {}, true)},
         {"equal-tempered fifth, window",
          beats_window_text(1.0, std::exp2(7.0 / 12), 261.6, BeatsSettings{6, 20}, {}, false)},
+        {"fifth below one hertz, window", beats_window_text(1.0, 1.5, 0.4, BeatsSettings{2, 1, 3}, {}, false)},
     };
     std::string kept;
     for (const auto& [what, text] : texts) kept += "== " + std::string(what) + " ==\n" + text;
