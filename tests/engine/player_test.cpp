@@ -630,5 +630,24 @@ TEST(TuneNotes, AreWhatThePlayerWouldPlayAndStopAtTheMostAskedFor) {
     EXPECT_TRUE(first.capped);
 }
 
+// The notes keep the tune's own time: under MPE with one member channel and a sustain of two
+// steps, each note cuts the one still ringing there (it began a step before, not this moment).
+TEST(TuneNotes, EachNoteCutsTheOneRingingOnTheOnlyMemberChannel) {
+    Composition c;
+    c.Note_heights = {0, 1, 2, 1};
+    c.Levels = 0;
+    c.Sustain = 2;
+    VoiceSettings mpe;
+    mpe.tuning_output = TuningOutput::mpe;
+    mpe.mpe_member_channels = 1;
+    const std::atomic<bool> never{false};
+    const TuneNotes computed = compute_tune_notes(c, {}, mpe, 1000, 3600, never);
+    ASSERT_EQ(computed.notes.size(), 4u);
+    for (const TuneNote& n : computed.notes) {
+        EXPECT_EQ(n.note.midi_channel, 1);
+        EXPECT_DOUBLE_EQ(n.length, c.Note_length);
+    }
+}
+
 }  // namespace
 }  // namespace corvane::engine
