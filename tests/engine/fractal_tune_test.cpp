@@ -72,7 +72,8 @@ TEST_F(FractalTuneTest, ALongTuneFillsTheArrayAndALongBuildGivesUp) {
     EXPECT_EQ(on_time.readings(), 1 + 10);
 }
 
-// The line ends at the current note plus the look-ahead, and writes wide values whole.
+// The line ends at the current note plus the look-ahead, writes wide values whole and is
+// filled up to its width.
 TEST_F(FractalTuneTest, TheTuneLineEndsAtTheCurrentNotePlusTheLookAhead) {
     build({0, 1, 2, 1}, 1);  // 0 1 2 1 1 2 3 2 2 3 4 3 1 2 3 2
     const std::string line = tune_line_text(*tune_, 5, 2);
@@ -83,6 +84,10 @@ TEST_F(FractalTuneTest, TheTuneLineEndsAtTheCurrentNotePlusTheLookAhead) {
     EXPECT_EQ(tune_line_text(*tune_, 16 * 1000 + 5, 2), line);
     build({0, 12345}, 0);
     EXPECT_EQ(tune_line_text(*tune_, 1, 0), "Fractal tune:0 12345 0 12345 0 12345 0 12345 0 12345 0 12345 0 12345 ");
+    build({0, 10}, 0);  // values that fill the line to exactly its width all fit
+    const std::string full = tune_line_text(*tune_, 2, 0);
+    EXPECT_EQ(full, "Fractal tune:0 10 0 10 0 10 0 10 0 10 0 10 0 10 0 10 0 10 0 10 0 10 0 ");
+    EXPECT_EQ(full.size(), kTuneLineWidth);
 }
 
 // For any seed and number of levels: stepping walks the fractal tune (before its shift up to
