@@ -171,6 +171,20 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
     voices.note_off_for_voice(0, 0, 0, 64);
     voices.set_voice_bend(0, 9500, false);
     EXPECT_EQ(voices.channel_of_voice(0), 4);
+    // Back at 9000 the voice takes channel 3 again; its new instrument goes to every channel it has.
+    composition.Voices_for_channels[0] = 20;
+    sender.sent.clear();
+    voices.set_voice_bend(0, 9000, false);
+    EXPECT_EQ(voices.channel_of_voice(0), 3);
+    EXPECT_EQ(sender.sent, (Messages{{0, 0xC0, 3, 20, 0}, {0, 0xC0, 0, 20, 0}, {0, 0xC0, 4, 20, 0}}));
+}
+
+// A voice's first bend of all goes on its own channel, even with a spare channel below it.
+TEST_F(VoicesTest, AVoicesFirstBendStaysOnItsOwnChannel) {
+    composition.Voices_for_channels[1] = -1;
+    composition.Channels_in_Play = 3;  // channels 0, 2 and 3
+    voices.set_voice_bend(2, 9000, false);
+    EXPECT_EQ(voices.channel_of_voice(2), 2);
 }
 
 // A start of play resets expression and bend range on every channel; the first bend of the run
