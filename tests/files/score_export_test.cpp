@@ -78,6 +78,26 @@ TEST(ScoreExport, ChoosesTheGridThatHoldsTheTimesAndGivesOverlappingNotesAVoice)
     corvane::testing::expect_output_as_kept(musicxml_text(tune, {}), "files/expected/overlapping_notes.musicxml");
 }
 
+// Four voices at most: with C D E F held from the start, a G that starts with them joins C's
+// chord (the voice that ends first); a G that starts later cuts C short to an eighth instead.
+TEST(ScoreExport, AFifthNoteJoinsTheChordThatEndsFirstOrCutsItShort) {
+    const auto count_of = [](const std::string& text, const std::string& part) {
+        std::size_t count = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+        return count;
+    };
+    const std::string joined = musicxml_text(
+        tune_of({{0, 0.25, 60, 0}, {0, 0.375, 62, 0}, {0, 0.5, 64, 0}, {0, 0.625, 65, 0}, {0, 0.75, 67, 0}}), {});
+    EXPECT_EQ(count_of(joined, "<chord/>"), 1u);
+    EXPECT_EQ(count_of(joined, "<pitch><step>C</step>"), 1u);
+    const std::string cut = musicxml_text(
+        tune_of({{0, 0.5, 60, 0}, {0, 0.625, 62, 0}, {0, 0.75, 64, 0}, {0, 0.875, 65, 0}, {0.25, 0.5, 67, 0}}), {});
+    EXPECT_EQ(count_of(cut, "<chord/>"), 0u);
+    const std::string eighth = "<duration>2</duration>\n        <voice>1</voice>\n        <type>eighth</type>";
+    EXPECT_NE(cut.find("<step>C</step><octave>4</octave></pitch>\n        " + eighth), std::string::npos) << cut;
+    EXPECT_NE(cut.find("<step>G</step><octave>4</octave></pitch>\n        " + eighth), std::string::npos) << cut;
+}
+
 // A score needs a length and a place to go; the errors say which is missing.
 TEST(ScoreExport, RefusesANoLengthAndAFolderThatIsNotThere) {
     const engine::Composition c;
