@@ -25,6 +25,9 @@ TEST(ScalaWriting, AScaleFromUnisonIsWrittenFromItsSecondPitch) {
     EXPECT_EQ(written("Mixed", scale), "! test.scl\r\n!\r\nMixed\r\n 4\r\n!\r\n 9/8\r\n 5/4\r\n 700.0\r\n 2/1\r\n");
     EXPECT_EQ(written("Near", {5e-13, 0.5, 1}), "! test.scl\r\n!\r\nNear\r\n 2\r\n!\r\n 3/2\r\n 2/1\r\n");
     EXPECT_TRUE(written("Off", {2e-12, 0.5, 1}).starts_with("! test.scl\r\n!\r\nOff\r\n 100\r\n"));
+    // A pitch of ratio 0 or below has no cents: it is written as those of the lowest ratio, 1e-50, which reads.
+    EXPECT_EQ(written("Floor", {0, -1, -2}), "! test.scl\r\n!\r\nFloor\r\n 2\r\n!\r\n -199315.6856932417\r\n"
+                                            " -199315.6856932417\r\n");
 }
 
 TEST(ScalaWriting, AScaleNotFromUnisonIsACycleOfHundredSteps) {
