@@ -223,6 +223,8 @@ TEST(ColoursSection, IsWrittenWindowByWindowAndReadBack) {
     colours.pitch_bar.Track_Melody = *palette_colour("Dark Magenta");
     colours.new_seed_arpeggio_scale.White_Keys = *palette_colour("light grey");
     colours.volume_bar.Line = Rgb{1, 2, 3};
+    colours.fractal_graph.Seeds = Rgb{0, 130, 130};            // written as Dark_Cyan
+    colours.fractal_score.Note_Underline = Rgb{130, 130, 0};   // written as Dark_Yellow
     SaveBuffer out;
     write_colours(out, colours);
     const std::string text = out.take();
