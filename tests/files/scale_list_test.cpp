@@ -45,7 +45,8 @@ TEST(ListReading, EntriesTakeTheirPartsAfterTheDirectivesBeforeThem) {
          {{"Equal", "1 n(1/12)", "", ""}, {"Just major scale", "9/8 5/4 4/3 3/2 5/3 15/8 2/1", "", ""}},
          3,
          "My scales"},
-        {ListKind::scales, "1 n(1/19) #19 tone equal temperament\r\n",
+        // A comment after the first entry is no header.
+        {ListKind::scales, "1 n(1/19) #19 tone equal temperament\r\n! Later comment\r\n",
          {{"19 tone equal temperament", "1 n(1/19)", "", ""}}},
         {ListKind::modes, "*NEEDS_1\r\n3 5 Triad\r\n", {{"Triad", "1 3 5", "", ""}}},
         {ListKind::scales, "*NEEDS_OCTAVE*\r\n9/8 5/4 Third\r\n", {{"Third", "9/8 5/4 2", "", ""}}},
