@@ -227,11 +227,15 @@ TEST_F(SmfWriterTest, SizeLimitsOfEachTarget) {
 
 // ---- failures -------------------------------------------------------------------------
 
+// A channel above 15 is reported; a channel event with three data bytes is left out silently.
 TEST_F(SmfWriterTest, AChannelAbove15IsReportedAndTheEventLeftOut) {
     SmfSettings settings;
     settings.mf_add_key_signature = false;
-    const Bytes file = write("channel.mid", 0, 1, {{0, 0, 0x90, 16, {60, 100}}, {0, 0, 0x90, 15, {60, 100}}}, settings);
+    const Bytes file = write("channel.mid", 0, 1,
+                             {{0, 0, 0x90, 16, {60, 100}}, {0, 0, 0x90, 0, {60, 100, 1}}, {0, 0, 0x90, 15, {60, 100}}},
+                             settings);
     EXPECT_EQ(file, cat({smf_header(0, 1, 250), track_chunk(cat({{0x00, 0x9F, 60, 100}, kEndOfTrack}))}));
+    EXPECT_EQ(results, (std::vector<int>{-1, -1, 2}));
     ASSERT_EQ(reporter.entries().size(), 1u);
     EXPECT_EQ(reporter.entries()[0].message, "error: MIDI channel greater than 16\r\n");
     EXPECT_EQ(reporter.entries()[0].caption, "Error writing MIDI file");
