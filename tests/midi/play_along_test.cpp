@@ -429,6 +429,20 @@ TEST_F(PlayAlongTest, RowsChooseVoicesAndVolumesAndKeysOnlySilenceWhenKeySoundsA
     EXPECT_FALSE(playback.port().is_open());
 }
 
+// A key's voice out of play gives way to the nearest voice in play above it, else below it:
+// voice 9 (percussion) to 10; voice 15, with 14 and 15 out of play too, to 13.
+TEST_F(PlayAlongTest, AKeyOfAVoiceOutOfPlayTakesTheNearestVoiceInPlayAboveElseBelow) {
+    composition.Voices_for_channels[14] = -1;
+    composition.Voices_for_channels[15] = -1;
+    PcKeyboard& pc = play_along.keyboard();
+    for (const auto& [chosen, played] : {std::pair{9, 10}, std::pair{15, 13}}) {
+        settings.iChannelForVoiceForPcKeyboard = chosen;
+        pc.pc_key_event(true, 30, false);
+        EXPECT_EQ(pc.slot_of_degree(0).voice, played) << "voice " << chosen;
+        pc.pc_key_event(false, 30, false);
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // A keyboard mapping
 
