@@ -222,6 +222,7 @@ struct SortCommand {
         run_tool(tools::ToolKind::sort, false, [&](tools::ToolRun& r, platform::Reporter& reporter) {
             result = tools::sort_list(list, chosen, list_part(part), !keep_duplicates, r, reporter);
         });
+        if (result.refused) throw UsageError("--template: \"" + chosen + "\" holds a letter that is no sort letter");
         std::cerr << "corvane-cli: " << (result.halted ? "sort halted, list kept as it was" : "sorted " +
                                                           std::to_string(result.entries) + " entries")
                   << '\n';

@@ -74,14 +74,27 @@ const std::string& text_of(const ListEntry& entry, ListPart part) {
 
 // ---- sort keys ----
 
-std::string padded(std::string text, std::size_t width) {
-    if (text.size() < width) text.insert(0, width - text.size(), ' ');
-    return text;
+// A number as key text that sorts as the number does, whatever its size or sign: its count of
+// whole digits first, so 1000 follows 999; a negative number after a "-", with that count and
+// its digits turned round, so it comes before every other and -10 before -2. Descending
+// fields write the negated value. Sizes beyond fifteen whole digits count as the largest.
+std::string ordered_number(double value, int decimals) {
+    constexpr double kLargest = 999'999'999'999'999.0;
+    const double clamped = std::clamp(value, -kLargest, kLargest);
+    std::string digits = tuning::format_fixed(std::fabs(clamped), decimals);
+    const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+    const auto whole = static_cast<int>(std::min(digits.find('.'), digits.size()));
+    if (clamped >= 0 || zero) return std::string(1, static_cast<char>('0' + whole)) + ":" + digits;
+    for (char& c : digits) {
+        if (c != '.') c = static_cast<char>('9' - (c - '0'));
+    }
+    return "-" + std::string(1, static_cast<char>('0' + 16 - whole)) + ":" + digits;
 }
-std::string fixed_field(double value, int decimals, std::size_t width) {
-    return padded(tuning::format_fixed(value, decimals), width) + " ";
+// A field of the key: the number, then a blank.
+std::string number_field(double value, int decimals) { return ordered_number(value, decimals) + " "; }
+std::string count_field(long long value, bool ascending) {
+    return number_field(static_cast<double>(ascending ? value : -value), 0);
 }
-std::string count_field(long long value) { return padded(std::to_string(value), 4) + " "; }
 
 char inverted(char c) {
     const int code = static_cast<unsigned char>(c);
@@ -176,7 +189,7 @@ private:
     }
     void note_count() {
         const long long n = notes_.note_count();
-        key_ += "n " + count_field(ascending_ ? n : 1000 - n);
+        key_ += "n " + count_field(n, ascending_);
     }
     bool ignored(char letter, bool for_descriptions_too) {
         if (kind_ == ListKind::modes) {
@@ -192,31 +205,31 @@ private:
     void complexity() {
         if (ignored('r', true)) return;
         const long long r = notes_.largest_complexity();
-        key_ += "r " + padded(std::to_string(ascending_ ? r : 100000 - r), 7);
+        key_ += "r " + count_field(r, ascending_);
     }
-    void sized_field(std::vector<SizeCount> sizes, int decimals, std::size_t width) {
+    void sized_field(std::vector<SizeCount> sizes, int decimals) {
         std::sort(sizes.begin(), sizes.end(), [this](const SizeCount& a, const SizeCount& b) {
             return from_largest_ ? a.size > b.size : a.size < b.size;
         });
         for (const auto& s : sizes) {
-            key_ += fixed_field(ascending_ ? s.size : 1000 - s.size, decimals, width);
-            key_ += count_field(inner_ascending_ ? s.count : 1000 - s.count);
+            key_ += number_field(ascending_ ? s.size : -s.size, decimals);
+            key_ += count_field(s.count, inner_ascending_);
         }
     }
     void step_sizes(char letter) {
         key_ += std::string(1, letter) + " ";
         const bool modes = kind_ == ListKind::modes;
-        sized_field(counted_sizes(notes_.steps()), modes ? 2 : 5, modes ? 6 : 9);
+        sized_field(counted_sizes(notes_.steps()), modes ? 2 : 5);
     }
     void superparticulars() {
         if (ignored('s', false)) return;
         key_ += "s ";
-        sized_field(counted_sizes(superparticular_ns(notes_.values(), wrap_)), 1, 5);
+        sized_field(counted_sizes(superparticular_ns(notes_.values(), wrap_)), 1);
     }
     void superparticular_total() {
         if (ignored('t', false)) return;
         const auto total = static_cast<long long>(superparticular_ns(notes_.values(), wrap_).size());
-        key_ += "t " + count_field(ascending_ ? total : 1000 - total);
+        key_ += "t " + count_field(total, ascending_);
     }
 
     const EntryNotes& notes_;
@@ -236,7 +249,7 @@ std::string_view template_letters(std::string_view sort_template) {
 }
 
 std::string finished_key(std::string key, std::size_t position) {
-    key += " " + padded(std::to_string(position), 4);
+    key += " " + ordered_number(static_cast<double>(position), 0);
     std::replace_if(key.begin(), key.end(), is_blank, '_');
     return key;
 }

@@ -38,6 +38,7 @@ TEST(ScaleToolCommands, EachCommandWritesItsListAndItsMessage) {
         {"make-list", scales, "-o", list, "--yes"},
         {"search", list, "--words", "!triad"},
         {"sort", list, "--template", "-n"},
+        {"sort", list, "--template", "-n?", "-o", (folder / "unsorted.lsc").string()},  // refused, nothing written
         {"rearrange", list, "--entry", "2"},
         {"superparticular", "--notes", "2", "--top", "2", "--largest", "1"},
         {"superparticular", "--top", "2"},
@@ -54,6 +55,7 @@ TEST(ScaleToolCommands, EachCommandWritesItsListAndItsMessage) {
         for (const auto& arg : args) transcript += (&arg == &args.front() ? "" : " ") + arg;
         transcript += "\nstatus " + std::to_string(r.status) + "\n" + r.out + "-- standard error:\n" + r.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(folder / "unsorted.lsc"));
     // The times taken vary; the folder is written as "<folder>".
     for (auto at = transcript.find("Time taken"); at != std::string::npos; at = transcript.find("Time taken", at + 1)) {
         transcript.replace(at, transcript.find('\n', at) - at, "Time taken ...");

@@ -79,24 +79,24 @@ TEST(SortTool, KeysInTemplateOrderThenSortsByTheTemplateAndLeavesTheListWhenHalt
     };
     const Case cases[] = {
         // Steps 9/8 10/9 6/5 10/9 6/5, from the largest; the inner order (the counts) descending.
-        {kPentatonic, 1, "~-i", ListKind::scales, definitions, "i___1.20000__998___1.12500__999___1.11111__998_____1"},
-        {kPentatonic, 1, "r (a comment)", ListKind::scales, definitions, "r_______8____1"},
-        {kPentatonic, 1, "r", ListKind::scales, ListPart::descriptions, "r_(ignored_for_scale_descriptions)____1"},
+        {kPentatonic, 1, "~-i", ListKind::scales, definitions, "i_1:1.20000_-?:7_1:1.12500_-?:8_1:1.11111_-?:7__1:1"},
+        {kPentatonic, 1, "r (a comment)", ListKind::scales, definitions, "r_1:8__1:1"},
+        {kPentatonic, 1, "r", ListKind::scales, ListPart::descriptions, "r_(ignored_for_scale_descriptions)_1:1"},
         {{"Major", "0 2 4 5 7 9 11 12", "", ""}, 2, "ti", ListKind::modes, definitions,
-         "t_(ignored_for_modes)i___2.00____5___1.00____2_____2"},
-        // Descending, sizes and counts inverted: a mode's step of 1 keeps the same six places as a
-        // step of 2, so a mode of larger steps still sorts first.
+         "t_(ignored_for_modes)i_1:2.00_1:5_1:1.00_1:2__1:2"},
+        // Descending, sizes and counts negated: "-", the whole digits' count and the digits
+        // turned round ("-?:7.99" is -2, before -1's "-?:8.99").
         {{"Major", "0 2 4 5 7 9 11 12", "", ""}, 2, "-i", ListKind::modes, definitions,
-         "i_998.00__995_999.00__998_____2"},
-        {{"az09", "1 2", "", ""}, 1, "-a", ListKind::scales, ListPart::descriptions, "a_za90____1"},
+         "i_-?:7.99_-?:4_-?:8.99_-?:7__1:2"},
+        {{"az09", "1 2", "", ""}, 1, "-a", ListKind::scales, ListPart::descriptions, "a_za90_1:1"},
         // Superparticular intervals up to the top note: 5/4 3/2 2/1 from the base, 6/5 8/5 from
         // 5/4, 4/3 from 3/2; all but 8/5. Round the period ("o"), each note to the others:
         // 5/4 3/2 | 6/5 8/5 | 4/3 5/3; the octave is not among them.
-        {triad, 1, "t", ListKind::scales, definitions, "t____5_____1"},
-        {triad, 1, "kt", ListKind::scales, definitions, "t____5_____1"},
-        {triad, 1, "ot", ListKind::scales, definitions, "t____4_____1"},
+        {triad, 1, "t", ListKind::scales, definitions, "t_1:5__1:1"},
+        {triad, 1, "kt", ListKind::scales, definitions, "t_1:5__1:1"},
+        {triad, 1, "ot", ListKind::scales, definitions, "t_1:4__1:1"},
         {triad, 1, "s", ListKind::scales, definitions,
-         "s___5.0____1___4.0____1___3.0____1___2.0____1___1.0____1_____1"},
+         "s_1:5.0_1:1_1:4.0_1:1_1:3.0_1:1_1:2.0_1:1_1:1.0_1:1__1:1"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(sort_key(c.entry, c.position, c.sort_template, c.kind, c.part), c.key) << c.sort_template;
@@ -131,6 +131,32 @@ TEST(SortTool, KeysInTemplateOrderThenSortsByTheTemplateAndLeavesTheListWhenHalt
     ASSERT_EQ(reporter.entries().size(), 1u);
     EXPECT_EQ(reporter.entries()[0].message, unknown_sort_letter_message('x'));
     EXPECT_FALSE(unknown_sort_letter("n+~-i <o k (x is a comment)").has_value());
+}
+
+// Numbers sort by value at any size or sign: a repeated degree (a step of 0), a falling step,
+// a superparticular 1001/1000 beside 1000/999.
+TEST(SortTool, NumbersSortByValueWhateverTheirSizeOrSign) {
+    struct Case {
+        ListKind kind;
+        std::string_view sort_template;
+        std::vector<ListEntry> entries;  // each named for its place after the sort
+    };
+    const Case cases[] = {
+        {ListKind::modes, "-i", {{"3", "0 0", "", ""}, {"2", "0 1", "", ""}, {"1", "0 2", "", ""}}},
+        {ListKind::modes, "i", {{"2", "0 0", "", ""}, {"1", "0 -1", "", ""}}},
+        {ListKind::scales, "s", {{"2", "1 1001/1000 2", "", ""}, {"1", "1 1000/999 2", "", ""}}},
+    };
+    DirectRun direct;
+    RecordingReporter reporter;
+    for (const Case& c : cases) {
+        ScaleList list = list_of(c.kind, c.entries);
+        sort_list(list, c.sort_template, ListPart::definitions, false, direct.run, reporter);
+        std::string order;
+        for (std::size_t i = list.entries.size() - c.entries.size(); i < list.entries.size(); ++i) {
+            order += list.entries[i].description;
+        }
+        EXPECT_EQ(order, std::string("123").substr(0, c.entries.size())) << c.sort_template;
+    }
 }
 
 }  // namespace
