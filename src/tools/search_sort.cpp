@@ -78,22 +78,23 @@ const std::string& text_of(const ListEntry& entry, ListPart part) {
 // whole digits first, so 1000 follows 999; a negative number after a "-", with that count and
 // its digits turned round, so it comes before every other and -10 before -2. Descending
 // fields write the negated value. Sizes beyond fifteen whole digits count as the largest.
-std::string ordered_number(double value, int decimals) {
+void append_number(std::string& key, double value, int decimals) {
     constexpr double kLargest = 999'999'999'999'999.0;
     const double clamped = std::clamp(value, -kLargest, kLargest);
     std::string digits = tuning::format_fixed(std::fabs(clamped), decimals);
     const bool zero = digits.find_first_not_of("0.") == std::string::npos;
     const auto whole = static_cast<int>(std::min(digits.find('.'), digits.size()));
-    if (clamped >= 0 || zero) return std::string(1, static_cast<char>('0' + whole)) + ":" + digits;
-    for (char& c : digits) {
-        if (c != '.') c = static_cast<char>('9' - (c - '0'));
+    if (clamped < 0 && !zero) {
+        key += '-';
+        key += static_cast<char>('0' + 16 - whole);
+        for (char& c : digits) {
+            if (c != '.') c = static_cast<char>('9' - (c - '0'));
+        }
+    } else {
+        key += static_cast<char>('0' + whole);
     }
-    return "-" + std::string(1, static_cast<char>('0' + 16 - whole)) + ":" + digits;
-}
-// A field of the key: the number, then a blank.
-std::string number_field(double value, int decimals) { return ordered_number(value, decimals) + " "; }
-std::string count_field(long long value, bool ascending) {
-    return number_field(static_cast<double>(ascending ? value : -value), 0);
+    key += ':';
+    key += digits;
 }
 
 char inverted(char c) {
@@ -189,7 +190,8 @@ private:
     }
     void note_count() {
         const long long n = notes_.note_count();
-        key_ += "n " + count_field(n, ascending_);
+        key_ += "n ";
+        count_field(n, ascending_);
     }
     bool ignored(char letter, bool for_descriptions_too) {
         if (kind_ == ListKind::modes) {
@@ -205,15 +207,24 @@ private:
     void complexity() {
         if (ignored('r', true)) return;
         const long long r = notes_.largest_complexity();
-        key_ += "r " + count_field(r, ascending_);
+        key_ += "r ";
+        count_field(r, ascending_);
+    }
+    // A field of the key: the number, then a blank.
+    void number_field(double value, int decimals) {
+        append_number(key_, value, decimals);
+        key_ += ' ';
+    }
+    void count_field(long long value, bool ascending) {
+        number_field(static_cast<double>(ascending ? value : -value), 0);
     }
     void sized_field(std::vector<SizeCount> sizes, int decimals) {
         std::sort(sizes.begin(), sizes.end(), [this](const SizeCount& a, const SizeCount& b) {
             return from_largest_ ? a.size > b.size : a.size < b.size;
         });
         for (const auto& s : sizes) {
-            key_ += number_field(ascending_ ? s.size : -s.size, decimals);
-            key_ += count_field(s.count, inner_ascending_);
+            number_field(ascending_ ? s.size : -s.size, decimals);
+            count_field(s.count, inner_ascending_);
         }
     }
     void step_sizes(char letter) {
@@ -229,7 +240,8 @@ private:
     void superparticular_total() {
         if (ignored('t', false)) return;
         const auto total = static_cast<long long>(superparticular_ns(notes_.values(), wrap_).size());
-        key_ += "t " + count_field(total, ascending_);
+        key_ += "t ";
+        count_field(total, ascending_);
     }
 
     const EntryNotes& notes_;
@@ -249,7 +261,8 @@ std::string_view template_letters(std::string_view sort_template) {
 }
 
 std::string finished_key(std::string key, std::size_t position) {
-    key += " " + ordered_number(static_cast<double>(position), 0);
+    key += ' ';
+    append_number(key, static_cast<double>(position), 0);
     std::replace_if(key.begin(), key.end(), is_blank, '_');
     return key;
 }
