@@ -134,7 +134,7 @@ TEST(SortTool, KeysInTemplateOrderThenSortsByTheTemplateAndLeavesTheListWhenHalt
 }
 
 // Numbers sort by value at any size or sign: a repeated degree (a step of 0), a falling step,
-// a superparticular 1001/1000 beside 1000/999.
+// a superparticular 1001/1000 beside 1000/999, an entry's place in a long list.
 TEST(SortTool, NumbersSortByValueWhateverTheirSizeOrSign) {
     struct Case {
         ListKind kind;
@@ -157,6 +157,12 @@ TEST(SortTool, NumbersSortByValueWhateverTheirSizeOrSign) {
         }
         EXPECT_EQ(order, std::string("123").substr(0, c.entries.size())) << c.sort_template;
     }
+    // Equal keys keep their order past the 9999th entry.
+    std::vector<ListEntry> same(10001, ListEntry{"", "1 2", "", ""});
+    for (std::size_t i = 0; i < same.size(); ++i) same[i].description = std::to_string(i);
+    ScaleList list = list_of(ListKind::scales, same);
+    sort_list(list, "n", ListPart::definitions, false, direct.run, reporter);
+    EXPECT_EQ(list.entries[list.entries.size() - 2].description, "9999");
 }
 
 }  // namespace
