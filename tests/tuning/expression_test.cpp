@@ -176,6 +176,7 @@ TEST(NumberText, EscapeCutsTheSearchShortAndDurationsAreInWords) {
     EXPECT_EQ(format_duration(120), "2 minutes ");
     EXPECT_EQ(format_duration(0), "0 secs");
     EXPECT_EQ(format_duration(2 * 86400 + 7322, 2), "2 days 2 hours ");
+    EXPECT_EQ(format_duration(86400), "1 day ");
     EXPECT_EQ(format_duration(62), "1 minute 2.00 secs");
 }
 

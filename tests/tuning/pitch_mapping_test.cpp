@@ -44,6 +44,17 @@ TEST(StepList, NoBarMeansOnePartNothingMeansDegreeZeroAndAThousandIsTheMost) {
     EXPECT_EQ(read_absolute(many).last_index(), 999);
 }
 
+// An arpeggio text that follows the scale is one of its names, whole, in any case; a step
+// that does not read is found after a bar as before one.
+TEST(StepList, FollowScaleNamesAreWholeWordsAndUnreadableStepsAreFoundAfterABar) {
+    EXPECT_TRUE(is_follow_scale_text("use_RATIOS"));
+    EXPECT_TRUE(is_follow_scale_text("Use ratios"));
+    EXPECT_FALSE(is_follow_scale_text("0.12345678 2"));  // as long as "Use_ratios", no such name
+    EXPECT_FALSE(is_follow_scale_text("Use ratios2"));
+    EXPECT_EQ(first_unreadable_step("0 2|x 4"), "x");
+    EXPECT_EQ(first_unreadable_step("0 2|12 4"), std::nullopt);
+}
+
 // Steps repeat at the period. Of two forms the one chosen follows the direction of the tune unless
 // forced, for each voice on its own; voices beyond the slots share the last.
 TEST(ChooseModeForm, StepsRepeatAtThePeriodAndTheFormFollowsTheDirectionOfTheTune) {
@@ -99,6 +110,7 @@ TEST(DegreeRatio, ScalesRepeatAtTheirPeriod) {
         }
     }
     EXPECT_EQ(degree_ratio(std::vector<double>{-2}, 1), 0.0);
+    EXPECT_EQ(degree_ratio(std::vector<double>{-0.5}, -2), 0.0);  // 1 - 2 x 0.5: no pitch, not 1/0
 }
 
 TEST(MidiPitch, FrequencyAndBackAndSplitIntoNoteAndBend) {
