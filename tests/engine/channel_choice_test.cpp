@@ -146,6 +146,8 @@ TEST(ChooseChannel, PlayStartsFromTheFormulasFirstChannelAndWithoutChannelsInPla
     start_channel_choice(c, chooser);
     EXPECT_EQ(chooser.previous_channel, 0);
     EXPECT_EQ(chooser.channel_in_use, 6);
+    c.Voices_for_channels[6] = 0;  // program 0, a piano, is a voice like any other
+    EXPECT_EQ(choose_channel(c, chooser, LevelCounter{}, 3, 0), 6);
 
     select_channel_rule(c, static_cast<int>(ChannelRule::formula));
     c.Channels_in_Play = 4;

@@ -154,6 +154,18 @@ TEST_F(VoicesTest, NoteOffWithVelocity127GoesOutAsNoteOnZeroAndBadArgumentsSendN
                                        on(0, 9, 38, 90), off(0, 9, 38)}));
     EXPECT_EQ(voices.sounding_note(0), -1);
     EXPECT_EQ(voices.note_channels(60), 0u);
+    // Of two keys on a channel, the one still held sounds when the other ends, key 0 as well.
+    voices.note_on(0, 0, 0, 0, 100);
+    voices.note_on(0, 0, 0, 5, 100);
+    voices.note_off(0, 0, 0, 5, 127);
+    EXPECT_EQ(voices.sounding_note(0), 0);
+    voices.note_off(0, 0, 0, 0, 127);
+    // The note-off of a note the range moved ends the key its note-on sounded.
+    set_range(0, 48, 72, RangeAction::hover);
+    sender.take();
+    voices.note_on(0, 0, 0, 86, 100);
+    voices.note_off(0, 0, 0, 86, 127);
+    EXPECT_EQ(sender.take(), (Messages{on(0, 0, 62, 100), off(0, 0, 62)}));
 }
 
 TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
@@ -177,6 +189,10 @@ TEST_F(VoicesTest, DifferentBendMovesTheVoiceToTheFirstFreeSpareChannel) {
     voices.set_voice_bend(0, 9000, false);
     EXPECT_EQ(voices.channel_of_voice(0), 3);
     EXPECT_EQ(sender.sent, (Messages{{0, 0xC0, 3, 20, 0}, {0, 0xC0, 0, 20, 0}, {0, 0xC0, 4, 20, 0}}));
+    // Its first note ended, channel 0 no longer holds the voice's last note: free again.
+    voices.note_off(0, 0, 0, 60, 64);
+    voices.set_voice_bend(0, 9700, false);
+    EXPECT_EQ(voices.channel_of_voice(0), 0);
 }
 
 // A voice's first bend of all goes on its own channel, even with a spare channel below it.
