@@ -315,6 +315,9 @@ TEST(MidiInPresets, EachPresetSetsItsKeysProgramsAndScaleAndIsRecognisedAfterwar
     EXPECT_NE(matching_midi_in_preset(settings, composition), 10);
     settings.iVoiceChannelForMidiInNote[5] = 7;
     EXPECT_EQ(matching_midi_in_preset(settings, composition), -1);
+    apply_midi_in_preset(10, settings, composition);
+    settings.iModeForMidiInNotes[5] = 3;  // a key of fixed assignment: no preset has one
+    EXPECT_EQ(matching_midi_in_preset(settings, composition), -1);
 }
 
 // Where each key lands in the arpeggio: a pattern counts only its keys (a key outside it
@@ -564,10 +567,12 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
     play(0xB0, 64, 127);  // the pedal holds 62 (output 64) past the stop
     play(0x90, 62, 100);
     play(0x80, 62, 0);
+    play(0xF8, 0, 0);  // a clock passes through to the output but is not recorded
     std::this_thread::sleep_for(520ms);
     const std::string status = recorder.status_text();
     EXPECT_EQ(status.rfind("Saved: ", 0), 0u);
     EXPECT_EQ(status.find(','), std::string::npos) << status;  // "1.2 kB" under any locale, never "1,2"
+    ASSERT_TRUE(recorder.recording_now()) << "the clock ended the recording";
     play(0x90, 100, 100);  // and stops it
     recorder.wait();
 
@@ -585,6 +590,7 @@ TEST_F(RecordingTest, WhatIsPlayedGoesIntoOneFormatZeroTrackWithoutTheControlNot
     for (const auto& e : notes(track)) got.push_back(e.bytes);
     EXPECT_EQ(got, expected);  // no note 100, no note-off for the held 60 and 64
     for (const auto& e : track.events) EXPECT_NE(e.bytes[0] == 0xFF ? e.bytes[1] : 0, 0x59) << "a recording names no key";
+    for (const auto& e : track.events) EXPECT_NE(e.bytes[0], 0xF8);
 }
 
 // Space pressed and released starts a recording that keeps running (a stop inside half a

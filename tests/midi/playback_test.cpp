@@ -61,11 +61,17 @@ TEST_F(PlaybackTest, ShiftingBySemitonesMovesTheBendOrTheNote) {
                                               pack_short_message(kNoteOn, 0, 62, 100)};
     EXPECT_EQ(sent_since(after_bend), expected);
     EXPECT_EQ(playback.voices().sounding_note(0), 62);
+    // Two semitones up from the centre is one step past the highest bend: a new note again.
+    const std::size_t at_62 = devices.recording()->size();
+    playback.shift_sounding_notes(2, true);
+    EXPECT_EQ(sent_since(at_62), (std::vector<std::uint32_t>{pack_short_message(kNoteOff, 0, 62, 127),
+                                                             pack_short_message(kPitchBend, 0, 0, 64),
+                                                             pack_short_message(kNoteOn, 0, 64, 100)}));
     // Stopping the original note stops its replacement too.
     const std::size_t after_shift = devices.recording()->size();
     playback.voices().note_off(0, 0, 0, 60, 64);
     EXPECT_EQ(sent_since(after_shift), (std::vector<std::uint32_t>{pack_short_message(kNoteOff, 0, 60, 64),
-                                                                   pack_short_message(kNoteOff, 0, 62, 64)}));
+                                                                   pack_short_message(kNoteOff, 0, 64, 64)}));
 }
 
 TEST_F(PlaybackTest, RangesThatFollowThePitchMoveWithIt) {
