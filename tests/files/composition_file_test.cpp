@@ -200,6 +200,9 @@ TEST(CompositionFileReading, ItemsSetTheirFieldsAndNothingElse) {
              c.ccbo_sym_chs = true;
              c.sz_ccbo_formula = "L";
          }},
+        // Rule 0 is read like any other rule.
+        {"Choose_channels_by 0", [](Composition& c) { c.Choose_channels_by = 0; }, [](CompositionReading&) {},
+         [](Composition& c) { c.Choose_channels_by = 3; }},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(std::string(k.text));

@@ -37,7 +37,7 @@ struct AwayFromDefaults {
         value = 5;
         set_explicitly = true;
     }
-    void labels_font(LabelsFont& f) { f = LabelsFont{-13, 0, 0, 0, 700, 1, 0, 0, 0, 3, 2, 1, 34, "DejaVu Sans Mono"}; }
+    void labels_font(LabelsFont& f) { f = LabelsFont{-13, 0, 0, 0, 700, 1, 0, 1, 0, 3, 2, 1, 34, "DejaVu Sans Mono"}; }
     void composition_optionals() {}
     void priority(int& level, bool& save) {
         level = 3;

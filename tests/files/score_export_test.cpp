@@ -68,6 +68,8 @@ TEST(ScoreExport, TiesANoteAcrossTheBarlineAndWritesItsBendInTheAlter) {
     const std::string whole = musicxml_text(tune, {"", ScorePitch::semitones});
     EXPECT_NE(whole.find("<pitch><step>E</step><alter>-1</alter><octave>4</octave></pitch>"), std::string::npos);
     EXPECT_EQ(whole.find("-1.42"), std::string::npos);
+    // In C major a C sharp is written with its sharp.
+    EXPECT_NE(musicxml_text(tune_of({{0, 0.5, 61, 0}}), {}).find("<accidental>sharp</accidental>"), std::string::npos);
 }
 
 // overlapping_notes.musicxml: half a level-0 note needs a grid of 32nds (8 divisions), a note of
