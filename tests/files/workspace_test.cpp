@@ -91,6 +91,21 @@ TEST_F(OpenFile, ACompositionFileResetsTheChannelChoiceAndBecomesTheFile) {
     EXPECT_EQ(window_title(ws.settings), "tune - Corvane");
 }
 
+// With modes following the scale, a composition's twelve-tone scale brings the built-in
+// twelve-tone modes; one that names no scale leaves the list of modes as it was.
+TEST_F(OpenFile, ACompositionsScaleBringsItsModesAndNoScaleLeavesThem) {
+    ws.settings.synchronise_modes = true;
+    ws.modes = ScaleList{};
+    ws.modes.kind = ListKind::modes;
+    write_bytes(folder / "plain.cv", "Levels 4\r\n");
+    open_file(ws, folder / "plain.cv", reporter);
+    EXPECT_TRUE(ws.modes.entries.empty());
+    write_bytes(folder / "tet.cv", "Intervals_Title Equal_Temperament_(M)\r\n");
+    open_file(ws, folder / "tet.cv", reporter);
+    EXPECT_EQ(ws.modes, builtin_mode_list(tuning::kTwelveToneModesCode));
+    EXPECT_TRUE(reporter.entries().empty());
+}
+
 TEST_F(OpenFile, AFileWithoutExtensionIsReadAsACompositionButIsNotTheFile) {
     write_bytes(folder / "plain", "Levels 5");
     EXPECT_EQ(open_file(ws, folder / "plain", reporter).kind, OpenedKind::composition);
