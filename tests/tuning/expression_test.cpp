@@ -143,7 +143,8 @@ TEST(PitchFormat, ValuesWrittenAsTheSettingsAndRequestAsk) {
         {81.0 / 64, ratio, factorised, {}, "3^4/2^6"}, {0.5, increment, factorised, {}, "1/2"},
         // Octave fractions, up to the largest quotient allowed.
         {semitone, ratio, plain, {}, "n(1/12)"}, {std::exp2(7.0 / 12) - 1, increment, plain, {}, "n(7/12)"},
-        {std::exp2(5.0 / 31), ratio, plain, {}, "n(5/31)"}, {semitone, ratio, eleven, {}, "1.05946"},
+        {std::exp2(5.0 / 31), ratio, plain, {}, "n(5/31)"}, {std::sqrt(2.0), ratio, plain, {}, "n(1/2)"},
+        {semitone, ratio, eleven, {}, "1.05946"},
         {semitone, ratio, one, {}, "1.05946"},
         // Cents when preferred; an octave fraction gives way to cents only when the cents hold it exactly.
         {1.5, ratio, cents, {.cents_word = true}, "701.955 cents"},

@@ -28,6 +28,7 @@ TEST(StepList, MelodicMinorHasTwoPartsAndIsWrittenWithTheBar) {
     }
     const auto steps = read_step_list("0 2 2 1 | 12 -2 -2", ListNotation::steps);  // restarting after the bar
     EXPECT_EQ(steps.entries, (std::vector<double>{0, 2, 4, 5, 12, 10, 8}));
+    EXPECT_EQ(read_step_list("3 2 2", ListNotation::steps).entries, (std::vector<double>{3, 5, 7}));
     EXPECT_EQ(write_step_list(steps, ListNotation::steps), "0 2 2 1 | 12 -2 -2 ");
 }
 
