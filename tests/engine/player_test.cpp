@@ -420,6 +420,29 @@ TEST_F(PlayerTest, SustainEndsEachNoteAtItsFractionOfTheStepAndLookAheadDelaysTh
                                        off(start + 402, 0, 62), on(start + 402, 0, 64), off(start + 502, 0, 64)}));
 }
 
+// The rhythm fractal: positions of lengths 1 and 3 make notes of 1, 3, 3 and 9 parts at level 1
+// (50, 150, 150 and 450 ms of a 0.1 s note over the tune's 8 parts). A timing shift of 0.25
+// weighs each position three parts the next one's length to one its own: 2.5 and 1.5, so
+// 3.125, 1.875, 1.875 and 1.125 parts; the first note waits a quarter of its own length, so
+// the notes start 78, 312, 500 and 687 ms in, counted here from the first.
+TEST_F(PlayerTest, RhythmFractalLengthsMultiplyLevelByLevelAndATimingShiftBlendsTheNextPosition) {
+    composition.Levels = 1;
+    composition.has_times_by_melody_pos = true;
+    composition.times_by_melody_pos = {1, 3};
+    composition.iRhythmFractalToLevel = 1;
+    for (const auto& [shift, onsets] : {std::pair{0.0, std::vector<std::int64_t>{0, 50, 200, 350}},
+                                        std::pair{0.25, std::vector<std::int64_t>{0, 234, 421, 608}}}) {
+        composition.has_Note_timing_shift = shift != 0;
+        composition.Note_timing_shift = shift;
+        sender.sent.clear();
+        player.start();
+        timers.advance_to(clock.now_ms() + 2000);
+        std::vector<std::int64_t> times;
+        for (const Message& m : note_ons(sender.sent)) times.push_back(m.ms - note_ons(sender.sent)[0].ms);
+        EXPECT_EQ(times, onsets) << shift;
+    }
+}
+
 // Play starts one timer resolution after Play, the channel's program and bend before its
 // first note; a channel at volume 0 sounds nothing (a note-on of velocity 0 would be a
 // note-off), nor is it given a program or a bend.
