@@ -126,6 +126,8 @@ TEST_F(VoicesTest, RangeActions) {
     EXPECT_EQ(ranged(85), 73);
     set_range(0, 48, 72, RangeAction::silent);
     EXPECT_EQ(ranged(90), kNoNote);
+    set_range(0, 40, 65, RangeAction::rebound);  // 25 wide: rebounds, no longer narrow
+    EXPECT_EQ(ranged(70), 46);
     set_range(0, 70, 60, RangeAction::hover);  // lowest above highest: folded down from the highest
     EXPECT_EQ(ranged(65), 53);
 }
@@ -360,6 +362,30 @@ TEST_F(VoicesTest, ModulationPortamentoAndPitchBendVibrato) {
     clock.advance(250);  // a quarter cycle: the top of the sine
     voices.pitch_bend_vibrato_step();
     EXPECT_EQ(sender.sent, (Messages{bend(0, 8192 + 819, 250)}));
+}
+
+// With portamento each note is preceded by controller 65 carrying the voice's last note; a
+// voice without portamento sends none.
+TEST_F(VoicesTest, PortamentoSlidesFromTheVoicesLastNote) {
+    composition.iPortamento[0] = 1;
+    Messages slides;
+    for (const int voice : {0, 1}) {
+        voices.note_on(voice, voice, 0, 60, 100);
+        voices.note_off(voice, voice, 0, 60, 127);
+        sender.take();
+        voices.note_on(voice, voice, 0, 64, 100);
+        std::ranges::copy(sender.take(), std::back_inserter(slides));
+    }
+    EXPECT_EQ(slides, (Messages{cc(0, 65, 60), on(0, 0, 64, 100), on(0, 1, 64, 100)}));
+}
+
+// A tuned pitch moves the voice's bend without cutting what its channel still sounds, even
+// where a bend may be preceded by all sound off.
+TEST_F(VoicesTest, ATunedPitchBendsWithoutAllSoundOff) {
+    settings.all_sound_off_before_pitch_bends = true;
+    voices.sound_tuned_pitch(0, 60.25, 100);
+    voices.sound_tuned_pitch(0, 64.5, 100);
+    for (const Message& m : sender.sent) EXPECT_FALSE(m.status == 0xB0 && m.data1 == 120) << m;
 }
 
 struct Listener final : PlayerListener {
