@@ -15,6 +15,7 @@
 #include "corvane/files/composition_edits.h"
 #include "corvane/files/whole_file.h"
 #include "corvane/platform/file_save.h"
+#include "corvane/tuning/ascii_text.h"
 #include "corvane/tuning/pitch_mapping.h"
 
 namespace corvane::files {
@@ -184,6 +185,24 @@ TEST_F(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
     EXPECT_EQ(open_file(ws, folder / "all.BTH", reporter).kind, OpenedKind::nothing);
     EXPECT_EQ(open_file(ws, folder / "look.clr", reporter).kind, OpenedKind::nothing);
     EXPECT_EQ(ws.composition.Levels, 2);
+}
+
+// The open and save dialogs start on the filter of the file's own kind.
+TEST(FileDialogs, StartOnTheFilterOfTheFilesKind) {
+    const auto open = open_dialog_filters();
+    for (const std::string_view name : {"a.lmd", "a.LSC", "a.scl", "a.txt", "a.ini"}) {
+        const std::string pattern = "*." + ascii::upper_copy(name.substr(2));
+        EXPECT_NE(open[static_cast<std::size_t>(open_dialog_filter_for(name) - 1)].find(pattern), std::string_view::npos)
+            << name;
+    }
+    const auto save = save_dialog_filters();
+    for (const std::string_view name : {"a.mid", "a.lmd", "a.lsc", "a.SCL", "a.ini"}) {
+        const std::string pattern = "*." + ascii::upper_copy(name.substr(2));
+        EXPECT_NE(save[static_cast<std::size_t>(save_dialog_filter_for(name) - 1)].find(pattern), std::string_view::npos)
+            << name;
+    }
+    EXPECT_EQ(open_dialog_filter_for("a.cv"), 1);
+    EXPECT_EQ(save_dialog_filter_for("a"), 1);
 }
 
 TEST_F(SaveFile, SavingOntoAnExistingFileAsksFirst) {

@@ -106,6 +106,7 @@ TEST(HexDump, AFileWithEveryKindOfEventDumpsBesideItAsKept) {
     EXPECT_EQ(general_midi_instrument(40), "Violin");
     for (int program = 0; program < 128; ++program) EXPECT_FALSE(general_midi_instrument(program).empty()) << program;
     EXPECT_TRUE(general_midi_instrument(128).empty());
+    EXPECT_TRUE(general_midi_instrument(-1).empty());
 }
 
 TEST(HexDump, TimesFollowTheGivenRateOrTheFilesTempo) {

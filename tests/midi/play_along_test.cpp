@@ -524,6 +524,12 @@ TEST_F(PlayAlongTest, NotesTunedOneByOneSendNoBendAndEndWhatTheyStarted) {
         std::sort(ended.begin(), ended.end());
         EXPECT_EQ(ended, started);
     }
+    // The pedal going up ends only what it held, not a tuned note whose key is still down.
+    const std::size_t before = mark();
+    play(0x90, 60, 100);
+    play(0xB0, 64, 127);
+    play(0xB0, 64, 0);
+    EXPECT_TRUE(only(sent_since(before), &Sent::note_off).empty());
 }
 
 // ---------------------------------------------------------------------------------------
