@@ -85,5 +85,14 @@ TEST(ToolProtocol, AnotherToolIsRefusedTheSameButtonHaltsClosingAsksFirstAndShif
     EXPECT_EQ(told, 0);
 }
 
+// Progress shows the first and the last item, and every 10th only once 350 ms have passed.
+TEST(ToolProtocol, ProgressShowsTheEndsAndEveryTenthItemAfterAPause) {
+    EXPECT_TRUE(progress_due(0, 100, 0));
+    EXPECT_TRUE(progress_due(99, 100, 0));
+    EXPECT_TRUE(progress_due(20, 100, 350));
+    EXPECT_FALSE(progress_due(20, 100, 349));
+    EXPECT_FALSE(progress_due(21, 100, 1000));
+}
+
 }  // namespace
 }  // namespace corvane::tools
