@@ -93,6 +93,11 @@ TEST(Rearrangements, DistinctOrdersOfAllScalesAndTheLimitAsksFirstAndTheLimitOrA
     RecordingReporter yes(Answer::yes);
     EXPECT_EQ(rearrangements_tool(sixteen, 2, kFormat, direct.run, yes, 500).scales.size(), 500u);
 
+    RearrangementsResult one_duplicate;
+    one_duplicate.duplicates = 1;  // a single duplicate is reported too
+    EXPECT_NE(rearrangements_report(one_duplicate, false).find("Duplicate scales found and skipped: 1"),
+              std::string::npos);
+
     DirectRun halting(3);
     const auto halted = find_rearrangements({{"four", "1 9/8 5/4 4/3 2", "", ""}}, kFormat, halting.run);
     // The three orders made of all, the report of them, the refusal of the list of modes, the
