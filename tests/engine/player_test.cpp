@@ -463,8 +463,9 @@ TEST_F(PlayerTest, RhythmFractalLengthsMultiplyLevelByLevelAndATimingShiftBlends
         sender.sent.clear();
         player.start();
         timers.advance_to(clock.now_ms() + 2000);
+        const Messages started = note_ons(sender.sent);
         std::vector<std::int64_t> times;
-        for (const Message& m : note_ons(sender.sent)) times.push_back(m.ms - note_ons(sender.sent)[0].ms);
+        for (const Message& m : started) times.push_back(m.ms - started.front().ms);
         EXPECT_EQ(times, onsets) << shift;
     }
 }

@@ -189,18 +189,15 @@ TEST_F(SaveFile, EveryKindOfFileIsWrittenByItsExtension) {
 
 // The open and save dialogs start on the filter of the file's own kind.
 TEST(FileDialogs, StartOnTheFilterOfTheFilesKind) {
-    const auto open = open_dialog_filters();
-    for (const std::string_view name : {"a.lmd", "a.LSC", "a.scl", "a.txt", "a.ini"}) {
-        const std::string pattern = "*." + ascii::upper_copy(name.substr(2));
-        EXPECT_NE(open[static_cast<std::size_t>(open_dialog_filter_for(name) - 1)].find(pattern), std::string_view::npos)
-            << name;
-    }
-    const auto save = save_dialog_filters();
-    for (const std::string_view name : {"a.mid", "a.lmd", "a.lsc", "a.SCL", "a.ini"}) {
-        const std::string pattern = "*." + ascii::upper_copy(name.substr(2));
-        EXPECT_NE(save[static_cast<std::size_t>(save_dialog_filter_for(name) - 1)].find(pattern), std::string_view::npos)
-            << name;
-    }
+    const auto expect_kind = [](std::span<const std::string_view> filters, int (*filter_for)(std::string_view),
+                                std::initializer_list<std::string_view> names) {
+        for (const std::string_view name : names) {
+            const auto filter = filters[static_cast<std::size_t>(filter_for(name) - 1)];
+            EXPECT_NE(filter.find("*." + ascii::upper_copy(name.substr(2))), std::string_view::npos) << name;
+        }
+    };
+    expect_kind(open_dialog_filters(), open_dialog_filter_for, {"a.lmd", "a.LSC", "a.scl", "a.txt", "a.ini"});
+    expect_kind(save_dialog_filters(), save_dialog_filter_for, {"a.mid", "a.lmd", "a.lsc", "a.SCL", "a.ini"});
     EXPECT_EQ(open_dialog_filter_for("a.cv"), 1);
     EXPECT_EQ(save_dialog_filter_for("a"), 1);
 }
